@@ -1,0 +1,38 @@
+#include "archives/data_binding.h"
+
+#include "engine/error.h"
+
+namespace archives {
+
+DataBinding::DataBinding(engine::OpenMode mode, engine::TextLocale locale)
+    : mode_(mode), locale_(std::move(locale)) {}
+
+void DataBinding::Refresh() {
+  recordset_.reset();
+  if (!database_ || open_name_ != DatabaseName || open_connect_ != Connect) {
+    if (database_) database_->Commit();
+    database_.reset();
+    database_ = engine::OpenDatabase(std::filesystem::path(engine::ToUtf8(DatabaseName)), Connect, mode_, locale_);
+    open_name_ = DatabaseName;
+    open_connect_ = Connect;
+  }
+  if (!RecordSource.empty()) recordset_ = database_->OpenRecordset(RecordSource);
+}
+
+engine::Recordset& DataBinding::Recordset() {
+  if (!recordset_) throw engine::Error(engine::ToUtf8(DatabaseName), "no record set is open");
+  return *recordset_;
+}
+
+engine::Database& DataBinding::Database() {
+  if (!database_) throw engine::Error(engine::ToUtf8(DatabaseName), "no database is open");
+  return *database_;
+}
+
+void DataBinding::Close() {
+  recordset_.reset();
+  if (database_) database_->Commit();
+  database_.reset();
+}
+
+}  // namespace archives

@@ -1,0 +1,57 @@
+// A data binding: database file, connect string and record source, and the database and
+// record set opened from them by Refresh. The window owns two: the source binding
+// DataSorgente and the destination binding DataDestinazione.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/database.h"
+
+namespace archives {
+
+inline constexpr std::u16string_view kAccessConnect = u"Access 2000;";
+inline constexpr std::u16string_view kExcelConnect = u"Excel 8.0;";
+
+class DataBinding {
+ public:
+  DataBinding(engine::OpenMode mode, engine::TextLocale locale);
+
+  // Settings, effective at the next Refresh.
+  std::u16string DatabaseName;
+  std::u16string Connect{kAccessConnect};
+  std::u16string RecordSource;
+
+  // Reopens the database (only when the file or connect string changed: an open database is
+  // kept with what it already read) and the record set on the first record; with an empty
+  // record source, the database alone. On failure the binding has no record set.
+  void Refresh();
+
+  // The current record set and database; each throws engine::Error when there is none.
+  engine::Recordset& Recordset();
+  engine::Database& Database();
+
+  // Commits what was written (destination) and closes everything.
+  void Close();
+
+  const engine::TextLocale& locale() const { return locale_; }
+
+ private:
+  engine::OpenMode mode_;
+  engine::TextLocale locale_;
+  std::unique_ptr<engine::Database> database_;
+  std::u16string open_name_, open_connect_;
+  std::unique_ptr<engine::Recordset> recordset_;
+};
+
+// What the window owns besides its controls.
+struct WindowState {
+  explicit WindowState(const engine::TextLocale& locale)
+      : DataSorgente(engine::OpenMode::ReadOnly, locale),
+        DataDestinazione(engine::OpenMode::ReadWrite, locale) {}
+  DataBinding DataSorgente;
+  DataBinding DataDestinazione;
+  std::u16string source_archive_path;
+};
+
+}  // namespace archives

@@ -1,0 +1,59 @@
+// What the handlers see of the window: its controls and its dialogs. The window implements
+// both; tests replace them with scripted fakes, so no handler ever touches a widget.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace archives {
+
+// Message box kinds, with the style values the program has always used.
+enum class MessageStyle { OkOnly = 0, YesNo = 4, Information = 64 };
+inline constexpr int kAnswerYes = 6;
+inline constexpr int kAnswerNo = 7;
+inline constexpr int kAnswerOk = 1;
+
+// The title every message box and the file dialog carry.
+inline constexpr std::u16string_view kApplicationTitle = u"Importazione archivi";
+inline constexpr std::u16string_view kArchiveFileFilter =
+    u"File di archivio in Access (*.mdb)|*.mdb|File di archivio in Excel (*.xls)|*.xls";
+
+// Thrown by Dialogs::EndProgram where the program cannot simply exit (tests). It is no
+// std::exception, so that no failure-swallowing step catches it.
+struct ProgramEnded {};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // Modal; returns kAnswerYes / kAnswerNo for YesNo boxes, kAnswerOk otherwise.
+  virtual int MessageBox(std::u16string_view text, MessageStyle style) = 0;
+  // Modal file-open dialog with the given filter ("Description|pattern|..."), first entry
+  // selected. Returns the full path, or the empty text when nothing was chosen.
+  virtual std::u16string OpenFile(std::u16string_view filter) = 0;
+  // Handles every pending window event once.
+  virtual void ProcessEvents() = 0;
+  // Ends the program at once. Does not return.
+  [[noreturn]] virtual void EndProgram() = 0;
+};
+
+// The controls the handlers read and write. Pickers are the seven column pickers, 0 to 6.
+class FormControls {
+ public:
+  virtual ~FormControls() = default;
+  virtual std::u16string Text1() const = 0;
+  virtual void SetText1(std::u16string_view text) = 0;
+
+  virtual std::u16string Combo2Text() const = 0;
+  virtual void ClearCombo2() = 0;
+  virtual void AppendCombo2(std::u16string_view entry) = 0;
+
+  virtual std::u16string PickerText(int picker) const = 0;
+  virtual void ClearPicker(int picker) = 0;
+  virtual void AppendPicker(int picker, std::u16string_view entry) = 0;
+  virtual void EnablePicker(int picker) = 0;
+
+  // Progress bar value, 0 to 100.
+  virtual void SetProgress(float value) = 0;
+};
+
+}  // namespace archives

@@ -1,0 +1,80 @@
+// The record-set interface every archive kind offers (Jet databases, Excel workbooks): the
+// operations the bindings use, in DAO's terms. Every operation throws engine::Error on failure.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/text_locale.h"
+#include "engine/value.h"
+
+namespace engine {
+
+// An ordered, positioned set of records.
+class Recordset {
+ public:
+  virtual ~Recordset() = default;
+
+  // 0 exactly when a freshly opened set is empty; the number of records after MoveLast.
+  virtual long RecordCount() const = 0;
+  virtual bool Eof() const = 0;  // past the last record (or the set is empty)
+  virtual void MoveFirst() = 0;
+  virtual void MoveLast() = 0;
+  virtual void MoveNext() = 0;
+
+  // Fields in column order; names are found without regard to letter case.
+  virtual int FieldCount() const = 0;
+  virtual std::u16string FieldName(int position) const = 0;
+  // Position of the named field; throws when there is none.
+  virtual int FieldPosition(std::u16string_view name) const = 0;
+  // The current record's value (or the new record's, between AddNew and Update).
+  virtual Value GetValue(int position) const = 0;
+
+  // Writing: AddNew starts an empty new record, SetValue converts and sets one of its fields
+  // (a text is converted to the column's type with the locale), Update stores it.
+  // Read-only sets throw.
+  virtual void AddNew();
+  virtual void SetValue(int position, const Value& value);
+  virtual void Update();
+
+  Value GetValue(std::u16string_view name) const { return GetValue(FieldPosition(name)); }
+  void SetValue(std::u16string_view name, const Value& value) { SetValue(FieldPosition(name), value); }
+};
+
+struct TableInfo {
+  std::u16string name;
+  bool is_system = false;  // a table of the engine's own (Jet's MSys* tables)
+};
+
+// An open archive.
+class Database {
+ public:
+  virtual ~Database() = default;
+
+  // The table definitions in the engine's order, system tables included.
+  virtual std::vector<TableInfo> TableDefs() const = 0;
+
+  // Opens a record set on a table name or on one of the statements the program sends
+  // ("Select * From T;", "Select * From T where [C]='literal';").
+  virtual std::unique_ptr<Recordset> OpenRecordset(std::u16string_view source) = 0;
+
+  // Runs a data statement ("DELETE * From T;"). Read-only archives throw.
+  virtual void Execute(std::u16string_view statement);
+
+  // Makes everything written so far durable (group commit). No-op for read-only archives.
+  virtual void Commit() {}
+
+  virtual const std::filesystem::path& path() const = 0;
+};
+
+enum class OpenMode { ReadOnly, ReadWrite };
+
+// Opens an archive by its connect string: "Excel 8.0;" a workbook, anything else ("Access
+// 2000;", "") a Jet database. The locale converts texts written into typed columns.
+std::unique_ptr<Database> OpenDatabase(const std::filesystem::path& path, std::u16string_view connect,
+                                       OpenMode mode, const TextLocale& locale);
+
+}  // namespace engine

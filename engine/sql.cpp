@@ -1,0 +1,142 @@
+#include "engine/sql.h"
+
+#include "engine/error.h"
+#include "engine/value.h"
+
+namespace engine {
+namespace {
+
+// A tiny cursor over the statement text.
+class Scanner {
+ public:
+  explicit Scanner(std::u16string_view text) : text_(text) {}
+
+  void SkipSpaces() {
+    while (pos_ < text_.size() && (text_[pos_] == u' ' || text_[pos_] == u'\t' || text_[pos_] == u'\r' ||
+                                   text_[pos_] == u'\n')) {
+      ++pos_;
+    }
+  }
+  bool AtEnd() {
+    SkipSpaces();
+    return pos_ == text_.size();
+  }
+  // Consumes a keyword (ASCII, any letter case) followed by a non-name character.
+  bool Keyword(std::u16string_view word) {
+    SkipSpaces();
+    if (text_.size() - pos_ < word.size()) return false;
+    for (size_t i = 0; i < word.size(); ++i) {
+      char16_t c = text_[pos_ + i];
+      if (c >= u'a' && c <= u'z') c -= 32;
+      if (c != word[i]) return false;
+    }
+    size_t after = pos_ + word.size();
+    if (after < text_.size() && IsNameChar(text_[after])) return false;
+    pos_ = after;
+    return true;
+  }
+  bool Symbol(char16_t c) {
+    SkipSpaces();
+    if (pos_ < text_.size() && text_[pos_] == c) {
+      ++pos_;
+      return true;
+    }
+    return false;
+  }
+  // A name: [anything but ']'] or a run of letters, digits, '_' and other non-space,
+  // non-punctuation characters.
+  std::optional<std::u16string> Name() {
+    SkipSpaces();
+    if (pos_ < text_.size() && text_[pos_] == u'[') {
+      size_t close = text_.find(u']', pos_ + 1);
+      if (close == std::u16string_view::npos || close == pos_ + 1) return std::nullopt;
+      std::u16string name(text_.substr(pos_ + 1, close - pos_ - 1));
+      pos_ = close + 1;
+      return name;
+    }
+    size_t start = pos_;
+    while (pos_ < text_.size() && IsNameChar(text_[pos_])) ++pos_;
+    if (pos_ == start) return std::nullopt;
+    return std::u16string(text_.substr(start, pos_ - start));
+  }
+  // A string literal in apostrophes, with '' standing for one apostrophe.
+  std::optional<std::u16string> Literal() {
+    SkipSpaces();
+    if (pos_ >= text_.size() || text_[pos_] != u'\'') return std::nullopt;
+    std::u16string value;
+    for (size_t i = pos_ + 1; i < text_.size(); ++i) {
+      if (text_[i] != u'\'') {
+        value += text_[i];
+      } else if (i + 1 < text_.size() && text_[i + 1] == u'\'') {
+        value += u'\'';
+        ++i;
+      } else {
+        pos_ = i + 1;
+        return value;
+      }
+    }
+    return std::nullopt;
+  }
+
+ private:
+  static bool IsNameChar(char16_t c) {
+    if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n') return false;
+    return std::u16string_view(u";[]'=*,()").find(c) == std::u16string_view::npos;
+  }
+
+  std::u16string_view text_;
+  size_t pos_ = 0;
+};
+
+[[noreturn]] void Refuse(std::u16string_view statement) {
+  throw Error("", "unsupported SQL statement: " + ToUtf8(statement));
+}
+
+void ExpectEnd(Scanner& scanner, std::u16string_view statement) {
+  scanner.Symbol(u';');
+  if (!scanner.AtEnd()) Refuse(statement);
+}
+
+}  // namespace
+
+SelectStatement ParseRecordSource(std::u16string_view source) {
+  Scanner scanner(source);
+  SelectStatement result;
+  if (!scanner.Keyword(u"SELECT")) {
+    // A bare table name, possibly with spaces (as a record source may be "Listino 2024").
+    std::u16string_view name = source;
+    while (!name.empty() && name.front() == u' ') name.remove_prefix(1);
+    while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
+    if (name.size() >= 2 && name.front() == u'[' && name.back() == u']') name = name.substr(1, name.size() - 2);
+    if (name.empty()) throw Error("", "empty record source");
+    result.table = std::u16string(name);
+    return result;
+  }
+  if (!scanner.Symbol(u'*') || !scanner.Keyword(u"FROM")) Refuse(source);
+  auto table = scanner.Name();
+  if (!table) Refuse(source);
+  result.table = *table;
+  if (scanner.Keyword(u"WHERE")) {
+    auto column = scanner.Name();
+    if (!column || !scanner.Symbol(u'=')) Refuse(source);
+    auto literal = scanner.Literal();
+    if (!literal) Refuse(source);
+    result.where_column = *column;
+    result.where_literal = *literal;
+  }
+  ExpectEnd(scanner, source);
+  return result;
+}
+
+DeleteAllStatement ParseDeleteAll(std::u16string_view statement) {
+  Scanner scanner(statement);
+  if (!scanner.Keyword(u"DELETE")) Refuse(statement);
+  scanner.Symbol(u'*');
+  if (!scanner.Keyword(u"FROM")) Refuse(statement);
+  auto table = scanner.Name();
+  if (!table) Refuse(statement);
+  ExpectEnd(scanner, statement);
+  return DeleteAllStatement{*table};
+}
+
+}  // namespace engine

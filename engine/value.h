@@ -1,0 +1,112 @@
+// A database field value as the engine gives it: Null, a text (UTF-16), a number of one of
+// Jet's kinds, a date, a flag or bytes. Every reader (Jet, Excel) produces these and every
+// writer takes them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "engine/text_locale.h"
+
+namespace engine {
+
+// Jet's decimal (numeric) type: a 96-bit magnitude, a sign and a scale (digits after the point).
+struct Decimal {
+  bool negative = false;
+  uint8_t scale = 0;
+  unsigned __int128 magnitude = 0;  // below 2^96
+  bool operator==(const Decimal&) const = default;
+};
+
+// Days since 1899-12-30 with the time of day as the fraction, as Jet stores dates.
+struct Date {
+  double days = 0;
+  bool operator==(const Date&) const = default;
+};
+
+// Currency: an exact amount in ten-thousandths.
+struct Currency {
+  int64_t ten_thousandths = 0;
+  bool operator==(const Currency&) const = default;
+};
+
+struct Guid {
+  std::array<uint8_t, 16> bytes{};  // as stored in the file
+  bool operator==(const Guid&) const = default;
+};
+
+using Binary = std::vector<uint8_t>;
+
+class Value {
+ public:
+  enum class Type { Null, Text, Integer, Currency, Single, Double, Decimal, Date, Flag, Binary, Guid };
+
+  Value() = default;
+  static Value Null() { return Value(); }
+  static Value Text(std::u16string text) { return Value(std::move(text)); }
+  static Value Integer(int64_t v) { return Value(v); }
+  static Value Money(Currency v) { return Value(v); }
+  static Value Single(float v) { return Value(v); }
+  static Value Double(double v) { return Value(v); }
+  static Value Numeric(engine::Decimal v) { return Value(v); }
+  static Value DateTime(engine::Date v) { return Value(v); }
+  static Value Flag(bool v) { return Value(v); }
+  static Value Bytes(engine::Binary v) { return Value(std::move(v)); }
+  static Value Id(engine::Guid v) { return Value(v); }
+
+  Type type() const { return static_cast<Type>(data_.index()); }
+  bool is_null() const { return type() == Type::Null; }
+
+  // Accessors; each requires the matching type.
+  const std::u16string& text() const { return std::get<std::u16string>(data_); }
+  int64_t integer() const { return std::get<int64_t>(data_); }
+  Currency currency() const { return std::get<engine::Currency>(data_); }
+  float single() const { return std::get<float>(data_); }
+  double dbl() const { return std::get<double>(data_); }
+  const engine::Decimal& decimal() const { return std::get<engine::Decimal>(data_); }
+  engine::Date date() const { return std::get<engine::Date>(data_); }
+  bool flag() const { return std::get<bool>(data_); }
+  const engine::Binary& binary() const { return std::get<engine::Binary>(data_); }
+  const engine::Guid& guid() const { return std::get<engine::Guid>(data_); }
+
+  // The text form the program shows and compares: a text as it is; numbers, dates and flags
+  // as the locale writes them (12,5 / 21/09/1974 / Vero); Null and bytes give an empty text
+  // (bytes: their characters, as Jet reads a binary as text).
+  std::u16string ToText(const TextLocale& locale) const;
+
+  bool operator==(const Value&) const = default;
+
+ private:
+  using Data = std::variant<std::monostate, std::u16string, int64_t, engine::Currency, float, double,
+                            engine::Decimal, engine::Date, bool, engine::Binary, engine::Guid>;
+  template <typename T>
+  explicit Value(T v) : data_(std::move(v)) {}
+  Data data_;
+};
+
+// Inverse conversions of the text form, with the same locale. Each returns nothing when the
+// text is not a value of that kind. Leading and trailing spaces are allowed.
+std::optional<double> ParseNumber(std::u16string_view text, const TextLocale& locale);
+std::optional<Currency> ParseCurrency(std::u16string_view text, const TextLocale& locale);
+std::optional<Date> ParseDate(std::u16string_view text, const TextLocale& locale);
+std::optional<bool> ParseFlag(std::u16string_view text, const TextLocale& locale);
+
+// Calendar form of a Jet date (proleptic Gregorian; negative days count back from 1899-12-30,
+// with the fraction's absolute value as the time of day, as Jet does).
+struct CivilDateTime {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+};
+CivilDateTime ToCivil(Date date);
+Date FromCivil(const CivilDateTime& civil);
+
+// UTF-8 <-> UTF-16 helpers used across the program (unpaired surrogates become U+FFFD in UTF-8).
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+}  // namespace engine

@@ -1,0 +1,67 @@
+#include "tests/support/fixtures.h"
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace testsupport {
+
+fs::path FixturesDir() {
+  if (const char* env = std::getenv("ARCHIVI_FIXTURES"); env && *env) {
+    return fs::is_directory(env) ? fs::path(env) : fs::path();
+  }
+  fs::path dir = fs::path(ARCHIVI_SOURCE_DIR) / ".." / "shared" / "fixtures";
+  return fs::is_directory(dir) ? fs::canonical(dir) : fs::path();
+}
+
+fs::path SortCodesDir() {
+  fs::path dir = fs::path(ARCHIVI_SOURCE_DIR) / ".." / "shared" / "jet-sort-codes";
+  return fs::is_directory(dir) ? fs::canonical(dir) : fs::path();
+}
+
+fs::path BinDir() { return fs::path(ARCHIVI_BIN_DIR); }
+
+bool RunningInCi() {
+  const char* ci = std::getenv("CI");
+  return ci && std::string(ci) == "true";
+}
+
+TempDir::TempDir() {
+  std::random_device random;
+  for (;;) {
+    path_ = fs::temp_directory_path() / ("archivi-test-" + std::to_string(random()));
+    if (fs::create_directory(path_)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+fs::path TempDir::Copy(const fs::path& file) const {
+  fs::path target = path_ / file.filename();
+  fs::copy_file(file, target, fs::copy_options::overwrite_existing);
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+  return target;
+}
+
+std::string RunCommand(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) {
+    if (status) *status = -1;
+    return output;
+  }
+  std::array<char, 65536> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  int rc = pclose(pipe);
+  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return output;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,51 @@
+// Where tests find the shared test files and the programs the build made.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+// The shared fixtures folder: $ARCHIVI_FIXTURES, else ../shared/fixtures beside the project.
+// Empty when it is absent.
+std::filesystem::path FixturesDir();
+
+// The folder with the jet text sort-code tables, empty when absent.
+std::filesystem::path SortCodesDir();
+
+// Folder of the programs the build made (build/bin).
+std::filesystem::path BinDir();
+
+// True when running under CI, where a missing fixtures folder is a failure, not a skip.
+bool RunningInCi();
+
+// A fresh, empty temporary folder removed when the object goes away.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  // Copies a file into the folder and returns the copy's path (writable).
+  std::filesystem::path Copy(const std::filesystem::path& file) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs a shell command and returns its standard output; exit status in *status.
+std::string RunCommand(const std::string& command, int* status = nullptr);
+
+}  // namespace testsupport
+
+// Skips the test (fails it under CI) when the shared fixtures are missing.
+#define REQUIRE_FIXTURES()                                                  \
+  do {                                                                      \
+    if (::testsupport::FixturesDir().empty()) {                             \
+      if (::testsupport::RunningInCi()) FAIL() << "shared fixtures missing"; \
+      GTEST_SKIP() << "shared fixtures folder not found";                   \
+    }                                                                       \
+  } while (0)

@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+  std::fputs("usage: archivi COMMAND ...\n", stderr);
+  return 2;
+}
