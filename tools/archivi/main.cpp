@@ -1,6 +1,43 @@
+// archivi: a command-line tool for developers and administrators over the program's engine.
 #include <cstdio>
+#include <cstring>
+#include <exception>
 
-int main() {
+#include "engine/error.h"
+#include "tools/archivi/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  const char* usage;
+  int (*run)(const archivi::Arguments&);
+};
+
+const Command kCommands[] = {
+    {"tables", "tables FILE", archivi::TablesCommand},
+    {"columns", "columns FILE TABLE", archivi::ColumnsCommand},
+    {"dump", "dump FILE TABLE", archivi::DumpCommand},
+};
+
+int Usage() {
   std::fputs("usage: archivi COMMAND ...\n", stderr);
+  for (const Command& command : kCommands) std::fprintf(stderr, "  archivi %s\n", command.usage);
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  for (const Command& command : kCommands) {
+    if (std::strcmp(argv[1], command.name) != 0) continue;
+    try {
+      return command.run(archivi::Arguments(argv + 2, argv + argc));
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "archivi %s: %s\n", command.name, error.what());
+      return 1;
+    }
+  }
+  return Usage();
 }

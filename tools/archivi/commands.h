@@ -1,0 +1,16 @@
+// The commands of `archivi`, one function each: arguments after the command name; returns
+// the exit status. Output goes to stdout, problems to stderr.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace archivi {
+
+using Arguments = std::vector<std::string>;
+
+int TablesCommand(const Arguments& args);   // tables FILE
+int ColumnsCommand(const Arguments& args);  // columns FILE TABLE
+int DumpCommand(const Arguments& args);     // dump FILE TABLE
+
+}  // namespace archivi
