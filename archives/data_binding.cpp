@@ -29,6 +29,13 @@ engine::Database& DataBinding::Database() {
   return *database_;
 }
 
+void DataBinding::Attach(std::unique_ptr<engine::Database> database) {
+  recordset_.reset();
+  database_ = std::move(database);
+  open_name_ = DatabaseName;
+  open_connect_ = Connect;
+}
+
 void DataBinding::Close() {
   recordset_.reset();
   if (database_) database_->Commit();

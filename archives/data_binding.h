@@ -34,6 +34,10 @@ class DataBinding {
   // Commits what was written (destination) and closes everything.
   void Close();
 
+  // Takes an archive that is already open as the one for the current DatabaseName and
+  // Connect, so the next Refresh keeps it (tests bind in-memory archives this way).
+  void Attach(std::unique_ptr<engine::Database> database);
+
   const engine::TextLocale& locale() const { return locale_; }
 
  private:
