@@ -1,10 +1,119 @@
 #include "archives/handlers.h"
 
-namespace archives {
+#include <exception>
 
-// The handlers are filled in as the engine learns to open archives.
-void StartupBinding(WindowState&, Dialogs&, const std::u16string&) {}
-void Browse(WindowState&, FormControls&, Dialogs&) {}
-void DiscoverColumns(WindowState&, FormControls&, Dialogs&) {}
+#include "archives/error_messages.h"
+
+namespace archives {
+namespace {
+
+constexpr std::u16string_view kDestinationFile = u"listini.mdb";
+constexpr std::u16string_view kDestinationTable = u"Articoli";
+constexpr std::u16string_view kInvalidFormat = u"Formato file non valido.";
+
+// The last four characters (the whole text when shorter), ASCII letters upper-cased.
+std::u16string UpperTail(std::u16string_view text, size_t count) {
+  std::u16string tail(text.size() > count ? text.substr(text.size() - count) : text);
+  for (char16_t& c : tail) {
+    if (c >= u'a' && c <= u'z') c -= u'a' - u'A';
+  }
+  return tail;
+}
+
+bool IsSystemTable(std::u16string_view name) {
+  std::u16string head(name.substr(0, 4));
+  return UpperTail(head, 4) == u"MSYS";
+}
+
+}  // namespace
+
+void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& program_folder) {
+  const std::u16string path = program_folder + u"/" + std::u16string(kDestinationFile);
+  DataBinding& destination = state.DataDestinazione;
+  destination.DatabaseName = path;
+  destination.RecordSource = kDestinationTable;
+  try {
+    destination.Refresh();
+  } catch (const std::exception& error) {
+    dialogs.MessageBox(CannotOpenDestinationMessage(path, error), MessageStyle::OkOnly);
+    dialogs.EndProgram();
+  }
+}
+
+void Browse(WindowState& state, FormControls& form, Dialogs& dialogs) {
+  const std::u16string path = dialogs.OpenFile(kArchiveFileFilter);
+  state.source_archive_path = path;
+  form.SetText1(path);
+  if (path.empty()) return;
+
+  auto refuse = [&](std::u16string_view message) {
+    dialogs.MessageBox(message, MessageStyle::OkOnly);
+    state.source_archive_path.clear();
+    form.SetText1(u"");
+  };
+
+  const std::u16string extension = UpperTail(path, 4);
+  if (extension != u".XLS" && extension != u".MDB") {
+    refuse(kInvalidFormat);
+    return;
+  }
+
+  // The archive is opened on a fresh binding and replaces the old one only once it opened,
+  // so a file that cannot be read leaves the previous archive bound. The record source of
+  // the previous archive is not carried over: its table need not exist in the new one.
+  DataBinding candidate(engine::OpenMode::ReadOnly, state.DataSorgente.locale());
+  candidate.Connect = extension == u".XLS" ? kExcelConnect : kAccessConnect;
+  candidate.DatabaseName = path;
+  std::vector<engine::TableInfo> tables;
+  try {
+    candidate.Refresh();
+    tables = candidate.Database().TableDefs();
+  } catch (const std::exception& error) {
+    refuse(CannotOpenArchiveMessage(path, error));
+    return;
+  }
+  state.DataSorgente = std::move(candidate);
+
+  // Entries of the previous archive would not open in this one.
+  form.ClearCombo2();
+  for (const engine::TableInfo& table : tables) {
+    if (!IsSystemTable(table.name)) form.AppendCombo2(table.name);
+  }
+}
+
+void DiscoverColumns(WindowState& state, FormControls& form, Dialogs& dialogs) {
+  DataBinding& source = state.DataSorgente;
+  const std::u16string previous_source = source.RecordSource;
+  source.RecordSource = form.Combo2Text();
+  int field_count = 0;
+  std::vector<std::u16string> names;
+  try {
+    source.Refresh();
+    engine::Recordset& records = source.Recordset();
+    field_count = records.FieldCount();
+    for (int i = 0; i < field_count; ++i) names.push_back(records.FieldName(i));
+  } catch (const std::exception& error) {
+    dialogs.MessageBox(CannotOpenArchiveMessage(source.DatabaseName, error), MessageStyle::OkOnly);
+    // Back to the table that was bound before, so the pickers still match the record set.
+    source.RecordSource = previous_source;
+    try {
+      source.Refresh();
+    } catch (const std::exception&) {
+    }
+    return;
+  }
+
+  constexpr int kPickers = 7;
+  for (int k = 0; k < kPickers; ++k) {
+    form.ClearPicker(k);
+    form.AppendPicker(k, u"");
+  }
+  for (const std::u16string& name : names) {
+    for (int k = 0; k < kPickers; ++k) {
+      form.AppendPicker(k, name);
+      form.EnablePicker(k);
+    }
+  }
+}
 
 }  // namespace archives
