@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -62,6 +63,31 @@ std::string RunCommand(const std::string& command, int* status) {
   int rc = pclose(pipe);
   if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   return output;
+}
+
+std::optional<std::string> MdbReaderDump(const fs::path& file, const std::string& table) {
+  fs::path modules;
+  if (const char* env = std::getenv("MDB_READER_DIR"); env && *env) {
+    modules = env;
+  } else {
+    modules = fs::path(ARCHIVI_SOURCE_DIR) / "build" / "node-tools" / "node_modules";
+  }
+  if (!fs::is_directory(modules / "mdb-reader")) return std::nullopt;
+  const fs::path script = fs::path(ARCHIVI_SOURCE_DIR) / "tests" / "support" / "mdb_reader_dump.js";
+  auto quote = [](const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  };
+  int status = 0;
+  std::string out = RunCommand("node " + quote(script.string()) + " " + quote(modules.string()) + " " +
+                                   quote(file.string()) + " " + quote(table),
+                               &status);
+  if (status != 0) {
+    throw std::runtime_error("mdb-reader could not read table " + table + " of " + file.string() +
+                             " (exit status " + std::to_string(status) + ")");
+  }
+  return out;
 }
 
 }  // namespace testsupport

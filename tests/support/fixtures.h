@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -38,6 +39,13 @@ class TempDir {
 
 // Runs a shell command and returns its standard output; exit status in *status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
+
+// The npm package mdb-reader's dump of a table, in the dump format, for comparing an
+// independent reader with ours. Its node_modules folder comes from $MDB_READER_DIR or
+// build/node-tools/node_modules. Empty optional when mdb-reader is not installed; throws
+// std::runtime_error when it fails on the file.
+// (mdb-reader reads dates before 1899-12-30 differently: compare around those.)
+std::optional<std::string> MdbReaderDump(const std::filesystem::path& file, const std::string& table);
 
 }  // namespace testsupport
 
