@@ -2,6 +2,7 @@
 // checks the choices, offers to empty "Articoli", and copies every new article.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "archives/data_binding.h"
@@ -9,7 +10,19 @@
 
 namespace import {
 
-void RunImport(std::u16string_view button_key, archives::WindowState& state, archives::FormControls& form,
-               archives::Dialogs& dialogs);
+// What one run did, for the window and for the command-line tool.
+struct ImportResult {
+  bool walked = false;       // the checks passed and the walk over the source began
+  long added = 0;            // new articles stored
+  long already_present = 0;  // records whose code the destination already held
+  long without_code = 0;     // records whose code is Null, passed over
+  long failed = 0;           // records not imported because a step failed
+  std::string first_failure;  // the reason of the first failure counted in `failed`
+};
+
+// The Toolbar4 click handler, given the pressed button's key. A press that arrives while a
+// run is under way (queued and handled when the run processes pending events) is ignored.
+ImportResult RunImport(std::u16string_view button_key, archives::WindowState& state, archives::FormControls& form,
+                       archives::Dialogs& dialogs);
 
 }  // namespace import

@@ -4,16 +4,17 @@ namespace import {
 
 namespace {
 // The characters a file name may not hold, in the order each character is compared with them.
+// Every match becomes the same hyphen, so the order only matters for reading.
 constexpr std::u16string_view kForbiddenInNames = u":\\/?*<>|\"";
+constexpr char16_t kReplacement = u'-';
 }  // namespace
 
+std::u16string_view CutToLimit(std::u16string_view text) { return text.substr(0, kTextLimit); }
+
 std::u16string CleanCategory(std::u16string_view text) {
-  std::u16string cleaned;
-  const size_t count = text.size() > kTextLimit ? kTextLimit : text.size();
-  cleaned.reserve(count);
-  for (size_t j = 0; j < count; ++j) {
-    const char16_t c = text[j];
-    cleaned += kForbiddenInNames.find(c) != std::u16string_view::npos ? u'-' : c;
+  std::u16string cleaned(CutToLimit(text));
+  for (char16_t& c : cleaned) {
+    if (kForbiddenInNames.find(c) != std::u16string_view::npos) c = kReplacement;
   }
   return cleaned;
 }

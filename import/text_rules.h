@@ -1,7 +1,8 @@
-// The two text rules of the import: category-name cleaning and SQL literal quoting.
-// Texts are UTF-16; lengths and cuts count 16-bit units.
+// The text rules of the import: the cut of text columns, category-name cleaning and SQL
+// literal quoting. Texts are UTF-16; lengths and cuts count 16-bit units.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -9,6 +10,9 @@ namespace import {
 
 // The one length limit shared by the cut destination columns and category cleaning.
 inline constexpr size_t kTextLimit = 50;
+
+// The first kTextLimit characters of `text` (all of it when it is shorter).
+std::u16string_view CutToLimit(std::u16string_view text);
 
 // The first kTextLimit characters of `text`, with each of : \ / ? * < > | " replaced by '-'.
 std::u16string CleanCategory(std::u16string_view text);

@@ -12,5 +12,6 @@ using Arguments = std::vector<std::string>;
 int TablesCommand(const Arguments& args);   // tables FILE
 int ColumnsCommand(const Arguments& args);  // columns FILE TABLE
 int DumpCommand(const Arguments& args);     // dump FILE TABLE
+int ImportCommand(const Arguments& args);   // import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no]
 
 }  // namespace archivi

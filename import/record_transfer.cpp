@@ -1,0 +1,85 @@
+#include "import/record_transfer.h"
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "engine/value.h"
+#include "import/text_rules.h"
+
+namespace import {
+namespace {
+
+// What a slot makes of a source value that passes.
+enum class Treatment {
+  CleanCategory,  // category-name cleaning
+  CutToLimit,     // the first kTextLimit characters of the text form
+  AsIs,           // the value itself, in its own type
+};
+
+struct Slot {
+  int picker;
+  std::u16string_view column_name;  // the destination column by name, or empty:
+  int column_position;              // ... by position (from 0) in "Articoli"
+  Treatment treatment;
+  std::optional<std::u16string_view> default_text;  // written when the picker is empty
+};
+
+constexpr int kByName = -1;
+
+// The slots in the order they are processed.
+constexpr std::array<Slot, kPickerCount> kSlots = {{
+    {0, u"Categoria", kByName, Treatment::CleanCategory, u"Elenco prodotti"},
+    {kCodePicker, {}, 1, Treatment::CutToLimit, std::nullopt},
+    {2, u"Descrizione", kByName, Treatment::CutToLimit, std::nullopt},
+    {3, {}, 3, Treatment::CutToLimit, std::nullopt},
+    {4, {}, 4, Treatment::CutToLimit, u"0"},
+    {5, {}, 5, Treatment::CutToLimit, u"0"},
+    {6, {}, 8, Treatment::AsIs, u"Immagine non inserita"},
+}};
+
+void Write(engine::Recordset& destination, const Slot& slot, const engine::Value& value) {
+  if (slot.column_position == kByName) {
+    destination.SetValue(slot.column_name, value);
+  } else {
+    destination.SetValue(slot.column_position, value);
+  }
+}
+
+engine::Value Treat(const Slot& slot, const engine::Value& value, std::u16string_view text_form) {
+  switch (slot.treatment) {
+    case Treatment::CleanCategory:
+      return engine::Value::Text(CleanCategory(text_form));
+    case Treatment::CutToLimit:
+      return engine::Value::Text(std::u16string(CutToLimit(text_form)));
+    case Treatment::AsIs:
+      break;
+  }
+  return value;
+}
+
+}  // namespace
+
+void TransferRecord(const archives::FormControls& form, archives::DataBinding& source,
+                    archives::DataBinding& destination, ResumeNext& steps) {
+  const engine::TextLocale& locale = source.locale();
+  for (const Slot& slot : kSlots) {
+    const std::optional<std::u16string> column = steps.Get([&] { return form.PickerText(slot.picker); });
+    if (!column) continue;  // the picker cannot be read: nothing is known to write
+    if (column->empty()) {
+      if (slot.default_text) {
+        steps.Run([&] { Write(destination.Recordset(), slot, engine::Value::Text(std::u16string(*slot.default_text))); });
+      }
+      continue;
+    }
+    // A value that cannot be read is written as nothing: not even for the category, where an
+    // earlier record's value would otherwise end up in this article.
+    const std::optional<engine::Value> value = steps.Get([&] { return source.Recordset().GetValue(*column); });
+    if (!value || value->is_null()) continue;
+    const std::u16string text_form = value->ToText(locale);
+    if (text_form.empty()) continue;  // Null and the empty text pass nothing, not even the default
+    steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text_form)); });
+  }
+}
+
+}  // namespace import

@@ -1,0 +1,16 @@
+#include "import/resume_next.h"
+
+#include "engine/error.h"
+
+namespace import {
+
+void ResumeNext::Swallow(const std::exception& failure) {
+  ++failures_;
+  if (const auto* engine_failure = dynamic_cast<const engine::Error*>(&failure)) {
+    last_failure_ = engine_failure->reason();
+  } else {
+    last_failure_ = failure.what();
+  }
+}
+
+}  // namespace import

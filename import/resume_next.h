@@ -1,0 +1,57 @@
+// The failure regime of the import run: a step that fails is skipped without a message and
+// the run goes on with the next one; a test that fails counts as held. The run decides which
+// failures to report, so the regime keeps the reason of the last one it swallowed.
+//
+// Only std::exception is caught: archives::ProgramEnded (which is none) and anything else
+// that is not a failure of a step pass through.
+#pragma once
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+namespace import {
+
+class ResumeNext {
+ public:
+  // Runs `step`; false when it failed.
+  template <typename Step>
+  bool Run(Step&& step) {
+    try {
+      step();
+      return true;
+    } catch (const std::exception& failure) {
+      Swallow(failure);
+      return false;
+    }
+  }
+
+  // Evaluates a test; a test whose evaluation fails counts as held.
+  template <typename Test>
+  bool Holds(Test&& test) {
+    bool held = true;
+    Run([&] { held = test(); });
+    return held;
+  }
+
+  // Computes a value; nothing when the computation failed, so no assignment happens.
+  template <typename Compute>
+  auto Get(Compute&& compute) -> std::optional<std::decay_t<decltype(compute())>> {
+    std::optional<std::decay_t<decltype(compute())>> result;
+    Run([&] { result.emplace(compute()); });
+    return result;
+  }
+
+  // The reason of the last failure swallowed (engine::Error::reason(), or what()).
+  const std::string& last_failure() const { return last_failure_; }
+  int failures() const { return failures_; }
+
+ private:
+  void Swallow(const std::exception& failure);
+
+  std::string last_failure_;
+  int failures_ = 0;
+};
+
+}  // namespace import
