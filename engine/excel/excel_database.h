@@ -2,14 +2,20 @@
 // as tables.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "engine/database.h"
 
 namespace engine::excel {
 
 std::unique_ptr<engine::Database> OpenExcelDatabase(const std::filesystem::path& path,
+                                                    const TextLocale& locale);
+
+// The same from bytes already in memory; `path` only names the file in errors.
+std::unique_ptr<engine::Database> OpenExcelDatabase(std::vector<uint8_t> bytes, const std::filesystem::path& path,
                                                     const TextLocale& locale);
 
 }  // namespace engine::excel

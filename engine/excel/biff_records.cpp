@@ -1,0 +1,138 @@
+#include "engine/excel/biff_records.h"
+
+#include "engine/error.h"
+#include "engine/excel/little_endian.h"
+
+namespace engine::excel {
+namespace {
+
+constexpr size_t kRecordHeaderSize = 4;  // 2-byte type + 2-byte length
+
+[[noreturn]] void Truncated() { throw Error("", "the workbook file is damaged (a record is cut short)"); }
+
+}  // namespace
+
+size_t RecordReader::Remaining() const {
+  size_t total = 0;
+  for (size_t i = part_; i < parts_.size(); ++i) total += parts_[i].size();
+  return total - offset_;
+}
+
+void RecordReader::NextPart() {
+  while (part_ < parts_.size() && offset_ >= parts_[part_].size()) {
+    ++part_;
+    offset_ = 0;
+  }
+  if (part_ >= parts_.size()) Truncated();
+}
+
+uint8_t RecordReader::U8() {
+  NextPart();
+  return parts_[part_][offset_++];
+}
+
+uint16_t RecordReader::U16() {
+  if (part_ < parts_.size() && parts_[part_].size() - offset_ >= 2) {
+    uint16_t v = ReadU16(parts_[part_].data() + offset_);
+    offset_ += 2;
+    return v;
+  }
+  uint16_t low = U8();
+  return static_cast<uint16_t>(low | (U8() << 8));
+}
+
+uint32_t RecordReader::U32() {
+  uint32_t low = U16();
+  return low | (static_cast<uint32_t>(U16()) << 16);
+}
+
+double RecordReader::F64() {
+  uint8_t bytes[8];
+  for (uint8_t& b : bytes) b = U8();
+  return ReadF64(bytes);
+}
+
+void RecordReader::Skip(size_t count) {
+  while (count > 0) {
+    NextPart();
+    size_t step = std::min(count, parts_[part_].size() - offset_);
+    offset_ += step;
+    count -= step;
+  }
+}
+
+std::u16string RecordReader::Chars(size_t count, bool wide) {
+  std::u16string text;
+  text.reserve(std::min(count, Remaining()));
+  while (text.size() < count) {
+    if (part_ < parts_.size() && offset_ >= parts_[part_].size()) {
+      // A CONTINUE boundary inside the characters: a new width flag follows.
+      ++part_;
+      offset_ = 0;
+      if (part_ >= parts_.size()) Truncated();
+      wide = (U8() & 0x01) != 0;
+      continue;
+    }
+    if (part_ >= parts_.size()) Truncated();
+    std::span<const uint8_t> part = parts_[part_];
+    size_t want = count - text.size();
+    if (wide) {
+      size_t available = std::min(want, (part.size() - offset_) / 2);
+      if (available == 0) Truncated();  // half a character before the boundary
+      for (size_t i = 0; i < available; ++i) text += static_cast<char16_t>(ReadU16(part.data() + offset_ + 2 * i));
+      offset_ += 2 * available;
+    } else {
+      size_t available = std::min(want, part.size() - offset_);
+      for (size_t i = 0; i < available; ++i) text += static_cast<char16_t>(part[offset_ + i]);
+      offset_ += available;
+    }
+  }
+  return text;
+}
+
+std::string RecordReader::Bytes(size_t count) {
+  if (count > Remaining()) Truncated();
+  std::string bytes;
+  bytes.reserve(count);
+  for (size_t i = 0; i < count; ++i) bytes += static_cast<char>(U8());
+  return bytes;
+}
+
+std::u16string RecordReader::UnicodeString(int length_bytes) {
+  size_t count = length_bytes == 1 ? U8() : U16();
+  uint8_t flags = U8();
+  return Chars(count, (flags & 0x01) != 0);
+}
+
+std::u16string RecordReader::RichExtendedString() {
+  constexpr uint8_t kWide = 0x01, kExtended = 0x04, kRich = 0x08;
+  constexpr size_t kRunSize = 4;  // 2-byte character position + 2-byte font index
+  size_t count = U16();
+  uint8_t flags = U8();
+  size_t runs = (flags & kRich) ? U16() : 0;
+  size_t extended_size = (flags & kExtended) ? U32() : 0;
+  std::u16string text = Chars(count, (flags & kWide) != 0);
+  Skip(runs * kRunSize);
+  Skip(extended_size);
+  return text;
+}
+
+bool RecordStream::Next() {
+  parts_.clear();
+  if (next_ + kRecordHeaderSize > stream_.size()) return false;
+  offset_ = next_;
+  type_ = ReadU16(stream_.data() + next_);
+  size_t length = ReadU16(stream_.data() + next_ + 2);
+  if (next_ + kRecordHeaderSize + length > stream_.size()) return false;
+  parts_.push_back(stream_.subspan(next_ + kRecordHeaderSize, length));
+  next_ += kRecordHeaderSize + length;
+  while (next_ + kRecordHeaderSize <= stream_.size() && ReadU16(stream_.data() + next_) == record::kContinue) {
+    size_t part_length = ReadU16(stream_.data() + next_ + 2);
+    if (next_ + kRecordHeaderSize + part_length > stream_.size()) break;
+    parts_.push_back(stream_.subspan(next_ + kRecordHeaderSize, part_length));
+    next_ += kRecordHeaderSize + part_length;
+  }
+  return true;
+}
+
+}  // namespace engine::excel

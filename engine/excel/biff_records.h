@@ -1,0 +1,99 @@
+// The record layer of a BIFF5/BIFF8 workbook stream: each record is a 2-byte type, a 2-byte
+// length and that many bytes of data (at most 8224 in BIFF8). A record too long for one
+// goes on in CONTINUE records (type 0x003C) that follow it; RecordStream gathers them, and
+// RecordReader reads across them as if the data were one piece, except that BIFF8 text
+// resumes in a CONTINUE with a fresh 1-byte flag saying whether its characters are 8 or 16
+// bits wide.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace engine::excel {
+
+namespace record {
+constexpr uint16_t kFormula = 0x0006;
+constexpr uint16_t kEof = 0x000A;
+constexpr uint16_t kExternSheet = 0x0017;
+constexpr uint16_t kName = 0x0018;
+constexpr uint16_t kDateMode = 0x0022;
+constexpr uint16_t kFilePass = 0x002F;
+constexpr uint16_t kContinue = 0x003C;
+constexpr uint16_t kCodePage = 0x0042;
+constexpr uint16_t kBoundSheet = 0x0085;
+constexpr uint16_t kMulRk = 0x00BD;
+constexpr uint16_t kRString = 0x00D6;
+constexpr uint16_t kXf = 0x00E0;
+constexpr uint16_t kMergedCells = 0x00E5;
+constexpr uint16_t kSst = 0x00FC;
+constexpr uint16_t kLabelSst = 0x00FD;
+constexpr uint16_t kSupBook = 0x01AE;
+constexpr uint16_t kNumber = 0x0203;
+constexpr uint16_t kLabel = 0x0204;
+constexpr uint16_t kBoolErr = 0x0205;
+constexpr uint16_t kString = 0x0207;
+constexpr uint16_t kRk = 0x027E;
+constexpr uint16_t kFormat = 0x041E;
+constexpr uint16_t kBof = 0x0809;
+// Beginning-of-file records of Excel 2.x, 3.0 and 4.0.
+constexpr uint16_t kBofBiff2 = 0x0009;
+constexpr uint16_t kBofBiff3 = 0x0209;
+constexpr uint16_t kBofBiff4 = 0x0409;
+}  // namespace record
+
+// Reads one record's data (with its CONTINUE parts). Reading past the end throws
+// engine::Error: the record is shorter than its content says.
+class RecordReader {
+ public:
+  explicit RecordReader(const std::vector<std::span<const uint8_t>>& parts) : parts_(parts) {}
+
+  size_t Remaining() const;
+  uint8_t U8();
+  uint16_t U16();
+  uint32_t U32();
+  double F64();
+  void Skip(size_t count);
+  // `count` BIFF8 characters starting in the given width (16 bits when `wide`), switching
+  // width at each CONTINUE boundary as its flag byte says.
+  std::u16string Chars(size_t count, bool wide);
+  // `count` raw bytes (BIFF5 8-bit text), crossing CONTINUE boundaries.
+  std::string Bytes(size_t count);
+  // BIFF8 strings: a length of 1 or 2 bytes, a flag byte, then the characters (and, in the
+  // rich/extended form of the shared string table, formatting runs and phonetic data,
+  // which are skipped).
+  std::u16string UnicodeString(int length_bytes);
+  std::u16string RichExtendedString();
+
+ private:
+  void NextPart();
+  const std::vector<std::span<const uint8_t>>& parts_;
+  size_t part_ = 0;
+  size_t offset_ = 0;
+};
+
+// Walks the records of a stream from a given offset.
+class RecordStream {
+ public:
+  explicit RecordStream(std::span<const uint8_t> stream) : stream_(stream) {}
+
+  void Seek(size_t offset) { next_ = offset; }
+  // Moves to the next record (with its CONTINUE records). False at the end of the stream or
+  // where a record header is cut off.
+  bool Next();
+  uint16_t type() const { return type_; }
+  size_t offset() const { return offset_; }
+  RecordReader Reader() const { return RecordReader(parts_); }
+  // The first part only, for fixed-size records.
+  std::span<const uint8_t> Data() const { return parts_.front(); }
+
+ private:
+  std::span<const uint8_t> stream_;
+  size_t next_ = 0;
+  size_t offset_ = 0;
+  uint16_t type_ = 0;
+  std::vector<std::span<const uint8_t>> parts_;
+};
+
+}  // namespace engine::excel

@@ -1,0 +1,60 @@
+// What the reader keeps of a workbook: the worksheets' cells (sparse, 16 bytes each, so
+// memory follows the cells present and not the sheet's declared size), the merged ranges,
+// the workbook-level names that refer to a range, and one pool of texts.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/value.h"
+
+namespace engine::excel {
+
+enum class CellKind : uint8_t { Number, Date, Text, Flag, Error };
+
+struct Cell {
+  uint16_t row = 0;
+  uint16_t column = 0;
+  CellKind kind = CellKind::Number;
+  union {
+    double number;       // Number, Date (the serial)
+    uint32_t text;       // Text: index into Workbook::texts
+    bool flag;           // Flag
+  };
+  Cell() : number(0) {}
+};
+
+struct CellRange {
+  uint16_t first_row = 0, last_row = 0;
+  uint16_t first_column = 0, last_column = 0;
+};
+
+struct Worksheet {
+  std::u16string name;
+  // Sorted by row, then column; one cell per position; covered parts of merged ranges
+  // removed (they read as blank, as Excel shows them).
+  std::vector<Cell> cells;
+};
+
+struct DefinedName {
+  std::u16string name;
+  size_t sheet = 0;  // index into Workbook::sheets
+  CellRange range;
+};
+
+struct Workbook {
+  std::vector<Worksheet> sheets;  // worksheets only, in the workbook's order
+  std::vector<DefinedName> names;
+  std::vector<std::u16string> texts;
+  bool date1904 = false;
+
+  Value CellValue(const Cell& cell) const;
+};
+
+// Parses a BIFF5 or BIFF8 workbook stream. Throws engine::Error (without a file name) for
+// encrypted workbooks, other BIFF versions and damaged streams.
+Workbook ParseWorkbook(std::span<const uint8_t> stream);
+
+}  // namespace engine::excel
