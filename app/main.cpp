@@ -1,6 +1,19 @@
+// Importazione archivi: one window that copies articles from an Access or Excel archive into
+// the price list listini.mdb beside the program.
 #include <QApplication>
+
+#include "app/form1.h"
+#include "app/qt_translations.h"
+#include "engine/text_locale.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  return 0;
+  // Every text of the program is Italian; Qt's own buttons and dialogs follow, whatever the
+  // system language.
+  app::InstallItalianQtTranslations(application);
+
+  app::Form1 window(engine::TextLocale::FromEnvironment());
+  window.Load();
+  window.show();
+  return application.exec();
 }

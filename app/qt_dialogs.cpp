@@ -1,0 +1,82 @@
+#include "app/qt_dialogs.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+
+namespace app {
+
+QString ToQString(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString QtFileFilter(std::u16string_view filter) {
+  const QStringList parts = ToQString(filter).split(u'|');
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    const QString& description = parts[i];
+    QString patterns = parts[i + 1];
+    patterns.replace(u';', u' ');
+    // Qt takes the patterns from the last brackets of an entry.
+    if (description.endsWith("(" + patterns + ")")) {
+      entries << description;
+    } else {
+      entries << description + " (" + patterns + ")";
+    }
+  }
+  return entries.join(";;");
+}
+
+int QtDialogs::MessageBox(std::u16string_view text, archives::MessageStyle style) {
+  QMessageBox box(parent_);
+  box.setWindowTitle(ToQString(archives::kApplicationTitle));
+  box.setTextFormat(Qt::PlainText);  // messages quote names and paths, never markup
+  box.setText(ToQString(text));
+  switch (style) {
+    case archives::MessageStyle::YesNo: {
+      box.setIcon(QMessageBox::NoIcon);
+      QPushButton* yes = box.addButton(QMessageBox::Yes);
+      box.addButton(QMessageBox::No);
+      box.setDefaultButton(yes);  // Enter answers Yes
+      box.exec();
+      // Escape and the close box count as No: the caller only ever sees Yes or No.
+      return box.clickedButton() == yes ? archives::kAnswerYes : archives::kAnswerNo;
+    }
+    case archives::MessageStyle::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case archives::MessageStyle::OkOnly:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+  }
+  box.setStandardButtons(QMessageBox::Ok);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+  return archives::kAnswerOk;
+}
+
+std::u16string QtDialogs::OpenFile(std::u16string_view filter) {
+  const QString qt_filter = QtFileFilter(filter);
+  QString selected = qt_filter.section(";;", 0, 0);  // the first entry is selected at opening
+  const QString path = QFileDialog::getOpenFileName(parent_, QString(), QString(), qt_filter, &selected);
+  return path.toStdU16String();
+}
+
+void QtDialogs::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtDialogs::EndProgram() {
+  // What was written to the price list must reach the disk; after that nothing more runs:
+  // no handler, no event, no destructor.
+  try {
+    state_.DataDestinazione.Close();
+  } catch (...) {
+  }
+  std::fflush(nullptr);
+  std::_Exit(EXIT_SUCCESS);
+}
+
+}  // namespace app
