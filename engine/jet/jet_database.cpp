@@ -1,13 +1,100 @@
+// A Jet database as an engine::Database: the pager, the catalogue read once on open, and the
+// table definitions read the first time a table is used and kept, so that reopening record
+// sets (a binding's Refresh) reads only rows.
 #include "engine/jet/jet_database.h"
 
+#include <map>
+
 #include "engine/error.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/jet_recordset.h"
+#include "engine/jet/name_compare.h"
+#include "engine/jet/pager.h"
+#include "engine/jet/row_lookup.h"
+#include "engine/jet/table_definition_reader.h"
+#include "engine/jet/table_scan.h"
+#include "engine/jet/text_codec.h"
+#include "engine/sql.h"
 
 namespace engine::jet {
+namespace {
 
-// Placeholder until the Jet reader lands.
-std::unique_ptr<engine::Database> OpenJetDatabase(const std::filesystem::path& path, OpenMode,
-                                                  const TextLocale&) {
-  throw Error(path.string(), "Jet databases are not readable yet");
+class JetDatabase : public Database {
+ public:
+  JetDatabase(const std::filesystem::path& path, std::unique_ptr<Pager> pager, const TextLocale& locale)
+      : path_(path),
+        pager_(std::move(pager)),
+        locale_(locale),
+        text_(pager_->format().version, pager_->header().code_page, pager_->file_name()),
+        catalog_(ReadCatalog(*pager_, text_)) {}
+
+  std::vector<TableInfo> TableDefs() const override {
+    std::vector<TableInfo> tables;
+    tables.reserve(catalog_.size());
+    for (const CatalogEntry& entry : catalog_) tables.push_back({entry.name, entry.is_system});
+    return tables;
+  }
+
+  std::unique_ptr<Recordset> OpenRecordset(std::u16string_view source) override {
+    SelectStatement statement;
+    try {
+      statement = ParseRecordSource(source);
+    } catch (const Error& error) {
+      throw Error(pager_->file_name(), error.reason());
+    }
+    std::shared_ptr<const TableDefinition> table = Table(statement.table);
+    std::vector<RowId> rows;
+    if (statement.where_column) {
+      const int position = ColumnPosition(*table, *statement.where_column);
+      RowLookup lookup(*pager_, *table, text_, locale_);
+      rows = lookup.FindEqual(position, statement.where_literal);
+    } else {
+      rows = ListLiveRows(*pager_, *table);
+    }
+    return std::make_unique<JetRecordset>(*pager_, table, text_, std::move(rows));
+  }
+
+  const std::filesystem::path& path() const override { return path_; }
+
+ private:
+  std::shared_ptr<const TableDefinition> Table(std::u16string_view name) {
+    for (size_t i = 0; i < catalog_.size(); ++i) {
+      if (!SameName(catalog_[i].name, name)) continue;
+      auto cached = definitions_.find(i);
+      if (cached != definitions_.end()) return cached->second;
+      auto table = std::make_shared<const TableDefinition>(
+          ReadTableDefinition(*pager_, text_, catalog_[i].tdef_page, catalog_[i].name));
+      definitions_.emplace(i, table);
+      return table;
+    }
+    throw Error(pager_->file_name(), "the database has no table \"" + ToUtf8(name) + "\"");
+  }
+
+  int ColumnPosition(const TableDefinition& table, std::u16string_view name) const {
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+      if (SameName(table.columns[i].name, name)) return static_cast<int>(i);
+    }
+    throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\" has no column \"" + ToUtf8(name) + "\"");
+  }
+
+  std::filesystem::path path_;
+  std::unique_ptr<Pager> pager_;
+  TextLocale locale_;
+  TextDecoder text_;
+  std::vector<CatalogEntry> catalog_;
+  std::map<size_t, std::shared_ptr<const TableDefinition>> definitions_;  // by catalogue position
+};
+
+}  // namespace
+
+std::unique_ptr<engine::Database> OpenJetDatabase(const std::filesystem::path& path, OpenMode mode,
+                                                  const TextLocale& locale) {
+  return std::make_unique<JetDatabase>(path, Pager::Open(path, mode), locale);
+}
+
+std::unique_ptr<engine::Database> OpenJetDatabaseFromBytes(std::vector<uint8_t> bytes, const std::string& name,
+                                                           const TextLocale& locale) {
+  return std::make_unique<JetDatabase>(name, Pager::FromBytes(std::move(bytes), name), locale);
 }
 
 }  // namespace engine::jet

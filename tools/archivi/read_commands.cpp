@@ -1,12 +1,67 @@
-#include "tools/archivi/commands.h"
-
+// The reading commands of `archivi`: list tables, list columns, dump a table. Output is UTF-8.
 #include <cstdio>
 
-namespace archivi {
+#include "engine/database.h"
+#include "engine/jet/dump_format.h"
+#include "engine/text_locale.h"
+#include "tools/archivi/commands.h"
 
-// Filled in with the Jet reader.
-int TablesCommand(const Arguments&) { std::fputs("not available yet\n", stderr); return 1; }
-int ColumnsCommand(const Arguments&) { std::fputs("not available yet\n", stderr); return 1; }
-int DumpCommand(const Arguments&) { std::fputs("not available yet\n", stderr); return 1; }
+namespace archivi {
+namespace {
+
+// Workbooks open through the same engine: their sheets are tables.
+std::u16string ConnectFor(const std::string& file) {
+  if (file.size() >= 4) {
+    std::string extension = file.substr(file.size() - 4);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".xls") return u"Excel 8.0;";
+  }
+  return u"Access 2000;";
+}
+
+std::unique_ptr<engine::Database> Open(const std::string& file) {
+  return engine::OpenDatabase(file, ConnectFor(file), engine::OpenMode::ReadOnly, engine::TextLocale::English());
+}
+
+bool Expect(const Arguments& args, size_t count, const char* usage) {
+  if (args.size() == count) return true;
+  std::fprintf(stderr, "usage: archivi %s\n", usage);
+  return false;
+}
+
+}  // namespace
+
+int TablesCommand(const Arguments& args) {
+  if (!Expect(args, 1, "tables FILE")) return 2;
+  auto database = Open(args[0]);
+  std::string out;
+  for (const engine::TableInfo& table : database->TableDefs()) {
+    out += engine::ToUtf8(table.name);
+    out += '\n';
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return 0;
+}
+
+int ColumnsCommand(const Arguments& args) {
+  if (!Expect(args, 2, "columns FILE TABLE")) return 2;
+  auto database = Open(args[0]);
+  auto records = database->OpenRecordset(engine::FromUtf8(args[1]));
+  std::string out;
+  for (int i = 0; i < records->FieldCount(); ++i) {
+    out += engine::ToUtf8(records->FieldName(i));
+    out += '\n';
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return 0;
+}
+
+int DumpCommand(const Arguments& args) {
+  if (!Expect(args, 2, "dump FILE TABLE")) return 2;
+  auto database = Open(args[0]);
+  auto records = database->OpenRecordset(engine::FromUtf8(args[1]));
+  engine::DumpRecordset(*records, stdout);
+  return 0;
+}
 
 }  // namespace archivi

@@ -1,0 +1,71 @@
+// Reading MSysObjects: see catalog.h.
+#include "engine/jet/catalog.h"
+
+#include "engine/jet/data_page.h"
+#include "engine/jet/name_compare.h"
+#include "engine/jet/row_decoder.h"
+#include "engine/jet/table_definition_reader.h"
+#include "engine/jet/table_scan.h"
+
+namespace engine::jet {
+namespace {
+
+constexpr int64_t kTableType = 1;
+constexpr int64_t kContainerParent = 0x0F000000;  // parent of the "Tables" container
+constexpr int64_t kTablesContainer = 0x0F000001;  // usual Id of that container
+constexpr uint32_t kSystemFlags = 0x80000002;
+constexpr uint32_t kPageMask = 0x00FFFFFF;
+
+struct CatalogRow {
+  std::u16string name;
+  int64_t id = 0, parent = 0, type = 0, flags = 0;
+};
+
+int64_t IntegerOr(const Value& value, int64_t fallback) {
+  return value.type() == Value::Type::Integer ? value.integer() : fallback;
+}
+
+}  // namespace
+
+std::vector<CatalogEntry> ReadCatalog(Pager& pager, const TextDecoder& text) {
+  const TableDefinition objects = ReadTableDefinition(pager, text, kCatalogTdefPage, u"MSysObjects");
+  auto find = [&](std::u16string_view name) {
+    for (size_t i = 0; i < objects.columns.size(); ++i) {
+      if (SameName(objects.columns[i].name, name)) return static_cast<int>(i);
+    }
+    pager.Damaged("the table list has no column " + ToUtf8(name));
+  };
+  const int id_column = find(u"Id"), parent_column = find(u"ParentId"), name_column = find(u"Name"),
+            type_column = find(u"Type"), flags_column = find(u"Flags");
+
+  RowDecoder decoder(pager, objects, text);
+  CrackedRow cracked;
+  std::vector<CatalogRow> rows;
+  int64_t tables_container = kTablesContainer;
+  for (RowId id : ListLiveRows(pager, objects)) {
+    RowSlot slot = ReadLiveRow(pager, id);
+    decoder.Crack(slot.data, slot.size, cracked);
+    CatalogRow row;
+    const Value name = decoder.Decode(cracked, name_column);
+    if (name.type() == Value::Type::Text) row.name = name.text();
+    row.id = IntegerOr(decoder.Decode(cracked, id_column), 0);
+    row.parent = IntegerOr(decoder.Decode(cracked, parent_column), -1);
+    row.type = IntegerOr(decoder.Decode(cracked, type_column), -1);
+    row.flags = IntegerOr(decoder.Decode(cracked, flags_column), 0);
+    if (row.parent == kContainerParent && row.name == u"Tables") tables_container = row.id;
+    rows.push_back(std::move(row));
+  }
+
+  std::vector<CatalogEntry> tables;
+  for (const CatalogRow& row : rows) {
+    if (row.type != kTableType || row.parent != tables_container || row.name.empty()) continue;
+    CatalogEntry entry;
+    entry.name = row.name;
+    entry.tdef_page = static_cast<uint32_t>(row.id) & kPageMask;
+    entry.is_system = (static_cast<uint32_t>(row.flags) & kSystemFlags) != 0;
+    tables.push_back(std::move(entry));
+  }
+  return tables;
+}
+
+}  // namespace engine::jet

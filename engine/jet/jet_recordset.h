@@ -1,0 +1,45 @@
+// A record set over a Jet table: the list of its rows' ids, fixed when the set opens, and the
+// current row decoded on demand (each field only when asked for).
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "engine/database.h"
+#include "engine/jet/pager.h"
+#include "engine/jet/row_decoder.h"
+#include "engine/jet/table_definition.h"
+
+namespace engine::jet {
+
+class JetRecordset : public Recordset {
+ public:
+  JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
+               std::vector<RowId> rows);
+
+  long RecordCount() const override { return static_cast<long>(rows_.size()); }
+  bool Eof() const override { return position_ >= rows_.size(); }
+  void MoveFirst() override;
+  void MoveLast() override;
+  void MoveNext() override;
+  int FieldCount() const override { return static_cast<int>(table_->columns.size()); }
+  std::u16string FieldName(int position) const override;
+  int FieldPosition(std::u16string_view name) const override;
+  Value GetValue(int position) const override;
+  using Recordset::GetValue;
+
+  const std::vector<RowId>& rows() const { return rows_; }
+
+ private:
+  void RequireCurrent() const;
+
+  Pager& pager_;
+  std::shared_ptr<const TableDefinition> table_;
+  RowDecoder decoder_;
+  std::vector<RowId> rows_;
+  size_t position_ = 0;
+  mutable CrackedRow cracked_;
+  mutable size_t cracked_position_ = SIZE_MAX;  // the row `cracked_` holds
+};
+
+}  // namespace engine::jet

@@ -1,0 +1,111 @@
+// Page reads and the page cache: see pager.h.
+#include "engine/jet/pager.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/error.h"
+#include "engine/jet/byte_reader.h"
+
+namespace engine::jet {
+
+std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode mode) {
+  std::unique_ptr<Pager> pager(new Pager());
+  pager->file_name_ = path.string();
+  const int flags = (mode == OpenMode::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  pager->fd_ = ::open(path.c_str(), flags);
+  if (pager->fd_ < 0) {
+    const int error = errno;
+    if (error == ENOENT) throw Error(pager->file_name_, "the file does not exist");
+    if (error == EACCES || error == EROFS) {
+      throw Error(pager->file_name_, mode == OpenMode::ReadWrite ? "the file cannot be opened for writing (permission denied)"
+                                                                 : "the file cannot be read (permission denied)");
+    }
+    throw Error(pager->file_name_, std::string("the file cannot be opened: ") + std::strerror(error));
+  }
+  struct stat info {};
+  if (::fstat(pager->fd_, &info) != 0) throw Error(pager->file_name_, "the file cannot be read");
+  if (!S_ISREG(info.st_mode)) throw Error(pager->file_name_, "not a regular file");
+  pager->Start(static_cast<uint64_t>(info.st_size));
+  return pager;
+}
+
+std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string name) {
+  std::unique_ptr<Pager> pager(new Pager());
+  pager->file_name_ = std::move(name);
+  pager->memory_ = std::move(bytes);
+  pager->Start(pager->memory_.size());
+  return pager;
+}
+
+Pager::~Pager() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void Pager::Start(uint64_t file_size) {
+  if (file_size == 0) throw Error(file_name_, "the file is empty");
+  if (file_size < kHeaderBytesNeeded) throw Error(file_name_, "the file is too short to be an Access database");
+  uint8_t first[kHeaderBytesNeeded];
+  if (fd_ >= 0) {
+    ssize_t got = ::pread(fd_, first, sizeof first, 0);
+    if (got != static_cast<ssize_t>(sizeof first)) throw Error(file_name_, "the file cannot be read");
+  } else {
+    std::memcpy(first, memory_.data(), sizeof first);
+  }
+  header_ = DecodeHeaderPage(first, sizeof first, file_name_);
+  if (header_.has_password) {
+    throw Error(file_name_, "the database is protected by a password; remove the password in Access and try again");
+  }
+  format_ = header_.format;
+  const uint64_t pages = file_size / format_->page_size;
+  if (pages < 3) throw Error(file_name_, "the file is too short: the database is truncated or damaged");
+  if (pages > 0xFFFFFF) throw Error(file_name_, "the file is too large for an Access database");
+  page_count_ = static_cast<uint32_t>(pages);
+  cache_.resize(page_count_);
+}
+
+void Pager::Damaged(const std::string& what) const { ThrowDamaged(file_name_, what); }
+
+void Pager::Fetch(uint32_t page, uint8_t* into) {
+  const size_t size = format_->page_size;
+  const uint64_t offset = static_cast<uint64_t>(page) * size;
+  if (fd_ >= 0) {
+    size_t done = 0;
+    while (done < size) {
+      ssize_t got = ::pread(fd_, into + done, size - done, static_cast<off_t>(offset + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) throw Error(file_name_, "the file cannot be read at page " + std::to_string(page));
+      done += static_cast<size_t>(got);
+    }
+  } else {
+    std::memcpy(into, memory_.data() + offset, size);
+  }
+  if (header_.encoding_key != 0 && page != 0) {
+    const uint32_t k = header_.encoding_key ^ page;
+    const uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k >> 16),
+                            static_cast<uint8_t>(k >> 24)};
+    Rc4Apply(key, 4, into, size);
+  }
+}
+
+const uint8_t* Pager::ReadPage(uint32_t page) {
+  if (page >= page_count_) {
+    Damaged("page " + std::to_string(page) + " is past the end of the file");
+  }
+  auto& slot = cache_[page];
+  if (!slot) {
+    auto buffer = std::make_unique<uint8_t[]>(format_->page_size);
+    Fetch(page, buffer.get());
+    slot = std::move(buffer);
+  }
+  return slot.get();
+}
+
+uint8_t* Pager::WritePage(uint32_t) { throw Error(file_name_, "the database is open read-only"); }
+uint32_t Pager::AppendPage() { throw Error(file_name_, "the database is open read-only"); }
+
+}  // namespace engine::jet

@@ -1,0 +1,55 @@
+// The pages of one Jet file: page n is the page_size bytes at n * page_size. Page 0 is decoded
+// on open (header_page.h). Pages are read on demand with pread into a cache that keeps each
+// page at a fixed address until the pager goes away; encrypted pages are decrypted as they
+// arrive. The writer will add its journal here, so every change goes through this one place.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/database.h"
+#include "engine/jet/format.h"
+#include "engine/jet/header_page.h"
+#include "engine/jet/page_store.h"
+
+namespace engine::jet {
+
+class Pager : public PageStore {
+ public:
+  // Opens a file. Throws engine::Error for a missing, unreadable, password-protected or
+  // non-Jet file.
+  static std::unique_ptr<Pager> Open(const std::filesystem::path& path, OpenMode mode);
+  // Reads a database held in memory (tests, fuzzing); `name` stands for the file in errors.
+  static std::unique_ptr<Pager> FromBytes(std::vector<uint8_t> bytes, std::string name);
+  ~Pager() override;
+
+  size_t page_size() const override { return format_->page_size; }
+  uint32_t page_count() const override { return page_count_; }
+  const uint8_t* ReadPage(uint32_t page) override;
+  uint8_t* WritePage(uint32_t page) override;
+  uint32_t AppendPage() override;
+
+  const JetFormat& format() const { return *format_; }
+  const HeaderPage& header() const { return header_; }
+  const std::string& file_name() const { return file_name_; }
+  // Throws "the database is damaged" naming the file.
+  [[noreturn]] void Damaged(const std::string& what) const;
+
+ private:
+  Pager() = default;
+  void Start(uint64_t file_size);
+  void Fetch(uint32_t page, uint8_t* into);
+
+  std::string file_name_;
+  int fd_ = -1;
+  std::vector<uint8_t> memory_;  // the whole database when opened from bytes
+  HeaderPage header_;
+  const JetFormat* format_ = &kJet4Format;
+  uint32_t page_count_ = 0;
+  std::vector<std::unique_ptr<uint8_t[]>> cache_;
+};
+
+}  // namespace engine::jet

@@ -1,0 +1,16 @@
+// The live rows of a table, in physical order: the data pages of the table's owned-pages usage
+// map (pages whose owner field, offset 4, is the table's TDEF page), and on each page the
+// slots that are not deleted. A moved row is listed at its original slot (the pointer); its
+// new place is flagged deleted and so is not listed twice.
+#pragma once
+
+#include <vector>
+
+#include "engine/jet/pager.h"
+#include "engine/jet/table_definition.h"
+
+namespace engine::jet {
+
+std::vector<RowId> ListLiveRows(Pager& pager, const TableDefinition& table);
+
+}  // namespace engine::jet

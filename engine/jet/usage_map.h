@@ -1,0 +1,19 @@
+// Usage maps: which pages a table, index or long-value column owns. A map is one row on a
+// data page. Inline maps (first byte 0x00): u32 first page, then a bitmap, bit i for page
+// first + i. Reference maps (first byte 0x01): u32 numbers of bitmap pages (type 0x05, bitmap
+// from byte 4), the i-th covering pages i * (page_size - 4) * 8 onwards; 0 = not created.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/jet/pager.h"
+#include "engine/jet/table_definition.h"
+
+namespace engine::jet {
+
+// The pages the map lists, in ascending order. A null pointer (page 0) gives an empty list.
+// Pages past the end of the file are left out: maps cover whole windows of pages.
+std::vector<uint32_t> ReadUsageMap(Pager& pager, RowPointer map);
+
+}  // namespace engine::jet
