@@ -1,0 +1,152 @@
+#include "engine/jet/index_check.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "engine/jet/index_page.h"
+#include "tests/engine/jet/index_fixture_catalog.h"
+#include "tests/engine/jet/memory_page_store.h"
+#include "tests/support/fixtures.h"
+
+namespace engine::jet {
+namespace {
+
+using testsupport::FixtureIndex;
+using testsupport::MemoryPageStore;
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const auto& line : lines) all += line + "\n";
+  return all;
+}
+
+bool Mentions(const IndexCheckResult& result, const std::string& text) {
+  return std::any_of(result.problems.begin(), result.problems.end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+void RewritePage(MemoryPageStore& store, uint32_t page, const std::function<void(IndexPage&)>& change) {
+  IndexPage decoded = DecodeIndexPage(store.ReadPage(page), page);
+  change(decoded);
+  decoded.prefix_length = CommonKeyPrefix(decoded.entries);
+  EncodeIndexPage(decoded, store.WritePage(page));
+}
+
+TEST(IndexCheck, EveryFixtureIndexIsSound) {
+  REQUIRE_FIXTURES();
+  size_t indexes = 0, multi_level = 0;
+  for (const char* folder : {"jet/V2000", "listini"}) {
+    for (const auto& item : std::filesystem::directory_iterator(testsupport::FixturesDir() / folder)) {
+      if (item.path().extension() != ".mdb") continue;
+      MemoryPageStore store = MemoryPageStore::FromFile(item.path());
+      for (const FixtureIndex& index : testsupport::FindFixtureIndexes(store)) {
+        std::set<uint32_t> owned = testsupport::UsageMapPages(store, index.usage_map);
+        IndexCheckResult result = CheckIndexTree(store, index.root_page, index.tdef_page,
+                                                 [&](uint32_t page) { return owned.count(page) > 0; });
+        EXPECT_TRUE(result.ok()) << item.path().filename() << " root " << index.root_page << "\n"
+                                 << Joined(result.problems);
+        EXPECT_EQ(result.pages.size(), result.leaf_pages + result.node_pages);
+        ++indexes;
+        multi_level += result.levels > 1;
+      }
+    }
+  }
+  EXPECT_GT(indexes, 100u);
+  EXPECT_EQ(5u, multi_level);  // compIndexTest, fonte and the three of listini-pieno
+}
+
+class IndexCheckCorruption : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (testsupport::FixturesDir().empty()) GTEST_SKIP() << "shared fixtures folder not found";
+    store_ = MemoryPageStore::FromFile(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+    for (const FixtureIndex& index : testsupport::FindFixtureIndexes(store_)) {
+      IndexCheckResult result = CheckIndexTree(store_, index.root_page, index.tdef_page);
+      if (result.levels == 2 && (index.flags & 0x01)) {
+        index_ = index;
+        baseline_ = result;
+      }
+    }
+    ASSERT_NE(0u, index_.root_page) << "primary key of Articoli not found";
+    ASSERT_TRUE(baseline_.ok()) << Joined(baseline_.problems);
+    ASSERT_EQ(5000u, baseline_.entries);
+    root_ = DecodeIndexPage(store_.ReadPage(index_.root_page), index_.root_page);
+    ASSERT_FALSE(root_.leaf);
+    ASSERT_NE(0u, root_.tail);
+    ASSERT_GE(root_.entries.size(), 2u);
+  }
+
+  IndexCheckResult Check() { return CheckIndexTree(store_, index_.root_page, index_.tdef_page); }
+
+  MemoryPageStore store_;
+  FixtureIndex index_;
+  IndexCheckResult baseline_;
+  IndexPage root_;
+};
+
+TEST_F(IndexCheckCorruption, EntriesOutOfOrderInsideALeaf) {
+  RewritePage(store_, root_.entries[1].child, [](IndexPage& p) { std::swap(p.entries[3], p.entries[4]); });
+  EXPECT_TRUE(Mentions(Check(), "entry 4 is not above the one before it"));
+}
+
+TEST_F(IndexCheckCorruption, LeavesOverlapping) {
+  // The first leaf's last entry copied to the front of the second leaf breaks the chain order.
+  IndexPage first = DecodeIndexPage(store_.ReadPage(root_.entries[0].child), root_.entries[0].child);
+  RewritePage(store_, root_.entries[1].child,
+              [&](IndexPage& p) { p.entries.insert(p.entries.begin(), first.entries.back()); });
+  EXPECT_TRUE(Mentions(Check(), "is not above the last entry of the leaf before"));
+}
+
+TEST_F(IndexCheckCorruption, NodeEntryNotTheChildsLastEntry) {
+  RewritePage(store_, index_.root_page, [](IndexPage& p) { p.entries[0].row.row ^= 1; });
+  EXPECT_TRUE(Mentions(Check(), "entry 0 differs from the last entry of child page"));
+}
+
+TEST_F(IndexCheckCorruption, BrokenLeafChain) {
+  RewritePage(store_, root_.entries[0].child, [](IndexPage& p) { p.next = 0; });
+  IndexCheckResult result = Check();
+  EXPECT_TRUE(Mentions(result, "next-leaf link is 0, expected " + std::to_string(root_.entries[1].child)));
+}
+
+TEST_F(IndexCheckCorruption, PageOfAnotherTable) {
+  RewritePage(store_, root_.tail, [](IndexPage& p) { p.owner += 1; });
+  EXPECT_TRUE(Mentions(Check(), "belongs to table page " + std::to_string(index_.tdef_page + 1)));
+}
+
+TEST_F(IndexCheckCorruption, TailAsOnlyChildAndLeafWithTail) {
+  RewritePage(store_, index_.root_page, [](IndexPage& p) { p.entries.clear(); });
+  RewritePage(store_, root_.tail, [](IndexPage& p) { p.tail = 99; });
+  IndexCheckResult result = Check();
+  EXPECT_TRUE(Mentions(result, "node whose only child is its tail"));
+  // EncodeIndexPage never writes a tail on a leaf, so set the bytes by hand.
+  store_.WritePage(root_.tail)[kIndexTailOffset] = 99;
+  EXPECT_TRUE(Mentions(Check(), "leaf with a child-tail pointer"));
+}
+
+TEST_F(IndexCheckCorruption, FreeSpaceFieldDisagreesWithBitmap) {
+  store_.WritePage(root_.tail)[kIndexFreeSpaceOffset] ^= 0x10;
+  EXPECT_TRUE(Mentions(Check(), "free-space"));
+}
+
+TEST_F(IndexCheckCorruption, LoopsAndPagesOutsideTheFile) {
+  RewritePage(store_, index_.root_page, [&](IndexPage& p) {
+    p.entries[0].child = index_.root_page;
+    p.entries[1].child = 0xFFFFFF;
+  });
+  IndexCheckResult result = Check();
+  EXPECT_TRUE(Mentions(result, "reached twice from the root"));
+  EXPECT_TRUE(Mentions(result, "points at page 16777215, outside the file"));
+}
+
+TEST_F(IndexCheckCorruption, PageMissingFromTheUsageMap) {
+  IndexCheckResult result = CheckIndexTree(store_, index_.root_page, index_.tdef_page,
+                                           [&](uint32_t page) { return page != root_.tail; });
+  ASSERT_EQ(1u, result.problems.size());
+  EXPECT_TRUE(Mentions(result, "page " + std::to_string(root_.tail) + ": not in the index's usage map"));
+}
+
+}  // namespace
+}  // namespace engine::jet
