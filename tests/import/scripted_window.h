@@ -33,6 +33,7 @@ class ScriptedWindow : public archives::FormControls, public archives::Dialogs {
   std::vector<float> progress;
   int processed_events = 0;
   std::function<void()> on_process_events;  // what the queued window events do
+  std::function<void()> on_message;         // runs as each message box is shown
 
   std::vector<std::u16string> MessageTexts() const {
     std::vector<std::u16string> texts;
@@ -55,6 +56,7 @@ class ScriptedWindow : public archives::FormControls, public archives::Dialogs {
 
   int MessageBox(std::u16string_view text, archives::MessageStyle style) override {
     messages.push_back({std::u16string(text), style});
+    if (on_message) on_message();
     if (style != archives::MessageStyle::YesNo) return archives::kAnswerOk;
     if (answers.empty()) throw std::logic_error("a question the test did not expect");
     const int answer = answers.front();

@@ -1,0 +1,345 @@
+#include "import/import_run.h"
+
+#include <gtest/gtest.h>
+
+#include "import/messages.h"
+#include "tests/import/import_setup.h"
+
+namespace testsupport {
+namespace {
+
+using archives::MessageStyle;
+using engine::Value;
+
+std::u16string WithErrors(int count, std::u16string_view reason) {
+  return std::u16string(import::kImportDoneWithErrorsStart) + engine::FromUtf8(std::to_string(count)) +
+         std::u16string(import::kImportDoneWithErrorsEnd) + u" " + std::u16string(reason);
+}
+
+std::u16string Lookup(std::u16string_view literal) {
+  return std::u16string(import::kLookupStart) + std::u16string(literal) + std::u16string(import::kLookupEnd);
+}
+
+bool Opened(const MemoryDatabase& archive, std::u16string_view source) {
+  for (const auto& opened : archive.opened_sources()) {
+    if (opened == source) return true;
+  }
+  return false;
+}
+
+class ImportRun : public ::testing::Test {
+ protected:
+  std::vector<std::u16string> Codes() {
+    std::vector<std::u16string> codes;
+    for (const Value& v : setup.Stored(u"Codice Articolo")) codes.push_back(v.is_null() ? u"<null>" : v.text());
+    return codes;
+  }
+  // Destination record sources opened by the run (start-up opened "Articoli" before it).
+  size_t DestinationOpenings() { return setup.destination->opened_sources().size() - 1; }
+
+  ImportSetup setup;
+};
+
+TEST_F(ImportRun, ChiudiEndsTheProgramAfterResettingTheBar) {
+  setup.window.text1.clear();
+  setup.window.combo2.clear();
+  setup.AddSourceCodes({u"A1"});
+  EXPECT_THROW(setup.Press(u"Chiudi"), archives::ProgramEnded);
+  EXPECT_EQ(setup.window.progress, std::vector<float>{0});
+  EXPECT_EQ(setup.window.processed_events, 1);
+  EXPECT_TRUE(setup.window.messages.empty());
+  EXPECT_EQ(DestinationOpenings(), 0u);
+  // The key is compared exactly.
+  setup.window.text1.clear();
+  EXPECT_NO_THROW(setup.Press(u"chiudi"));
+}
+
+TEST_F(ImportRun, TheChecksStopTheRunWithTheirMessageBeforeTouchingTheDestination) {
+  struct Case {
+    const char* name;
+    std::u16string text1, combo2, code_picker;
+    bool source_has_rows;
+    std::u16string_view message;
+  };
+  const Case cases[] = {
+      {"nothing chosen", u"", u"", u"", false, import::kNoArchiveChosen},
+      {"no archive", u"", u"Prodotti", u"Codice", true, import::kNoArchiveChosen},
+      {"no table", u"/a/fonte.mdb", u"", u"Codice", true, import::kNoTableChosen},
+      {"no code column", u"/a/fonte.mdb", u"Prodotti", u"", true, import::kNoCodeColumnChosen},
+      {"empty source", u"/a/fonte.mdb", u"Prodotti", u"Codice", false, import::kSourceIsEmpty},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImportSetup s;
+    s.AddArticle(u"GIA-PRESENTE");
+    if (c.source_has_rows) s.AddSourceCodes({u"A1"});
+    s.window.text1 = c.text1;
+    s.window.combo2 = c.combo2;
+    s.window.pickers[1] = c.code_picker;
+    const import::ImportResult result = s.Press();
+    EXPECT_FALSE(result.walked);
+    ASSERT_EQ(s.window.messages.size(), 1u);
+    EXPECT_EQ(s.window.messages[0], (ShownMessage{std::u16string(c.message), MessageStyle::OkOnly}));
+    EXPECT_EQ(s.destination->opened_sources().size(), 1u) << "no purge probe, no lookup";
+    EXPECT_EQ(s.articoli().rows.size(), 1u);
+    EXPECT_EQ(s.window.progress, std::vector<float>{0});
+  }
+}
+
+TEST_F(ImportRun, AControlThatCannotBeReadCountsAsATestThatHeld) {
+  {
+    ImportSetup s;
+    s.AddSourceCodes({u"A1"});
+    s.window.failing_controls = {"Text1"};
+    s.Press();
+    EXPECT_EQ(s.window.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kNoArchiveChosen)});
+  }
+  {
+    ImportSetup s;
+    s.AddSourceCodes({u"A1"});
+    s.window.failing_controls = {"Picker1"};
+    s.Press();
+    EXPECT_EQ(s.window.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kNoCodeColumnChosen)});
+  }
+  {
+    // "Combo2 not empty" holds, so the run goes on; at the end "Combo2 empty" holds too.
+    ImportSetup s;
+    s.AddSourceCodes({u"A1"});
+    s.window.failing_controls = {"Combo2"};
+    s.Press();
+    EXPECT_EQ(s.window.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kImportNotDone)});
+    EXPECT_EQ(s.articoli().rows.size(), 1u);
+  }
+  {
+    ImportSetup s;
+    s.AddSourceCodes({u"A1"});
+    s.source->FailOn("RecordCount", {}, 0, 1);
+    s.Press();
+    EXPECT_EQ(s.window.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kSourceIsEmpty)});
+  }
+}
+
+TEST_F(ImportRun, AnEmptyDestinationIsNotOfferedForPurging) {
+  setup.AddSourceCodes({u"A1", u"A2"});
+  const import::ImportResult result = setup.Press();
+  EXPECT_EQ(setup.window.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kImportDone)});
+  EXPECT_TRUE(Opened(*setup.destination, import::kPurgeProbe));
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A2"}));
+  EXPECT_EQ(result.added, 2);
+  EXPECT_TRUE(result.walked);
+}
+
+TEST_F(ImportRun, PurgeAnsweredNoKeepsTheArticlesAndAddsOnlyNewCodes) {
+  setup.AddArticle(u"A1");
+  setup.AddArticle(u"A3");
+  setup.AddSourceCodes({u"A1", u"A2", u"A3", u"A4"});
+  setup.window.answers = {archives::kAnswerNo};
+  const import::ImportResult result = setup.Press();
+  ASSERT_EQ(setup.window.messages.size(), 2u);
+  EXPECT_EQ(setup.window.messages[0], (ShownMessage{std::u16string(import::kPurgeQuestion), MessageStyle::YesNo}));
+  EXPECT_EQ(setup.window.messages[1].text, import::kImportDone);
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A3", u"A2", u"A4"}));
+  EXPECT_EQ(result.added, 2);
+  EXPECT_EQ(result.already_present, 2);
+}
+
+TEST_F(ImportRun, PurgeAnsweredYesEmptiesTheTableThenAddsEachDistinctCodeOnce) {
+  setup.AddArticle(u"VECCHIO");
+  setup.AddArticle(u"A1");
+  setup.AddSource({T(u"A1"), T(u"primo")});
+  setup.AddSource({Value()});
+  setup.AddSource({T(u"A2")});
+  setup.AddSource({T(u"A1"), T(u"secondo")});
+  setup.window.pickers[2] = u"Nome";
+  setup.window.answers = {archives::kAnswerYes};
+  const import::ImportResult result = setup.Press();
+  EXPECT_EQ(setup.window.MessageTexts(),
+            (std::vector<std::u16string>{std::u16string(import::kPurgeQuestion), std::u16string(import::kPurgeDone),
+                                         std::u16string(import::kImportDone)}));
+  EXPECT_EQ(setup.window.messages[1].style, MessageStyle::Information);
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A2"}));
+  EXPECT_EQ(setup.Stored(u"Descrizione")[0], T(u"primo")) << "filled from the first record with the code";
+  EXPECT_EQ(result.added, 2);
+  EXPECT_EQ(result.already_present, 1);
+  EXPECT_EQ(result.without_code, 1);
+}
+
+TEST_F(ImportRun, AFailedPurgeIsReportedAndNothingIsImported) {
+  setup.AddArticle(u"A1");
+  setup.AddSourceCodes({u"A2"});
+  setup.destination->FailOn("Execute", {}, 0, INT_MAX, "il file è bloccato");
+  setup.window.answers = {archives::kAnswerYes};
+  const import::ImportResult result = setup.Press();
+  EXPECT_EQ(setup.window.MessageTexts(),
+            (std::vector<std::u16string>{std::u16string(import::kPurgeQuestion),
+                                         u"Cancellazione non riuscita: il file è bloccato"}));
+  EXPECT_EQ(Codes(), std::vector<std::u16string>{u"A1"});
+  EXPECT_FALSE(result.walked);
+}
+
+TEST_F(ImportRun, ASourceWhoseCodesAreAllPresentAddsNothingAndSaysDone) {
+  setup.AddArticle(u"A1");
+  setup.AddArticle(u"A2");
+  setup.AddSourceCodes({u"A2", u"A1"});
+  setup.window.answers = {archives::kAnswerNo};
+  const import::ImportResult result = setup.Press();
+  EXPECT_EQ(setup.window.MessageTexts().back(), import::kImportDone);
+  EXPECT_EQ(setup.articoli().rows.size(), 2u);
+  EXPECT_EQ(result.already_present, 2);
+  EXPECT_EQ(result.added, 0);
+}
+
+TEST_F(ImportRun, NullCodesArePassedOverButAdvanceTheBar) {
+  setup.AddSource({Value()});
+  setup.AddSource({T(u"A1")});
+  setup.AddSource({Value()});
+  setup.AddSource({T(u"A2")});
+  const import::ImportResult result = setup.Press();
+  EXPECT_EQ(setup.window.progress, (std::vector<float>{0, 25, 50, 75, 100}));
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A2"}));
+  EXPECT_EQ(result.without_code, 2);
+  EXPECT_EQ(DestinationOpenings(), 1u + 2 * 2) << "the probe, then a lookup and an add per code";
+  EXPECT_EQ(setup.window.MessageTexts().back(), import::kImportDone);
+}
+
+TEST_F(ImportRun, CodesAreLookedUpByTheirQuotedTextForm) {
+  setup.AddArticle(u"L'ORO-12");
+  setup.AddSource({T(u"L'ORO-12")});
+  setup.AddSource({T(u"")});
+  setup.AddSource({Value::Integer(123)});
+  setup.AddSource({Value::Double(12.5)});
+  setup.window.answers = {archives::kAnswerNo};
+  const import::ImportResult result = setup.Press();
+  EXPECT_TRUE(Opened(*setup.destination, Lookup(u"L''ORO-12")));
+  EXPECT_TRUE(Opened(*setup.destination, Lookup(u"")));
+  EXPECT_TRUE(Opened(*setup.destination, Lookup(u"123")));
+  EXPECT_TRUE(Opened(*setup.destination, Lookup(u"12,5"))) << "the locale's text form";
+  EXPECT_EQ(result.already_present, 1);
+  EXPECT_EQ(result.added, 3) << "the empty code is new too";
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"L'ORO-12", u"<null>", u"123", u"12,5"}))
+      << "an empty code writes nothing at position 1";
+}
+
+TEST_F(ImportRun, ACodeLongerThanTheColumnIsFoundAgainOnTheNextRun) {
+  const std::u16string long_code = std::u16string(50, u'X') + u"-COLORE-ROSSO";
+  setup.AddSourceCodes({long_code, long_code.substr(0, 50) + u"-BLU"});
+  EXPECT_EQ(setup.Press().added, 1) << "both are stored as the same first 50 characters";
+  setup.window.answers = {archives::kAnswerNo};
+  const import::ImportResult again = setup.Press();
+  EXPECT_EQ(again.added, 0);
+  EXPECT_EQ(again.already_present, 2);
+  EXPECT_EQ(Codes(), std::vector<std::u16string>{long_code.substr(0, 50)});
+}
+
+TEST_F(ImportRun, TheBarMovesOnlyWhenItsWholeValueChanges) {
+  std::vector<std::u16string> codes;
+  for (int i = 0; i < 1000; ++i) codes.push_back(u"C" + engine::FromUtf8(std::to_string(i)));
+  setup.AddSourceCodes(codes);
+  setup.Press();
+  const auto& progress = setup.window.progress;
+  ASSERT_EQ(progress.size(), 101u);
+  for (size_t i = 0; i < progress.size(); ++i) EXPECT_FLOAT_EQ(progress[i], static_cast<float>(i));
+
+  ImportSetup thirds;
+  thirds.AddSourceCodes({u"A", u"B", u"C"});
+  thirds.Press();
+  ASSERT_EQ(thirds.window.progress.size(), 4u);
+  EXPECT_FLOAT_EQ(thirds.window.progress[1], 100.0f / 3);
+  EXPECT_FLOAT_EQ(thirds.window.progress[2], 200.0f / 3);
+  EXPECT_EQ(thirds.window.progress[3], 100.0f);
+}
+
+TEST_F(ImportRun, ARecordThatCannotBeStoredIsReportedNotHidden) {
+  setup.AddSourceCodes({u"A1", u"A2", u"A3", u"A4"});
+  setup.destination->FailOn("Update", {}, 1, 2, "il disco è pieno");
+  const import::ImportResult result = setup.Press();
+  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(2, u"il disco è pieno"));
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A4"}));
+  EXPECT_EQ(result.added, 2);
+  EXPECT_EQ(result.failed, 2);
+  EXPECT_EQ(result.first_failure, "il disco è pieno");
+}
+
+TEST_F(ImportRun, AFailedLookupDoesNotAddTheRecord) {
+  setup.AddSourceCodes({u"A1", u"A2"});
+  setup.destination->FailOn("OpenRecordset", u"'A1'", 0, INT_MAX, "indice danneggiato");
+  const import::ImportResult result = setup.Press();
+  EXPECT_EQ(Codes(), std::vector<std::u16string>{u"A2"});
+  EXPECT_EQ(result.failed, 1);
+  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(1, u"indice danneggiato"));
+}
+
+TEST_F(ImportRun, ACodeColumnMissingFromTheSourceAddsNothing) {
+  setup.window.pickers[1] = u"CodiceSparito";
+  setup.AddSourceCodes({u"A1", u"A2", u"A3"});
+  const import::ImportResult result = setup.Press();
+  EXPECT_TRUE(setup.articoli().rows.empty());
+  EXPECT_EQ(result.failed, 3);
+  EXPECT_EQ(setup.window.MessageTexts().back().substr(0, import::kImportDoneWithErrorsStart.size()),
+            import::kImportDoneWithErrorsStart);
+}
+
+TEST_F(ImportRun, AWalkThatCannotMoveOnStopsAndCountsTheRest) {
+  setup.AddSourceCodes({u"A1", u"A2", u"A3", u"A4", u"A5"});
+  setup.source->FailOn("MoveNext", {}, 1, INT_MAX, "pagina illeggibile");
+  const import::ImportResult result = setup.Press();
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A2"}));
+  EXPECT_EQ(result.failed, 3);
+  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(3, u"pagina illeggibile"));
+}
+
+TEST_F(ImportRun, TheDestinationIsCommittedBeforeTheClosingMessage) {
+  setup.AddSourceCodes({u"A1"});
+  int commits_at_message = -1;
+  setup.window.on_message = [&] { commits_at_message = setup.destination->commits(); };
+  setup.Press();
+  EXPECT_EQ(commits_at_message, 1);
+
+  ImportSetup failing;
+  failing.AddSourceCodes({u"A1", u"A2"});
+  failing.destination->FailOn("Commit", {}, 0, INT_MAX, "disco non disponibile");
+  const import::ImportResult result = failing.Press();
+  EXPECT_EQ(failing.window.MessageTexts().back(), WithErrors(2, u"disco non disponibile"));
+  EXPECT_EQ(result.added, 0);
+}
+
+TEST_F(ImportRun, PressesQueuedDuringTheRunAreIgnored) {
+  setup.AddSourceCodes({u"A1", u"A2"});
+  int nested_presses = 0;
+  setup.window.on_process_events = [&] {
+    if (nested_presses++ > 0) return;
+    // Both would start a run (or end the program) inside this one.
+    EXPECT_FALSE(import::RunImport(u"Importa", setup.state, setup.window, setup.window).walked);
+    import::RunImport(u"Chiudi", setup.state, setup.window, setup.window);
+  };
+  EXPECT_NO_THROW(setup.Press());
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A2"}));
+  EXPECT_EQ(setup.window.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kImportDone)});
+  // Once the run is over, the next press is handled again.
+  EXPECT_THROW(setup.Press(u"Chiudi"), archives::ProgramEnded);
+}
+
+TEST_F(ImportRun, ClosingTheWindowDuringPendingEventsIsNotSwallowed) {
+  setup.AddSourceCodes({u"A1"});
+  setup.window.on_process_events = [] { throw archives::ProgramEnded{}; };
+  EXPECT_THROW(setup.Press(), archives::ProgramEnded);
+  EXPECT_TRUE(setup.articoli().rows.empty());
+  setup.window.on_process_events = nullptr;
+  EXPECT_TRUE(setup.Press().walked) << "the run after it is not taken for a nested one";
+}
+
+TEST_F(ImportRun, ASecondRunOnTheSameTableStartsFromTheFirstRecord) {
+  setup.AddSourceCodes({u"A1", u"A2"});
+  setup.Press();
+  setup.window.answers = {archives::kAnswerYes};
+  setup.window.messages.clear();
+  setup.window.progress.clear();
+  // The source binding is not refreshed: it stands past its last record.
+  const import::ImportResult again = import::RunImport(u"Importa", setup.state, setup.window, setup.window);
+  EXPECT_EQ(again.added, 2);
+  EXPECT_EQ(setup.window.progress, (std::vector<float>{0, 50, 100}));
+  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A2"}));
+}
+
+}  // namespace
+}  // namespace testsupport
