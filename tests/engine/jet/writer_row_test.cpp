@@ -1,0 +1,230 @@
+// Values converted for their columns, rows laid out byte for byte as Access lays them out,
+// and rows placed on data pages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/error.h"
+#include "engine/jet/data_page_writer.h"
+#include "engine/jet/long_value_writer.h"
+#include "engine/jet/row_encoder.h"
+#include "engine/jet/value_conversion.h"
+#include "tests/engine/jet/writer_test_store.h"
+
+using namespace engine;
+using namespace engine::jet;
+
+namespace {
+
+ColumnDefinition Column(ColumnType type, uint16_t number, uint16_t length = 0, bool fixed = true) {
+  ColumnDefinition column;
+  column.name = u"C" + std::u16string(1, static_cast<char16_t>(u'0' + number));
+  column.type = type;
+  column.number = number;
+  column.length = length;
+  column.flags = fixed ? 0x03 : 0x02;
+  return column;
+}
+
+std::string Hex(std::string_view bytes) {
+  std::string out;
+  char buffer[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(buffer, sizeof buffer, "%02x", c);
+    out += buffer;
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(WriterValueConversion, TextsBecomeTheColumnsTypeThroughTheLocale) {
+  const TextLocale italian = TextLocale::Italian();
+  EXPECT_EQ(ConvertForColumn(Column(ColumnType::Money, 1, 8), Value::Text(u"12,34565"), italian),
+            Value::Money(Currency{123456}));  // half to even at the fourth decimal
+  EXPECT_EQ(ConvertForColumn(Column(ColumnType::Money, 1, 8), Value::Double(0.30000000000000004), italian),
+            Value::Money(Currency{3000}));
+  EXPECT_EQ(ConvertForColumn(Column(ColumnType::Long, 1, 4), Value::Text(u" 1.234 "), italian), Value::Integer(1234));
+  EXPECT_EQ(ConvertForColumn(Column(ColumnType::Integer, 1, 2), Value::Double(2.5), italian), Value::Integer(2));
+  EXPECT_EQ(ConvertForColumn(Column(ColumnType::Boolean, 1), Value::Text(u"vero"), italian), Value::Flag(true));
+  EXPECT_EQ(ConvertForColumn(Column(ColumnType::Text, 1, 100), Value::Double(12.5), italian), Value::Text(u"12,5"));
+  const Value date = ConvertForColumn(Column(ColumnType::DateTime, 1, 8), Value::Text(u"21/09/1974"), italian);
+  EXPECT_EQ(date.type(), Value::Type::Date);
+  EXPECT_EQ(date.ToText(italian), u"21/09/1974");
+  // A number's text form goes back to the same number.
+  for (double v : {0.1, -1234.5678, 1e-7, 3.0e15}) {
+    const Value text = Value::Text(Value::Double(v).ToText(italian));
+    EXPECT_EQ(ConvertForColumn(Column(ColumnType::Double, 1, 8), text, italian).dbl(), ParseNumber(text.text(), italian));
+  }
+  EXPECT_TRUE(ConvertForColumn(Column(ColumnType::Text, 1, 100), Value::Null(), italian).is_null());
+}
+
+TEST(WriterValueConversion, RefusalsNameTheColumnAndTheProblem) {
+  const TextLocale italian = TextLocale::Italian();
+  auto reason = [&](const ColumnDefinition& column, const Value& value) -> std::string {
+    try {
+      ConvertForColumn(column, value, italian);
+    } catch (const Error& error) {
+      return error.reason();
+    }
+    return "accepted";
+  };
+  EXPECT_NE(reason(Column(ColumnType::Text, 1, 10), Value::Text(u"sei caratteri")).find("at most 5"), std::string::npos);
+  EXPECT_EQ(reason(Column(ColumnType::Text, 1, 10), Value::Text(u"dieci")), "accepted");
+  EXPECT_NE(reason(Column(ColumnType::Money, 1, 8), Value::Text(u"dodici")).find("not an amount"), std::string::npos);
+  EXPECT_NE(reason(Column(ColumnType::Byte, 1, 1), Value::Integer(256)).find("out of range"), std::string::npos);
+  EXPECT_NE(reason(Column(ColumnType::Integer, 1, 2), Value::Text(u"40000")).find("out of range"), std::string::npos);
+  EXPECT_NE(reason(Column(ColumnType::Long, 1, 4), Value::Double(3e9)).find("out of range"), std::string::npos);
+  EXPECT_NE(reason(Column(ColumnType::DateTime, 1, 8), Value::Text(u"31/02/2020")).find("not a date"), std::string::npos);
+  EXPECT_NE(reason(Column(ColumnType::Money, 1, 8), Value::Text(u"99999999999999999")).find("out of range"), std::string::npos);
+  EXPECT_NE(reason(Column(ColumnType::Text, 3, 10), Value::Text(u"troppo lungo")).find("\"C3\""), std::string::npos);
+}
+
+TEST(WriterRowEncoder, LaysOutARowAsAccessDoes) {
+  // indexTestV2000.mdb, Table1, first row: column 0 deleted (its 4 fixed bytes stay in the
+  // row; Access left stale bytes there, we write zeros), longs in columns 1, 2, 3, 5 and
+  // "baz0" in the text column 4 with Unicode compression.
+  TableDefinition table;
+  table.max_columns = 6;
+  table.var_columns = 1;
+  ColumnDefinition id = Column(ColumnType::Long, 1, 4), fk1 = Column(ColumnType::Long, 2, 4),
+                   fk2 = Column(ColumnType::Long, 3, 4), fk3 = Column(ColumnType::Long, 5, 4);
+  id.fixed_offset = 4, fk1.fixed_offset = 8, fk2.fixed_offset = 12, fk3.fixed_offset = 16;
+  ColumnDefinition data = Column(ColumnType::Text, 4, 100, false);
+  data.extra_flags = 0x01;
+  // Columns listed out of number order on purpose: the row follows numbers and offsets.
+  table.columns = {fk3, data, id, fk1, fk2};
+  std::vector<EncodedField> fields(5);
+  fields[0] = {true, EncodeFixedValue(fk3, Value::Integer(0))};
+  fields[1] = {true, EncodeText(data, u"baz0")};
+  fields[2] = {true, EncodeFixedValue(id, Value::Integer(0))};
+  fields[3] = {true, EncodeFixedValue(fk1, Value::Integer(0))};
+  fields[4] = {true, EncodeFixedValue(fk2, Value::Integer(10))};
+  EXPECT_EQ(Hex(EncodeRow(table, fields)),
+            "0600" "00000000" "00000000" "00000000" "0a000000" "00000000"
+            "fffe62617a30" "1c00" "1600" "0100" "3e");
+  // A Null fixed column keeps its bytes (zeros) and clears its bit.
+  fields[4].present = false;
+  EXPECT_EQ(Hex(EncodeRow(table, fields)),
+            "0600" "00000000" "00000000" "00000000" "00000000" "00000000"
+            "fffe62617a30" "1c00" "1600" "0100" "36");
+}
+
+TEST(WriterRowEncoder, NullsBooleansAndTextForms) {
+  TableDefinition table;
+  table.max_columns = 3;
+  table.var_columns = 1;
+  ColumnDefinition flag = Column(ColumnType::Boolean, 0);
+  ColumnDefinition text = Column(ColumnType::Text, 2, 100, false);
+  text.extra_flags = 0x01;
+  table.columns = {flag, text};
+  std::vector<EncodedField> fields(2);
+  fields[0].present = true;  // a yes/no column's value is its null-mask bit
+  EXPECT_EQ(Hex(EncodeRow(table, fields)), "0300" "0200" "0200" "0100" "01");
+  fields[0].present = false;
+  fields[1] = {true, ""};  // empty text: present, zero bytes
+  EXPECT_EQ(Hex(EncodeRow(table, fields)), "0300" "0200" "0200" "0100" "04");
+  // Compression only for 3+ characters all within U+0001..U+00FF.
+  EXPECT_EQ(Hex(EncodeText(text, u"ab")), "61006200");
+  EXPECT_EQ(Hex(EncodeText(text, u"Caffè")), "fffe43616666e8");
+  EXPECT_EQ(Hex(EncodeText(text, u"€ 12")), "ac20200031003200");
+  text.extra_flags = 0;
+  EXPECT_EQ(Hex(EncodeText(text, u"abc")), "610062006300");
+}
+
+TEST(WriterDataPage, RowsStackDownwardsAndFreeSpaceStaysExact) {
+  writer_test::TestPageStore store(4);
+  uint8_t* page = store.WritePage(2);
+  InitDataPage(page, 4096, 7);
+  EXPECT_EQ(page[2] | (page[3] << 8), 4082);
+  EXPECT_EQ(AppendRowToPage(page, 4096, std::string(100, 'a')), 0);
+  EXPECT_EQ(AppendRowToPage(page, 4096, ""), 1);  // a zero-length row is legal
+  EXPECT_EQ(AppendRowToPage(page, 4096, std::string(10, 'b')), 2);
+  EXPECT_EQ(page[14] | (page[15] << 8), 3996);
+  EXPECT_EQ(page[16] | (page[17] << 8), 3996);
+  EXPECT_EQ(page[18] | (page[19] << 8), 3986);
+  EXPECT_EQ(page[2] | (page[3] << 8), 3986 - (14 + 2 * 3));
+  EXPECT_TRUE(DataPageHasRoom(page, 3986 - 20 - 2));
+  EXPECT_FALSE(DataPageHasRoom(page, 3986 - 20 - 1));
+  DeleteAllRowsOnPage(page, 4096);
+  EXPECT_EQ(page[12], 3);  // slots stay, so row numbers are never handed out twice
+  EXPECT_EQ(page[15] & 0xC0, 0xC0);
+  EXPECT_EQ(page[2] | (page[3] << 8), 4082 - 6);
+  EXPECT_EQ(AppendRowToPage(page, 4096, "xyz"), 3);
+  EXPECT_EQ(page[20] | (page[21] << 8), 4093);
+}
+
+TEST(WriterDataPage, PlacerFillsTheLastFreePageThenAddsPagesToBothMaps) {
+  writer_test::TestPageStore store(3);
+  std::vector<uint8_t> global = writer_test::InlineMap(0, 8);
+  for (size_t i = 5; i < global.size(); ++i) global[i] = 0xFF;
+  global[5] = 0xF8;  // pages 0..2 used
+  writer_test::AddMapRow(store, 1, global);
+  const RowPointer owned = writer_test::AddMapRow(store, 2, writer_test::InlineMap(0));
+  const RowPointer free_map = writer_test::AddMapRow(store, 2, writer_test::InlineMap(0));
+  PageAllocator allocator(store);
+  RowPlacer placer(store, allocator, 99, owned, free_map);
+  std::vector<RowId> rows;
+  for (int i = 0; i < 100; ++i) rows.push_back(placer.Place(std::string(100, static_cast<char>('a' + i % 26))));
+  // 100-byte rows: 40 a page (4082 / 102).
+  EXPECT_EQ(rows[0].page, 3u);
+  EXPECT_EQ(rows[39].page, 3u);
+  EXPECT_EQ(rows[40].page, 4u);
+  EXPECT_EQ(rows[40].row, 0);
+  EXPECT_EQ(rows[99].page, 5u);
+  UsageMapEditor owned_pages(store, owned), free_pages(store, free_map);
+  EXPECT_EQ(owned_pages.Pages(), (std::vector<uint32_t>{3, 4, 5}));
+  EXPECT_EQ(free_pages.Pages(), (std::vector<uint32_t>{5}));  // full pages leave the free map
+  UsageMapEditor global_map(store, kGlobalUsageMap);
+  for (uint32_t p : {3u, 4u, 5u}) EXPECT_FALSE(global_map.Contains(p));
+  const uint8_t* page = store.ReadPage(4);
+  EXPECT_EQ(page[4], 99);  // owner
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(page) + 4096 - 100, 100), std::string(100, 'o'));
+}
+
+TEST(WriterLongValue, InlineSingleRowAndChain) {
+  writer_test::TestPageStore store(3);
+  std::vector<uint8_t> global = writer_test::InlineMap(0, 8);
+  for (size_t i = 5; i < global.size(); ++i) global[i] = 0xFF;
+  global[5] = 0xF8;
+  writer_test::AddMapRow(store, 1, global);
+  ColumnDefinition memo = Column(ColumnType::Memo, 0, 0, false);
+  memo.lval_owned_map = writer_test::AddMapRow(store, 2, writer_test::InlineMap(0));
+  memo.lval_free_map = writer_test::AddMapRow(store, 2, writer_test::InlineMap(0));
+  PageAllocator allocator(store);
+  LongValueWriter writer(store, allocator, memo);
+
+  const std::string small = writer.Write("hello", true);
+  EXPECT_EQ(Hex(small), "05000080" "00000000" "00000000" "68656c6c6f");
+
+  const std::string one = writer.Write(std::string(1000, 'x'), true);
+  EXPECT_EQ(Hex(one.substr(0, 8)), "e8030040" "00030000");  // one LVAL row: row 0 of page 3
+  EXPECT_EQ(std::memcmp(store.ReadPage(3) + 4, "LVAL", 4), 0);
+
+  std::string big(10000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  const std::string chain = writer.Write(big, true);
+  const uint8_t* h = reinterpret_cast<const uint8_t*>(chain.data());
+  EXPECT_EQ(h[0] | (h[1] << 8) | (h[2] << 16) | (h[3] << 24), 10000);  // no flags: a chain
+  // Follow the chain as a reader does and get the value back.
+  std::string back;
+  RowId at{static_cast<uint32_t>(h[5] | (h[6] << 8) | (h[7] << 16)), h[4]};
+  int rows = 0;
+  while (at.page != 0 && rows++ < 10) {
+    const uint8_t* page = store.ReadPage(at.page);
+    const size_t start = (page[14 + 2 * at.row] | (page[15 + 2 * at.row] << 8)) & 0x1FFF;
+    const size_t end = at.row == 0 ? 4096 : (page[12 + 2 * at.row] | (page[13 + 2 * at.row] << 8)) & 0x1FFF;
+    back.append(reinterpret_cast<const char*>(page) + start + 4, end - start - 4);
+    at = RowId{static_cast<uint32_t>(page[start + 1] | (page[start + 2] << 8) | (page[start + 3] << 16)), page[start]};
+  }
+  EXPECT_EQ(rows, 3);
+  EXPECT_EQ(back, big);
+  EXPECT_EQ(UsageMapEditor(store, memo.lval_owned_map).Pages().size(), store.page_count() - 3);
+
+  FreeLongValue(store, chain);
+  FreeLongValue(store, one);
+  for (uint32_t p = 3; p < store.page_count(); ++p) {
+    const uint8_t* page = store.ReadPage(p);
+    for (int slot = 0; slot < page[12]; ++slot) EXPECT_EQ(page[15 + 2 * slot] & 0x80, 0x80) << p << "/" << slot;
+  }
+}
