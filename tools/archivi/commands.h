@@ -13,5 +13,6 @@ int TablesCommand(const Arguments& args);   // tables FILE
 int ColumnsCommand(const Arguments& args);  // columns FILE TABLE
 int DumpCommand(const Arguments& args);     // dump FILE TABLE
 int ImportCommand(const Arguments& args);   // import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no]
+int CreateCommand(const Arguments& args);   // create FILE: a new listini.mdb with an empty "Articoli"
 
 }  // namespace archivi

@@ -18,6 +18,7 @@ const Command kCommands[] = {
     {"tables", "tables FILE", archivi::TablesCommand},
     {"columns", "columns FILE TABLE", archivi::ColumnsCommand},
     {"dump", "dump FILE TABLE", archivi::DumpCommand},
+    {"create", "create FILE", archivi::CreateCommand},
     {"import", "import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no]", archivi::ImportCommand},
 };
 
