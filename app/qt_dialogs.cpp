@@ -18,15 +18,14 @@ QString QtFileFilter(std::u16string_view filter) {
   const QStringList parts = ToQString(filter).split(u'|');
   QStringList entries;
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-    const QString& description = parts[i];
-    QString patterns = parts[i + 1];
-    patterns.replace(u';', u' ');
-    // Qt takes the patterns from the last brackets of an entry.
-    if (description.endsWith("(" + patterns + ")")) {
-      entries << description;
-    } else {
-      entries << description + " (" + patterns + ")";
-    }
+    QString description = parts[i];
+    const QString listed = "(" + parts[i + 1] + ")";
+    const QString patterns = QString(parts[i + 1]).replace(u';', u' ');
+    // Qt takes the patterns from the last brackets of an entry: a description that already
+    // shows its patterns there keeps them once, in Qt's spelling.
+    if (description.endsWith(listed)) description.chop(listed.size());
+    if (description.endsWith("(" + patterns + ")")) description.chop(patterns.size() + 2);
+    entries << description.trimmed() + " (" + patterns + ")";
   }
   return entries.join(";;");
 }

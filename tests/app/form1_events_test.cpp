@@ -1,0 +1,133 @@
+// The window's events reach their handlers, and the handlers talk to the user only through
+// the dialogs given to the window.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QToolButton>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "app/form1.h"
+#include "tests/app/window_test_support.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using apptest::Printable;
+
+class Form1EventsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { apptest::Application(); }
+
+  void Press(const char* button_name) {
+    auto* button = window_.findChild<QToolButton*>(button_name);
+    ASSERT_NE(button, nullptr) << button_name;
+    button->click();
+  }
+
+  // Chooses the next entry of Combo2 with the keyboard, as a user would.
+  void PressDownOnCombo2() {
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(window_.findChild<QComboBox*>("Combo2"), &down);
+  }
+
+  apptest::ModalWatchdog watchdog_;
+  apptest::FakeDialogs dialogs_;
+  app::Form1 window_{engine::TextLocale::Italian(), &dialogs_};
+};
+
+TEST_F(Form1EventsTest, ChiudiEndsTheProgramThroughTheImportHandler) {
+  window_.show();
+  window_.SetProgress(50);
+  Press("Toolbar4_Chiudi");
+  // The import handler resets the bar and lets pending events run before it looks at the
+  // button, then ends the program; the window closes.
+  EXPECT_EQ(window_.findChild<QProgressBar*>("ProgressBar1")->value(), 0);
+  EXPECT_EQ(dialogs_.process_events_calls, 1);
+  EXPECT_EQ(dialogs_.end_program_calls, 1);
+  EXPECT_TRUE(dialogs_.messages.empty());
+  EXPECT_FALSE(window_.isVisible());
+  EXPECT_TRUE(watchdog_.seen().empty());
+}
+
+TEST_F(Form1EventsTest, ImportaWithNothingChosenAnswersThroughTheGivenDialogs) {
+  Press("Toolbar4_Importa");
+  EXPECT_EQ(dialogs_.process_events_calls, 1);
+  EXPECT_EQ(dialogs_.end_program_calls, 0);
+  ASSERT_FALSE(dialogs_.messages.empty());  // it explains what is missing
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(watchdog_.seen().empty());
+}
+
+TEST_F(Form1EventsTest, SfogliaAsksForAFileAndRefusesOtherKinds) {
+  dialogs_.chosen_files = {u"/tmp/prezzi.txt", u""};
+  Press("Toolbar1_Sfoglia");
+  ASSERT_EQ(dialogs_.filters.size(), 1u);
+  EXPECT_EQ(dialogs_.filters[0], archives::kArchiveFileFilter);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, u"Formato file non valido.");
+  EXPECT_EQ(dialogs_.messages[0].style, archives::MessageStyle::OkOnly);
+  EXPECT_EQ(window_.Text1(), u"");
+
+  // Cancelling the dialog is no error.
+  Press("Toolbar1_Sfoglia");
+  EXPECT_EQ(dialogs_.filters.size(), 2u);
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.end_program_calls, 0);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(watchdog_.seen().empty());
+}
+
+TEST_F(Form1EventsTest, ChoosingATableFillsThePickersEvenWhenChosenAgain) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir folder;
+  const std::filesystem::path source = folder.Copy(testsupport::FixturesDir() / "listini" / "fonte.mdb");
+  dialogs_.chosen_files = {source.u16string()};
+  Press("Toolbar1_Sfoglia");
+  ASSERT_TRUE(dialogs_.messages.empty()) << Printable(dialogs_.messages[0].text);
+  EXPECT_EQ(window_.Text1(), source.u16string());
+  auto* combo2 = window_.findChild<QComboBox*>("Combo2");
+  ASSERT_GT(combo2->count(), 0);
+  EXPECT_EQ(window_.Combo2Text(), u"");  // listed, none chosen yet
+
+  PressDownOnCombo2();
+  ASSERT_EQ(combo2->currentIndex(), 0);
+  ASSERT_TRUE(dialogs_.messages.empty()) << Printable(dialogs_.messages[0].text);
+  for (int picker = 0; picker < 7; ++picker) {
+    auto* combo = window_.findChild<QComboBox*>(QString("Combo6_%1").arg(picker));
+    EXPECT_TRUE(combo->isEnabled()) << picker;
+    ASSERT_GT(combo->count(), 1) << picker;
+    EXPECT_EQ(combo->itemText(0), "");
+  }
+
+  // Clicking the entry already chosen runs the discovery again: the pickers are rebuilt.
+  auto* picker1 = window_.findChild<QComboBox*>("Combo6_1");
+  picker1->setCurrentIndex(1);
+  ASSERT_FALSE(window_.PickerText(1).empty());
+  const int entries = picker1->count();
+  emit combo2->activated(0);
+  EXPECT_EQ(picker1->count(), entries);
+  EXPECT_EQ(window_.PickerText(1), u"");
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(watchdog_.seen().empty());
+}
+
+TEST_F(Form1EventsTest, LoadBindsThePriceListBesideTheProgram) {
+  // The test program's folder holds no listini.mdb: the start-up reports it, by the given
+  // dialogs, and ends the program.
+  const std::filesystem::path beside = std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String());
+  if (std::filesystem::exists(beside / "listini.mdb")) GTEST_SKIP() << "a listini.mdb lies beside the tests";
+  window_.show();
+  window_.Load();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_NE(dialogs_.messages[0].text.find(u"listini.mdb"), std::u16string::npos) << Printable(dialogs_.messages[0].text);
+  EXPECT_NE(dialogs_.messages[0].text.find(beside.u16string()), std::u16string::npos)
+      << Printable(dialogs_.messages[0].text);
+  EXPECT_EQ(dialogs_.end_program_calls, 1);
+  EXPECT_FALSE(window_.isVisible());
+  EXPECT_TRUE(watchdog_.seen().empty());
+}
+
+}  // namespace
