@@ -14,6 +14,7 @@
 // A descending column inverts its value bytes, except GUID/binary's inner 09 separators
 // and the decimal sign byte. Text and memo keys live in sort_key_text.cpp.
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -32,7 +33,6 @@ constexpr uint8_t kYes = 0x00, kNo = 0xFF;
 constexpr uint8_t kMoreGroups = 0x09;
 constexpr size_t kGroupSize = 8;
 constexpr uint8_t kDecimalPositive = 0xFF, kDecimalNegative = 0x00;
-constexpr size_t kDecimalMagnitudeBytes = 16;
 
 const char* TypeName(ColumnType type) {
   switch (type) {

@@ -2,7 +2,9 @@
 // byte for byte. One test per column type, so a failure names the type; each reports its
 // first mismatches with the value and both keys.
 
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
