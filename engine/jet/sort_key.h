@@ -6,7 +6,9 @@
 // 0x00 / 0xFF for Null) followed by the value bytes; a key is the parts of the index's
 // columns in index order. Text and memo values use the "General (Legacy)" sort order of
 // Access 2000-2007 (LCID 0x0409, version 0): case- and mostly accent-insensitive codes,
-// the first 255 UTF-16 units only, trailing spaces ignored.
+// the first 255 UTF-16 units only, trailing spaces ignored. Text indexes in other sort orders,
+// and those of Jet 3 (Access 97) files, use other code tables the engine does not have:
+// IndexSortOrdersKnown tells them apart, and such indexes must be scanned, not searched.
 #pragma once
 
 #include <cstdint>
