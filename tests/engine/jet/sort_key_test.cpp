@@ -65,12 +65,6 @@ TEST(TextKey, UsesOnlyTheFirst255Units) {
   EXPECT_NE(TextKey(a254 + u"\U0001F600"), TextKey(a254));
 }
 
-TEST(TextKey, AppendsToWhatTheKeyAlreadyHolds) {
-  std::string key = "\x7f\x80";
-  AppendTextKey(u"abc", false, &key);
-  EXPECT_EQ(key, "\x7f\x80" + TextKey(u"abc", false));
-}
-
 // Lists of values in ascending index order, per type.
 struct OrderedValues {
   ColumnType type;
@@ -120,13 +114,6 @@ TEST(ColumnKey, AscendingKeysFollowTheValueOrderAndDescendingKeysReverseIt) {
       EXPECT_GT(Key(sample.type, sample.values[i - 1], false), desc);
     }
   }
-}
-
-TEST(ColumnKey, YesNoIsNeverNullAndYesSortsFirst) {
-  EXPECT_EQ(Key(ColumnType::Boolean, Value::Null(), true), Key(ColumnType::Boolean, Value::Flag(false), true));
-  EXPECT_EQ(Key(ColumnType::Boolean, Value::Null(), false), Key(ColumnType::Boolean, Value::Flag(false), false));
-  EXPECT_LT(Key(ColumnType::Boolean, Value::Flag(true), true), Key(ColumnType::Boolean, Value::Flag(false), true));
-  EXPECT_GT(Key(ColumnType::Boolean, Value::Flag(true), false), Key(ColumnType::Boolean, Value::Flag(false), false));
 }
 
 TEST(ColumnKey, RefusesValuesTheColumnCannotHold) {
