@@ -13,7 +13,8 @@
 namespace engine::jet {
 
 // The pages the map lists, in ascending order. A null pointer (page 0) gives an empty list.
-// Pages past the end of the file are left out: maps cover whole windows of pages.
+// A page past the end of the file means the file was cut short: that throws. (Only the
+// global map, which this reader never reads, marks pages beyond the end.)
 std::vector<uint32_t> ReadUsageMap(Pager& pager, RowPointer map);
 
 }  // namespace engine::jet
