@@ -3,6 +3,7 @@
 // sets (a binding's Refresh) reads only rows.
 #include "engine/jet/jet_database.h"
 
+#include <chrono>
 #include <map>
 
 #include "engine/error.h"
@@ -13,13 +14,15 @@
 #include "engine/jet/row_lookup.h"
 #include "engine/jet/table_definition_reader.h"
 #include "engine/jet/table_scan.h"
+#include "engine/jet/table_writer.h"
+#include "engine/jet/value_conversion.h"
 #include "engine/jet/text_codec.h"
 #include "engine/sql.h"
 
 namespace engine::jet {
 namespace {
 
-class JetDatabase : public Database {
+class JetDatabase : public Database, public RecordWriter {
  public:
   JetDatabase(const std::filesystem::path& path, std::unique_ptr<Pager> pager, const TextLocale& locale)
       : path_(path),
@@ -51,7 +54,58 @@ class JetDatabase : public Database {
     } else {
       rows = ListLiveRows(*pager_, *table);
     }
-    return std::make_unique<JetRecordset>(*pager_, table, text_, std::move(rows));
+    return std::make_unique<JetRecordset>(*pager_, table, text_, std::move(rows),
+                                          pager_->writable() ? this : nullptr);
+  }
+
+  // Writing. Each Update and each Execute is all-or-nothing: a row is fully checked before
+  // any page changes, and a failure while writing rolls the pages back to the last commit.
+  // Commits are grouped (at least once a second, on Commit and when the database closes).
+  ~JetDatabase() override {
+    try {
+      Commit();
+    } catch (const Error&) {
+    }
+  }
+
+  Value ConvertField(const TableDefinition& table, int position, const Value& value) override {
+    try {
+      return ConvertForColumn(table.columns.at(position), value, locale_);
+    } catch (const Error& error) {
+      throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\": " + error.reason());
+    }
+  }
+
+  void AddRecord(const TableDefinition& table, const std::vector<Value>& values) override {
+    TableWriter& writer = Writer(table);
+    TableWriter::PreparedRow row = writer.Prepare(values);
+    WriteOrRollBack([&] { writer.Store(row); });
+    if (std::chrono::steady_clock::now() - last_commit_ >= std::chrono::seconds(1)) Commit();
+  }
+
+  void Execute(std::u16string_view statement) override {
+    DeleteAllStatement del;
+    try {
+      del = ParseDeleteAll(statement);
+    } catch (const Error& error) {
+      throw Error(pager_->file_name(), error.reason());
+    }
+    if (!pager_->writable()) throw Error(pager_->file_name(), "the database is open read-only");
+    TableWriter& writer = Writer(*Table(del.table));
+    Commit();
+    WriteOrRollBack([&] { writer.DeleteAll(); });
+    Commit();
+  }
+
+  void Commit() override {
+    if (!pager_->has_uncommitted_changes()) return;
+    try {
+      pager_->Commit();
+    } catch (const Error&) {
+      ForgetWriterCaches();
+      throw;
+    }
+    last_commit_ = std::chrono::steady_clock::now();
   }
 
   const std::filesystem::path& path() const override { return path_; }
@@ -77,12 +131,42 @@ class JetDatabase : public Database {
     throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\" has no column \"" + ToUtf8(name) + "\"");
   }
 
+  TableWriter& Writer(const TableDefinition& table) {
+    auto& writer = writers_[table.tdef_page];
+    if (!writer) writer = std::make_unique<TableWriter>(*pager_, table, locale_, pager_->file_name());
+    return *writer;
+  }
+
+  template <typename Write>
+  void WriteOrRollBack(Write write) {
+    const bool lost = pager_->has_uncommitted_changes();
+    try {
+      write();
+    } catch (const Error& error) {
+      pager_->Rollback();
+      ForgetWriterCaches();
+      if (!lost) throw;
+      throw Error(pager_->file_name(), error.reason() +
+                                           " (the records added since the last save were not kept either)");
+    } catch (...) {
+      pager_->Rollback();
+      ForgetWriterCaches();
+      throw;
+    }
+  }
+
+  void ForgetWriterCaches() {
+    for (auto& [page, writer] : writers_) writer->ForgetCachedPages();
+  }
+
   std::filesystem::path path_;
   std::unique_ptr<Pager> pager_;
   TextLocale locale_;
   TextDecoder text_;
   std::vector<CatalogEntry> catalog_;
   std::map<size_t, std::shared_ptr<const TableDefinition>> definitions_;  // by catalogue position
+  std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;               // by TDEF page
+  std::chrono::steady_clock::time_point last_commit_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace

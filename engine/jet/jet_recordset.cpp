@@ -8,8 +8,12 @@
 namespace engine::jet {
 
 JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
-                           std::vector<RowId> rows)
-    : pager_(pager), table_(std::move(table)), decoder_(pager, *table_, text), rows_(std::move(rows)) {}
+                           std::vector<RowId> rows, RecordWriter* writer)
+    : pager_(pager),
+      table_(std::move(table)),
+      decoder_(pager, *table_, text),
+      rows_(std::move(rows)),
+      writer_(writer) {}
 
 void JetRecordset::RequireCurrent() const {
   if (Eof()) throw Error(pager_.file_name(), "no current record in table \"" + ToUtf8(table_->name) + "\"");
@@ -46,8 +50,9 @@ int JetRecordset::FieldPosition(std::u16string_view name) const {
 }
 
 Value JetRecordset::GetValue(int position) const {
-  RequireCurrent();
   if (position < 0 || position >= FieldCount()) FieldName(position);  // throws
+  if (new_record_) return (*new_record_)[position];
+  RequireCurrent();
   if (cracked_position_ != position_) {
     cracked_position_ = SIZE_MAX;
     RowSlot slot = ReadLiveRow(pager_, rows_[position_]);
@@ -55,6 +60,29 @@ Value JetRecordset::GetValue(int position) const {
     cracked_position_ = position_;
   }
   return decoder_.Decode(cracked_, position);
+}
+
+// Writing: the new record's values are converted as they are set (so a bad value fails at
+// once), kept here, and stored by the database on Update.
+void JetRecordset::AddNew() {
+  if (!writer_) throw Error(pager_.file_name(), "the database is open read-only");
+  new_record_.emplace(table_->columns.size());
+}
+
+void JetRecordset::SetValue(int position, const Value& value) {
+  if (position < 0 || position >= FieldCount()) FieldName(position);  // throws
+  if (!new_record_) {
+    throw Error(pager_.file_name(), writer_ ? "changing existing records is not supported; use AddNew first"
+                                            : "the database is open read-only");
+  }
+  (*new_record_)[position] = writer_->ConvertField(*table_, position, value);
+}
+
+void JetRecordset::Update() {
+  if (!new_record_) throw Error(pager_.file_name(), "Update without AddNew");
+  std::vector<Value> values = std::move(*new_record_);
+  new_record_.reset();
+  writer_->AddRecord(*table_, values);
 }
 
 }  // namespace engine::jet

@@ -2,6 +2,10 @@
 // current row decoded on demand (each field only when asked for).
 #pragma once
 
+#include <optional>
+
+#include "engine/jet/record_writer.h"
+
 #include <memory>
 #include <vector>
 
@@ -14,8 +18,9 @@ namespace engine::jet {
 
 class JetRecordset : public Recordset {
  public:
+  // `writer` is null for read-only databases.
   JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
-               std::vector<RowId> rows);
+               std::vector<RowId> rows, RecordWriter* writer = nullptr);
 
   long RecordCount() const override { return static_cast<long>(rows_.size()); }
   bool Eof() const override { return position_ >= rows_.size(); }
@@ -27,6 +32,10 @@ class JetRecordset : public Recordset {
   int FieldPosition(std::u16string_view name) const override;
   Value GetValue(int position) const override;
   using Recordset::GetValue;
+  void AddNew() override;
+  void SetValue(int position, const Value& value) override;
+  using Recordset::SetValue;
+  void Update() override;
 
   const std::vector<RowId>& rows() const { return rows_; }
 
@@ -40,6 +49,8 @@ class JetRecordset : public Recordset {
   size_t position_ = 0;
   mutable CrackedRow cracked_;
   mutable size_t cracked_position_ = SIZE_MAX;  // the row `cracked_` holds
+  RecordWriter* writer_ = nullptr;
+  std::optional<std::vector<Value>> new_record_;  // between AddNew and Update
 };
 
 }  // namespace engine::jet

@@ -10,6 +10,7 @@
 
 #include "engine/error.h"
 #include "engine/jet/byte_reader.h"
+#include "engine/jet/file_lock.h"
 
 namespace engine::jet {
 
@@ -17,6 +18,7 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
   std::unique_ptr<Pager> pager(new Pager());
   pager->file_name_ = path.string();
   const int flags = (mode == OpenMode::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  if (mode == OpenMode::ReadWrite) RefuseIfAccessLockFile(path);
   pager->fd_ = ::open(path.c_str(), flags);
   if (pager->fd_ < 0) {
     const int error = errno;
@@ -30,7 +32,27 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
   struct stat info {};
   if (::fstat(pager->fd_, &info) != 0) throw Error(pager->file_name_, "the file cannot be read");
   if (!S_ISREG(info.st_mode)) throw Error(pager->file_name_, "not a regular file");
+  if (mode == OpenMode::ReadWrite) {
+    LockForWriting(pager->fd_, path);
+    // An interrupted commit is undone before anything is read.
+    if (RecoverFromJournal(path, pager->fd_) && ::fstat(pager->fd_, &info) != 0) {
+      throw Error(pager->file_name_, "the file cannot be read");
+    }
+  } else if (HasJournal(path)) {
+    // Reading a half-written file would show a mix of old and new pages: undo the
+    // interrupted commit first, which needs write access for a moment.
+    try {
+      Open(path, OpenMode::ReadWrite);
+    } catch (const Error& error) {
+      throw Error(pager->file_name_, "an interrupted write must be undone before the database can be read, and that "
+                                     "failed: " + error.reason());
+    }
+    if (::fstat(pager->fd_, &info) != 0) throw Error(pager->file_name_, "the file cannot be read");
+  }
   pager->Start(static_cast<uint64_t>(info.st_size));
+  if (mode == OpenMode::ReadWrite) {
+    pager->journal_ = std::make_unique<Journal>(path, pager->fd_, pager->format_->page_size, pager->page_count_);
+  }
   return pager;
 }
 
@@ -43,6 +65,13 @@ std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string 
 }
 
 Pager::~Pager() {
+  // Closing the file commits what was written (a failure leaves the last commit intact).
+  if (has_uncommitted_changes()) {
+    try {
+      Commit();
+    } catch (const Error&) {
+    }
+  }
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -105,7 +134,41 @@ const uint8_t* Pager::ReadPage(uint32_t page) {
   return slot.get();
 }
 
-uint8_t* Pager::WritePage(uint32_t) { throw Error(file_name_, "the database is open read-only"); }
-uint32_t Pager::AppendPage() { throw Error(file_name_, "the database is open read-only"); }
+uint8_t* Pager::WritePage(uint32_t page) {
+  if (!journal_) throw Error(file_name_, "the database is open read-only");
+  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written");
+  if (page == 0) throw Error(file_name_, "the header page is never written");
+  uint8_t* bytes = const_cast<uint8_t*>(ReadPage(page));
+  journal_->BeforeChange(page, bytes);
+  return bytes;
+}
+
+uint32_t Pager::AppendPage() {
+  if (!journal_) throw Error(file_name_, "the database is open read-only");
+  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written");
+  if (page_count_ >= 0xFFFFFF) throw Error(file_name_, "the database has reached Jet's size limit");
+  auto buffer = std::make_unique<uint8_t[]>(format_->page_size);
+  std::memset(buffer.get(), 0, format_->page_size);
+  cache_.push_back(std::move(buffer));
+  journal_->NoteAppended();
+  return page_count_++;
+}
+
+void Pager::Commit() {
+  if (!journal_) return;
+  try {
+    journal_->Commit([this](uint32_t page) { return static_cast<const uint8_t*>(cache_[page].get()); }, page_count_);
+  } catch (const Error&) {
+    // The file is as it was at the last commit; make the cache agree with it.
+    Rollback();
+    throw;
+  }
+}
+
+void Pager::Rollback() {
+  if (!journal_) return;
+  page_count_ = journal_->Rollback([this](uint32_t page) { return cache_[page].get(); });
+  cache_.resize(page_count_);
+}
 
 }  // namespace engine::jet

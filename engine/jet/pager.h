@@ -13,6 +13,7 @@
 #include "engine/database.h"
 #include "engine/jet/format.h"
 #include "engine/jet/header_page.h"
+#include "engine/jet/journal.h"
 #include "engine/jet/page_store.h"
 
 namespace engine::jet {
@@ -32,6 +33,14 @@ class Pager : public PageStore {
   uint8_t* WritePage(uint32_t page) override;
   uint32_t AppendPage() override;
 
+  // Writing (read-write opens only): changed pages stay in the cache until Commit, which goes
+  // through the rollback journal (journal.h); Rollback forgets them. Pointers to pages
+  // appended since the last commit die with a rollback.
+  void Commit();
+  void Rollback();
+  bool has_uncommitted_changes() const { return journal_ && journal_->has_changes(); }
+  bool writable() const { return journal_ != nullptr; }
+
   const JetFormat& format() const { return *format_; }
   const HeaderPage& header() const { return header_; }
   const std::string& file_name() const { return file_name_; }
@@ -50,6 +59,7 @@ class Pager : public PageStore {
   const JetFormat* format_ = &kJet4Format;
   uint32_t page_count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> cache_;
+  std::unique_ptr<Journal> journal_;  // set when open for writing
 };
 
 }  // namespace engine::jet

@@ -19,6 +19,9 @@ const Command kCommands[] = {
     {"columns", "columns FILE TABLE", archivi::ColumnsCommand},
     {"dump", "dump FILE TABLE", archivi::DumpCommand},
     {"create", "create FILE", archivi::CreateCommand},
+    {"check", "check FILE", archivi::CheckCommand},
+    {"insert", "insert FILE TABLE < rows.tsv", archivi::InsertCommand},
+    {"exec", "exec FILE \"DELETE * From T;\"", archivi::ExecCommand},
     {"import", "import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no]", archivi::ImportCommand},
 };
 

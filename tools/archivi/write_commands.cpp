@@ -1,0 +1,152 @@
+// The writing commands of archivi:
+//   check FILE                 the engine's integrity check; exit 0 when sound, 1 with one
+//                              line per problem
+//   insert FILE TABLE          adds the rows read from stdin: a header line naming columns,
+//                              then tab-separated values in the dump format (\N for Null)
+//   exec FILE "DELETE * From T;"
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "engine/error.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/checker.h"
+#include "engine/jet/jet_database.h"
+#include "engine/jet/name_compare.h"
+#include "engine/jet/pager.h"
+#include "engine/jet/table_definition_reader.h"
+#include "engine/jet/text_codec.h"
+#include "tools/archivi/commands.h"
+
+namespace archivi {
+namespace {
+
+// Dump-format numbers, dates and flags: "12.5", "2024-03-01T10:30:00", "true".
+engine::TextLocale DumpLocale() {
+  engine::TextLocale locale;
+  locale.decimal_separator = u'.';
+  locale.thousands_separator = u'\0';
+  locale.date_order = engine::TextLocale::DateOrder::YearMonthDay;
+  locale.date_separator = u'-';
+  locale.true_text = u"true";
+  locale.false_text = u"false";
+  return locale;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (char c : line) {
+    if (c == '\t') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+// Undoes the dump escapes; "\N" alone is Null.
+engine::Value Unescape(const std::string& field, engine::jet::ColumnType type) {
+  if (field == "\\N") return engine::Value::Null();
+  std::string text;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '\\' || i + 1 == field.size()) {
+      text += field[i];
+      continue;
+    }
+    const char next = field[++i];
+    text += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+  }
+  if ((type == engine::jet::ColumnType::Binary || type == engine::jet::ColumnType::Ole) && text.rfind("0x", 0) == 0) {
+    engine::Binary bytes;
+    for (size_t i = 2; i + 1 < text.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return engine::Value::Bytes(std::move(bytes));
+  }
+  return engine::Value::Text(engine::FromUtf8(text));
+}
+
+engine::jet::TableDefinition ReadDefinition(const std::string& file, const std::string& table_name) {
+  auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly);
+  engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
+  const std::u16string wanted = engine::FromUtf8(table_name);
+  for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
+    if (engine::jet::SameName(entry.name, wanted)) {
+      return engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
+    }
+  }
+  throw engine::Error(file, "the database has no table \"" + table_name + "\"");
+}
+
+}  // namespace
+
+int CheckCommand(const Arguments& args) {
+  if (args.size() != 1) {
+    std::fputs("usage: archivi check FILE\n", stderr);
+    return 2;
+  }
+  struct stat info {};
+  if (stat(args[0].c_str(), &info) != 0) throw engine::Error(args[0], "the file does not exist");
+  auto pager = engine::jet::Pager::Open(args[0], engine::OpenMode::ReadOnly);
+  const engine::jet::CheckReport report = engine::jet::CheckDatabase(*pager, static_cast<uint64_t>(info.st_size));
+  for (const std::string& problem : report.problems) std::printf("%s\n", problem.c_str());
+  if (!report.ok()) return 1;
+  std::printf("ok: %zu tables, %zu rows, %zu index entries\n", report.tables, report.rows, report.index_entries);
+  return 0;
+}
+
+int InsertCommand(const Arguments& args) {
+  if (args.size() != 2) {
+    std::fputs("usage: archivi insert FILE TABLE < rows.tsv\n", stderr);
+    return 2;
+  }
+  const engine::jet::TableDefinition table = ReadDefinition(args[0], args[1]);
+  auto database = engine::jet::OpenJetDatabase(args[0], engine::OpenMode::ReadWrite, DumpLocale());
+  auto records = database->OpenRecordset(engine::FromUtf8(args[1]));
+  std::string line;
+  if (!std::getline(std::cin, line)) {
+    std::fputs("archivi insert: no header line on standard input\n", stderr);
+    return 2;
+  }
+  std::vector<int> positions;
+  std::vector<engine::jet::ColumnType> types;
+  for (const std::string& name : SplitTabs(line)) {
+    positions.push_back(records->FieldPosition(engine::FromUtf8(name)));
+    types.push_back(table.columns.at(positions.back()).type);
+  }
+  size_t added = 0, refused = 0, line_number = 1;
+  while (std::getline(std::cin, line)) {
+    ++line_number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::vector<std::string> fields = SplitTabs(line);
+    try {
+      if (fields.size() != positions.size()) {
+        throw engine::Error("", std::to_string(fields.size()) + " values for " + std::to_string(positions.size()) + " columns");
+      }
+      records->AddNew();
+      for (size_t i = 0; i < fields.size(); ++i) records->SetValue(positions[i], Unescape(fields[i], types[i]));
+      records->Update();
+      ++added;
+    } catch (const engine::Error& error) {
+      ++refused;
+      std::fprintf(stderr, "line %zu: %s\n", line_number, error.reason().c_str());
+    }
+  }
+  database->Commit();
+  std::printf("%zu rows added, %zu refused\n", added, refused);
+  return refused == 0 ? 0 : 1;
+}
+
+int ExecCommand(const Arguments& args) {
+  if (args.size() != 2) {
+    std::fputs("usage: archivi exec FILE \"DELETE * From T;\"\n", stderr);
+    return 2;
+  }
+  auto database = engine::jet::OpenJetDatabase(args[0], engine::OpenMode::ReadWrite, DumpLocale());
+  database->Execute(engine::FromUtf8(args[1]));
+  database->Commit();
+  return 0;
+}
+
+}  // namespace archivi
