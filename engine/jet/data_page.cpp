@@ -45,6 +45,8 @@ RowSlot ReadRowSlot(Pager& pager, uint32_t page_number, uint32_t row) {
   return slot;
 }
 
+uint32_t LoadTableOwner(Pager& pager, uint32_t page) { return LoadU32(pager.ReadPage(page) + 4); }
+
 RowSlot ReadLiveRow(Pager& pager, RowId id) {
   uint32_t page = id.page;
   uint32_t row = id.row;

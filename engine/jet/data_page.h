@@ -28,6 +28,9 @@ uint16_t SlotCount(const Pager& pager, const uint8_t* page);
 // exist or its bounds are impossible.
 RowSlot ReadRowSlot(Pager& pager, uint32_t page, uint32_t row);
 
+// The owner field of a data page: the TDEF page of the table it belongs to.
+uint32_t LoadTableOwner(Pager& pager, uint32_t page);
+
 // A live row's bytes, following overflow pointers to where the row now lives (that place is
 // flagged deleted). Throws for a deleted row and for pointer loops.
 RowSlot ReadLiveRow(Pager& pager, RowId id);

@@ -1,44 +1,80 @@
 // Equality lookups: see row_lookup.h.
 #include "engine/jet/row_lookup.h"
 
+#include <string>
+
+#include "engine/error.h"
 #include "engine/jet/data_page.h"
-#include "engine/jet/name_compare.h"
+#include "engine/jet/index_tree.h"
+#include "engine/jet/sort_key.h"
 #include "engine/jet/table_scan.h"
 
 namespace engine::jet {
 namespace {
 
-std::u16string_view WithoutTrailingSpaces(std::u16string_view text) {
-  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
-  return text;
+std::string TextKey(std::u16string_view text) {
+  std::string key;
+  AppendTextKey(text, true, &key);
+  return key;
 }
 
 }  // namespace
 
-bool SameTextInGeneralOrder(std::u16string_view a, std::u16string_view b) {
-  return SameName(WithoutTrailingSpaces(a), WithoutTrailingSpaces(b));
-}
+bool SameTextInGeneralOrder(std::u16string_view a, std::u16string_view b) { return TextKey(a) == TextKey(b); }
 
 RowLookup::RowLookup(Pager& pager, const TableDefinition& table, const TextDecoder& text, const TextLocale& locale)
     : pager_(pager), table_(table), locale_(locale), decoder_(pager, table, text) {}
 
 std::vector<RowId> RowLookup::FindEqual(int position, std::u16string_view literal) {
+  used_index_ = false;
+  if (const RealIndex* index = IndexOn(position)) {
+    used_index_ = true;
+    return FindWithIndex(*index, literal);
+  }
   return FindByScan(position, literal);
 }
 
-bool RowLookup::Matches(RowId id, int position, std::u16string_view literal) {
-  RowSlot slot = ReadLiveRow(pager_, id);
-  decoder_.Crack(slot.data, slot.size, cracked_);
-  const Value value = decoder_.Decode(cracked_, position);
-  if (value.is_null()) return false;
-  if (value.type() == Value::Type::Text) return SameTextInGeneralOrder(value.text(), literal);
-  return SameTextInGeneralOrder(value.ToText(locale_), literal);
+const RealIndex* RowLookup::IndexOn(int position) const {
+  const ColumnDefinition& column = table_.columns[position];
+  if (table_.version != JetVersion::Jet4 || column.type != ColumnType::Text || !HasKnownSortOrder(column)) {
+    return nullptr;
+  }
+  for (const RealIndex& index : table_.real_indexes) {
+    if (index.columns.size() == 1 && index.columns[0].column_number == column.number && index.root_page != 0) {
+      return &index;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<RowId> RowLookup::FindWithIndex(const RealIndex& index, std::u16string_view literal) {
+  std::string key;
+  AppendTextKey(literal, index.columns[0].ascending, &key);
+  auto read_only = [this]() -> uint32_t { throw Error(pager_.file_name(), "the database is open read-only"); };
+  IndexTree tree(pager_, index.root_page, table_.tdef_page, read_only, [](uint32_t) {}, pager_.file_name());
+  std::vector<RowId> rows = tree.FindEqual(key);
+  // An index entry must point at a live row of this table; anything else is damage.
+  for (RowId id : rows) {
+    RowSlot slot = ReadRowSlot(pager_, id.page, id.row);
+    if (slot.deleted() || LoadTableOwner(pager_, id.page) != table_.tdef_page) {
+      pager_.Damaged("an index points to a row that is not in its table");
+    }
+  }
+  return rows;
 }
 
 std::vector<RowId> RowLookup::FindByScan(int position, std::u16string_view literal) {
+  const std::string wanted = TextKey(literal);
   std::vector<RowId> found;
+  std::string key;
   for (RowId id : ListLiveRows(pager_, table_)) {
-    if (Matches(id, position, literal)) found.push_back(id);
+    RowSlot slot = ReadLiveRow(pager_, id);
+    decoder_.Crack(slot.data, slot.size, cracked_);
+    const Value value = decoder_.Decode(cracked_, position);
+    if (value.is_null()) continue;
+    key.clear();
+    AppendTextKey(value.type() == Value::Type::Text ? value.text() : value.ToText(locale_), true, &key);
+    if (key == wanted) found.push_back(id);
   }
   return found;
 }
