@@ -37,6 +37,50 @@ void AppendEntryBytes(const IndexEntry& entry, bool leaf, std::string& out) {
   }
 }
 
+// Writes the big-endian row pointer (and child on nodes); returns the byte after them.
+uint8_t* WritePointers(const IndexEntry& entry, bool leaf, uint8_t* out) {
+  *out++ = static_cast<uint8_t>(entry.row.page >> 16);
+  *out++ = static_cast<uint8_t>(entry.row.page >> 8);
+  *out++ = static_cast<uint8_t>(entry.row.page);
+  *out++ = entry.row.row;
+  if (!leaf) {
+    for (int shift = 24; shift >= 0; shift -= 8) *out++ = static_cast<uint8_t>(entry.child >> shift);
+  }
+  return out;
+}
+
+bool SharesPrefix(const std::string& key, const std::string& first, size_t prefix) {
+  if (key.size() < prefix) return false;
+  for (size_t i = 0; i < prefix; ++i) {
+    if (key[i] != first[i]) return false;
+  }
+  return true;
+}
+
+// General case: prefixes that run into the row pointer, compared on the full entry bytes.
+void EncodeEntriesSlowly(const IndexPage& page, uint8_t* area, uint8_t* bitmap) {
+  const size_t prefix = page.prefix_length;
+  std::string first, full;
+  size_t at = 0;
+  for (size_t i = 0; i < page.entries.size(); ++i) {
+    full.clear();
+    AppendEntryBytes(page.entries[i], page.leaf, full);
+    size_t skip = 0;
+    if (i == 0) {
+      if (prefix > full.size()) throw Error("", "index page prefix longer than its first entry");
+      first = full;
+    } else {
+      if (full.size() < prefix || full.compare(0, prefix, first, 0, prefix) != 0) {
+        throw Error("", "index page entries do not share the page prefix");
+      }
+      skip = prefix;
+    }
+    std::memcpy(area + at, full.data() + skip, full.size() - skip);
+    at += full.size() - skip;
+    bitmap[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+  }
+}
+
 }  // namespace
 
 std::strong_ordering CompareEntries(std::string_view key_a, RowId row_a, std::string_view key_b,
@@ -147,24 +191,24 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
 
   uint8_t* bitmap = bytes + kIndexBitmapOffset;
   uint8_t* area = bytes + kIndexEntriesOffset;
-  std::string first;
-  std::string full;
+  if (page.entries.empty()) return;
+  const std::string& first_key = page.entries.front().key;
+  if (prefix > first_key.size()) {
+    EncodeEntriesSlowly(page, area, bitmap);  // the prefix reaches into the row pointer
+    return;
+  }
+  // Entries are in index order, so when the first and last keys share the prefix, every key
+  // between them does too.
+  if (!SharesPrefix(page.entries.back().key, first_key, prefix)) {
+    throw Error("", "index page entries do not share the page prefix");
+  }
   size_t at = 0;
   for (size_t i = 0; i < page.entries.size(); ++i) {
-    full.clear();
-    AppendEntryBytes(page.entries[i], page.leaf, full);
-    size_t skip = 0;
-    if (i == 0) {
-      if (prefix > full.size()) throw Error("", "index page prefix longer than its first entry");
-      first = full;
-    } else {
-      if (full.size() < prefix || full.compare(0, prefix, first, 0, prefix) != 0) {
-        throw Error("", "index page entries do not share the page prefix");
-      }
-      skip = prefix;
-    }
-    std::memcpy(area + at, full.data() + skip, full.size() - skip);
-    at += full.size() - skip;
+    const IndexEntry& entry = page.entries[i];
+    const size_t skip = i > 0 ? prefix : 0;
+    std::memcpy(area + at, entry.key.data() + skip, entry.key.size() - skip);
+    at += entry.key.size() - skip;
+    at = WritePointers(entry, page.leaf, area + at) - area;
     bitmap[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
   }
 }

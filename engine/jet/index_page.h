@@ -95,8 +95,8 @@ size_t EncodedEntriesSize(const IndexPage& page);  // with page.prefix_length
 uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries);
 
 // Writes the whole page (4096 bytes): header, bitmap, entries, zeros after them.
-// Uses page.prefix_length as given; throws engine::Error when the entries do not fit or
-// do not all share that prefix.
+// Entries must be in index order. Uses page.prefix_length as given; throws engine::Error when
+// the entries do not fit or the first and last do not share that prefix.
 void EncodeIndexPage(const IndexPage& page, uint8_t* bytes);
 
 // The full bytes of one entry as the page stores it before prefix compression.

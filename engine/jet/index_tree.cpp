@@ -138,22 +138,48 @@ void IndexTree::ForEach(const std::function<void(std::string_view key, RowId row
 }
 
 bool IndexTree::Insert(std::string_view key, RowId row) {
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error");
   if (key.size() > kMaxIndexKeySize) {
     throw Error(file_name_, "a value is too long to be entered in an index");
   }
   if (row.page > 0xFFFFFF) throw Error(file_name_, "row outside the range an index can point at");
   modified_.clear();
+  bool new_key = false;
   try {
-    bool new_key = InsertUnchecked(key, row);
-    for (uint32_t page : modified_) WriteBack(page);
-    modified_.clear();
-    return new_key;
+    new_key = InsertUnchecked(key, row);
   } catch (...) {
-    // The cached pages may be half changed; forget them so later calls read the store again.
-    cache_.clear();
+    // Refusals (a repeated entry, a damaged page met on the way down) come before any change.
+    // Otherwise cached pages may be half changed: drop them. Outside a batch nothing of this
+    // tree is pending, so the store is still right; inside one, pending pages are lost.
+    if (!modified_.empty()) {
+      cache_.clear();
+      if (!dirty_.empty()) broken_ = true;
+      dirty_.clear();
+    }
     modified_.clear();
     throw;
   }
+  dirty_.insert(modified_.begin(), modified_.end());
+  modified_.clear();
+  if (!batch_) Flush();
+  return new_key;
+}
+
+void IndexTree::BeginBatch() { batch_ = true; }
+
+void IndexTree::Flush() {
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error");
+  // Sorted, so pages are written in a repeatable order.
+  std::vector<uint32_t> pages(dirty_.begin(), dirty_.end());
+  std::sort(pages.begin(), pages.end());
+  try {
+    for (uint32_t page : pages) WriteBack(page);
+  } catch (...) {
+    broken_ = true;  // some pages written, others not
+    throw;
+  }
+  dirty_.clear();
+  batch_ = false;
 }
 
 bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
@@ -233,6 +259,8 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
     level = {path[parent_index - 1].page};
     --parent_index;
   }
+  // Nodes whose entries changed get the tail form too (Access may have written them without).
+  for (size_t i = 0; i < modified_.size(); ++i) NormalizeTail(modified_[i]);
   return new_key;
 }
 
@@ -357,7 +385,9 @@ void IndexTree::InsertChildEntry(uint32_t parent, uint32_t child, LastEntry boun
 }
 
 void IndexTree::Clear() {
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error");
   modified_.clear();
+  dirty_.clear();  // every page but the root is about to go
   // Gather every page below the root first, so a damaged tree releases nothing.
   std::vector<uint32_t> below;
   std::unordered_set<uint32_t> seen = {root_};

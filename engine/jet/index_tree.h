@@ -9,8 +9,10 @@
 // - leaves form one doubly linked list in index order; nodes are linked only to siblings
 //   under the same parent.
 // Decoded pages are cached for the life of the object, so use one IndexTree per index per
-// transaction and make a new one after a rollback. Every change is written back before
-// Insert or Clear returns, through PageStore::WritePage only.
+// transaction and make a new one after a rollback. Changes are written through
+// PageStore::WritePage only: before Insert or Clear returns, or, inside a batch, once per
+// changed page by Flush (Access itself works this way, and re-encoding a leaf per insert
+// would cost more than the insert).
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/jet/index_page.h"
@@ -55,8 +58,16 @@ class IndexTree {
   bool Insert(std::string_view key, RowId row);
 
   // Empties the index: the root becomes an empty leaf and every other page goes back
-  // through `release_page`.
+  // through `release_page`. Written at once, batch or not.
   void Clear();
+
+  // From here until Flush, Insert keeps changed pages in memory; lookups see them.
+  // If an Insert throws inside a batch, the tree refuses further work: roll back the
+  // transaction and start again with a new IndexTree.
+  void BeginBatch();
+  // Writes every page changed since BeginBatch and ends the batch.
+  void Flush();
+  bool has_unwritten_changes() const { return !dirty_.empty(); }
 
  private:
   struct PathStep {
@@ -90,7 +101,10 @@ class IndexTree {
   std::function<void(uint32_t)> release_page_;
   std::string file_name_;
   std::unordered_map<uint32_t, IndexPage> cache_;
-  std::vector<uint32_t> modified_;
+  std::vector<uint32_t> modified_;       // pages changed by the current Insert
+  std::unordered_set<uint32_t> dirty_;   // pages changed and not yet written
+  bool batch_ = false;
+  bool broken_ = false;
 };
 
 }  // namespace engine::jet

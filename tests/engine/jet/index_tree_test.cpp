@@ -1,0 +1,484 @@
+#include "engine/jet/index_tree.h"
+
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "engine/error.h"
+#include "engine/jet/index_check.h"
+#include "tests/engine/jet/index_fixture_catalog.h"
+#include "tests/engine/jet/memory_page_store.h"
+#include "tests/support/fixtures.h"
+
+namespace engine::jet {
+namespace {
+
+using testsupport::MemoryPageStore;
+using Model = std::set<std::pair<std::string, RowId>>;  // std::string orders bytes unsigned
+
+constexpr uint32_t kTdefPage = 2;
+
+// A tree over an in-memory store, with the page callbacks recorded.
+class Harness {
+ public:
+  Harness(MemoryPageStore store, uint32_t root, uint32_t tdef, std::set<uint32_t> owned = {})
+      : store_(std::move(store)), root_(root), tdef_(tdef), owned_(std::move(owned)) {
+    owned_.insert(root);
+    tree_.emplace(MakeTree());
+  }
+  // The page callbacks point back at this object.
+  Harness(const Harness&) = delete;
+  Harness& operator=(const Harness&) = delete;
+
+  // An empty index: page 3 holds an empty leaf root.
+  static Harness Empty() {
+    MemoryPageStore store(kIndexPageSize, 4);
+    IndexPage root;
+    root.owner = kTdefPage;
+    EncodeIndexPage(root, store.WritePage(3));
+    return Harness(std::move(store), 3, kTdefPage);
+  }
+
+  IndexTree MakeTree() {
+    return IndexTree(
+        store_, root_, tdef_,
+        [this] {
+          uint32_t page = store_.AppendPage();
+          allocated_.insert(page);
+          owned_.insert(page);
+          return page;
+        },
+        [this](uint32_t page) {
+          released_.insert(page);
+          owned_.erase(page);
+        },
+        "test.mdb");
+  }
+
+  IndexTree& tree() { return *tree_; }
+  MemoryPageStore& store() { return store_; }
+  uint32_t root() const { return root_; }
+  const std::set<uint32_t>& allocated() const { return allocated_; }
+  const std::set<uint32_t>& released() const { return released_; }
+  const std::set<uint32_t>& owned() const { return owned_; }
+
+  IndexCheckResult Check() {
+    return CheckIndexTree(store_, root_, tdef_, [this](uint32_t page) { return owned_.count(page) > 0; });
+  }
+
+ private:
+  MemoryPageStore store_;
+  uint32_t root_, tdef_;
+  std::set<uint32_t> owned_, allocated_, released_;
+  std::optional<IndexTree> tree_;
+};
+
+std::string Problems(const IndexCheckResult& result) {
+  std::string all;
+  for (size_t i = 0; i < result.problems.size() && i < 10; ++i) all += result.problems[i] + "\n";
+  return all;
+}
+
+std::vector<RowId> RowsOf(const Model& model, const std::string& key) {
+  std::vector<RowId> rows;
+  for (auto it = model.lower_bound({key, RowId{0, 0}}); it != model.end() && it->first == key; ++it) {
+    rows.push_back(it->second);
+  }
+  return rows;
+}
+
+// The pages as stored (read by a tree with an empty cache) must hold exactly the model, the
+// shape must pass the check, and every page the tree asked for must be in it.
+void ExpectTreeHolds(Harness& harness, const Model& model, const std::vector<std::string>& probes) {
+  IndexCheckResult check = harness.Check();
+  ASSERT_TRUE(check.ok()) << Problems(check);
+  EXPECT_EQ(model.size(), check.entries);
+  std::set<uint32_t> tree_pages(check.pages.begin(), check.pages.end());
+  EXPECT_EQ(harness.owned(), tree_pages) << "pages allocated but not in the tree, or the reverse";
+
+  IndexTree fresh = harness.MakeTree();
+  std::vector<std::pair<std::string, RowId>> walked;
+  fresh.ForEach([&](std::string_view key, RowId row) { walked.emplace_back(std::string(key), row); });
+  ASSERT_TRUE(std::equal(walked.begin(), walked.end(), model.begin(), model.end()))
+      << "leaf chain differs from the expected entries";
+  for (const std::string& key : probes) {
+    ASSERT_EQ(RowsOf(model, key), fresh.FindEqual(key));
+    ASSERT_EQ(!RowsOf(model, key).empty(), fresh.Contains(key));
+  }
+}
+
+// Keys like the ones indexes hold, and some that are not: shared prefixes, every byte value,
+// duplicates, sorted runs both ways, and the odd long key.
+class KeyMaker {
+ public:
+  explicit KeyMaker(uint32_t seed) : random_(seed) {}
+
+  std::string Random() {
+    static const std::vector<std::string> prefixes = {
+        "", "\x7f", "\x7f\x4a\x4c", std::string("\x7f\x80\x00\x00", 4), "\x7f\x60\x6b\x76\x6b\x64\x4c\x5b",
+        std::string("\xff\x00", 2)};
+    std::string key = prefixes[Pick(prefixes.size())];
+    size_t length = Pick(25);
+    for (size_t i = 0; i < length; ++i) key.push_back(static_cast<char>(Pick(256)));
+    return Remember(key);
+  }
+  std::string Duplicate() { return used_.empty() ? Random() : used_[Pick(used_.size())]; }
+  std::string Counter(uint32_t value) {
+    std::string key = "\x7f";
+    for (int shift = 24; shift >= 0; shift -= 8) key.push_back(static_cast<char>(value >> shift));
+    key += std::string("\x01\x00", 2);
+    return Remember(key);
+  }
+  std::string Long() {
+    std::string key(300 + Pick(900), '\x55');
+    for (size_t i = 280; i < key.size(); ++i) key[i] = static_cast<char>(Pick(256));
+    return Remember(key);
+  }
+  RowId Row() { return RowId{1 + static_cast<uint32_t>(Pick(0xFFFFFE)), static_cast<uint8_t>(Pick(256))}; }
+  size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
+  const std::vector<std::string>& used() const { return used_; }
+
+ private:
+  std::string Remember(const std::string& key) {
+    used_.push_back(key);
+    return key;
+  }
+  std::mt19937 random_;
+  std::vector<std::string> used_;
+};
+
+void InsertChecked(IndexTree& tree, Model& model, const std::string& key, RowId row) {
+  if (model.count({key, row})) return;
+  auto next = model.lower_bound({key, RowId{0, 0}});
+  bool was_new = next == model.end() || next->first != key;
+  ASSERT_EQ(was_new, tree.Insert(key, row)) << "new-key answer wrong";
+  model.insert({key, row});
+}
+
+// Probe keys: some present, some near misses (prefixes, extensions, neighbours).
+std::vector<std::string> Probes(KeyMaker& keys, size_t count) {
+  std::vector<std::string> probes;
+  for (size_t i = 0; i < count && !keys.used().empty(); ++i) {
+    std::string key = keys.used()[keys.Pick(keys.used().size())];
+    switch (i % 4) {
+      case 1: key.push_back('\0'); break;
+      case 2: if (!key.empty()) key.pop_back(); break;
+      case 3: if (!key.empty()) key.back() = static_cast<char>(key.back() + 1); break;
+      default: break;
+    }
+    probes.push_back(key);
+  }
+  probes.push_back("");
+  return probes;
+}
+
+void RunMixedBatches(Harness& harness, Model& model, KeyMaker& keys, int batches, int per_batch) {
+  uint32_t ascending = 1000, descending = 0x7FFFFFFF;
+  for (int batch = 0; batch < batches; ++batch) {
+    SCOPED_TRACE("batch " + std::to_string(batch));
+    for (int i = 0; i < per_batch; ++i) {
+      std::string key;
+      switch (keys.Pick(10)) {
+        case 0: case 1: case 2: case 3: key = keys.Random(); break;
+        case 4: case 5: key = keys.Duplicate(); break;
+        case 6: case 7: key = keys.Counter(ascending++); break;
+        case 8: key = keys.Counter(descending--); break;
+        default: key = keys.Pick(40) == 0 ? keys.Long() : keys.Random(); break;
+      }
+      ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, key, keys.Row()));
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 400)));
+  }
+}
+
+TEST(IndexTreeInsert, ManyMixedKeysIntoAnEmptyIndex) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(20261207);
+  RunMixedBatches(harness, model, keys, 6, 4000);
+  IndexCheckResult check = harness.Check();
+  EXPECT_GE(check.levels, 3u) << "node splits were not exercised";
+  EXPECT_EQ(3u, harness.root());
+  EXPECT_TRUE(harness.released().empty());
+  // Only pages of the tree were written.
+  for (uint32_t page : harness.store().written()) EXPECT_TRUE(harness.owned().count(page)) << page;
+}
+
+TEST(IndexTreeInsert, SortedRunsAloneKeepTheShape) {
+  // Only ascending keys grow the tail leaf; only descending ones split the first leaf.
+  for (bool up : {true, false}) {
+    SCOPED_TRACE(up ? "ascending" : "descending");
+    Harness harness = Harness::Empty();
+    Model model;
+    KeyMaker keys(7);
+    for (uint32_t i = 0; i < 12000; ++i) {
+      ASSERT_NO_FATAL_FAILURE(
+          InsertChecked(harness.tree(), model, keys.Counter(up ? i : 100000 - i), RowId{i / 100 + 1, uint8_t(i % 100)}));
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 200)));
+  }
+}
+
+TEST(IndexTreeInsert, AllEqualKeysOrderedByRow) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(3);
+  const std::string key = "\x7f\x4a\x4c\x4d\x01";
+  for (int i = 0; i < 3000; ++i) ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, key, keys.Row()));
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, {key, "\x7f\x4a\x4c\x4d", "\x7f\x4a\x4c\x4d\x01\x00"}));
+  EXPECT_EQ(model.size(), harness.tree().FindEqual(key).size());
+}
+
+TEST(IndexTreeInsert, LongKeysSplitUnevenPages) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(11);
+  for (int i = 0; i < 1500; ++i) {
+    std::string key = i % 3 == 0 ? keys.Long() : keys.Random();
+    if (i % 7 == 0) key = std::string(kMaxIndexKeySize, static_cast<char>(keys.Pick(256)));
+    ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, key, keys.Row()));
+  }
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 300)));
+}
+
+TEST(IndexTreeInsert, RefusesRepeatsAndOversizedKeysWithoutDamage) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(5);
+  for (int i = 0; i < 500; ++i) ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Random(), keys.Row()));
+  const auto& [key, row] = *std::next(model.begin(), 250);
+  EXPECT_THROW(harness.tree().Insert(key, row), Error);
+  EXPECT_THROW(harness.tree().Insert(std::string(kMaxIndexKeySize + 1, 'x'), RowId{1, 1}), Error);
+  EXPECT_THROW(harness.tree().Insert("a", RowId{0x1000000, 1}), Error);
+  ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Random(), keys.Row()));
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 100)));
+}
+
+TEST(IndexTreeInsert, NodeWithoutTailGetsOneWhenRewritten) {
+  // Access may leave a node naming every child by an entry; the last child's bound must still
+  // move up when a larger key lands there, and the rewritten node gets a tail.
+  MemoryPageStore store(kIndexPageSize, 6);
+  IndexPage left, right, root;
+  left.owner = right.owner = root.owner = kTdefPage;
+  left.entries = {{"\x7f\x10", {100, 0}, 0}, {"\x7f\x20", {100, 1}, 0}};
+  right.entries = {{"\x7f\x30", {100, 2}, 0}, {"\x7f\x40", {100, 3}, 0}};
+  left.next = 5;
+  right.prev = 4;
+  root.leaf = false;
+  root.entries = {{"\x7f\x20", {100, 1}, 4}, {"\x7f\x40", {100, 3}, 5}};
+  EncodeIndexPage(left, store.WritePage(4));
+  EncodeIndexPage(right, store.WritePage(5));
+  EncodeIndexPage(root, store.WritePage(3));
+  Harness harness(std::move(store), 3, kTdefPage, {4, 5});
+  ASSERT_TRUE(harness.Check().ok()) << Problems(harness.Check());
+
+  Model model;
+  harness.tree().ForEach([&](std::string_view key, RowId row) { model.insert({std::string(key), row}); });
+  ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x50", RowId{100, 4}));
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, {"\x7f\x50", "\x7f\x40", "\x7f\x45"}));
+  IndexPage rewritten = DecodeIndexPage(harness.store().ReadPage(3), 3);
+  EXPECT_EQ(5u, rewritten.tail);
+  ASSERT_EQ(1u, rewritten.entries.size());
+  EXPECT_EQ(4u, rewritten.entries[0].child);
+}
+
+TEST(IndexTreeInsert, IntoCopiesOfFixtureIndexes) {
+  REQUIRE_FIXTURES();
+  size_t multi_level = 0;
+  for (const char* name : {"listini/listini-pieno.mdb", "jet/V2000/compIndexTestV2000.mdb", "listini/listini.mdb"}) {
+    MemoryPageStore original = MemoryPageStore::FromFile(testsupport::FixturesDir() / name);
+    std::vector<testsupport::FixtureIndex> indexes = testsupport::FindFixtureIndexes(original);
+    ASSERT_GE(indexes.size(), 9u) << name;
+    for (const auto& index : indexes) {
+      SCOPED_TRACE(std::string(name) + " root " + std::to_string(index.root_page));
+      multi_level += CheckIndexTree(original, index.root_page, index.tdef_page).levels > 1;
+      Harness harness(MemoryPageStore::FromFile(testsupport::FixturesDir() / name), index.root_page,
+                      index.tdef_page, testsupport::UsageMapPages(original, index.usage_map));
+      Model model;
+      harness.tree().ForEach([&](std::string_view key, RowId row) { model.insert({std::string(key), row}); });
+      // Existing keys come back with new rows, next to fresh keys of every kind.
+      std::vector<std::string> existing;
+      for (const auto& entry : model) existing.push_back(entry.first);
+      KeyMaker keys(index.root_page);
+      for (int i = 0; i < 1500; ++i) {
+        std::string key = (!existing.empty() && i % 3 == 0) ? existing[keys.Pick(existing.size())]
+                          : i % 3 == 1 ? keys.Counter(static_cast<uint32_t>(keys.Pick(1u << 31)))
+                                       : keys.Random();
+        ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, key, keys.Row()));
+      }
+      std::vector<std::string> probes = Probes(keys, 100);
+      for (int i = 0; i < 100 && !existing.empty(); ++i) probes.push_back(existing[keys.Pick(existing.size())]);
+      ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, probes));
+    }
+  }
+  EXPECT_EQ(4u, multi_level);
+}
+
+TEST(IndexTreeBatch, PagesAreWrittenOnlyByFlushAndReadsSeePendingEntries) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(8);
+  RunMixedBatches(harness, model, keys, 1, 1000);
+  const std::vector<uint8_t> root_before(harness.store().ReadPage(harness.root()),
+                                         harness.store().ReadPage(harness.root()) + kIndexPageSize);
+  harness.store().ForgetWrites();
+
+  harness.tree().BeginBatch();
+  for (int i = 0; i < 3000; ++i) ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Random(), keys.Row()));
+  EXPECT_TRUE(harness.tree().has_unwritten_changes());
+  // Only the fresh pages from AppendPage were touched, and the root still holds its old bytes.
+  for (uint32_t page : harness.store().written()) EXPECT_TRUE(harness.allocated().count(page)) << page;
+  EXPECT_TRUE(std::equal(root_before.begin(), root_before.end(), harness.store().ReadPage(harness.root())));
+  for (const std::string& key : Probes(keys, 100)) ASSERT_EQ(RowsOf(model, key), harness.tree().FindEqual(key));
+
+  harness.tree().Flush();
+  EXPECT_FALSE(harness.tree().has_unwritten_changes());
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 200)));
+  // After Flush, inserts write through again.
+  harness.store().ForgetWrites();
+  ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Random(), keys.Row()));
+  EXPECT_FALSE(harness.store().written().empty());
+  EXPECT_FALSE(harness.tree().has_unwritten_changes());
+}
+
+TEST(IndexTreeBatch, ARefusedInsertKeepsTheBatchButAFailedSplitEndsIt) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(9);
+  harness.tree().BeginBatch();
+  for (int i = 0; i < 200; ++i) ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Random(), keys.Row()));
+  const auto& [key, row] = *model.begin();
+  EXPECT_THROW(harness.tree().Insert(key, row), Error);  // refused before any change
+  harness.tree().Flush();
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 50)));
+
+  // A page allocation that fails half way through a split inside a batch.
+  MemoryPageStore& store = harness.store();
+  int allocations_left = 0;
+  IndexTree tree(store, harness.root(), kTdefPage,
+                 [&]() -> uint32_t {
+                   if (allocations_left-- <= 0) throw Error("test.mdb", "disk full");
+                   return store.AppendPage();
+                 },
+                 [](uint32_t) {});
+  tree.BeginBatch();
+  try {
+    for (int i = 0; i < 5000; ++i) tree.Insert(keys.Random(), keys.Row());
+    ADD_FAILURE() << "no split happened";
+  } catch (const Error& error) {
+    EXPECT_EQ("disk full", error.reason());
+  }
+  EXPECT_THROW(tree.Insert("x", RowId{1, 1}), Error);
+  EXPECT_THROW(tree.Flush(), Error);
+}
+
+TEST(IndexTreeClear, EmptiesTheRootReleasesTheRestAndTakesNewEntries) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(99);
+  RunMixedBatches(harness, model, keys, 1, 5000);
+  std::set<uint32_t> tree_pages = harness.allocated();
+  ASSERT_GT(tree_pages.size(), 10u);
+
+  harness.tree().Clear();
+  EXPECT_EQ(tree_pages, harness.released());
+  for (uint32_t page : tree_pages) EXPECT_EQ(0, harness.store().ReadPage(page)[0]) << "freed page " << page;
+  IndexPage root = DecodeIndexPage(harness.store().ReadPage(harness.root()), harness.root());
+  EXPECT_TRUE(root.leaf);
+  EXPECT_TRUE(root.entries.empty());
+  EXPECT_EQ(0u, root.prev + root.next + root.tail);
+  model.clear();
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 50)));
+  EXPECT_FALSE(harness.tree().Contains(keys.used().front()));
+
+  RunMixedBatches(harness, model, keys, 2, 3000);
+}
+
+TEST(IndexTreeClear, FixtureIndexWithNodes) {
+  REQUIRE_FIXTURES();
+  MemoryPageStore store = MemoryPageStore::FromFile(testsupport::FixturesDir() / "listini/listini-pieno.mdb");
+  size_t cleared = 0;
+  for (const auto& index : testsupport::FindFixtureIndexes(store)) {
+    IndexCheckResult before = CheckIndexTree(store, index.root_page, index.tdef_page);
+    if (before.levels < 2) continue;
+    std::set<uint32_t> released;
+    IndexTree tree(store, index.root_page, index.tdef_page, [&] { return store.AppendPage(); },
+                   [&](uint32_t page) { released.insert(page); });
+    tree.Clear();
+    ++cleared;
+    EXPECT_EQ(std::set<uint32_t>(before.pages.begin() + 1, before.pages.end()), released);
+    IndexCheckResult after = CheckIndexTree(store, index.root_page, index.tdef_page);
+    EXPECT_TRUE(after.ok()) << Problems(after);
+    EXPECT_EQ(0u, after.entries);
+    EXPECT_EQ(1u, after.levels);
+  }
+  EXPECT_EQ(3u, cleared);
+}
+
+TEST(IndexTreeDamage, LoopsAndMissingPagesAreReportedNotFollowedForever) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(1);
+  RunMixedBatches(harness, model, keys, 1, 2000);
+  IndexCheckResult check = harness.Check();
+  ASSERT_GE(check.leaf_pages, 3u);
+  // Point the last leaf back at the first one.
+  uint32_t first_leaf = 0, last_leaf = 0;
+  for (uint32_t page : check.pages) {
+    IndexPage p = DecodeIndexPage(harness.store().ReadPage(page), page);
+    if (p.leaf && p.prev == 0) first_leaf = page;
+    if (p.leaf && p.next == 0) last_leaf = page;
+  }
+  IndexPage last = DecodeIndexPage(harness.store().ReadPage(last_leaf), last_leaf);
+  last.next = first_leaf;
+  EncodeIndexPage(last, harness.store().WritePage(last_leaf));
+  IndexTree fresh = harness.MakeTree();
+  EXPECT_THROW(fresh.ForEach([](std::string_view, RowId) {}), Error);
+  EXPECT_FALSE(harness.Check().ok());
+
+  harness.store().WritePage(first_leaf)[0] = 0x01;  // no longer an index page
+  IndexTree again = harness.MakeTree();
+  try {
+    again.FindEqual(model.begin()->first);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ("test.mdb", error.file());
+    EXPECT_NE(std::string::npos, error.reason().find(std::to_string(first_leaf)));
+  }
+}
+
+TEST(IndexCheckNodeLinks, SiblingNodesMustBeLinkedBothWays) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(42);
+  // Long keys with nothing in common fill nodes quickly, giving several nodes under the root.
+  for (int i = 0; i < 4000; ++i) {
+    std::string key(200, ' ');
+    for (char& c : key) c = static_cast<char>(keys.Pick(256));
+    ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, key, keys.Row()));
+  }
+  IndexCheckResult check = harness.Check();
+  ASSERT_TRUE(check.ok()) << Problems(check);
+  ASSERT_GE(check.levels, 3u);
+  IndexPage root = DecodeIndexPage(harness.store().ReadPage(harness.root()), harness.root());
+  ASSERT_FALSE(root.leaf);
+  ASSERT_GE(root.entries.size(), 1u);
+  uint32_t node = root.entries[0].child;
+  IndexPage p = DecodeIndexPage(harness.store().ReadPage(node), node);
+  ASSERT_FALSE(p.leaf);
+  ASSERT_NE(0u, p.next);
+  uint32_t sibling = p.next;
+  p.next = 0;
+  EncodeIndexPage(p, harness.store().WritePage(node));
+  IndexCheckResult broken = harness.Check();
+  ASSERT_FALSE(broken.ok());
+  std::string all = Problems(broken);
+  EXPECT_NE(std::string::npos, all.find("not linked to its next sibling " + std::to_string(sibling))) << all;
+  EXPECT_NE(std::string::npos, all.find("goes one way only")) << all;
+}
+
+}  // namespace
+}  // namespace engine::jet
