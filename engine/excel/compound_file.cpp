@@ -6,8 +6,8 @@
 // Sector n starts at byte (n + 1) << shift. Directory entry (128 bytes): name in UTF-16 (64),
 // name size in bytes with the terminator (0x40), type (0x42: 1 storage, 2 stream, 5 root),
 // left/right siblings and child (0x44/0x48/0x4C), start sector (0x74), size (0x78).
-// Every chain is walked with a step limit equal to the sector count, so a damaged file
-// cannot make the reader loop or allocate more than the file holds.
+// Every chain is walked remembering the sectors it has passed, so a damaged file can make
+// the reader neither loop nor allocate more than the file holds.
 #include "engine/excel/compound_file.h"
 
 #include <algorithm>
@@ -121,11 +121,12 @@ class Container {
   // The whole chain from `first`, at most `limit` bytes (the stream's declared size).
   std::vector<uint8_t> ReadChain(uint32_t first, uint64_t limit) const {
     std::vector<uint8_t> out;
+    std::vector<bool> visited(sector_count_, false);
     uint32_t sector = first;
-    size_t steps = 0;
     while (sector != kEndOfChain && out.size() < limit) {
-      if (++steps > sector_count_) Damaged("sector chain loops");
       AppendSector(sector, out);
+      if (visited[sector]) Damaged("sector chain loops");
+      visited[sector] = true;
       sector = NextSector(sector);
     }
     if (out.size() < limit && limit != UINT64_MAX) Damaged("stream shorter than its declared size");
@@ -193,15 +194,16 @@ class Container {
       mini_stream_loaded_ = true;
     }
     std::vector<uint8_t> out;
+    std::vector<bool> visited(mini_fat_.size(), false);
     uint32_t sector = first;
-    size_t steps = 0;
     while (out.size() < size) {
       if (sector == kEndOfChain) Damaged("small stream shorter than its declared size");
-      if (++steps > mini_fat_.size()) Damaged("small stream chain loops");
       size_t start = size_t{sector} * kMiniSectorSize;
       if (sector >= mini_fat_.size() || start + kMiniSectorSize > mini_stream_.size()) {
         Damaged("small stream sector outside the mini stream");
       }
+      if (visited[sector]) Damaged("small stream chain loops");
+      visited[sector] = true;
       out.insert(out.end(), mini_stream_.begin() + start, mini_stream_.begin() + start + kMiniSectorSize);
       sector = mini_fat_[sector];
     }

@@ -109,6 +109,7 @@ inline Bytes WrapInCompoundFile(Bytes stream, const std::u16string& name = u"Wor
   const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSector = 0xFFFFFFFD;
   const size_t sector = size_t{1} << sector_shift;
   if (stream.size() < 4096) stream.resize(4096, 0);
+  const uint32_t stream_size = static_cast<uint32_t>(stream.size());
   size_t stream_sectors = (stream.size() + sector - 1) / sector;
   size_t entries_per_fat = sector / 4;
   size_t fat_sectors = 1;
@@ -150,7 +151,7 @@ inline Bytes WrapInCompoundFile(Bytes stream, const std::u16string& name = u"Wor
     for (int i = 0; i < 4; ++i) e[0x78 + i] = static_cast<uint8_t>(size >> (8 * i));
   };
   entry(0, u"Root Entry", 5, 1, kEnd, 0);
-  entry(1, name, 2, kFree, 0, static_cast<uint32_t>(stream.size()));
+  entry(1, name, 2, kFree, 0, stream_size);
   file.insert(file.end(), directory.begin(), directory.end());
 
   Bytes fat;
