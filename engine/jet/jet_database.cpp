@@ -49,8 +49,17 @@ class JetDatabase : public Database, public RecordWriter {
     std::vector<RowId> rows;
     if (statement.where_column) {
       const int position = ColumnPosition(*table, *statement.where_column);
-      RowLookup lookup(*pager_, *table, text_, locale_);
-      rows = lookup.FindEqual(position, statement.where_literal);
+      // While writing, index changes wait in the table writer (see TableWriter::Flush): it
+      // answers lookups itself, and anything else reads the pages after a flush.
+      std::optional<std::vector<RowId>> found;
+      if (pager_->writable()) found = Writer(*table).FindEqual(position, statement.where_literal);
+      if (found) {
+        rows = std::move(*found);
+      } else {
+        FlushWriters();
+        RowLookup lookup(*pager_, *table, text_, locale_);
+        rows = lookup.FindEqual(position, statement.where_literal);
+      }
     } else {
       rows = ListLiveRows(*pager_, *table);
     }
@@ -98,6 +107,7 @@ class JetDatabase : public Database, public RecordWriter {
   }
 
   void Commit() override {
+    WriteOrRollBack([&] { FlushWriters(); });
     if (!pager_->has_uncommitted_changes()) return;
     try {
       pager_->Commit();
@@ -153,6 +163,10 @@ class JetDatabase : public Database, public RecordWriter {
       ForgetWriterCaches();
       throw;
     }
+  }
+
+  void FlushWriters() {
+    for (auto& [page, writer] : writers_) writer->Flush();
   }
 
   void ForgetWriterCaches() {

@@ -101,8 +101,33 @@ IndexTree& TableWriter::Tree(size_t i) {
       allocator_.Release(page);
     };
     trees_[i] = std::make_unique<IndexTree>(store_, index.root_page, table_.tdef_page, allocate, release, file_name_);
+    trees_[i]->BeginBatch();
   }
   return *trees_[i];
+}
+
+void TableWriter::Flush() {
+  for (auto& tree : trees_) {
+    if (!tree || !tree->has_unwritten_changes()) continue;
+    tree->Flush();
+    tree->BeginBatch();
+  }
+}
+
+std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16string_view literal) {
+  if (position < 0 || static_cast<size_t>(position) >= table_.columns.size()) return std::nullopt;
+  const ColumnDefinition& column = table_.columns[position];
+  if (table_.version != JetVersion::Jet4 || column.type != ColumnType::Text || !HasKnownSortOrder(column)) {
+    return std::nullopt;
+  }
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    if (index.columns.size() != 1 || index.columns[0].column_number != column.number || index.root_page == 0) continue;
+    std::string key;
+    AppendTextKey(literal, index.columns[0].ascending, &key);
+    return Tree(i).FindEqual(key);
+  }
+  return std::nullopt;
 }
 
 void TableWriter::ForgetCachedPages() {
@@ -358,6 +383,7 @@ void TableWriter::DeleteAll() {
       UsageMapEditor(store_, table_.free_space_pages, [this] { return allocator_.Allocate(); }).Add(page_number);
     }
   }
+  Flush();
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) Tree(i).Clear();
   PutU32(store_.WritePage(table_.tdef_page) + kTdefRowCount, 0);
 }

@@ -55,8 +55,15 @@ class TableWriter {
   // count set to 0. The autonumber and unique-entry counts stay.
   void DeleteAll();
 
-  // Index pages are cached between rows; after the store rolls back they must be dropped.
+  // Index changes are kept in memory between rows (batched, as Access does) and written to
+  // the store by Flush, which must run before every commit. After the store rolls back the
+  // cached pages must be dropped.
+  void Flush();
   void ForgetCachedPages();
+
+  // WHERE [column] = literal through a single-column index on a text column, seeing the
+  // batched index changes; nothing when no such index can answer (the caller scans then).
+  std::optional<std::vector<RowId>> FindEqual(int position, std::u16string_view literal);
 
  private:
   IndexTree& Tree(size_t real_index);
