@@ -217,6 +217,9 @@ class Checker {
                                                  : std::function<bool(uint32_t)>());
     for (const std::string& problem : shape.problems) Problem(name + ": " + problem);
     Claim(name, shape.pages);
+    // Pages the map lists beyond the tree (pages given back but still listed) may not belong
+    // to anyone else either.
+    Claim(name, std::vector<uint32_t>(map_pages.begin(), map_pages.end()));
     if (!shape.ok()) return;
     report_.index_entries += shape.entries;
     if (!IndexSortOrdersKnown(table, index)) return;  // its keys cannot be recomputed here
