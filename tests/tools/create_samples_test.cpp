@@ -1,0 +1,97 @@
+// The sample archives in samples/: made by the project's own code (sample_archives.h), they
+// read back with the articles they were made from, the database passes the engine's check,
+// and the committed copies hold what the code makes today.
+// To remake the committed files: ARCHIVI_WRITE_SAMPLES=1 tools_tests --gtest_filter='SampleArchives.*'
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "engine/database.h"
+#include "engine/jet/checker.h"
+#include "engine/jet/dump_format.h"
+#include "engine/jet/pager.h"
+#include "tests/support/fixtures.h"
+#include "tests/tools/sample_archives.h"
+
+namespace {
+
+const std::filesystem::path kSamplesDir = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples";
+
+std::unique_ptr<engine::Database> Open(const std::filesystem::path& path, std::u16string_view connect) {
+  return engine::OpenDatabase(path, connect, engine::OpenMode::ReadOnly, engine::TextLocale::Italian());
+}
+
+std::string Dump(const std::filesystem::path& path, std::u16string_view connect, std::u16string_view table) {
+  auto db = Open(path, connect);
+  auto records = db->OpenRecordset(table);
+  return engine::DumpRecordset(*records);
+}
+
+std::vector<std::string> CheckProblems(const std::filesystem::path& path) {
+  auto pager = engine::jet::Pager::Open(path, engine::OpenMode::ReadOnly);
+  return engine::jet::CheckDatabase(*pager, std::filesystem::file_size(path)).problems;
+}
+
+TEST(SampleArchives, SourceDatabaseHoldsTheArticlesAndPassesTheCheck) {
+  testsupport::TempDir dir;
+  const std::filesystem::path path = dir.path() / "fonte-esempio.mdb";
+  samples::WriteSourceArchive(path);
+  EXPECT_EQ(CheckProblems(path), std::vector<std::string>{});
+
+  auto db = Open(path, u"");
+  auto records = db->OpenRecordset(u"Select * From Prodotti;");
+  int64_t id = 1;
+  for (const samples::Article& a : samples::Articles()) {
+    ASSERT_FALSE(records->Eof());
+    EXPECT_EQ(records->GetValue(u"Id"), engine::Value::Integer(id++));
+    EXPECT_EQ(records->GetValue(u"Codice"), engine::Value::Text(samples::U(a.code)));
+    EXPECT_EQ(records->GetValue(u"Nome"), engine::Value::Text(samples::U(a.name)));
+    EXPECT_EQ(records->GetValue(u"Prezzo"), engine::Value::Money({a.price_cents * 100}));
+    EXPECT_EQ(records->GetValue(u"Categoria"), engine::Value::Text(samples::U(a.category)));
+    EXPECT_EQ(records->GetValue(u"Disponibile"), engine::Value::Flag(a.available));
+    records->MoveNext();
+  }
+  EXPECT_TRUE(records->Eof());
+  // The code index answers the program's lookups.
+  auto found = db->OpenRecordset(u"Select * From Prodotti where [Codice]='VER-0501';");
+  ASSERT_FALSE(found->Eof());
+  EXPECT_EQ(found->GetValue(u"Descrizione"), engine::Value::Text(u"Smalto all'acqua per legno e metallo"));
+}
+
+TEST(SampleArchives, WorkbookHoldsTheSameArticles) {
+  testsupport::TempDir dir;
+  const std::filesystem::path path = dir.path() / "listino-esempio.xls";
+  samples::WriteWorkbook(path);
+  auto db = Open(path, u"Excel 8.0;");
+  auto records = db->OpenRecordset(u"Listino$");
+  ASSERT_EQ(records->FieldCount(), 5);
+  EXPECT_EQ(records->FieldName(0), u"Codice");
+  for (const samples::Article& a : samples::Articles()) {
+    ASSERT_FALSE(records->Eof());
+    EXPECT_EQ(records->GetValue(u"Codice"), engine::Value::Text(samples::U(a.code)));
+    EXPECT_EQ(records->GetValue(u"Prezzo"), engine::Value::Double(static_cast<double>(a.price_cents) / 100));
+    EXPECT_EQ(records->GetValue(u"Categoria"), engine::Value::Text(samples::U(a.category)));
+    records->MoveNext();
+  }
+  EXPECT_TRUE(records->Eof());
+}
+
+TEST(SampleArchives, CommittedSamplesAreWhatTheCodeMakes) {
+  const std::filesystem::path mdb = kSamplesDir / "fonte-esempio.mdb";
+  const std::filesystem::path xls = kSamplesDir / "listino-esempio.xls";
+  if (std::getenv("ARCHIVI_WRITE_SAMPLES") != nullptr) {
+    std::filesystem::remove(mdb);
+    samples::WriteSourceArchive(mdb);
+    samples::WriteWorkbook(xls);
+  }
+  ASSERT_TRUE(std::filesystem::exists(mdb)) << mdb;
+  ASSERT_TRUE(std::filesystem::exists(xls)) << xls;
+  testsupport::TempDir dir;
+  samples::WriteSourceArchive(dir.path() / "fonte.mdb");
+  samples::WriteWorkbook(dir.path() / "listino.xls");
+  EXPECT_EQ(Dump(mdb, u"", u"Prodotti"), Dump(dir.path() / "fonte.mdb", u"", u"Prodotti"));
+  EXPECT_EQ(Dump(xls, u"Excel 8.0;", u"Listino$"), Dump(dir.path() / "listino.xls", u"Excel 8.0;", u"Listino$"));
+  EXPECT_EQ(CheckProblems(mdb), std::vector<std::string>{});
+}
+
+}  // namespace
