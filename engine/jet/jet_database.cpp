@@ -88,7 +88,7 @@ class JetDatabase : public Database, public RecordWriter {
   void AddRecord(const TableDefinition& table, const std::vector<Value>& values) override {
     TableWriter& writer = Writer(table);
     TableWriter::PreparedRow row = writer.Prepare(values);
-    WriteOrRollBack([&] { writer.Store(row); });
+    WriteOrRollBack([&] { writer.Store(std::move(row)); });
     if (std::chrono::steady_clock::now() - last_commit_ >= std::chrono::seconds(1)) Commit();
   }
 

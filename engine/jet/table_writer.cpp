@@ -193,7 +193,8 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
   }
 
   // Size check with long values at their largest row footprint, before anything is written.
-  std::vector<EncodedField> fields(table_.columns.size());
+  std::vector<EncodedField>& fields = prepared.fields;
+  fields.resize(table_.columns.size());
   for (size_t i = 0; i < table_.columns.size(); ++i) {
     const ColumnDefinition& column = table_.columns[i];
     const Value& value = prepared.values[i];
@@ -214,7 +215,7 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
     }
   }
   try {
-    EncodeRow(table_, fields);
+    prepared.row_size = EncodeRow(table_, fields).size();
   } catch (const Error& error) {
     Fail(error.reason());
   }
@@ -260,39 +261,11 @@ std::string TableWriter::EncodeLongValue(size_t position, const Value& value, bo
   return writer.Write(data, may_inline);
 }
 
-RowId TableWriter::Store(const PreparedRow& prepared) {
-  std::vector<EncodedField> fields(table_.columns.size());
-  size_t row_size = 2 + (table_.max_columns + 7) / 8 + (table_.var_columns ? 4 + 2 * table_.var_columns : 0);
-  std::vector<size_t> long_values;
-  for (size_t i = 0; i < table_.columns.size(); ++i) {
-    const ColumnDefinition& column = table_.columns[i];
-    const Value& value = prepared.values[i];
-    if (column.type == ColumnType::Boolean) {
-      fields[i].present = value.flag();
-      continue;
-    }
-    if (value.is_null()) continue;
-    fields[i].present = true;
-    if (column.is_long_value()) {
-      long_values.push_back(i);
-      row_size += kLongValueHeaderSize;
-      continue;
-    }
-    if (column.type == ColumnType::Text) {
-      fields[i].bytes = EncodeText(column, value.text());
-    } else if (column.type == ColumnType::Binary) {
-      fields[i].bytes.assign(value.binary().begin(), value.binary().end());
-    } else {
-      fields[i].bytes = EncodeFixedValue(column, value);
-    }
-    if (!column.is_fixed()) row_size += fields[i].bytes.size();
-  }
-  size_t fixed = 0;
-  for (const ColumnDefinition& column : table_.columns) {
-    if (column.is_fixed() && column.type != ColumnType::Boolean) fixed = std::max<size_t>(fixed, column.fixed_offset + column.length);
-  }
-  row_size += fixed;
-  for (size_t position : long_values) {
+RowId TableWriter::Store(PreparedRow prepared) {
+  std::vector<EncodedField>& fields = prepared.fields;
+  size_t row_size = prepared.row_size;
+  for (size_t position = 0; position < table_.columns.size(); ++position) {
+    if (!table_.columns[position].is_long_value() || !fields[position].present) continue;
     // Short values go inline while the row stays within a page.
     const Value& value = prepared.values[position];
     const size_t length = table_.columns[position].type == ColumnType::Memo

@@ -19,6 +19,7 @@
 #include "engine/jet/data_page_writer.h"
 #include "engine/jet/index_tree.h"
 #include "engine/jet/page_store.h"
+#include "engine/jet/row_encoder.h"
 #include "engine/jet/table_definition.h"
 #include "engine/jet/usage_map_writer.h"
 #include "engine/text_locale.h"
@@ -42,13 +43,15 @@ class TableWriter {
     std::vector<Value> values;  // by column position, converted to each column's type
     std::vector<std::optional<std::string>> keys;  // per real index; none = no entry
     std::optional<uint32_t> new_autonumber;
+    std::vector<EncodedField> fields;  // the row's fields; long values still to be written
+    size_t row_size = 0;               // with every long value as a bare 12-byte header
   };
 
   // Converts the values (by column position; missing ones are Null) and checks the row.
   // Throws engine::Error; nothing is written.
   PreparedRow Prepare(const std::vector<Value>& values);
   // Writes a prepared row: data page, long values, index entries, TDEF counters.
-  RowId Store(const PreparedRow& row);
+  RowId Store(PreparedRow row);
   RowId AddRow(const std::vector<Value>& values) { return Store(Prepare(values)); }
 
   // "DELETE * FROM": every row marked deleted, long values freed, indexes emptied, the row
