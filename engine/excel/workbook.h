@@ -44,10 +44,34 @@ struct DefinedName {
   CellRange range;
 };
 
+// All texts of a workbook back to back, so that 100,000 short texts cost their characters
+// and one offset each rather than a string object each.
+class TextPool {
+ public:
+  uint32_t Add(std::u16string_view text) {
+    starts_.push_back(chars_.size());
+    chars_ += text;
+    return static_cast<uint32_t>(starts_.size() - 1);
+  }
+  std::u16string_view operator[](uint32_t index) const {
+    size_t end = index + 1 < starts_.size() ? starts_[index + 1] : chars_.size();
+    return std::u16string_view(chars_).substr(starts_[index], end - starts_[index]);
+  }
+  size_t size() const { return starts_.size(); }
+  void Reserve(size_t texts, size_t chars) {
+    starts_.reserve(starts_.size() + texts);
+    chars_.reserve(chars_.size() + chars);
+  }
+
+ private:
+  std::u16string chars_;
+  std::vector<size_t> starts_;
+};
+
 struct Workbook {
   std::vector<Worksheet> sheets;  // worksheets only, in the workbook's order
   std::vector<DefinedName> names;
-  std::vector<std::u16string> texts;
+  TextPool texts;
   bool date1904 = false;
 
   Value CellValue(const Cell& cell) const;

@@ -172,10 +172,11 @@ class Parser {
   void ReadSharedStrings(RecordReader& in) {
     in.U32();  // total references
     uint32_t unique = in.U32();
-    // Each string takes at least 3 bytes, so the declared count cannot reserve more
-    // than the record holds.
-    book_.texts.reserve(std::min<size_t>(unique, in.Remaining() / 3));
-    for (uint32_t i = 0; i < unique && in.Remaining() > 0; ++i) book_.texts.push_back(in.RichExtendedString());
+    // Each string takes at least 3 bytes (so the declared count cannot reserve more than
+    // the record holds)
+    // and at least one byte per character, so the record's size bounds what to reserve.
+    book_.texts.Reserve(std::min<size_t>(unique, in.Remaining() / 3), in.Remaining());
+    for (uint32_t i = 0; i < unique && in.Remaining() > 0; ++i) book_.texts.Add(in.RichExtendedString());
     shared_string_count_ = book_.texts.size();
   }
 
@@ -286,6 +287,9 @@ class Parser {
     RecordReader bof = records_.Reader();
     bof.U16();
     if (bof.U16() != kBofWorksheet) return false;
+    sheet.cells.reserve(CountCells());
+    records_.Seek(offset);
+    records_.Next();
     std::vector<CellRange> merged;
     size_t pending_text = kNoCell;  // a formula whose text result follows in STRING
     int depth = 0;
@@ -357,8 +361,7 @@ class Parser {
           if (pending_text != kNoCell) {
             Cell& cell = sheet.cells[pending_text];
             cell.kind = CellKind::Text;
-            cell.text = static_cast<uint32_t>(book_.texts.size());
-            book_.texts.push_back(biff8() ? in.UnicodeString(2) : ByteText(in, in.U16()));
+            cell.text = book_.texts.Add(biff8() ? in.UnicodeString(2) : ByteText(in, in.U16()));
             pending_text = kNoCell;
           }
           break;
@@ -380,6 +383,30 @@ class Parser {
     }
     Tidy(sheet, merged);
     return true;
+  }
+
+  // How many cells the sheet's records hold (from the record after its BOF), so that the
+  // cell list is allocated once, at its final size.
+  size_t CountCells() {
+    size_t count = 0;
+    int depth = 0;
+    while (records_.Next()) {
+      uint16_t type = records_.type();
+      if (type == record::kBof) ++depth;
+      if (type == record::kEof && depth-- == 0) break;
+      switch (type) {
+        case record::kLabelSst: case record::kLabel: case record::kRString: case record::kNumber:
+        case record::kRk: case record::kBoolErr: case record::kFormula:
+          ++count;
+          break;
+        case record::kMulRk:
+          count += records_.Data().size() / 6;
+          break;
+        default:
+          break;
+      }
+    }
+    return count;
   }
 
   // The result a formula cell last showed. A text result comes in the next STRING record:
@@ -444,10 +471,9 @@ class Parser {
     Add(sheet, cell);
   }
 
-  void AddText(Worksheet& sheet, Cell cell, std::u16string text) {
+  void AddText(Worksheet& sheet, Cell cell, std::u16string_view text) {
     cell.kind = CellKind::Text;
-    cell.text = static_cast<uint32_t>(book_.texts.size());
-    book_.texts.push_back(std::move(text));
+    cell.text = book_.texts.Add(text);
     Add(sheet, cell);
   }
 
@@ -484,7 +510,6 @@ class Parser {
       if (!drop[i]) cells[kept++] = cells[i];
     }
     cells.resize(kept);
-    cells.shrink_to_fit();
   }
 
   RecordStream records_;
@@ -511,7 +536,7 @@ Value Workbook::CellValue(const Cell& cell) const {
     case CellKind::Date:
       return Value::DateTime(SerialToDate(cell.number, date1904));
     case CellKind::Text:
-      return Value::Text(texts[cell.text]);
+      return Value::Text(std::u16string(texts[cell.text]));
     case CellKind::Flag:
       return Value::Flag(cell.flag);
     case CellKind::Error:
