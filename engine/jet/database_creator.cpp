@@ -5,9 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <fstream>
 
 #include "engine/error.h"
 #include "engine/jet/header_page.h"
@@ -111,27 +109,6 @@ void WriteAll(int fd, const std::vector<uint8_t>& bytes, const std::string& file
 
 DatabaseImage::DatabaseImage(std::string file_name, size_t page_size)
     : file_name_(std::move(file_name)), page_size_(page_size) {}
-
-DatabaseImage DatabaseImage::Load(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (!std::filesystem::exists(path)) throw Error(path.string(), "the file does not exist", ErrorKind::NotFound);
-    throw Error(path.string(), "the file cannot be read", ErrorKind::AccessDenied);
-  }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() < kJet4PageSize) throw Error(path.string(), "the file is too short to be an Access database", ErrorKind::Damaged);
-  const HeaderPage header = DecodeHeaderPage(bytes.data(), bytes.size(), path.string());
-  if (header.format->is_jet3()) {
-    throw Error(path.string(), "tables can only be added to Access 2000-2003 databases", ErrorKind::UnsupportedFormat);
-  }
-  if (header.encoding_key != 0) throw Error(path.string(), "the database is encrypted", ErrorKind::Protected);
-  if (bytes.size() % kJet4PageSize != 0) throw Error(path.string(), "the file is truncated", ErrorKind::Damaged);
-  DatabaseImage image(path.string());
-  for (size_t at = 0; at < bytes.size(); at += kJet4PageSize) {
-    std::memcpy(image.WritePage(image.AppendPage()), bytes.data() + at, kJet4PageSize);
-  }
-  return image;
-}
 
 const uint8_t* DatabaseImage::ReadPage(uint32_t page) {
   if (page >= pages_.size()) {

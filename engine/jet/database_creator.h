@@ -24,14 +24,10 @@
 
 namespace engine::jet {
 
-// A whole database held in memory as pages: used to build a new file and to change small
-// files as a whole (the file is replaced only once every change succeeded).
+// A whole database held in memory as pages, to build a new file before it is written.
 class DatabaseImage : public PageStore {
  public:
   explicit DatabaseImage(std::string file_name, size_t page_size = 4096);
-  // Reads a whole Jet 4 file. Throws engine::Error when it cannot be read, is not a Jet 4
-  // database, or is encrypted.
-  static DatabaseImage Load(const std::filesystem::path& path);
 
   size_t page_size() const override { return page_size_; }
   uint32_t page_count() const override { return static_cast<uint32_t>(pages_.size()); }

@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <cwctype>
 #include <ctime>
 
 #include "engine/error.h"
-#include "engine/jet/database_creator.h"
+#include "engine/jet/catalog.h"
 #include "engine/jet/format.h"
 #include "engine/jet/index_page.h"
 #include "engine/jet/index_tree.h"
+#include "engine/jet/name_compare.h"
 #include "engine/jet/pager.h"
 #include "engine/jet/row_encoder.h"
 #include "engine/jet/sort_key.h"
@@ -78,13 +78,6 @@ uint16_t FixedLength(ColumnType type) {
   }
 }
 
-// Access compares object names without case; this folds the Latin letters users type.
-std::u16string Folded(std::u16string_view name) {
-  std::u16string out(name);
-  for (char16_t& c : out) c = static_cast<char16_t>(std::towlower(static_cast<wint_t>(c)));
-  return out;
-}
-
 [[noreturn]] void Impossible(const TableSpec& spec, const std::string& reason) {
   throw Error("", "the table \"" + ToUtf8(spec.name) + "\" cannot be created: " + reason, ErrorKind::InvalidValue);
 }
@@ -98,7 +91,7 @@ void StartDataPage(uint8_t* page, size_t page_size, uint32_t owner) {
   PutU32(page + kDataPageOwner, owner);
 }
 
-// Free bytes of a data page once the row and its slot are added, or -1 when it cannot take it.
+// Whether a data page has room for one more row of that size and its slot.
 bool RowFits(const uint8_t* page, size_t row_size) {
   return GetU16(page + kDataPageSlotCount) < kMaxRowsPerDataPage &&
          row_size + 2 <= GetU16(page + kDataPageFreeSpace);
@@ -195,7 +188,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     const ColumnSpec& in = spec.columns[i];
     if (in.name.empty()) Impossible(spec, "a column has no name");
     for (size_t j = 0; j < i; ++j) {
-      if (Folded(spec.columns[j].name) == Folded(in.name)) Impossible(spec, "two columns are named \"" + ToUtf8(in.name) + "\"");
+      if (SameName(spec.columns[j].name, in.name)) Impossible(spec, "two columns are named \"" + ToUtf8(in.name) + "\"");
     }
     if (in.type == ColumnType::Complex) Impossible(spec, "multi-value columns need Access 2007");
     if (in.autonumber && in.type != ColumnType::Long) Impossible(spec, "only a long integer column can be an autonumber");
@@ -246,7 +239,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     const IndexSpec& in = spec.indexes[i];
     if (in.name.empty()) Impossible(spec, "an index has no name");
     for (size_t j = 0; j < i; ++j) {
-      if (Folded(spec.indexes[j].name) == Folded(in.name)) Impossible(spec, "two indexes are named \"" + ToUtf8(in.name) + "\"");
+      if (SameName(spec.indexes[j].name, in.name)) Impossible(spec, "two indexes are named \"" + ToUtf8(in.name) + "\"");
     }
     if (in.columns.empty() || in.columns.size() > kMaxIndexColumns) {
       Impossible(spec, "the index \"" + ToUtf8(in.name) + "\" must have 1 to 10 columns");
@@ -257,7 +250,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     real.number = static_cast<uint32_t>(i);
     for (const IndexColumnSpec& part : in.columns) {
       auto found = std::find_if(table.columns.begin(), table.columns.end(),
-                                [&](const ColumnDefinition& c) { return Folded(c.name) == Folded(part.column); });
+                                [&](const ColumnDefinition& c) { return SameName(c.name, part.column); });
       if (found == table.columns.end()) {
         Impossible(spec, "the index \"" + ToUtf8(in.name) + "\" names the missing column \"" + ToUtf8(part.column) + "\"");
       }
@@ -403,19 +396,23 @@ TableDefinition CreateTable(PageStore& store, const PageSource& new_page, TableD
 }
 
 uint32_t CreateTable(const std::filesystem::path& file, const TableSpec& spec) {
-  DatabaseImage image = DatabaseImage::Load(file);
-  TableDefinition catalogue;
-  {
-    // The reader decodes the catalogue's definition from a copy of the bytes.
-    std::unique_ptr<Pager> reader = Pager::FromBytes(image.Bytes(), file.string());
-    const TextDecoder text(JetVersion::Jet4, reader->header().code_page, file.string());
-    catalogue = ReadTableDefinition(*reader, text, 2, u"MSysObjects");
+  // Through the pager's rollback journal: the file changes only at Commit, all at once.
+  std::unique_ptr<Pager> pager = Pager::Open(file, OpenMode::ReadWrite);
+  if (pager->format().is_jet3()) {
+    throw Error(file.string(), "tables can only be added to Access 2000-2003 databases", ErrorKind::UnsupportedFormat);
   }
-  PageAllocator allocator(image);
+  const TextDecoder text(JetVersion::Jet4, pager->header().code_page, file.string());
+  TableDefinition catalogue = ReadTableDefinition(*pager, text, kCatalogTdefPage, u"MSysObjects");
+  PageAllocator allocator(*pager);
   const PageSource new_page = [&] { return allocator.Allocate(); };
-  const TableDefinition table = CreateTable(image, new_page, catalogue, spec, file.string(), JetNow());
-  image.Save(file);
-  return table.tdef_page;
+  try {
+    const TableDefinition table = CreateTable(*pager, new_page, catalogue, spec, file.string(), JetNow());
+    pager->Commit();
+    return table.tdef_page;
+  } catch (...) {
+    pager->Rollback();
+    throw;
+  }
 }
 
 double JetNow() {

@@ -244,6 +244,19 @@ TEST_F(CreateTableTest, ExistingNameIsRefusedWithoutTouchingTheFile) {
   EXPECT_EQ(ReadBytes(path), before);
 }
 
+TEST_F(CreateTableTest, Access97FilesAreRefused) {
+  REQUIRE_FIXTURES();
+  const std::filesystem::path path = dir_.Copy(testsupport::FixturesDir() / "jet" / "V1997" / "testV1997.mdb");
+  const std::vector<uint8_t> before = ReadBytes(path);
+  try {
+    engine::jet::CreateTable(path, EveryKindSpec());
+    ADD_FAILURE() << "a table was added to an Access 97 file";
+  } catch (const engine::Error& error) {
+    EXPECT_EQ(error.kind(), engine::ErrorKind::UnsupportedFormat) << error.what();
+  }
+  EXPECT_EQ(ReadBytes(path), before);
+}
+
 TEST(LayOutTable, RefusesImpossibleDescriptions) {
   struct Case {
     const char* what;
