@@ -1,0 +1,239 @@
+// The import run on real files: fonte.mdb's "Prodotti" into copies of listini.mdb (empty)
+// and listini-pieno.mdb (5,000 articles), through the Jet engine, and `archivi import`.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "engine/database.h"
+#include "import/import_run.h"
+#include "import/messages.h"
+#include "import/text_rules.h"
+#include "tests/import/scripted_window.h"
+#include "tests/support/fixtures.h"
+
+namespace testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+using engine::Value;
+
+const engine::TextLocale kLocale = engine::TextLocale::Italian();
+
+fs::path Listini(const char* name) { return FixturesDir() / "listini" / name; }
+
+std::vector<std::vector<Value>> ReadTable(const fs::path& file, std::u16string_view table) {
+  auto database = engine::OpenDatabase(file, u"Access 2000;", engine::OpenMode::ReadOnly, kLocale);
+  auto records = database->OpenRecordset(table);
+  std::vector<std::vector<Value>> rows;
+  for (; !records->Eof(); records->MoveNext()) {
+    std::vector<Value> row;
+    for (int i = 0; i < records->FieldCount(); ++i) row.push_back(records->GetValue(i));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::u16string Text(const Value& value) { return value.ToText(kLocale); }
+bool Passes(const Value& value) { return !value.is_null() && !Text(value).empty(); }
+
+// The window bound as start-up and the two pickers bind it, every slot chosen.
+struct BoundWindow {
+  explicit BoundWindow(const fs::path& destination, const fs::path& source = Listini("fonte.mdb"))
+      : state(kLocale) {
+    state.DataDestinazione.DatabaseName = engine::FromUtf8(destination.string());
+    state.DataDestinazione.RecordSource = u"Articoli";
+    state.DataDestinazione.Refresh();
+    state.DataSorgente.DatabaseName = engine::FromUtf8(source.string());
+    state.DataSorgente.RecordSource = u"Prodotti";
+    state.DataSorgente.Refresh();
+    window.text1 = engine::FromUtf8(source.string());
+    window.combo2 = u"Prodotti";
+    window.pickers = {u"Categoria", u"Codice", u"Nome", u"Nome", u"Prezzo", u"Prezzo", u"Immagine"};
+  }
+  import::ImportResult Press(int purge_answer = archives::kAnswerNo) {
+    window.answers = {purge_answer};
+    window.messages.clear();
+    return import::RunImport(u"Importa", state, window, window);
+  }
+  archives::WindowState state;
+  ScriptedWindow window;
+};
+
+enum Prodotti { kCodice, kNome, kPrezzo, kCategoria, kImmagine };
+enum Articoli { kCodiceArticolo = 1, kDescrizione, kCatalogo, kPrezzoAt, kPrezzo2, kCategoriaAt, kData, kImmagineAt };
+
+class RealArchives : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_FIXTURES();
+    source_ = ReadTable(Listini("fonte.mdb"), u"Prodotti");
+    for (const auto& row : source_) null_codes_ += row[kCodice].is_null();
+  }
+  TempDir dir_;
+  std::vector<std::vector<Value>> source_;
+  long null_codes_ = 0;
+};
+
+TEST_F(RealArchives, IntoAnEmptyListiniEachArticleComesFromTheFirstRecordWithItsCode) {
+  const fs::path destination = dir_.Copy(Listini("listini.mdb"));
+  BoundWindow run(destination);
+  const import::ImportResult result = run.Press();
+  EXPECT_EQ(run.window.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kImportDone)});
+  EXPECT_EQ(result.failed, 0) << result.first_failure;
+  EXPECT_EQ(result.without_code, null_codes_);
+  EXPECT_EQ(result.added + result.already_present + result.without_code, static_cast<long>(source_.size()));
+  EXPECT_GT(result.already_present, 0) << "fonte.mdb has duplicated codes";
+  run.state.DataDestinazione.Close();
+
+  std::map<std::u16string, const std::vector<Value>*> first_with_code;
+  for (const auto& row : source_) {
+    if (!row[kCodice].is_null()) first_with_code.emplace(import::CutToLimit(Text(row[kCodice])), &row);
+  }
+  const auto stored = ReadTable(destination, u"Articoli");
+  ASSERT_EQ(static_cast<long>(stored.size()), result.added);
+  size_t long_images = 0;
+  for (const auto& article : stored) {
+    const std::u16string code = article[kCodiceArticolo].is_null() ? u"" : article[kCodiceArticolo].text();
+    SCOPED_TRACE(engine::ToUtf8(code));
+    ASSERT_TRUE(first_with_code.count(code)) << "stored code from no source record";
+    const auto& origin = *first_with_code[code];
+    EXPECT_LE(code.size(), import::kTextLimit);
+    const auto expect_text = [](const Value& stored_value, const Value& source_value, std::u16string expected) {
+      if (Passes(source_value)) {
+        EXPECT_EQ(stored_value, Value::Text(expected));
+      } else {
+        EXPECT_TRUE(stored_value.is_null());
+      }
+    };
+    expect_text(article[kDescrizione], origin[kNome], std::u16string(import::CutToLimit(Text(origin[kNome]))));
+    expect_text(article[kCatalogo], origin[kNome], std::u16string(import::CutToLimit(Text(origin[kNome]))));
+    expect_text(article[kCategoriaAt], origin[kCategoria], import::CleanCategory(Text(origin[kCategoria])));
+    expect_text(article[kImmagineAt], origin[kImmagine], Text(origin[kImmagine]));
+    long_images += Passes(origin[kImmagine]) && Text(origin[kImmagine]).size() > 200;
+    if (Passes(origin[kPrezzo])) {
+      EXPECT_EQ(article[kPrezzoAt], Value::Money(*engine::ParseCurrency(Text(origin[kPrezzo]), kLocale)));
+      EXPECT_EQ(article[kPrezzo2], article[kPrezzoAt]);
+    } else {
+      EXPECT_TRUE(article[kPrezzoAt].is_null());
+    }
+  }
+  EXPECT_GT(long_images, 0u) << "image paths over 200 characters are stored whole";
+}
+
+TEST_F(RealArchives, ASecondRunFindsEveryCodeItStored) {
+  const fs::path destination = dir_.Copy(Listini("listini.mdb"));
+  BoundWindow run(destination);
+  const import::ImportResult first = run.Press();
+  const import::ImportResult second = run.Press(archives::kAnswerNo);
+  EXPECT_EQ(run.window.MessageTexts(),
+            (std::vector<std::u16string>{std::u16string(import::kPurgeQuestion), std::u16string(import::kImportDone)}));
+  EXPECT_EQ(second.added, 0) << "codes over 50 characters included";
+  EXPECT_EQ(second.already_present, static_cast<long>(source_.size()) - null_codes_);
+  run.state.DataDestinazione.Close();
+  EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli").size()), first.added);
+}
+
+TEST_F(RealArchives, AFullListiniKeepsItsArticlesOrIsEmptiedFirst) {
+  const fs::path into_empty = dir_.Copy(Listini("listini.mdb"));
+  BoundWindow reference(into_empty);
+  const long distinct = reference.Press().added;
+  reference.state.DataDestinazione.Close();
+
+  const auto before = ReadTable(Listini("listini-pieno.mdb"), u"Articoli");
+  const fs::path kept = dir_.path() / "kept.mdb";
+  fs::copy_file(Listini("listini-pieno.mdb"), kept);
+  {
+    BoundWindow run(kept);
+    const import::ImportResult result = run.Press(archives::kAnswerNo);
+    EXPECT_EQ(result.failed, 0) << result.first_failure;
+    EXPECT_LT(result.added, distinct) << "codes listini-pieno.mdb holds are not added";
+    run.state.DataDestinazione.Close();
+    const auto after = ReadTable(kept, u"Articoli");
+    ASSERT_EQ(after.size(), before.size() + result.added);
+    for (size_t i = 0; i < before.size(); ++i) ASSERT_EQ(after[i], before[i]) << "article " << i;
+  }
+
+  const fs::path emptied = dir_.path() / "emptied.mdb";
+  fs::copy_file(Listini("listini-pieno.mdb"), emptied);
+  BoundWindow run(emptied);
+  const import::ImportResult result = run.Press(archives::kAnswerYes);
+  EXPECT_EQ(run.window.MessageTexts(),
+            (std::vector<std::u16string>{std::u16string(import::kPurgeQuestion), std::u16string(import::kPurgeDone),
+                                         std::u16string(import::kImportDone)}));
+  EXPECT_EQ(result.added, distinct);
+  run.state.DataDestinazione.Close();
+  std::set<std::u16string> emptied_codes, reference_codes;
+  for (const auto& row : ReadTable(emptied, u"Articoli")) emptied_codes.insert(Text(row[kCodiceArticolo]));
+  for (const auto& row : ReadTable(into_empty, u"Articoli")) reference_codes.insert(Text(row[kCodiceArticolo]));
+  EXPECT_EQ(emptied_codes, reference_codes);
+}
+
+class ImportCommand : public RealArchives {
+ protected:
+  void SetUp() override {
+    RealArchives::SetUp();
+    if (IsSkipped()) return;
+    if (!fs::exists(BinDir() / "archivi")) GTEST_SKIP() << "archivi is not built";
+  }
+  std::string Archivi(const std::string& arguments, int* status) {
+    return RunCommand("'" + (BinDir() / "archivi").string() + "' import " + arguments + " 2>&1", status);
+  }
+  static std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+};
+
+TEST_F(ImportCommand, PrintsTheMessagesAndTheCounts) {
+  const fs::path destination = dir_.Copy(Listini("listini-pieno.mdb"));
+  int status = -1;
+  const std::string output = Archivi(Quoted(destination) + " " + Quoted(Listini("fonte.mdb")) +
+                                         " Prodotti --slot 1=Codice --slot '2=Nome' --purge yes",
+                                     &status);
+  EXPECT_EQ(status, 0) << output;
+  const std::string expected_start = engine::ToUtf8(import::kPurgeQuestion) + "\n" +
+                                     engine::ToUtf8(import::kPurgeDone) + "\n" + engine::ToUtf8(import::kImportDone) +
+                                     "\nadded: ";
+  EXPECT_EQ(output.substr(0, expected_start.size()), expected_start) << output;
+  EXPECT_NE(output.find("\nwithout code: " + std::to_string(null_codes_) + "\nfailed: 0\n"), std::string::npos)
+      << output;
+
+  // A second time, without purging: nothing more to add.
+  const std::string again =
+      Archivi(Quoted(destination) + " " + Quoted(Listini("fonte.mdb")) + " Prodotti --slot 1=Codice", &status);
+  EXPECT_NE(again.find("\nadded: 0\n"), std::string::npos) << again;
+
+  const std::string check =
+      RunCommand("'" + (BinDir() / "archivi").string() + "' check " + Quoted(destination) + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << check;
+}
+
+TEST_F(ImportCommand, ReadsAWorkbookAsTheWindowBindsIt) {
+  const fs::path destination = dir_.Copy(Listini("listini.mdb"));
+  const fs::path workbook = FixturesDir() / "xls" / "typed.xls";
+  auto sheet = engine::OpenDatabase(workbook, u"Excel 8.0;", engine::OpenMode::ReadOnly, kLocale)->OpenRecordset(u"typed$");
+  long codes = 0;
+  std::set<std::u16string> distinct;
+  for (; !sheet->Eof(); sheet->MoveNext()) {
+    const Value code = sheet->GetValue(u"ArtNr");
+    codes += !code.is_null();
+    if (!code.is_null()) distinct.insert(Text(code));
+  }
+  ASSERT_GT(codes, 0);
+  int status = -1;
+  const std::string output = Archivi(Quoted(destination) + " " + Quoted(workbook) + " 'typed$' --slot 1=ArtNr", &status);
+  EXPECT_EQ(status, 0) << output;
+  EXPECT_NE(output.find("added: " + std::to_string(distinct.size()) + "\n"), std::string::npos) << output;
+  EXPECT_EQ(ReadTable(destination, u"Articoli").size(), distinct.size());
+}
+
+TEST_F(ImportCommand, RefusesIncompleteArguments) {
+  int status = -1;
+  Archivi("only-one-file.mdb", &status);
+  EXPECT_EQ(status, 2);
+  Archivi("a.mdb b.mdb T --slot 9=X", &status);
+  EXPECT_EQ(status, 2);
+  Archivi("a.mdb b.mdb T --slot 1=X --purge maybe", &status);
+  EXPECT_EQ(status, 2);
+}
+
+}  // namespace
+}  // namespace testsupport
