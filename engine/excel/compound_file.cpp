@@ -59,6 +59,7 @@ class Container {
     // visited set so that a cyclic tree ends.
     std::vector<bool> visited(EntryCount(), false);
     std::vector<uint32_t> pending{ReadU32(root + 0x4C)};
+    std::vector<const uint8_t*> streams;
     while (!pending.empty()) {
       uint32_t id = pending.back();
       pending.pop_back();
@@ -69,10 +70,13 @@ class Container {
       const uint8_t* e = Entry(id);
       pending.push_back(ReadU32(e + 0x44));
       pending.push_back(ReadU32(e + 0x48));
-      if (e[0x42] != kTypeStream) continue;
-      std::u16string name = EntryName(e);
-      for (std::u16string_view wanted : names) {
-        if (EqualsIgnoringAsciiCase(name, wanted)) return ReadStream(e);
+      if (e[0x42] == kTypeStream) streams.push_back(e);
+    }
+    // The names in the caller's order of preference: an Excel 97 file saved "also for
+    // Excel 5" holds both a BIFF8 "Workbook" and a BIFF5 "Book".
+    for (std::u16string_view wanted : names) {
+      for (const uint8_t* e : streams) {
+        if (EqualsIgnoringAsciiCase(EntryName(e), wanted)) return ReadStream(e);
       }
     }
     return std::nullopt;

@@ -39,6 +39,14 @@ TEST(CompoundFile, StreamsComeBackWholeFromSmallAndLargeSectors) {
   }
 }
 
+TEST(CompoundFile, TheFirstNameAskedForWinsOverTreeOrder) {
+  // An Excel 97 workbook saved for Excel 5 too holds a BIFF5 "Book" beside the "Workbook".
+  Bytes book = Pattern(4500), workbook = Pattern(6000);
+  Bytes file = xlstest::WrapStreamsInCompoundFile({{u"Book", book}, {u"Other", Pattern(10)}, {u"Workbook", workbook}});
+  EXPECT_EQ(ReadTopLevelStream(file, {u"Workbook", u"Book"}), workbook);
+  EXPECT_EQ(ReadTopLevelStream(file, {u"Book"}), book);
+}
+
 TEST(CompoundFile, AMissingStreamIsNoError) {
   Bytes file = xlstest::WrapInCompoundFile(Pattern(5000), u"Other");
   EXPECT_FALSE(ReadTopLevelStream(file, {u"Workbook", u"Book"}).has_value());

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace xlstest {
@@ -102,20 +103,27 @@ class ContinuedRecord {
   std::vector<Bytes> parts_;
 };
 
-// Wraps a stream in a version 3 (512-byte sectors) or 4 (4096-byte sectors) compound file
-// as its only top-level stream. Streams shorter than the 4096-byte mini stream cutoff are
-// padded to it, so that no mini stream is needed.
-inline Bytes WrapInCompoundFile(Bytes stream, const std::u16string& name = u"Workbook", int sector_shift = 9) {
+// Wraps streams in a version 3 (512-byte sectors) or 4 (4096-byte sectors) compound file
+// as top-level streams. Streams shorter than the 4096-byte mini stream cutoff are padded
+// to it, so that no mini stream is needed.
+inline Bytes WrapStreamsInCompoundFile(std::vector<std::pair<std::u16string, Bytes>> streams, int sector_shift = 9) {
   const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSector = 0xFFFFFFFD;
   const size_t sector = size_t{1} << sector_shift;
-  if (stream.size() < 4096) stream.resize(4096, 0);
-  const uint32_t stream_size = static_cast<uint32_t>(stream.size());
-  size_t stream_sectors = (stream.size() + sector - 1) / sector;
+  if (streams.size() > 3) throw std::runtime_error("at most three streams in the test writer");
+  std::vector<uint32_t> sizes, starts;
+  size_t data_sectors = 0;
+  for (auto& [name, stream] : streams) {
+    if (stream.size() < 4096) stream.resize(4096, 0);
+    sizes.push_back(static_cast<uint32_t>(stream.size()));
+    starts.push_back(static_cast<uint32_t>(data_sectors));
+    data_sectors += (stream.size() + sector - 1) / sector;
+    stream.resize(((stream.size() + sector - 1) / sector) * sector, 0);
+  }
   size_t entries_per_fat = sector / 4;
   size_t fat_sectors = 1;
-  while ((stream_sectors + 1 + fat_sectors + entries_per_fat - 1) / entries_per_fat > fat_sectors) ++fat_sectors;
+  while ((data_sectors + 1 + fat_sectors + entries_per_fat - 1) / entries_per_fat > fat_sectors) ++fat_sectors;
   if (fat_sectors > 109) throw std::runtime_error("stream too large for the test writer");
-  uint32_t dir_sector = static_cast<uint32_t>(stream_sectors);
+  uint32_t dir_sector = static_cast<uint32_t>(data_sectors);
   uint32_t first_fat = dir_sector + 1;
 
   Bytes file(sector, 0);  // header, padded to one sector
@@ -133,34 +141,45 @@ inline Bytes WrapInCompoundFile(Bytes stream, const std::u16string& name = u"Wor
   SetU32(file, 0x3C, kEnd);
   SetU32(file, 0x44, kEnd);
   for (size_t i = 0; i < 109; ++i) SetU32(file, 0x4C + 4 * i, i < fat_sectors ? first_fat + uint32_t(i) : kFree);
+  for (const auto& [name, stream] : streams) file.insert(file.end(), stream.begin(), stream.end());
 
-  stream.resize(stream_sectors * sector, 0);
-  file.insert(file.end(), stream.begin(), stream.end());
-
+  // The root's child is the first stream; each further stream is the right sibling of
+  // the one before.
   Bytes directory(sector, 0);
-  auto entry = [&](size_t index, const std::u16string& entry_name, uint8_t type, uint32_t child, uint32_t start,
-                   uint32_t size) {
+  auto entry = [&](size_t index, const std::u16string& entry_name, uint8_t type, uint32_t right, uint32_t child,
+                   uint32_t start, uint32_t size) {
     uint8_t* e = directory.data() + 128 * index;
     for (size_t i = 0; i < entry_name.size(); ++i) e[2 * i] = entry_name[i] & 0xFF, e[2 * i + 1] = entry_name[i] >> 8;
     e[0x40] = static_cast<uint8_t>(2 * (entry_name.size() + 1));
     e[0x42] = type;
     e[0x43] = 1;
-    for (size_t at : {0x44, 0x48}) std::memset(e + at, 0xFF, 4);
+    std::memset(e + 0x44, 0xFF, 4);
+    for (int i = 0; i < 4; ++i) e[0x48 + i] = static_cast<uint8_t>(right >> (8 * i));
     for (int i = 0; i < 4; ++i) e[0x4C + i] = static_cast<uint8_t>(child >> (8 * i));
     for (int i = 0; i < 4; ++i) e[0x74 + i] = static_cast<uint8_t>(start >> (8 * i));
     for (int i = 0; i < 4; ++i) e[0x78 + i] = static_cast<uint8_t>(size >> (8 * i));
   };
-  entry(0, u"Root Entry", 5, 1, kEnd, 0);
-  entry(1, name, 2, kFree, 0, stream_size);
+  entry(0, u"Root Entry", 5, kFree, 1, kEnd, 0);
+  for (size_t i = 0; i < streams.size(); ++i) {
+    uint32_t right = i + 1 < streams.size() ? static_cast<uint32_t>(i + 2) : kFree;
+    entry(i + 1, streams[i].first, 2, right, kFree, starts[i], sizes[i]);
+  }
   file.insert(file.end(), directory.begin(), directory.end());
 
   Bytes fat;
-  for (size_t i = 0; i < stream_sectors; ++i) PutU32(fat, i + 1 == stream_sectors ? kEnd : uint32_t(i + 1));
+  for (size_t i = 0; i < streams.size(); ++i) {
+    size_t count = streams[i].second.size() / sector;
+    for (size_t k = 0; k < count; ++k) PutU32(fat, k + 1 == count ? kEnd : uint32_t(starts[i] + k + 1));
+  }
   PutU32(fat, kEnd);  // the directory
   for (size_t i = 0; i < fat_sectors; ++i) PutU32(fat, kFatSector);
   fat.resize(fat_sectors * sector, 0xFF);
   file.insert(file.end(), fat.begin(), fat.end());
   return file;
+}
+
+inline Bytes WrapInCompoundFile(Bytes stream, const std::u16string& name = u"Workbook", int sector_shift = 9) {
+  return WrapStreamsInCompoundFile({{name, std::move(stream)}}, sector_shift);
 }
 
 // A BIFF8 workbook made cell by cell.
