@@ -90,8 +90,7 @@ IndexTree::LastEntry IndexTree::SubtreeLast(uint32_t page) {
   Damaged(page, "the tree is too deep");
 }
 
-std::vector<RowId> IndexTree::FindEqual(std::string_view key) {
-  std::vector<RowId> rows;
+void IndexTree::ScanEqual(std::string_view key, const std::function<bool(RowId)>& take) {
   uint32_t page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
@@ -107,18 +106,29 @@ std::vector<RowId> IndexTree::FindEqual(std::string_view key) {
     if (hops > store_.page_count()) Damaged(page, "the leaf chain loops");
     const IndexPage& p = Load(page);
     for (; position < p.entries.size(); ++position) {
-      if (CompareKeys(p.entries[position].key, key) != 0) return rows;
-      rows.push_back(p.entries[position].row);
+      if (CompareKeys(p.entries[position].key, key) != 0 || !take(p.entries[position].row)) return;
     }
     page = p.next;
     position = 0;
   }
+}
+
+std::vector<RowId> IndexTree::FindEqual(std::string_view key) {
+  std::vector<RowId> rows;
+  ScanEqual(key, [&](RowId row) {
+    rows.push_back(row);
+    return true;
+  });
   return rows;
 }
 
 bool IndexTree::Contains(std::string_view key) {
-  // Duplicates are rare enough in the unique indexes this serves that the plain search is fine.
-  return !FindEqual(key).empty();
+  bool found = false;
+  ScanEqual(key, [&](RowId) {
+    found = true;
+    return false;
+  });
+  return found;
 }
 
 void IndexTree::ForEach(const std::function<void(std::string_view key, RowId row)>& visit) {

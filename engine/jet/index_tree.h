@@ -79,6 +79,8 @@ class IndexTree {
     RowId row;
   };
 
+  // Calls `take` for each row with these key bytes, in order, until it returns false.
+  void ScanEqual(std::string_view key, const std::function<bool(RowId)>& take);
   IndexPage& Load(uint32_t page);
   void WriteBack(uint32_t page);
   uint32_t ChildAt(const IndexPage& node, size_t slot, uint32_t page) const;

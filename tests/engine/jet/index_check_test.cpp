@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/jet/catalog.h"
 #include "engine/jet/index_page.h"
+#include "engine/jet/pager.h"
+#include "engine/jet/table_definition_reader.h"
+#include "engine/jet/text_codec.h"
 #include "tests/engine/jet/index_fixture_catalog.h"
 #include "tests/engine/jet/memory_page_store.h"
 #include "tests/support/fixtures.h"
@@ -56,6 +60,34 @@ TEST(IndexCheck, EveryFixtureIndexIsSound) {
   }
   EXPECT_GT(indexes, 100u);
   EXPECT_EQ(5u, multi_level);  // compIndexTest, fonte and the three of listini-pieno
+}
+
+// The reader's catalogue (MSysObjects rows and parsed TDEFs) and the raw page scan used by the
+// index tests must name the same indexes, and each must pass through the pager as well.
+TEST(IndexCheck, ReaderCatalogueIndexesAreAmongThePageScanAndSound) {
+  REQUIRE_FIXTURES();
+  size_t compared = 0;
+  for (const char* name : {"listini/listini-pieno.mdb", "listini/fonte.mdb", "jet/V2000/testV2000.mdb",
+                           "jet/V2000/compIndexTestV2000.mdb", "jet/V2000/testIndexPropertiesV2000.mdb"}) {
+    auto pager = Pager::Open(testsupport::FixturesDir() / name, OpenMode::ReadOnly);
+    TextDecoder text(pager->format().version, pager->header().code_page, name);
+    std::set<std::pair<uint32_t, uint32_t>> scanned;
+    for (const FixtureIndex& index : testsupport::FindFixtureIndexes(*pager)) {
+      scanned.insert({index.tdef_page, index.root_page});
+    }
+    for (const CatalogEntry& entry : ReadCatalog(*pager, text)) {
+      TableDefinition table = ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
+      for (const RealIndex& index : table.real_indexes) {
+        EXPECT_TRUE(scanned.count({table.tdef_page, index.root_page})) << name << " root " << index.root_page;
+        std::set<uint32_t> owned = testsupport::UsageMapPages(*pager, index.usage_map);
+        IndexCheckResult result = CheckIndexTree(*pager, index.root_page, table.tdef_page,
+                                                 [&](uint32_t page) { return owned.count(page) > 0; });
+        EXPECT_TRUE(result.ok()) << name << "\n" << Joined(result.problems);
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 15u);
 }
 
 class IndexCheckCorruption : public ::testing::Test {
