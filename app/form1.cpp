@@ -237,7 +237,8 @@ void Form1::SetProgress(float value) {
   if (shown == progress_bar1_->value()) return;
   progress_bar1_->setValue(shown);
   // The import sets the bar once per record without letting the window take events: paint
-  // it now rather than when the event loop next runs.
+  // it now rather than when the event loop next runs. QProgressBar repaints by itself only
+  // when it judges the change large enough to show; this makes it unconditional.
   progress_bar1_->repaint();
 }
 

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -119,6 +120,32 @@ TEST_F(Form1ControlsTest, ProgressBarTakesValuesFromZeroToHundred) {
     window_.SetProgress(refused);
     EXPECT_EQ(bar->value(), 42) << refused;
   }
+}
+
+// Share of the progress bar's pixels, as the screen shows them now, that are far from the
+// window's grey: the filled part of the bar.
+double FilledShare(QWidget& window, QProgressBar* bar) {
+  const QRect area(bar->mapTo(&window, QPoint(0, 0)), bar->size());
+  const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
+  int filled = 0;
+  for (int x = area.left() + 3; x < area.right() - 3; ++x) {
+    const QColor pixel = shot.pixelColor(x, area.center().y());
+    if (std::abs(pixel.red() - pixel.blue()) > 40) ++filled;  // the chunk is coloured, the groove grey
+  }
+  return static_cast<double>(filled) / (area.width() - 6);
+}
+
+TEST_F(Form1ControlsTest, ProgressBarRepaintsWithoutTheEventLoop) {
+  // The import sets the bar once per record and takes no events in between.
+  ShowAndActivate();
+  QProgressBar* bar = window_.findChild<QProgressBar*>("ProgressBar1");
+  EXPECT_LT(FilledShare(window_, bar), 0.05);
+  window_.SetProgress(100.0f);
+  EXPECT_GT(FilledShare(window_, bar), 0.9);
+  window_.SetProgress(50.0f);
+  const double half = FilledShare(window_, bar);
+  EXPECT_GT(half, 0.4);
+  EXPECT_LT(half, 0.6);
 }
 
 TEST_F(Form1ControlsTest, TabFromCombo2GoesUpThePickersSkippingDisabledOnes) {
