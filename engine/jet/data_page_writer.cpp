@@ -31,13 +31,11 @@ uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row) {
   return static_cast<uint8_t>(slots);
 }
 
-void DeleteAllRowsOnPage(uint8_t* page, size_t page_size) {
-  const uint16_t slots = GetU16(page + kDataPageSlotCount);
-  for (uint16_t i = 0; i < slots; ++i) {
-    PutU16(page + kDataPageSlots + 2 * i, static_cast<uint16_t>(page_size | kRowDeletedFlag | kRowOverflowFlag));
-  }
-  std::memset(page + kDataPageSlots + 2 * slots, 0, page_size - kDataPageSlots - 2 * slots);
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kDataPageSlots - 2 * slots));
+void EmptyDataPage(uint8_t* page, size_t page_size) {
+  std::memset(page + kDataPageSlots, 0, page_size - kDataPageSlots);
+  PutU16(page + kDataPageSlotCount, 1);
+  PutU16(page + kDataPageSlots, static_cast<uint16_t>(page_size | kRowDeletedFlag | kRowOverflowFlag));
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kDataPageSlots - 2));
 }
 
 void DeleteRowOnPage(uint8_t* page, uint8_t slot) {

@@ -22,9 +22,12 @@ void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner);
 bool DataPageHasRoom(const uint8_t* page, size_t row_length);
 // Appends a row below the last one; returns its slot number. The caller checked the room.
 uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row);
-// Marks every row of the page deleted and gives their bytes back (zero-length rows at the
-// page end); the slot count stays, so row numbers are never re-used by mistake.
-void DeleteAllRowsOnPage(uint8_t* page, size_t page_size);
+// Empties the page for "delete every row", when nothing can point at its rows any more
+// (every index of the table is emptied in the same transaction): one deleted, zero-length
+// row is left and the rest is free. Keeping every deleted slot would let pages fill up with
+// dead slots (255 at most) over repeated purges; keeping none would break mdbtools, which
+// reads row 0 of every data page of a table without looking at the slot count.
+void EmptyDataPage(uint8_t* page, size_t page_size);
 // Marks one row deleted (its bytes stay; the free space does not change).
 void DeleteRowOnPage(uint8_t* page, uint8_t slot);
 

@@ -332,8 +332,8 @@ void TableWriter::DeleteAll() {
       const uint8_t* page = store_.ReadPage(page_number);
       if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != kLongValueOwner) continue;
       if (GetU16(page + kDataPageSlotCount) == 0) continue;
-      DeleteAllRowsOnPage(store_.WritePage(page_number), store_.page_size());
-      if (column.lval_free_map.page != 0 && GetU16(page + kDataPageSlotCount) < kMaxRowsPerDataPage) {
+      EmptyDataPage(store_.WritePage(page_number), store_.page_size());
+      if (column.lval_free_map.page != 0) {
         UsageMapEditor(store_, column.lval_free_map, [this] { return allocator_.Allocate(); }).Add(page_number);
       }
     }
@@ -346,13 +346,9 @@ void TableWriter::DeleteAll() {
     const uint8_t* page = store_.ReadPage(page_number);
     if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != table_.tdef_page) continue;
     const uint16_t slots = GetU16(page + kDataPageSlotCount);
-    bool live = false;
-    for (uint16_t slot = 0; slot < slots; ++slot) {
-      if (!(GetU16(page + kDataPageSlots + 2 * slot) & kRowDeletedFlag)) live = true;
-    }
-    if (!live) continue;
-    DeleteAllRowsOnPage(store_.WritePage(page_number), store_.page_size());
-    if (table_.free_space_pages.page != 0 && slots < kMaxRowsPerDataPage) {
+    if (slots == 0) continue;
+    EmptyDataPage(store_.WritePage(page_number), store_.page_size());
+    if (table_.free_space_pages.page != 0) {
       UsageMapEditor(store_, table_.free_space_pages, [this] { return allocator_.Allocate(); }).Add(page_number);
     }
   }
