@@ -2,7 +2,6 @@
 // engine's checker, our reader, mdbtools and mdb-reader all accept, with every index in step.
 #include <gtest/gtest.h>
 
-#include "engine/jet/checker.h"
 #include "engine/jet/database_creator.h"
 #include "engine/jet/jet_database.h"
 #include "tests/engine/jet/create_test_support.h"
@@ -16,14 +15,8 @@ using engine::jet::TableSpec;
 
 std::u16string U(const std::string& text) { return engine::FromUtf8(text); }
 
-// The engine's integrity check, the creation tests' own check, and the row counts of the two
-// outside readers.
+// The integrity checks, and the row counts of the two outside readers.
 void ExpectSoundWithRows(const std::filesystem::path& path, const char* table, size_t rows) {
-  {
-    auto pager = Pager::Open(path, engine::OpenMode::ReadOnly);
-    const CheckReport report = engine::jet::CheckDatabase(*pager, std::filesystem::file_size(path));
-    for (const std::string& problem : report.problems) ADD_FAILURE() << problem;
-  }
   EXPECT_EQ(CheckDatabase(path), std::vector<std::string>{});
   int status = 0;
   const std::string count =

@@ -16,6 +16,7 @@
 
 #include "engine/jet/byte_reader.h"
 #include "engine/jet/catalog.h"
+#include "engine/jet/checker.h"
 #include "engine/jet/data_page.h"
 #include "engine/jet/index_check.h"
 #include "engine/jet/index_tree.h"
@@ -151,7 +152,8 @@ inline std::vector<uint32_t> GlobalFreePages(Pager& pager) {
   return pages;
 }
 
-// The rules a written database must keep, as readable lines (empty when all hold):
+// The rules a written database must keep, as readable lines (empty when all hold): those of
+// the engine's own checker (`archivi check`), and these, checked independently of it:
 // - every page of the file is used in the global map (page 1, row 0; a set bit = free);
 // - no page is listed by two owners (table data, index trees, TDEF chains);
 // - each table's TDEF row count equals its live rows;
@@ -161,6 +163,9 @@ inline std::vector<std::string> CheckDatabase(const std::filesystem::path& path)
   std::vector<std::string> problems;
   OpenedDatabase db(path);
   Pager& pager = db.pager();
+  for (const std::string& problem : engine::jet::CheckDatabase(pager, std::filesystem::file_size(path)).problems) {
+    problems.push_back("archivi check: " + problem);
+  }
   const std::vector<uint32_t> global = GlobalFreePages(pager);
   const std::set<uint32_t> free_pages(global.begin(), global.end());
   std::map<uint32_t, std::string> owner_of;
