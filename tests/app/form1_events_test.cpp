@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -112,6 +113,24 @@ TEST_F(Form1EventsTest, ChoosingATableFillsThePickersEvenWhenChosenAgain) {
   EXPECT_EQ(window_.PickerText(1), u"");
   QCoreApplication::processEvents();
   EXPECT_TRUE(watchdog_.seen().empty());
+}
+
+TEST_F(Form1EventsTest, TheCloseBoxEndsTheProgramWithoutAHandler) {
+  window_.show();
+  bool gave_up = false;
+  QTimer::singleShot(0, &window_, [this] { window_.close(); });  // as the title bar's close box
+  QTimer give_up;
+  give_up.setSingleShot(true);
+  QObject::connect(&give_up, &QTimer::timeout, [&] {
+    gave_up = true;
+    QApplication::quit();
+  });
+  give_up.start(5000);
+  EXPECT_EQ(QApplication::exec(), 0);
+  EXPECT_FALSE(gave_up) << "closing the window did not end the event loop";
+  EXPECT_EQ(dialogs_.process_events_calls, 0);
+  EXPECT_EQ(dialogs_.end_program_calls, 0);
+  EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 TEST_F(Form1EventsTest, LoadBindsThePriceListBesideTheProgram) {
