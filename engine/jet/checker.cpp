@@ -137,7 +137,11 @@ class Checker {
     for (uint32_t number : owned) {
       if (number >= pager_.page_count()) continue;
       const uint8_t* page = pager_.ReadPage(number);
-      if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != entry.tdef_page) continue;
+      if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != entry.tdef_page) {
+        Problem(name + ": owned page " + std::to_string(number) + " is not one of its data pages (type " +
+                std::to_string(page[0]) + ")");
+        continue;
+      }
       data_pages.push_back(number);
       CheckDataPage(name, number, page);
     }
