@@ -199,6 +199,12 @@ TEST(IndexTreeInsert, ManyMixedKeysIntoAnEmptyIndex) {
   Model model;
   KeyMaker keys(20261207);
   RunMixedBatches(harness, model, keys, 6, 4000);
+  // Every key, not just a sample, is found with all its rows.
+  std::vector<std::string> every_key;
+  for (const auto& entry : model) {
+    if (every_key.empty() || every_key.back() != entry.first) every_key.push_back(entry.first);
+  }
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, every_key));
   IndexCheckResult check = harness.Check();
   EXPECT_GE(check.levels, 3u) << "node splits were not exercised";
   EXPECT_EQ(3u, harness.root());
@@ -275,6 +281,9 @@ TEST(IndexTreeInsert, NodeWithoutTailGetsOneWhenRewritten) {
   Harness harness(std::move(store), 3, kTdefPage, {4, 5});
   ASSERT_TRUE(harness.Check().ok()) << Problems(harness.Check());
 
+  // Lookups past the last bound and on the last child work on the tail-less form too.
+  EXPECT_TRUE(harness.tree().FindEqual("\x7f\x50").empty());
+  EXPECT_EQ(std::vector<RowId>{(RowId{100, 3})}, harness.tree().FindEqual("\x7f\x40"));
   Model model;
   harness.tree().ForEach([&](std::string_view key, RowId row) { model.insert({std::string(key), row}); });
   ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x50", RowId{100, 4}));
@@ -283,6 +292,72 @@ TEST(IndexTreeInsert, NodeWithoutTailGetsOneWhenRewritten) {
   EXPECT_EQ(5u, rewritten.tail);
   ASSERT_EQ(1u, rewritten.entries.size());
   EXPECT_EQ(4u, rewritten.entries[0].child);
+}
+
+TEST(IndexTreeInsert, NewLastEntryUnderATailMovesTheBoundAboveIt) {
+  // Root with one ordinary entry over a node whose last child is its tail: a larger key lands
+  // in the tail leaf, the middle node's bytes stay, and the root's entry must follow.
+  MemoryPageStore store(kIndexPageSize, 7);
+  IndexPage root, middle, first, last;
+  root.owner = middle.owner = first.owner = last.owner = kTdefPage;
+  first.entries = {{"\x7f\x10", {100, 0}, 0}};
+  last.entries = {{"\x7f\x20", {100, 1}, 0}};
+  first.next = 6;
+  last.prev = 5;
+  middle.leaf = false;
+  middle.entries = {{"\x7f\x10", {100, 0}, 5}};
+  middle.tail = 6;
+  root.leaf = false;
+  root.entries = {{"\x7f\x20", {100, 1}, 4}};
+  EncodeIndexPage(root, store.WritePage(3));
+  EncodeIndexPage(middle, store.WritePage(4));
+  EncodeIndexPage(first, store.WritePage(5));
+  EncodeIndexPage(last, store.WritePage(6));
+  Harness harness(std::move(store), 3, kTdefPage, {4, 5, 6});
+  ASSERT_TRUE(harness.Check().ok()) << Problems(harness.Check());
+  Model model = {{"\x7f\x10", {100, 0}}, {"\x7f\x20", {100, 1}}};
+  ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x30", RowId{100, 2}));
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, {"\x7f\x30", "\x7f\x20"}));
+  IndexPage new_root = DecodeIndexPage(harness.store().ReadPage(3), 3);
+  ASSERT_EQ(1u, new_root.entries.size());
+  EXPECT_EQ("\x7f\x30", new_root.entries[0].key);
+}
+
+TEST(IndexTreeInsert, DeepTreeOfHugeKeysKeepsNodeLinksWithinOneParent) {
+  Harness harness = Harness::Empty();
+  Model model;
+  KeyMaker keys(77);
+  for (int i = 0; i < 400; ++i) {
+    std::string key(1000, ' ');
+    for (char& c : key) c = static_cast<char>(keys.Pick(256));
+    ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, key, keys.Row()));
+  }
+  ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, {}));
+  IndexCheckResult check = harness.Check();
+  ASSERT_GE(check.levels, 5u);
+  // Walk the levels: a node's links may only reach nodes with the same parent.
+  std::map<uint32_t, uint32_t> parent_of;
+  std::vector<uint32_t> level = {harness.root()};
+  size_t cross_parent_pairs = 0;
+  while (!level.empty()) {
+    std::vector<uint32_t> below;
+    for (uint32_t page : level) {
+      IndexPage p = DecodeIndexPage(harness.store().ReadPage(page), page);
+      if (p.leaf) continue;
+      for (const IndexEntry& e : p.entries) below.push_back(e.child);
+      if (p.tail) below.push_back(p.tail);
+      for (const IndexEntry& e : p.entries) parent_of[e.child] = page;
+      if (p.tail) parent_of[p.tail] = page;
+      if (p.next != 0) {
+        EXPECT_EQ(parent_of[page], parent_of[p.next]) << "node " << page << " linked across parents";
+      }
+    }
+    for (size_t i = 0; i + 1 < below.size(); ++i) {
+      cross_parent_pairs += parent_of[below[i]] != parent_of[below[i + 1]];
+    }
+    level = below;
+  }
+  EXPECT_GT(cross_parent_pairs, 5u) << "the tree was too small to tell";
 }
 
 TEST(IndexTreeInsert, IntoCopiesOfFixtureIndexes) {
@@ -304,16 +379,18 @@ TEST(IndexTreeInsert, IntoCopiesOfFixtureIndexes) {
       std::vector<std::string> existing;
       for (const auto& entry : model) existing.push_back(entry.first);
       KeyMaker keys(index.root_page);
-      const int inserts = has_nodes ? 1500 : 400;
-      for (int i = 0; i < inserts; ++i) {
-        std::string key = (!existing.empty() && i % 3 == 0) ? existing[keys.Pick(existing.size())]
-                          : i % 3 == 1 ? keys.Counter(static_cast<uint32_t>(keys.Pick(1u << 31)))
-                                       : keys.Random();
-        ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, key, keys.Row()));
+      const int batches = has_nodes ? 3 : 1;
+      for (int batch = 0; batch < batches; ++batch) {
+        for (int i = 0; i < 500; ++i) {
+          std::string key = (!existing.empty() && i % 3 == 0) ? existing[keys.Pick(existing.size())]
+                            : i % 3 == 1 ? keys.Counter(static_cast<uint32_t>(keys.Pick(1u << 31)))
+                                         : keys.Random();
+          ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, key, keys.Row()));
+        }
+        std::vector<std::string> probes = Probes(keys, 100);
+        for (int i = 0; i < 100 && !existing.empty(); ++i) probes.push_back(existing[keys.Pick(existing.size())]);
+        ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, probes));
       }
-      std::vector<std::string> probes = Probes(keys, 100);
-      for (int i = 0; i < 100 && !existing.empty(); ++i) probes.push_back(existing[keys.Pick(existing.size())]);
-      ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, probes));
     }
   }
   EXPECT_EQ(4u, multi_level);
