@@ -286,6 +286,16 @@ TEST_F(ImportRun, AWalkThatCannotMoveOnStopsAndCountsTheRest) {
   EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A2"}));
   EXPECT_EQ(result.failed, 3);
   EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(3, u"pagina illeggibile"));
+
+  // Without the record count there is no walk at all, and that is no success either.
+  ImportSetup uncounted;
+  uncounted.AddSourceCodes({u"A1", u"A2"});
+  uncounted.source->FailOn("RecordCount", {}, /*skip=*/1, INT_MAX, "tabella illeggibile");
+  const import::ImportResult none = uncounted.Press();
+  EXPECT_TRUE(uncounted.articoli().rows.empty());
+  EXPECT_GT(none.failed, 0);
+  EXPECT_EQ(none.first_failure, "tabella illeggibile");
+  EXPECT_EQ(uncounted.window.progress, std::vector<float>{0});
 }
 
 TEST_F(ImportRun, TheDestinationIsCommittedBeforeTheClosingMessage) {
