@@ -8,17 +8,57 @@
 namespace engine {
 namespace {
 
+// UTF-16 to UTF-8 with the dump's escapes, straight into `out` (the dump's hot path: plain
+// ASCII is copied as it is; otherwise the worst case of 4 bytes per unit is made room for,
+// then written through a pointer).
 void AppendEscapedText(std::u16string_view text, std::string& out) {
-  const std::string utf8 = ToUtf8(text);
-  for (char c : utf8) {
-    switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+  bool plain = true;
+  for (char16_t c : text) {
+    if (c >= 0x80 || c == u'\\' || c == u'\t' || c == u'\n' || c == u'\r') {
+      plain = false;
+      break;
     }
   }
+  if (plain) {
+    const size_t start = out.size();
+    out.resize(start + text.size());
+    char* p = out.data() + start;
+    for (char16_t c : text) *p++ = static_cast<char>(c);
+    return;
+  }
+  const size_t start = out.size();
+  out.resize(start + 4 * text.size());
+  char* p = out.data() + start;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c < 0x80) {
+      switch (c) {
+        case '\\': *p++ = '\\'; *p++ = '\\'; break;
+        case '\t': *p++ = '\\'; *p++ = 't'; break;
+        case '\n': *p++ = '\\'; *p++ = 'n'; break;
+        case '\r': *p++ = '\\'; *p++ = 'r'; break;
+        default: *p++ = static_cast<char>(c);
+      }
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // an unpaired surrogate
+    }
+    if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+      *p++ = static_cast<char>(0xF0 | (c >> 18));
+      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  out.resize(p - out.data());
 }
 
 template <typename Float>
@@ -73,8 +113,14 @@ void AppendTwo(int v, std::string& out) {
 void AppendDate(Date date, std::string& out) {
   const CivilDateTime c = ToCivil(date);
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%04d-", c.year);
-  out += buffer;
+  if (c.year >= 1000 && c.year <= 9999) {
+    AppendTwo(c.year / 100, out);
+    AppendTwo(c.year % 100, out);
+    out += '-';
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%04d-", c.year);
+    out += buffer;
+  }
   AppendTwo(c.month, out);
   out += '-';
   AppendTwo(c.day, out);
@@ -148,11 +194,25 @@ void AppendDumpValue(const Value& value, std::string& out) {
   switch (value.type()) {
     case Value::Type::Null: out += "\\N"; break;
     case Value::Type::Text: AppendEscapedText(value.text(), out); break;
-    case Value::Type::Integer: out += std::to_string(value.integer()); break;
+    case Value::Type::Integer: {
+      char buffer[24];
+      auto result = std::to_chars(buffer, buffer + sizeof buffer, value.integer());
+      out.append(buffer, result.ptr);
+      break;
+    }
     case Value::Type::Currency: {
       const int64_t v = value.currency().ten_thousandths;
-      const unsigned __int128 magnitude = v < 0 ? -static_cast<unsigned __int128>(v) : v;
-      AppendScaled(v < 0, magnitude, 4, false, out);
+      const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+      char buffer[24];
+      if (v < 0) out += '-';
+      auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude / 10000);
+      out.append(buffer, result.ptr);
+      const uint64_t fraction = magnitude % 10000;
+      out += '.';
+      out += static_cast<char>('0' + fraction / 1000);
+      out += static_cast<char>('0' + fraction / 100 % 10);
+      out += static_cast<char>('0' + fraction / 10 % 10);
+      out += static_cast<char>('0' + fraction % 10);
       break;
     }
     case Value::Type::Single: AppendShortest(value.single(), out); break;
@@ -205,7 +265,16 @@ void DumpTo(Recordset& records, Sink&& sink) {
 }  // namespace
 
 void DumpRecordset(Recordset& records, std::FILE* out) {
-  DumpTo(records, [out](const std::string& line) { std::fwrite(line.data(), 1, line.size(), out); });
+  // Lines are gathered into large blocks: one write per block, not per line.
+  std::string block;
+  DumpTo(records, [&](const std::string& line) {
+    block += line;
+    if (block.size() >= (1 << 16)) {
+      std::fwrite(block.data(), 1, block.size(), out);
+      block.clear();
+    }
+  });
+  std::fwrite(block.data(), 1, block.size(), out);
 }
 
 std::string DumpRecordset(Recordset& records) {

@@ -99,25 +99,52 @@ void Pager::Start(uint64_t file_size) {
 
 void Pager::Damaged(const std::string& what) const { ThrowDamaged(file_name_, what); }
 
-void Pager::Fetch(uint32_t page, uint8_t* into) {
+void Pager::Fetch(uint32_t page, uint8_t* into) { FetchRun(page, 1, into); }
+
+void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* into) {
   const size_t size = format_->page_size;
-  const uint64_t offset = static_cast<uint64_t>(page) * size;
+  const size_t total = size * count;
+  const uint64_t offset = static_cast<uint64_t>(first) * size;
   if (fd_ >= 0) {
     size_t done = 0;
-    while (done < size) {
-      ssize_t got = ::pread(fd_, into + done, size - done, static_cast<off_t>(offset + done));
+    while (done < total) {
+      ssize_t got = ::pread(fd_, into + done, total - done, static_cast<off_t>(offset + done));
       if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) throw Error(file_name_, "the file cannot be read at page " + std::to_string(page));
+      if (got <= 0) throw Error(file_name_, "the file cannot be read at page " + std::to_string(first + done / size));
       done += static_cast<size_t>(got);
     }
   } else {
-    std::memcpy(into, memory_.data() + offset, size);
+    std::memcpy(into, memory_.data() + offset, total);
   }
-  if (header_.encoding_key != 0 && page != 0) {
+  if (header_.encoding_key == 0) return;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t page = first + i;
+    if (page == 0) continue;
     const uint32_t k = header_.encoding_key ^ page;
     const uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k >> 16),
                             static_cast<uint8_t>(k >> 24)};
-    Rc4Apply(key, 4, into, size);
+    Rc4Apply(key, 4, into + i * size, size);
+  }
+}
+
+void Pager::ReadAhead(uint32_t page) {
+  // Scans visit a table's pages in ascending order, so one read brings in the next few
+  // uncached pages as well; pages already cached (perhaps changed) are never read over.
+  uint32_t count = 1;
+  while (count < kReadAheadPages && page + count < page_count_ && !cache_[page + count]) ++count;
+  const size_t size = format_->page_size;
+  if (count == 1) {
+    auto buffer = std::unique_ptr<uint8_t[]>(new uint8_t[size]);
+    Fetch(page, buffer.get());
+    cache_[page] = std::move(buffer);
+    return;
+  }
+  std::unique_ptr<uint8_t[]> run(new uint8_t[size * count]);
+  FetchRun(page, count, run.get());
+  for (uint32_t i = 0; i < count; ++i) {
+    auto buffer = std::unique_ptr<uint8_t[]>(new uint8_t[size]);
+    std::memcpy(buffer.get(), run.get() + i * size, size);
+    cache_[page + i] = std::move(buffer);
   }
 }
 
@@ -125,13 +152,8 @@ const uint8_t* Pager::ReadPage(uint32_t page) {
   if (page >= page_count_) {
     Damaged("page " + std::to_string(page) + " is past the end of the file");
   }
-  auto& slot = cache_[page];
-  if (!slot) {
-    auto buffer = std::make_unique<uint8_t[]>(format_->page_size);
-    Fetch(page, buffer.get());
-    slot = std::move(buffer);
-  }
-  return slot.get();
+  if (!cache_[page]) ReadAhead(page);
+  return cache_[page].get();
 }
 
 uint8_t* Pager::WritePage(uint32_t page) {

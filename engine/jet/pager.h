@@ -51,6 +51,9 @@ class Pager : public PageStore {
   Pager() = default;
   void Start(uint64_t file_size);
   void Fetch(uint32_t page, uint8_t* into);
+  void FetchRun(uint32_t first, uint32_t count, uint8_t* into);
+  void ReadAhead(uint32_t page);
+  static constexpr uint32_t kReadAheadPages = 16;
 
   std::string file_name_;
   int fd_ = -1;

@@ -7,9 +7,10 @@
 namespace engine::jet {
 
 void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
-  text.clear();
   if (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-    text.reserve(length - 2);
+    text.resize(length - 2);  // at most one character per byte
+    char16_t* out = text.data();
+    size_t count = 0;
     bool compressed = true;
     size_t i = 2;
     while (i < length) {
@@ -17,19 +18,21 @@ void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
         compressed = !compressed;
         ++i;
       } else if (compressed) {
-        text.push_back(static_cast<char16_t>(bytes[i]));
+        out[count++] = static_cast<char16_t>(bytes[i]);
         ++i;
       } else {
         if (i + 1 >= length) break;  // half a character at the end: dropped
-        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+        out[count++] = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
         i += 2;
       }
     }
+    text.resize(count);
     return;
   }
   const size_t count = length / 2;
   text.resize(count);
-  for (size_t i = 0; i < count; ++i) text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  char16_t* out = text.data();
+  for (size_t i = 0; i < count; ++i) out[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
 }
 
 TextDecoder::TextDecoder(JetVersion version, uint16_t code_page, std::string file)
