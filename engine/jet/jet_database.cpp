@@ -57,8 +57,7 @@ class JetDatabase : public Database, public RecordWriter {
         rows = std::move(*found);
       } else {
         FlushWriters();
-        RowLookup lookup(*pager_, *table, text_, locale_);
-        rows = lookup.FindEqual(position, statement.where_literal);
+        rows = Lookup(table).FindEqual(position, statement.where_literal);
       }
     } else {
       rows = ListLiveRows(*pager_, *table);
@@ -141,6 +140,18 @@ class JetDatabase : public Database, public RecordWriter {
     throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\" has no column \"" + ToUtf8(name) + "\"");
   }
 
+  // Read-only databases keep one lookup per table, with the index pages it has decoded;
+  // while writing, pages change under it, so each lookup starts afresh.
+  RowLookup& Lookup(const std::shared_ptr<const TableDefinition>& table) {
+    if (pager_->writable()) {
+      fresh_lookup_ = std::make_unique<RowLookup>(*pager_, *table, text_, locale_);
+      return *fresh_lookup_;
+    }
+    auto& lookup = lookups_[table->tdef_page];
+    if (!lookup) lookup = std::make_unique<RowLookup>(*pager_, *table, text_, locale_);
+    return *lookup;
+  }
+
   TableWriter& Writer(const TableDefinition& table) {
     auto& writer = writers_[table.tdef_page];
     if (!writer) writer = std::make_unique<TableWriter>(*pager_, table, locale_, pager_->file_name());
@@ -180,6 +191,8 @@ class JetDatabase : public Database, public RecordWriter {
   std::vector<CatalogEntry> catalog_;
   std::map<size_t, std::shared_ptr<const TableDefinition>> definitions_;  // by catalogue position
   std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;               // by TDEF page
+  std::map<uint32_t, std::unique_ptr<RowLookup>> lookups_;                 // by TDEF page (read-only)
+  std::unique_ptr<RowLookup> fresh_lookup_;
   std::chrono::steady_clock::time_point last_commit_ = std::chrono::steady_clock::now();
 };
 

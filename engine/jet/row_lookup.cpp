@@ -25,6 +25,8 @@ bool SameTextInGeneralOrder(std::u16string_view a, std::u16string_view b) { retu
 RowLookup::RowLookup(Pager& pager, const TableDefinition& table, const TextDecoder& text, const TextLocale& locale)
     : pager_(pager), table_(table), locale_(locale), decoder_(pager, table, text) {}
 
+RowLookup::~RowLookup() = default;
+
 std::vector<RowId> RowLookup::FindEqual(int position, std::u16string_view literal) {
   used_index_ = false;
   if (const RealIndex* index = IndexOn(position)) {
@@ -50,9 +52,13 @@ const RealIndex* RowLookup::IndexOn(int position) const {
 std::vector<RowId> RowLookup::FindWithIndex(const RealIndex& index, std::u16string_view literal) {
   std::string key;
   AppendTextKey(literal, index.columns[0].ascending, &key);
-  auto read_only = [this]() -> uint32_t { throw Error(pager_.file_name(), "the database is open read-only"); };
-  IndexTree tree(pager_, index.root_page, table_.tdef_page, read_only, [](uint32_t) {}, pager_.file_name());
-  std::vector<RowId> rows = tree.FindEqual(key);
+  auto& tree = trees_[index.root_page];
+  if (!tree) {
+    auto read_only = [this]() -> uint32_t { throw Error(pager_.file_name(), "the database is open read-only"); };
+    tree = std::make_unique<IndexTree>(pager_, index.root_page, table_.tdef_page, read_only, [](uint32_t) {},
+                                       pager_.file_name());
+  }
+  std::vector<RowId> rows = tree->FindEqual(key);
   // An index entry must point at a live row of this table; anything else is damage.
   for (RowId id : rows) {
     RowSlot slot = ReadRowSlot(pager_, id.page, id.row);

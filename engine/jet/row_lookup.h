@@ -8,6 +8,8 @@
 // read. Jet 3 indexes use another key layout, so Jet 3 tables are always scanned.
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -21,9 +23,14 @@ namespace engine::jet {
 // True when the General sort order makes the two texts equal.
 bool SameTextInGeneralOrder(std::u16string_view a, std::u16string_view b);
 
+class IndexTree;
+
+// One object may serve many lookups on a database that does not change meanwhile (a
+// read-only one): the index pages it decodes stay cached in it.
 class RowLookup {
  public:
   RowLookup(Pager& pager, const TableDefinition& table, const TextDecoder& text, const TextLocale& locale);
+  ~RowLookup();
 
   // Matching rows: in index order (equal keys: by row position) or in scan order.
   std::vector<RowId> FindEqual(int position, std::u16string_view literal);
@@ -42,6 +49,7 @@ class RowLookup {
   RowDecoder decoder_;
   CrackedRow cracked_;
   bool used_index_ = false;
+  std::map<uint32_t, std::unique_ptr<IndexTree>> trees_;  // by root page
 };
 
 }  // namespace engine::jet
