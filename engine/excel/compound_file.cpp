@@ -125,6 +125,7 @@ class Container {
   // The whole chain from `first`, at most `limit` bytes (the stream's declared size).
   std::vector<uint8_t> ReadChain(uint32_t first, uint64_t limit) const {
     std::vector<uint8_t> out;
+    if (limit <= file_.size()) out.reserve(limit + sector_size_);  // callers check sizes against the file
     std::vector<bool> visited(sector_count_, false);
     uint32_t sector = first;
     while (sector != kEndOfChain && out.size() < limit) {

@@ -19,10 +19,13 @@ namespace engine::excel {
 namespace {
 
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) throw Error(path.string(), std::string("the file cannot be opened: ") + std::strerror(errno));
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) throw Error(path.string(), "the file cannot be read");
+  std::streamoff size = file.tellg();
+  if (size < 0) throw Error(path.string(), "the file cannot be read");
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  file.seekg(0);
+  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) throw Error(path.string(), "the file cannot be read");
   return bytes;
 }
 

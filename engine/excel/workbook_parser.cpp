@@ -52,15 +52,14 @@ struct SheetReference {
   uint16_t last_sheet = 0;
 };
 
+// Excel's own names, when a writer spelled them out instead of marking them built-in.
 bool IsHiddenBuiltInName(std::u16string_view name) {
   std::u16string folded(name);
   for (char16_t& c : folded) {
     if (c >= u'A' && c <= u'Z') c += 32;
   }
   return folded.starts_with(u"_xlnm.") || folded == u"_filterdatabase" || folded == u"print_area" ||
-         folded == u"print_titles" || folded == u"consolidate_area" || folded == u"criteria" ||
-         folded == u"extract" || folded == u"database" || folded == u"sheet_title" || folded == u"auto_open" ||
-         folded == u"auto_close";
+         folded == u"print_titles";
 }
 
 class Parser {
