@@ -31,7 +31,7 @@ class TreeChecker {
 
  private:
   struct Bound {
-    std::string key;
+    IndexKey key;
     RowId row;
   };
   struct Placed {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 
 #include "engine/error.h"
 
@@ -27,7 +28,7 @@ void WriteU32(uint8_t* p, uint32_t v) {
 
 // Appends the entry's full bytes (key, big-endian row pointer, child on nodes) to `out`.
 void AppendEntryBytes(const IndexEntry& entry, bool leaf, std::string& out) {
-  out.append(entry.key);
+  out.append(entry.key.data(), entry.key.size());
   out.push_back(static_cast<char>(entry.row.page >> 16));
   out.push_back(static_cast<char>(entry.row.page >> 8));
   out.push_back(static_cast<char>(entry.row.page));
@@ -49,7 +50,7 @@ uint8_t* WritePointers(const IndexEntry& entry, bool leaf, uint8_t* out) {
   return out;
 }
 
-bool SharesPrefix(const std::string& key, const std::string& first, size_t prefix) {
+bool SharesPrefix(std::string_view key, std::string_view first, size_t prefix) {
   if (key.size() < prefix) return false;
   for (size_t i = 0; i < prefix; ++i) {
     if (key[i] != first[i]) return false;
@@ -82,6 +83,35 @@ void EncodeEntriesSlowly(const IndexPage& page, uint8_t* area, uint8_t* bitmap) 
 }
 
 }  // namespace
+
+void IndexKey::Assign(std::string_view bytes) {
+  size_ = static_cast<uint32_t>(bytes.size());
+  if (size_ <= kInlineBytes) {
+    if (size_ != 0) std::memcpy(inline_, bytes.data(), size_);
+  } else {
+    heap_ = new char[size_];
+    std::memcpy(heap_, bytes.data(), size_);
+  }
+}
+
+void IndexKey::Steal(IndexKey& other) noexcept {
+  size_ = other.size_;
+  if (size_ <= kInlineBytes) {
+    std::memcpy(inline_, other.inline_, size_);
+  } else {
+    heap_ = other.heap_;
+  }
+  other.size_ = 0;
+}
+
+std::ostream& operator<<(std::ostream& out, const IndexKey& key) {
+  static const char kHex[] = "0123456789abcdef";
+  for (size_t i = 0; i < key.size(); ++i) {
+    auto byte = static_cast<uint8_t>(key[i]);
+    out << (i ? " " : "") << kHex[byte >> 4] << kHex[byte & 15];
+  }
+  return out;
+}
 
 std::strong_ordering CompareEntries(std::string_view key_a, RowId row_a, std::string_view key_b,
                                     RowId row_b) {
@@ -136,7 +166,7 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, uint32_t page_number) {
       if (full.size() < pointer_size) Fail(page_number, "entry too short for its row pointer");
       IndexEntry entry;
       size_t key_size = full.size() - pointer_size;
-      entry.key.assign(full, 0, key_size);
+      entry.key = IndexKey(std::string_view(full).substr(0, key_size));
       const auto* p = reinterpret_cast<const uint8_t*>(full.data()) + key_size;
       entry.row.page = (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[2];
       entry.row.row = p[3];
@@ -163,8 +193,8 @@ size_t EncodedEntriesSize(const IndexPage& page) { return EncodedEntriesSize(pag
 
 uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries) {
   if (entries.size() < 2) return 0;
-  const std::string& a = entries.front().key;
-  const std::string& b = entries.back().key;
+  std::string_view a = entries.front().key;
+  std::string_view b = entries.back().key;
   size_t limit = std::min(a.size(), b.size());
   size_t n = 0;
   while (n < limit && a[n] == b[n]) ++n;
@@ -192,7 +222,7 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
   uint8_t* bitmap = bytes + kIndexBitmapOffset;
   uint8_t* area = bytes + kIndexEntriesOffset;
   if (page.entries.empty()) return;
-  const std::string& first_key = page.entries.front().key;
+  std::string_view first_key = page.entries.front().key;
   if (prefix > first_key.size()) {
     EncodeEntriesSlowly(page, area, bitmap);  // the prefix reaches into the row pointer
     return;

@@ -17,6 +17,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,10 +47,65 @@ inline constexpr size_t kIndexEntryCapacity = kIndexPageSize - kIndexEntriesOffs
 inline constexpr size_t kIndexRowPointerSize = 4;
 inline constexpr size_t kIndexChildPointerSize = 4;
 
+// The key bytes of one entry. Keys up to kInlineBytes long (most text and every number key)
+// sit inside the object, so searching a page's entries reads one block of memory instead of
+// following a pointer per key.
+class IndexKey {
+ public:
+  static constexpr size_t kInlineBytes = 32;
+
+  IndexKey() noexcept : size_(0) {}
+  IndexKey(std::string_view bytes) { Assign(bytes); }  // NOLINT: keys convert from bytes freely
+  IndexKey(const std::string& bytes) { Assign(bytes); }
+  IndexKey(const char* bytes) { Assign(bytes); }
+  IndexKey(const IndexKey& other) { Assign(other.view()); }
+  IndexKey(IndexKey&& other) noexcept { Steal(other); }
+  IndexKey& operator=(const IndexKey& other) {
+    if (this != &other) {
+      Release();
+      Assign(other.view());
+    }
+    return *this;
+  }
+  IndexKey& operator=(IndexKey&& other) noexcept {
+    if (this != &other) {
+      Release();
+      Steal(other);
+    }
+    return *this;
+  }
+  ~IndexKey() { Release(); }
+
+  const char* data() const { return size_ <= kInlineBytes ? inline_ : heap_; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  char operator[](size_t i) const { return data()[i]; }
+  std::string_view view() const { return {data(), size_}; }
+  operator std::string_view() const { return view(); }  // NOLINT
+  std::string str() const { return std::string(view()); }
+
+  friend bool operator==(const IndexKey& a, std::string_view b) { return a.view() == b; }
+  friend std::ostream& operator<<(std::ostream& out, const IndexKey& key);  // hex, for tests
+
+ private:
+  void Assign(std::string_view bytes);
+  void Steal(IndexKey& other) noexcept;
+  void Release() noexcept {
+    if (size_ > kInlineBytes) delete[] heap_;
+    size_ = 0;
+  }
+
+  union {
+    char inline_[kInlineBytes];
+    char* heap_;
+  };
+  uint32_t size_;
+};
+
 // One index entry: the key bytes and the row they point at; on node pages also the child page
 // whose subtree ends with this key and row.
 struct IndexEntry {
-  std::string key;
+  IndexKey key;
   RowId row;
   uint32_t child = 0;
 };

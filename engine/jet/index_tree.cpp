@@ -240,7 +240,7 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   }
 
   leaf->entries.insert(leaf->entries.begin() + static_cast<std::ptrdiff_t>(position),
-                       IndexEntry{std::string(key), row, 0});
+                       IndexEntry{IndexKey(key), row, 0});
   MarkModified(page);
   if (position + 1 == leaf->entries.size()) PropagateLastEntry(path, leaf->entries.back());
 
@@ -252,6 +252,8 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   size_t parent_index = path.size();  // path[parent_index - 1] is the parent of `level`
   for (;;) {
     for (size_t i = 0; i < level.size(); ++i) {
+      // Only a page changed by this insert can have grown.
+      if (std::find(modified_.begin(), modified_.end(), level[i]) == modified_.end()) continue;
       if (!Overflows(Load(level[i]))) continue;
       if (level[i] == root_) {
         uint32_t child = NestRoot();
@@ -276,7 +278,7 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
 
 void IndexTree::PropagateLastEntry(const std::vector<PathStep>& path, const IndexEntry& last) {
   // A copy: the entry may live in a page this loop changes.
-  const std::string key = last.key;
+  const IndexKey key = last.key;
   const RowId row = last.row;
   for (size_t i = path.size(); i-- > 0;) {
     IndexPage& parent = Load(path[i].page);
@@ -290,6 +292,8 @@ void IndexTree::PropagateLastEntry(const std::vector<PathStep>& path, const Inde
 }
 
 bool IndexTree::Overflows(const IndexPage& page) const {
+  // The prefix only saves bytes, so the uncompressed size settles most cases cheaply.
+  if (EncodedEntriesSize(page, 0) <= kIndexEntryCapacity) return false;
   return EncodedEntriesSize(page, CommonKeyPrefix(page.entries)) > kIndexEntryCapacity;
 }
 

@@ -75,7 +75,7 @@ class IndexTree {
     size_t slot;  // child taken: entry index, or entries.size() for the tail
   };
   struct LastEntry {
-    std::string key;
+    IndexKey key;
     RowId row;
   };
 
