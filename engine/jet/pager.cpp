@@ -2,6 +2,7 @@
 #include "engine/jet/pager.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -52,6 +53,15 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
   pager->Start(static_cast<uint64_t>(info.st_size));
   if (mode == OpenMode::ReadWrite) {
     pager->journal_ = std::make_unique<Journal>(path, pager->fd_, pager->format_->page_size, pager->page_count_);
+  } else if (pager->header_.encoding_key == 0) {
+    // Read-only and unencrypted: pages are read straight from a mapping of the file, with no
+    // copy; if the system refuses the mapping, the page cache is used instead.
+    const size_t length = static_cast<size_t>(pager->page_count_) * pager->format_->page_size;
+    void* mapping = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, pager->fd_, 0);
+    if (mapping != MAP_FAILED) {
+      pager->mapping_ = static_cast<const uint8_t*>(mapping);
+      pager->mapping_length_ = length;
+    }
   }
   return pager;
 }
@@ -61,6 +71,8 @@ std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string 
   pager->file_name_ = std::move(name);
   pager->memory_ = std::move(bytes);
   pager->Start(pager->memory_.size());
+  // Never written: unencrypted pages are read in place.
+  if (pager->header_.encoding_key == 0) pager->in_place_ = pager->memory_.data();
   return pager;
 }
 
@@ -72,6 +84,7 @@ Pager::~Pager() {
     } catch (const Error&) {
     }
   }
+  if (mapping_) ::munmap(const_cast<uint8_t*>(mapping_), mapping_length_);
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -152,6 +165,8 @@ const uint8_t* Pager::ReadPage(uint32_t page) {
   if (page >= page_count_) {
     Damaged("page " + std::to_string(page) + " is past the end of the file");
   }
+  if (mapping_) return mapping_ + static_cast<size_t>(page) * format_->page_size;
+  if (in_place_) return in_place_ + static_cast<size_t>(page) * format_->page_size;
   if (!cache_[page]) ReadAhead(page);
   return cache_[page].get();
 }

@@ -1,7 +1,8 @@
 // The pages of one Jet file: page n is the page_size bytes at n * page_size. Page 0 is decoded
-// on open (header_page.h). Pages are read on demand with pread into a cache that keeps each
-// page at a fixed address until the pager goes away; encrypted pages are decrypted as they
-// arrive. The writer will add its journal here, so every change goes through this one place.
+// on open (header_page.h). A file opened read-only is mapped and read in place; otherwise
+// pages are read on demand with pread into a cache that keeps each page at a fixed address
+// until the pager goes away; encrypted pages are decrypted as they arrive. Every write goes
+// through here too, and through the journal (journal.h).
 #pragma once
 
 #include <cstdint>
@@ -62,6 +63,9 @@ class Pager : public PageStore {
   const JetFormat* format_ = &kJet4Format;
   uint32_t page_count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> cache_;
+  const uint8_t* mapping_ = nullptr;   // read-only files: the whole file mapped
+  size_t mapping_length_ = 0;
+  const uint8_t* in_place_ = nullptr;  // databases from bytes: memory_ itself
   std::unique_ptr<Journal> journal_;  // set when open for writing
 };
 
