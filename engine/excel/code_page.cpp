@@ -27,7 +27,12 @@ std::u16string DecodeCp1252(std::string_view bytes) {
   return text;
 }
 
-std::u16string DecodeLatin1(std::string_view bytes) { return std::u16string(bytes.begin(), bytes.end()); }
+std::u16string DecodeLatin1(std::string_view bytes) {
+  std::u16string text;
+  text.reserve(bytes.size());
+  for (char b : bytes) text += static_cast<char16_t>(static_cast<uint8_t>(b));
+  return text;
+}
 
 std::string IconvName(uint16_t code_page) {
   switch (code_page) {
