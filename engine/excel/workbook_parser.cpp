@@ -253,8 +253,9 @@ class Parser {
       uint16_t last_sheet = in.U16();
       if (link >= 0 || first_sheet != last_sheet) return;
       pending.sheet_ref = first_sheet;
-      pending.range.first_row = in.U16();
-      pending.range.last_row = area ? in.U16() : pending.range.first_row;
+      // BIFF5 keeps the relative-reference flags in the top two bits of the row.
+      pending.range.first_row = in.U16() & 0x3FFF;
+      pending.range.last_row = area ? in.U16() & 0x3FFF : pending.range.first_row;
       pending.range.first_column = in.U8();
       pending.range.last_column = area ? in.U8() : pending.range.first_column;
     }

@@ -252,6 +252,31 @@ TEST(ExcelTables, ANamedRangeIsATableOfItsCells) {
   EXPECT_EQ(Records(*rs), (std::vector<std::vector<std::string>>{{"T:A-1", "N:2"}, {"T:A-2", ""}}));
 }
 
+TEST(ExcelTables, Excel95WorkbooksReadTheSame) {
+  WorkbookWriter w;
+  w.SetBiff5(true);
+  uint16_t date = w.AddFormat(u"dd/mm/yyyy");
+  size_t s = w.AddSheet(u"Listino caffè");
+  w.Text(s, 0, 0, u"Codice");
+  w.Text(s, 0, 1, u"Prezzo €");
+  w.Text(s, 0, 2, u"Data");
+  w.Text(s, 1, 0, u"CAFFÈ-1");
+  w.Number(s, 1, 1, 3.5);
+  w.Date(s, 1, 2, 45351, date);
+  w.FormulaText(s, 2, 0, u"Tè verde");
+  w.Bool(s, 2, 1, true);
+  w.Name(u"Prezzi", s, 0, 2, 0, 1);
+  auto db = Open(w);
+  EXPECT_EQ(TableNames(*db), (std::vector<std::string>{"'Listino caffè$'", "Prezzi"}));
+  auto rs = db->OpenRecordset(u"'Listino caffè$'");
+  EXPECT_EQ(FieldNames(*rs), (std::vector<std::string>{"Codice", "Prezzo €", "Data"}));
+  EXPECT_EQ(Records(*rs), (std::vector<std::vector<std::string>>{{"T:CAFFÈ-1", "N:3.5", "D:2024-02-29T00:00:00"},
+                                                                 {"T:Tè verde", "B:1", ""}}));
+  auto named = db->OpenRecordset(u"Prezzi");
+  EXPECT_EQ(FieldNames(*named), (std::vector<std::string>{"Codice", "Prezzo €"}));
+  EXPECT_EQ(named->RecordCount(), 2);
+}
+
 TEST(ExcelRecordset, MovesAndCountsLikeDao) {
   WorkbookWriter w;
   size_t s = w.AddSheet(u"S");

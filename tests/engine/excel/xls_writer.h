@@ -191,6 +191,9 @@ class WorkbookWriter {
   static constexpr uint16_t kPercentXf = 3;   // built-in format 9 (0%)
 
   void SetDate1904(bool on) { date1904_ = on; }
+  // Excel 5.0/95 records: 8-bit texts in code page 1252, inline in LABEL records (no shared
+  // string table), no merged ranges.
+  void SetBiff5(bool on) { biff5_ = on; }
   void SetEncrypted(bool on) { encrypted_ = on; }
   // Long shared strings are split at this record size (8224 in Excel's files).
   void SetMaxRecordSize(size_t size) { max_record_ = size; }
@@ -208,6 +211,7 @@ class WorkbookWriter {
   }
 
   void Text(size_t sheet, int row, int col, const std::u16string& text) {
+    if (biff5_) return InlineText(sheet, row, col, text);
     Bytes d = CellHeader(row, col, kGeneralXf);
     PutU32(d, SharedIndex(text));
     Cell(sheet, 0x00FD, d);
@@ -215,10 +219,7 @@ class WorkbookWriter {
   // A LABEL record with the text inline (as some writers produce).
   void InlineText(size_t sheet, int row, int col, const std::u16string& text) {
     Bytes d = CellHeader(row, col, kGeneralXf);
-    bool wide = NeedsWide(text);
-    PutU16(d, static_cast<uint32_t>(text.size()));
-    PutU8(d, wide ? 1 : 0);
-    PutChars(d, text, wide);
+    PutText(d, text, 2);
     Cell(sheet, 0x0204, d);
   }
   void Number(size_t sheet, int row, int col, double value, uint16_t xf = kGeneralXf) {
@@ -251,6 +252,11 @@ class WorkbookWriter {
   }
   void FormulaText(size_t sheet, int row, int col, const std::u16string& text) {
     Formula(sheet, row, col, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}, kGeneralXf);
+    if (biff5_) {
+      Bytes d;
+      PutText(d, text, 2);
+      return Cell(sheet, 0x0207, d);
+    }
     ContinuedRecord string(0x0207, max_record_);
     bool wide = NeedsWide(text);
     Bytes header;
@@ -281,22 +287,19 @@ class WorkbookWriter {
     Bytes globals;
     PutRecord(globals, 0x0809, Bof(0x0005));
     if (encrypted_) PutRecord(globals, 0x002F, {0x01, 0x00, 0x01, 0x00, 0x01, 0x00});  // RC4 header start
-    PutRecord(globals, 0x0042, {0xB0, 0x04});                                   // code page 1200
+    PutRecord(globals, 0x0042, biff5_ ? Bytes{0xE4, 0x04} : Bytes{0xB0, 0x04});  // code page 1252 / 1200
     PutRecord(globals, 0x0022, {uint8_t(date1904_ ? 1 : 0), 0});
     for (size_t i = 0; i < formats_.size(); ++i) {
       Bytes d;
       PutU16(d, 164 + static_cast<uint32_t>(i));
-      bool wide = NeedsWide(formats_[i]);
-      PutU16(d, static_cast<uint32_t>(formats_[i].size()));
-      PutU8(d, wide ? 1 : 0);
-      PutChars(d, formats_[i], wide);
+      PutText(d, formats_[i], biff5_ ? 1 : 2);
       PutRecord(globals, 0x041E, d);
     }
     for (uint16_t format : xf_formats_) {
       Bytes d;
       PutU16(d, 0);
       PutU16(d, format);
-      d.resize(20, 0);
+      d.resize(biff5_ ? 16 : 20, 0);
       PutRecord(globals, 0x00E0, d);
     }
     std::vector<size_t> offset_fields;
@@ -305,40 +308,54 @@ class WorkbookWriter {
       PutU32(d, 0);
       PutU8(d, 0);
       PutU8(d, sheet.kind);
-      bool wide = NeedsWide(sheet.name);
-      PutU8(d, static_cast<uint32_t>(sheet.name.size()));
-      PutU8(d, wide ? 1 : 0);
-      PutChars(d, sheet.name, wide);
+      PutText(d, sheet.name, 1);
       offset_fields.push_back(globals.size() + 4);
       PutRecord(globals, 0x0085, d);
     }
     if (!names_.empty()) {
-      Bytes supbook;
-      PutU16(supbook, static_cast<uint32_t>(sheets_.size()));
-      PutU16(supbook, 0x0401);
-      PutRecord(globals, 0x01AE, supbook);
-      Bytes extern_sheet;
-      PutU16(extern_sheet, static_cast<uint32_t>(sheets_.size()));
-      for (size_t i = 0; i < sheets_.size(); ++i) PutU16(extern_sheet, 0), PutU16(extern_sheet, i), PutU16(extern_sheet, i);
-      PutRecord(globals, 0x0017, extern_sheet);
+      if (!biff5_) {  // BIFF5 names carry their sheet numbers themselves
+        Bytes supbook;
+        PutU16(supbook, static_cast<uint32_t>(sheets_.size()));
+        PutU16(supbook, 0x0401);
+        PutRecord(globals, 0x01AE, supbook);
+        Bytes extern_sheet;
+        PutU16(extern_sheet, static_cast<uint32_t>(sheets_.size()));
+        for (size_t i = 0; i < sheets_.size(); ++i) {
+          PutU16(extern_sheet, 0), PutU16(extern_sheet, i), PutU16(extern_sheet, i);
+        }
+        PutRecord(globals, 0x0017, extern_sheet);
+      }
       for (const DefinedName& name : names_) {
         Bytes d;
         PutU16(d, name.flags);
         PutU8(d, 0);
         PutU8(d, static_cast<uint32_t>(name.name.size()));
-        PutU16(d, 11);  // one 3-D area token
+        PutU16(d, biff5_ ? 21 : 11);  // one 3-D area token
         PutU16(d, 0);
         PutU16(d, 0);   // workbook-level
         PutU32(d, 0);
-        bool wide = NeedsWide(name.name);
-        PutU8(d, wide ? 1 : 0);
-        PutChars(d, name.name, wide);
-        PutU8(d, 0x3B);
-        PutU16(d, static_cast<uint32_t>(name.sheet));
-        PutU16(d, name.first_row);
-        PutU16(d, name.last_row);
-        PutU16(d, name.first_col);
-        PutU16(d, name.last_col);
+        if (biff5_) {
+          for (char16_t c : name.name) PutU8(d, Cp1252(c));
+          PutU8(d, 0x3B);
+          PutU16(d, 0xFFFF);  // a link into this workbook
+          d.resize(d.size() + 8, 0);
+          PutU16(d, static_cast<uint32_t>(name.sheet));
+          PutU16(d, static_cast<uint32_t>(name.sheet));
+          PutU16(d, name.first_row);
+          PutU16(d, name.last_row);
+          PutU8(d, name.first_col);
+          PutU8(d, name.last_col);
+        } else {
+          bool wide = NeedsWide(name.name);
+          PutU8(d, wide ? 1 : 0);
+          PutChars(d, name.name, wide);
+          PutU8(d, 0x3B);
+          PutU16(d, static_cast<uint32_t>(name.sheet));
+          PutU16(d, name.first_row);
+          PutU16(d, name.last_row);
+          PutU16(d, name.first_col);
+          PutU16(d, name.last_col);
+        }
         PutRecord(globals, 0x0018, d);
       }
     }
@@ -358,7 +375,7 @@ class WorkbookWriter {
       SetU32(stream, offset_fields[i], static_cast<uint32_t>(stream.size()));
       PutRecord(stream, 0x0809, Bof(0x0010));
       stream.insert(stream.end(), sheets_[i].records.begin(), sheets_[i].records.end());
-      if (!sheets_[i].merges.empty()) {
+      if (!sheets_[i].merges.empty() && !biff5_) {
         Bytes d;
         PutU16(d, static_cast<uint32_t>(sheets_[i].merges.size()));
         for (const auto& m : sheets_[i].merges) {
@@ -396,15 +413,29 @@ class WorkbookWriter {
     uint16_t flags;
   };
 
-  static Bytes Bof(uint16_t kind) {
+  Bytes Bof(uint16_t kind) const {
     Bytes d;
-    PutU16(d, 0x0600);
+    PutU16(d, biff5_ ? 0x0500 : 0x0600);
     PutU16(d, kind);
     PutU16(d, 0x0DBB);  // build
     PutU16(d, 0x07CC);  // year
-    PutU32(d, 0);
-    PutU32(d, 6);
+    if (!biff5_) {
+      PutU32(d, 0);
+      PutU32(d, 6);
+    }
     return d;
+  }
+  static uint8_t Cp1252(char16_t c) { return c == u'€' ? 0x80 : static_cast<uint8_t>(c); }
+  // A text with its length (1 or 2 bytes): BIFF8 adds a width flag and may use 16 bits.
+  void PutText(Bytes& d, const std::u16string& text, int length_bytes) const {
+    length_bytes == 1 ? PutU8(d, static_cast<uint32_t>(text.size())) : PutU16(d, static_cast<uint32_t>(text.size()));
+    if (biff5_) {
+      for (char16_t c : text) PutU8(d, Cp1252(c));
+      return;
+    }
+    bool wide = NeedsWide(text);
+    PutU8(d, wide ? 1 : 0);
+    PutChars(d, text, wide);
   }
   static Bytes CellHeader(int row, int col, uint16_t xf) {
     Bytes d;
@@ -436,6 +467,7 @@ class WorkbookWriter {
   }
 
   bool date1904_ = false;
+  bool biff5_ = false;
   bool encrypted_ = false;
   bool switch_width_ = false;
   size_t max_record_ = 8224;
