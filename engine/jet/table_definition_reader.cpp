@@ -37,12 +37,13 @@ RowPointer Pointer(uint32_t packed) {
 std::vector<uint8_t> LoadTableDefinitionBytes(Pager& pager, uint32_t first_page, std::vector<uint32_t>* chain) {
   std::vector<uint8_t> buffer;
   std::vector<uint32_t> pages;
+  std::vector<bool> visited;  // by page number: a chain through every page stays linear
   uint32_t page_number = first_page;
   while (true) {
-    if (std::find(pages.begin(), pages.end(), page_number) != pages.end()) {
-      pager.Damaged("a table definition's pages form a loop");
-    }
-    const uint8_t* page = pager.ReadPage(page_number);
+    const uint8_t* page = pager.ReadPage(page_number);  // checks the page number first
+    if (visited.empty()) visited.resize(pager.page_count());
+    if (visited[page_number]) pager.Damaged("a table definition's pages form a loop");
+    visited[page_number] = true;
     if (page[0] != kPageTableDefinition) {
       pager.Damaged("page " + std::to_string(page_number) + " should hold a table definition but does not");
     }
