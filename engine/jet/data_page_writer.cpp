@@ -83,12 +83,16 @@ uint32_t RowPlacer::NewPage() {
 RowId RowPlacer::Place(std::string_view row) {
   if (row.size() > kMaxRowSize + 16) throw Error("", "a record part is too long for a page");
   uint32_t page = Candidate();
-  if (!Usable(page, row.size())) {
-    // The candidate is full: it leaves the free-space map, as Access does.
-    if (page != 0 && free_map_.page != 0 && page < store_.page_count()) {
-      UsageMapEditor(store_, free_map_).Remove(page);
+  // A candidate too full for the row leaves the free-space map, as Access does, and the next
+  // one is tried (pages emptied by a DELETE are re-used this way); then a new page.
+  for (int tries = 0; !Usable(page, row.size()); ++tries) {
+    if (page == 0 || free_map_.page == 0 || page >= store_.page_count() || tries >= 64) {
+      page = NewPage();
+      break;
     }
-    page = NewPage();
+    UsageMapEditor(store_, free_map_).Remove(page);
+    hint_ = 0;
+    page = Candidate();
   }
   hint_ = page;
   uint8_t* bytes = store_.WritePage(page);

@@ -1,8 +1,11 @@
 #include "engine/jet/table_writer.h"
 
+#include <algorithm>
+#include <cstring>
 #include <random>
 
 #include "engine/error.h"
+#include "engine/jet/index_check.h"
 #include "engine/jet/long_value_writer.h"
 #include "engine/jet/row_encoder.h"
 #include "engine/jet/sort_key.h"
@@ -88,17 +91,48 @@ std::optional<std::string> TableWriter::ReadOnlyReason() const {
   return std::nullopt;
 }
 
+// Pages an index gives back (DELETE *) stay in its usage map, marked used, and are handed
+// out again before the file grows: otherwise every purge-and-import cycle would add a whole
+// new set of index pages to the file. They are found again on every start as the pages of
+// the index's map that its tree does not reach.
+std::vector<uint32_t> TableWriter::SparePagesOf(const RealIndex& index) {
+  if (index.usage_map.page == 0) return {};
+  IndexCheckResult tree = CheckIndexTree(store_, index.root_page, table_.tdef_page);
+  if (!tree.ok()) return {};  // a damaged tree: better not to touch anything near it
+  std::vector<uint32_t> in_tree = tree.pages;
+  std::sort(in_tree.begin(), in_tree.end());
+  std::vector<uint32_t> spare;
+  for (uint32_t page : UsageMapEditor(store_, index.usage_map).Pages()) {
+    if (page < store_.page_count() && page > 2 && !std::binary_search(in_tree.begin(), in_tree.end(), page)) {
+      spare.push_back(page);
+    }
+  }
+  std::reverse(spare.begin(), spare.end());  // handed out from the back: lowest first
+  return spare;
+}
+
 IndexTree& TableWriter::Tree(size_t i) {
   if (!trees_[i]) {
     const RealIndex& index = table_.real_indexes[i];
-    auto allocate = [this, map = index.usage_map] {
+    auto spare = std::make_shared<std::vector<uint32_t>>(SparePagesOf(index));
+    auto allocate = [this, spare, map = index.usage_map] {
+      if (!spare->empty()) {
+        const uint32_t page = spare->back();
+        spare->pop_back();
+        std::memset(store_.WritePage(page), 0, store_.page_size());
+        allocator_.MarkUsed(page);
+        return page;
+      }
       const uint32_t page = allocator_.Allocate();
-      UsageMapEditor(store_, map, [this] { return allocator_.Allocate(); }).Add(page);
+      if (map.page != 0) UsageMapEditor(store_, map, [this] { return allocator_.Allocate(); }).Add(page);
       return page;
     };
-    auto release = [this, map = index.usage_map](uint32_t page) {
-      UsageMapEditor(store_, map).Remove(page);
-      allocator_.Release(page);
+    auto release = [this, spare, map = index.usage_map](uint32_t page) {
+      if (map.page != 0) {
+        spare->push_back(page);
+      } else {
+        allocator_.Release(page);
+      }
     };
     trees_[i] = std::make_unique<IndexTree>(store_, index.root_page, table_.tdef_page, allocate, release, file_name_);
     trees_[i]->BeginBatch();

@@ -63,9 +63,10 @@ class PageAllocator {
   uint32_t Allocate();
   // Marks a page free in the global map (its content stays).
   void Release(uint32_t page);
+  // Marks a page used in the global map (a page taken again by its owner).
+  void MarkUsed(uint32_t page);
 
  private:
-  void MarkUsed(uint32_t page);
   PageStore& store_;
 };
 
