@@ -103,9 +103,11 @@ std::vector<uint32_t> TableWriter::SparePagesOf(const RealIndex& index) {
   std::sort(in_tree.begin(), in_tree.end());
   std::vector<uint32_t> spare;
   for (uint32_t page : UsageMapEditor(store_, index.usage_map).Pages()) {
-    if (page < store_.page_count() && page > 2 && !std::binary_search(in_tree.begin(), in_tree.end(), page)) {
-      spare.push_back(page);
-    }
+    if (page >= store_.page_count() || page <= 2 || std::binary_search(in_tree.begin(), in_tree.end(), page)) continue;
+    // Only what still looks like an old index page of this table, in case a map lists a
+    // page that went elsewhere.
+    const uint8_t* bytes = store_.ReadPage(page);
+    if ((bytes[0] == 0x03 || bytes[0] == 0x04) && GetU32(bytes + 4) == table_.tdef_page) spare.push_back(page);
   }
   std::reverse(spare.begin(), spare.end());  // handed out from the back: lowest first
   return spare;
