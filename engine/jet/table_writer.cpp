@@ -107,7 +107,10 @@ std::vector<uint32_t> TableWriter::SparePagesOf(const RealIndex& index) {
     // Only what still looks like an old index page of this table, in case a map lists a
     // page that went elsewhere.
     const uint8_t* bytes = store_.ReadPage(page);
-    if ((bytes[0] == 0x03 || bytes[0] == 0x04) && GetU32(bytes + 4) == table_.tdef_page) spare.push_back(page);
+    // (A tree that lets a page go zeroes its first bytes, as Jackcess does.)
+    if ((bytes[0] == 0x03 || bytes[0] == 0x04 || bytes[0] == 0x00) && GetU32(bytes + 4) == table_.tdef_page) {
+      spare.push_back(page);
+    }
   }
   std::reverse(spare.begin(), spare.end());  // handed out from the back: lowest first
   return spare;
