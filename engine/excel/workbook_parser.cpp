@@ -483,6 +483,45 @@ class Parser {
     return true;
   }
 
+  // Marks the cells that merged ranges cover, other than each range's top-left one, in one
+  // pass down the rows: a count per column says how many open ranges cover it. The work is
+  // the cells plus the ranges' widths, however the ranges overlap.
+  static void DropCoveredByMerges(const std::vector<Cell>& cells, const std::vector<CellRange>& merged,
+                                  std::vector<bool>& drop) {
+    std::vector<CellRange> by_start;
+    for (const CellRange& range : merged) {
+      if (range.first_row > range.last_row || range.first_column > range.last_column ||
+          range.first_column >= kMaxColumns) {
+        continue;
+      }
+      CellRange clipped = range;
+      clipped.last_column = std::min<uint16_t>(clipped.last_column, kMaxColumns - 1);
+      by_start.push_back(clipped);
+    }
+    if (by_start.empty()) return;
+    std::vector<CellRange> by_end = by_start;
+    std::sort(by_start.begin(), by_start.end(), [](auto& a, auto& b) { return a.first_row < b.first_row; });
+    std::sort(by_end.begin(), by_end.end(), [](auto& a, auto& b) { return a.last_row < b.last_row; });
+    std::vector<std::pair<uint16_t, uint16_t>> top_lefts;
+    for (const CellRange& range : by_start) top_lefts.emplace_back(range.first_row, range.first_column);
+    std::sort(top_lefts.begin(), top_lefts.end());
+    std::vector<uint32_t> coverage(kMaxColumns, 0);
+    size_t next_start = 0, next_end = 0;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      uint16_t row = cells[i].row;
+      for (; next_start < by_start.size() && by_start[next_start].first_row <= row; ++next_start) {
+        for (uint32_t c = by_start[next_start].first_column; c <= by_start[next_start].last_column; ++c) ++coverage[c];
+      }
+      for (; next_end < by_end.size() && by_end[next_end].last_row < row; ++next_end) {
+        for (uint32_t c = by_end[next_end].first_column; c <= by_end[next_end].last_column; ++c) --coverage[c];
+      }
+      if (coverage[cells[i].column] > 0 &&
+          !std::binary_search(top_lefts.begin(), top_lefts.end(), std::make_pair(row, cells[i].column))) {
+        drop[i] = true;
+      }
+    }
+  }
+
   // Orders the cells, keeps the last of any two at one position and blanks the covered
   // parts of merged ranges.
   static void Tidy(Worksheet& sheet, const std::vector<CellRange>& merged) {
@@ -495,16 +534,7 @@ class Parser {
     for (size_t i = 0; i + 1 < cells.size(); ++i) {
       if (cells[i].row == cells[i + 1].row && cells[i].column == cells[i + 1].column) drop[i] = true;
     }
-    for (const CellRange& range : merged) {
-      Cell first;
-      first.row = range.first_row;
-      auto it = std::lower_bound(cells.begin(), cells.end(), first, before);
-      for (; it != cells.end() && it->row <= range.last_row; ++it) {
-        bool inside = it->column >= range.first_column && it->column <= range.last_column;
-        bool top_left = it->row == range.first_row && it->column == range.first_column;
-        if (inside && !top_left) drop[it - cells.begin()] = true;
-      }
-    }
+    DropCoveredByMerges(cells, merged, drop);
     size_t kept = 0;
     for (size_t i = 0; i < cells.size(); ++i) {
       if (!drop[i]) cells[kept++] = cells[i];
