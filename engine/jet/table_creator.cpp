@@ -16,6 +16,7 @@
 #include "engine/jet/pager.h"
 #include "engine/jet/row_encoder.h"
 #include "engine/jet/sort_key.h"
+#include "engine/jet/system_tables.h"
 #include "engine/jet/table_definition_reader.h"
 #include "engine/jet/tdef_encoder.h"
 #include "engine/jet/text_codec.h"
@@ -30,7 +31,7 @@ constexpr uint8_t kSystemTable = 0x53;
 constexpr size_t kMaxColumns = 255;
 constexpr size_t kMaxIndexColumns = 10;
 constexpr uint16_t kMaxTextChars = 255;
-constexpr uint16_t kMaxBinaryBytes = 255;
+constexpr uint16_t kMaxBinaryBytes = 510;  // Jet 4; system tables use the whole of it
 
 // Descriptor flags and index flags as Access sets them.
 constexpr uint8_t kColumnFixed = 0x01;
@@ -47,8 +48,7 @@ constexpr uint8_t kLogicalPrimaryKey = 1;
 constexpr size_t kMapRowSize = 69;
 constexpr size_t kMapBitmapOffset = 5;
 
-// Catalogue values.
-constexpr uint32_t kTablesContainerId = 0x0F000001;
+// Catalogue values (the containers' ids are in system_tables.h).
 constexpr int64_t kObjectTypeTable = 1;
 constexpr uint32_t kSystemObjectFlags = 0x80000000;
 
@@ -210,7 +210,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
         if (in.max_chars < 1 || in.max_chars > kMaxTextChars) Impossible(spec, "a text column holds 1 to 255 characters");
         column.length = static_cast<uint16_t>(2 * in.max_chars);
       } else if (in.type == ColumnType::Binary) {
-        if (in.max_chars < 1 || in.max_chars > 2 * kMaxBinaryBytes) Impossible(spec, "a binary column holds 1 to 510 bytes");
+        if (in.max_chars < 1 || in.max_chars > kMaxBinaryBytes) Impossible(spec, "a binary column holds 1 to 510 bytes");
         column.length = in.max_chars;
       }
       column.var_index = var_index++;
@@ -361,7 +361,7 @@ std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, con
     throw Error("", "MSysObjects has no column " + ToUtf8(column), ErrorKind::Damaged);
   };
   set(u"Id", Value::Integer(tdef_page));
-  set(u"ParentId", Value::Integer(kTablesContainerId));
+  set(u"ParentId", Value::Integer(kTablesId));
   set(u"Name", Value::Text(name));
   set(u"Type", Value::Integer(kObjectTypeTable));
   set(u"DateCreate", Value::DateTime({now_days}));

@@ -24,7 +24,7 @@ namespace engine::jet {
 struct ColumnSpec {
   std::u16string name;
   ColumnType type = ColumnType::Text;
-  uint16_t max_chars = 50;        // text only: length in characters (1..255)
+  uint16_t max_chars = 50;        // text: length in characters (1..255); binary: bytes (1..510)
   bool autonumber = false;        // long integer only
   bool compressed_unicode = true; // text and memo: Access's "Unicode compression"
   uint8_t flags_override = 0;     // non-zero: descriptor flags as given (system tables)
