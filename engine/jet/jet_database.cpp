@@ -3,6 +3,7 @@
 // sets (a binding's Refresh) reads only rows.
 #include "engine/jet/jet_database.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 
@@ -12,6 +13,7 @@
 #include "engine/jet/name_compare.h"
 #include "engine/jet/pager.h"
 #include "engine/jet/row_lookup.h"
+#include "engine/jet/sort_key.h"
 #include "engine/jet/table_definition_reader.h"
 #include "engine/jet/table_scan.h"
 #include "engine/jet/table_writer.h"
@@ -31,10 +33,20 @@ class JetDatabase : public Database, public RecordWriter {
         text_(pager_->format().version, pager_->header().code_page, pager_->file_name()),
         catalog_(ReadCatalog(*pager_, text_)) {}
 
+  // Listed in name order, as Jet lists its table definitions (by the catalogue's name index,
+  // so letter case and accents do not count), whatever order the catalogue rows have.
   std::vector<TableInfo> TableDefs() const override {
+    std::vector<std::pair<std::string, TableInfo>> keyed;
+    keyed.reserve(catalog_.size());
+    for (const CatalogEntry& entry : catalog_) {
+      std::string key;
+      AppendTextKey(entry.name, /*ascending=*/true, &key);
+      keyed.push_back({std::move(key), {entry.name, entry.is_system}});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<TableInfo> tables;
-    tables.reserve(catalog_.size());
-    for (const CatalogEntry& entry : catalog_) tables.push_back({entry.name, entry.is_system});
+    tables.reserve(keyed.size());
+    for (auto& [key, table] : keyed) tables.push_back(std::move(table));
     return tables;
   }
 
