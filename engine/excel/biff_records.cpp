@@ -1,3 +1,6 @@
+// Record headers are 4 bytes (type, length); text in BIFF8 records is a character count,
+// a flag byte (bit 0: 16-bit characters, bit 2: phonetic data follows, bit 3: formatting
+// runs follow) and the characters, which may go on in the next CONTINUE record.
 #include "engine/excel/biff_records.h"
 
 #include "engine/error.h"

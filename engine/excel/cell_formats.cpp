@@ -1,3 +1,6 @@
+// Format texts come from FORMAT records (a 2-byte format number and the text); XF records
+// name a format number at offset 2. Date serials are IEEE doubles from NUMBER, RK and
+// FORMULA records.
 #include "engine/excel/cell_formats.h"
 
 namespace engine::excel {

@@ -1,3 +1,5 @@
+// Names come from BOUNDSHEET records (sheet names) and from the header row's cells; this
+// file only shapes them into Jet's table and field names.
 #include "engine/excel/table_names.h"
 
 #include <unordered_set>

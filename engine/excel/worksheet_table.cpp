@@ -1,3 +1,5 @@
+// Reads no bytes itself: it frames the cells the parser kept (sorted by row and column)
+// into a header row and records, and finds a record's cells by binary search.
 #include "engine/excel/worksheet_table.h"
 
 #include <algorithm>
