@@ -23,6 +23,8 @@ fs::path SortCodesDir() {
   return fs::is_directory(dir) ? fs::canonical(dir) : fs::path();
 }
 
+fs::path SourceDir() { return fs::path(ARCHIVI_SOURCE_DIR); }
+
 fs::path BinDir() { return fs::path(ARCHIVI_BIN_DIR); }
 
 bool RunningInCi() {

@@ -16,6 +16,9 @@ std::filesystem::path FixturesDir();
 // The folder with the jet text sort-code tables, empty when absent.
 std::filesystem::path SortCodesDir();
 
+// The project's own folder (for files it ships, such as samples/).
+std::filesystem::path SourceDir();
+
 // Folder of the programs the build made (build/bin).
 std::filesystem::path BinDir();
 

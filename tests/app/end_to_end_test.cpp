@@ -1,0 +1,190 @@
+// The whole tool, window included: choose the archive, its table and the columns, import,
+// and look at the price list afterwards with the engine, the checker and mdbtools.
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <set>
+
+#include "app/form1.h"
+#include "archives/handlers.h"
+#include "engine/database.h"
+#include "engine/jet/sort_key.h"
+#include "import/text_rules.h"
+#include "tests/app/window_test_support.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using apptest::Printable;
+
+QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
+
+// How many articles an import adds to a price list that holds none of the source's codes:
+// codes are cut to the column's limit and told apart as Jet's text index tells them apart
+// (letter case and trailing spaces do not count). An empty code is looked up, but stored as
+// Null (an empty value writes nothing), so it never stops a later record from being added.
+size_t ExpectedNewArticles(const fs::path& file, std::u16string_view connect, std::u16string_view table,
+                           std::u16string_view code_column) {
+  auto database = engine::OpenDatabase(file, connect, engine::OpenMode::ReadOnly, engine::TextLocale::Italian());
+  auto records = database->OpenRecordset(table);
+  std::set<std::string> stored;
+  size_t added = 0;
+  for (; !records->Eof(); records->MoveNext()) {
+    const engine::Value code = records->GetValue(code_column);
+    if (code.is_null()) continue;
+    std::u16string text = code.ToText(engine::TextLocale::Italian());
+    text.resize(std::min(text.size(), import::kTextLimit));
+    std::string key;
+    engine::jet::AppendTextKey(text, true, &key);
+    if (stored.contains(key)) continue;
+    ++added;
+    if (!text.empty()) stored.insert(key);
+  }
+  return added;
+}
+
+long ArticleCount(const fs::path& price_list) {
+  auto database =
+      engine::OpenDatabase(price_list, u"Access 2000;", engine::OpenMode::ReadOnly, engine::TextLocale::Italian());
+  auto records = database->OpenRecordset(u"Articoli");
+  records->MoveLast();
+  return records->Eof() && records->RecordCount() == 0 ? 0 : records->RecordCount();
+}
+
+void ExpectSoundFile(const fs::path& price_list) {
+  int status = -1;
+  const std::string report =
+      testsupport::RunCommand((testsupport::BinDir() / "archivi").string() + " check '" + price_list.string() + "'", &status);
+  EXPECT_EQ(status, 0) << report;
+  const std::string exported =
+      testsupport::RunCommand("mdb-export '" + price_list.string() + "' Articoli | wc -l", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(std::stol(exported), ArticleCount(price_list) + 1);  // header line
+}
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { apptest::Application(); }
+
+  void SetUp() override {
+    REQUIRE_FIXTURES();
+    price_list_ = folder_.path() / "listini.mdb";
+    fs::copy_file(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb", price_list_);
+  }
+
+  void Press(app::Form1& window, const char* button_name) {
+    auto* button = window.findChild<QToolButton*>(button_name);
+    ASSERT_NE(button, nullptr) << button_name;
+    button->click();
+  }
+
+  void ChooseTable(app::Form1& window, std::u16string_view table) {
+    auto* combo2 = window.findChild<QComboBox*>("Combo2");
+    const int index = combo2->findText(Q(table));
+    ASSERT_GE(index, 0) << Printable(table);
+    combo2->setCurrentIndex(index);
+    emit combo2->activated(index);
+  }
+
+  void ChooseColumn(app::Form1& window, int picker, std::u16string_view column) {
+    auto* combo = window.findChild<QComboBox*>(QString("Combo6_%1").arg(picker));
+    const int index = combo->findText(Q(column));
+    ASSERT_GE(index, 0) << Printable(column);
+    combo->setCurrentIndex(index);
+  }
+
+  testsupport::TempDir folder_;
+  fs::path price_list_;
+};
+
+TEST_F(EndToEndTest, FromADatabaseWithThePurgeAnsweredYes) {
+  const fs::path source = testsupport::FixturesDir() / "listini" / "fonte.mdb";
+  apptest::ModalWatchdog watchdog;
+  apptest::FakeDialogs dialogs;
+  {
+    app::Form1 window(engine::TextLocale::Italian(), &dialogs);
+    archives::StartupBinding(window.state(), dialogs, folder_.path().u16string());
+    ASSERT_TRUE(dialogs.messages.empty()) << Printable(dialogs.messages[0].text);
+    window.show();
+
+    dialogs.chosen_files = {source.u16string()};
+    Press(window, "Toolbar1_Sfoglia");
+    ChooseTable(window, u"Prodotti");
+    ChooseColumn(window, 1, u"Codice");
+    ChooseColumn(window, 0, u"Categoria");
+    ChooseColumn(window, 2, u"Nome");
+    ChooseColumn(window, 4, u"Prezzo");
+    ChooseColumn(window, 6, u"Immagine");
+    dialogs.yes_no_answers = {archives::kAnswerYes};
+    Press(window, "Toolbar4_Importa");
+
+    ASSERT_EQ(dialogs.messages.size(), 3u);
+    EXPECT_EQ(dialogs.messages[0].style, archives::MessageStyle::YesNo);
+    EXPECT_EQ(dialogs.messages[1].text, u"Cancellazione record effettuata.");
+    EXPECT_EQ(dialogs.messages[2].text, u"Importazione eseguita.") << Printable(dialogs.messages[2].text);
+    EXPECT_EQ(window.findChild<QProgressBar*>("ProgressBar1")->value(), 100);
+  }
+  EXPECT_TRUE(watchdog.seen().empty());
+  EXPECT_EQ(ArticleCount(price_list_),
+            static_cast<long>(ExpectedNewArticles(source, u"Access 2000;", u"Prodotti", u"Codice")));
+  ExpectSoundFile(price_list_);
+}
+
+TEST_F(EndToEndTest, FromAWorkbookWithTheRealDialogsKeepingTheArticles) {
+  const fs::path source = testsupport::SourceDir() / "samples" / "listino-esempio.xls";
+  const long before = ArticleCount(price_list_);
+  const size_t new_codes = ExpectedNewArticles(source, u"Excel 8.0;", u"Listino$", u"Codice");
+
+  // The real file dialog and message boxes, answered by a timer as a user would.
+  QStringList boxes;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible()) return;
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+      dialog->selectFile(Q(source.u16string()));
+      static_cast<QDialog*>(dialog)->accept();
+    } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      boxes << box->text();
+      // "No" to the purge question; OK to everything else.
+      QAbstractButton* answer = box->button(QMessageBox::No);
+      if (!answer) answer = box->button(QMessageBox::Ok);
+      ASSERT_NE(answer, nullptr);
+      answer->click();
+    }
+  });
+  driver.start(10);
+
+  app::Form1 window(engine::TextLocale::Italian());
+  apptest::FakeDialogs startup_dialogs;
+  archives::StartupBinding(window.state(), startup_dialogs, folder_.path().u16string());
+  ASSERT_TRUE(startup_dialogs.messages.empty());
+  window.show();
+  Press(window, "Toolbar1_Sfoglia");
+  ASSERT_TRUE(boxes.empty()) << boxes[0].toStdString();
+  EXPECT_EQ(window.Text1(), source.u16string());
+  ChooseTable(window, u"Listino$");
+  ChooseColumn(window, 1, u"Codice");
+  ChooseColumn(window, 2, u"Descrizione");
+  ChooseColumn(window, 4, u"Prezzo");
+  Press(window, "Toolbar4_Importa");
+  driver.stop();
+
+  ASSERT_EQ(boxes.size(), 2);
+  EXPECT_TRUE(boxes[0].startsWith("All'interno del database sono già presenti degli articoli."));
+  EXPECT_EQ(boxes[1], "Importazione eseguita.");
+  window.state().DataDestinazione.Close();
+  EXPECT_EQ(ArticleCount(price_list_), before + static_cast<long>(new_codes));
+  ExpectSoundFile(price_list_);
+}
+
+}  // namespace
