@@ -58,8 +58,14 @@ class JetDatabase : public Database, public RecordWriter {
       throw Error(pager_->file_name(), error.reason());
     }
     std::shared_ptr<const TableDefinition> table = Table(statement.table);
+    RecordWriter* writer = pager_->writable() ? this : nullptr;
+    if (!statement.where_column) {
+      // Listed when first needed: the import opens the whole table only to add a record.
+      auto list_rows = [this, table] { return ListLiveRows(*pager_, *table); };
+      return std::make_unique<JetRecordset>(*pager_, table, text_, JetRecordset::RowLister(list_rows), writer);
+    }
     std::vector<RowId> rows;
-    if (statement.where_column) {
+    {
       const int position = ColumnPosition(*table, *statement.where_column);
       // While writing, index changes wait in the table writer (see TableWriter::Flush): it
       // answers lookups itself, and anything else reads the pages after a flush.
@@ -71,11 +77,8 @@ class JetDatabase : public Database, public RecordWriter {
         FlushWriters();
         rows = Lookup(table).FindEqual(position, statement.where_literal);
       }
-    } else {
-      rows = ListLiveRows(*pager_, *table);
     }
-    return std::make_unique<JetRecordset>(*pager_, table, text_, std::move(rows),
-                                          pager_->writable() ? this : nullptr);
+    return std::make_unique<JetRecordset>(*pager_, table, text_, std::move(rows), writer);
   }
 
   // Writing. Each Update and each Execute is all-or-nothing: a row is fully checked before

@@ -15,6 +15,19 @@ JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> 
       rows_(std::move(rows)),
       writer_(writer) {}
 
+JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
+                           RowLister list_rows, RecordWriter* writer)
+    : pager_(pager),
+      table_(std::move(table)),
+      decoder_(pager, *table_, text),
+      list_rows_(std::move(list_rows)),
+      writer_(writer) {}
+
+const std::vector<RowId>& JetRecordset::rows() const {
+  if (!rows_) rows_ = list_rows_();
+  return *rows_;
+}
+
 void JetRecordset::RequireCurrent() const {
   if (Eof()) throw Error(pager_.file_name(), "no current record in table \"" + ToUtf8(table_->name) + "\"");
 }
@@ -25,7 +38,7 @@ void JetRecordset::MoveFirst() {
 }
 
 void JetRecordset::MoveLast() {
-  position_ = rows_.empty() ? 0 : rows_.size() - 1;
+  position_ = rows().empty() ? 0 : rows().size() - 1;
   RequireCurrent();
 }
 
@@ -55,7 +68,7 @@ Value JetRecordset::GetValue(int position) const {
   RequireCurrent();
   if (cracked_position_ != position_) {
     cracked_position_ = SIZE_MAX;
-    RowSlot slot = ReadLiveRow(pager_, rows_[position_]);
+    RowSlot slot = ReadLiveRow(pager_, rows()[position_]);
     decoder_.Crack(slot.data, slot.size, cracked_);
     cracked_position_ = position_;
   }

@@ -1,16 +1,16 @@
-// A record set over a Jet table: the list of its rows' ids, fixed when the set opens, and the
-// current row decoded on demand (each field only when asked for).
+// A record set over a Jet table: the list of its rows' ids, and the current row decoded on
+// demand (each field only when asked for). A set over a whole table lists its rows only when
+// first moved, counted or read, so that opening a table just to add a record costs nothing.
 #pragma once
 
-#include <optional>
-
-#include "engine/jet/record_writer.h"
-
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/database.h"
 #include "engine/jet/pager.h"
+#include "engine/jet/record_writer.h"
 #include "engine/jet/row_decoder.h"
 #include "engine/jet/table_definition.h"
 
@@ -19,11 +19,17 @@ namespace engine::jet {
 class JetRecordset : public Recordset {
  public:
   // `writer` is null for read-only databases.
+  using RowLister = std::function<std::vector<RowId>()>;
+
+  // `writer` is null for read-only databases.
   JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
                std::vector<RowId> rows, RecordWriter* writer = nullptr);
+  // The rows come from `list_rows`, called once, when they are first needed.
+  JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
+               RowLister list_rows, RecordWriter* writer = nullptr);
 
-  long RecordCount() const override { return static_cast<long>(rows_.size()); }
-  bool Eof() const override { return position_ >= rows_.size(); }
+  long RecordCount() const override { return static_cast<long>(rows().size()); }
+  bool Eof() const override { return position_ >= rows().size(); }
   void MoveFirst() override;
   void MoveLast() override;
   void MoveNext() override;
@@ -37,7 +43,7 @@ class JetRecordset : public Recordset {
   using Recordset::SetValue;
   void Update() override;
 
-  const std::vector<RowId>& rows() const { return rows_; }
+  const std::vector<RowId>& rows() const;
 
  private:
   void RequireCurrent() const;
@@ -45,7 +51,8 @@ class JetRecordset : public Recordset {
   Pager& pager_;
   std::shared_ptr<const TableDefinition> table_;
   RowDecoder decoder_;
-  std::vector<RowId> rows_;
+  mutable std::optional<std::vector<RowId>> rows_;
+  RowLister list_rows_;
   size_t position_ = 0;
   mutable CrackedRow cracked_;
   mutable size_t cracked_position_ = SIZE_MAX;  // the row `cracked_` holds
