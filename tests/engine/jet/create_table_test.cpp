@@ -215,9 +215,10 @@ TEST_F(CreateTableTest, TableAddedToAccessMadeFilesKeepsTheirTables) {
     OpenedDatabase after(path);
     const std::vector<CatalogEntry> catalog = after.Catalog();
     ASSERT_EQ(catalog.size(), tables_before + 1);
-    EXPECT_EQ(catalog.back().name, spec.name);
-    EXPECT_EQ(catalog.back().tdef_page, tdef);
-    EXPECT_FALSE(catalog.back().is_system);
+    auto added = std::find_if(catalog.begin(), catalog.end(), [&](const CatalogEntry& e) { return e.name == spec.name; });
+    ASSERT_NE(added, catalog.end());
+    EXPECT_EQ(added->tdef_page, tdef);
+    EXPECT_FALSE(added->is_system);
     ExpectSameIndexes(after.Table(spec.name), engine::jet::LayOutTable(spec));
     EXPECT_EQ(CheckDatabase(path), std::vector<std::string>{});
     int status = 0;
