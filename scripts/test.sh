@@ -41,8 +41,44 @@ run_suite() {  # name, build folder, extra cmake options...
   failed=$((failed + fails))
 }
 
+# Each fuzz target runs for a while over its seed corpus and the shared test files; a crash,
+# a leak or a hang fails the run. Each target counts as one test.
+run_fuzzers() {
+  local dir=build-fuzz seconds="${FUZZ_SECONDS:-60}"
+  echo "== fuzz build"
+  if ! CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARCHIVI_FUZZ=ON \
+         -DARCHIVI_BUILD_APP=OFF -DARCHIVI_BUILD_TESTS=OFF -DARCHIVI_BUILD_BENCH=OFF ||
+     ! cmake --build "$dir" --target jet_reader_fuzz excel_fuzz; then
+    echo "fuzz build failed"
+    failed=$((failed + 1))
+    return
+  fi
+  local fixtures="${ARCHIVI_FIXTURES:-$root/../shared/fixtures}"
+  local target corpus seeds
+  for target in jet_reader_fuzz excel_fuzz; do
+    case "$target" in
+      jet_reader_fuzz) corpus=fuzz/corpus/jet seeds="$fixtures/jet/V2000 $fixtures/jet/V1997 $fixtures/listini" ;;
+      excel_fuzz) corpus=fuzz/corpus/excel seeds="$fixtures/xls" ;;
+    esac
+    local work="$dir/corpus-$target"
+    mkdir -p "$work"
+    echo "== $target for ${seconds}s"
+    # shellcheck disable=SC2086
+    if "$dir/bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+         "$work" "$corpus" $(for s in $seeds; do [[ -d "$s" ]] && echo "$s"; done) >"$dir/$target.log" 2>&1; then
+      tail -n 3 "$dir/$target.log"
+      passed=$((passed + 1))
+    else
+      tail -n 40 "$dir/$target.log"
+      echo "$target found a fault"
+      failed=$((failed + 1))
+    fi
+  done
+}
+
 run_suite "normal" build
 run_suite "sanitizers" build-asan -DARCHIVI_SANITIZE=ON
+run_fuzzers
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
