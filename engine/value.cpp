@@ -376,20 +376,22 @@ std::optional<Date> ParseDate(std::u16string_view text, const TextLocale& locale
 
 std::optional<bool> ParseFlag(std::u16string_view text, const TextLocale& locale) {
   text = Trim(text);
-  auto same = [](std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      char16_t x = a[i], y = b[i];
-      if (x >= u'a' && x <= u'z') x -= 32;
-      if (y >= u'a' && y <= u'z') y -= 32;
-      if (x != y) return false;
-    }
-    return true;
-  };
+  const auto same = EqualsIgnoringAsciiCase;
   if (same(text, locale.true_text) || same(text, u"True") || same(text, u"Yes")) return true;
   if (same(text, locale.false_text) || same(text, u"False") || same(text, u"No")) return false;
   if (auto number = ParseNumber(text, locale)) return *number != 0;
   return std::nullopt;
+}
+
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i], y = b[i];
+    if (x >= u'a' && x <= u'z') x -= 32;
+    if (y >= u'a' && y <= u'z') y -= 32;
+    if (x != y) return false;
+  }
+  return true;
 }
 
 std::string ToUtf8(std::u16string_view text) {

@@ -105,6 +105,9 @@ struct CivilDateTime {
 CivilDateTime ToCivil(Date date);
 Date FromCivil(const CivilDateTime& civil);
 
+// Equal texts when ASCII letters are compared without regard to case (names, keywords).
+bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
+
 // UTF-8 <-> UTF-16 helpers used across the program (unpaired surrogates become U+FFFD in UTF-8).
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);

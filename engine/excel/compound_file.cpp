@@ -15,6 +15,7 @@
 
 #include "engine/error.h"
 #include "engine/excel/little_endian.h"
+#include "engine/value.h"
 
 namespace engine::excel {
 namespace {
@@ -83,17 +84,6 @@ class Container {
   }
 
  private:
-  static bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      char16_t x = a[i], y = b[i];
-      if (x >= u'a' && x <= u'z') x -= 32;
-      if (y >= u'a' && y <= u'z') y -= 32;
-      if (x != y) return false;
-    }
-    return true;
-  }
-
   size_t EntryCount() const { return directory_.size() / kDirectoryEntrySize; }
   const uint8_t* Entry(uint32_t id) const { return directory_.data() + size_t{id} * kDirectoryEntrySize; }
 

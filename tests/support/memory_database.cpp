@@ -5,20 +5,12 @@
 
 #include "engine/error.h"
 #include "engine/sql.h"
+#include "engine/value.h"
 
 namespace testsupport {
 namespace {
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'a' && x <= u'z') x -= 32;
-    if (y >= u'a' && y <= u'z') y -= 32;
-    if (x != y) return false;
-  }
-  return true;
-}
+bool SameName(std::u16string_view a, std::u16string_view b) { return engine::EqualsIgnoringAsciiCase(a, b); }
 
 // A record set over some rows of one table, positioned; AddNew/Update append to the table.
 class MemoryRecordset : public engine::Recordset {
