@@ -9,6 +9,7 @@
 
 #include "engine/error.h"
 #include "engine/jet/catalog.h"
+#include "engine/jet/data_page_writer.h"
 #include "engine/jet/format.h"
 #include "engine/jet/index_page.h"
 #include "engine/jet/index_tree.h"
@@ -82,33 +83,6 @@ uint16_t FixedLength(ColumnType type) {
   throw Error("", "the table \"" + ToUtf8(spec.name) + "\" cannot be created: " + reason, ErrorKind::InvalidValue);
 }
 
-// Data page header: 01 01, free space, owner, 4 unknown bytes, slot count.
-void StartDataPage(uint8_t* page, size_t page_size, uint32_t owner) {
-  std::memset(page, 0, page_size);
-  page[0] = kDataPageType;
-  page[1] = 0x01;
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kDataPageSlots));
-  PutU32(page + kDataPageOwner, owner);
-}
-
-// Whether a data page has room for one more row of that size and its slot.
-bool RowFits(const uint8_t* page, size_t row_size) {
-  return GetU16(page + kDataPageSlotCount) < kMaxRowsPerDataPage &&
-         row_size + 2 <= GetU16(page + kDataPageFreeSpace);
-}
-
-// Writes the row directly below the previous one (row ends are implicit) and returns its slot.
-uint8_t AppendToDataPage(uint8_t* page, size_t page_size, const uint8_t* row, size_t size) {
-  const uint16_t slots = GetU16(page + kDataPageSlotCount);
-  const size_t end = slots == 0 ? page_size : (GetU16(page + kDataPageSlots + 2 * (slots - 1)) & kSlotOffsetMask);
-  const size_t start = end - size;
-  std::memcpy(page + start, row, size);
-  PutU16(page + kDataPageSlots + 2 * slots, static_cast<uint16_t>(start));
-  PutU16(page + kDataPageSlotCount, static_cast<uint16_t>(slots + 1));
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(GetU16(page + kDataPageFreeSpace) - size - 2));
-  return static_cast<uint8_t>(slots);
-}
-
 void WriteEmptyLeaf(PageStore& store, uint32_t page, uint32_t tdef_page) {
   IndexPage leaf;
   leaf.leaf = true;
@@ -162,11 +136,11 @@ uint32_t PageForRow(PageStore& store, const PageSource& new_page, const TableDef
   const std::vector<uint32_t> pages = owned.Pages();
   if (!pages.empty() && free_space.Contains(pages.back())) {
     const uint8_t* page = store.ReadPage(pages.back());
-    if (page[0] == kDataPageType && RowFits(page, row_size)) return pages.back();
+    if (page[0] == kDataPageType && DataPageHasRoom(page, row_size)) return pages.back();
     free_space.Remove(pages.back());
   }
   const uint32_t page = new_page();
-  StartDataPage(store.WritePage(page), store.page_size(), table.tdef_page);
+  InitDataPage(store.WritePage(page), store.page_size(), table.tdef_page);
   owned.Add(page);
   free_space.Add(page);
   return page;
@@ -283,11 +257,12 @@ RowPointer UsageMapRows::Add(uint32_t first_page, bool include_first) {
     const uint32_t bit = first_page - start;
     row[kMapBitmapOffset + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
   }
-  if (page_ == 0 || !RowFits(store_.ReadPage(page_), sizeof row)) {
+  if (page_ == 0 || !DataPageHasRoom(store_.ReadPage(page_), sizeof row)) {
     page_ = new_page_();
-    StartDataPage(store_.WritePage(page_), store_.page_size(), 0);
+    InitDataPage(store_.WritePage(page_), store_.page_size(), 0);
   }
-  const uint8_t slot = AppendToDataPage(store_.WritePage(page_), store_.page_size(), row, sizeof row);
+  const uint8_t slot = AppendRowToPage(store_.WritePage(page_), store_.page_size(),
+                                       std::string_view(reinterpret_cast<const char*>(row), sizeof row));
   return {page_, slot};
 }
 
@@ -325,8 +300,7 @@ RowId InsertSystemRow(PageStore& store, const PageSource& new_page, TableDefinit
   const std::string row = EncodeRow(table, fields);
 
   const uint32_t page = PageForRow(store, new_page, table, row.size());
-  const uint8_t slot = AppendToDataPage(store.WritePage(page), store.page_size(),
-                                        reinterpret_cast<const uint8_t*>(row.data()), row.size());
+  const uint8_t slot = AppendRowToPage(store.WritePage(page), store.page_size(), row);
   const RowId id{page, slot};
 
   for (RealIndex& index : table.real_indexes) {
