@@ -20,6 +20,10 @@ std::u16string_view KindText(engine::ErrorKind kind) {
     case engine::ErrorKind::Duplicate: return u"valore duplicato in un indice univoco";
     case engine::ErrorKind::ReadOnly: return u"l'archivio è di sola lettura";
     case engine::ErrorKind::Io: return u"errore di lettura o scrittura sul disco";
+    case engine::ErrorKind::DiskFull: return u"il disco è pieno";
+    case engine::ErrorKind::ReadOnlyFileSystem: return u"il disco è di sola lettura";
+    case engine::ErrorKind::FileChanged: return u"il file è cambiato durante la lettura";
+    case engine::ErrorKind::RuleViolation: return u"il record non rispetta le regole della tabella";
     case engine::ErrorKind::Other: break;
   }
   return u"errore dell'archivio";

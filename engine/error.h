@@ -21,6 +21,11 @@ enum class ErrorKind {
   Duplicate,          // a key already present in a unique index
   ReadOnly,
   Io,                 // the disk refused a read or write
+  DiskFull,           // no space left on the disk
+  ReadOnlyFileSystem, // the disk or share is mounted read-only
+  FileChanged,        // the file was cut short or replaced while we read it
+  RuleViolation,      // a record refused by a column's or table's rule; the reason is
+                      // already the text for the user (ValidationText or Italian)
 };
 
 class Error : public std::runtime_error {
