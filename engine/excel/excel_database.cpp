@@ -3,10 +3,13 @@
 // its worksheets and named ranges as tables in Jet's alphabetical order.
 #include "engine/excel/excel_database.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
 #include "engine/error.h"
 #include "engine/excel/compound_file.h"
@@ -18,14 +21,39 @@
 namespace engine::excel {
 namespace {
 
+// The workbook is read whole, once. Another program may cut the file short or rewrite it
+// meanwhile (a share, a backup tool): a short read, or a size or modification time that
+// differs after the read, is reported as a changed file rather than parsed as damage.
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) throw Error(path.string(), std::string("the file cannot be opened: ") + std::strerror(errno));
-  std::streamoff size = file.tellg();
-  if (size < 0) throw Error(path.string(), "the file cannot be read");
-  std::vector<uint8_t> bytes(static_cast<size_t>(size));
-  file.seekg(0);
-  if (!file.read(reinterpret_cast<char*>(bytes.data()), size)) throw Error(path.string(), "the file cannot be read");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Error(path.string(), std::string("the file cannot be opened: ") + std::strerror(errno));
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  const auto cannot_read = [&] {
+    return Error(path.string(), std::string("the file cannot be read: ") + std::strerror(errno), ErrorKind::Io);
+  };
+  const auto changed = [&] {
+    return Error(path.string(), "the file was cut short or changed by another program while it was being read",
+                 ErrorKind::FileChanged);
+  };
+  struct stat before {};
+  if (::fstat(fd, &before) != 0) throw cannot_read();
+  std::vector<uint8_t> bytes(static_cast<size_t>(before.st_size));
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw cannot_read();
+    if (got == 0) throw changed();
+    done += static_cast<size_t>(got);
+  }
+  struct stat after {};
+  if (::fstat(fd, &after) != 0) throw cannot_read();
+  if (after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+      after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+    throw changed();
+  }
   return bytes;
 }
 

@@ -2,10 +2,11 @@
 #include "engine/jet/pager.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
+#include <sys/uio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -53,15 +54,11 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
   pager->Start(static_cast<uint64_t>(info.st_size));
   if (mode == OpenMode::ReadWrite) {
     pager->journal_ = std::make_unique<Journal>(path, pager->fd_, pager->format_->page_size, pager->page_count_);
-  } else if (pager->header_.encoding_key == 0) {
-    // Read-only and unencrypted: pages are read straight from a mapping of the file, with no
-    // copy; if the system refuses the mapping, the page cache is used instead.
-    const size_t length = static_cast<size_t>(pager->page_count_) * pager->format_->page_size;
-    void* mapping = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, pager->fd_, 0);
-    if (mapping != MAP_FAILED) {
-      pager->mapping_ = static_cast<const uint8_t*>(mapping);
-      pager->mapping_length_ = length;
-    }
+  } else {
+    pager->watch_for_changes_ = true;
+    pager->opened_size_ = static_cast<uint64_t>(info.st_size);
+    pager->opened_mtime_seconds_ = info.st_mtim.tv_sec;
+    pager->opened_mtime_nanoseconds_ = info.st_mtim.tv_nsec;
   }
   return pager;
 }
@@ -84,7 +81,6 @@ Pager::~Pager() {
     } catch (const Error&) {
     }
   }
-  if (mapping_) ::munmap(const_cast<uint8_t*>(mapping_), mapping_length_);
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -112,22 +108,36 @@ void Pager::Start(uint64_t file_size) {
 
 void Pager::Damaged(const std::string& what) const { ThrowDamaged(file_name_, what); }
 
-void Pager::Fetch(uint32_t page, uint8_t* into) { FetchRun(page, 1, into); }
-
-void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* into) {
+void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* const* into) {
   const size_t size = format_->page_size;
-  const size_t total = size * count;
   const uint64_t offset = static_cast<uint64_t>(first) * size;
   if (fd_ >= 0) {
-    size_t done = 0;
-    while (done < total) {
-      ssize_t got = ::pread(fd_, into + done, total - done, static_cast<off_t>(offset + done));
+    iovec parts[kReadAheadPages];
+    for (uint32_t i = 0; i < count; ++i) parts[i] = {into[i], size};
+    iovec* next = parts;
+    uint32_t left = count;
+    uint64_t at = offset;
+    while (left > 0) {
+      const ssize_t got = ::preadv(fd_, next, static_cast<int>(left), static_cast<off_t>(at));
       if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) throw Error(file_name_, "the file cannot be read at page " + std::to_string(first + done / size));
-      done += static_cast<size_t>(got);
+      const uint32_t page = static_cast<uint32_t>(at / size);
+      if (got < 0) {
+        throw Error(file_name_, "the file cannot be read at page " + std::to_string(page) + ": " + std::strerror(errno),
+                    ErrorKind::Io);
+      }
+      if (got == 0) Changed(page);  // the file ends before a page it had when opened
+      at += static_cast<uint64_t>(got);
+      for (size_t done = static_cast<size_t>(got); done > 0;) {
+        const size_t step = std::min(done, next->iov_len);
+        next->iov_base = static_cast<uint8_t*>(next->iov_base) + step;
+        next->iov_len -= step;
+        done -= step;
+        if (next->iov_len == 0) ++next, --left;
+      }
     }
+    RefuseIfChanged(first);
   } else {
-    std::memcpy(into, memory_.data() + offset, total);
+    for (uint32_t i = 0; i < count; ++i) std::memcpy(into[i], memory_.data() + offset + i * size, size);
   }
   if (header_.encoding_key == 0) return;
   for (uint32_t i = 0; i < count; ++i) {
@@ -136,8 +146,28 @@ void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* into) {
     const uint32_t k = header_.encoding_key ^ page;
     const uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k >> 16),
                             static_cast<uint8_t>(k >> 24)};
-    Rc4Apply(key, 4, into + i * size, size);
+    Rc4Apply(key, 4, into[i], size);
   }
+}
+
+// Pages read after another program changed the file may mix its old and new content.
+void Pager::RefuseIfChanged(uint32_t page) const {
+  if (!watch_for_changes_) return;
+  struct stat now {};
+  if (::fstat(fd_, &now) != 0) {
+    throw Error(file_name_, std::string("the file cannot be read: ") + std::strerror(errno), ErrorKind::Io);
+  }
+  if (static_cast<uint64_t>(now.st_size) != opened_size_ || now.st_mtim.tv_sec != opened_mtime_seconds_ ||
+      now.st_mtim.tv_nsec != opened_mtime_nanoseconds_) {
+    Changed(page);
+  }
+}
+
+void Pager::Changed(uint32_t page) const {
+  throw Error(file_name_,
+              "the file was cut short or changed by another program while it was being read (at page " +
+                  std::to_string(page) + ")",
+              ErrorKind::FileChanged);
 }
 
 void Pager::ReadAhead(uint32_t page) {
@@ -146,26 +176,20 @@ void Pager::ReadAhead(uint32_t page) {
   uint32_t count = 1;
   while (count < kReadAheadPages && page + count < page_count_ && !cache_[page + count]) ++count;
   const size_t size = format_->page_size;
-  if (count == 1) {
-    auto buffer = std::unique_ptr<uint8_t[]>(new uint8_t[size]);
-    Fetch(page, buffer.get());
-    cache_[page] = std::move(buffer);
-    return;
-  }
-  std::unique_ptr<uint8_t[]> run(new uint8_t[size * count]);
-  FetchRun(page, count, run.get());
+  std::unique_ptr<uint8_t[]> buffers[kReadAheadPages];
+  uint8_t* into[kReadAheadPages];
   for (uint32_t i = 0; i < count; ++i) {
-    auto buffer = std::unique_ptr<uint8_t[]>(new uint8_t[size]);
-    std::memcpy(buffer.get(), run.get() + i * size, size);
-    cache_[page + i] = std::move(buffer);
+    buffers[i].reset(new uint8_t[size]);
+    into[i] = buffers[i].get();
   }
+  FetchRun(page, count, into);
+  for (uint32_t i = 0; i < count; ++i) cache_[page + i] = std::move(buffers[i]);
 }
 
 const uint8_t* Pager::ReadPage(uint32_t page) {
   if (page >= page_count_) {
     Damaged("page " + std::to_string(page) + " is past the end of the file");
   }
-  if (mapping_) return mapping_ + static_cast<size_t>(page) * format_->page_size;
   if (in_place_) return in_place_ + static_cast<size_t>(page) * format_->page_size;
   if (!cache_[page]) ReadAhead(page);
   return cache_[page].get();

@@ -1,8 +1,14 @@
 // The pages of one Jet file: page n is the page_size bytes at n * page_size. Page 0 is decoded
-// on open (header_page.h). A file opened read-only is mapped and read in place; otherwise
-// pages are read on demand with pread into a cache that keeps each page at a fixed address
-// until the pager goes away; encrypted pages are decrypted as they arrive. Every write goes
-// through here too, and through the journal (journal.h).
+// on open (header_page.h). Pages are read on demand with pread, a few at a time, into a cache
+// that keeps each page at a fixed address until the pager goes away; encrypted pages are
+// decrypted as they arrive. Every write goes through here too, and through the journal
+// (journal.h).
+//
+// Files are never memory-mapped: another program may cut a source short or rewrite it while
+// we read it (a share, a backup tool), and a mapping turns that into a signal. With pread a
+// read past the new end comes back short, and a file opened read-only is also checked for a
+// new size or modification time at every read: either way the reader gets an Error of kind
+// FileChanged.
 #pragma once
 
 #include <cstdint>
@@ -51,9 +57,11 @@ class Pager : public PageStore {
  private:
   Pager() = default;
   void Start(uint64_t file_size);
-  void Fetch(uint32_t page, uint8_t* into);
-  void FetchRun(uint32_t first, uint32_t count, uint8_t* into);
+  // Reads pages first .. first + count - 1 into the buffers `into` (one page each).
+  void FetchRun(uint32_t first, uint32_t count, uint8_t* const* into);
   void ReadAhead(uint32_t page);
+  void RefuseIfChanged(uint32_t page) const;
+  [[noreturn]] void Changed(uint32_t page) const;
   static constexpr uint32_t kReadAheadPages = 16;
 
   std::string file_name_;
@@ -63,9 +71,13 @@ class Pager : public PageStore {
   const JetFormat* format_ = &kJet4Format;
   uint32_t page_count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> cache_;
-  const uint8_t* mapping_ = nullptr;   // read-only files: the whole file mapped
-  size_t mapping_length_ = 0;
   const uint8_t* in_place_ = nullptr;  // databases from bytes: memory_ itself
+  // Read-only files: the size and modification time seen on open, which must not change
+  // while we read.
+  bool watch_for_changes_ = false;
+  uint64_t opened_size_ = 0;
+  int64_t opened_mtime_seconds_ = 0;
+  int64_t opened_mtime_nanoseconds_ = 0;
   std::unique_ptr<Journal> journal_;  // set when open for writing
 };
 
