@@ -19,7 +19,15 @@ constexpr uint32_t kPageMask = 0x00FFFFFF;
 struct CatalogRow {
   std::u16string name;
   int64_t id = 0, parent = 0, type = 0, flags = 0;
+  RowId row;
 };
+
+int ColumnOf(Pager& pager, const TableDefinition& objects, std::u16string_view name) {
+  for (size_t i = 0; i < objects.columns.size(); ++i) {
+    if (SameName(objects.columns[i].name, name)) return static_cast<int>(i);
+  }
+  pager.Damaged("the table list has no column " + ToUtf8(name));
+}
 
 int64_t IntegerOr(const Value& value, int64_t fallback) {
   return value.type() == Value::Type::Integer ? value.integer() : fallback;
@@ -29,12 +37,7 @@ int64_t IntegerOr(const Value& value, int64_t fallback) {
 
 std::vector<CatalogEntry> ReadCatalog(Pager& pager, const TextDecoder& text) {
   const TableDefinition objects = ReadTableDefinition(pager, text, kCatalogTdefPage, u"MSysObjects");
-  auto find = [&](std::u16string_view name) {
-    for (size_t i = 0; i < objects.columns.size(); ++i) {
-      if (SameName(objects.columns[i].name, name)) return static_cast<int>(i);
-    }
-    pager.Damaged("the table list has no column " + ToUtf8(name));
-  };
+  auto find = [&](std::u16string_view name) { return ColumnOf(pager, objects, name); };
   const int id_column = find(u"Id"), parent_column = find(u"ParentId"), name_column = find(u"Name"),
             type_column = find(u"Type"), flags_column = find(u"Flags");
 
@@ -46,6 +49,7 @@ std::vector<CatalogEntry> ReadCatalog(Pager& pager, const TextDecoder& text) {
     RowSlot slot = ReadLiveRow(pager, id);
     decoder.Crack(slot.data, slot.size, cracked);
     CatalogRow row;
+    row.row = id;
     const Value name = decoder.Decode(cracked, name_column);
     if (name.type() == Value::Type::Text) row.name = name.text();
     row.id = IntegerOr(decoder.Decode(cracked, id_column), 0);
@@ -63,9 +67,22 @@ std::vector<CatalogEntry> ReadCatalog(Pager& pager, const TextDecoder& text) {
     entry.name = row.name;
     entry.tdef_page = static_cast<uint32_t>(row.id) & kPageMask;
     entry.is_system = (static_cast<uint32_t>(row.flags) & kSystemFlags) != 0;
+    entry.row = row.row;
     tables.push_back(std::move(entry));
   }
   return tables;
+}
+
+std::vector<uint8_t> ReadPropertyBytes(Pager& pager, const TextDecoder& text, const CatalogEntry& table) {
+  const TableDefinition objects = ReadTableDefinition(pager, text, kCatalogTdefPage, u"MSysObjects");
+  const int column = ColumnOf(pager, objects, u"LvProp");
+  RowDecoder decoder(pager, objects, text);
+  CrackedRow cracked;
+  RowSlot slot = ReadLiveRow(pager, table.row);
+  decoder.Crack(slot.data, slot.size, cracked);
+  Value value = decoder.Decode(cracked, column);
+  if (value.type() != Value::Type::Binary) return {};
+  return value.binary();
 }
 
 }  // namespace engine::jet

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/jet/pager.h"
+#include "engine/jet/table_definition.h"
 #include "engine/jet/text_codec.h"
 
 namespace engine::jet {
@@ -18,9 +19,13 @@ struct CatalogEntry {
   std::u16string name;
   uint32_t tdef_page = 0;
   bool is_system = false;
+  RowId row;  // its MSysObjects row
 };
 
 // The tables in MSysObjects row order.
 std::vector<CatalogEntry> ReadCatalog(Pager& pager, const TextDecoder& text);
+
+// The table's property block: the LvProp field of its MSysObjects row (empty when Null).
+std::vector<uint8_t> ReadPropertyBytes(Pager& pager, const TextDecoder& text, const CatalogEntry& table);
 
 }  // namespace engine::jet

@@ -12,6 +12,7 @@
 #include "engine/jet/jet_recordset.h"
 #include "engine/jet/name_compare.h"
 #include "engine/jet/pager.h"
+#include "engine/jet/property_block.h"
 #include "engine/jet/row_lookup.h"
 #include "engine/jet/sort_key.h"
 #include "engine/jet/table_definition_reader.h"
@@ -99,6 +100,8 @@ class JetDatabase : public Database, public RecordWriter {
     }
   }
 
+  std::vector<Value> NewRecord(const TableDefinition& table) override { return Writer(table).NewRecord(); }
+
   void AddRecord(const TableDefinition& table, const std::vector<Value>& values) override {
     TableWriter& writer = Writer(table);
     TableWriter::PreparedRow row = writer.Prepare(values);
@@ -169,8 +172,26 @@ class JetDatabase : public Database, public RecordWriter {
 
   TableWriter& Writer(const TableDefinition& table) {
     auto& writer = writers_[table.tdef_page];
-    if (!writer) writer = std::make_unique<TableWriter>(*pager_, table, locale_, pager_->file_name());
+    if (!writer) writer = std::make_unique<TableWriter>(*pager_, table, locale_, pager_->file_name(), RulesOf(table));
     return *writer;
+  }
+
+  // The defaults and rules in the table's property block. A block that cannot be read
+  // leaves the rules unknown, and a table whose rules are unknown is read but not written.
+  TableRules RulesOf(const TableDefinition& table) {
+    for (const CatalogEntry& entry : catalog_) {
+      if (entry.tdef_page != table.tdef_page) continue;
+      try {
+        const std::vector<uint8_t> bytes = ReadPropertyBytes(*pager_, text_, entry);
+        return TableRules(table, DecodePropertyBlock(bytes.data(), bytes.size(), text_, pager_->file_name()));
+      } catch (const Error& error) {
+        return TableRules::Refusing("table \"" + ToUtf8(table.name) +
+                                        "\": its field properties cannot be read, so its rules are unknown (" +
+                                        error.reason() + ")",
+                                    ErrorKind::Damaged);
+      }
+    }
+    return {};
   }
 
   template <typename Write>

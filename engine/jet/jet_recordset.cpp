@@ -79,7 +79,7 @@ Value JetRecordset::GetValue(int position) const {
 // once), kept here, and stored by the database on Update.
 void JetRecordset::AddNew() {
   if (!writer_) throw Error(pager_.file_name(), "the database is open read-only");
-  new_record_.emplace(table_->columns.size());
+  new_record_ = writer_->NewRecord(*table_);
 }
 
 void JetRecordset::SetValue(int position, const Value& value) {

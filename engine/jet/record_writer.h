@@ -12,6 +12,8 @@ namespace engine::jet {
 class RecordWriter {
  public:
   virtual ~RecordWriter() = default;
+  // The values a new record starts with (AddNew): the columns' defaults, Null elsewhere.
+  virtual std::vector<Value> NewRecord(const TableDefinition& table) = 0;
   // The value as the column will store it; throws engine::Error when it does not convert.
   virtual Value ConvertField(const TableDefinition& table, int position, const Value& value) = 0;
   // Stores a record (values by column position, Null where nothing was set): all of it, or

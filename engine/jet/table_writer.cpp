@@ -49,9 +49,11 @@ std::optional<std::string_view> VariableFieldBytes(std::string_view row, const C
   return row.substr(start, end - start);
 }
 
-TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name)
+TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name,
+                         TableRules rules)
     : store_(store),
       table_(std::move(table)),
+      rules_(std::move(rules)),
       locale_(std::move(locale)),
       file_name_(std::move(file_name)),
       allocator_(store),
@@ -64,6 +66,14 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
 }
 
 TableWriter::~TableWriter() = default;
+
+std::vector<Value> TableWriter::NewRecord() const {
+  try {
+    return rules_.NewRecord(table_, locale_);
+  } catch (const Error& error) {
+    throw Error(file_name_, error.reason(), error.kind());
+  }
+}
 
 void TableWriter::Fail(const std::string& reason) const {
   throw Error(file_name_, "table \"" + ToUtf8(table_.name) + "\": " + reason);
@@ -229,6 +239,12 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
       value = Value::Id(guid);
     }
     prepared.values[i] = std::move(value);
+  }
+  // Refusals by a rule keep the user's text as it is (no table prefix).
+  try {
+    rules_.Check(table_, prepared.values, locale_);
+  } catch (const Error& error) {
+    throw Error(file_name_, error.reason(), error.kind());
   }
 
   // Size check with long values at their largest row footprint, before anything is written.

@@ -21,6 +21,7 @@
 #include "engine/jet/page_store.h"
 #include "engine/jet/row_encoder.h"
 #include "engine/jet/table_definition.h"
+#include "engine/jet/table_rules.h"
 #include "engine/jet/usage_map_writer.h"
 #include "engine/text_locale.h"
 #include "engine/value.h"
@@ -29,11 +30,15 @@ namespace engine::jet {
 
 class TableWriter {
  public:
-  // `file_name` labels errors.
-  TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name);
+  // `file_name` labels errors; `rules` come from the table's properties.
+  TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name,
+              TableRules rules = {});
   ~TableWriter();
 
   const TableDefinition& table() const { return table_; }
+
+  // The values a new record starts with: the columns' defaults (see TableRules).
+  std::vector<Value> NewRecord() const;
 
   // Why the engine must not write this table, or nothing.
   std::optional<std::string> ReadOnlyReason() const;
@@ -47,7 +52,8 @@ class TableWriter {
     size_t row_size = 0;               // with every long value as a bare 12-byte header
   };
 
-  // Converts the values (by column position; missing ones are Null) and checks the row.
+  // Converts the values (by column position; missing ones are Null) and checks the row:
+  // the table's rules, then the row's size and its index keys.
   // Throws engine::Error; nothing is written.
   PreparedRow Prepare(const std::vector<Value>& values);
   // Writes a prepared row: data page, long values, index entries, TDEF counters.
@@ -79,6 +85,7 @@ class TableWriter {
 
   PageStore& store_;
   TableDefinition table_;
+  TableRules rules_;
   TextLocale locale_;
   std::string file_name_;
   PageAllocator allocator_;
