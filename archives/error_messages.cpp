@@ -33,6 +33,10 @@ std::u16string_view KindText(engine::ErrorKind kind) {
 
 std::u16string ItalianReason(const std::exception& error) {
   if (const auto* engine_error = dynamic_cast<const engine::Error*>(&error)) {
+    // A record refused by a rule: the reason is already the text for the user.
+    if (engine_error->kind() == engine::ErrorKind::RuleViolation && !engine_error->reason().empty()) {
+      return engine::FromUtf8(engine_error->reason());
+    }
     std::u16string text(KindText(engine_error->kind()));
     if (!engine_error->reason().empty()) text += u" (" + engine::FromUtf8(engine_error->reason()) + u")";
     return text;

@@ -1,18 +1,30 @@
 // libFuzzer target for the Jet reader: opens the input as a database, lists its tables and
-// reads every field of every row of every table. Damaged input must end in engine::Error,
-// never in a crash, a hang or unbounded memory.
+// reads every field of every row of every table, then decodes every table's property block
+// and parses and evaluates the defaults and rules in it. The input is also taken as a
+// property block and as an expression on its own. Damaged input must end in engine::Error
+// (or ExpressionError for expressions), never in a crash, a hang or unbounded memory.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "engine/error.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/expression.h"
 #include "engine/jet/jet_database.h"
+#include "engine/jet/pager.h"
+#include "engine/jet/property_block.h"
+#include "engine/jet/table_definition_reader.h"
+#include "engine/jet/table_rules.h"
 #include "engine/text_locale.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace {
+
+using namespace engine::jet;
+
+void ReadTables(const uint8_t* data, size_t size) {
   try {
-    auto database = engine::jet::OpenJetDatabaseFromBytes(std::vector<uint8_t>(data, data + size), "fuzz.mdb",
-                                                          engine::TextLocale::English());
+    auto database = OpenJetDatabaseFromBytes(std::vector<uint8_t>(data, data + size), "fuzz.mdb",
+                                             engine::TextLocale::English());
     for (const engine::TableInfo& table : database->TableDefs()) {
       try {
         auto records = database->OpenRecordset(table.name);
@@ -26,5 +38,58 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   } catch (const engine::Error&) {
   }
+}
+
+void ParseAndEvaluate(std::u16string_view text) {
+  engine::jet::ExpressionContext context;
+  context.this_column = engine::Value::Text(u"ART-0001");
+  context.field = [&](std::u16string_view) { return &context.this_column; };
+  for (ExpressionUse use : {ExpressionUse::DefaultValue, ExpressionUse::ColumnRule, ExpressionUse::TableRule}) {
+    try {
+      const Expression expression = Expression::Parse(text, use);
+      expression.Evaluate(context);
+      expression.Test(context);
+    } catch (const ExpressionError&) {
+    }
+  }
+}
+
+void ReadProperties(const uint8_t* data, size_t size) {
+  try {
+    auto pager = Pager::FromBytes(std::vector<uint8_t>(data, data + size), "fuzz.mdb");
+    const TextDecoder text(pager->format().version, pager->header().code_page, "fuzz.mdb");
+    for (const CatalogEntry& entry : ReadCatalog(*pager, text)) {
+      try {
+        const std::vector<uint8_t> bytes = ReadPropertyBytes(*pager, text, entry);
+        const PropertyBlock block = DecodePropertyBlock(bytes.data(), bytes.size(), text, "fuzz.mdb");
+        const TableDefinition table = ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
+        const TableRules rules(table, block);
+        try {
+          rules.Check(table, rules.NewRecord(table, engine::TextLocale::English()), engine::TextLocale::English());
+        } catch (const engine::Error&) {
+        }
+        for (const PropertyMap& map : block.maps) {
+          for (const Property& property : map.properties) {
+            if (property.value.type() == engine::Value::Type::Text) ParseAndEvaluate(property.value.text());
+          }
+        }
+      } catch (const engine::Error&) {
+      }
+    }
+  } catch (const engine::Error&) {
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  ReadTables(data, size);
+  ReadProperties(data, size);
+  try {
+    const TextDecoder text(JetVersion::Jet4, 1252, "fuzz.mdb");
+    DecodePropertyBlock(data, size, text, "fuzz.mdb");
+  } catch (const engine::Error&) {
+  }
+  if (size <= 4096) ParseAndEvaluate(engine::FromUtf8(std::string_view(reinterpret_cast<const char*>(data), size)));
   return 0;
 }
