@@ -121,21 +121,6 @@ class PriceListRules : public ::testing::Test {
   TableRules rules_;
 };
 
-TEST_F(PriceListRules, ANewRecordStartsWithTheDefaults) {
-  const std::vector<Value> record = rules_.NewRecord(table_, engine::TextLocale::Italian());
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const Value today = Value::DateTime(engine::FromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday}));
-  EXPECT_EQ(record[Position(u"Prezzo")], Value::Money({0}));
-  EXPECT_EQ(record[Position(u"Categoria")], Value::Text(u"Generale"));
-  EXPECT_EQ(record[Position(u"Data Inserimento")], today);
-  EXPECT_EQ(record[Position(u"Attivo")], Value::Flag(true));
-  EXPECT_EQ(record[Position(u"Fornitore")], Value::Text(u"Interno"));
-  EXPECT_EQ(record[Position(u"Descrizione")], Value::Null());
-  EXPECT_FALSE(record[Position(u"Prezzo 2")].is_null());
-}
-
 TEST_F(PriceListRules, StoringRefusesWhatBreaksARule) {
   struct Case {
     std::u16string column;
