@@ -164,15 +164,20 @@ QPixmap ImageListPicture(int position) {
   return picture;
 }
 
-QIcon WindowIcon() {
-  QPixmap picture = BlankPicture();
-  QPainter painter(&picture);
+QImage WindowIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
+  // The drawing is laid out on the 32-pixel grid; larger sizes scale it.
+  painter.scale(size / qreal(kImageListSize), size / qreal(kImageListSize));
   DrawSheetOfPaper(painter);
   painter.translate(2, 2);
   DrawPen(painter, QColor(230, 60, 40));
   painter.end();
-  return QIcon(picture);
+  return image;
 }
+
+QIcon WindowIcon() { return QIcon(QPixmap::fromImage(WindowIconImage(kImageListSize))); }
 
 }  // namespace app

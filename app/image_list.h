@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace app {
@@ -15,7 +16,9 @@ inline constexpr int kImageListCount = 7;
 // with a pen, 7 open yellow folder. A null pixmap for any other position.
 QPixmap ImageListPicture(int position);
 
-// A sheet of paper with a pen.
+// A sheet of paper with a pen, `size` pixels square: the window's icon is the 32-pixel one,
+// the program's menu entry uses the same picture at other sizes (app/icon/).
+QImage WindowIconImage(int size);
 QIcon WindowIcon();
 
 }  // namespace app

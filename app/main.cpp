@@ -8,6 +8,8 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  // Ties the window to its menu entry (packaging/), whose icon the desktop then shows.
+  QGuiApplication::setDesktopFileName(QStringLiteral("importazione-archivi"));
   // Every text of the program is Italian; Qt's own buttons and dialogs follow, whatever the
   // system language.
   app::InstallItalianQtTranslations(application);

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "archives/error_messages.h"
+#include "engine/error.h"
 
 namespace archives {
 namespace {
@@ -27,6 +28,18 @@ bool IsSystemTable(std::u16string_view name) {
 
 }  // namespace
 
+std::u16string StartupFailureMessage(std::u16string_view path, const std::exception& error) {
+  // An installed program's folder often belongs to the administrator: the user can read the
+  // price list but not change it, which only the administrator can put right.
+  const auto* engine_error = dynamic_cast<const engine::Error*>(&error);
+  if (engine_error && (engine_error->kind() == engine::ErrorKind::AccessDenied ||
+                       engine_error->kind() == engine::ErrorKind::ReadOnlyFileSystem)) {
+    return u"Impossibile aprire in scrittura il listino " + std::u16string(path) + u": " + ItalianReason(error) +
+           u". Chiedere all'amministratore di rendere scrivibili il file e la sua cartella.";
+  }
+  return CannotOpenDestinationMessage(path, error);
+}
+
 void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& program_folder) {
   const std::u16string path = program_folder + u"/" + std::u16string(kDestinationFile);
   DataBinding& destination = state.DataDestinazione;
@@ -35,7 +48,7 @@ void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& 
   try {
     destination.Refresh();
   } catch (const std::exception& error) {
-    dialogs.MessageBox(CannotOpenDestinationMessage(path, error), MessageStyle::OkOnly);
+    dialogs.MessageBox(StartupFailureMessage(path, error), MessageStyle::OkOnly);
     dialogs.EndProgram();
   }
 }

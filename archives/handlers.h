@@ -2,7 +2,9 @@
 // archive chosen with "Sfoglia", and the columns of the table chosen in Combo2.
 #pragma once
 
+#include <exception>
 #include <string>
+#include <string_view>
 
 #include "archives/data_binding.h"
 #include "archives/window_interface.h"
@@ -11,6 +13,10 @@ namespace archives {
 
 // Window load: binds DataDestinazione to listini.mdb in the program's folder, table "Articoli".
 void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& program_folder);
+
+// What start-up says when the price list at `path` cannot be opened. When this user may
+// not write it (or the disk is read-only), the message says so and what to do about it.
+std::u16string StartupFailureMessage(std::u16string_view path, const std::exception& error);
 
 // A Toolbar1 button: choose the source archive and list its tables in Combo2.
 void Browse(WindowState& state, FormControls& form, Dialogs& dialogs);

@@ -1,13 +1,36 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build (and, with --test, the tests) need; only the
-# missing ones. Run as root on Debian 12.
+# missing ones. Run as root on Debian 12. When another installation holds the package
+# manager's locks, waits for it (up to LOCK_WAIT_SECONDS, default 300) instead of failing.
 set -euo pipefail
+
+lock_wait="${LOCK_WAIT_SECONDS:-300}"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n fonts-liberation2)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
              mdbtools python3 python3-xlrd xvfb xauth openbox x11-utils imagemagick)
 fi
+
+# apt-get waits for the dpkg locks itself when told to; the lock on the package lists,
+# taken by `apt-get update`, it does not wait for, so that step is retried.
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout="$lock_wait" install -y --no-install-recommends "$@"
+}
+apt_update() {
+  local deadline=$((SECONDS + lock_wait)) log
+  log="$(mktemp)"
+  until apt-get -o DPkg::Lock::Timeout="$lock_wait" update 2>"$log"; do
+    if ! grep -q "Could not get lock" "$log" || (( SECONDS >= deadline )); then
+      cat "$log" >&2
+      rm -f "$log"
+      return 1
+    fi
+    echo "Another package installation is running; waiting for it to finish..."
+    sleep 5
+  done
+  rm -f "$log"
+}
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,14 +41,14 @@ done
 
 if (( ${#missing[@]} > 0 )); then
   echo "Installing: ${missing[*]}"
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+  apt_update
+  apt_install "${missing[@]}"
 fi
 
 # The independent JavaScript reader the tests compare with, kept inside the build folder.
 if [[ "${1:-}" == "--test" ]]; then
   if ! command -v npm >/dev/null; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nodejs npm
+    apt_install nodejs npm
   fi
   root="$(cd "$(dirname "$0")/.." && pwd)"
   tools="$root/build/node-tools"

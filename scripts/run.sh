@@ -5,7 +5,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARCHIVI_BUILD_TESTS=OFF -DARCHIVI_BUILD_BENCH=OFF
+scripts/configure.sh build program
 cmake --build build
 
 # A new user gets an empty price list beside the program.

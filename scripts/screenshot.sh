@@ -25,8 +25,7 @@ out="$(realpath -m "$1")"
 build="${BUILD_DIR:-$root/build}"
 
 if [[ ! -f "$build/build.ninja" ]]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARCHIVI_BUILD_TESTS=OFF \
-    -DARCHIVI_BUILD_BENCH=OFF >/dev/null
+  "$root/scripts/configure.sh" "$build" program >/dev/null
 fi
 cmake --build "$build" --target importazione-archivi >/dev/null
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need, builds, and runs every test twice: a normal
-# build, and a build with AddressSanitizer and UndefinedBehaviorSanitizer. Ends with the line
-# "N passed, N failed".
+# Installs what the build and the tests need, then: builds the program as it is shipped
+# (build/, the same folder and options as scripts/run.sh); builds everything with
+# AddressSanitizer and UndefinedBehaviorSanitizer and runs every test there (build-asan/);
+# builds the fuzz targets with clang and runs each for FUZZ_SECONDS (build-fuzz/). Each
+# folder is configured with every option it relies on (scripts/configure.sh). Prints the
+# time each step took and ends with the line "N passed, N failed".
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -15,22 +18,33 @@ export MDB_READER_DIR="$root/build/node-tools/node_modules"
 
 passed=0
 failed=0
-run_suite() {  # name, build folder, extra cmake options...
-  local name="$1" dir="$2"
-  shift 2
-  echo "== $name build"
-  if ! cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARCHIVI_BUILD_BENCH=OFF "$@" ||
-     ! cmake --build "$dir"; then
+step_started=$SECONDS
+step() {  # Announces a step, with the time the previous one took.
+  echo "== $1 (after $((SECONDS - step_started)) s)"
+  step_started=$SECONDS
+}
+
+build() {  # name, folder, kind (scripts/configure.sh), targets...; a failure counts as one
+  local name="$1" dir="$2" kind="$3"
+  shift 3
+  step "$name build"
+  local targets=()
+  (( $# > 0 )) && targets=(--target "$@")
+  if ! scripts/configure.sh "$dir" "$kind" >/dev/null || ! cmake --build "$dir" "${targets[@]}"; then
     echo "$name build failed"
     failed=$((failed + 1))
-    return
+    return 1
   fi
-  local log="$dir/ctest.log"
+}
+
+run_tests() {  # build folder
+  local dir="$1" log="$1/ctest.log"
+  step "tests"
   (cd "$dir" && ctest --output-on-failure -j2 --timeout 600) 2>&1 | tee "$log"
   local summary
   summary=$(grep -E '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
   if [[ -z "$summary" ]]; then
-    echo "$name: no test summary"
+    echo "no test summary"
     failed=$((failed + 1))
     return
   fi
@@ -43,16 +57,8 @@ run_suite() {  # name, build folder, extra cmake options...
 
 # Each fuzz target runs for a while over its seed corpus and the shared test files; a crash,
 # a leak or a hang fails the run. Each target counts as one test.
-run_fuzzers() {
-  local dir=build-fuzz seconds="${FUZZ_SECONDS:-60}"
-  echo "== fuzz build"
-  if ! CC=clang CXX=clang++ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARCHIVI_FUZZ=ON \
-         -DARCHIVI_BUILD_APP=OFF -DARCHIVI_BUILD_TESTS=OFF -DARCHIVI_BUILD_BENCH=OFF ||
-     ! cmake --build "$dir" --target jet_reader_fuzz excel_fuzz; then
-    echo "fuzz build failed"
-    failed=$((failed + 1))
-    return
-  fi
+run_fuzzers() {  # build folder
+  local dir="$1" seconds="${FUZZ_SECONDS:-30}"
   local fixtures="${ARCHIVI_FIXTURES:-$root/../shared/fixtures}"
   local target corpus seeds
   for target in jet_reader_fuzz excel_fuzz; do
@@ -62,7 +68,7 @@ run_fuzzers() {
     esac
     local work="$dir/corpus-$target"
     mkdir -p "$work"
-    echo "== $target for ${seconds}s"
+    step "$target for ${seconds}s"
     # shellcheck disable=SC2086
     if "$dir/bin/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
          "$work" "$corpus" $(for s in $seeds; do [[ -d "$s" ]] && echo "$s"; done) >"$dir/$target.log" 2>&1; then
@@ -76,9 +82,10 @@ run_fuzzers() {
   done
 }
 
-run_suite "normal" build
-run_suite "sanitizers" build-asan -DARCHIVI_SANITIZE=ON
-run_fuzzers
+build "program" build program
+build "sanitizers" build-asan sanitize && run_tests build-asan
+build "fuzz" build-fuzz fuzz jet_reader_fuzz excel_fuzz && run_fuzzers build-fuzz
+step "done"
 
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]

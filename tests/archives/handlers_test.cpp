@@ -4,6 +4,8 @@
 
 #include <fstream>
 
+#include "archives/error_messages.h"
+#include "engine/error.h"
 #include "engine/value.h"
 #include "tests/archives/fake_window.h"
 #include "tests/support/fixtures.h"
@@ -169,6 +171,32 @@ TEST(StartupBindingTest, OpensArticoliBesideTheProgramOrExplainsAndEnds) {
   EXPECT_EQ(state.DataDestinazione.RecordSource, u"Articoli");
   EXPECT_EQ(state.DataDestinazione.Connect, kAccessConnect);
   EXPECT_EQ(state.DataDestinazione.Recordset().RecordCount(), 0);
+}
+
+// A price list this user may not write is explained with what to do; any other failure
+// keeps the plain "cannot open" message.
+TEST(StartupBindingTest, ExplainsAPriceListThatCannotBeWritten) {
+  const std::u16string path = u"/opt/importazione-archivi/listini.mdb";
+  struct Case {
+    engine::ErrorKind kind;
+    bool asks_the_administrator;
+  } cases[] = {
+      {engine::ErrorKind::AccessDenied, true},
+      {engine::ErrorKind::ReadOnlyFileSystem, true},
+      {engine::ErrorKind::NotFound, false},
+      {engine::ErrorKind::Damaged, false},
+  };
+  for (const Case& c : cases) {
+    const engine::Error error(engine::ToUtf8(path), "the file cannot be opened for writing", c.kind);
+    const std::u16string message = StartupFailureMessage(path, error);
+    SCOPED_TRACE(engine::ToUtf8(message));
+    if (c.asks_the_administrator) {
+      EXPECT_EQ(message, u"Impossibile aprire in scrittura il listino " + path + u": " + ItalianReason(error) +
+                             u". Chiedere all'amministratore di rendere scrivibili il file e la sua cartella.");
+    } else {
+      EXPECT_EQ(message, CannotOpenDestinationMessage(path, error));
+    }
+  }
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 
 namespace {
 
-const std::filesystem::path kSamplesDir = std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "samples";
+const std::filesystem::path kSamplesDir = testsupport::SourceDir() / "samples";
 
 std::unique_ptr<engine::Database> Open(const std::filesystem::path& path, std::u16string_view connect) {
   return engine::OpenDatabase(path, connect, engine::OpenMode::ReadOnly, engine::TextLocale::Italian());

@@ -90,7 +90,7 @@ std::vector<fs::path> ReadableFixtures() {
 // xlrd's reading of every readable fixture, by file name; xlrd runs once for all of them.
 const std::map<std::string, std::string>& XlrdCellsByFile() {
   static const std::map<std::string, std::string> by_file = [] {
-    fs::path script = fs::path(__FILE__).parent_path() / "xlrd_cells.py";
+    fs::path script = testsupport::SourceDir() / "tests" / "engine" / "excel" / "xlrd_cells.py";
     std::string command = Python() + " '" + script.string() + "'";
     for (const fs::path& file : ReadableFixtures()) command += " '" + file.string() + "'";
     int status = 0;

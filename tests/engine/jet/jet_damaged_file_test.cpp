@@ -220,7 +220,7 @@ namespace {
 // The fuzzer's seed corpus and every input it ever crashed on (fuzz/corpus/jet): each one
 // either reads cleanly or ends in an engine::Error naming the file, table after table.
 TEST(FuzzCorpus, EveryInputReadsOrFailsCleanly) {
-  const auto corpus = std::filesystem::path(__FILE__).parent_path() / ".." / ".." / ".." / "fuzz" / "corpus" / "jet";
+  const auto corpus = testsupport::SourceDir() / "fuzz" / "corpus" / "jet";
   if (!std::filesystem::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
   int inputs = 0, refused = 0;
   for (const auto& entry : std::filesystem::directory_iterator(corpus)) {

@@ -1,0 +1,36 @@
+# Runs at install time, once the two programs are in the program folder (the install
+# prefix): puts the menu entry and the icon files in place and makes an empty price list
+# beside the program when none is there. Set by the install rules: ARCHIVI_SYSTEM_PREFIX,
+# ARCHIVI_DESKTOP_TEMPLATE, ARCHIVI_ICON_DIR, ARCHIVI_STAGING_DIR.
+#
+# Installed to the system's place for the program (ARCHIVI_SYSTEM_PREFIX, which is where
+# the Debian package puts it), the menu entry and the icons go where the desktop looks for
+# them, /usr/share; to any other prefix they stay inside it, under PREFIX/share.
+set(program_folder "${CMAKE_INSTALL_PREFIX}")
+if(program_folder STREQUAL ARCHIVI_SYSTEM_PREFIX)
+  set(share "/usr/share")
+  set(icon "importazione-archivi")
+else()
+  set(share "${program_folder}/share")
+  set(icon "${share}/icons/hicolor/128x128/apps/importazione-archivi.png")
+endif()
+
+file(INSTALL "${ARCHIVI_ICON_DIR}/" DESTINATION "${share}/icons/hicolor")
+set(program "${program_folder}/importazione-archivi")
+configure_file("${ARCHIVI_DESKTOP_TEMPLATE}" "${ARCHIVI_STAGING_DIR}/importazione-archivi.desktop" @ONLY)
+file(INSTALL "${ARCHIVI_STAGING_DIR}/importazione-archivi.desktop" DESTINATION "${share}/applications")
+
+# The price list is the shop's data: an existing one is never touched. A staged install
+# (DESTDIR, as when the package is built) makes none; the package makes it when installed.
+set(price_list "${program_folder}/listini.mdb")
+if(NOT "$ENV{DESTDIR}" STREQUAL "")
+  message(STATUS "Staged install: the price list is made where the program is finally installed")
+elseif(EXISTS "${price_list}")
+  message(STATUS "Kept the existing price list: ${price_list}")
+else()
+  execute_process(COMMAND "${program_folder}/archivi" create "${price_list}" RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "Could not create the price list ${price_list}")
+  endif()
+  message(STATUS "Created an empty price list: ${price_list}")
+endif()
