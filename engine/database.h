@@ -67,6 +67,15 @@ class Database {
   // Makes everything written so far durable (group commit). No-op for read-only archives.
   virtual void Commit() {}
 
+  // Until the next Commit, everything written is one change: should the program stop
+  // before that Commit ends, the archive is as it was before this call. Commits what was
+  // written before. Read-only archives throw.
+  virtual void BeginTransaction();
+
+  // A journal of some other file found beside this one on open: it was not applied but
+  // renamed to this path. Empty when there was none.
+  virtual std::filesystem::path SetAsideJournal() const { return {}; }
+
   virtual const std::filesystem::path& path() const = 0;
 };
 

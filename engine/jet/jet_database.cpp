@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <optional>
 
 #include "engine/error.h"
 #include "engine/jet/catalog.h"
@@ -103,10 +104,17 @@ class JetDatabase : public Database, public RecordWriter {
   std::vector<Value> NewRecord(const TableDefinition& table) override { return Writer(table).NewRecord(); }
 
   void AddRecord(const TableDefinition& table, const std::vector<Value>& values) override {
+    RefuseIfChangeUndone();
     TableWriter& writer = Writer(table);
     TableWriter::PreparedRow row = writer.Prepare(values);
     WriteOrRollBack([&] { writer.Store(std::move(row)); });
-    if (std::chrono::steady_clock::now() - last_commit_ >= std::chrono::seconds(1)) Commit();
+    if (std::chrono::steady_clock::now() - last_commit_ < std::chrono::seconds(1)) return;
+    if (pager_->in_long_change()) {
+      WriteOrRollBack([&] { pager_->Spill(); });
+      last_commit_ = std::chrono::steady_clock::now();
+    } else {
+      Commit();
+    }
   }
 
   void Execute(std::u16string_view statement) override {
@@ -117,13 +125,34 @@ class JetDatabase : public Database, public RecordWriter {
       throw Error(pager_->file_name(), error.reason());
     }
     if (!pager_->writable()) throw Error(pager_->file_name(), "the database is open read-only");
+    RefuseIfChangeUndone();
     TableWriter& writer = Writer(*Table(del.table));
+    if (pager_->in_long_change()) {
+      // Part of a larger change: it reaches the file with that change's commit.
+      WriteOrRollBack([&] { writer.DeleteAll(); });
+      return;
+    }
     Commit();
     WriteOrRollBack([&] { writer.DeleteAll(); });
     Commit();
   }
 
+  void BeginTransaction() override {
+    if (!pager_->writable()) throw Error(pager_->file_name(), "the database is open read-only", ErrorKind::ReadOnly);
+    RefuseIfChangeUndone();
+    Commit();
+    pager_->BeginLongChange();
+  }
+
+  std::filesystem::path SetAsideJournal() const override { return pager_->set_aside_journal(); }
+
   void Commit() override {
+    if (undone_change_) {
+      // The change this commit was to end was undone by a failure: say so once.
+      const Error error = *undone_change_;
+      undone_change_.reset();
+      throw error;
+    }
     WriteOrRollBack([&] { FlushWriters(); });
     if (!pager_->has_uncommitted_changes()) return;
     try {
@@ -197,19 +226,31 @@ class JetDatabase : public Database, public RecordWriter {
   template <typename Write>
   void WriteOrRollBack(Write write) {
     const bool lost = pager_->has_uncommitted_changes();
+    const bool long_change = pager_->in_long_change();
     try {
       write();
     } catch (const Error& error) {
       pager_->Rollback();
       ForgetWriterCaches();
+      if (long_change) {
+        // All or nothing: the whole change is gone, and the writes that would have belonged
+        // to it are refused until its Commit reports the failure.
+        undone_change_ = Error(pager_->file_name(),
+                               error.reason() + " (everything written since the change began was undone)", error.kind());
+        throw *undone_change_;
+      }
       if (!lost) throw;
-      throw Error(pager_->file_name(), error.reason() +
-                                           " (the records added since the last save were not kept either)");
+      throw Error(pager_->file_name(),
+                  error.reason() + " (the records added since the last save were not kept either)", error.kind());
     } catch (...) {
       pager_->Rollback();
       ForgetWriterCaches();
       throw;
     }
+  }
+
+  void RefuseIfChangeUndone() const {
+    if (undone_change_) throw *undone_change_;
   }
 
   void FlushWriters() {
@@ -230,6 +271,7 @@ class JetDatabase : public Database, public RecordWriter {
   std::map<uint32_t, std::unique_ptr<RowLookup>> lookups_;                 // by TDEF page (read-only)
   std::unique_ptr<RowLookup> fresh_lookup_;
   std::chrono::steady_clock::time_point last_commit_ = std::chrono::steady_clock::now();
+  std::optional<Error> undone_change_;  // a long change undone by a failure, until Commit
 };
 
 }  // namespace

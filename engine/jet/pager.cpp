@@ -34,26 +34,36 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
   struct stat info {};
   if (::fstat(pager->fd_, &info) != 0) throw Error(pager->file_name_, "the file cannot be read");
   if (!S_ISREG(info.st_mode)) throw Error(pager->file_name_, "not a regular file");
+  pager->lock_ = DatabaseLock::For(pager->fd_, path);
   if (mode == OpenMode::ReadWrite) {
-    LockForWriting(pager->fd_, path);
-    // An interrupted commit is undone before anything is read.
-    if (RecoverFromJournal(path, pager->fd_) && ::fstat(pager->fd_, &info) != 0) {
-      throw Error(pager->file_name_, "the file cannot be read");
+    pager->lock_->TakeWriter(pager->fd_);
+    pager->writing_ = true;
+    // An interrupted change is undone before anything is read.
+    if (HasJournal(path)) {
+      pager->lock_->BeginCommit();
+      try {
+        JournalOutcome outcome = RecoverFromJournal(path, pager->fd_);
+        if (outcome.kind == JournalOutcome::SetAside) pager->set_aside_journal_ = outcome.set_aside_as;
+      } catch (...) {
+        pager->lock_->EndCommit();
+        throw;
+      }
+      pager->lock_->EndCommit();
     }
-  } else if (HasJournal(path)) {
-    // Reading a half-written file would show a mix of old and new pages: undo the
-    // interrupted commit first, which needs write access for a moment.
-    try {
-      Open(path, OpenMode::ReadWrite);
-    } catch (const Error& error) {
-      throw Error(pager->file_name_, "an interrupted write must be undone before the database can be read, and that "
-                                     "failed: " + error.reason());
+  } else {
+    pager->lock_->AddReader();
+    pager->reading_ = true;
+    // A journal while another program holds the writer lock belongs to its change under way
+    // (the file holds the last commit meanwhile); one with no writer was left by a crash.
+    if (HasJournal(path) && !pager->lock_->writer_here() && !pager->lock_->WriterElsewhere()) {
+      pager->UndoJournalForReading(path);
     }
-    if (::fstat(pager->fd_, &info) != 0) throw Error(pager->file_name_, "the file cannot be read");
   }
+  if (::fstat(pager->fd_, &info) != 0) throw Error(pager->file_name_, "the file cannot be read");
   pager->Start(static_cast<uint64_t>(info.st_size));
   if (mode == OpenMode::ReadWrite) {
-    pager->journal_ = std::make_unique<Journal>(path, pager->fd_, pager->format_->page_size, pager->page_count_);
+    pager->journal_ =
+        std::make_unique<Journal>(path, pager->fd_, pager->format_->page_size, pager->page_count_, *pager->lock_);
   } else {
     pager->watch_for_changes_ = true;
     pager->opened_size_ = static_cast<uint64_t>(info.st_size);
@@ -73,6 +83,37 @@ std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string 
   return pager;
 }
 
+// Reading a half-written file would show a mix of old and new pages: the interrupted change
+// is undone first, which needs write access for a moment.
+void Pager::UndoJournalForReading(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  try {
+    if (fd < 0) {
+      throw Error(file_name_, std::string("the file cannot be opened for writing: ") + std::strerror(errno),
+                  errno == EROFS ? ErrorKind::ReadOnlyFileSystem : ErrorKind::AccessDenied);
+    }
+    lock_->TakeWriter(fd);
+    try {
+      lock_->BeginCommit();
+      JournalOutcome outcome = RecoverFromJournal(path, fd);
+      if (outcome.kind == JournalOutcome::SetAside) set_aside_journal_ = outcome.set_aside_as;
+    } catch (...) {
+      lock_->EndCommit();
+      lock_->ReleaseWriter();
+      throw;
+    }
+    lock_->EndCommit();
+    lock_->ReleaseWriter();
+  } catch (const Error& error) {
+    if (fd >= 0) ::close(fd);
+    throw Error(file_name_,
+                "an interrupted write must be undone before the database can be read, and that failed: " +
+                    error.reason(),
+                error.kind());
+  }
+  ::close(fd);
+}
+
 Pager::~Pager() {
   // Closing the file commits what was written (a failure leaves the last commit intact).
   if (has_uncommitted_changes()) {
@@ -80,6 +121,11 @@ Pager::~Pager() {
       Commit();
     } catch (const Error&) {
     }
+  }
+  journal_.reset();
+  if (lock_) {
+    if (reading_) lock_->RemoveReader();
+    if (writing_) lock_->ReleaseWriter();
   }
   if (fd_ >= 0) ::close(fd_);
 }
@@ -224,6 +270,15 @@ void Pager::Commit() {
     Rollback();
     throw;
   }
+}
+
+void Pager::BeginLongChange() {
+  if (!journal_) throw Error(file_name_, "the database is open read-only");
+  journal_->BeginLongChange();
+}
+
+void Pager::Spill() {
+  if (journal_) journal_->Spill();
 }
 
 void Pager::Rollback() {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/database.h"
+#include "engine/jet/file_lock.h"
 #include "engine/jet/format.h"
 #include "engine/jet/header_page.h"
 #include "engine/jet/journal.h"
@@ -47,6 +48,14 @@ class Pager : public PageStore {
   void Rollback();
   bool has_uncommitted_changes() const { return journal_ && journal_->has_changes(); }
   bool writable() const { return journal_ != nullptr; }
+  // Everything written until the next Commit or Rollback is one change, however long;
+  // Spill moves the saved contents to the journal file meanwhile, to keep memory bounded.
+  void BeginLongChange();
+  bool in_long_change() const { return journal_ && journal_->in_long_change(); }
+  void Spill();
+
+  // A journal found beside the file that was not its own and was renamed, or empty.
+  const std::filesystem::path& set_aside_journal() const { return set_aside_journal_; }
 
   const JetFormat& format() const { return *format_; }
   const HeaderPage& header() const { return header_; }
@@ -57,6 +66,7 @@ class Pager : public PageStore {
  private:
   Pager() = default;
   void Start(uint64_t file_size);
+  void UndoJournalForReading(const std::filesystem::path& path);
   // Reads pages first .. first + count - 1 into the buffers `into` (one page each).
   void FetchRun(uint32_t first, uint32_t count, uint8_t* const* into);
   void ReadAhead(uint32_t page);
@@ -78,7 +88,11 @@ class Pager : public PageStore {
   uint64_t opened_size_ = 0;
   int64_t opened_mtime_seconds_ = 0;
   int64_t opened_mtime_nanoseconds_ = 0;
-  std::unique_ptr<Journal> journal_;  // set when open for writing
+  std::shared_ptr<DatabaseLock> lock_;  // files opened by path
+  bool reading_ = false;                // holds a reader's share of lock_
+  bool writing_ = false;                // holds lock_'s writer byte
+  std::unique_ptr<Journal> journal_;    // set when open for writing
+  std::filesystem::path set_aside_journal_;
 };
 
 }  // namespace engine::jet

@@ -26,27 +26,22 @@ void WriteBytes(const fs::path& file, const std::vector<uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-// A journal as an interrupted commit leaves it: the old contents of `pages` and the old length.
-std::vector<uint8_t> JournalFor(const std::vector<uint8_t>& original, const std::vector<uint32_t>& pages) {
-  std::vector<uint8_t> journal = {'A', 'R', 'C', 'H', 'J', 'R', 'N', '1'};
-  Put32(journal, 4096);
-  Put32(journal, static_cast<uint32_t>(original.size() / 4096));
-  Put32(journal, static_cast<uint32_t>(pages.size()));
-  for (uint32_t page : pages) {
-    Put32(journal, page);
-    journal.insert(journal.end(), original.begin() + page * 4096, original.begin() + (page + 1) * 4096);
-  }
-  uint64_t hash = 0xcbf29ce484222325ULL;
-  for (uint8_t b : journal) {
-    hash ^= b;
-    hash *= 0x100000001b3ULL;
-  }
-  for (int i = 0; i < 8; ++i) journal.push_back(static_cast<uint8_t>(hash >> (8 * i)));
-  return journal;
+// What a crash in the middle of a change leaves: the change's journal (old contents of pages
+// 3 and 5, the old length) and the file carrying the change's mark. Made by the journal
+// itself; the database copy is then given back its first state.
+struct Crash {
+  std::vector<uint8_t> database, journal;
+};
+Crash CrashedChange(const fs::path& file) {
+  auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
+  pager->BeginLongChange();
+  pager->WritePage(3)[10] ^= 0xFF;
+  pager->WritePage(5)[20] ^= 0xFF;
+  pager->AppendPage();
+  pager->Spill();
+  Crash crash{ReadBytes(file), ReadBytes(engine::jet::JournalPathFor(file))};
+  pager->Rollback();
+  return crash;
 }
 
 // The file after a crash in the middle of writing pages 3 and 5 and two new pages.
@@ -94,13 +89,16 @@ TEST(JournalRecovery, InterruptedCommitIsUndoneOnTheNextOpen) {
   testsupport::TempDir dir;
   const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
   const std::vector<uint8_t> original = ReadBytes(file);
+  const Crash crash = CrashedChange(file);
+  ASSERT_EQ(ReadBytes(file), original) << "a rolled-back change leaves nothing, its mark included";
   for (engine::OpenMode mode : {engine::OpenMode::ReadWrite, engine::OpenMode::ReadOnly}) {
-    WriteBytes(file, HalfWritten(original));
-    WriteBytes(engine::jet::JournalPathFor(file), JournalFor(original, {3, 5}));
+    WriteBytes(file, HalfWritten(crash.database));
+    WriteBytes(engine::jet::JournalPathFor(file), crash.journal);
     auto pager = Pager::Open(file, mode);
     EXPECT_EQ(pager->page_count(), original.size() / 4096);
     EXPECT_EQ(ReadBytes(file), original);
     EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
+    EXPECT_TRUE(pager->set_aside_journal().empty());
   }
 }
 
@@ -109,18 +107,98 @@ TEST(JournalRecovery, JournalCutShortIsDroppedAndTheFileLeftAlone) {
   testsupport::TempDir dir;
   const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
   const std::vector<uint8_t> original = ReadBytes(file);
-  std::vector<uint8_t> journal = JournalFor(original, {3, 5});
-  for (size_t cut : {size_t{5}, size_t{30}, journal.size() - 1}) {
-    std::vector<uint8_t> partial(journal.begin(), journal.begin() + static_cast<long>(cut));
-    WriteBytes(engine::jet::JournalPathFor(file), partial);
+  const Crash crash = CrashedChange(file);
+  std::vector<uint8_t> bad_header = crash.journal;
+  bad_header[12] ^= 1;  // the page count before the change, under the header's checksum
+  // Cut in the header, in the first record, before the last record's checksum; a header
+  // whose checksum fails.
+  const std::vector<std::vector<uint8_t>> journals = {
+      {crash.journal.begin(), crash.journal.begin() + 5},
+      {crash.journal.begin(), crash.journal.begin() + 30},
+      {crash.journal.begin(), crash.journal.begin() + 100},
+      {crash.journal.begin(), crash.journal.end() - 1},
+      bad_header,
+  };
+  for (size_t i = 0; i < journals.size(); ++i) {
+    WriteBytes(file, crash.database);
+    WriteBytes(engine::jet::JournalPathFor(file), journals[i]);
     auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
-    EXPECT_EQ(ReadBytes(file), original) << "cut at " << cut;
-    EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
+    EXPECT_EQ(ReadBytes(file).size(), original.size()) << "journal " << i;
+    EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file))) << "journal " << i;
   }
-  journal[40] ^= 1;  // whole length, wrong checksum
-  WriteBytes(engine::jet::JournalPathFor(file), journal);
-  Pager::Open(file, engine::OpenMode::ReadWrite);
-  EXPECT_EQ(ReadBytes(file), original);
+}
+
+// A journal is applied only to the file it was made for: beside any other file (a restored
+// copy, another shop's price list, a file made anew) it is renamed and the file left as it is.
+TEST(JournalRecovery, ForeignJournalIsSetAsideAndNeverApplied) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  const fs::path made_for = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const Crash crash = CrashedChange(made_for);
+  std::vector<uint8_t> other_mark = crash.database;
+  other_mark[0x400] ^= 1;  // the same file during some other change
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> beside;
+  };
+  const std::vector<Case> cases = {
+      {"the same file restored from a copy", ReadBytes(made_for)},
+      {"the same file during another change", other_mark},
+      {"another price list", ReadBytes(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb")},
+  };
+  for (const Case& c : cases) {
+    for (engine::OpenMode mode : {engine::OpenMode::ReadWrite, engine::OpenMode::ReadOnly}) {
+      testsupport::TempDir other;
+      const fs::path file = other.path() / "listini.mdb";
+      const fs::path journal = engine::jet::JournalPathFor(file);
+      WriteBytes(file, c.beside);
+      WriteBytes(journal, crash.journal);
+      WriteBytes(journal.string() + ".not-applied", {1});  // one set aside before
+      auto pager = Pager::Open(file, mode);
+      EXPECT_EQ(ReadBytes(file), c.beside) << c.what;
+      EXPECT_FALSE(fs::exists(journal)) << c.what;
+      const fs::path aside = journal.string() + ".not-applied-2";
+      EXPECT_EQ(pager->set_aside_journal(), aside) << c.what;
+      EXPECT_EQ(ReadBytes(aside), crash.journal) << c.what;
+    }
+  }
+  // A journal whose database is gone stays where it is.
+  testsupport::TempDir empty;
+  const fs::path gone = empty.path() / "listini.mdb";
+  WriteBytes(engine::jet::JournalPathFor(gone), crash.journal);
+  EXPECT_THROW(Pager::Open(gone, engine::OpenMode::ReadWrite), engine::Error);
+  EXPECT_EQ(ReadBytes(engine::jet::JournalPathFor(gone)), crash.journal);
+}
+
+// A long change reaches the file only with its commit, however many times it spills.
+TEST(JournalRecovery, LongChangeIsOneCommit) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const std::vector<uint8_t> original = ReadBytes(file);
+  auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
+  pager->BeginLongChange();
+  std::vector<size_t> journal_sizes;
+  for (uint32_t page = 3; page < 8; ++page) {
+    pager->WritePage(page)[100] ^= 0xFF;
+    pager->Spill();
+    journal_sizes.push_back(fs::file_size(engine::jet::JournalPathFor(file)));
+    pager->WritePage(page)[101] ^= 0xFF;  // once journaled, a page is not saved again
+  }
+  // Each spill added one page's record.
+  for (size_t i = 2; i < journal_sizes.size(); ++i) {
+    EXPECT_EQ(journal_sizes[i] - journal_sizes[i - 1], journal_sizes[1] - journal_sizes[0]);
+  }
+  EXPECT_GT(journal_sizes[1] - journal_sizes[0], 4096u);
+  EXPECT_LT(journal_sizes[1] - journal_sizes[0], 2 * 4096u);
+  std::vector<uint8_t> during = ReadBytes(file);
+  EXPECT_TRUE(std::equal(original.begin() + 4096, original.end(), during.begin() + 4096))
+      << "nothing but the header page's mark changes before the commit";
+  pager->Commit();
+  const std::vector<uint8_t> after = ReadBytes(file);
+  EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
+  for (size_t at : {3 * 4096 + 100, 7 * 4096 + 101}) EXPECT_EQ(after[at], original[at] ^ 0xFF) << at;
+  EXPECT_TRUE(std::equal(original.begin(), original.begin() + 4096, after.begin())) << "header page as before";
 }
 
 TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {

@@ -1,0 +1,123 @@
+// Readers and a writer in other processes: a reader never sees a commit half done, and a
+// journal that a live writer holds is left to it; once the writer is gone, the next open
+// undoes it.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "engine/error.h"
+#include "engine/jet/journal.h"
+#include "tests/engine/jet/writer_test_util.h"
+
+namespace fs = std::filesystem;
+using engine::Value;
+
+namespace {
+
+std::vector<uint8_t> ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A child process running `work`, which writes a line to `ready` when the parent may go on.
+class Child {
+ public:
+  template <typename Work>
+  explicit Child(Work work) {
+    int fds[2];
+    if (pipe(fds) != 0) std::abort();
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(fds[0]);
+      try {
+        work(fds[1]);
+      } catch (...) {
+        _exit(2);
+      }
+      _exit(0);
+    }
+    close(fds[1]);
+    char c;
+    ready_ = read(fds[0], &c, 1) == 1;
+    close(fds[0]);
+  }
+  ~Child() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool ready() const { return ready_; }
+  void Kill() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool ready_ = false;
+};
+
+void SayReady(int fd) {
+  if (write(fd, "r", 1) != 1) _exit(3);
+}
+
+}  // namespace
+
+TEST(ReaderLock, ReadersNeverSeeACommitHalfDone) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  Child writer([&](int ready) {
+    auto database = writer_test::OpenForWriting(file);
+    auto records = database->OpenRecordset(u"Articoli");
+    for (int i = 0;; ++i) {
+      records->AddNew();
+      records->SetValue(u"Codice Articolo", Value::Text(writer_test::AwkwardText(i, 50)));
+      records->SetValue(u"Descrizione Catalogo", Value::Text(std::u16string(50, u'a' + i % 26)));
+      records->Update();
+      if (i % 300 == 299) database->Commit();
+      if (i == 300) SayReady(ready);
+    }
+  });
+  ASSERT_TRUE(writer.ready());
+  long last_count = 0;
+  for (int read = 0; read < 25; ++read) {
+    ASSERT_EQ(writer_test::CheckProblems(file), "") << "read " << read;
+    auto database = writer_test::OpenForReading(file);
+    const long count = writer_test::CountRows(*database, u"Articoli");
+    EXPECT_GE(count, last_count);
+    last_count = count;
+  }
+  EXPECT_GT(last_count, 0);
+}
+
+TEST(ReaderLock, LiveWritersJournalIsLeftToItAndUndoneOnceItIsGone) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+  const std::vector<uint8_t> original = ReadBytes(file);
+  const long rows = writer_test::CountRows(*writer_test::OpenForReading(file), u"Articoli");
+  Child writer([&](int ready) {
+    // A long change whose saved pages went to the journal, the file not yet written.
+    auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadWrite);
+    pager->BeginLongChange();
+    for (uint32_t page = 3; page < pager->page_count(); ++page) pager->WritePage(page)[20] ^= 0xFF;
+    pager->Spill();
+    auto reader = engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly);  // same process: no conflict
+    SayReady(ready);
+    pause();
+  });
+  ASSERT_TRUE(writer.ready());
+  ASSERT_TRUE(fs::exists(engine::jet::JournalPathFor(file)));
+  EXPECT_EQ(writer_test::CountRows(*writer_test::OpenForReading(file), u"Articoli"), rows);
+  EXPECT_EQ(writer_test::CheckProblems(file), "");
+  EXPECT_TRUE(fs::exists(engine::jet::JournalPathFor(file))) << "a reader took a live change for a crash";
+  EXPECT_THROW(writer_test::OpenForWriting(file), engine::Error);
+  writer.Kill();
+  EXPECT_EQ(writer_test::CountRows(*writer_test::OpenForReading(file), u"Articoli"), rows);
+  EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
+  EXPECT_EQ(ReadBytes(file), original);
+}
