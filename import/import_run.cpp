@@ -1,5 +1,6 @@
 #include "import/import_run.h"
 
+#include <filesystem>
 #include <string>
 
 #include "engine/value.h"
@@ -104,18 +105,37 @@ class ImportRun {
       destination_.RecordSource = kPurgeProbe;
       destination_.Refresh();
     });
+    // Emptying the price list that is also the source would leave nothing to import.
+    if (SourceIsDestination()) return true;
     int answer = 0;
     if (steps_.Holds([&] { return destination_.Recordset().RecordCount() > 0; })) {
       steps_.Run([&] { answer = dialogs_.MessageBox(kPurgeQuestion, archives::MessageStyle::YesNo); });
     }
     if (answer != archives::kAnswerYes) return true;
-    if (!steps_.Run([&] { destination_.Database().Execute(kPurgeStatement); })) {
+    // The purge and the import after it are one change, committed at the end of the run: a
+    // crash in between leaves the price list as it was before the click.
+    if (!steps_.Run([&] {
+          destination_.Database().BeginTransaction();
+          destination_.Database().Execute(kPurgeStatement);
+        })) {
       const std::u16string message = std::u16string(kPurgeFailed) + engine::FromUtf8(steps_.last_failure());
+      steps_.Run([&] { destination_.Database().Commit(); });  // ends the change the failure undid
       Show(message, archives::MessageStyle::OkOnly);
       return false;
     }
     Show(kPurgeDone, archives::MessageStyle::Information);
     return true;
+  }
+
+  // The same file however its path is written (links, "..", another spelling), by device
+  // and inode; letter case counts as the file system says.
+  bool SourceIsDestination() {
+    return steps_
+        .Get([&] {
+          std::error_code error;
+          return std::filesystem::equivalent(source_.Database().path(), destination_.Database().path(), error);
+        })
+        .value_or(false);
   }
 
   void Walk(long fresh_count) {

@@ -1,0 +1,131 @@
+// A purge and the import after it are one change: a run killed at any moment after the purge
+// leaves the price list as it was before the click. A price list chosen as its own source is
+// never offered the purge and keeps every article.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "engine/database.h"
+#include "import/import_run.h"
+#include "import/messages.h"
+#include "tests/import/scripted_window.h"
+#include "tests/support/fixtures.h"
+
+namespace testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+using engine::Value;
+
+const engine::TextLocale kLocale = engine::TextLocale::Italian();
+
+fs::path Listini(const char* name) { return FixturesDir() / "listini" / name; }
+
+std::vector<std::vector<Value>> Articles(const fs::path& file) {
+  auto database = engine::OpenDatabase(file, u"Access 2000;", engine::OpenMode::ReadOnly, kLocale);
+  auto records = database->OpenRecordset(u"Articoli");
+  std::vector<std::vector<Value>> rows;
+  for (; !records->Eof(); records->MoveNext()) {
+    std::vector<Value> row;
+    for (int i = 0; i < records->FieldCount(); ++i) row.push_back(records->GetValue(i));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// The window bound as start-up and the pickers bind it, with the progress bar as a trigger.
+struct BoundRun : ScriptedWindow {
+  BoundRun(const fs::path& destination, const fs::path& source, std::u16string table, std::u16string code_column)
+      : state(kLocale) {
+    state.DataDestinazione.DatabaseName = engine::FromUtf8(destination.string());
+    state.DataDestinazione.RecordSource = u"Articoli";
+    state.DataDestinazione.Refresh();
+    state.DataSorgente.DatabaseName = engine::FromUtf8(source.string());
+    state.DataSorgente.RecordSource = table;
+    state.DataSorgente.Refresh();
+    text1 = engine::FromUtf8(source.string());
+    combo2 = table;
+    pickers[1] = code_column;
+    pickers[2] = code_column;
+  }
+  void SetProgress(float value) override {
+    ScriptedWindow::SetProgress(value);
+    if (on_progress) on_progress(value);
+  }
+  import::ImportResult Press(int purge_answer) {
+    answers = {purge_answer};
+    return import::RunImport(import::kImportKey, state, *this, *this);
+  }
+  archives::WindowState state;
+  std::function<void(float)> on_progress;
+};
+
+TEST(PurgeChange, KilledAfterThePurgeTheListIsAsBeforeTheClick) {
+  REQUIRE_FIXTURES();
+  TempDir dir;
+  const fs::path destination = dir.Copy(Listini("listini-pieno.mdb"));
+  const auto before = Articles(destination);
+  ASSERT_FALSE(before.empty());
+  struct KillPoint {
+    const char* when;
+    std::function<void(BoundRun&)> arm;
+  };
+  const std::vector<KillPoint> points = {
+      {"as the purge is reported", [](BoundRun& run) { run.on_message = [&run] {
+         if (run.messages.back().text == import::kPurgeDone) raise(SIGKILL);
+       }; }},
+      {"half way through the import", [](BoundRun& run) { run.on_progress = [](float value) {
+         if (value >= 50) raise(SIGKILL);
+       }; }},
+      {"as the last record is imported", [](BoundRun& run) { run.on_progress = [](float value) {
+         if (value >= 100) raise(SIGKILL);
+       }; }},
+  };
+  for (const KillPoint& point : points) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      try {
+        BoundRun run(destination, Listini("fonte.mdb"), u"Prodotti", u"Codice");
+        point.arm(run);
+        run.Press(archives::kAnswerYes);
+      } catch (...) {
+      }
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << point.when << ": the run was not killed";
+    EXPECT_EQ(Articles(destination), before) << point.when;
+  }
+
+  // Not killed, the same run ends with the import done.
+  BoundRun run(destination, Listini("fonte.mdb"), u"Prodotti", u"Codice");
+  const import::ImportResult result = run.Press(archives::kAnswerYes);
+  run.state.DataDestinazione.Close();
+  EXPECT_EQ(static_cast<long>(Articles(destination).size()), result.added);
+  EXPECT_NE(Articles(destination), before);
+}
+
+TEST(PurgeChange, PriceListAsItsOwnSourceIsNotPurgedAndKeepsEveryArticle) {
+  REQUIRE_FIXTURES();
+  TempDir dir;
+  const fs::path destination = dir.Copy(Listini("listini-pieno.mdb"));
+  const auto before = Articles(destination);
+  fs::create_directory(dir.path() / "sub");
+  fs::create_symlink(destination, dir.path() / "link.mdb");
+  for (const fs::path& source : {destination, dir.path() / "sub" / ".." / "listini-pieno.mdb", dir.path() / "link.mdb"}) {
+    BoundRun run(destination, source, u"Articoli", u"Codice Articolo");
+    const import::ImportResult result = run.Press(archives::kAnswerYes);
+    EXPECT_EQ(run.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kImportDone)}) << source;
+    EXPECT_EQ(result.added, 0) << source;
+    EXPECT_EQ(result.failed, 0) << source << ": " << result.first_failure;
+    EXPECT_EQ(result.already_present + result.without_code, static_cast<long>(before.size())) << source;
+    run.state.DataDestinazione.Close();
+    EXPECT_EQ(Articles(destination), before) << source;
+  }
+}
+
+}  // namespace
+}  // namespace testsupport
