@@ -61,6 +61,8 @@ class MemoryDatabase : public engine::Database {
   std::unique_ptr<engine::Recordset> OpenRecordset(std::u16string_view source) override;
   void Execute(std::u16string_view statement) override;
   void Commit() override;
+  // Nothing here outlives the process, so a change is all or nothing already.
+  void BeginTransaction() override {}
   const std::filesystem::path& path() const override { return path_; }
 
   // Used by the record sets.
