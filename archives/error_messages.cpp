@@ -53,4 +53,10 @@ std::u16string CannotOpenDestinationMessage(std::u16string_view path, const std:
          ItalianReason(error) + u".";
 }
 
+std::u16string JournalSetAsideMessage(std::u16string_view archive, std::u16string_view set_aside_as) {
+  return u"Accanto all'archivio " + std::u16string(archive) +
+         u" c'era un file di ripristino che non appartiene a questo archivio: non è stato applicato ed è stato "
+         u"rinominato in " + std::u16string(set_aside_as) + u". L'archivio non è stato modificato.";
+}
+
 }  // namespace archives

@@ -15,4 +15,7 @@ std::u16string ItalianReason(const std::exception& error);
 std::u16string CannotOpenArchiveMessage(std::u16string_view path, const std::exception& error);
 std::u16string CannotOpenDestinationMessage(std::u16string_view path, const std::exception& error);
 
+// A journal found beside an archive that was not its own: it was renamed, never applied.
+std::u16string JournalSetAsideMessage(std::u16string_view archive, std::u16string_view set_aside_as);
+
 }  // namespace archives

@@ -1,6 +1,7 @@
 #include "archives/handlers.h"
 
 #include <exception>
+#include <filesystem>
 
 #include "archives/error_messages.h"
 #include "engine/error.h"
@@ -24,6 +25,14 @@ std::u16string UpperTail(std::u16string_view text, size_t count) {
 bool IsSystemTable(std::u16string_view name) {
   std::u16string head(name.substr(0, 4));
   return UpperTail(head, 4) == u"MSYS";
+}
+
+// Says so when opening the archive set aside a journal that was not its own.
+void TellOfSetAsideJournal(DataBinding& binding, Dialogs& dialogs) {
+  const std::filesystem::path aside = binding.Database().SetAsideJournal();
+  if (aside.empty()) return;
+  dialogs.MessageBox(JournalSetAsideMessage(binding.DatabaseName, engine::FromUtf8(aside.string())),
+                     MessageStyle::Information);
 }
 
 }  // namespace
@@ -51,6 +60,7 @@ void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& 
     dialogs.MessageBox(StartupFailureMessage(path, error), MessageStyle::OkOnly);
     dialogs.EndProgram();
   }
+  TellOfSetAsideJournal(destination, dialogs);
 }
 
 void Browse(WindowState& state, FormControls& form, Dialogs& dialogs) {
@@ -86,6 +96,7 @@ void Browse(WindowState& state, FormControls& form, Dialogs& dialogs) {
     return;
   }
   state.DataSorgente = std::move(candidate);
+  TellOfSetAsideJournal(state.DataSorgente, dialogs);
 
   // Entries of the previous archive would not open in this one.
   form.ClearCombo2();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 
 #include "archives/error_messages.h"
 #include "engine/error.h"
@@ -196,6 +197,41 @@ TEST(StartupBindingTest, ExplainsAPriceListThatCannotBeWritten) {
     } else {
       EXPECT_EQ(message, CannotOpenDestinationMessage(path, error));
     }
+  }
+}
+
+// A journal beside the price list or a source that is not that file's own is renamed, never
+// applied, and the window says so; the archive opens unchanged.
+TEST(JournalSetAsideTest, TheWindowSaysAForeignJournalWasSetAside) {
+  REQUIRE_FIXTURES();
+  struct Case {
+    const char* when;
+    std::function<void(WindowState&, FakeDialogs&, const std::filesystem::path& file)> open;
+  };
+  const Case cases[] = {
+      {"at start-up", [](WindowState& state, FakeDialogs& dialogs, const std::filesystem::path& file) {
+         StartupBinding(state, dialogs, U16(file.parent_path()));
+       }},
+      {"choosing a source", [](WindowState& state, FakeDialogs& dialogs, const std::filesystem::path& file) {
+         FakeForm form;
+         dialogs.files_to_choose.push_back(U16(file));
+         Browse(state, form, dialogs);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.when);
+    testsupport::TempDir folder;
+    const std::filesystem::path file = folder.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+    const std::filesystem::path journal = file.string() + "-journal";
+    std::ofstream(journal) << "a journal some other file left";
+    WindowState state{engine::TextLocale::Italian()};
+    FakeDialogs dialogs;
+    c.open(state, dialogs, file);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text, JournalSetAsideMessage(U16(file), U16(journal) + u".not-applied"));
+    EXPECT_NE(dialogs.shown[0].text.find(u"non è stato applicato"), std::u16string::npos);
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    EXPECT_TRUE(std::filesystem::exists(journal.string() + ".not-applied"));
   }
 }
 

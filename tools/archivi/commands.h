@@ -2,12 +2,23 @@
 // the exit status. Output goes to stdout, problems to stderr.
 #pragma once
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace archivi {
 
 using Arguments = std::vector<std::string>;
+
+// Tells on stderr that opening `file` renamed a journal beside it that was not its own.
+inline void ReportSetAsideJournal(const std::filesystem::path& file, const std::filesystem::path& set_aside_as) {
+  if (set_aside_as.empty()) return;
+  std::fprintf(stderr,
+               "%s: the journal beside it belongs to another file (or to an earlier copy of this one); it was not "
+               "applied and was renamed to %s\n",
+               file.c_str(), set_aside_as.c_str());
+}
 
 int TablesCommand(const Arguments& args);   // tables FILE
 int ColumnsCommand(const Arguments& args);  // columns FILE TABLE

@@ -122,6 +122,8 @@ int ImportCommand(const Arguments& args) {
       EndsWithIgnoringCase(options.source, ".XLS") ? archives::kExcelConnect : archives::kAccessConnect;
   state.DataSorgente.RecordSource = engine::FromUtf8(options.table);
   state.DataSorgente.Refresh();
+  ReportSetAsideJournal(options.destination, state.DataDestinazione.Database().SetAsideJournal());
+  ReportSetAsideJournal(options.source, state.DataSorgente.Database().SetAsideJournal());
 
   CommandLineForm form(options);
   PrintedDialogs dialogs(options.purge);

@@ -20,7 +20,9 @@ std::u16string ConnectFor(const std::string& file) {
 }
 
 std::unique_ptr<engine::Database> Open(const std::string& file) {
-  return engine::OpenDatabase(file, ConnectFor(file), engine::OpenMode::ReadOnly, engine::TextLocale::English());
+  auto database = engine::OpenDatabase(file, ConnectFor(file), engine::OpenMode::ReadOnly, engine::TextLocale::English());
+  ReportSetAsideJournal(file, database->SetAsideJournal());
+  return database;
 }
 
 bool Expect(const Arguments& args, size_t count, const char* usage) {

@@ -69,6 +69,7 @@ engine::Value Unescape(const std::string& field, engine::jet::ColumnType type) {
 
 engine::jet::TableDefinition ReadDefinition(const std::string& file, const std::string& table_name) {
   auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly);
+  ReportSetAsideJournal(file, pager->set_aside_journal());
   engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
   const std::u16string wanted = engine::FromUtf8(table_name);
   for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
@@ -89,6 +90,7 @@ int CheckCommand(const Arguments& args) {
   struct stat info {};
   if (stat(args[0].c_str(), &info) != 0) throw engine::Error(args[0], "the file does not exist");
   auto pager = engine::jet::Pager::Open(args[0], engine::OpenMode::ReadOnly);
+  ReportSetAsideJournal(args[0], pager->set_aside_journal());
   const engine::jet::CheckReport report = engine::jet::CheckDatabase(*pager, static_cast<uint64_t>(info.st_size));
   for (const std::string& problem : report.problems) std::printf("%s\n", problem.c_str());
   if (!report.ok()) return 1;
@@ -144,6 +146,7 @@ int ExecCommand(const Arguments& args) {
     return 2;
   }
   auto database = engine::jet::OpenJetDatabase(args[0], engine::OpenMode::ReadWrite, DumpLocale());
+  ReportSetAsideJournal(args[0], database->SetAsideJournal());
   database->Execute(engine::FromUtf8(args[1]));
   database->Commit();
   return 0;
