@@ -18,10 +18,20 @@ export MDB_READER_DIR="$root/build/node-tools/node_modules"
 
 passed=0
 failed=0
-step_started=$SECONDS
-step() {  # Announces a step, with the time the previous one took.
-  echo "== $1 (after $((SECONDS - step_started)) s)"
-  step_started=$SECONDS
+# Processor seconds used so far by the programs this script ran, into $cpu. The shell's
+# `times` runs here, not in a subshell, which would count only its own children.
+cpu_log="$(mktemp)"
+trap 'rm -f "$cpu_log"' EXIT
+read_cpu() {
+  times >"$cpu_log"
+  cpu=$(tail -n 1 "$cpu_log" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }')
+}
+read_cpu
+step_started=$SECONDS step_cpu=$cpu
+step() {  # Announces a step, with the time the previous one took: elapsed, and processor.
+  read_cpu
+  echo "== $1 (previous step: $((SECONDS - step_started)) s, $((cpu - step_cpu)) s of processor time)"
+  step_started=$SECONDS step_cpu=$cpu
 }
 
 build() {  # name, folder, kind (scripts/configure.sh), targets...; a failure counts as one
