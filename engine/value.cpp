@@ -1,5 +1,6 @@
 #include "engine/value.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -61,13 +62,23 @@ std::string FormatSignificant(double v, int digits) {
   return s;
 }
 
-std::string FormatDecimal(const Decimal& d) {
+// The decimal digits of a 128-bit magnitude, "0" for zero (to_chars has no 128-bit form).
+std::string DigitsOf(unsigned __int128 m) {
+  constexpr uint64_t kChunk = 10'000'000'000'000'000'000ull;  // 19 digits at a time
   std::string digits;
-  unsigned __int128 m = d.magnitude;
   do {
-    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(m % 10)));
-    m /= 10;
+    char part[24];
+    const uint64_t low = static_cast<uint64_t>(m % kChunk);
+    m /= kChunk;
+    std::string text(part, std::to_chars(part, part + sizeof part, low).ptr);
+    if (m != 0) text.insert(0, 19 - text.size(), '0');
+    digits.insert(0, text);
   } while (m != 0);
+  return digits;
+}
+
+std::string FormatDecimal(const Decimal& d) {
+  std::string digits = DigitsOf(d.magnitude);
   if (d.scale > 0) {
     if (digits.size() <= d.scale) digits.insert(0, d.scale - digits.size() + 1, '0');
     digits.insert(digits.size() - d.scale, ".");
@@ -181,6 +192,33 @@ std::optional<std::string> NormalizeNumber(std::u16string_view text, const TextL
   }
   if (i != text.size()) return std::nullopt;
   return out;
+}
+
+// Jet's decimals hold magnitudes below 2^96.
+constexpr unsigned __int128 kDecimalLimit = static_cast<unsigned __int128>(1) << 96;
+
+// digits × 10^exponent (digits: ASCII '0'..'9') with `scale` digits after the point, rounded
+// half to even on the digits that go; nothing when the magnitude reaches 2^96.
+std::optional<Decimal> DecimalFromDigits(bool negative, std::string_view digits, int64_t exponent, uint8_t scale) {
+  const int64_t shift = exponent + scale;  // the scaled magnitude is digits × 10^shift
+  const int64_t size = static_cast<int64_t>(digits.size());
+  const size_t keep = static_cast<size_t>(std::clamp<int64_t>(size + std::min<int64_t>(shift, 0), 0, size));
+  unsigned __int128 v = 0;
+  for (size_t i = 0; i < keep; ++i) {
+    v = v * 10 + static_cast<unsigned>(digits[i] - '0');
+    if (v >= kDecimalLimit) return std::nullopt;
+  }
+  for (int64_t i = 0; i < shift && v != 0; ++i) {
+    v *= 10;
+    if (v >= kDecimalLimit) return std::nullopt;
+  }
+  if (keep < digits.size()) {
+    const char first = digits[keep];
+    const bool rest_nonzero = digits.substr(keep + 1).find_first_not_of('0') != std::string_view::npos;
+    if (first > '5' || (first == '5' && (rest_nonzero || v % 2 == 1))) ++v;
+    if (v >= kDecimalLimit) return std::nullopt;
+  }
+  return Decimal{negative && v != 0, scale, v};
 }
 
 bool ParseUnsigned(std::u16string_view s, int* out) {
@@ -325,36 +363,42 @@ std::optional<double> ParseNumber(std::u16string_view text, const TextLocale& lo
   return v;
 }
 
-std::optional<Currency> ParseCurrency(std::u16string_view text, const TextLocale& locale) {
+std::optional<Decimal> ParseDecimal(std::u16string_view text, const TextLocale& locale, uint8_t scale) {
   auto ascii = NormalizeNumber(text, locale);
   if (!ascii) return std::nullopt;
-  if (ascii->find('E') != std::string::npos) {
-    auto v = ParseNumber(text, locale);
-    if (!v || std::fabs(*v) >= 922337203685477.0) return std::nullopt;
-    return Currency{static_cast<int64_t>(std::nearbyint(*v * 10000))};
-  }
-  // Exact decimal arithmetic, rounding half to even at the fourth decimal as the platform does.
-  bool negative = (*ascii)[0] == '-';
   std::string_view s = *ascii;
+  const bool negative = s[0] == '-';
   if (negative) s.remove_prefix(1);
-  size_t point = s.find('.');
-  std::string_view whole = s.substr(0, point);
-  std::string_view fraction = point == std::string_view::npos ? std::string_view() : s.substr(point + 1);
-  unsigned __int128 v = 0;
-  for (char c : whole) {
-    v = v * 10 + (c - '0');
-    if (v > (unsigned __int128)1 << 64) return std::nullopt;
+  int64_t exponent = 0;
+  if (size_t e = s.find('E'); e != std::string_view::npos) {
+    std::string_view written = s.substr(e + 1);
+    const bool down = written[0] == '-';
+    if (written[0] == '-' || written[0] == '+') written.remove_prefix(1);
+    for (char c : written) exponent = std::min<int64_t>(exponent * 10 + (c - '0'), 100'000);  // far past any 96-bit value
+    if (down) exponent = -exponent;
+    s = s.substr(0, e);
   }
-  for (size_t i = 0; i < 4; ++i) v = v * 10 + (i < fraction.size() ? fraction[i] - '0' : 0);
-  if (fraction.size() > 4) {
-    int first = fraction[4] - '0';
-    bool rest_nonzero = fraction.substr(5).find_first_not_of('0') != std::string_view::npos;
-    if (first > 5 || (first == 5 && (rest_nonzero || v % 2 == 1))) ++v;
+  std::string digits(s);
+  if (size_t point = digits.find('.'); point != std::string::npos) {
+    exponent -= static_cast<int64_t>(digits.size() - point - 1);
+    digits.erase(point, 1);
   }
-  const unsigned __int128 limit = static_cast<unsigned __int128>(std::numeric_limits<int64_t>::max()) + negative;
-  if (v > limit) return std::nullopt;
-  int64_t signed_value = negative ? static_cast<int64_t>(0 - static_cast<uint64_t>(v)) : static_cast<int64_t>(v);
-  return Currency{signed_value};
+  return DecimalFromDigits(negative, digits, exponent, scale);
+}
+
+std::optional<Decimal> RescaleDecimal(const Decimal& value, uint8_t scale) {
+  if (value.scale == scale) return value.magnitude < kDecimalLimit ? std::optional<Decimal>(value) : std::nullopt;
+  return DecimalFromDigits(value.negative, DigitsOf(value.magnitude), -static_cast<int64_t>(value.scale), scale);
+}
+
+// Exact, rounding half to even at the fourth decimal as the platform does.
+std::optional<Currency> ParseCurrency(std::u16string_view text, const TextLocale& locale) {
+  auto amount = ParseDecimal(text, locale, 4);
+  if (!amount) return std::nullopt;
+  const unsigned __int128 limit = static_cast<unsigned __int128>(std::numeric_limits<int64_t>::max()) + amount->negative;
+  if (amount->magnitude > limit) return std::nullopt;
+  const uint64_t magnitude = static_cast<uint64_t>(amount->magnitude);
+  return Currency{amount->negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude)};
 }
 
 std::optional<Date> ParseDate(std::u16string_view text, const TextLocale& locale) {

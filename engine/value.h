@@ -93,8 +93,15 @@ class Value {
 // text is not a value of that kind. Leading and trailing spaces are allowed.
 std::optional<double> ParseNumber(std::u16string_view text, const TextLocale& locale);
 std::optional<Currency> ParseCurrency(std::u16string_view text, const TextLocale& locale);
+// Exact: the text's digits brought to `scale` digits after the point, rounded half to even
+// (an exponent is allowed). Nothing when the magnitude at that scale reaches 2^96.
+std::optional<Decimal> ParseDecimal(std::u16string_view text, const TextLocale& locale, uint8_t scale);
 std::optional<Date> ParseDate(std::u16string_view text, const TextLocale& locale);
 std::optional<bool> ParseFlag(std::u16string_view text, const TextLocale& locale);
+
+// The same number with `scale` digits after the point, rounded half to even when digits go;
+// nothing when the magnitude at that scale reaches 2^96 (Jet's 96-bit limit).
+std::optional<Decimal> RescaleDecimal(const Decimal& value, uint8_t scale);
 
 // Calendar form of a Jet date (proleptic Gregorian; negative days count back from 1899-12-30,
 // with the fraction's absolute value as the time of day, as Jet does).

@@ -97,7 +97,7 @@ class JetDatabase : public Database, public RecordWriter {
     try {
       return ConvertForColumn(table.columns.at(position), value, locale_);
     } catch (const Error& error) {
-      throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\": " + error.reason());
+      throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\": " + error.reason(), error.kind());
     }
   }
 

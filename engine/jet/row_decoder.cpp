@@ -5,12 +5,12 @@
 #include <string>
 
 #include "engine/jet/byte_reader.h"
+#include "engine/jet/decimal_field.h"
 #include "engine/jet/long_value.h"
 
 namespace engine::jet {
 namespace {
 
-constexpr size_t kNumericSize = 17;  // sign byte + four u32 words, most significant first
 constexpr size_t kGuidSize = 16;
 
 }  // namespace
@@ -25,12 +25,13 @@ size_t FixedSizeOf(ColumnType type) {
     case ColumnType::Double: return 8;
     case ColumnType::DateTime: return 8;
     case ColumnType::Guid: return kGuidSize;
-    case ColumnType::Numeric: return kNumericSize;
+    case ColumnType::Numeric: return kDecimalFieldSize;
     default: return 0;
   }
 }
 
-Value DecodeFixedValue(ColumnType type, const uint8_t* p) {
+Value DecodeFixedValue(const ColumnDefinition& column, const uint8_t* p) {
+  const ColumnType type = column.type;
   switch (type) {
     case ColumnType::Byte: return Value::Integer(p[0]);
     case ColumnType::Integer: return Value::Integer(static_cast<int16_t>(LoadU16(p)));
@@ -54,12 +55,7 @@ Value DecodeFixedValue(ColumnType type, const uint8_t* p) {
       std::memcpy(guid.bytes.data(), p, kGuidSize);
       return Value::Id(guid);
     }
-    case ColumnType::Numeric: {
-      Decimal d;
-      d.negative = p[0] != 0;
-      for (int word = 0; word < 4; ++word) d.magnitude = (d.magnitude << 32) | LoadU32(p + 1 + 4 * word);
-      return Value::Numeric(d);
-    }
+    case ColumnType::Numeric: return Value::Numeric(DecodeDecimalField(p, column.scale));
     default: return Value::Null();
   }
 }
@@ -182,7 +178,7 @@ Value RowDecoder::Decode(const CrackedRow& row, int position) const {
       const size_t needed = FixedSizeOf(column.type);
       if (needed == 0) return Value::Bytes(Binary(bytes, bytes + size));  // a type this program does not know
       if (size < needed) pager_.Damaged("a value is shorter than its type");
-      return DecodeFixedValue(column.type, bytes);
+      return DecodeFixedValue(column, bytes);
     }
   }
 }

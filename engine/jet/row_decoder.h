@@ -56,7 +56,8 @@ class RowDecoder {
 // Bytes a fixed value of that type takes; 0 for types whose length the column gives.
 size_t FixedSizeOf(ColumnType type);
 
-// Decodes a value of a fixed-width type (the bytes must be at least FixedSizeOf(type) long).
-Value DecodeFixedValue(ColumnType type, const uint8_t* bytes);
+// Decodes a value of a fixed-width column (the bytes must be at least FixedSizeOf(type) long);
+// a decimal takes the column's scale.
+Value DecodeFixedValue(const ColumnDefinition& column, const uint8_t* bytes);
 
 }  // namespace engine::jet

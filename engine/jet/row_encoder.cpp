@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/error.h"
+#include "engine/jet/decimal_field.h"
 #include "engine/jet/writer_bytes.h"
 
 namespace engine::jet {
@@ -34,6 +35,10 @@ std::string EncodeFixedValue(const ColumnDefinition& column, const Value& value)
     case ColumnType::Double: out = Raw(value.dbl()); break;
     case ColumnType::DateTime: out = Raw(value.date().days); break;
     case ColumnType::Guid: out.assign(value.guid().bytes.begin(), value.guid().bytes.end()); break;
+    case ColumnType::Numeric:
+      out.assign(kDecimalFieldSize, '\0');
+      EncodeDecimalField(value.decimal(), reinterpret_cast<uint8_t*>(out.data()));
+      break;
     default: throw Error("", "column \"" + ToUtf8(column.name) + "\": writing this column type is not supported");
   }
   // A descriptor may declare more bytes than the value needs; the rest stays zero.

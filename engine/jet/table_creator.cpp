@@ -10,6 +10,7 @@
 #include "engine/error.h"
 #include "engine/jet/catalog.h"
 #include "engine/jet/data_page_writer.h"
+#include "engine/jet/decimal_field.h"
 #include "engine/jet/format.h"
 #include "engine/jet/index_page.h"
 #include "engine/jet/index_tree.h"
@@ -74,7 +75,7 @@ uint16_t FixedLength(ColumnType type) {
     case ColumnType::Double:
     case ColumnType::DateTime: return 8;
     case ColumnType::Guid: return 16;
-    case ColumnType::Numeric: return 17;
+    case ColumnType::Numeric: return kDecimalFieldSize;
     default: return 0;
   }
 }
@@ -196,8 +197,12 @@ TableDefinition LayOutTable(const TableSpec& spec) {
       column.extra_flags = kColumnCompressedUnicode;
     }
     if (in.type == ColumnType::Numeric) {
-      column.precision = 18;
-      column.scale = 0;
+      if (in.precision < 1 || in.precision > kMaxDecimalPrecision || in.scale > in.precision) {
+        Impossible(spec, "a decimal column has a precision of 1 to " + std::to_string(kMaxDecimalPrecision) +
+                             " digits and a scale no larger than it");
+      }
+      column.precision = in.precision;
+      column.scale = in.scale;
     }
     table.columns.push_back(std::move(column));
   }

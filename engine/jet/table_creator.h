@@ -27,6 +27,7 @@ struct ColumnSpec {
   uint16_t max_chars = 50;        // text: length in characters (1..255); binary: bytes (1..510)
   bool autonumber = false;        // long integer only
   bool compressed_unicode = true; // text and memo: Access's "Unicode compression"
+  uint8_t precision = 18, scale = 0;  // decimal: digits in all (1..28), digits after the point
   uint8_t flags_override = 0;     // non-zero: descriptor flags as given (system tables)
 };
 

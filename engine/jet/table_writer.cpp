@@ -75,8 +75,8 @@ std::vector<Value> TableWriter::NewRecord() const {
   }
 }
 
-void TableWriter::Fail(const std::string& reason) const {
-  throw Error(file_name_, "table \"" + ToUtf8(table_.name) + "\": " + reason);
+void TableWriter::Fail(const std::string& reason, ErrorKind kind) const {
+  throw Error(file_name_, "table \"" + ToUtf8(table_.name) + "\": " + reason, kind);
 }
 
 std::optional<std::string> TableWriter::ReadOnlyReason() const {
@@ -85,7 +85,6 @@ std::optional<std::string> TableWriter::ReadOnlyReason() const {
   }
   for (const ColumnDefinition& column : table_.columns) {
     switch (column.type) {
-      case ColumnType::Numeric:
       case ColumnType::Complex:
         return "the column \"" + ToUtf8(column.name) + "\" has a type this program cannot write";
       default:
@@ -217,7 +216,7 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
     try {
       value = ConvertForColumn(column, value, locale_);
     } catch (const Error& error) {
-      Fail(error.reason());
+      Fail(error.reason(), error.kind());
     }
     if (column.type == ColumnType::Boolean && value.is_null()) value = Value::Flag(false);
     if (column.is_autonumber() && column.type == ColumnType::Long) {

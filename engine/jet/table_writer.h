@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/error.h"
 #include "engine/jet/data_page_writer.h"
 #include "engine/jet/index_tree.h"
 #include "engine/jet/page_store.h"
@@ -81,7 +82,7 @@ class TableWriter {
   uint32_t ReadTdefU32(size_t offset);
   std::string EncodeLongValue(size_t position, const Value& value, bool may_inline);
   void FreeLongValuesOfRows(const std::vector<size_t>& positions);
-  [[noreturn]] void Fail(const std::string& reason) const;
+  [[noreturn]] void Fail(const std::string& reason, ErrorKind kind = ErrorKind::Other) const;
 
   PageStore& store_;
   TableDefinition table_;

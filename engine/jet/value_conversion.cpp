@@ -1,11 +1,13 @@
 #include "engine/jet/value_conversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <string>
 
 #include "engine/error.h"
+#include "engine/jet/decimal_field.h"
 
 namespace engine::jet {
 namespace {
@@ -17,7 +19,7 @@ std::string Quoted(const std::u16string& text) {
 }
 
 [[noreturn]] void Refuse(const ColumnDefinition& column, const std::string& reason) {
-  throw Error("", "column \"" + ToUtf8(column.name) + "\": " + reason);
+  throw Error("", "column \"" + ToUtf8(column.name) + "\": " + reason, ErrorKind::InvalidValue);
 }
 
 const char* TypeName(ColumnType type) {
@@ -95,6 +97,15 @@ Value ToMoney(const ColumnDefinition& column, const Value& value, const TextLoca
     }
     return Value::Money(*amount);
   }
+  if (value.type() == Value::Type::Decimal) {
+    // Exact, half to even at the fourth decimal: no detour through a double.
+    const std::optional<Decimal> at_four = RescaleDecimal(value.decimal(), 4);
+    const unsigned __int128 limit = static_cast<unsigned __int128>(std::numeric_limits<int64_t>::max()) +
+                                    (at_four && at_four->negative);
+    if (!at_four || at_four->magnitude > limit) Refuse(column, Quoted(value.ToText(locale)) + " is out of range for an amount");
+    const uint64_t magnitude = static_cast<uint64_t>(at_four->magnitude);
+    return Value::Money(Currency{at_four->negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude)});
+  }
   if (value.type() == Value::Type::Integer) {
     const int64_t v = value.integer();
     if (v > std::numeric_limits<int64_t>::max() / 10000 || v < std::numeric_limits<int64_t>::min() / 10000) {
@@ -114,6 +125,61 @@ Value ToMoney(const ColumnDefinition& column, const Value& value, const TextLoca
   amount = ParseCurrency(std::u16string(ascii.begin(), ascii.end()), plain);
   if (!amount) Refuse(column, Quoted(value.ToText(locale)) + " is out of range for an amount");
   return Value::Money(*amount);
+}
+
+unsigned __int128 PowerOfTen(int exponent) {
+  unsigned __int128 p = 1;
+  for (int i = 0; i < exponent; ++i) p *= 10;
+  return p;
+}
+
+// A binary floating-point number through the digits it shows (15 significant for a double,
+// 7 for a single, as Jet converts them), so that 12.34565 rounds as written.
+std::optional<Decimal> DecimalOfShownDigits(double number, int significant, uint8_t scale) {
+  if (!std::isfinite(number)) return std::nullopt;
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*e", significant - 1, number);
+  TextLocale plain;
+  plain.decimal_separator = u'.';
+  plain.thousands_separator = u'\0';
+  const std::string ascii(buffer);
+  return ParseDecimal(std::u16string(ascii.begin(), ascii.end()), plain, scale);
+}
+
+Value ToDecimal(const ColumnDefinition& column, const Value& value, const TextLocale& locale) {
+  const uint8_t scale = column.scale;
+  std::optional<Decimal> result;
+  switch (value.type()) {
+    case Value::Type::Decimal: result = RescaleDecimal(value.decimal(), scale); break;
+    case Value::Type::Integer: {
+      const int64_t v = value.integer();
+      const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+      result = RescaleDecimal(Decimal{v < 0, 0, magnitude}, scale);
+      break;
+    }
+    case Value::Type::Currency: {
+      const int64_t v = value.currency().ten_thousandths;
+      const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+      result = RescaleDecimal(Decimal{v < 0, 4, magnitude}, scale);
+      break;
+    }
+    case Value::Type::Flag: result = RescaleDecimal(Decimal{value.flag(), 0, value.flag() ? 1u : 0u}, scale); break;  // True is -1
+    case Value::Type::Text:
+      result = ParseDecimal(value.text(), locale, scale);
+      if (!result && !ParseNumber(value.text(), locale)) Refuse(column, Quoted(value.text()) + " is not a number");
+      break;
+    case Value::Type::Single: result = DecimalOfShownDigits(value.single(), 7, scale); break;
+    case Value::Type::Double: result = DecimalOfShownDigits(value.dbl(), 15, scale); break;
+    case Value::Type::Date: result = DecimalOfShownDigits(value.date().days, 15, scale); break;
+    default: Refuse(column, "this kind of value cannot be stored as a number");
+  }
+  const int precision = std::clamp<int>(column.precision, 1, kMaxDecimalPrecision);
+  if (!result || result->magnitude >= PowerOfTen(precision)) {
+    Refuse(column, Quoted(value.ToText(locale)) + " is too large: the column holds numbers of at most " +
+                       std::to_string(precision - std::min<int>(scale, precision)) + " digits before the decimal point (precision " +
+                       std::to_string(column.precision) + ", scale " + std::to_string(scale) + ")");
+  }
+  return Value::Numeric(*result);
 }
 
 Value ToDate(const ColumnDefinition& column, const Value& value, const TextLocale& locale) {
@@ -209,6 +275,8 @@ Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const
     }
     case ColumnType::Guid:
       return ToGuid(column, value);
+    case ColumnType::Numeric:
+      return ToDecimal(column, value, locale);
     default:
       Refuse(column, "writing this column type is not supported");
   }

@@ -12,9 +12,11 @@ namespace engine::jet {
 
 // The stored form of `value` for `column`: Null stays Null; a text column gets a Text, a
 // byte/integer/long column an Integer, currency a Money, single a Single, double a Double,
-// date a DateTime, yes/no a Flag, binary and OLE Bytes, GUID an Id, memo a Text.
-// Throws engine::Error (no file) with a reason naming the column when the value does not
-// convert, is out of range or is too long.
+// date a DateTime, yes/no a Flag, binary and OLE Bytes, GUID an Id, memo a Text, decimal a
+// Numeric at the column's scale (rounded half to even, exactly: texts and decimals never pass
+// through a double). Throws engine::Error (no file, kind InvalidValue) with a reason naming
+// the column when the value does not convert, is out of range (a decimal beyond the column's
+// precision) or is too long.
 Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const TextLocale& locale);
 
 }  // namespace engine::jet

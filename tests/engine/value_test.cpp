@@ -15,6 +15,9 @@ TEST(ValueTextForm, NumbersFollowTheLocale) {
   EXPECT_EQ(Value::Integer(123).ToText(it), u"123");
   EXPECT_EQ(Value::Money(Currency{123450}).ToText(it), u"12,345");
   EXPECT_EQ(Value::Money(Currency{-50000}).ToText(it), u"-5");
+  EXPECT_EQ(Value::Numeric({false, 4, 3913134}).ToText(it), u"391,3134");  // scale 4, not 3913134
+  EXPECT_EQ(Value::Numeric({true, 6, 1}).ToText(it), u"-0,000001");
+  EXPECT_EQ(Value::Numeric({false, 4, 15000}).ToText(en), u"1.5");
   EXPECT_EQ(Value::Single(1.1f).ToText(en), u"1.1");
   EXPECT_EQ(Value::Flag(true).ToText(it), u"Vero");
   EXPECT_EQ(Value::Flag(false).ToText(en), u"False");
@@ -80,6 +83,67 @@ TEST(ValueParsing, CurrencyRoundsHalfToEvenAtTheFourthDecimal) {
   EXPECT_EQ(ParseCurrency(u"12,345651", it)->ten_thousandths, 123457);
   EXPECT_EQ(ParseCurrency(u"0,3", it)->ten_thousandths, 3000);
   EXPECT_FALSE(ParseCurrency(u"99999999999999999999", it));
+}
+
+// Decimals never pass through a double: the digits written are the digits stored, rounded
+// half to even at the scale asked for, up to Jet's 96-bit magnitude.
+TEST(ValueParsing, DecimalsAreExactAtTheScaleAsked) {
+  const TextLocale it = TextLocale::Italian();
+  struct Case {
+    std::u16string_view text;
+    uint8_t scale;
+    std::u16string_view expected;  // English text form; empty when refused
+  };
+  const Case cases[] = {
+      {u"391,3134", 4, u"391.3134"},
+      {u"12,34565", 4, u"12.3456"},
+      {u"12,34575", 4, u"12.3458"},
+      {u"12,345651", 4, u"12.3457"},
+      {u"-2,5", 0, u"-2"},
+      {u"3,5", 0, u"4"},
+      {u"-0,00005", 4, u"0"},
+      {u"1,5E3", 0, u"1500"},
+      {u"25E-6", 6, u"0.000025"},
+      {u"1E-40", 6, u"0"},
+      {u"9.999.999.999.999.999.999.999,999999", 6, u"9999999999999999999999.999999"},
+      {u"0,30000000000000004", 2, u"0.3"},
+      {u"79228162514264337593543950335", 0, u"79228162514264337593543950335"},  // 2^96 - 1
+      {u"79228162514264337593543950336", 0, u""},
+      {u"7922816251426433759354395033,6", 1, u""},
+      {u"1E400", 0, u""},
+      {u"dodici", 2, u""},
+      {u"12.50", 2, u""},
+  };
+  for (const Case& c : cases) {
+    const auto parsed = ParseDecimal(c.text, it, c.scale);
+    if (c.expected.empty()) {
+      EXPECT_FALSE(parsed.has_value()) << ToUtf8(c.text);
+      continue;
+    }
+    ASSERT_TRUE(parsed.has_value()) << ToUtf8(c.text);
+    EXPECT_EQ(parsed->scale, c.scale);
+    EXPECT_EQ(Value::Numeric(*parsed).ToText(TextLocale::English()), c.expected) << ToUtf8(c.text);
+  }
+}
+
+TEST(ValueParsing, DecimalsChangeScaleRoundingHalfToEven) {
+  struct Case {
+    Decimal from;
+    uint8_t scale;
+    std::optional<Decimal> expected;
+  };
+  const unsigned __int128 top = (static_cast<unsigned __int128>(1) << 96) - 1;
+  const Case cases[] = {
+      {{false, 4, 15000}, 2, Decimal{false, 2, 150}},
+      {{false, 3, 2345}, 2, Decimal{false, 2, 234}},
+      {{false, 3, 2355}, 2, Decimal{false, 2, 236}},
+      {{true, 4, 9223372036854775808ull}, 0, Decimal{true, 0, 922337203685478}},
+      {{true, 2, 4}, 1, Decimal{false, 1, 0}},  // -0.04 rounds to a zero that is not negative
+      {{false, 0, 7}, 6, Decimal{false, 6, 7000000}},
+      {{false, 0, top}, 0, Decimal{false, 0, top}},
+      {{false, 0, top}, 1, std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RescaleDecimal(c.from, c.scale), c.expected) << ToUtf8(Value::Numeric(c.from).ToText(TextLocale::English()));
 }
 
 TEST(Utf8, RoundTripsEveryPlane) {

@@ -19,13 +19,13 @@ std::vector<ExpectedDump> AllExpectedDumps() {
   std::vector<ExpectedDump> dumps;
   const auto root = testsupport::FixturesDir();
   if (root.empty()) return dumps;
-  for (const char* folder : {"jet/expected", "listini/expected"}) {
+  for (const char* folder : {"jet/expected", "listini/expected", "regole/expected"}) {
     for (const auto& entry : std::filesystem::directory_iterator(root / folder)) {
       const std::string stem = entry.path().stem().string();
       const size_t dot = stem.find('.');
       ExpectedDump dump{stem, "", stem.substr(dot + 1), std::string(folder) + "/" + entry.path().filename().string()};
       const std::string file = stem.substr(0, dot) + ".mdb";
-      for (const char* where : {"jet/V1997/", "jet/V2000/", "jet/other/", "listini/"}) {
+      for (const char* where : {"jet/V1997/", "jet/V2000/", "jet/other/", "listini/", "regole/"}) {
         if (std::filesystem::exists(root / where / file)) dump.database = std::string(where) + file;
       }
       dumps.push_back(dump);

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 #include "engine/error.h"
 #include "engine/jet/data_page_writer.h"
+#include "engine/jet/dump_format.h"
 #include "engine/jet/long_value_writer.h"
 #include "engine/jet/row_encoder.h"
 #include "engine/jet/value_conversion.h"
@@ -78,6 +80,55 @@ TEST(WriterValueConversion, RefusalsNameTheColumnAndTheProblem) {
   EXPECT_NE(reason(Column(ColumnType::DateTime, 1, 8), Value::Text(u"31/02/2020")).find("not a date"), std::string::npos);
   EXPECT_NE(reason(Column(ColumnType::Money, 1, 8), Value::Text(u"99999999999999999")).find("out of range"), std::string::npos);
   EXPECT_NE(reason(Column(ColumnType::Text, 3, 10), Value::Text(u"troppo lungo")).find("\"C3\""), std::string::npos);
+}
+
+// Any value goes into a decimal column at the column's scale, half to even, exactly; one
+// beyond the column's precision is refused as an invalid value, with the column's limits.
+TEST(WriterValueConversion, DecimalsTakeTheColumnsScaleAndPrecision) {
+  const TextLocale italian = TextLocale::Italian();
+  auto decimal = [](uint8_t precision, uint8_t scale) {
+    ColumnDefinition column = Column(ColumnType::Numeric, 1, 17);
+    column.precision = precision;
+    column.scale = scale;
+    return column;
+  };
+  struct Case {
+    ColumnDefinition column;
+    Value value;
+    std::string stored;  // the dump form; or the start of the refusal, after "refused: "
+  };
+  const Case cases[] = {
+      {decimal(18, 4), Value::Text(u"391,3134"), "391.3134"},
+      {decimal(5, 2), Value::Text(u"12,345"), "12.34"},
+      {decimal(5, 2), Value::Text(u"-12,355"), "-12.36"},
+      {decimal(18, 4), Value::Double(12.34565), "12.3456"},
+      {decimal(5, 2), Value::Double(0.30000000000000004), "0.3"},
+      {decimal(5, 2), Value::Single(1.1f), "1.1"},
+      {decimal(5, 2), Value::Integer(999), "999"},
+      {decimal(28, 6), Value::Money(Currency{INT64_MIN}), "-922337203685477.5808"},
+      {decimal(12, 4), Value::Numeric({false, 6, 9851949}), "9.8519"},
+      {decimal(10, 0), Value::Flag(true), "-1"},
+      {decimal(5, 2), Value::Integer(1000), "refused: column \"C1\": \"1000\" is too large"},
+      {decimal(5, 2), Value::Text(u"999,995"), "refused: column \"C1\": \"999,995\" is too large"},
+      {decimal(18, 4), Value::Money(Currency{INT64_MAX}), "refused: column \"C1\": \"922337203685477,5807\" is too large"},
+      {decimal(28, 0), Value::Text(u"1E29"), "refused: column \"C1\": \"1E29\" is too large"},
+      {decimal(5, 2), Value::Text(u"dodici"), "refused: column \"C1\": \"dodici\" is not a number"},
+      {decimal(5, 2), Value::Double(std::numeric_limits<double>::infinity()), "refused: column \"C1\""},
+      {decimal(5, 2), Value::Bytes({1, 2}), "refused: column \"C1\": this kind of value cannot be stored as a number"},
+  };
+  for (const Case& c : cases) {
+    std::string outcome;
+    try {
+      const Value stored = ConvertForColumn(c.column, c.value, italian);
+      ASSERT_EQ(stored.type(), Value::Type::Decimal);
+      EXPECT_EQ(stored.decimal().scale, c.column.scale);
+      outcome = DumpValue(stored);
+    } catch (const Error& error) {
+      EXPECT_EQ(error.kind(), ErrorKind::InvalidValue) << error.reason();
+      outcome = "refused: " + error.reason();
+    }
+    EXPECT_EQ(outcome.substr(0, c.stored.size()), c.stored) << outcome;
+  }
 }
 
 TEST(WriterRowEncoder, LaysOutARowAsAccessDoes) {
