@@ -42,7 +42,9 @@ Value DecodeValue(uint8_t type, const uint8_t* data, size_t size, const TextDeco
     default: {
       const size_t fixed = FixedSizeOf(column_type);
       if (fixed != 0 && fixed == size && column_type != ColumnType::Numeric) {
-        return DecodeFixedValue(column_type, data);
+        ColumnDefinition column;
+        column.type = column_type;
+        return DecodeFixedValue(column, data);
       }
       break;
     }
