@@ -2,8 +2,11 @@
 // the price list with field properties gets from its block.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "engine/error.h"
 #include "engine/jet/catalog.h"
+#include "engine/jet/jet_database.h"
 #include "engine/jet/name_compare.h"
 #include "engine/jet/pager.h"
 #include "engine/jet/property_block.h"
@@ -121,6 +124,21 @@ class PriceListRules : public ::testing::Test {
   TableRules rules_;
 };
 
+TEST_F(PriceListRules, ANewRecordStartsWithTheDefaults) {
+  const std::vector<Value> record = rules_.NewRecord(table_, engine::TextLocale::Italian());
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const Value today = Value::DateTime(engine::FromCivil({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday}));
+  EXPECT_EQ(record[Position(u"Prezzo")], Value::Money({0}));
+  EXPECT_EQ(record[Position(u"Categoria")], Value::Text(u"Generale"));
+  EXPECT_EQ(record[Position(u"Data Inserimento")], today);
+  EXPECT_EQ(record[Position(u"Attivo")], Value::Flag(true));
+  EXPECT_EQ(record[Position(u"Fornitore")], Value::Text(u"Interno"));
+  EXPECT_EQ(record[Position(u"Descrizione")], Value::Null());
+  EXPECT_EQ(record[Position(u"Prezzo 2")], Value::Numeric({false, 4, 0}));  // 0 at the column's scale
+}
+
 TEST_F(PriceListRules, StoringRefusesWhatBreaksARule) {
   struct Case {
     std::u16string column;
@@ -189,6 +207,42 @@ TEST_F(PriceListRules, ReasonsWithoutAValidationText) {
       EXPECT_EQ(error.reason(), c.reason);
     }
   }
+}
+
+// A refused record takes no autonumber and leaves nothing in the file: the same articles
+// stored with and without refused ones in between give the same bytes.
+TEST(RefusedRecords, LeaveNoTraceAndKeepWhatCameBefore) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  auto import = [&](const std::string& name, bool with_refusals) {
+    const std::filesystem::path file = dir.path() / name;
+    std::filesystem::copy_file(jettest::Fixture("regole/listini-proprieta.mdb"), file);
+    auto database = OpenJetDatabase(file, engine::OpenMode::ReadWrite, engine::TextLocale::English());
+    auto records = database->OpenRecordset(u"Articoli");
+    for (int i = 0; i < 3; ++i) {
+      if (with_refusals) {
+        // A negative price with a memo long enough for pages of its own, then an empty supplier.
+        records->AddNew();
+        records->SetValue(u"Codice Articolo", Value::Text(u"RIF-" + engine::FromUtf8(std::to_string(i))));
+        records->SetValue(u"Descrizione", Value::Text(u"Rifiutato"));
+        records->SetValue(u"Prezzo", Value::Text(u"-1"));
+        records->SetValue(u"Note", Value::Text(std::u16string(5000, u'n')));
+        EXPECT_THROW(records->Update(), engine::Error);
+        records->AddNew();
+        records->SetValue(u"Codice Articolo", Value::Text(u"RIF-X"));
+        records->SetValue(u"Descrizione", Value::Text(u"Rifiutato"));
+        records->SetValue(u"Fornitore", Value::Text(u""));
+        EXPECT_THROW(records->Update(), engine::Error);
+      }
+      records->AddNew();
+      records->SetValue(u"Codice Articolo", Value::Text(u"NUOVO-" + engine::FromUtf8(std::to_string(i))));
+      records->SetValue(u"Descrizione", Value::Text(u"Accettato"));
+      records->Update();
+    }
+    database.reset();
+    return jettest::ReadBytes(file);
+  };
+  EXPECT_TRUE(import("senza-rifiuti.mdb", false) == import("con-rifiuti.mdb", true));
 }
 
 }  // namespace
