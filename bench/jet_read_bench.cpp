@@ -2,7 +2,10 @@
 // - decoding every column of 100,000 rows: the table's 5,000 rows visited 20 times over, as
 //   one record set (no Jet writer exists yet to build a bigger file);
 // - WHERE lookups by article code through the code index;
-// - opening the file and reading every row once, each page fetched for the first time.
+// - opening the file and reading every row once, each page fetched for the first time;
+// - one column of fonte-decimali.mdb's 300 rows visited 300 times over: a decimal (18,4), a
+//   decimal (28,6) and a currency column of the same rows, as values and as the text the
+//   import writes; decimals should cost no more than currency.
 // Run: build/bin/jet_read_bench [--benchmark_filter=...]; the fixtures folder comes from
 // $ARCHIVI_FIXTURES or ../shared/fixtures beside the project.
 #include <benchmark/benchmark.h>
@@ -21,27 +24,39 @@ namespace {
 
 // $ARCHIVI_FIXTURES, else ../shared/fixtures beside the project (the program sits in
 // <project>/<build>/bin).
-std::filesystem::path PriceList() {
+std::filesystem::path Fixture(const char* name) {
   namespace fs = std::filesystem;
-  if (const char* dir = std::getenv("ARCHIVI_FIXTURES"); dir && *dir) return fs::path(dir) / "listini/listini-pieno.mdb";
+  if (const char* dir = std::getenv("ARCHIVI_FIXTURES"); dir && *dir) return fs::path(dir) / name;
   const fs::path exe = fs::read_symlink("/proc/self/exe");
-  return exe.parent_path() / ".." / ".." / ".." / "shared" / "fixtures" / "listini" / "listini-pieno.mdb";
+  return exe.parent_path() / ".." / ".." / ".." / "shared" / "fixtures" / name;
 }
 
-void DecodeEveryColumn(benchmark::State& state) {
-  using namespace engine::jet;
-  auto pager = Pager::Open(PriceList(), engine::OpenMode::ReadOnly);
-  TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
-  std::shared_ptr<const TableDefinition> table;
-  for (const auto& entry : ReadCatalog(*pager, text)) {
-    if (entry.name == u"Articoli") {
-      table = std::make_shared<const TableDefinition>(ReadTableDefinition(*pager, text, entry.tdef_page, entry.name));
+std::filesystem::path PriceList() { return Fixture("listini/listini-pieno.mdb"); }
+
+// A table's live rows, each visited `rounds` times, as one record set.
+struct RepeatedTable {
+  RepeatedTable(const std::filesystem::path& file, const std::u16string& name, int rounds)
+      : pager(engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly)),
+        text(pager->format().version, pager->header().code_page, pager->file_name()) {
+    using namespace engine::jet;
+    for (const auto& entry : ReadCatalog(*pager, text)) {
+      if (entry.name == name) {
+        table = std::make_shared<const TableDefinition>(ReadTableDefinition(*pager, text, entry.tdef_page, entry.name));
+      }
     }
+    const std::vector<RowId> once = ListLiveRows(*pager, *table);
+    for (int i = 0; i < rounds; ++i) rows.insert(rows.end(), once.begin(), once.end());
   }
-  const std::vector<RowId> once = ListLiveRows(*pager, *table);
-  std::vector<RowId> rows;
-  for (int i = 0; i < 20; ++i) rows.insert(rows.end(), once.begin(), once.end());
-  JetRecordset records(*pager, table, text, rows);
+  std::unique_ptr<engine::jet::Pager> pager;
+  engine::jet::TextDecoder text;
+  std::shared_ptr<const engine::jet::TableDefinition> table;
+  std::vector<engine::jet::RowId> rows;
+};
+
+void DecodeEveryColumn(benchmark::State& state) {
+  RepeatedTable source(PriceList(), u"Articoli", 20);
+  const std::vector<engine::jet::RowId>& rows = source.rows;
+  engine::jet::JetRecordset records(*source.pager, source.table, source.text, rows);
   const int fields = records.FieldCount();
   for (auto _ : state) {
     size_t text_chars = 0;
@@ -57,6 +72,28 @@ void DecodeEveryColumn(benchmark::State& state) {
   state.counters["rows"] = static_cast<double>(rows.size());
 }
 BENCHMARK(DecodeEveryColumn)->Unit(benchmark::kMillisecond);
+
+void ReadOneColumn(benchmark::State& state, const char16_t* column, bool as_text) {
+  RepeatedTable source(Fixture("regole/fonte-decimali.mdb"), u"Prodotti", 300);
+  engine::jet::JetRecordset records(*source.pager, source.table, source.text, source.rows);
+  const int position = records.FieldPosition(column);
+  const engine::TextLocale italian = engine::TextLocale::Italian();
+  for (auto _ : state) {
+    size_t seen = 0;
+    for (records.MoveFirst(); !records.Eof(); records.MoveNext()) {
+      engine::Value value = records.GetValue(position);
+      seen += as_text ? value.ToText(italian).size() : static_cast<size_t>(value.type());
+    }
+    benchmark::DoNotOptimize(seen);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(source.rows.size()));
+}
+BENCHMARK_CAPTURE(ReadOneColumn, currency, u"Costo", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadOneColumn, decimal_18_4, u"Prezzo", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadOneColumn, decimal_28_6, u"Peso", false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadOneColumn, currency_text, u"Costo", true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadOneColumn, decimal_18_4_text, u"Prezzo", true)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ReadOneColumn, decimal_28_6_text, u"Peso", true)->Unit(benchmark::kMillisecond);
 
 void LookupByCode(benchmark::State& state) {
   auto database = engine::jet::OpenJetDatabase(PriceList(), engine::OpenMode::ReadOnly, engine::TextLocale::Italian());

@@ -77,6 +77,7 @@ INSTANTIATE_TEST_SUITE_P(Tables, MdbExportAgrees,
                          testing::Values(std::make_pair("listini/listini-pieno.mdb", "Articoli"),
                                          std::make_pair("listini/fonte.mdb", "Prodotti"),
                                          std::make_pair("listini/fonte.mdb", "Fornitori"),
+                                         std::make_pair("regole/fonte-decimali.mdb", "Prodotti"),
                                          std::make_pair("jet/V1997/testV1997.mdb", "Table1"),
                                          std::make_pair("jet/V2000/test2V2000.mdb", "MSP_PROJECTS"),
                                          std::make_pair("jet/V1997/delColTestV1997.mdb", "Table1")));
