@@ -202,7 +202,9 @@ constexpr unsigned __int128 kDecimalLimit = static_cast<unsigned __int128>(1) <<
 std::optional<Decimal> DecimalFromDigits(bool negative, std::string_view digits, int64_t exponent, uint8_t scale) {
   const int64_t shift = exponent + scale;  // the scaled magnitude is digits × 10^shift
   const int64_t size = static_cast<int64_t>(digits.size());
-  const size_t keep = static_cast<size_t>(std::clamp<int64_t>(size + std::min<int64_t>(shift, 0), 0, size));
+  // Every digit below a tenth of the last unit kept: under a half, so a zero.
+  if (size + shift < 0) return Decimal{false, scale, 0};
+  const size_t keep = static_cast<size_t>(std::min<int64_t>(size + std::min<int64_t>(shift, 0), size));
   unsigned __int128 v = 0;
   for (size_t i = 0; i < keep; ++i) {
     v = v * 10 + static_cast<unsigned>(digits[i] - '0');

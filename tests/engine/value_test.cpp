@@ -104,7 +104,8 @@ TEST(ValueParsing, DecimalsAreExactAtTheScaleAsked) {
       {u"-0,00005", 4, u"0"},
       {u"1,5E3", 0, u"1500"},
       {u"25E-6", 6, u"0.000025"},
-      {u"1E-40", 6, u"0"},
+      {u"9E-40", 6, u"0"},
+      {u"9E-7", 6, u"0.000001"},
       {u"9.999.999.999.999.999.999.999,999999", 6, u"9999999999999999999999.999999"},
       {u"0,30000000000000004", 2, u"0.3"},
       {u"79228162514264337593543950335", 0, u"79228162514264337593543950335"},  // 2^96 - 1
@@ -140,6 +141,10 @@ TEST(ValueParsing, DecimalsChangeScaleRoundingHalfToEven) {
       {{true, 4, 9223372036854775808ull}, 0, Decimal{true, 0, 922337203685478}},
       {{true, 2, 4}, 1, Decimal{false, 1, 0}},  // -0.04 rounds to a zero that is not negative
       {{false, 0, 7}, 6, Decimal{false, 6, 7000000}},
+      {{false, 6, 9}, 4, Decimal{false, 4, 0}},
+      {{false, 6, 50}, 4, Decimal{false, 4, 0}},
+      {{false, 6, 51}, 4, Decimal{false, 4, 1}},
+      {{true, 6, 150}, 4, Decimal{true, 4, 2}},
       {{false, 0, top}, 0, Decimal{false, 0, top}},
       {{false, 0, top}, 1, std::nullopt},
   };
