@@ -12,7 +12,7 @@ namespace {
 constexpr int64_t kMillisecondsPerDay = 86'400'000;
 
 // Days from 1970-01-01 to the given proleptic Gregorian date (H. Hinnant's algorithm).
-int64_t DaysFromCivil(int64_t y, int m, int d) {
+constexpr int64_t DaysFromCivil(int64_t y, int m, int d) {
   y -= m <= 2;
   const int64_t era = (y >= 0 ? y : y - 399) / 400;
   const int64_t yoe = y - era * 400;
@@ -33,7 +33,8 @@ void CivilFromDays(int64_t z, int* year, int* month, int* day) {
   *year = static_cast<int>(yoe + era * 400 + (*month <= 2));
 }
 
-const int64_t kJetDayZero = DaysFromCivil(1899, 12, 30);
+// Constant-initialized, so that dates made while other files' globals are initialized are right too.
+constexpr int64_t kJetDayZero = DaysFromCivil(1899, 12, 30);
 
 std::u16string Ascii(std::string_view s) { return std::u16string(s.begin(), s.end()); }
 

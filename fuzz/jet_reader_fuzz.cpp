@@ -63,7 +63,7 @@ void ReadProperties(const uint8_t* data, size_t size) {
         const std::vector<uint8_t> bytes = ReadPropertyBytes(*pager, text, entry);
         const PropertyBlock block = DecodePropertyBlock(bytes.data(), bytes.size(), text, "fuzz.mdb");
         const TableDefinition table = ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
-        const TableRules rules(table, block);
+        TableRules rules(table, block);
         try {
           rules.Check(table, rules.NewRecord(table, engine::TextLocale::English()), engine::TextLocale::English());
         } catch (const engine::Error&) {

@@ -274,7 +274,22 @@ class Evaluator {
   const ExpressionContext& context_;
 };
 
+bool Contains(const Node& node, bool fields) {
+  if (node.kind == Node::Kind::Function &&
+      (node.function == Node::Function::Date || node.function == Node::Function::Now || node.function == Node::Function::Time)) {
+    return true;
+  }
+  if (fields && (node.kind == Node::Kind::Field || node.kind == Node::Kind::ThisColumn)) return true;
+  for (const auto& operand : node.operands) {
+    if (Contains(*operand, fields)) return true;
+  }
+  return false;
+}
+
 }  // namespace
+
+bool Expression::UsesClock() const { return Contains(*root_, false); }
+bool Expression::IsConstant() const { return !Contains(*root_, true); }
 
 Expression Expression::Parse(std::u16string_view text, ExpressionUse use) {
   if (text.size() > kMaxExpressionLength) Fail("the expression is too long");

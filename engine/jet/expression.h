@@ -59,6 +59,10 @@ class Expression {
   std::optional<bool> Test(const ExpressionContext& context) const;
 
   const std::u16string& text() const { return text_; }
+  // True when it calls Date(), Now() or Time().
+  bool UsesClock() const;
+  // True when it reads neither the clock nor any field: its value never changes.
+  bool IsConstant() const;
 
  private:
   std::u16string text_;

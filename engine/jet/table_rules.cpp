@@ -55,6 +55,7 @@ TableRules::TableRules(const TableDefinition& table, const PropertyBlock& proper
     rule.validation_text = TextOf(map, u"ValidationText");
     try {
       rule.expression = Expression::Parse(rule.text, use);
+      rules_use_clock_ = rules_use_clock_ || rule.expression->UsesClock();
     } catch (const ExpressionError&) {
       if (!refusal_) {
         refusal_ = ToUtf8(u"Il record non può essere salvato: questo programma non sa verificare la regola " +
@@ -92,7 +93,7 @@ TableRules TableRules::Refusing(std::string reason, ErrorKind kind) {
   return rules;
 }
 
-std::vector<Value> TableRules::NewRecord(const TableDefinition& table, const TextLocale& locale) const {
+std::vector<Value> TableRules::NewRecord(const TableDefinition& table, const TextLocale& locale) {
   std::vector<Value> values(table.columns.size());
   if (refusal_) throw Error("", *refusal_, refusal_kind_);
   ExpressionContext context;
@@ -100,13 +101,18 @@ std::vector<Value> TableRules::NewRecord(const TableDefinition& table, const Tex
   for (size_t i = 0; i < columns_.size() && i < values.size(); ++i) {
     const std::optional<Expression>& default_value = columns_[i].default_value;
     if (!default_value) continue;
-    if (!have_now) {
+    if (columns_[i].constant_default) {
+      values[i] = *columns_[i].constant_default;
+      continue;
+    }
+    if (!have_now && default_value->UsesClock()) {
       context.now = LocalNow();
       have_now = true;
     }
     const ColumnDefinition& column = table.columns[i];
     try {
       values[i] = ConvertForColumn(column, default_value->Evaluate(context), locale);
+      if (default_value->IsConstant()) columns_[i].constant_default = values[i];
     } catch (const std::exception&) {
       Refuse(u"Il valore predefinito " + default_value->text() + u" del campo " + column.name +
              u" non è un valore valido per il campo.");
@@ -120,7 +126,7 @@ void TableRules::Check(const TableDefinition& table, const std::vector<Value>& v
   if (columns_.empty() && !table_rule_) return;
   ExpressionContext context;
   context.locale = locale;
-  context.now = LocalNow();
+  if (rules_use_clock_) context.now = LocalNow();
   context.field = [&](std::u16string_view name) -> const Value* {
     for (size_t i = 0; i < table.columns.size() && i < values.size(); ++i) {
       if (SameName(table.columns[i].name, name)) return &values[i];

@@ -31,8 +31,8 @@ class TableRules {
 
   // The values a new record starts with, by column position: each column's default,
   // converted to the column's type; Null where there is none. Throws RuleViolation when a
-  // default cannot be worked out.
-  std::vector<Value> NewRecord(const TableDefinition& table, const TextLocale& locale) const;
+  // default cannot be worked out. Defaults that never change are worked out once.
+  std::vector<Value> NewRecord(const TableDefinition& table, const TextLocale& locale);
 
   // Throws RuleViolation when the record (converted values by column position) breaks a rule.
   void Check(const TableDefinition& table, const std::vector<Value>& values, const TextLocale& locale) const;
@@ -45,6 +45,7 @@ class TableRules {
   };
   struct ColumnRules {
     std::optional<Expression> default_value;
+    std::optional<Value> constant_default;  // converted, once a constant default was worked out
     bool required = false;
     bool allow_zero_length = true;
     std::optional<Rule> rule;
@@ -52,6 +53,7 @@ class TableRules {
 
   std::vector<ColumnRules> columns_;   // by column position; empty without properties
   std::optional<Rule> table_rule_;
+  bool rules_use_clock_ = false;
   std::optional<std::string> refusal_;  // why no record can be stored (a rule not understood)
   ErrorKind refusal_kind_ = ErrorKind::RuleViolation;
 };

@@ -67,7 +67,7 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
 
 TableWriter::~TableWriter() = default;
 
-std::vector<Value> TableWriter::NewRecord() const {
+std::vector<Value> TableWriter::NewRecord() {
   try {
     return rules_.NewRecord(table_, locale_);
   } catch (const Error& error) {

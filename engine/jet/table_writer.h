@@ -39,7 +39,7 @@ class TableWriter {
   const TableDefinition& table() const { return table_; }
 
   // The values a new record starts with: the columns' defaults (see TableRules).
-  std::vector<Value> NewRecord() const;
+  std::vector<Value> NewRecord();
 
   // Why the engine must not write this table, or nothing.
   std::optional<std::string> ReadOnlyReason() const;
