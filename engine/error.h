@@ -2,24 +2,31 @@
 // concerns, and a kind the window uses to explain it in Italian.
 #pragma once
 
+#include <cerrno>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace engine {
 
 enum class ErrorKind {
-  Other,
+  Other,              // a fault of the program itself, not of the file or the disk
   NotFound,           // the file does not exist
   AccessDenied,       // no permission to read or write it
   Locked,             // another program holds the file
+  OpenInAccess,       // Access's lock file lies beside the database (see Error::lock_file)
   Protected,          // a database password or an encrypted workbook
   UnsupportedFormat,  // .accdb, .xlsx content, old Excel versions, unknown sort orders
   Damaged,            // not a valid archive of its kind, or damaged
+  TooLarge,           // beyond the size an archive of its kind can have
+  AlreadyExists,      // a file that is never overwritten
   NoSuchTable,
   NoSuchColumn,
+  NoCurrentRecord,    // a record set read or moved before its first or past its last record
   InvalidValue,       // a value the column does not accept
   Duplicate,          // a key already present in a unique index
   ReadOnly,
+  Unsupported,        // an operation the engine does not do on this archive
   Io,                 // the disk refused a read or write
   DiskFull,           // no space left on the disk
   ReadOnlyFileSystem, // the disk or share is mounted read-only
@@ -28,23 +35,47 @@ enum class ErrorKind {
                       // already the text for the user (ValidationText or Italian)
 };
 
+// The kind of a failed open, read or write, from its errno.
+constexpr ErrorKind KindOfSystemError(int error_number) {
+  switch (error_number) {
+    case ENOENT: return ErrorKind::NotFound;
+    case EACCES:
+    case EPERM: return ErrorKind::AccessDenied;
+    case EROFS: return ErrorKind::ReadOnlyFileSystem;
+    case ENOSPC:
+    case EDQUOT: return ErrorKind::DiskFull;
+    case EFBIG: return ErrorKind::TooLarge;
+    default: return ErrorKind::Io;
+  }
+}
+
 class Error : public std::runtime_error {
  public:
-  // `file` may be empty when the error concerns no particular file.
-  Error(std::string file, const std::string& reason, ErrorKind kind = ErrorKind::Other)
+  // `file` may be empty when the error concerns no particular file. `lock_file` names the
+  // lock file that keeps the database from being written, for ErrorKind::OpenInAccess.
+  Error(std::string file, const std::string& reason, ErrorKind kind = ErrorKind::Other, std::string lock_file = {})
       : std::runtime_error(file.empty() ? reason : file + ": " + reason),
         file_(std::move(file)),
         reason_(reason),
-        kind_(kind) {}
+        kind_(kind),
+        lock_file_(std::move(lock_file)) {}
+
+  // The same failure told of `file`, its reason after `context` ("table \"X\": "); the kind
+  // and the lock file stay. For re-raising with the file an inner part did not know.
+  Error Within(std::string file, std::string_view context = {}) const {
+    return Error(std::move(file), std::string(context) + reason_, kind_, lock_file_);
+  }
 
   const std::string& file() const { return file_; }
   const std::string& reason() const { return reason_; }
   ErrorKind kind() const { return kind_; }
+  const std::string& lock_file() const { return lock_file_; }
 
  private:
   std::string file_;
   std::string reason_;
   ErrorKind kind_;
+  std::string lock_file_;
 };
 
 }  // namespace engine

@@ -22,8 +22,9 @@ void CheckReadable(const std::filesystem::path& path) {
   }
   std::ifstream probe(path, std::ios::binary);
   if (!probe) {
-    throw Error(path.string(), std::string("the file cannot be read: ") + std::strerror(errno),
-                errno == EACCES ? ErrorKind::AccessDenied : ErrorKind::Io);
+    const int error = errno;
+    throw Error(path.string(), std::string("the file cannot be read: ") + std::strerror(error),
+                KindOfSystemError(error));
   }
 }
 
@@ -33,7 +34,7 @@ std::unique_ptr<Database> OpenDatabase(const std::filesystem::path& path, std::u
                                        OpenMode mode, const TextLocale& locale) {
   CheckReadable(path);
   if (connect.starts_with(u"Excel")) {
-    if (mode == OpenMode::ReadWrite) throw Error(path.string(), "workbooks are opened read-only");
+    if (mode == OpenMode::ReadWrite) throw Error(path.string(), "workbooks are opened read-only", ErrorKind::ReadOnly);
     return excel::OpenExcelDatabase(path, locale);
   }
   return jet::OpenJetDatabase(path, mode, locale);

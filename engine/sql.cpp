@@ -89,7 +89,7 @@ class Scanner {
 };
 
 [[noreturn]] void Refuse(std::u16string_view statement) {
-  throw Error("", "unsupported SQL statement: " + ToUtf8(statement));
+  throw Error("", "unsupported SQL statement: " + ToUtf8(statement), ErrorKind::Unsupported);
 }
 
 void ExpectEnd(Scanner& scanner, std::u16string_view statement) {
@@ -108,7 +108,7 @@ SelectStatement ParseRecordSource(std::u16string_view source) {
     while (!name.empty() && name.front() == u' ') name.remove_prefix(1);
     while (!name.empty() && name.back() == u' ') name.remove_suffix(1);
     if (name.size() >= 2 && name.front() == u'[' && name.back() == u']') name = name.substr(1, name.size() - 2);
-    if (name.empty()) throw Error("", "empty record source");
+    if (name.empty()) throw Error("", "empty record source", ErrorKind::Unsupported);
     result.table = std::u16string(name);
     return result;
   }

@@ -11,7 +11,9 @@ namespace {
 
 constexpr size_t kRecordHeaderSize = 4;  // 2-byte type + 2-byte length
 
-[[noreturn]] void Truncated() { throw Error("", "the workbook file is damaged (a record is cut short)"); }
+[[noreturn]] void Truncated() {
+  throw Error("", "the workbook file is damaged (a record is cut short)", ErrorKind::Damaged);
+}
 
 }  // namespace
 

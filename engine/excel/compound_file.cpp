@@ -31,7 +31,7 @@ constexpr uint8_t kTypeStream = 2;
 constexpr uint8_t kTypeRoot = 5;
 
 [[noreturn]] void Damaged(const std::string& what) {
-  throw Error("", "the workbook file is damaged (" + what + ")");
+  throw Error("", "the workbook file is damaged (" + what + ")", ErrorKind::Damaged);
 }
 
 class Container {

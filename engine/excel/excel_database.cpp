@@ -21,35 +21,37 @@
 namespace engine::excel {
 namespace {
 
+[[noreturn]] void ThrowSystemError(const std::filesystem::path& path, const char* what, int error) {
+  throw Error(path.string(), std::string(what) + ": " + std::strerror(error), KindOfSystemError(error));
+}
+
 // The workbook is read whole, once. Another program may cut the file short or rewrite it
 // meanwhile (a share, a backup tool): a short read, or a size or modification time that
 // differs after the read, is reported as a changed file rather than parsed as damage.
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw Error(path.string(), std::string("the file cannot be opened: ") + std::strerror(errno));
+  if (fd < 0) ThrowSystemError(path, "the file cannot be opened", errno);
   struct Closer {
     int fd;
     ~Closer() { ::close(fd); }
   } closer{fd};
-  const auto cannot_read = [&] {
-    return Error(path.string(), std::string("the file cannot be read: ") + std::strerror(errno), ErrorKind::Io);
-  };
+  const auto cannot_read = [&] { ThrowSystemError(path, "the file cannot be read", errno); };
   const auto changed = [&] {
     return Error(path.string(), "the file was cut short or changed by another program while it was being read",
                  ErrorKind::FileChanged);
   };
   struct stat before {};
-  if (::fstat(fd, &before) != 0) throw cannot_read();
+  if (::fstat(fd, &before) != 0) cannot_read();
   std::vector<uint8_t> bytes(static_cast<size_t>(before.st_size));
   for (size_t done = 0; done < bytes.size();) {
     const ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw cannot_read();
+    if (got < 0) cannot_read();
     if (got == 0) throw changed();
     done += static_cast<size_t>(got);
   }
   struct stat after {};
-  if (::fstat(fd, &after) != 0) throw cannot_read();
+  if (::fstat(fd, &after) != 0) cannot_read();
   if (after.st_size != before.st_size || after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
       after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
     throw changed();
@@ -63,20 +65,22 @@ bool StartsWith(const std::vector<uint8_t>& bytes, std::initializer_list<uint8_t
 
 // The workbook stream inside the file, or the whole file when it is a bare BIFF stream.
 std::vector<uint8_t> WorkbookStream(std::vector<uint8_t> bytes) {
-  if (bytes.empty()) throw Error("", "the file is empty");
+  if (bytes.empty()) throw Error("", "the file is empty", ErrorKind::Damaged);
   if (StartsWith(bytes, {'P', 'K', 0x03, 0x04})) {
-    throw Error("", "the file is an Excel 2007 or later workbook (.xlsx) with an .xls name; save it as Excel 97-2003");
+    throw Error("", "the file is an Excel 2007 or later workbook (.xlsx) with an .xls name; save it as Excel 97-2003",
+                ErrorKind::UnsupportedFormat);
   }
   if (HasCompoundFileSignature(bytes)) {
     if (auto stream = ReadTopLevelStream(bytes, {u"Workbook", u"Book"})) return std::move(*stream);
     if (ReadTopLevelStream(bytes, {u"EncryptedPackage"})) {
-      throw Error("", "the workbook is encrypted with a password; save it without a password and try again");
+      throw Error("", "the workbook is encrypted with a password; save it without a password and try again",
+                  ErrorKind::Protected);
     }
-    throw Error("", "the file holds no Excel workbook");
+    throw Error("", "the file holds no Excel workbook", ErrorKind::Damaged);
   }
   // Files of Excel 2.x-4.0 (and bare BIFF5 streams) start directly with a BOF record.
   if (bytes.size() >= 2 && bytes[0] == 0x09 && (bytes[1] <= 0x04 || bytes[1] == 0x08)) return bytes;
-  throw Error("", "the file is not an Excel workbook");
+  throw Error("", "the file is not an Excel workbook", ErrorKind::Damaged);
 }
 
 struct TableEntry {
@@ -114,9 +118,11 @@ class ExcelDatabase : public Database {
     try {
       select = ParseRecordSource(source);
     } catch (const Error& e) {
-      throw Error(path_.string(), e.reason());
+      throw e.Within(path_.string());
     }
-    if (select.where_column) throw Error(path_.string(), "a workbook's tables cannot be filtered with WHERE");
+    if (select.where_column) {
+      throw Error(path_.string(), "a workbook's tables cannot be filtered with WHERE", ErrorKind::Unsupported);
+    }
     std::u16string wanted = FoldCase(UnquoteTableName(select.table));
     for (const TableEntry& table : tables_) {
       if (table.folded_name != wanted) continue;
@@ -125,7 +131,8 @@ class ExcelDatabase : public Database {
                       : WorksheetTable::ForSheet(book_, table.sheet, locale_));
       return MakeWorksheetRecordset(std::move(layout), path_.string());
     }
-    throw Error(path_.string(), "the workbook has no sheet or named range \"" + ToUtf8(select.table) + "\"");
+    throw Error(path_.string(), "the workbook has no sheet or named range \"" + ToUtf8(select.table) + "\"",
+                ErrorKind::NoSuchTable);
   }
 
   const std::filesystem::path& path() const override { return path_; }
@@ -146,9 +153,9 @@ std::unique_ptr<Database> OpenExcelDatabase(std::vector<uint8_t> bytes, const st
     return std::make_unique<ExcelDatabase>(path, std::move(book), locale);
   } catch (const Error& e) {
     if (!e.file().empty()) throw;
-    throw Error(path.string(), e.reason());
+    throw e.Within(path.string());
   } catch (const std::bad_alloc&) {
-    throw Error(path.string(), "the workbook is too large to read");
+    throw Error(path.string(), "the workbook is too large to read", ErrorKind::TooLarge);
   }
 }
 

@@ -30,7 +30,7 @@ constexpr double kLastExcelDay = 2958466;  // serial of 10000-01-01
 constexpr size_t kNoCell = SIZE_MAX;
 
 [[noreturn]] void Damaged(const std::string& what) {
-  throw Error("", "the workbook file is damaged (" + what + ")");
+  throw Error("", "the workbook file is damaged (" + what + ")", ErrorKind::Damaged);
 }
 
 struct SheetEntry {
@@ -95,15 +95,17 @@ class Parser {
       case record::kBofBiff2:
       case record::kBofBiff3:
       case record::kBofBiff4:
-        throw Error("", "the workbook is in Excel 2.x-4.0 format, which cannot be read; save it as Excel 97-2003");
+        throw Error("", "the workbook is in Excel 2.x-4.0 format, which cannot be read; save it as Excel 97-2003",
+                    ErrorKind::UnsupportedFormat);
       default:
-        throw Error("", "the file is not an Excel workbook");
+        throw Error("", "the file is not an Excel workbook", ErrorKind::Damaged);
     }
     RecordReader bof = records_.Reader();
     version_ = bof.U16();
     uint16_t kind = bof.U16();
     if (version_ != kBiff8 && version_ != kBiff5) {
-      throw Error("", "the workbook is in an Excel format older than Excel 5.0, which cannot be read");
+      throw Error("", "the workbook is in an Excel format older than Excel 5.0, which cannot be read",
+                  ErrorKind::UnsupportedFormat);
     }
     if (kind != kBofGlobals) Damaged("the workbook does not start with its global part");
     while (records_.Next()) {
@@ -113,7 +115,8 @@ class Parser {
           FinishFormats();
           return;
         case record::kFilePass:
-          throw Error("", "the workbook is encrypted with a password; save it without a password and try again");
+          throw Error("", "the workbook is encrypted with a password; save it without a password and try again",
+                      ErrorKind::Protected);
         case record::kCodePage:
           code_page_ = in.U16();
           break;

@@ -96,7 +96,7 @@ class WorksheetRecordset : public Recordset {
     position_ = table_->record_count() - 1;
   }
   void MoveNext() override {
-    if (Eof()) throw Error(file_name_, "there is no current record");
+    if (Eof()) throw Error(file_name_, "there is no current record", ErrorKind::NoCurrentRecord);
     ++position_;
   }
 
@@ -110,21 +110,21 @@ class WorksheetRecordset : public Recordset {
     for (size_t i = 0; i < folded_names_.size(); ++i) {
       if (folded_names_[i] == folded) return static_cast<int>(i);
     }
-    throw Error(file_name_, "the sheet has no column named \"" + ToUtf8(name) + "\"");
+    throw Error(file_name_, "the sheet has no column named \"" + ToUtf8(name) + "\"", ErrorKind::NoSuchColumn);
   }
   Value GetValue(int position) const override {
     CheckField(position);
-    if (Eof()) throw Error(file_name_, "there is no current record");
+    if (Eof()) throw Error(file_name_, "there is no current record", ErrorKind::NoCurrentRecord);
     return table_->GetValue(position_, static_cast<size_t>(position));
   }
 
  private:
   void RequireRecords() const {
-    if (table_->record_count() == 0) throw Error(file_name_, "there is no current record");
+    if (table_->record_count() == 0) throw Error(file_name_, "there is no current record", ErrorKind::NoCurrentRecord);
   }
   void CheckField(int position) const {
     if (position < 0 || position >= FieldCount()) {
-      throw Error(file_name_, "column number " + std::to_string(position) + " does not exist");
+      throw Error(file_name_, "column number " + std::to_string(position) + " does not exist", ErrorKind::NoSuchColumn);
     }
   }
 

@@ -12,7 +12,8 @@
 namespace engine::jet {
 
 [[noreturn]] inline void ThrowDamaged(const std::string& file, const std::string& what) {
-  throw Error(file, "the database is damaged or is not an Access database (" + what + ")");
+  throw Error(file, "the database is damaged or is not an Access database (" + what + ")",
+              ErrorKind::Damaged);
 }
 
 inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }

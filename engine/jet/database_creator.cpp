@@ -88,8 +88,7 @@ void WriteGlobalMapPage(uint8_t* page, uint32_t page_count) {
 
 [[noreturn]] void ThrowIo(const std::string& file, const char* what) {
   const int error = errno;
-  throw Error(file, std::string(what) + ": " + std::strerror(error),
-              error == EACCES || error == EROFS ? ErrorKind::AccessDenied : ErrorKind::Io);
+  throw Error(file, std::string(what) + ": " + std::strerror(error), KindOfSystemError(error));
 }
 
 void WriteAll(int fd, const std::vector<uint8_t>& bytes, const std::string& file) {
@@ -182,7 +181,7 @@ void CreateDatabase(const std::filesystem::path& path, const std::vector<TableSp
   const std::string file = path.string();
   std::error_code ignored;
   if (std::filesystem::exists(path, ignored)) {
-    throw Error(file, "the file already exists and will not be overwritten", ErrorKind::Other);
+    throw Error(file, "the file already exists and will not be overwritten", ErrorKind::AlreadyExists);
   }
   EmptyDatabase database = BuildEmptyDatabase(file, options);
   if (!tables.empty()) {
@@ -194,7 +193,9 @@ void CreateDatabase(const std::filesystem::path& path, const std::vector<TableSp
   // O_EXCL: a file that appeared meanwhile is still never overwritten.
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) {
-    if (errno == EEXIST) throw Error(file, "the file already exists and will not be overwritten", ErrorKind::Other);
+    if (errno == EEXIST) {
+      throw Error(file, "the file already exists and will not be overwritten", ErrorKind::AlreadyExists);
+    }
     ThrowIo(file, "the file cannot be created");
   }
   try {

@@ -8,11 +8,13 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 
 #include "engine/error.h"
+#include "engine/value.h"
 
 namespace engine::jet {
 namespace {
@@ -40,27 +42,48 @@ struct flock ByteLock(short type, off_t offset) {
   return lock;
 }
 
+// Access names its lock file after the database, but a share written from Windows may hold
+// it in any letter case (LISTINI.LDB beside listini.mdb); Windows would treat them as one.
+std::optional<std::filesystem::path> FindAccessLockFile(const std::filesystem::path& database) {
+  std::filesystem::path expected = database;
+  expected.replace_extension(".ldb");
+  std::error_code error;
+  if (std::filesystem::exists(expected, error)) return expected;
+  const std::u16string wanted = FromUtf8(expected.filename().string());
+  std::filesystem::path folder = database.parent_path();
+  if (folder.empty()) folder = ".";
+  for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+    if (EqualsIgnoringAsciiCase(FromUtf8(entry->path().filename().string()), wanted)) return entry->path();
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 void RefuseIfAccessLockFile(const std::filesystem::path& database) {
-  std::filesystem::path lock = database;
-  lock.replace_extension(".ldb");
-  std::error_code error;
-  if (std::filesystem::exists(lock, error)) {
+  if (const auto lock = FindAccessLockFile(database)) {
     throw Error(database.string(),
-                "the database is open in Microsoft Access (its lock file " + lock.filename().string() +
-                    " exists); close Access and try again",
-                ErrorKind::Locked);
+                "the database is open in Microsoft Access (its lock file " + lock->filename().string() +
+                    " exists); close Access and try again, or, if Access is not running, delete " + lock->string(),
+                ErrorKind::OpenInAccess, lock->string());
   }
 }
 
 std::shared_ptr<DatabaseLock> DatabaseLock::For(int fd, const std::filesystem::path& database) {
   struct stat info {};
-  if (fstat(fd, &info) != 0) throw Error(database.string(), "the file cannot be read", ErrorKind::Io);
+  if (fstat(fd, &info) != 0) {
+    const int error = errno;
+    throw Error(database.string(), std::string("the file cannot be read: ") + std::strerror(error),
+                KindOfSystemError(error));
+  }
   const auto key = std::make_pair(info.st_dev, info.st_ino);
   if (auto shared = OpenFiles()[key].lock()) return shared;
   const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (own < 0) throw Error(database.string(), std::string("cannot lock the database: ") + std::strerror(errno));
+  if (own < 0) {
+    const int error = errno;
+    throw Error(database.string(), std::string("cannot lock the database: ") + std::strerror(error),
+                KindOfSystemError(error));
+  }
   const bool writable = (fcntl(fd, F_GETFL) & O_ACCMODE) == O_RDWR;
   std::shared_ptr<DatabaseLock> lock(new DatabaseLock(own, writable, database, info.st_dev, info.st_ino));
   OpenFiles()[key] = lock;
@@ -88,7 +111,9 @@ void DatabaseLock::Set(short type, off_t offset, bool wait, const char* busy_rea
     if (fcntl(fd_, F_OFD_SETLK, &lock) == 0) return;
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EACCES) {
-      throw Error(database_.string(), std::string("cannot lock the database: ") + std::strerror(errno));
+      const int error = errno;
+      throw Error(database_.string(), std::string("cannot lock the database: ") + std::strerror(error),
+                  KindOfSystemError(error));
     }
     if (!wait || std::chrono::steady_clock::now() >= give_up) {
       throw Error(database_.string(), busy_reason, ErrorKind::Locked);
@@ -105,7 +130,11 @@ void DatabaseLock::TakeWriter(int read_write_fd) {
   if (!fd_writable_) {
     // Exclusive locks need a descriptor open for writing: move our locks to one.
     const int own = fcntl(read_write_fd, F_DUPFD_CLOEXEC, 0);
-    if (own < 0) throw Error(database_.string(), std::string("cannot lock the database: ") + std::strerror(errno));
+    if (own < 0) {
+      const int error = errno;
+      throw Error(database_.string(), std::string("cannot lock the database: ") + std::strerror(error),
+                  KindOfSystemError(error));
+    }
     if (readers_ > 0) {
       struct flock shared = ByteLock(F_RDLCK, kCommitByte);
       fcntl(own, F_OFD_SETLK, &shared);  // cannot conflict: we hold this lock already

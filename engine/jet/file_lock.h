@@ -10,8 +10,8 @@
 // The opens of one file in this process (same device and inode, however the path is written)
 // share one set of locks, so the program never conflicts with itself: the price list may be
 // read as a source while it is open as the destination.
-// Besides, Access's own lock file (NAME.ldb) beside the database keeps us from writing, since
-// Access would then overwrite our pages from its cache.
+// Besides, Access's own lock file (NAME.ldb, in any letter case) beside the database keeps us
+// from writing, since Access would then overwrite our pages from its cache.
 #pragma once
 
 #include <sys/types.h>
@@ -21,7 +21,8 @@
 
 namespace engine::jet {
 
-// Throws engine::Error when Access's lock file is present next to `database`.
+// Throws engine::Error (ErrorKind::OpenInAccess, naming the lock file) when Access's lock
+// file is present next to `database`.
 void RefuseIfAccessLockFile(const std::filesystem::path& database);
 
 class DatabaseLock {

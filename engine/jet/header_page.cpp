@@ -42,17 +42,22 @@ void Rc4Apply(const uint8_t* key, size_t key_length, uint8_t* data, size_t lengt
 }
 
 HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string& file) {
-  if (size < kHeaderBytesNeeded) throw Error(file, "the file is too short to be an Access database");
+  if (size < kHeaderBytesNeeded) {
+    throw Error(file, "the file is too short to be an Access database", ErrorKind::Damaged);
+  }
   if (page[0] != 0x00 || page[1] != 0x01 || std::memcmp(page + 4, "Standard ", 9) != 0) {
-    throw Error(file, "the file is not an Access database");
+    throw Error(file, "the file is not an Access database", ErrorKind::Damaged);
   }
   const uint8_t version = page[kVersionOffset];
   if (std::memcmp(page + 4, "Standard ACE DB", 15) == 0 || version >= 0x02) {
     throw Error(file,
                 "the file is an Access 2007 or later database (.accdb format), which this program cannot open; "
-                "save it in Access 2000-2003 (.mdb) format");
+                "save it in Access 2000-2003 (.mdb) format",
+                ErrorKind::UnsupportedFormat);
   }
-  if (std::memcmp(page + 4, "Standard Jet DB", 15) != 0) throw Error(file, "the file is not an Access database");
+  if (std::memcmp(page + 4, "Standard Jet DB", 15) != 0) {
+    throw Error(file, "the file is not an Access database", ErrorKind::Damaged);
+  }
 
   HeaderPage header;
   header.format = version == 0x00 ? &kJet3Format : &kJet4Format;

@@ -23,7 +23,7 @@ void WriteU32(uint8_t* p, uint32_t v) {
 }
 
 [[noreturn]] void Fail(uint32_t page_number, const std::string& what) {
-  throw Error("", "index page " + std::to_string(page_number) + " is damaged: " + what);
+  throw Error("", "index page " + std::to_string(page_number) + " is damaged: " + what, ErrorKind::Damaged);
 }
 
 // Appends the entry's full bytes (key, big-endian row pointer, child on nodes) to `out`.
@@ -68,11 +68,11 @@ void EncodeEntriesSlowly(const IndexPage& page, uint8_t* area, uint8_t* bitmap) 
     AppendEntryBytes(page.entries[i], page.leaf, full);
     size_t skip = 0;
     if (i == 0) {
-      if (prefix > full.size()) throw Error("", "index page prefix longer than its first entry");
+      if (prefix > full.size()) throw Error("", "index page prefix longer than its first entry", ErrorKind::Damaged);
       first = full;
     } else {
       if (full.size() < prefix || full.compare(0, prefix, first, 0, prefix) != 0) {
-        throw Error("", "index page entries do not share the page prefix");
+        throw Error("", "index page entries do not share the page prefix", ErrorKind::Damaged);
       }
       skip = prefix;
     }
@@ -205,7 +205,7 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
   const size_t prefix = page.prefix_length;
   const size_t size = EncodedEntriesSize(page, prefix);
   if (size > kIndexEntryCapacity) {
-    throw Error("", "index page entries do not fit (" + std::to_string(size) + " bytes)");
+    throw Error("", "index page entries do not fit (" + std::to_string(size) + " bytes)", ErrorKind::Other);
   }
   std::memset(bytes, 0, kIndexPageSize);
   bytes[0] = page.leaf ? kIndexLeafPageType : kIndexNodePageType;
@@ -230,7 +230,7 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
   // Entries are in index order, so when the first and last keys share the prefix, every key
   // between them does too.
   if (!SharesPrefix(page.entries.back().key, first_key, prefix)) {
-    throw Error("", "index page entries do not share the page prefix");
+    throw Error("", "index page entries do not share the page prefix", ErrorKind::Other);
   }
   size_t at = 0;
   for (size_t i = 0; i < page.entries.size(); ++i) {

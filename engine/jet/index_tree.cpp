@@ -39,13 +39,15 @@ IndexTree::IndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
       release_page_(std::move(release_page)),
       file_name_(std::move(file_name)) {
   if (store_.page_size() != kIndexPageSize) {
-    throw Error(file_name_, "indexes can only be written in Access 2000 or later databases");
+    throw Error(file_name_, "indexes can only be written in Access 2000 or later databases",
+                ErrorKind::UnsupportedFormat);
   }
 }
 
 void IndexTree::Damaged(uint32_t page, const std::string& what) const {
   throw Error(file_name_, "an index of the table is damaged (index page " + std::to_string(page) +
-                              ": " + what + "); repair the database with Access");
+                              ": " + what + "); repair the database with Access",
+              ErrorKind::Damaged);
 }
 
 IndexPage& IndexTree::Load(uint32_t page) {
@@ -57,7 +59,7 @@ IndexPage& IndexTree::Load(uint32_t page) {
     return cache_.emplace(page, std::move(decoded)).first->second;
   } catch (const Error& error) {
     if (!error.file().empty()) throw;
-    throw Error(file_name_, error.reason());
+    throw error.Within(file_name_);
   }
 }
 
@@ -148,11 +150,11 @@ void IndexTree::ForEach(const std::function<void(std::string_view key, RowId row
 }
 
 bool IndexTree::Insert(std::string_view key, RowId row) {
-  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error");
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error", ErrorKind::Damaged);
   if (key.size() > kMaxIndexKeySize) {
-    throw Error(file_name_, "a value is too long to be entered in an index");
+    throw Error(file_name_, "a value is too long to be entered in an index", ErrorKind::InvalidValue);
   }
-  if (row.page > 0xFFFFFF) throw Error(file_name_, "row outside the range an index can point at");
+  if (row.page > 0xFFFFFF) throw Error(file_name_, "row outside the range an index can point at", ErrorKind::TooLarge);
   modified_.clear();
   bool new_key = false;
   try {
@@ -178,7 +180,7 @@ bool IndexTree::Insert(std::string_view key, RowId row) {
 void IndexTree::BeginBatch() { batch_ = true; }
 
 void IndexTree::Flush() {
-  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error");
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error", ErrorKind::Damaged);
   // Sorted, so pages are written in a repeatable order.
   std::vector<uint32_t> pages(dirty_.begin(), dirty_.end());
   std::sort(pages.begin(), pages.end());
@@ -214,7 +216,7 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   size_t position = LowerBound(leaf->entries, key, row);
   if (position < leaf->entries.size() && leaf->entries[position].key == key &&
       leaf->entries[position].row == row) {
-    throw Error(file_name_, "the row is already in the index");
+    throw Error(file_name_, "the row is already in the index", ErrorKind::Damaged);
   }
 
   // Neighbours, possibly on the adjacent leaves, tell whether the key bytes are new.
@@ -399,7 +401,7 @@ void IndexTree::InsertChildEntry(uint32_t parent, uint32_t child, LastEntry boun
 }
 
 void IndexTree::Clear() {
-  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error");
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error", ErrorKind::Damaged);
   modified_.clear();
   dirty_.clear();  // every page but the root is about to go
   // Gather every page below the root first, so a damaged tree releases nothing.

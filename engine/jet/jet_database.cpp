@@ -57,7 +57,7 @@ class JetDatabase : public Database, public RecordWriter {
     try {
       statement = ParseRecordSource(source);
     } catch (const Error& error) {
-      throw Error(pager_->file_name(), error.reason());
+      throw error.Within(pager_->file_name());
     }
     std::shared_ptr<const TableDefinition> table = Table(statement.table);
     RecordWriter* writer = pager_->writable() ? this : nullptr;
@@ -97,7 +97,7 @@ class JetDatabase : public Database, public RecordWriter {
     try {
       return ConvertForColumn(table.columns.at(position), value, locale_);
     } catch (const Error& error) {
-      throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\": " + error.reason(), error.kind());
+      throw error.Within(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\": ");
     }
   }
 
@@ -122,9 +122,9 @@ class JetDatabase : public Database, public RecordWriter {
     try {
       del = ParseDeleteAll(statement);
     } catch (const Error& error) {
-      throw Error(pager_->file_name(), error.reason());
+      throw error.Within(pager_->file_name());
     }
-    if (!pager_->writable()) throw Error(pager_->file_name(), "the database is open read-only");
+    if (!pager_->writable()) throw Error(pager_->file_name(), "the database is open read-only", ErrorKind::ReadOnly);
     RefuseIfChangeUndone();
     TableWriter& writer = Writer(*Table(del.table));
     if (pager_->in_long_change()) {
@@ -177,14 +177,15 @@ class JetDatabase : public Database, public RecordWriter {
       definitions_.emplace(i, table);
       return table;
     }
-    throw Error(pager_->file_name(), "the database has no table \"" + ToUtf8(name) + "\"");
+    throw Error(pager_->file_name(), "the database has no table \"" + ToUtf8(name) + "\"", ErrorKind::NoSuchTable);
   }
 
   int ColumnPosition(const TableDefinition& table, std::u16string_view name) const {
     for (size_t i = 0; i < table.columns.size(); ++i) {
       if (SameName(table.columns[i].name, name)) return static_cast<int>(i);
     }
-    throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\" has no column \"" + ToUtf8(name) + "\"");
+    throw Error(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\" has no column \"" + ToUtf8(name) + "\"",
+                ErrorKind::NoSuchColumn);
   }
 
   // Read-only databases keep one lookup per table, with the index pages it has decoded;

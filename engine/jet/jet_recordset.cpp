@@ -29,7 +29,10 @@ const std::vector<RowId>& JetRecordset::rows() const {
 }
 
 void JetRecordset::RequireCurrent() const {
-  if (Eof()) throw Error(pager_.file_name(), "no current record in table \"" + ToUtf8(table_->name) + "\"");
+  if (Eof()) {
+    throw Error(pager_.file_name(), "no current record in table \"" + ToUtf8(table_->name) + "\"",
+                ErrorKind::NoCurrentRecord);
+  }
 }
 
 void JetRecordset::MoveFirst() {
@@ -50,7 +53,8 @@ void JetRecordset::MoveNext() {
 std::u16string JetRecordset::FieldName(int position) const {
   if (position < 0 || position >= FieldCount()) {
     throw Error(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\" has no field number " +
-                                        std::to_string(position));
+                                        std::to_string(position),
+                ErrorKind::NoSuchColumn);
   }
   return table_->columns[position].name;
 }
@@ -59,7 +63,8 @@ int JetRecordset::FieldPosition(std::u16string_view name) const {
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     if (SameName(table_->columns[i].name, name)) return static_cast<int>(i);
   }
-  throw Error(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\" has no field \"" + ToUtf8(name) + "\"");
+  throw Error(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\" has no field \"" + ToUtf8(name) + "\"",
+              ErrorKind::NoSuchColumn);
 }
 
 Value JetRecordset::GetValue(int position) const {
@@ -78,21 +83,22 @@ Value JetRecordset::GetValue(int position) const {
 // Writing: the new record's values are converted as they are set (so a bad value fails at
 // once), kept here, and stored by the database on Update.
 void JetRecordset::AddNew() {
-  if (!writer_) throw Error(pager_.file_name(), "the database is open read-only");
+  if (!writer_) throw Error(pager_.file_name(), "the database is open read-only", ErrorKind::ReadOnly);
   new_record_ = writer_->NewRecord(*table_);
 }
 
 void JetRecordset::SetValue(int position, const Value& value) {
   if (position < 0 || position >= FieldCount()) FieldName(position);  // throws
   if (!new_record_) {
-    throw Error(pager_.file_name(), writer_ ? "changing existing records is not supported; use AddNew first"
-                                            : "the database is open read-only");
+    if (!writer_) throw Error(pager_.file_name(), "the database is open read-only", ErrorKind::ReadOnly);
+    throw Error(pager_.file_name(), "changing existing records is not supported; use AddNew first",
+                ErrorKind::Unsupported);
   }
   (*new_record_)[position] = writer_->ConvertField(*table_, position, value);
 }
 
 void JetRecordset::Update() {
-  if (!new_record_) throw Error(pager_.file_name(), "Update without AddNew");
+  if (!new_record_) throw Error(pager_.file_name(), "Update without AddNew", ErrorKind::Unsupported);
   std::vector<Value> values = std::move(*new_record_);
   new_record_.reset();
   writer_->AddRecord(*table_, values);

@@ -55,18 +55,11 @@ uint64_t RecordChecksum(uint64_t mark, uint32_t page, const uint8_t* bytes, size
 }
 
 [[noreturn]] void Fail(const std::filesystem::path& database, const std::string& what, int error) {
-  ErrorKind kind = ErrorKind::Io;
+  const ErrorKind kind = KindOfSystemError(error);
   std::string reason = what + ": " + std::strerror(error);
-  if (error == ENOSPC) {
-    reason = what + ": the disk is full";
-    kind = ErrorKind::DiskFull;
-  } else if (error == EROFS) {
-    reason = what + ": the disk is read-only";
-    kind = ErrorKind::ReadOnlyFileSystem;
-  } else if (error == EACCES || error == EPERM) {
-    reason = what + ": the file or folder is read-only";
-    kind = ErrorKind::AccessDenied;
-  }
+  if (kind == ErrorKind::DiskFull) reason = what + ": the disk is full";
+  if (kind == ErrorKind::ReadOnlyFileSystem) reason = what + ": the file system is read-only";
+  if (kind == ErrorKind::AccessDenied) reason = what + ": the file or folder is read-only";
   throw Error(database.string(), reason, kind);
 }
 

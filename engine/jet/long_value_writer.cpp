@@ -29,7 +29,9 @@ LongValueWriter::LongValueWriter(PageStore& store, PageAllocator& allocator, con
     : store_(store), placer_(store, allocator, kLongValueOwner, column.lval_owned_map, column.lval_free_map) {}
 
 std::string LongValueWriter::Write(std::string_view data, bool may_inline) {
-  if (data.size() > kLengthMask) throw Error("", "a memo or OLE value is longer than Jet allows");
+  if (data.size() > kLengthMask) {
+    throw Error("", "a memo or OLE value is longer than Jet allows", ErrorKind::InvalidValue);
+  }
   const uint32_t length = static_cast<uint32_t>(data.size());
   if (may_inline && data.size() <= kMaxInlineLongValue) {
     return Header(length | kInlineFlag, RowId{}) + std::string(data);

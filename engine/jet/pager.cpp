@@ -24,16 +24,21 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
   pager->fd_ = ::open(path.c_str(), flags);
   if (pager->fd_ < 0) {
     const int error = errno;
-    if (error == ENOENT) throw Error(pager->file_name_, "the file does not exist");
-    if (error == EACCES || error == EROFS) {
-      throw Error(pager->file_name_, mode == OpenMode::ReadWrite ? "the file cannot be opened for writing (permission denied)"
-                                                                 : "the file cannot be read (permission denied)");
+    const ErrorKind kind = KindOfSystemError(error);
+    if (kind == ErrorKind::NotFound) throw Error(pager->file_name_, "the file does not exist", kind);
+    if (kind == ErrorKind::ReadOnlyFileSystem) {
+      throw Error(pager->file_name_, "the file cannot be opened for writing: its file system is read-only", kind);
     }
-    throw Error(pager->file_name_, std::string("the file cannot be opened: ") + std::strerror(error));
+    if (kind == ErrorKind::AccessDenied) {
+      throw Error(pager->file_name_, mode == OpenMode::ReadWrite ? "the file cannot be opened for writing (permission denied)"
+                                                                 : "the file cannot be read (permission denied)",
+                  kind);
+    }
+    throw Error(pager->file_name_, std::string("the file cannot be opened: ") + std::strerror(error), kind);
   }
   struct stat info {};
-  if (::fstat(pager->fd_, &info) != 0) throw Error(pager->file_name_, "the file cannot be read");
-  if (!S_ISREG(info.st_mode)) throw Error(pager->file_name_, "not a regular file");
+  if (::fstat(pager->fd_, &info) != 0) pager->ThrowSystemError("the file cannot be read", errno);
+  if (!S_ISREG(info.st_mode)) throw Error(pager->file_name_, "not a regular file", ErrorKind::Damaged);
   pager->lock_ = DatabaseLock::For(pager->fd_, path);
   if (mode == OpenMode::ReadWrite) {
     pager->lock_->TakeWriter(pager->fd_);
@@ -59,7 +64,7 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
       pager->UndoJournalForReading(path);
     }
   }
-  if (::fstat(pager->fd_, &info) != 0) throw Error(pager->file_name_, "the file cannot be read");
+  if (::fstat(pager->fd_, &info) != 0) pager->ThrowSystemError("the file cannot be read", errno);
   pager->Start(static_cast<uint64_t>(info.st_size));
   if (mode == OpenMode::ReadWrite) {
     pager->journal_ =
@@ -88,10 +93,7 @@ std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string 
 void Pager::UndoJournalForReading(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   try {
-    if (fd < 0) {
-      throw Error(file_name_, std::string("the file cannot be opened for writing: ") + std::strerror(errno),
-                  errno == EROFS ? ErrorKind::ReadOnlyFileSystem : ErrorKind::AccessDenied);
-    }
+    if (fd < 0) ThrowSystemError("the file cannot be opened for writing", errno);
     lock_->TakeWriter(fd);
     try {
       lock_->BeginCommit();
@@ -106,10 +108,8 @@ void Pager::UndoJournalForReading(const std::filesystem::path& path) {
     lock_->ReleaseWriter();
   } catch (const Error& error) {
     if (fd >= 0) ::close(fd);
-    throw Error(file_name_,
-                "an interrupted write must be undone before the database can be read, and that failed: " +
-                    error.reason(),
-                error.kind());
+    throw error.Within(file_name_, "an interrupted write must be undone before the database can be read, and that "
+                                   "failed: ");
   }
   ::close(fd);
 }
@@ -131,28 +131,40 @@ Pager::~Pager() {
 }
 
 void Pager::Start(uint64_t file_size) {
-  if (file_size == 0) throw Error(file_name_, "the file is empty");
-  if (file_size < kHeaderBytesNeeded) throw Error(file_name_, "the file is too short to be an Access database");
+  if (file_size == 0) throw Error(file_name_, "the file is empty", ErrorKind::Damaged);
+  if (file_size < kHeaderBytesNeeded) {
+    throw Error(file_name_, "the file is too short to be an Access database", ErrorKind::Damaged);
+  }
   uint8_t first[kHeaderBytesNeeded];
   if (fd_ >= 0) {
     ssize_t got = ::pread(fd_, first, sizeof first, 0);
-    if (got != static_cast<ssize_t>(sizeof first)) throw Error(file_name_, "the file cannot be read");
+    if (got < 0) ThrowSystemError("the file cannot be read", errno);
+    if (got != static_cast<ssize_t>(sizeof first)) {
+      throw Error(file_name_, "the file became shorter while it was opened", ErrorKind::FileChanged);
+    }
   } else {
     std::memcpy(first, memory_.data(), sizeof first);
   }
   header_ = DecodeHeaderPage(first, sizeof first, file_name_);
   if (header_.has_password) {
-    throw Error(file_name_, "the database is protected by a password; remove the password in Access and try again");
+    throw Error(file_name_, "the database is protected by a password; remove the password in Access and try again",
+                ErrorKind::Protected);
   }
   format_ = header_.format;
   const uint64_t pages = file_size / format_->page_size;
-  if (pages < 3) throw Error(file_name_, "the file is too short: the database is truncated or damaged");
-  if (pages > 0xFFFFFF) throw Error(file_name_, "the file is too large for an Access database");
+  if (pages < 3) {
+    throw Error(file_name_, "the file is too short: the database is truncated or damaged", ErrorKind::Damaged);
+  }
+  if (pages > 0xFFFFFF) throw Error(file_name_, "the file is too large for an Access database", ErrorKind::TooLarge);
   page_count_ = static_cast<uint32_t>(pages);
   cache_.resize(page_count_);
 }
 
 void Pager::Damaged(const std::string& what) const { ThrowDamaged(file_name_, what); }
+
+void Pager::ThrowSystemError(const std::string& what, int error_number) const {
+  throw Error(file_name_, what + ": " + std::strerror(error_number), KindOfSystemError(error_number));
+}
 
 void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* const* into) {
   const size_t size = format_->page_size;
@@ -167,10 +179,7 @@ void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* const* into) {
       const ssize_t got = ::preadv(fd_, next, static_cast<int>(left), static_cast<off_t>(at));
       if (got < 0 && errno == EINTR) continue;
       const uint32_t page = static_cast<uint32_t>(at / size);
-      if (got < 0) {
-        throw Error(file_name_, "the file cannot be read at page " + std::to_string(page) + ": " + std::strerror(errno),
-                    ErrorKind::Io);
-      }
+      if (got < 0) ThrowSystemError("the file cannot be read at page " + std::to_string(page), errno);
       if (got == 0) Changed(page);  // the file ends before a page it had when opened
       at += static_cast<uint64_t>(got);
       for (size_t done = static_cast<size_t>(got); done > 0;) {
@@ -200,9 +209,7 @@ void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* const* into) {
 void Pager::RefuseIfChanged(uint32_t page) const {
   if (!watch_for_changes_) return;
   struct stat now {};
-  if (::fstat(fd_, &now) != 0) {
-    throw Error(file_name_, std::string("the file cannot be read: ") + std::strerror(errno), ErrorKind::Io);
-  }
+  if (::fstat(fd_, &now) != 0) ThrowSystemError("the file cannot be read", errno);
   if (static_cast<uint64_t>(now.st_size) != opened_size_ || now.st_mtim.tv_sec != opened_mtime_seconds_ ||
       now.st_mtim.tv_nsec != opened_mtime_nanoseconds_) {
     Changed(page);
@@ -242,18 +249,20 @@ const uint8_t* Pager::ReadPage(uint32_t page) {
 }
 
 uint8_t* Pager::WritePage(uint32_t page) {
-  if (!journal_) throw Error(file_name_, "the database is open read-only");
-  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written");
-  if (page == 0) throw Error(file_name_, "the header page is never written");
+  if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
+  if (page == 0) throw Error(file_name_, "the header page is never written", ErrorKind::Other);
   uint8_t* bytes = const_cast<uint8_t*>(ReadPage(page));
   journal_->BeforeChange(page, bytes);
   return bytes;
 }
 
 uint32_t Pager::AppendPage() {
-  if (!journal_) throw Error(file_name_, "the database is open read-only");
-  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written");
-  if (page_count_ >= 0xFFFFFF) throw Error(file_name_, "the database has reached Jet's size limit");
+  if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
+  if (page_count_ >= 0xFFFFFF) {
+    throw Error(file_name_, "the database has reached Jet's size limit", ErrorKind::TooLarge);
+  }
   auto buffer = std::make_unique<uint8_t[]>(format_->page_size);
   std::memset(buffer.get(), 0, format_->page_size);
   cache_.push_back(std::move(buffer));
@@ -273,7 +282,7 @@ void Pager::Commit() {
 }
 
 void Pager::BeginLongChange() {
-  if (!journal_) throw Error(file_name_, "the database is open read-only");
+  if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
   journal_->BeginLongChange();
 }
 

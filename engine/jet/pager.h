@@ -67,6 +67,8 @@ class Pager : public PageStore {
   Pager() = default;
   void Start(uint64_t file_size);
   void UndoJournalForReading(const std::filesystem::path& path);
+  // Throws `what` with the system's reason for `error_number`, of the kind that errno gives.
+  [[noreturn]] void ThrowSystemError(const std::string& what, int error_number) const;
   // Reads pages first .. first + count - 1 into the buffers `into` (one page each).
   void FetchRun(uint32_t first, uint32_t count, uint8_t* const* into);
   void ReadAhead(uint32_t page);

@@ -39,7 +39,9 @@ std::string EncodeFixedValue(const ColumnDefinition& column, const Value& value)
       out.assign(kDecimalFieldSize, '\0');
       EncodeDecimalField(value.decimal(), reinterpret_cast<uint8_t*>(out.data()));
       break;
-    default: throw Error("", "column \"" + ToUtf8(column.name) + "\": writing this column type is not supported");
+    default:
+      throw Error("", "column \"" + ToUtf8(column.name) + "\": writing this column type is not supported",
+                  ErrorKind::UnsupportedFormat);
   }
   // A descriptor may declare more bytes than the value needs; the rest stays zero.
   if (column.length > out.size()) out.resize(column.length, '\0');
@@ -111,7 +113,8 @@ std::string EncodeRow(const TableDefinition& table, const std::vector<EncodedFie
   row += mask;
   if (row.size() > kMaxRowSize) {
     throw Error("", "the record is " + std::to_string(row.size()) + " bytes long; a record holds at most " +
-                        std::to_string(kMaxRowSize) + " bytes apart from memo fields");
+                        std::to_string(kMaxRowSize) + " bytes apart from memo fields",
+                ErrorKind::InvalidValue);
   }
   return row;
 }

@@ -54,7 +54,9 @@ std::vector<RowId> RowLookup::FindWithIndex(const RealIndex& index, std::u16stri
   AppendTextKey(literal, index.columns[0].ascending, &key);
   auto& tree = trees_[index.root_page];
   if (!tree) {
-    auto read_only = [this]() -> uint32_t { throw Error(pager_.file_name(), "the database is open read-only"); };
+    auto read_only = [this]() -> uint32_t {
+      throw Error(pager_.file_name(), "the database is open read-only", ErrorKind::ReadOnly);
+    };
     tree = std::make_unique<IndexTree>(pager_, index.root_page, table_.tdef_page, read_only, [](uint32_t) {},
                                        pager_.file_name());
   }

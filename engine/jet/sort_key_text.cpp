@@ -113,8 +113,10 @@ std::unique_ptr<SortTable> ExpandTable(const uint8_t* runs, size_t size) {
   for (SortCode& code : *table) code.kind = kIgnored;
   for (uint32_t c = 0xD800; c < 0xE000; ++c) (*table)[c] = SurrogateCode(c);
   size_t at = 0;
+  // A fault of the program's own table, not of any file.
+  auto broken = [] { throw Error("", "the built-in text sort table is damaged", ErrorKind::Other); };
   auto take = [&]() -> uint8_t {
-    if (at >= size) throw Error("", "the built-in text sort table is damaged");
+    if (at >= size) broken();
     return runs[at++];
   };
   while (at < size) {
@@ -125,10 +127,10 @@ std::unique_ptr<SortTable> ExpandTable(const uint8_t* runs, size_t size) {
     SortCode code{};
     code.kind = KindOfLetter(take());
     code.inline_len = take();
-    if (code.inline_len > 4) throw Error("", "the built-in text sort table is damaged");
+    if (code.inline_len > 4) broken();
     for (int i = 0; i < code.inline_len; ++i) code.inline_bytes[i] = take();
     uint8_t extra_len = take();
-    if (extra_len > 2 || first + count > 0x10000) throw Error("", "the built-in text sort table is damaged");
+    if (extra_len > 2 || first + count > 0x10000) broken();
     code.extra_len = extra_len;
     for (int i = 0; i < extra_len; ++i) code.extra[i] = take();
     code.z_flagged = take() != 0;

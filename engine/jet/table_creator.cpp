@@ -106,7 +106,7 @@ void WriteCounters(PageStore& store, const TableDefinition& table) {
   PutU32(page + f.tdef_row_count, table.row_count);
   for (size_t i = 0; i < table.real_indexes.size(); ++i) {
     const size_t at = f.tdef_first_block + i * f.real_index_count_entry + 4;
-    if (at + 4 > store.page_size()) throw Error("", "too many indexes on a system table");
+    if (at + 4 > store.page_size()) throw Error("", "too many indexes on a system table", ErrorKind::Other);
     PutU32(page + at, table.real_indexes[i].unique_entry_count);
   }
 }
@@ -123,7 +123,7 @@ EncodedField EncodeField(const ColumnDefinition& column, const Value& value) {
     case ColumnType::Text: field.bytes = EncodeText(column, value.text()); break;
     case ColumnType::Binary: field.bytes.assign(value.binary().begin(), value.binary().end()); break;
     case ColumnType::Memo:
-    case ColumnType::Ole: throw Error("", "system rows hold no memo or OLE values");
+    case ColumnType::Ole: throw Error("", "system rows hold no memo or OLE values", ErrorKind::Other);
     default: field.bytes = EncodeFixedValue(column, value); break;
   }
   return field;
@@ -298,7 +298,9 @@ void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRow
 
 RowId InsertSystemRow(PageStore& store, const PageSource& new_page, TableDefinition& table,
                       const std::vector<Value>& values, const std::string& file_name) {
-  if (values.size() != table.columns.size()) throw Error(file_name, "a system row has the wrong number of values");
+  if (values.size() != table.columns.size()) {
+    throw Error(file_name, "a system row has the wrong number of values", ErrorKind::Other);
+  }
   std::vector<EncodedField> fields;
   fields.reserve(values.size());
   for (size_t i = 0; i < values.size(); ++i) fields.push_back(EncodeField(table.columns[i], values[i]));
@@ -356,7 +358,7 @@ TableDefinition CreateTable(PageStore& store, const PageSource& new_page, TableD
   try {
     table = LayOutTable(spec);
   } catch (const Error& error) {
-    throw Error(file_name, error.reason(), error.kind());
+    throw error.Within(file_name);
   }
   // The (ParentId, Name) index finds a name whatever its case: its text keys ignore case.
   std::vector<Value> probe = CatalogueRowForTable(catalogue, spec.name, 0, spec.system, now_days);

@@ -180,7 +180,8 @@ TableDefinition ReadTableDefinition(Pager& pager, const TextDecoder& text, uint3
   for (const ColumnDefinition& column : def.columns) {
     if (column.type == ColumnType::Complex) {
       throw Error(pager.file_name(), "the table \"" + ToUtf8(def.name) +
-                                         "\" has a multi-value or attachment column, which needs Access 2007 or later");
+                                         "\" has a multi-value or attachment column, which needs Access 2007 or later",
+                  ErrorKind::UnsupportedFormat);
     }
   }
   return def;

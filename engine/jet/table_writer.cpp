@@ -71,7 +71,7 @@ std::vector<Value> TableWriter::NewRecord() {
   try {
     return rules_.NewRecord(table_, locale_);
   } catch (const Error& error) {
-    throw Error(file_name_, error.reason(), error.kind());
+    throw error.Within(file_name_);
   }
 }
 
@@ -194,7 +194,7 @@ uint8_t* TableWriter::TdefField(size_t offset) {
   const uint32_t page = page_index < table_.tdef_pages.size() ? table_.tdef_pages[page_index]
                         : page_index == 0                    ? table_.tdef_page
                                                              : 0;
-  if (page == 0) Fail("its definition is damaged");
+  if (page == 0) Fail("its definition is damaged", ErrorKind::Damaged);
   return store_.WritePage(page) + in_page;
 }
 
@@ -205,8 +205,8 @@ uint32_t TableWriter::ReadTdefU32(size_t offset) {
 }
 
 TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) {
-  if (auto reason = ReadOnlyReason()) Fail(*reason);
-  if (values.size() > table_.columns.size()) Fail("more values than columns");
+  if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
+  if (values.size() > table_.columns.size()) Fail("more values than columns", ErrorKind::Other);
   PreparedRow prepared;
   prepared.values.resize(table_.columns.size());
   uint32_t autonumber = ReadTdefU32(kTdefAutonumber);
@@ -221,7 +221,9 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
     if (column.type == ColumnType::Boolean && value.is_null()) value = Value::Flag(false);
     if (column.is_autonumber() && column.type == ColumnType::Long) {
       if (value.is_null()) {
-        if (autonumber >= static_cast<uint32_t>(INT32_MAX)) Fail("the autonumber column \"" + ToUtf8(column.name) + "\" is exhausted");
+        if (autonumber >= static_cast<uint32_t>(INT32_MAX)) {
+          Fail("the autonumber column \"" + ToUtf8(column.name) + "\" is exhausted", ErrorKind::TooLarge);
+        }
         value = Value::Integer(++autonumber);
         prepared.new_autonumber = autonumber;
       } else if (value.integer() > 0 && static_cast<uint32_t>(value.integer()) > autonumber) {
@@ -271,7 +273,7 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
   try {
     prepared.row_size = EncodeRow(table_, fields).size();
   } catch (const Error& error) {
-    Fail(error.reason());
+    Fail(error.reason(), error.kind());
   }
 
   prepared.keys.resize(table_.real_indexes.size());
@@ -284,19 +286,24 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
     }
     if (nulls > 0 && (primary_key_[i] || index.required())) {
       Fail(std::string(primary_key_[i] ? "the primary key " : "the required index ") + "on " + ColumnNames(table_, index) +
-           " needs a value");
+           " needs a value",
+           ErrorKind::InvalidValue);
     }
     if (nulls == index.columns.size() && index.ignore_nulls()) continue;
     std::string key;
     try {
       EncodeIndexKey(table_, index, prepared.values, &key);
     } catch (const Error& error) {
-      Fail(error.reason());
+      Fail(error.reason(), error.kind());
     }
-    if (key.size() > kMaxIndexKeySize) Fail("a value is too long for the index on " + ColumnNames(table_, index));
+    if (key.size() > kMaxIndexKeySize) {
+      Fail("a value is too long for the index on " + ColumnNames(table_, index), ErrorKind::InvalidValue);
+    }
     // Jet lets several rows with a Null in a unique index's columns through.
     if (index.unique() && nulls == 0 && Tree(i).Contains(key)) {
-      Fail("the value of " + ColumnNames(table_, index) + " is already in the table, and its index allows no duplicates");
+      Fail("the value of " + ColumnNames(table_, index) +
+               " is already in the table, and its index allows no duplicates",
+           ErrorKind::Duplicate);
     }
     prepared.keys[i] = std::move(key);
   }
@@ -369,7 +376,7 @@ void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
 }
 
 void TableWriter::DeleteAll() {
-  if (auto reason = ReadOnlyReason()) Fail(*reason);
+  if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
   // Long values: a column with its own LVAL maps has all its pages emptied; without maps
   // (older files, where LVAL pages may be shared) follow each row's pointers.
   std::vector<size_t> unmapped;

@@ -82,7 +82,7 @@ class TableWriter {
   uint32_t ReadTdefU32(size_t offset);
   std::string EncodeLongValue(size_t position, const Value& value, bool may_inline);
   void FreeLongValuesOfRows(const std::vector<size_t>& positions);
-  [[noreturn]] void Fail(const std::string& reason, ErrorKind kind = ErrorKind::Other) const;
+  [[noreturn]] void Fail(const std::string& reason, ErrorKind kind) const;
 
   PageStore& store_;
   TableDefinition table_;

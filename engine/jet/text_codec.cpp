@@ -52,7 +52,8 @@ void TextDecoder::DecodeInto(const uint8_t* bytes, size_t length, std::u16string
   for (size_t i = 0; i < length; ++i) {
     if (bytes[i] >= 0x80) {
       throw Error(file_, "the database's texts use code page " + std::to_string(code_page_) +
-                             ", which this program cannot read");
+                             ", which this program cannot read",
+                  ErrorKind::UnsupportedFormat);
     }
     text[i] = bytes[i];
   }

@@ -18,7 +18,9 @@ constexpr uint8_t kBitmapPageType = 0x05;
 
 bool IsGlobal(RowPointer where) { return where.page == kGlobalUsageMap.page && where.row == kGlobalUsageMap.row; }
 
-[[noreturn]] void Damaged(const std::string& what) { throw Error("", "damaged usage map: " + what); }
+[[noreturn]] void Damaged(const std::string& what) {
+  throw Error("", "damaged usage map: " + what, ErrorKind::Damaged);
+}
 
 }  // namespace
 
@@ -227,7 +229,8 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
   const size_t slot = page / per_page;
   if (1 + 4 * (slot + 1) > row.length) {
     if (!value) return;
-    throw Error("", "usage map cannot cover page " + std::to_string(page) + ": the file is too large");
+    throw Error("", "usage map cannot cover page " + std::to_string(page) + ": the file is too large",
+                ErrorKind::TooLarge);
   }
   uint32_t map_page = GetU32(row.bytes + 1 + 4 * slot);
   if (map_page == 0) {
@@ -247,7 +250,9 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
       SetBit(map_page, false);
       row = Locate(true);
     } else {
-      if (!allocate_bitmap_page_) throw Error("", "usage map needs a new bitmap page but cannot allocate one");
+      if (!allocate_bitmap_page_) {
+        throw Error("", "usage map needs a new bitmap page but cannot allocate one", ErrorKind::Other);
+      }
       map_page = allocate_bitmap_page_();
       uint8_t* bitmap = store_.WritePage(map_page);
       std::memset(bitmap, 0, page_size);

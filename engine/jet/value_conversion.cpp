@@ -278,7 +278,8 @@ Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const
     case ColumnType::Numeric:
       return ToDecimal(column, value, locale);
     default:
-      Refuse(column, "writing this column type is not supported");
+      throw Error("", "column \"" + ToUtf8(column.name) + "\": writing this column type is not supported",
+                  ErrorKind::UnsupportedFormat);
   }
 }
 

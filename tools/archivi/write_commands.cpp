@@ -77,7 +77,7 @@ engine::jet::TableDefinition ReadDefinition(const std::string& file, const std::
       return engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
     }
   }
-  throw engine::Error(file, "the database has no table \"" + table_name + "\"");
+  throw engine::Error(file, "the database has no table \"" + table_name + "\"", engine::ErrorKind::NoSuchTable);
 }
 
 }  // namespace
@@ -88,7 +88,9 @@ int CheckCommand(const Arguments& args) {
     return 2;
   }
   struct stat info {};
-  if (stat(args[0].c_str(), &info) != 0) throw engine::Error(args[0], "the file does not exist");
+  if (stat(args[0].c_str(), &info) != 0) {
+    throw engine::Error(args[0], "the file does not exist", engine::ErrorKind::NotFound);
+  }
   auto pager = engine::jet::Pager::Open(args[0], engine::OpenMode::ReadOnly);
   ReportSetAsideJournal(args[0], pager->set_aside_journal());
   const engine::jet::CheckReport report = engine::jet::CheckDatabase(*pager, static_cast<uint64_t>(info.st_size));
@@ -124,7 +126,8 @@ int InsertCommand(const Arguments& args) {
     const std::vector<std::string> fields = SplitTabs(line);
     try {
       if (fields.size() != positions.size()) {
-        throw engine::Error("", std::to_string(fields.size()) + " values for " + std::to_string(positions.size()) + " columns");
+        throw engine::Error("", std::to_string(fields.size()) + " values for " + std::to_string(positions.size()) + " columns",
+                            engine::ErrorKind::InvalidValue);
       }
       records->AddNew();
       for (size_t i = 0; i < fields.size(); ++i) records->SetValue(positions[i], Unescape(fields[i], types[i]));

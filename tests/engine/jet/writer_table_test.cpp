@@ -16,6 +16,7 @@
 #include "engine/jet/table_definition_reader.h"
 #include "engine/jet/table_writer.h"
 #include "engine/jet/text_codec.h"
+#include "tests/engine/jet/create_test_support.h"
 #include "tests/engine/jet/writer_test_util.h"
 
 namespace fs = std::filesystem;
@@ -325,17 +326,51 @@ TEST(WriterTable, SecondWriterAndAccessLockFileAreRefused) {
       OpenForWriting(file);
       ADD_FAILURE() << "a second writer was let in";
     } catch (const Error& error) {
+      EXPECT_EQ(error.kind(), engine::ErrorKind::Locked);
       EXPECT_NE(std::string(error.what()).find("another program"), std::string::npos) << error.what();
     }
     EXPECT_NO_THROW(OpenForReading(file));  // readers are not kept out
   }
-  std::ofstream(dir.path() / "listini.ldb") << "x";
-  try {
-    OpenForWriting(file);
-    ADD_FAILURE() << "opened although Access has it open";
-  } catch (const Error& error) {
-    EXPECT_NE(std::string(error.what()).find("Access"), std::string::npos) << error.what();
+  // Access's lock file counts in any letter case, as it would on a Windows share; another
+  // database's does not.
+  const std::pair<const char*, bool> locks[] = {
+      {"listini.ldb", true}, {"LISTINI.LDB", true}, {"Listini.ldb", true}, {"fonte.ldb", false}};
+  for (const auto& [name, refused] : locks) {
+    SCOPED_TRACE(name);
+    std::ofstream(dir.path() / name) << "x";
+    try {
+      OpenForWriting(file);
+      EXPECT_FALSE(refused) << "opened although Access has it open";
+    } catch (const Error& error) {
+      EXPECT_TRUE(refused) << error.what();
+      EXPECT_EQ(error.kind(), engine::ErrorKind::OpenInAccess);
+      EXPECT_EQ(error.lock_file(), (dir.path() / name).string());
+      EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
+    }
+    fs::remove(dir.path() / name);
   }
+}
+
+TEST(WriterTable, AFullDiskRefusesTheCommitAndLeavesTheFileAsItWas) {
+  REQUIRE_FIXTURES();
+  TempDir dir;
+  const fs::path file = dir.Copy(Listini("listini-pieno.mdb"));
+  const std::vector<uint8_t> before = createtest::ReadBytes(file);
+  auto database = OpenForWriting(file);
+  auto records = database->OpenRecordset(u"Articoli");
+  // A commit's first write goes to the journal: here a name for the system's full device.
+  fs::create_symlink("/dev/full", file.string() + "-journal");
+  try {
+    AddArticle(*records, 1);
+    database->Commit();
+    ADD_FAILURE() << "committed onto a full disk";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.kind(), engine::ErrorKind::DiskFull) << error.what();
+    EXPECT_NE(error.reason().find("the disk is full"), std::string::npos) << error.what();
+  }
+  fs::remove(file.string() + "-journal");
+  database.reset();
+  EXPECT_TRUE(createtest::ReadBytes(file) == before) << "the file changed";
 }
 
 TEST(WriterTable, UnknownSortOrderMakesTheTableReadOnly) {
