@@ -72,7 +72,10 @@ class ImportRun {
 
   // Counts a record that was not imported because of a failure just swallowed.
   void CountFailure(long records = 1) {
-    if (result_.failed == 0 && result_.first_failure.empty()) result_.first_failure = steps_.last_failure();
+    if (result_.failed == 0 && result_.first_failure.empty()) {
+      result_.first_failure = steps_.last_failure();
+      result_.first_failure_in_italian = steps_.last_failure_in_italian();
+    }
     result_.failed += records;
   }
 
@@ -118,7 +121,7 @@ class ImportRun {
           destination_.Database().BeginTransaction();
           destination_.Database().Execute(kPurgeStatement);
         })) {
-      const std::u16string message = std::u16string(kPurgeFailed) + engine::FromUtf8(steps_.last_failure());
+      const std::u16string message = std::u16string(kPurgeFailed) + steps_.last_failure_in_italian();
       steps_.Run([&] { destination_.Database().Commit(); });  // ends the change the failure undid
       Show(message, archives::MessageStyle::OkOnly);
       return false;
@@ -215,7 +218,7 @@ class ImportRun {
       std::u16string message = std::u16string(kImportDoneWithErrorsStart) +
                                engine::FromUtf8(std::to_string(result_.failed)) +
                                std::u16string(kImportDoneWithErrorsEnd);
-      if (!result_.first_failure.empty()) message += u" " + engine::FromUtf8(result_.first_failure);
+      if (!result_.first_failure_in_italian.empty()) message += u" " + result_.first_failure_in_italian;
       Show(message, archives::MessageStyle::OkOnly);
     }
   }

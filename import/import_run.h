@@ -18,6 +18,7 @@ struct ImportResult {
   long without_code = 0;     // records whose code is Null, passed over
   long failed = 0;           // records not imported because a step failed
   std::string first_failure;  // the reason of the first failure counted in `failed`
+  std::u16string first_failure_in_italian;  // the same, as the window tells it
 };
 
 // The Toolbar4 click handler, given the pressed button's key. A press that arrives while a

@@ -25,7 +25,7 @@ inline constexpr std::u16string_view kPurgeQuestion =
     u"All'interno del database sono già presenti degli articoli. Prima di effettaure l'importazione si "
     u"vuole procedere con la cancellazione dei dati già importati?";
 inline constexpr std::u16string_view kPurgeDone = u"Cancellazione record effettuata.";
-inline constexpr std::u16string_view kPurgeFailed = u"Cancellazione non riuscita: ";  // + the reason
+inline constexpr std::u16string_view kPurgeFailed = u"Cancellazione non riuscita. ";  // + the reason
 
 // The closing message.
 inline constexpr std::u16string_view kImportNotDone = u"Importazione non eseguita.";

@@ -1,5 +1,6 @@
 #include "import/resume_next.h"
 
+#include "archives/error_messages.h"
 #include "engine/error.h"
 
 namespace import {
@@ -11,6 +12,7 @@ void ResumeNext::Swallow(const std::exception& failure) {
   } else {
     last_failure_ = failure.what();
   }
+  last_failure_in_italian_ = archives::ItalianSentence(failure);
 }
 
 }  // namespace import

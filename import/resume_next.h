@@ -43,14 +43,17 @@ class ResumeNext {
     return result;
   }
 
-  // The reason of the last failure swallowed (engine::Error::reason(), or what()).
+  // The reason of the last failure swallowed: the engine's own words (engine::Error::reason(),
+  // or what()) for the command-line tool, and the Italian sentence the window shows.
   const std::string& last_failure() const { return last_failure_; }
+  const std::u16string& last_failure_in_italian() const { return last_failure_in_italian_; }
   int failures() const { return failures_; }
 
  private:
   void Swallow(const std::exception& failure);
 
   std::string last_failure_;
+  std::u16string last_failure_in_italian_;
   int failures_ = 0;
 };
 

@@ -27,13 +27,15 @@ bool Opened(const MemoryDatabase& archive, std::u16string_view source) {
   return false;
 }
 
+std::vector<std::u16string> CodesIn(ImportSetup& setup) {
+  std::vector<std::u16string> codes;
+  for (const Value& v : setup.Stored(u"Codice Articolo")) codes.push_back(v.is_null() ? u"<null>" : v.text());
+  return codes;
+}
+
 class ImportRun : public ::testing::Test {
  protected:
-  std::vector<std::u16string> Codes() {
-    std::vector<std::u16string> codes;
-    for (const Value& v : setup.Stored(u"Codice Articolo")) codes.push_back(v.is_null() ? u"<null>" : v.text());
-    return codes;
-  }
+  std::vector<std::u16string> Codes() { return CodesIn(setup); }
   // Destination record sources opened by the run (start-up opened "Articoli" before it).
   size_t DestinationOpenings() { return setup.destination->opened_sources().size() - 1; }
 
@@ -167,12 +169,12 @@ TEST_F(ImportRun, PurgeAnsweredYesEmptiesTheTableThenAddsEachDistinctCodeOnce) {
 TEST_F(ImportRun, AFailedPurgeIsReportedAndNothingIsImported) {
   setup.AddArticle(u"A1");
   setup.AddSourceCodes({u"A2"});
-  setup.destination->FailOn("Execute", {}, 0, INT_MAX, "il file è bloccato");
+  setup.destination->FailOn("Execute", {}, 0, INT_MAX, "the file is locked", engine::ErrorKind::Locked);
   setup.window.answers = {archives::kAnswerYes};
   const import::ImportResult result = setup.Press();
   EXPECT_EQ(setup.window.MessageTexts(),
             (std::vector<std::u16string>{std::u16string(import::kPurgeQuestion),
-                                         u"Cancellazione non riuscita: il file è bloccato"}));
+                                         u"Cancellazione non riuscita. Il file è in uso da un altro programma."}));
   EXPECT_EQ(Codes(), std::vector<std::u16string>{u"A1"});
   EXPECT_FALSE(result.walked);
 }
@@ -249,24 +251,43 @@ TEST_F(ImportRun, TheBarMovesOnlyWhenItsWholeValueChanges) {
   EXPECT_EQ(thirds.window.progress[3], 100.0f);
 }
 
-TEST_F(ImportRun, ARecordThatCannotBeStoredIsReportedNotHidden) {
-  setup.AddSourceCodes({u"A1", u"A2", u"A3", u"A4"});
-  setup.destination->FailOn("Update", {}, 1, 2, "il disco è pieno");
-  const import::ImportResult result = setup.Press();
-  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(2, u"il disco è pieno"));
-  EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A4"}));
-  EXPECT_EQ(result.added, 2);
-  EXPECT_EQ(result.failed, 2);
-  EXPECT_EQ(result.first_failure, "il disco è pieno");
+TEST(ImportRunFailures, ARecordThatCannotBeStoredIsReportedInItalianNotHidden) {
+  struct Case {
+    engine::ErrorKind kind;
+    std::string engine_reason;  // for archivi
+    std::u16string window_reason;
+  };
+  const Case cases[] = {
+      {engine::ErrorKind::DiskFull, "cannot write the database: the disk is full", u"Il disco è pieno."},
+      {engine::ErrorKind::ReadOnlyFileSystem, "cannot write the database: the file system is read-only",
+       u"Il disco è di sola lettura."},
+      {engine::ErrorKind::FileChanged, "the file ended at page 7 while it was read",
+       u"Il file è cambiato durante la lettura."},
+      // A rule's own text is already the user's.
+      {engine::ErrorKind::RuleViolation, "Il prezzo non può essere negativo.", u"Il prezzo non può essere negativo."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.engine_reason);
+    ImportSetup setup;
+    setup.AddSourceCodes({u"A1", u"A2", u"A3", u"A4"});
+    setup.destination->FailOn("Update", {}, 1, 2, c.engine_reason, c.kind);
+    const import::ImportResult result = setup.Press();
+    EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(2, c.window_reason));
+    EXPECT_EQ(CodesIn(setup), (std::vector<std::u16string>{u"A1", u"A4"}));
+    EXPECT_EQ(result.added, 2);
+    EXPECT_EQ(result.failed, 2);
+    EXPECT_EQ(result.first_failure, c.engine_reason);
+  }
 }
 
 TEST_F(ImportRun, AFailedLookupDoesNotAddTheRecord) {
   setup.AddSourceCodes({u"A1", u"A2"});
-  setup.destination->FailOn("OpenRecordset", u"'A1'", 0, INT_MAX, "indice danneggiato");
+  setup.destination->FailOn("OpenRecordset", u"'A1'", 0, INT_MAX, "index page 12 is damaged",
+                            engine::ErrorKind::Damaged);
   const import::ImportResult result = setup.Press();
   EXPECT_EQ(Codes(), std::vector<std::u16string>{u"A2"});
   EXPECT_EQ(result.failed, 1);
-  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(1, u"indice danneggiato"));
+  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(1, u"Il file è danneggiato o non è un archivio valido."));
 }
 
 TEST_F(ImportRun, ACodeColumnMissingFromTheSourceAddsNothing) {
@@ -281,11 +302,11 @@ TEST_F(ImportRun, ACodeColumnMissingFromTheSourceAddsNothing) {
 
 TEST_F(ImportRun, AWalkThatCannotMoveOnStopsAndCountsTheRest) {
   setup.AddSourceCodes({u"A1", u"A2", u"A3", u"A4", u"A5"});
-  setup.source->FailOn("MoveNext", {}, 1, INT_MAX, "pagina illeggibile");
+  setup.source->FailOn("MoveNext", {}, 1, INT_MAX, "the file cannot be read at page 9");
   const import::ImportResult result = setup.Press();
   EXPECT_EQ(Codes(), (std::vector<std::u16string>{u"A1", u"A2"}));
   EXPECT_EQ(result.failed, 3);
-  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(3, u"pagina illeggibile"));
+  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(3, u"Errore di lettura o scrittura sul disco."));
 
   // Without the record count there is no walk at all, and that is no success either.
   ImportSetup uncounted;
@@ -307,9 +328,9 @@ TEST_F(ImportRun, TheDestinationIsCommittedBeforeTheClosingMessage) {
 
   ImportSetup failing;
   failing.AddSourceCodes({u"A1", u"A2"});
-  failing.destination->FailOn("Commit", {}, 0, INT_MAX, "disco non disponibile");
+  failing.destination->FailOn("Commit", {}, 0, INT_MAX, "cannot write the database: Input/output error");
   const import::ImportResult result = failing.Press();
-  EXPECT_EQ(failing.window.MessageTexts().back(), WithErrors(2, u"disco non disponibile"));
+  EXPECT_EQ(failing.window.MessageTexts().back(), WithErrors(2, u"Errore di lettura o scrittura sul disco."));
   EXPECT_EQ(result.added, 0);
 }
 

@@ -131,8 +131,9 @@ void MemoryDatabase::AddRow(std::u16string_view table_name, std::vector<engine::
   target.rows.push_back(std::move(row));
 }
 
-void MemoryDatabase::FailOn(std::string operation, std::u16string detail, int skip, int times, std::string reason) {
-  faults_.push_back({std::move(operation), std::move(detail), skip, times, std::move(reason)});
+void MemoryDatabase::FailOn(std::string operation, std::u16string detail, int skip, int times, std::string reason,
+                            engine::ErrorKind kind) {
+  faults_.push_back({std::move(operation), std::move(detail), skip, times, std::move(reason), kind});
 }
 
 void MemoryDatabase::MaybeFail(std::string_view operation, std::u16string_view detail) {
@@ -148,7 +149,7 @@ void MemoryDatabase::MaybeFail(std::string_view operation, std::u16string_view d
       continue;
     }
     --fault.times;
-    throw engine::Error(path_.string(), fault.reason);
+    throw engine::Error(path_.string(), fault.reason, fault.kind);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/database.h"
+#include "engine/error.h"
 
 namespace testsupport {
 
@@ -44,13 +45,13 @@ class MemoryDatabase : public engine::Database {
   // Appends a row given in column order (as is, without conversion).
   void AddRow(std::u16string_view table_name, std::vector<engine::Value> row);
 
-  // The operation fails (engine::Error with `reason`) after `skip` successful calls, `times`
+  // The operation fails (engine::Error with `reason` and `kind`) after `skip` successful calls, `times`
   // times. Operations: OpenRecordset, Execute, Commit, RecordCount, MoveFirst, MoveLast,
   // MoveNext, GetValue, AddNew, SetValue, Update. `detail`, when given, narrows it: a column
   // name for GetValue and SetValue (by position too), a part of the record source for
   // OpenRecordset.
   void FailOn(std::string operation, std::u16string detail = {}, int skip = 0, int times = INT_MAX,
-              std::string reason = "injected failure");
+              std::string reason = "injected failure", engine::ErrorKind kind = engine::ErrorKind::Io);
 
   // Every record source opened, in order, and the number of commits.
   const std::vector<std::u16string>& opened_sources() const { return opened_sources_; }
@@ -76,6 +77,7 @@ class MemoryDatabase : public engine::Database {
     int skip;
     int times;
     std::string reason;
+    engine::ErrorKind kind;
   };
 
   engine::TextLocale locale_;
