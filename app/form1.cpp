@@ -15,6 +15,7 @@
 #include "app/handler_guard.h"
 #include "app/image_list.h"
 #include "app/qt_dialogs.h"
+#include "app/repainting_dialogs.h"
 #include "app/toolbar.h"
 #include "app/twips.h"
 #include "archives/handlers.h"
@@ -93,6 +94,8 @@ Form1::Form1(const engine::TextLocale& locale, archives::Dialogs* dialogs)
     own_dialogs_ = std::make_unique<QtDialogs>(this, state_);
     dialogs_ = own_dialogs_.get();
   }
+  repainting_dialogs_ = std::make_unique<RepaintingDialogs>(*dialogs_, *this);
+  dialogs_ = repainting_dialogs_.get();
   setObjectName("Form1");
   setWindowTitle(ToQString(layout::kCaption));
   setWindowIcon(WindowIcon());
@@ -237,9 +240,10 @@ void Form1::SetProgress(float value) {
   if (shown == progress_bar1_->value()) return;
   progress_bar1_->setValue(shown);
   // The import sets the bar once per record without letting the window take events: paint
-  // it now rather than when the event loop next runs. QProgressBar repaints by itself only
-  // when it judges the change large enough to show; this makes it unconditional.
-  progress_bar1_->repaint();
+  // it now rather than when the event loop next runs, and the whole window with it, since
+  // whatever covered the window meanwhile left its image there (the window's expose events
+  // wait for the run to end). A repaint delivers no input and runs no handler.
+  repaint();
 }
 
 }  // namespace app

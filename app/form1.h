@@ -64,7 +64,8 @@ class Form1 : public QWidget, public archives::FormControls {
 
   archives::WindowState state_;
   std::unique_ptr<archives::Dialogs> own_dialogs_;
-  archives::Dialogs* dialogs_;
+  std::unique_ptr<archives::Dialogs> repainting_dialogs_;
+  archives::Dialogs* dialogs_;  // what the handlers are given: repaints after each modal dialog
 
   QWidget* frame2_ = nullptr;
   QWidget* frame1_ = nullptr;

@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QProgressBar>
 #include <QTimer>
 #include <QToolButton>
@@ -11,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/form1.h"
+#include "archives/handlers.h"
 #include "tests/app/window_test_support.h"
 #include "tests/support/fixtures.h"
 
@@ -147,6 +150,75 @@ TEST_F(Form1EventsTest, LoadBindsThePriceListBesideTheProgram) {
   EXPECT_EQ(dialogs_.end_program_calls, 1);
   EXPECT_FALSE(window_.isVisible());
   EXPECT_TRUE(watchdog_.seen().empty());
+}
+
+// What reaches the window while an import runs: paints of the whole window (with the number
+// of boxes shown by then) and presses on Text1.
+class RunWatch : public QObject {
+ public:
+  RunWatch(QWidget& window, const apptest::FakeDialogs& dialogs) : window_(window), dialogs_(dialogs) {
+    window.installEventFilter(this);
+    window.findChild<QLineEdit*>("Text1")->installEventFilter(this);
+  }
+  std::vector<size_t> whole_window_paints;
+  int presses = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && watched == &window_ &&
+        static_cast<QPaintEvent*>(event)->rect() == window_.rect()) {
+      whole_window_paints.push_back(dialogs_.messages.size());
+    }
+    if (event->type() == QEvent::MouseButtonPress) ++presses;
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  const apptest::FakeDialogs& dialogs_;
+};
+
+TEST_F(Form1EventsTest, DuringARunTheWindowIsRepaintedButTakesNoInput) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir folder;
+  std::filesystem::copy_file(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb",
+                             folder.path() / "listini.mdb");
+  archives::StartupBinding(window_.state(), dialogs_, folder.path().u16string());
+  window_.show();
+  dialogs_.chosen_files = {(testsupport::SourceDir() / "samples" / "fonte-esempio.mdb").u16string()};
+  Press("Toolbar1_Sfoglia");
+  PressDownOnCombo2();
+  auto* code_picker = window_.findChild<QComboBox*>("Combo6_1");
+  code_picker->setCurrentIndex(code_picker->findText("Codice"));
+  ASSERT_EQ(window_.PickerText(1), u"Codice");
+  QCoreApplication::processEvents();
+
+  RunWatch watch(window_, dialogs_);
+  QWidget* text1 = window_.findChild<QLineEdit*>("Text1");
+  int presses_during_run = -1;
+  dialogs_.on_message = [&] {
+    if (dialogs_.messages.empty()) {
+      // The user clicks while the purge question is up: the click waits for the run's end.
+      const QPointF at(2, 2);
+      QCoreApplication::postEvent(text1, new QMouseEvent(QEvent::MouseButtonPress, at, text1->mapToGlobal(at),
+                                                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    }
+    presses_during_run = watch.presses;
+  };
+  dialogs_.yes_no_answers = {archives::kAnswerYes};
+  Press("Toolbar4_Importa");
+
+  ASSERT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_EQ(dialogs_.messages[1].text, u"Cancellazione record effettuata.");
+  EXPECT_EQ(dialogs_.messages[2].text, u"Importazione eseguita.") << Printable(dialogs_.messages[2].text);
+  EXPECT_EQ(presses_during_run, 0) << "a click reached the window during the run";
+  // Painted whole once the question closed, and again once the notice closed and the bar moved.
+  const auto& paints = watch.whole_window_paints;
+  EXPECT_NE(std::find(paints.begin(), paints.end(), 1u), paints.end());
+  EXPECT_NE(std::find(paints.begin(), paints.end(), 2u), paints.end());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(watch.presses, 1) << "the click waits for the run to end";
+  EXPECT_EQ(dialogs_.end_program_calls, 0);
 }
 
 }  // namespace

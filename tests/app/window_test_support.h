@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ class FakeDialogs : public archives::Dialogs {
   };
 
   int MessageBox(std::u16string_view text, archives::MessageStyle style) override {
+    if (on_message) on_message();
     messages.push_back({std::u16string(text), style});
     if (style != archives::MessageStyle::YesNo) return archives::kAnswerOk;
     if (yes_no_answers.empty()) return archives::kAnswerNo;
@@ -61,6 +63,7 @@ class FakeDialogs : public archives::Dialogs {
   std::deque<int> yes_no_answers;
   std::deque<std::u16string> chosen_files;
   std::vector<std::u16string> filters;
+  std::function<void()> on_message;  // called as each box comes up, before it is recorded
   int process_events_calls = 0;
   int end_program_calls = 0;
 };

@@ -1,0 +1,33 @@
+// The window's dialogs, repainting the window as soon as a message box or the file dialog
+// closes. A handler goes on after a box without returning to the event loop (the import run
+// takes no window events until it ends), so the window's own expose events wait until the
+// handler returns, and the image of the closed box would stay on the window until then.
+// The repaint draws the window from its widgets at once and delivers no event: no input is
+// taken and no handler runs.
+#pragma once
+
+#include "archives/window_interface.h"
+
+class QWidget;
+
+namespace app {
+
+class RepaintingDialogs : public archives::Dialogs {
+ public:
+  // `dialogs` does the work; `window` is repainted after each of its modal dialogs. Both
+  // must outlive this.
+  RepaintingDialogs(archives::Dialogs& dialogs, QWidget& window) : dialogs_(dialogs), window_(window) {}
+
+  int MessageBox(std::u16string_view text, archives::MessageStyle style) override;
+  std::u16string OpenFile(std::u16string_view filter) override;
+  void ProcessEvents() override { dialogs_.ProcessEvents(); }
+  [[noreturn]] void EndProgram() override { dialogs_.EndProgram(); }
+
+ private:
+  void Repaint();
+
+  archives::Dialogs& dialogs_;
+  QWidget& window_;
+};
+
+}  // namespace app
