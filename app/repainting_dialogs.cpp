@@ -1,6 +1,7 @@
 #include "app/repainting_dialogs.h"
 
 #include <QWidget>
+#include <cstdlib>
 
 namespace app {
 
@@ -14,6 +15,11 @@ std::u16string RepaintingDialogs::OpenFile(std::u16string_view filter) {
   std::u16string path = dialogs_.OpenFile(filter);
   Repaint();
   return path;
+}
+
+void RepaintingDialogs::EndProgram() {
+  dialogs_.EndProgram();
+  std::abort();  // not reached: EndProgram does not return
 }
 
 void RepaintingDialogs::Repaint() {

@@ -21,7 +21,7 @@ class RepaintingDialogs : public archives::Dialogs {
   int MessageBox(std::u16string_view text, archives::MessageStyle style) override;
   std::u16string OpenFile(std::u16string_view filter) override;
   void ProcessEvents() override { dialogs_.ProcessEvents(); }
-  [[noreturn]] void EndProgram() override { dialogs_.EndProgram(); }
+  [[noreturn]] void EndProgram() override;
 
  private:
   void Repaint();
