@@ -59,7 +59,9 @@ TEST(HandlerGuardTest, FailuresAreReportedInItalianThenEndTheProgram) {
       EXPECT_NE(dialogs.messages[0].text.find(part), std::u16string::npos)
           << apptest::Printable(part) << " not in " << apptest::Printable(dialogs.messages[0].text);
     }
-    if (!c.english.empty()) EXPECT_EQ(dialogs.messages[0].text.find(c.english), std::u16string::npos);
+    if (!c.english.empty()) {
+      EXPECT_EQ(dialogs.messages[0].text.find(c.english), std::u16string::npos);
+    }
     EXPECT_EQ(dialogs.end_program_calls, 1);
   }
 }
