@@ -16,7 +16,6 @@
 #include "engine/jet/table_definition_reader.h"
 #include "engine/jet/table_writer.h"
 #include "engine/jet/text_codec.h"
-#include "tests/engine/jet/create_test_support.h"
 #include "tests/engine/jet/writer_test_util.h"
 
 namespace fs = std::filesystem;
@@ -349,28 +348,6 @@ TEST(WriterTable, SecondWriterAndAccessLockFileAreRefused) {
     }
     fs::remove(dir.path() / name);
   }
-}
-
-TEST(WriterTable, AFullDiskRefusesTheCommitAndLeavesTheFileAsItWas) {
-  REQUIRE_FIXTURES();
-  TempDir dir;
-  const fs::path file = dir.Copy(Listini("listini-pieno.mdb"));
-  const std::vector<uint8_t> before = createtest::ReadBytes(file);
-  auto database = OpenForWriting(file);
-  auto records = database->OpenRecordset(u"Articoli");
-  // A commit's first write goes to the journal: here a name for the system's full device.
-  fs::create_symlink("/dev/full", file.string() + "-journal");
-  try {
-    AddArticle(*records, 1);
-    database->Commit();
-    ADD_FAILURE() << "committed onto a full disk";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.kind(), engine::ErrorKind::DiskFull) << error.what();
-    EXPECT_NE(error.reason().find("the disk is full"), std::string::npos) << error.what();
-  }
-  fs::remove(file.string() + "-journal");
-  database.reset();
-  EXPECT_TRUE(createtest::ReadBytes(file) == before) << "the file changed";
 }
 
 TEST(WriterTable, UnknownSortOrderMakesTheTableReadOnly) {
