@@ -132,8 +132,6 @@ int ImportCommand(const Arguments& args) {
 
   std::printf("added: %ld\nalready present: %ld\nwithout code: %ld\nfailed: %ld\n", result.added,
               result.already_present, result.without_code, result.failed);
-  // The window's messages above are in Italian; the engine's own words go with them here.
-  if (!result.first_failure.empty()) std::fprintf(stderr, "first failure: %s\n", result.first_failure.c_str());
   return result.walked && result.failed == 0 ? 0 : 1;
 }
 
