@@ -132,6 +132,8 @@ int ImportCommand(const Arguments& args) {
 
   std::printf("added: %ld\nalready present: %ld\nwithout code: %ld\nfailed: %ld\n", result.added,
               result.already_present, result.without_code, result.failed);
+  // The messages above are the window's, in Italian; the engine's own words go to stderr.
+  if (!result.first_failure.empty()) std::fprintf(stderr, "first failure: %s\n", result.first_failure.c_str());
   return result.walked && result.failed == 0 ? 0 : 1;
 }
 
