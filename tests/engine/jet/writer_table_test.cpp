@@ -3,8 +3,13 @@
 // compared with a scan), and two independent readers (mdb-reader, mdbtools) reading the
 // same rows back. Also DELETE *, refusals that leave nothing behind, and the locks.
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <set>
 
@@ -275,6 +280,76 @@ TEST(WriterTable, DecimalIndexesStayInOrder) {
   auto database = OpenForReading(file);
   EXPECT_EQ(CountRows(*database, u"Misure"), 2000);
   ExpectOtherReadersAgree(file, "Misure");
+}
+
+// Runs `body` in a child process that has a small file system of its own (tmpfs, `kilobytes`
+// large) on `folder`, in a private mount namespace that nothing outside sees; read-only once
+// `body`'s file is in place when `read_only`. False when this system lets no test mount one.
+bool InChildWithSmallFileSystem(const fs::path& folder, size_t kilobytes, bool read_only,
+                                const std::function<void()>& prepare, const std::function<void()>& body) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const std::string size = "size=" + std::to_string(kilobytes) + "k";
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", folder.c_str(), "tmpfs", 0, size.c_str()) != 0) {
+      _exit(77);
+    }
+    prepare();
+    if (read_only && mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0) _exit(77);
+    body();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return !(WIFEXITED(status) && WEXITSTATUS(status) == 77);
+}
+
+// A full disk and a read-only file system are each told as such, and the price list stays
+// as it was.
+TEST(WriterTable, AFullDiskAndAReadOnlyFileSystemAreToldApart) {
+  REQUIRE_FIXTURES();
+  struct Case {
+    const char* name;
+    size_t kilobytes;
+    bool read_only;
+    engine::ErrorKind kind;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"full disk", 160, false, engine::ErrorKind::DiskFull, "the disk is full"},
+      {"read-only file system", 1024, true, engine::ErrorKind::ReadOnlyFileSystem, "file system is read-only"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const fs::path small = dir.path() / "piccolo";
+    fs::create_directory(small);
+    const fs::path outcome = dir.path() / "esito.txt";
+    const bool mounted = InChildWithSmallFileSystem(
+        small, c.kilobytes, c.read_only, [&] { fs::copy_file(Listini("listini.mdb"), small / "listini.mdb"); },
+        [&] {
+          std::ofstream out(outcome);
+          try {
+            auto database = OpenForWriting(small / "listini.mdb");
+            auto records = database->OpenRecordset(u"Articoli");
+            for (int i = 0; i < 500; ++i) AddArticle(*records, i);
+            database->Commit();
+            out << "no error\n";
+          } catch (const Error& error) {
+            out << static_cast<int>(error.kind()) << "\n" << error.reason() << "\n";
+          }
+          out << CountRows(*OpenForReading(small / "listini.mdb"), u"Articoli") << "\n";
+        });
+    if (!mounted) GTEST_SKIP() << "this system lets no test mount a small file system";
+    std::ifstream in(outcome);
+    std::string kind, reason, rows;
+    std::getline(in, kind);
+    std::getline(in, reason);
+    std::getline(in, rows);
+    EXPECT_EQ(kind, std::to_string(static_cast<int>(c.kind))) << reason;
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+    EXPECT_EQ(rows, "0") << "the price list changed";
+  }
 }
 
 TEST(WriterTable, SecondWriterAndAccessLockFileAreRefused) {
