@@ -77,7 +77,8 @@ std::shared_ptr<DatabaseLock> DatabaseLock::For(int fd, const std::filesystem::p
                 KindOfSystemError(error));
   }
   const auto key = std::make_pair(info.st_dev, info.st_ino);
-  if (auto shared = OpenFiles()[key].lock()) return shared;
+  // A child process inherits its parent's entries, whose locks are the parent's.
+  if (auto shared = OpenFiles()[key].lock(); shared && shared->owner_ == getpid()) return shared;
   const int own = fcntl(fd, F_DUPFD_CLOEXEC, 0);
   if (own < 0) {
     const int error = errno;
@@ -94,10 +95,13 @@ DatabaseLock::DatabaseLock(int fd, bool writable, std::filesystem::path database
     : fd_(fd), fd_writable_(writable), database_(std::move(database)), device_(device), inode_(inode) {}
 
 DatabaseLock::~DatabaseLock() {
-  // The descriptor we duplicated may still be open elsewhere: let go of the bytes explicitly.
-  struct flock all = ByteLock(F_UNLCK, kWriterByte);
-  all.l_len = 2;
-  fcntl(fd_, F_OFD_SETLK, &all);
+  // The descriptor we duplicated may still be open elsewhere: let go of the bytes explicitly
+  // (unless this is a copy in a child process, where they are the parent's).
+  if (owner_ == getpid()) {
+    struct flock all = ByteLock(F_UNLCK, kWriterByte);
+    all.l_len = 2;
+    fcntl(fd_, F_OFD_SETLK, &all);
+  }
   close(fd_);
   auto& files = OpenFiles();
   auto found = files.find({device_, inode_});
@@ -183,6 +187,15 @@ void DatabaseLock::BeginCommit() {
   Set(F_WRLCK, kCommitByte, /*wait=*/true,
       "the database is being read by another program and cannot be written now; try again when it has finished");
   committing_ = true;
+}
+
+bool DatabaseLock::TryBeginCommit() {
+  struct flock lock = ByteLock(F_WRLCK, kCommitByte);
+  while (fcntl(fd_, F_OFD_SETLK, &lock) != 0) {
+    if (errno != EINTR) return false;
+  }
+  committing_ = true;
+  return true;
 }
 
 void DatabaseLock::EndCommit() {

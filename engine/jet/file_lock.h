@@ -15,6 +15,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -50,12 +51,15 @@ class DatabaseLock {
   // The commit byte, exclusive; waits a while for other programs' readers to close. Throws
   // engine::Error (kind Locked) when they do not.
   void BeginCommit();
+  // The same without waiting: false when a reader elsewhere has the file open.
+  bool TryBeginCommit();
   void EndCommit();
 
  private:
   DatabaseLock(int fd, bool writable, std::filesystem::path database, dev_t device, ino_t inode);
   void Set(short type, off_t offset, bool wait, const char* busy_reason);
 
+  pid_t owner_ = getpid();
   int fd_;  // a descriptor of our own on the file, only for the locks
   bool fd_writable_;
   std::filesystem::path database_;

@@ -297,7 +297,20 @@ void Journal::AppendSaved() {
 
 void Journal::Spill() {
   if (!long_change_ || originals_.empty()) return;
-  if (journal_fd_ < 0) StartJournalFile();
+  if (journal_fd_ < 0) {
+    // The mark changes the file: not under a reader's feet. While one has the file open, the
+    // saved pages wait in memory for the next try.
+    if (!lock_.TryBeginCommit()) return;
+    try {
+      StartJournalFile();
+      AppendSaved();
+    } catch (...) {
+      lock_.EndCommit();
+      throw;
+    }
+    lock_.EndCommit();
+    return;
+  }
   AppendSaved();
 }
 
@@ -313,7 +326,7 @@ void Journal::WritePages(const std::function<const uint8_t*(uint32_t)>& page_byt
   Sync(fd_, database_, "cannot write the database");
 }
 
-void Journal::EndJournalFile() {
+void Journal::EndJournalFile(bool clear_mark) {
   if (journal_fd_ < 0) return;
   close(journal_fd_);
   journal_fd_ = -1;
@@ -322,7 +335,7 @@ void Journal::EndJournalFile() {
   const int error = errno;
   SyncFolder(database_);
   if (!removed) Fail(database_, "cannot remove the journal", error);
-  ClearMark(fd_);
+  if (clear_mark) ClearMark(fd_);
 }
 
 void Journal::Reset(uint32_t committed_pages) {
@@ -376,15 +389,20 @@ uint32_t Journal::Rollback(const std::function<uint8_t*(uint32_t)>& cached_page)
     if (original != originals_.end()) {
       std::memcpy(cached_page(page), original->second.get(), page_size_);
     } else if (!ReadAll(fd_, cached_page(page), page_size_, static_cast<off_t>(page) * page_size_)) {
-      // Moved to the journal file: the database still holds it, as nothing reached it yet.
+      // (Moved to the journal file, the content is read back from the database, which
+      // nothing of the change has reached.)
       std::memset(cached_page(page), 0, page_size_);
     }
   }
+  // The mark is cleared only when no reader elsewhere would see the file change; one left
+  // behind is harmless, as no journal carries it any more.
+  const bool may_change_file = journal_fd_ >= 0 && lock_.TryBeginCommit();
   try {
-    EndJournalFile();
+    EndJournalFile(may_change_file);
   } catch (const Error&) {
     // A journal left behind is undone by the next open, which finds the database unchanged.
   }
+  if (may_change_file) lock_.EndCommit();
   const uint32_t pages = committed_pages_;
   Reset(pages);
   return pages;

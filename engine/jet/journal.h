@@ -77,7 +77,8 @@ class Journal {
   void StartJournalFile();
   void AppendSaved();
   void WritePages(const std::function<const uint8_t*(uint32_t)>& page_bytes, uint32_t page_count);
-  void EndJournalFile();
+  // Removes the journal file; `clear_mark` also takes the mark out of the header page.
+  void EndJournalFile(bool clear_mark = true);
   void Reset(uint32_t committed_pages);
 
   std::filesystem::path database_;

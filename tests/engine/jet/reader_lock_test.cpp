@@ -41,8 +41,7 @@ class Child {
       _exit(0);
     }
     close(fds[1]);
-    char c;
-    ready_ = read(fds[0], &c, 1) == 1;
+    ready_ = read(fds[0], &said_, 1) == 1;
     close(fds[0]);
   }
   ~Child() {
@@ -50,6 +49,7 @@ class Child {
     waitpid(pid_, nullptr, 0);
   }
   bool ready() const { return ready_; }
+  char said() const { return said_; }
   void Kill() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
@@ -58,10 +58,11 @@ class Child {
  private:
   pid_t pid_ = -1;
   bool ready_ = false;
+  char said_ = 0;
 };
 
-void SayReady(int fd) {
-  if (write(fd, "r", 1) != 1) _exit(3);
+void SayReady(int fd, char what = 'r') {
+  if (write(fd, &what, 1) != 1) _exit(3);
 }
 
 }  // namespace
@@ -120,4 +121,26 @@ TEST(ReaderLock, LiveWritersJournalIsLeftToItAndUndoneOnceItIsGone) {
   EXPECT_EQ(writer_test::CountRows(*writer_test::OpenForReading(file), u"Articoli"), rows);
   EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
   EXPECT_EQ(ReadBytes(file), original);
+}
+
+// A long change writes its mark into the file only when no reader elsewhere has it open:
+// a reader's file must not change under it.
+TEST(ReaderLock, LongChangeLeavesAnOpenReadersFileAlone) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+  const std::vector<uint8_t> original = ReadBytes(file);
+  auto reader = engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly);
+  Child writer([&](int ready) {
+    auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadWrite);
+    pager->BeginLongChange();
+    for (uint32_t page = 3; page < pager->page_count(); ++page) pager->WritePage(page)[20] ^= 0xFF;
+    pager->Spill();
+    SayReady(ready, fs::exists(engine::jet::JournalPathFor(file)) ? 'j' : 'n');
+    pause();
+  });
+  ASSERT_TRUE(writer.ready());
+  EXPECT_EQ(writer.said(), 'n') << "the change spilled under a reader";
+  EXPECT_EQ(ReadBytes(file), original);
+  for (uint32_t page = 1; page < reader->page_count(); ++page) reader->ReadPage(page);  // no "file changed"
 }
