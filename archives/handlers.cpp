@@ -1,10 +1,13 @@
 #include "archives/handlers.h"
 
+#include <unistd.h>
+
 #include <exception>
 #include <filesystem>
 
 #include "archives/error_messages.h"
 #include "engine/error.h"
+#include "engine/value.h"
 
 namespace archives {
 namespace {
@@ -39,14 +42,23 @@ void TellOfSetAsideJournal(DataBinding& binding, Dialogs& dialogs) {
 
 std::u16string StartupFailureMessage(std::u16string_view path, const std::exception& error) {
   // An installed program's folder often belongs to the administrator: the user can read the
-  // price list but not change it, which only the administrator can put right.
+  // price list but not change it, which only the administrator can put right. The file
+  // itself is asked too, so that the advice does not hang on how the engine classed the
+  // failure.
   const auto* engine_error = dynamic_cast<const engine::Error*>(&error);
-  if (engine_error && (engine_error->kind() == engine::ErrorKind::AccessDenied ||
-                       engine_error->kind() == engine::ErrorKind::ReadOnlyFileSystem)) {
-    return u"Impossibile aprire in scrittura il listino " + std::u16string(path) + u": " + ItalianReason(error) +
-           u". Chiedere all'amministratore di rendere scrivibili il file e la sua cartella.";
+  const engine::ErrorKind kind = engine_error ? engine_error->kind() : engine::ErrorKind::Other;
+  const std::string file = engine::ToUtf8(path);
+  const bool present_but_not_writable = ::access(file.c_str(), F_OK) == 0 && ::access(file.c_str(), W_OK) != 0;
+  std::u16string reason;
+  if (kind == engine::ErrorKind::ReadOnlyFileSystem) {
+    reason = ItalianReason(error);
+  } else if (kind == engine::ErrorKind::AccessDenied || present_but_not_writable) {
+    reason = u"questo utente non ha il permesso di modificarlo";
+  } else {
+    return CannotOpenDestinationMessage(path, error);
   }
-  return CannotOpenDestinationMessage(path, error);
+  return u"Impossibile aprire in scrittura il listino " + std::u16string(path) + u": " + reason +
+         u". Chiedere all'amministratore di rendere scrivibili il file e la sua cartella.";
 }
 
 void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& program_folder) {
