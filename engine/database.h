@@ -23,7 +23,12 @@ class Recordset {
   virtual bool Eof() const = 0;  // past the last record (or the set is empty)
   virtual void MoveFirst() = 0;
   virtual void MoveLast() = 0;
+  // Moving past the last record of a table whose pages hold fewer or more rows than its
+  // definition counts (damaged pages) throws, once the set stands past the end.
   virtual void MoveNext() = 0;
+  // Records the table's definition counts that its pages did not give (damaged pages); 0 when
+  // they agree or when the archive keeps no such count.
+  virtual long UnreadRecords() const { return 0; }
 
   // Fields in column order; names are found without regard to letter case.
   virtual int FieldCount() const = 0;
@@ -75,6 +80,16 @@ class Database {
   // A journal of some other file found beside this one on open: it was not applied but
   // renamed to this path. Empty when there was none.
   virtual std::filesystem::path SetAsideJournal() const { return {}; }
+
+  // What became of the records Update stored, counted since the archive was opened. A commit
+  // (asked for, or one the engine makes on its own) makes every record stored since the last
+  // one durable; a write or commit that fails takes all of them back. A caller that reports
+  // what reached the disk follows these counts instead of guessing.
+  struct StoredRecords {
+    long committed = 0;
+    long taken_back = 0;
+  };
+  virtual StoredRecords stored_records() const = 0;
 
   virtual const std::filesystem::path& path() const = 0;
 };

@@ -1,12 +1,14 @@
 #include "import/import_run.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "engine/value.h"
 #include "import/messages.h"
 #include "import/record_transfer.h"
 #include "import/resume_next.h"
+#include "import/run_tally.h"
 #include "import/text_rules.h"
 
 namespace import {
@@ -59,8 +61,14 @@ class ImportRun {
     if (!ChoicesAreComplete(&fresh_count)) return result_;
     if (!OfferPurge()) return result_;
     result_.walked = true;
+    tally_.emplace(DestinationCounts());
     Walk(fresh_count);
     CommitDestination();
+    result_.added = tally_->added();
+    result_.failed = tally_->not_imported();
+    result_.values_not_written = tally_->values_not_written();
+    result_.first_failure = tally_->first_reason().text;
+    result_.first_failure_in_italian = tally_->first_reason().in_italian;
     ShowClosingMessage();
     return result_;
   }
@@ -70,13 +78,11 @@ class ImportRun {
     steps_.Run([&] { dialogs_.MessageBox(text, style); });
   }
 
-  // Counts a record that was not imported because of a failure just swallowed.
-  void CountFailure(long records = 1) {
-    if (result_.failed == 0 && result_.first_failure.empty()) {
-      result_.first_failure = steps_.last_failure();
-      result_.first_failure_in_italian = steps_.last_failure_in_italian();
-    }
-    result_.failed += records;
+  // Counts records that were not imported because of the failure just swallowed.
+  void CountFailure(long records = 1) { tally_->NotImported(records, steps_.last_reason()); }
+
+  std::optional<engine::Database::StoredRecords> DestinationCounts() {
+    return steps_.Get([&] { return destination_.Database().stored_records(); });
   }
 
   // The four checks, each with its message; false ends the run. A check that cannot be
@@ -96,7 +102,14 @@ class ImportRun {
       return false;
     }
     if (steps_.Holds([&] { return (*fresh_count = source_.Recordset().RecordCount()) == 0; })) {
-      Show(kSourceIsEmpty, MessageStyle::OkOnly);
+      if (steps_.file_changed()) {
+        // Not an empty source: one that another program is changing.
+        result_.first_failure = steps_.last_failure();
+        result_.first_failure_in_italian = steps_.last_failure_in_italian();
+        Show(std::u16string(kImportNotDoneBecause) + result_.first_failure_in_italian, MessageStyle::OkOnly);
+      } else {
+        Show(kSourceIsEmpty, MessageStyle::OkOnly);
+      }
       return false;
     }
     return true;
@@ -155,11 +168,19 @@ class ImportRun {
     for (long index = 1; index <= *count; ++index) {
       progress.Reached(index, *count);
       ImportCurrentRecord();
-      if (!steps_.Run([&] { source_.Recordset().MoveNext(); }) && index < *count) {
+      if (steps_.file_changed()) {
+        // Another program changed a file under the run: nothing more can be read from it.
+        CountFailure(*count - index);
+        return;
+      }
+      if (steps_.Run([&] { source_.Recordset().MoveNext(); })) continue;
+      if (index < *count) {
         // Going on would take the same record again for every remaining pass.
         CountFailure(*count - index);
         return;
       }
+      // Past the last record: the table's pages held fewer (or more) records than it counts.
+      CountFailure(steps_.Get([&] { return source_.Recordset().UnreadRecords(); }).value_or(0));
     }
   }
 
@@ -196,31 +217,52 @@ class ImportRun {
       destination_.Recordset().AddNew();
     });
     if (!started) return CountFailure();
-    TransferRecord(form_, source_, destination_, steps_);
-    if (!steps_.Run([&] { destination_.Recordset().Update(); })) return CountFailure();
-    ++result_.added;
+    TransferLosses losses = TransferRecord(form_, source_, destination_, steps_);
+    if (steps_.file_changed()) return CountFailure();  // its values may mix the file's old and new content
+    if (steps_.Run([&] { destination_.Recordset().Update(); })) {
+      tally_->Stored(std::move(losses));
+    } else {
+      CountFailure();
+    }
+    // A store, and the commit the engine may make after it, can also take back the articles
+    // stored since the last commit.
+    tally_->Settle(DestinationCounts(), steps_.last_reason());
   }
 
   // What the closing message reports must be on disk.
   void CommitDestination() {
-    if (steps_.Run([&] { destination_.Database().Commit(); })) return;
-    // The articles stored by this run may not have reached the disk.
-    CountFailure(result_.added);
-    result_.added = 0;
+    const bool committed = steps_.Run([&] { destination_.Database().Commit(); });
+    tally_->Settle(DestinationCounts(), steps_.last_reason());
+    tally_->SettleAll(committed, steps_.last_reason());
   }
 
   void ShowClosingMessage() {
     if (steps_.Holds([&] { return form_.Combo2Text().empty(); })) {
       Show(kImportNotDone, archives::MessageStyle::OkOnly);
-    } else if (result_.failed == 0 && result_.first_failure.empty()) {
+    } else if (result_.failed == 0 && result_.values_not_written == 0 && result_.first_failure.empty()) {
       Show(kImportDone, archives::MessageStyle::OkOnly);
     } else {
-      std::u16string message = std::u16string(kImportDoneWithErrorsStart) +
-                               engine::FromUtf8(std::to_string(result_.failed)) +
-                               std::u16string(kImportDoneWithErrorsEnd);
-      if (!result_.first_failure_in_italian.empty()) message += u" " + result_.first_failure_in_italian;
-      Show(message, archives::MessageStyle::OkOnly);
+      Show(ClosingReport(), archives::MessageStyle::OkOnly);
     }
+  }
+
+  // Records lost make it an error, values lost alone a warning; the first reason follows.
+  std::u16string ClosingReport() const {
+    const auto number = [](long n) { return engine::FromUtf8(std::to_string(n)); };
+    std::u16string message;
+    if (result_.failed == 0 && result_.values_not_written > 0) {
+      message = std::u16string(kImportDoneWithWarningsStart) + number(result_.values_not_written) +
+                std::u16string(kValuesNotWrittenEnd);
+    } else if (result_.values_not_written == 0) {
+      message = std::u16string(kImportDoneWithErrorsStart) + number(result_.failed) +
+                std::u16string(kImportDoneWithErrorsEnd);
+    } else {
+      message = std::u16string(kImportDoneWithErrorsStart) + number(result_.failed) +
+                std::u16string(kRecordsNotImportedAnd) + number(result_.values_not_written) +
+                std::u16string(kValuesNotWrittenEnd);
+    }
+    if (!result_.first_failure_in_italian.empty()) message += u" " + result_.first_failure_in_italian;
+    return message;
   }
 
   archives::DataBinding& source_;
@@ -229,6 +271,7 @@ class ImportRun {
   archives::Dialogs& dialogs_;
   ResumeNext steps_;
   ImportResult result_;
+  std::optional<RunTally> tally_;  // from the start of the walk
 };
 
 }  // namespace

@@ -10,14 +10,16 @@
 
 namespace import {
 
-// What one run did, for the window and for the command-line tool.
+// What one run did, for the window and for the command-line tool. `added`, `failed` and
+// `values_not_written` are what the destination holds after the run's last commit.
 struct ImportResult {
-  bool walked = false;       // the checks passed and the walk over the source began
-  long added = 0;            // new articles stored
-  long already_present = 0;  // records whose code the destination already held
-  long without_code = 0;     // records whose code is Null, passed over
-  long failed = 0;           // records not imported because a step failed
-  std::string first_failure;  // the reason of the first failure counted in `failed`
+  bool walked = false;           // the checks passed and the walk over the source began
+  long added = 0;                // new articles stored
+  long already_present = 0;      // records whose code the destination already held
+  long without_code = 0;         // records whose code is Null, passed over
+  long failed = 0;               // records not imported because a step failed
+  long values_not_written = 0;   // values the added articles were stored without
+  std::string first_failure;     // the reason of the first loss counted in the two above
   std::u16string first_failure_in_italian;  // the same, as the window tells it
 };
 

@@ -27,11 +27,16 @@ inline constexpr std::u16string_view kPurgeQuestion =
 inline constexpr std::u16string_view kPurgeDone = u"Cancellazione record effettuata.";
 inline constexpr std::u16string_view kPurgeFailed = u"Cancellazione non riuscita. ";  // + the reason
 
-// The closing message.
+// The closing message. Records not imported make it an error, values not written alone a
+// warning; the first reason follows the counts.
 inline constexpr std::u16string_view kImportNotDone = u"Importazione non eseguita.";
+inline constexpr std::u16string_view kImportNotDoneBecause = u"Importazione non eseguita: ";  // + the reason
 inline constexpr std::u16string_view kImportDone = u"Importazione eseguita.";
 inline constexpr std::u16string_view kImportDoneWithErrorsStart = u"Importazione eseguita con errori: ";
 inline constexpr std::u16string_view kImportDoneWithErrorsEnd = u" articoli non importati.";  // + the reason
+inline constexpr std::u16string_view kRecordsNotImportedAnd = u" articoli non importati, ";
+inline constexpr std::u16string_view kImportDoneWithWarningsStart = u"Importazione eseguita con avvisi: ";
+inline constexpr std::u16string_view kValuesNotWrittenEnd = u" valori non scritti.";  // + the reason
 
 // What the run gives the destination binding.
 inline constexpr std::u16string_view kPurgeProbe = u"Select * From Articoli;";

@@ -60,26 +60,40 @@ engine::Value Treat(const Slot& slot, const engine::Value& value, std::u16string
 
 }  // namespace
 
-void TransferRecord(const archives::FormControls& form, archives::DataBinding& source,
-                    archives::DataBinding& destination, ResumeNext& steps) {
+TransferLosses TransferRecord(const archives::FormControls& form, archives::DataBinding& source,
+                              archives::DataBinding& destination, ResumeNext& steps) {
   const engine::TextLocale& locale = source.locale();
+  TransferLosses losses;
+  // A slot that meant to write and could not: its column stays as the new record has it.
+  const auto lost = [&] {
+    if (losses.values++ == 0) losses.first_reason = steps.last_reason();
+  };
   for (const Slot& slot : kSlots) {
     const std::optional<std::u16string> column = steps.Get([&] { return form.PickerText(slot.picker); });
-    if (!column) continue;  // the picker cannot be read: nothing is known to write
+    if (!column) {
+      lost();  // the picker cannot be read: nothing is known to write
+      continue;
+    }
     if (column->empty()) {
-      if (slot.default_text) {
-        steps.Run([&] { Write(destination.Recordset(), slot, engine::Value::Text(std::u16string(*slot.default_text))); });
+      if (slot.default_text &&
+          !steps.Run([&] { Write(destination.Recordset(), slot, engine::Value::Text(std::u16string(*slot.default_text))); })) {
+        lost();
       }
       continue;
     }
     // A value that cannot be read is written as nothing: not even for the category, where an
     // earlier record's value would otherwise end up in this article.
     const std::optional<engine::Value> value = steps.Get([&] { return source.Recordset().GetValue(*column); });
-    if (!value || value->is_null()) continue;
+    if (!value) {
+      lost();
+      continue;
+    }
+    if (value->is_null()) continue;
     const std::u16string text_form = value->ToText(locale);
     if (text_form.empty()) continue;  // Null and the empty text pass nothing, not even the default
-    steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text_form)); });
+    if (!steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text_form)); })) lost();
   }
+  return losses;
 }
 
 }  // namespace import

@@ -3,6 +3,8 @@
 // record_transfer.cpp says.
 #pragma once
 
+#include <string>
+
 #include "archives/data_binding.h"
 #include "archives/window_interface.h"
 #include "import/resume_next.h"
@@ -13,10 +15,16 @@ namespace import {
 inline constexpr int kCodePicker = 1;
 inline constexpr int kPickerCount = 7;
 
+// The values a transfer could not write, which the record will be stored without.
+struct TransferLosses {
+  int values = 0;
+  FailureReason first_reason;  // why the first of them was lost
+};
+
 // Writes the slots into the record being added on `destination` (after AddNew), from the
-// record `source` stands on. A slot whose read or write fails is skipped under `steps`; the
-// record is neither stored nor moved here.
-void TransferRecord(const archives::FormControls& form, archives::DataBinding& source,
-                    archives::DataBinding& destination, ResumeNext& steps);
+// record `source` stands on. A slot whose read or write fails is skipped under `steps` and
+// counted in the result; the record is neither stored nor moved here.
+TransferLosses TransferRecord(const archives::FormControls& form, archives::DataBinding& source,
+                              archives::DataBinding& destination, ResumeNext& steps);
 
 }  // namespace import

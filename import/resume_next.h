@@ -13,6 +13,12 @@
 
 namespace import {
 
+// Why something failed: the engine's own words and the Italian sentence.
+struct FailureReason {
+  std::string text;
+  std::u16string in_italian;
+};
+
 class ResumeNext {
  public:
   // Runs `step`; false when it failed.
@@ -47,7 +53,11 @@ class ResumeNext {
   // or what()) for the command-line tool, and the Italian sentence the window shows.
   const std::string& last_failure() const { return last_failure_; }
   const std::u16string& last_failure_in_italian() const { return last_failure_in_italian_; }
+  FailureReason last_reason() const { return {last_failure_, last_failure_in_italian_}; }
   int failures() const { return failures_; }
+  // True once a failure said that a file changed under the run (engine::ErrorKind::
+  // FileChanged): nothing read from it after that can be trusted.
+  bool file_changed() const { return file_changed_; }
 
  private:
   void Swallow(const std::exception& failure);
@@ -55,6 +65,7 @@ class ResumeNext {
   std::string last_failure_;
   std::u16string last_failure_in_italian_;
   int failures_ = 0;
+  bool file_changed_ = false;
 };
 
 }  // namespace import

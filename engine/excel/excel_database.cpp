@@ -107,6 +107,8 @@ class ExcelDatabase : public Database {
     });
   }
 
+  StoredRecords stored_records() const override { return {}; }  // workbooks are never written
+
   std::vector<TableInfo> TableDefs() const override {
     std::vector<TableInfo> infos;
     for (const TableEntry& table : tables_) infos.push_back(TableInfo{table.listed_name, false});

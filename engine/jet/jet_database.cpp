@@ -63,7 +63,12 @@ class JetDatabase : public Database, public RecordWriter {
     RecordWriter* writer = pager_->writable() ? this : nullptr;
     if (!statement.where_column) {
       // Listed when first needed: the import opens the whole table only to add a record.
-      auto list_rows = [this, table] { return ListLiveRows(*pager_, *table); };
+      const bool held_to_count = table->table_type != kSystemTableType && !IsSystemTable(statement.table);
+      auto list_rows = [this, table, held_to_count] {
+        JetRecordset::ListedRows listed{ListLiveRows(*pager_, *table), std::nullopt};
+        if (held_to_count) listed.counted = CountedRows(*pager_, *table);
+        return listed;
+      };
       return std::make_unique<JetRecordset>(*pager_, table, text_, JetRecordset::RowLister(list_rows), writer);
     }
     std::vector<RowId> rows;
@@ -108,6 +113,7 @@ class JetDatabase : public Database, public RecordWriter {
     TableWriter& writer = Writer(table);
     TableWriter::PreparedRow row = writer.Prepare(values);
     WriteOrRollBack([&] { writer.Store(std::move(row)); });
+    ++uncommitted_records_;
     if (std::chrono::steady_clock::now() - last_commit_ < std::chrono::seconds(1)) return;
     if (pager_->in_long_change()) {
       WriteOrRollBack([&] { pager_->Spill(); });
@@ -154,15 +160,21 @@ class JetDatabase : public Database, public RecordWriter {
       throw error;
     }
     WriteOrRollBack([&] { FlushWriters(); });
-    if (!pager_->has_uncommitted_changes()) return;
-    try {
-      pager_->Commit();
-    } catch (const Error&) {
-      ForgetWriterCaches();
-      throw;
+    if (pager_->has_uncommitted_changes()) {
+      try {
+        pager_->Commit();
+      } catch (const Error&) {
+        ForgetWriterCaches();
+        TakeBackUncommitted();
+        throw;
+      }
+      last_commit_ = std::chrono::steady_clock::now();
     }
-    last_commit_ = std::chrono::steady_clock::now();
+    stored_.committed += uncommitted_records_;
+    uncommitted_records_ = 0;
   }
+
+  StoredRecords stored_records() const override { return stored_; }
 
   const std::filesystem::path& path() const override { return path_; }
 
@@ -178,6 +190,13 @@ class JetDatabase : public Database, public RecordWriter {
       return table;
     }
     throw Error(pager_->file_name(), "the database has no table \"" + ToUtf8(name) + "\"", ErrorKind::NoSuchTable);
+  }
+
+  bool IsSystemTable(std::u16string_view name) const {
+    for (const CatalogEntry& entry : catalog_) {
+      if (SameName(entry.name, name)) return entry.is_system;
+    }
+    return false;
   }
 
   int ColumnPosition(const TableDefinition& table, std::u16string_view name) const {
@@ -233,6 +252,7 @@ class JetDatabase : public Database, public RecordWriter {
     } catch (const Error& error) {
       pager_->Rollback();
       ForgetWriterCaches();
+      TakeBackUncommitted();
       if (long_change) {
         // All or nothing: the whole change is gone, and the writes that would have belonged
         // to it are refused until its Commit reports the failure.
@@ -246,12 +266,19 @@ class JetDatabase : public Database, public RecordWriter {
     } catch (...) {
       pager_->Rollback();
       ForgetWriterCaches();
+      TakeBackUncommitted();
       throw;
     }
   }
 
   void RefuseIfChangeUndone() const {
     if (undone_change_) throw *undone_change_;
+  }
+
+  // A rollback to the last commit: the records stored since then are gone.
+  void TakeBackUncommitted() {
+    stored_.taken_back += uncommitted_records_;
+    uncommitted_records_ = 0;
   }
 
   void FlushWriters() {
@@ -273,6 +300,8 @@ class JetDatabase : public Database, public RecordWriter {
   std::unique_ptr<RowLookup> fresh_lookup_;
   std::chrono::steady_clock::time_point last_commit_ = std::chrono::steady_clock::now();
   std::optional<Error> undone_change_;  // a long change undone by a failure, until Commit
+  long uncommitted_records_ = 0;  // stored by AddRecord since the last commit
+  StoredRecords stored_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "engine/error.h"
 #include "engine/jet/data_page.h"
+#include "engine/jet/byte_reader.h"
 #include "engine/jet/name_compare.h"
 
 namespace engine::jet {
@@ -24,8 +25,18 @@ JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> 
       writer_(writer) {}
 
 const std::vector<RowId>& JetRecordset::rows() const {
-  if (!rows_) rows_ = list_rows_();
+  if (!rows_) {
+    ListedRows listed = list_rows_();
+    rows_ = std::move(listed.rows);
+    counted_rows_ = listed.counted;
+  }
   return *rows_;
+}
+
+long JetRecordset::UnreadRecords() const {
+  if (!counted_rows_) return 0;
+  const long listed = static_cast<long>(rows().size());
+  return *counted_rows_ > listed ? *counted_rows_ - listed : 0;
 }
 
 void JetRecordset::RequireCurrent() const {
@@ -48,6 +59,11 @@ void JetRecordset::MoveLast() {
 void JetRecordset::MoveNext() {
   RequireCurrent();
   ++position_;
+  if (position_ == rows().size() && counted_rows_ && *counted_rows_ != rows().size()) {
+    ThrowDamaged(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\": its definition counts " +
+                                         std::to_string(*counted_rows_) + " rows, its pages hold " +
+                                         std::to_string(rows().size()));
+  }
 }
 
 std::u16string JetRecordset::FieldName(int position) const {

@@ -18,8 +18,13 @@ namespace engine::jet {
 
 class JetRecordset : public Recordset {
  public:
-  // `writer` is null for read-only databases.
-  using RowLister = std::function<std::vector<RowId>()>;
+  // A whole table's rows, with the row count its definition holds when the table is held to
+  // it (user tables: Access does not keep the counts of its own system tables exact).
+  struct ListedRows {
+    std::vector<RowId> rows;
+    std::optional<uint32_t> counted;
+  };
+  using RowLister = std::function<ListedRows()>;
 
   // `writer` is null for read-only databases.
   JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
@@ -33,6 +38,7 @@ class JetRecordset : public Recordset {
   void MoveFirst() override;
   void MoveLast() override;
   void MoveNext() override;
+  long UnreadRecords() const override;
   int FieldCount() const override { return static_cast<int>(table_->columns.size()); }
   std::u16string FieldName(int position) const override;
   int FieldPosition(std::u16string_view name) const override;
@@ -53,6 +59,7 @@ class JetRecordset : public Recordset {
   RowDecoder decoder_;
   mutable std::optional<std::vector<RowId>> rows_;
   RowLister list_rows_;
+  mutable std::optional<uint32_t> counted_rows_;  // see ListedRows
   size_t position_ = 0;
   mutable CrackedRow cracked_;
   mutable size_t cracked_position_ = SIZE_MAX;  // the row `cracked_` holds

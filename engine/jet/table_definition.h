@@ -96,6 +96,8 @@ struct LogicalIndex {
   uint8_t kind = 0;  // 1 primary key, 2 foreign key, 0 normal
 };
 
+inline constexpr uint8_t kSystemTableType = 0x53;  // TDEF table type of Jet's own tables
+
 struct TableDefinition {
   std::u16string name;
   uint32_t tdef_page = 0;

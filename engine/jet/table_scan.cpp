@@ -30,4 +30,8 @@ std::vector<RowId> ListLiveRows(Pager& pager, const TableDefinition& table) {
   return rows;
 }
 
+uint32_t CountedRows(Pager& pager, const TableDefinition& table) {
+  return LoadU32(pager.ReadPage(table.tdef_page) + pager.format().tdef_row_count);
+}
+
 }  // namespace engine::jet

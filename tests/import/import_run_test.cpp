@@ -280,6 +280,43 @@ TEST(ImportRunFailures, ARecordThatCannotBeStoredIsReportedInItalianNotHidden) {
   }
 }
 
+// Records not imported make the closing message an error, values the stored articles lack a
+// warning; the reason is that of the first loss. An article a failed commit took back is not
+// imported, and its values count no more.
+TEST_F(ImportRun, TheClosingMessageCountsRecordsAndValuesLost) {
+  struct Case {
+    const char* name;
+    const char* failing;  // an operation of the destination that fails once, or nothing
+    int skip;
+    long added, failed, values_not_written;
+    std::u16string message;
+  };
+  const std::u16string refused = u"column Prezzo: not an amount";
+  const Case cases[] = {
+      {"values only", nullptr, 0, 3, 0, 2,
+       u"Importazione eseguita con avvisi: 2 valori non scritti. " + refused},
+      {"records and values", "Update", 2, 2, 1, 2,
+       u"Importazione eseguita con errori: 1 articoli non importati, 2 valori non scritti. " + refused},
+      {"records only, their values taken back with them", "Commit", 0, 0, 3, 0,
+       u"Importazione eseguita con errori: 3 articoli non importati. disco pieno"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImportSetup s;
+    s.window.pickers[4] = u"Nome";
+    s.AddSource({T(u"A1"), T(u"dodici")});
+    s.AddSource({T(u"A2"), T(u"1e400")});
+    s.AddSource({T(u"A3"), T(u"12,50")});
+    if (c.failing) s.destination->FailOn(c.failing, {}, c.skip, 1, "disco pieno");
+    const import::ImportResult result = s.Press();
+    EXPECT_EQ(result.added, c.added);
+    EXPECT_EQ(result.failed, c.failed);
+    EXPECT_EQ(result.values_not_written, c.values_not_written);
+    EXPECT_EQ(static_cast<long>(s.articoli().rows.size()), c.added) << "the counts are what the table holds";
+    EXPECT_EQ(s.window.MessageTexts().back(), c.message);
+  }
+}
+
 TEST_F(ImportRun, AFailedLookupDoesNotAddTheRecord) {
   setup.AddSourceCodes({u"A1", u"A2"});
   setup.destination->FailOn("OpenRecordset", u"'A1'", 0, INT_MAX, "index page 12 is damaged",

@@ -15,11 +15,21 @@ Value Money(int64_t ten_thousandths) { return Value::Money({ten_thousandths}); }
 
 class RecordTransfer : public ::testing::Test {
  protected:
-  // Imports the source rows into the empty destination; returns the stored rows.
-  const std::vector<std::vector<Value>>& Import() {
+  // Imports the source rows into the empty destination; returns the stored rows. The values
+  // the articles were stored without turn the closing message into a warning.
+  const std::vector<std::vector<Value>>& Import(long values_not_written = 0) {
     const import::ImportResult result = setup.Press();
-    EXPECT_EQ(setup.window.MessageTexts().back(), import::kImportDone);
     EXPECT_EQ(result.failed, 0);
+    EXPECT_EQ(result.values_not_written, values_not_written);
+    if (values_not_written == 0) {
+      EXPECT_EQ(setup.window.MessageTexts().back(), import::kImportDone);
+    } else {
+      const std::u16string counted = std::u16string(import::kImportDoneWithWarningsStart) +
+                                     engine::FromUtf8(std::to_string(values_not_written)) +
+                                     std::u16string(import::kValuesNotWrittenEnd) + u" " +
+                                     engine::FromUtf8(result.first_failure);
+      EXPECT_EQ(setup.window.MessageTexts().back(), counted);
+    }
     return setup.articoli().rows;
   }
   void PickAll() {
@@ -121,7 +131,7 @@ TEST_F(RecordTransfer, AColumnThatRefusesItsValueIsSkipped) {
   PickAll();
   setup.destination->FailOn("SetValue", u"Descrizione");
   setup.AddSource({T(u"A1"), T(u"Nome"), T(u"non un prezzo"), T(u"Cat")});
-  const auto& rows = Import();
+  const auto& rows = Import(/*values_not_written=*/2);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_TRUE(rows[0][kDescrizione].is_null());
   EXPECT_TRUE(rows[0][kPrezzo].is_null()) << "the currency column refused the text";
@@ -135,7 +145,7 @@ TEST_F(RecordTransfer, AFailedCategoryReadWritesNoOtherRecordsCategory) {
   setup.AddSource({T(u"A1"), {}, {}, T(u"Prima")});
   setup.AddSource({T(u"A2"), {}, {}, T(u"Seconda")});
   setup.AddSource({T(u"A3"), {}, {}, T(u"Terza")});
-  Import();
+  Import(/*values_not_written=*/1);
   const auto categories = setup.Stored(u"Categoria");
   ASSERT_EQ(categories.size(), 3u);
   EXPECT_EQ(categories[0], T(u"Prima"));
@@ -146,7 +156,7 @@ TEST_F(RecordTransfer, AFailedCategoryReadWritesNoOtherRecordsCategory) {
 TEST_F(RecordTransfer, APickerNamingNoSourceColumnWritesNothing) {
   setup.window.pickers = {u"Sparita", u"Codice", u"Sparita", u"", u"Sparita", u"", u"Sparita"};
   setup.AddSourceCodes({u"A1"});
-  const auto& rows = Import();
+  const auto& rows = Import(/*values_not_written=*/4);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_TRUE(rows[0][kCategoriaAt].is_null());
   EXPECT_TRUE(rows[0][kDescrizione].is_null());

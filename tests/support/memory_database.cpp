@@ -74,6 +74,7 @@ class MemoryRecordset : public engine::Recordset {
     }
     table_.rows.push_back(std::move(*adding_));
     adding_.reset();
+    database_.NoteStored(table_);
   }
 
  private:
@@ -179,12 +180,23 @@ std::unique_ptr<engine::Recordset> MemoryDatabase::OpenRecordset(std::u16string_
 
 void MemoryDatabase::Execute(std::u16string_view statement) {
   MaybeFail("Execute");
+  stored_.committed += static_cast<long>(uncommitted_.size());  // Jet commits around a statement
+  uncommitted_.clear();
   table(engine::ParseDeleteAll(statement).table).rows.clear();
 }
 
 void MemoryDatabase::Commit() {
-  MaybeFail("Commit");
+  try {
+    MaybeFail("Commit");
+  } catch (const engine::Error&) {
+    for (auto table = uncommitted_.rbegin(); table != uncommitted_.rend(); ++table) (*table)->rows.pop_back();
+    stored_.taken_back += static_cast<long>(uncommitted_.size());
+    uncommitted_.clear();
+    throw;
+  }
   ++commits_;
+  stored_.committed += static_cast<long>(uncommitted_.size());
+  uncommitted_.clear();
 }
 
 engine::Value MemoryDatabase::Convert(const MemoryColumn& column, const engine::Value& value) const {

@@ -57,6 +57,11 @@ class MemoryDatabase : public engine::Database {
   const std::vector<std::u16string>& opened_sources() const { return opened_sources_; }
   int commits() const { return commits_; }
 
+  // As the Jet engine: rows stored by Update wait for a commit, and a failed commit takes
+  // them out of their tables again.
+  void NoteStored(MemoryTable& table) { uncommitted_.push_back(&table); }
+  StoredRecords stored_records() const override { return stored_; }
+
   // engine::Database
   std::vector<engine::TableInfo> TableDefs() const override;
   std::unique_ptr<engine::Recordset> OpenRecordset(std::u16string_view source) override;
@@ -86,6 +91,8 @@ class MemoryDatabase : public engine::Database {
   std::vector<Fault> faults_;
   std::vector<std::u16string> opened_sources_;
   int commits_ = 0;
+  std::vector<MemoryTable*> uncommitted_;  // one entry per row stored since the last commit
+  StoredRecords stored_;
 };
 
 }  // namespace testsupport

@@ -130,11 +130,11 @@ int ImportCommand(const Arguments& args) {
   const import::ImportResult result = import::RunImport(import::kImportKey, state, form, dialogs);
   state.DataDestinazione.Close();
 
-  std::printf("added: %ld\nalready present: %ld\nwithout code: %ld\nfailed: %ld\n", result.added,
-              result.already_present, result.without_code, result.failed);
+  std::printf("added: %ld\nalready present: %ld\nwithout code: %ld\nfailed: %ld\nvalues not written: %ld\n",
+              result.added, result.already_present, result.without_code, result.failed, result.values_not_written);
   // The messages above are the window's, in Italian; the engine's own words go to stderr.
   if (!result.first_failure.empty()) std::fprintf(stderr, "first failure: %s\n", result.first_failure.c_str());
-  return result.walked && result.failed == 0 ? 0 : 1;
+  return result.walked && result.failed == 0 && result.values_not_written == 0 ? 0 : 1;
 }
 
 }  // namespace archivi

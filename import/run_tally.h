@@ -1,0 +1,61 @@
+// The counts an import run reports, kept so that they say exactly what the destination holds
+// after the run's last commit. An article that Update stored is only waiting: it counts as
+// added once the destination reports it committed, and as not imported when a failed write
+// or commit took it back; the values it was stored without count only if it stays.
+#pragma once
+
+#include <climits>
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "engine/database.h"
+#include "import/record_transfer.h"
+
+namespace import {
+
+class RunTally {
+ public:
+  // `start`: the destination's counts before the run stores anything; none when they cannot
+  // be read, and then the outcome of the final commit decides (SettleAll).
+  explicit RunTally(std::optional<engine::Database::StoredRecords> start) : seen_(start) {}
+
+  // Records that were not imported (0 keeps only the reason, for a failure that lost none).
+  void NotImported(long records, const FailureReason& reason);
+  // An article stored by Update, still waiting for a commit, and the values it lacks.
+  void Stored(TransferLosses losses);
+  // Follows the destination's counts: `reason` explains the articles taken back.
+  void Settle(const std::optional<engine::Database::StoredRecords>& now, const FailureReason& reason);
+  // After the final commit: settles what is still waiting when the destination cannot say.
+  void SettleAll(bool committed, const FailureReason& reason);
+
+  long added() const { return added_; }
+  long not_imported() const { return not_imported_; }
+  long values_not_written() const { return values_not_written_; }
+  // The reason of the first loss that counts, records or values, in the order they happened
+  // (values lost by an article count only once it is committed, but happened when it was
+  // stored).
+  const FailureReason& first_reason() const { return first_reason_; }
+
+ private:
+  struct Waiting {
+    TransferLosses losses;
+    long event;  // when it was stored
+  };
+  void Reason(const FailureReason& reason, long event) {
+    if (event < first_reason_event_) first_reason_ = reason, first_reason_event_ = event;
+  }
+  void Committed(long records);
+  void TakenBack(long records, const FailureReason& reason);
+
+  std::optional<engine::Database::StoredRecords> seen_;
+  std::deque<Waiting> waiting_;  // stored since the last commit, oldest first
+  long events_ = 0;              // losses and stores so far, to order the reasons
+  long first_reason_event_ = LONG_MAX;
+  long added_ = 0;
+  long not_imported_ = 0;
+  long values_not_written_ = 0;
+  FailureReason first_reason_;
+};
+
+}  // namespace import
