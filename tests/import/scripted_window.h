@@ -34,6 +34,7 @@ class ScriptedWindow : public archives::FormControls, public archives::Dialogs {
   int processed_events = 0;
   std::function<void()> on_process_events;  // what the queued window events do
   std::function<void()> on_message;         // runs as each message box is shown
+  std::function<void(float)> on_progress;   // runs as the bar takes each value
 
   std::vector<std::u16string> MessageTexts() const {
     std::vector<std::u16string> texts;
@@ -52,7 +53,10 @@ class ScriptedWindow : public archives::FormControls, public archives::Dialogs {
   void ClearPicker(int picker) override { pickers.at(picker).clear(); }
   void AppendPicker(int, std::u16string_view) override {}
   void EnablePicker(int) override {}
-  void SetProgress(float value) override { progress.push_back(value); }
+  void SetProgress(float value) override {
+    progress.push_back(value);
+    if (on_progress) on_progress(value);
+  }
 
   int MessageBox(std::u16string_view text, archives::MessageStyle style) override {
     messages.push_back({std::u16string(text), style});

@@ -1,0 +1,304 @@
+// What an import run loses, counted on real files: the values a source of awkward values
+// cannot give the price list, the records of a zeroed page of a source, the articles a full
+// disk takes back. The counts are checked against what the destination file holds.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <csignal>
+#include <cmath>
+#include <limits>
+
+#include "engine/database.h"
+#include "engine/jet/catalog.h"
+#include "engine/jet/database_creator.h"
+#include "engine/jet/jet_database.h"
+#include "engine/jet/pager.h"
+#include "engine/jet/table_definition_reader.h"
+#include "engine/jet/table_scan.h"
+#include "import/import_run.h"
+#include "import/messages.h"
+#include "tests/import/scripted_window.h"
+#include "tests/support/fixtures.h"
+
+namespace testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+using engine::Value;
+
+const engine::TextLocale kLocale = engine::TextLocale::Italian();
+using Pickers = std::array<std::u16string, 7>;
+
+// The window bound to two files, as start-up and the pickers bind it.
+struct FileRun {
+  FileRun(const fs::path& destination, const fs::path& source, const Pickers& pickers) : state(kLocale) {
+    state.DataDestinazione.DatabaseName = engine::FromUtf8(destination.string());
+    state.DataDestinazione.RecordSource = u"Articoli";
+    state.DataDestinazione.Refresh();
+    state.DataSorgente.DatabaseName = engine::FromUtf8(source.string());
+    state.DataSorgente.RecordSource = u"Prodotti";
+    state.DataSorgente.Refresh();
+    window.text1 = state.DataSorgente.DatabaseName;
+    window.combo2 = u"Prodotti";
+    window.pickers = pickers;
+  }
+  import::ImportResult Press() {
+    window.answers = {archives::kAnswerNo};
+    const import::ImportResult result = import::RunImport(u"Importa", state, window, window);
+    state.DataDestinazione.Close();
+    return result;
+  }
+  archives::WindowState state;
+  ScriptedWindow window;
+};
+
+std::vector<std::vector<Value>> ReadArticoli(const fs::path& file) {
+  auto database = engine::OpenDatabase(file, u"Access 2000;", engine::OpenMode::ReadOnly, kLocale);
+  auto records = database->OpenRecordset(u"Articoli");
+  std::vector<std::vector<Value>> rows;
+  for (; !records->Eof(); records->MoveNext()) {
+    std::vector<Value> row;
+    for (int i = 0; i < records->FieldCount(); ++i) row.push_back(records->GetValue(i));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::u16string Counted(std::u16string_view start, long n, std::u16string_view end, const std::string& reason) {
+  return std::u16string(start) + engine::FromUtf8(std::to_string(n)) + std::u16string(end) + u" " +
+         engine::FromUtf8(reason);
+}
+
+// A source made here, every value of it one the price list may refuse: text prices, numbers
+// no amount holds, an image path longer than the column, a date past Jet's last year.
+void WriteAwkwardSource(const fs::path& path) {
+  using engine::jet::ColumnType;
+  const auto column = [](const char16_t* name, ColumnType type) {
+    engine::jet::ColumnSpec c;
+    c.name = name;
+    c.type = type;
+    return c;
+  };
+  engine::jet::TableSpec spec;
+  spec.name = u"Prodotti";
+  spec.columns = {column(u"Codice", ColumnType::Text), column(u"Prezzo", ColumnType::Text),
+                  column(u"Listino", ColumnType::Double), column(u"Immagine", ColumnType::Memo),
+                  column(u"Data", ColumnType::DateTime)};
+  engine::jet::CreateDatabase(path, {spec});
+  auto database = engine::jet::OpenJetDatabase(path, engine::OpenMode::ReadWrite, kLocale);
+  auto records = database->OpenRecordset(u"Prodotti");
+  const auto T = [](std::u16string text) { return Value::Text(std::move(text)); };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<std::vector<Value>> rows = {
+      {T(u"A1"), T(u"dodici"), Value::Double(7.5), T(u"img\\a1.jpg"), Value()},
+      {T(u"A2"), T(u"1e400"), Value::Double(nan), T(std::u16string(300, u'p')), Value::DateTime({3e6})},
+      {T(u"A3"), T(u"12,50"), Value::Double(1e300), T(std::u16string(200, u'i')), Value()},
+      {T(u"A4"), Value(), Value(), Value(), Value()},
+  };
+  for (const auto& row : rows) {
+    records->AddNew();
+    for (int i = 0; i < static_cast<int>(row.size()); ++i) records->SetValue(i, row[i]);
+    records->Update();
+  }
+  database->Commit();
+}
+
+TEST(Losses, AwkwardValuesAreCountedExactlyAsTheFileLacksThem) {
+  struct Case {
+    const char* name;
+    Pickers pickers;
+    std::vector<std::pair<std::u16string, std::u16string>> feeds;  // source column -> Articoli column
+    long values_not_written;
+  };
+  const Case cases[] = {
+      // "dodici", "1e400"; NaN, 1e300; 300 characters into a column of 255.
+      {"prices and image paths",
+       {u"", u"Codice", u"", u"", u"Prezzo", u"Listino", u"Immagine"},
+       {{u"Prezzo", u"Prezzo"}, {u"Listino", u"Prezzo 2"}, {u"Immagine", u"Immagine"}},
+       5},
+      {"a date past the year 9999 as a price", {u"", u"Codice", u"", u"", u"", u"Data", u""}, {{u"Data", u"Prezzo 2"}}, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const fs::path source = dir.path() / "fonte.mdb";
+    const fs::path destination = dir.path() / "listini.mdb";
+    WriteAwkwardSource(source);
+    engine::jet::CreateListiniDatabase(destination);
+    FileRun run(destination, source, c.pickers);
+    const import::ImportResult result = run.Press();
+    EXPECT_EQ(result.added, 4);
+    EXPECT_EQ(result.failed, 0);
+    EXPECT_EQ(result.values_not_written, c.values_not_written);
+    EXPECT_EQ(run.window.MessageTexts().back(), Counted(import::kImportDoneWithWarningsStart, c.values_not_written,
+                                                        import::kValuesNotWrittenEnd, result.first_failure));
+
+    // Each value lost is a column the file holds Null for while its source value was there
+    // (the articles were added in the source's order).
+    auto sources = engine::OpenDatabase(source, u"Access 2000;", engine::OpenMode::ReadOnly, kLocale);
+    auto targets = engine::OpenDatabase(destination, u"Access 2000;", engine::OpenMode::ReadOnly, kLocale);
+    auto from = sources->OpenRecordset(u"Prodotti");
+    auto to = targets->OpenRecordset(u"Articoli");
+    long missing = 0;
+    for (; !to->Eof(); to->MoveNext(), from->MoveNext()) {
+      for (const auto& [source_column, article_column] : c.feeds) {
+        missing += !from->GetValue(source_column).is_null() && to->GetValue(article_column).is_null();
+      }
+    }
+    EXPECT_EQ(missing, result.values_not_written);
+  }
+}
+
+TEST(Losses, TheRecordsOfAZeroedSourcePageAreReportedAsNotImported) {
+  REQUIRE_FIXTURES();
+  TempDir dir;
+  const fs::path source = dir.Copy(FixturesDir() / "listini" / "fonte.mdb");
+  const fs::path destination = dir.path() / "listini.mdb";
+  engine::jet::CreateListiniDatabase(destination);
+  // The data page of the table's middle row, and how many rows it holds.
+  uint32_t page = 0;
+  size_t page_size = 0;
+  long on_page = 0;
+  {
+    auto pager = engine::jet::Pager::Open(source, engine::OpenMode::ReadOnly);
+    engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
+    for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
+      if (entry.name != u"Prodotti") continue;
+      const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
+      const auto rows = engine::jet::ListLiveRows(*pager, table);
+      page = rows[rows.size() / 2].page;
+      for (const auto& row : rows) on_page += row.page == page;
+    }
+    page_size = pager->page_size();
+  }
+  ASSERT_GT(on_page, 0);
+  {
+    const int fd = ::open(source.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const std::vector<char> zeros(page_size, 0);
+    ASSERT_EQ(::pwrite(fd, zeros.data(), zeros.size(), static_cast<off_t>(page) * page_size),
+              static_cast<ssize_t>(page_size));
+    ::close(fd);
+  }
+
+  FileRun run(destination, source, {u"", u"Codice", u"", u"", u"", u"", u""});
+  const import::ImportResult result = run.Press();
+  EXPECT_EQ(result.failed, on_page);
+  EXPECT_NE(result.first_failure.find("counts 2000 rows"), std::string::npos) << result.first_failure;
+  EXPECT_EQ(run.window.MessageTexts().back(),
+            Counted(import::kImportDoneWithErrorsStart, on_page, import::kImportDoneWithErrorsEnd, result.first_failure));
+  EXPECT_EQ(static_cast<long>(ReadArticoli(destination).size()), result.added);
+}
+
+// A source whose long descriptions live on pages of their own, read only as the walk
+// reaches each record.
+void WriteSourceWithLongTexts(const fs::path& path, int records) {
+  engine::jet::TableSpec spec;
+  spec.name = u"Prodotti";
+  spec.columns.resize(2);
+  spec.columns[0].name = u"Codice";
+  spec.columns[1].name = u"Testo";
+  spec.columns[1].type = engine::jet::ColumnType::Memo;
+  engine::jet::CreateDatabase(path, {spec});
+  auto database = engine::jet::OpenJetDatabase(path, engine::OpenMode::ReadWrite, kLocale);
+  auto rows = database->OpenRecordset(u"Prodotti");
+  for (int i = 0; i < records; ++i) {
+    rows->AddNew();
+    rows->SetValue(0, Value::Text(u"C" + engine::FromUtf8(std::to_string(i))));
+    rows->SetValue(1, Value::Text(std::u16string(3000, static_cast<char16_t>(u'a' + i % 26))));
+    rows->Update();
+  }
+  database->Commit();
+}
+
+TEST(Losses, ASourceCutShortEndsTheRunWithAChangedFileError) {
+  struct Case {
+    const char* name;
+    float cut_at;  // the percentage at which the file is cut; below 0: before the click
+  };
+  const Case cases[] = {{"cut between the choice of the table and the click", -1}, {"cut halfway through the walk", 50}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const fs::path source = dir.path() / "fonte.mdb";
+    const fs::path destination = dir.path() / "listini.mdb";
+    WriteSourceWithLongTexts(source, 100);
+    engine::jet::CreateListiniDatabase(destination);
+    FileRun run(destination, source, {u"", u"Codice", u"Testo", u"", u"", u"", u""});
+    const auto cut = [&] { fs::resize_file(source, fs::file_size(source) / 4); };
+    if (c.cut_at < 0) cut();
+    run.window.on_progress = [&, done = false](float percent) mutable {
+      if (c.cut_at >= 0 && percent >= c.cut_at && !done) done = true, cut();
+    };
+    const import::ImportResult result = run.Press();
+    EXPECT_NE(result.first_failure.find("cut short"), std::string::npos) << result.first_failure;
+    EXPECT_EQ(static_cast<long>(ReadArticoli(destination).size()), result.added);
+    if (c.cut_at < 0) {
+      EXPECT_EQ(run.window.MessageTexts().back(),
+                std::u16string(import::kImportNotDoneBecause) + engine::FromUtf8(result.first_failure));
+      EXPECT_EQ(result.added, 0);
+    } else {
+      EXPECT_EQ(run.window.MessageTexts().back(), Counted(import::kImportDoneWithErrorsStart, result.failed,
+                                                          import::kImportDoneWithErrorsEnd, result.first_failure));
+      EXPECT_GT(result.added, 0);
+      EXPECT_EQ(result.added + result.failed, 100) << "the walk stops: the records left count as not imported";
+    }
+  }
+}
+
+// The file may not grow past `bytes` while it lives (a disk that fills up).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    saved_handler_ = std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead of killing us
+    const rlimit limit{bytes, saved_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, saved_handler_);
+  }
+
+ private:
+  rlimit saved_{};
+  void (*saved_handler_)(int) = nullptr;
+};
+
+TEST(Losses, WhenTheDiskFillsMidRunTheCountsAreWhatTheFileHolds) {
+  REQUIRE_FIXTURES();
+  TempDir dir;
+  const fs::path destination = dir.path() / "listini.mdb";
+  engine::jet::CreateListiniDatabase(destination);
+  FileRun run(destination, FixturesDir() / "listini" / "fonte.mdb",
+              {u"Categoria", u"Codice", u"Nome", u"Nome", u"Prezzo", u"Prezzo", u"Immagine"});
+  // A commit a third of the way (as the engine makes every second on a long run), then the
+  // disk fills: every commit after that fails, the final one included.
+  std::optional<FileSizeLimit> full_disk;
+  bool committed = false;
+  run.window.on_progress = [&](float percent) {
+    if (percent >= 33 && !committed) {
+      committed = true;
+      run.state.DataDestinazione.Database().Commit();
+    }
+    if (percent >= 50 && !full_disk) full_disk.emplace(fs::file_size(destination));
+  };
+  const import::ImportResult result = run.Press();
+  full_disk.reset();
+
+  const long in_file = static_cast<long>(ReadArticoli(destination).size());
+  EXPECT_GT(in_file, 0) << "the commit before the disk filled kept its articles";
+  EXPECT_EQ(result.added, in_file);
+  EXPECT_GT(result.failed, 0);
+  EXPECT_EQ(result.added + result.failed + result.already_present + result.without_code, 2000)
+      << "every record of the source is accounted for once";
+  EXPECT_EQ(run.window.MessageTexts().back().substr(0, import::kImportDoneWithErrorsStart.size()),
+            import::kImportDoneWithErrorsStart);
+}
+
+}  // namespace
+}  // namespace testsupport
