@@ -79,7 +79,7 @@ TEST(ImportWithFieldProperties, DecimalSourceIntoThePriceListWithRules) {
                               engine::ToUtf8(import::kImportDoneWithErrorsEnd) +
                               " Il prezzo non può essere negativo.";  // the first refusal: a negative price
   EXPECT_EQ(output, engine::ToUtf8(import::kPurgeQuestion) + "\n" + closing +
-                        "\nadded: 252\nalready present: 25\nwithout code: 3\nfailed: 20\n");
+                        "\nadded: 252\nalready present: 25\nwithout code: 3\nfailed: 20\nvalues not written: 0\n");
 
   const std::string dump = Archivi("dump " + Quoted(destination) + " Articoli", &status);
   ASSERT_EQ(status, 0) << dump;
