@@ -256,13 +256,15 @@ TEST(ImportRunFailures, ARecordThatCannotBeStoredIsReportedInItalianNotHidden) {
     engine::ErrorKind kind;
     std::string engine_reason;  // for archivi
     std::u16string window_reason;
+    std::vector<std::u16string> stored = {u"A1", u"A4"};
   };
   const Case cases[] = {
       {engine::ErrorKind::DiskFull, "cannot write the database: the disk is full", u"Il disco è pieno."},
       {engine::ErrorKind::ReadOnlyFileSystem, "cannot write the database: the file system is read-only",
        u"Il disco è di sola lettura."},
+      // A file changed under the run ends the walk: the records left are not imported.
       {engine::ErrorKind::FileChanged, "the file ended at page 7 while it was read",
-       u"Il file è cambiato durante la lettura."},
+       u"Il file è cambiato durante la lettura.", {u"A1"}},
       // A rule's own text is already the user's.
       {engine::ErrorKind::RuleViolation, "Il prezzo non può essere negativo.", u"Il prezzo non può essere negativo."},
   };
@@ -272,10 +274,11 @@ TEST(ImportRunFailures, ARecordThatCannotBeStoredIsReportedInItalianNotHidden) {
     setup.AddSourceCodes({u"A1", u"A2", u"A3", u"A4"});
     setup.destination->FailOn("Update", {}, 1, 2, c.engine_reason, c.kind);
     const import::ImportResult result = setup.Press();
-    EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(2, c.window_reason));
-    EXPECT_EQ(CodesIn(setup), (std::vector<std::u16string>{u"A1", u"A4"}));
-    EXPECT_EQ(result.added, 2);
-    EXPECT_EQ(result.failed, 2);
+    const int failed = 4 - static_cast<int>(c.stored.size());
+    EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(failed, c.window_reason));
+    EXPECT_EQ(CodesIn(setup), c.stored);
+    EXPECT_EQ(result.added, static_cast<long>(c.stored.size()));
+    EXPECT_EQ(result.failed, failed);
     EXPECT_EQ(result.first_failure, c.engine_reason);
   }
 }
@@ -289,16 +292,16 @@ TEST_F(ImportRun, TheClosingMessageCountsRecordsAndValuesLost) {
     const char* failing;  // an operation of the destination that fails once, or nothing
     int skip;
     long added, failed, values_not_written;
-    std::u16string message;
+    std::u16string counts;           // the closing message up to its reason
+    std::string first_engine_reason;
   };
-  const std::u16string refused = u"column Prezzo: not an amount";
+  const std::string refused = "column Prezzo: not an amount";
   const Case cases[] = {
-      {"values only", nullptr, 0, 3, 0, 2,
-       u"Importazione eseguita con avvisi: 2 valori non scritti. " + refused},
+      {"values only", nullptr, 0, 3, 0, 2, u"Importazione eseguita con avvisi: 2 valori non scritti.", refused},
       {"records and values", "Update", 2, 2, 1, 2,
-       u"Importazione eseguita con errori: 1 articoli non importati, 2 valori non scritti. " + refused},
+       u"Importazione eseguita con errori: 1 articoli non importati, 2 valori non scritti.", refused},
       {"records only, their values taken back with them", "Commit", 0, 0, 3, 0,
-       u"Importazione eseguita con errori: 3 articoli non importati. disco pieno"},
+       u"Importazione eseguita con errori: 3 articoli non importati.", "no space left on the disk"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -307,13 +310,14 @@ TEST_F(ImportRun, TheClosingMessageCountsRecordsAndValuesLost) {
     s.AddSource({T(u"A1"), T(u"dodici")});
     s.AddSource({T(u"A2"), T(u"1e400")});
     s.AddSource({T(u"A3"), T(u"12,50")});
-    if (c.failing) s.destination->FailOn(c.failing, {}, c.skip, 1, "disco pieno");
+    if (c.failing) s.destination->FailOn(c.failing, {}, c.skip, 1, "no space left on the disk", engine::ErrorKind::DiskFull);
     const import::ImportResult result = s.Press();
     EXPECT_EQ(result.added, c.added);
     EXPECT_EQ(result.failed, c.failed);
     EXPECT_EQ(result.values_not_written, c.values_not_written);
     EXPECT_EQ(static_cast<long>(s.articoli().rows.size()), c.added) << "the counts are what the table holds";
-    EXPECT_EQ(s.window.MessageTexts().back(), c.message);
+    EXPECT_EQ(result.first_failure, c.first_engine_reason);
+    EXPECT_EQ(s.window.MessageTexts().back(), c.counts + u" " + result.first_failure_in_italian);
   }
 }
 

@@ -68,9 +68,8 @@ std::vector<std::vector<Value>> ReadArticoli(const fs::path& file) {
   return rows;
 }
 
-std::u16string Counted(std::u16string_view start, long n, std::u16string_view end, const std::string& reason) {
-  return std::u16string(start) + engine::FromUtf8(std::to_string(n)) + std::u16string(end) + u" " +
-         engine::FromUtf8(reason);
+std::u16string Counted(std::u16string_view start, long n, std::u16string_view end, const std::u16string& reason) {
+  return std::u16string(start) + engine::FromUtf8(std::to_string(n)) + std::u16string(end) + u" " + reason;
 }
 
 // A source made here, every value of it one the price list may refuse: text prices, numbers
@@ -135,7 +134,7 @@ TEST(Losses, AwkwardValuesAreCountedExactlyAsTheFileLacksThem) {
     EXPECT_EQ(result.failed, 0);
     EXPECT_EQ(result.values_not_written, c.values_not_written);
     EXPECT_EQ(run.window.MessageTexts().back(), Counted(import::kImportDoneWithWarningsStart, c.values_not_written,
-                                                        import::kValuesNotWrittenEnd, result.first_failure));
+                                                        import::kValuesNotWrittenEnd, result.first_failure_in_italian));
 
     // Each value lost is a column the file holds Null for while its source value was there
     // (the articles were added in the source's order).
@@ -190,7 +189,8 @@ TEST(Losses, TheRecordsOfAZeroedSourcePageAreReportedAsNotImported) {
   EXPECT_EQ(result.failed, on_page);
   EXPECT_NE(result.first_failure.find("counts 2000 rows"), std::string::npos) << result.first_failure;
   EXPECT_EQ(run.window.MessageTexts().back(),
-            Counted(import::kImportDoneWithErrorsStart, on_page, import::kImportDoneWithErrorsEnd, result.first_failure));
+            Counted(import::kImportDoneWithErrorsStart, on_page, import::kImportDoneWithErrorsEnd,
+                    result.first_failure_in_italian));
   EXPECT_EQ(static_cast<long>(ReadArticoli(destination).size()), result.added);
 }
 
@@ -239,11 +239,11 @@ TEST(Losses, ASourceCutShortEndsTheRunWithAChangedFileError) {
     EXPECT_EQ(static_cast<long>(ReadArticoli(destination).size()), result.added);
     if (c.cut_at < 0) {
       EXPECT_EQ(run.window.MessageTexts().back(),
-                std::u16string(import::kImportNotDoneBecause) + engine::FromUtf8(result.first_failure));
+                std::u16string(import::kImportNotDoneBecause) + result.first_failure_in_italian);
       EXPECT_EQ(result.added, 0);
     } else {
       EXPECT_EQ(run.window.MessageTexts().back(), Counted(import::kImportDoneWithErrorsStart, result.failed,
-                                                          import::kImportDoneWithErrorsEnd, result.first_failure));
+                                                          import::kImportDoneWithErrorsEnd, result.first_failure_in_italian));
       EXPECT_GT(result.added, 0);
       EXPECT_EQ(result.added + result.failed, 100) << "the walk stops: the records left count as not imported";
     }

@@ -27,7 +27,7 @@ class RecordTransfer : public ::testing::Test {
       const std::u16string counted = std::u16string(import::kImportDoneWithWarningsStart) +
                                      engine::FromUtf8(std::to_string(values_not_written)) +
                                      std::u16string(import::kValuesNotWrittenEnd) + u" " +
-                                     engine::FromUtf8(result.first_failure);
+                                     result.first_failure_in_italian;
       EXPECT_EQ(setup.window.MessageTexts().back(), counted);
     }
     return setup.articoli().rows;
