@@ -21,6 +21,7 @@
 #include "engine/jet/table_scan.h"
 #include "import/import_run.h"
 #include "import/messages.h"
+#include "tests/import/real_files.h"
 #include "tests/import/scripted_window.h"
 #include "tests/support/fixtures.h"
 
@@ -55,18 +56,6 @@ struct FileRun {
   archives::WindowState state;
   ScriptedWindow window;
 };
-
-std::vector<std::vector<Value>> ReadArticoli(const fs::path& file) {
-  auto database = engine::OpenDatabase(file, u"Access 2000;", engine::OpenMode::ReadOnly, kLocale);
-  auto records = database->OpenRecordset(u"Articoli");
-  std::vector<std::vector<Value>> rows;
-  for (; !records->Eof(); records->MoveNext()) {
-    std::vector<Value> row;
-    for (int i = 0; i < records->FieldCount(); ++i) row.push_back(records->GetValue(i));
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
 
 std::u16string Counted(std::u16string_view start, long n, std::u16string_view end, const std::u16string& reason) {
   return std::u16string(start) + engine::FromUtf8(std::to_string(n)) + std::u16string(end) + u" " + reason;
@@ -191,7 +180,7 @@ TEST(Losses, TheRecordsOfAZeroedSourcePageAreReportedAsNotImported) {
   EXPECT_EQ(run.window.MessageTexts().back(),
             Counted(import::kImportDoneWithErrorsStart, on_page, import::kImportDoneWithErrorsEnd,
                     result.first_failure_in_italian));
-  EXPECT_EQ(static_cast<long>(ReadArticoli(destination).size()), result.added);
+  EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size()), result.added);
 }
 
 // A source whose long descriptions live on pages of their own, read only as the walk
@@ -236,7 +225,7 @@ TEST(Losses, ASourceCutShortEndsTheRunWithAChangedFileError) {
     };
     const import::ImportResult result = run.Press();
     EXPECT_NE(result.first_failure.find("cut short"), std::string::npos) << result.first_failure;
-    EXPECT_EQ(static_cast<long>(ReadArticoli(destination).size()), result.added);
+    EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size()), result.added);
     if (c.cut_at < 0) {
       EXPECT_EQ(run.window.MessageTexts().back(),
                 std::u16string(import::kImportNotDoneBecause) + result.first_failure_in_italian);
@@ -290,7 +279,7 @@ TEST(Losses, WhenTheDiskFillsMidRunTheCountsAreWhatTheFileHolds) {
   const import::ImportResult result = run.Press();
   full_disk.reset();
 
-  const long in_file = static_cast<long>(ReadArticoli(destination).size());
+  const long in_file = static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size());
   EXPECT_GT(in_file, 0) << "the commit before the disk filled kept its articles";
   EXPECT_EQ(result.added, in_file);
   EXPECT_GT(result.failed, 0);

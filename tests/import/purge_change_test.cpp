@@ -9,6 +9,7 @@
 #include "engine/database.h"
 #include "import/import_run.h"
 #include "import/messages.h"
+#include "tests/import/real_files.h"
 #include "tests/import/scripted_window.h"
 #include "tests/support/fixtures.h"
 
@@ -19,20 +20,6 @@ namespace fs = std::filesystem;
 using engine::Value;
 
 const engine::TextLocale kLocale = engine::TextLocale::Italian();
-
-fs::path Listini(const char* name) { return FixturesDir() / "listini" / name; }
-
-std::vector<std::vector<Value>> Articles(const fs::path& file) {
-  auto database = engine::OpenDatabase(file, u"Access 2000;", engine::OpenMode::ReadOnly, kLocale);
-  auto records = database->OpenRecordset(u"Articoli");
-  std::vector<std::vector<Value>> rows;
-  for (; !records->Eof(); records->MoveNext()) {
-    std::vector<Value> row;
-    for (int i = 0; i < records->FieldCount(); ++i) row.push_back(records->GetValue(i));
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
 
 // The window bound as start-up and the pickers bind it, with the progress bar as a trigger.
 struct BoundRun : ScriptedWindow {
@@ -65,7 +52,7 @@ TEST(PurgeChange, KilledAfterThePurgeTheListIsAsBeforeTheClick) {
   REQUIRE_FIXTURES();
   TempDir dir;
   const fs::path destination = dir.Copy(Listini("listini-pieno.mdb"));
-  const auto before = Articles(destination);
+  const auto before = ReadTable(destination, u"Articoli", kLocale);
   ASSERT_FALSE(before.empty());
   struct KillPoint {
     const char* when;
@@ -97,22 +84,22 @@ TEST(PurgeChange, KilledAfterThePurgeTheListIsAsBeforeTheClick) {
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status)) << point.when << ": the run was not killed";
-    EXPECT_EQ(Articles(destination), before) << point.when;
+    EXPECT_EQ(ReadTable(destination, u"Articoli", kLocale), before) << point.when;
   }
 
   // Not killed, the same run ends with the import done.
   BoundRun run(destination, Listini("fonte.mdb"), u"Prodotti", u"Codice");
   const import::ImportResult result = run.Press(archives::kAnswerYes);
   run.state.DataDestinazione.Close();
-  EXPECT_EQ(static_cast<long>(Articles(destination).size()), result.added);
-  EXPECT_NE(Articles(destination), before);
+  EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size()), result.added);
+  EXPECT_NE(ReadTable(destination, u"Articoli", kLocale), before);
 }
 
 TEST(PurgeChange, PriceListAsItsOwnSourceIsNotPurgedAndKeepsEveryArticle) {
   REQUIRE_FIXTURES();
   TempDir dir;
   const fs::path destination = dir.Copy(Listini("listini-pieno.mdb"));
-  const auto before = Articles(destination);
+  const auto before = ReadTable(destination, u"Articoli", kLocale);
   fs::create_directory(dir.path() / "sub");
   fs::create_symlink(destination, dir.path() / "link.mdb");
   for (const fs::path& source : {destination, dir.path() / "sub" / ".." / "listini-pieno.mdb", dir.path() / "link.mdb"}) {
@@ -123,7 +110,7 @@ TEST(PurgeChange, PriceListAsItsOwnSourceIsNotPurgedAndKeepsEveryArticle) {
     EXPECT_EQ(result.failed, 0) << source << ": " << result.first_failure;
     EXPECT_EQ(result.already_present + result.without_code, static_cast<long>(before.size())) << source;
     run.state.DataDestinazione.Close();
-    EXPECT_EQ(Articles(destination), before) << source;
+    EXPECT_EQ(ReadTable(destination, u"Articoli", kLocale), before) << source;
   }
 }
 

@@ -9,6 +9,7 @@
 #include "import/import_run.h"
 #include "import/messages.h"
 #include "import/text_rules.h"
+#include "tests/import/real_files.h"
 #include "tests/import/scripted_window.h"
 #include "tests/support/fixtures.h"
 
@@ -19,20 +20,6 @@ namespace fs = std::filesystem;
 using engine::Value;
 
 const engine::TextLocale kLocale = engine::TextLocale::Italian();
-
-fs::path Listini(const char* name) { return FixturesDir() / "listini" / name; }
-
-std::vector<std::vector<Value>> ReadTable(const fs::path& file, std::u16string_view table) {
-  auto database = engine::OpenDatabase(file, u"Access 2000;", engine::OpenMode::ReadOnly, kLocale);
-  auto records = database->OpenRecordset(table);
-  std::vector<std::vector<Value>> rows;
-  for (; !records->Eof(); records->MoveNext()) {
-    std::vector<Value> row;
-    for (int i = 0; i < records->FieldCount(); ++i) row.push_back(records->GetValue(i));
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
 
 std::u16string Text(const Value& value) { return value.ToText(kLocale); }
 bool Passes(const Value& value) { return !value.is_null() && !Text(value).empty(); }
@@ -67,7 +54,7 @@ class RealArchives : public ::testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_FIXTURES();
-    source_ = ReadTable(Listini("fonte.mdb"), u"Prodotti");
+    source_ = ReadTable(Listini("fonte.mdb"), u"Prodotti", kLocale);
     for (const auto& row : source_) null_codes_ += row[kCodice].is_null();
   }
   TempDir dir_;
@@ -90,7 +77,7 @@ TEST_F(RealArchives, IntoAnEmptyListiniEachArticleComesFromTheFirstRecordWithIts
   for (const auto& row : source_) {
     if (!row[kCodice].is_null()) first_with_code.emplace(import::CutToLimit(Text(row[kCodice])), &row);
   }
-  const auto stored = ReadTable(destination, u"Articoli");
+  const auto stored = ReadTable(destination, u"Articoli", kLocale);
   ASSERT_EQ(static_cast<long>(stored.size()), result.added);
   size_t long_images = 0;
   for (const auto& article : stored) {
@@ -131,7 +118,7 @@ TEST_F(RealArchives, ASecondRunFindsEveryCodeItStored) {
   EXPECT_EQ(second.added, 0) << "codes over 50 characters included";
   EXPECT_EQ(second.already_present, static_cast<long>(source_.size()) - null_codes_);
   run.state.DataDestinazione.Close();
-  EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli").size()), first.added);
+  EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size()), first.added);
 }
 
 TEST_F(RealArchives, AFullListiniKeepsItsArticlesOrIsEmptiedFirst) {
@@ -140,7 +127,7 @@ TEST_F(RealArchives, AFullListiniKeepsItsArticlesOrIsEmptiedFirst) {
   const long distinct = reference.Press().added;
   reference.state.DataDestinazione.Close();
 
-  const auto before = ReadTable(Listini("listini-pieno.mdb"), u"Articoli");
+  const auto before = ReadTable(Listini("listini-pieno.mdb"), u"Articoli", kLocale);
   const fs::path kept = dir_.path() / "kept.mdb";
   fs::copy_file(Listini("listini-pieno.mdb"), kept);
   {
@@ -149,7 +136,7 @@ TEST_F(RealArchives, AFullListiniKeepsItsArticlesOrIsEmptiedFirst) {
     EXPECT_EQ(result.failed, 0) << result.first_failure;
     EXPECT_LT(result.added, distinct) << "codes listini-pieno.mdb holds are not added";
     run.state.DataDestinazione.Close();
-    const auto after = ReadTable(kept, u"Articoli");
+    const auto after = ReadTable(kept, u"Articoli", kLocale);
     ASSERT_EQ(after.size(), before.size() + result.added);
     for (size_t i = 0; i < before.size(); ++i) ASSERT_EQ(after[i], before[i]) << "article " << i;
   }
@@ -164,8 +151,8 @@ TEST_F(RealArchives, AFullListiniKeepsItsArticlesOrIsEmptiedFirst) {
   EXPECT_EQ(result.added, distinct);
   run.state.DataDestinazione.Close();
   std::set<std::u16string> emptied_codes, reference_codes;
-  for (const auto& row : ReadTable(emptied, u"Articoli")) emptied_codes.insert(Text(row[kCodiceArticolo]));
-  for (const auto& row : ReadTable(into_empty, u"Articoli")) reference_codes.insert(Text(row[kCodiceArticolo]));
+  for (const auto& row : ReadTable(emptied, u"Articoli", kLocale)) emptied_codes.insert(Text(row[kCodiceArticolo]));
+  for (const auto& row : ReadTable(into_empty, u"Articoli", kLocale)) reference_codes.insert(Text(row[kCodiceArticolo]));
   EXPECT_EQ(emptied_codes, reference_codes);
 }
 
@@ -223,7 +210,7 @@ TEST_F(ImportCommand, ReadsAWorkbookAsTheWindowBindsIt) {
   const std::string output = Archivi(Quoted(destination) + " " + Quoted(workbook) + " 'typed$' --slot 1=ArtNr", &status);
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("added: " + std::to_string(distinct.size()) + "\n"), std::string::npos) << output;
-  EXPECT_EQ(ReadTable(destination, u"Articoli").size(), distinct.size());
+  EXPECT_EQ(ReadTable(destination, u"Articoli", kLocale).size(), distinct.size());
 }
 
 TEST_F(ImportCommand, RefusesIncompleteArguments) {

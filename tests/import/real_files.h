@@ -1,0 +1,30 @@
+// Reading the shared price-list files the import tests run on: a file of the listini folder,
+// and a whole table as rows of values.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+#include "engine/database.h"
+#include "engine/value.h"
+#include "tests/support/fixtures.h"
+
+namespace testsupport {
+
+inline std::filesystem::path Listini(const char* name) { return FixturesDir() / "listini" / name; }
+
+inline std::vector<std::vector<engine::Value>> ReadTable(const std::filesystem::path& file, std::u16string_view table,
+                                                          const engine::TextLocale& locale) {
+  auto database = engine::OpenDatabase(file, u"Access 2000;", engine::OpenMode::ReadOnly, locale);
+  auto records = database->OpenRecordset(table);
+  std::vector<std::vector<engine::Value>> rows;
+  for (; !records->Eof(); records->MoveNext()) {
+    std::vector<engine::Value> row;
+    for (int i = 0; i < records->FieldCount(); ++i) row.push_back(records->GetValue(i));
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+}  // namespace testsupport
