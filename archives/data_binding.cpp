@@ -1,6 +1,7 @@
 #include "archives/data_binding.h"
 
 #include "engine/error.h"
+#include "engine/open/open_database.h"
 
 namespace archives {
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/jet/database_creator.h"
-#include "engine/jet/usage_map_writer.h"
+#include "engine/jet/create/database_creator.h"
+#include "engine/jet/page/usage_map_writer.h"
 
 namespace {
 

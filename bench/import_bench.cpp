@@ -25,6 +25,7 @@
 #include "archives/data_binding.h"
 #include "archives/window_interface.h"
 #include "engine/database.h"
+#include "engine/open/open_database.h"
 #include "import/import_run.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/jet/index_page.h"
-#include "engine/jet/index_tree.h"
+#include "engine/jet/index/index_page.h"
+#include "engine/jet/index/index_tree.h"
 #include "tests/engine/jet/memory_page_store.h"
 
 namespace {

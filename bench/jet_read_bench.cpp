@@ -13,12 +13,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "engine/jet/jet_database.h"
-#include "engine/jet/jet_recordset.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/catalog.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/table_scan.h"
+#include "engine/jet/database/jet_database.h"
+#include "engine/jet/database/jet_recordset.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/row/table_scan.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/jet/jet_database.h"
+#include "engine/jet/database/jet_database.h"
 #include "engine/value.h"
 
 namespace fs = std::filesystem;

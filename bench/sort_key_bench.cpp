@@ -6,7 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "engine/jet/sort_key.h"
+#include "engine/jet/index/sort_key.h"
 
 namespace {
 

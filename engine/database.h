@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/open_mode.h"
 #include "engine/text_locale.h"
 #include "engine/value.h"
 
@@ -93,12 +94,5 @@ class Database {
 
   virtual const std::filesystem::path& path() const = 0;
 };
-
-enum class OpenMode { ReadOnly, ReadWrite };
-
-// Opens an archive by its connect string: "Excel 8.0;" a workbook, anything else ("Access
-// 2000;", "") a Jet database. The locale converts texts written into typed columns.
-std::unique_ptr<Database> OpenDatabase(const std::filesystem::path& path, std::u16string_view connect,
-                                       OpenMode mode, const TextLocale& locale);
 
 }  // namespace engine

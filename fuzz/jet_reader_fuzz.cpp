@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "engine/error.h"
-#include "engine/jet/catalog.h"
-#include "engine/jet/expression.h"
-#include "engine/jet/jet_database.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/property_block.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/table_rules.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/rules/expression.h"
+#include "engine/jet/database/jet_database.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/catalog/property_block.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/rules/table_rules.h"
 #include "engine/text_locale.h"
 
 namespace {

@@ -11,6 +11,7 @@
 
 #include "archives/data_binding.h"
 #include "engine/error.h"
+#include "engine/open/open_database.h"
 #include "engine/value.h"
 #include "tests/support/fixtures.h"
 

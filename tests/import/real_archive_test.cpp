@@ -6,6 +6,7 @@
 #include <set>
 
 #include "engine/database.h"
+#include "engine/open/open_database.h"
 #include "import/import_run.h"
 #include "import/messages.h"
 #include "import/text_rules.h"

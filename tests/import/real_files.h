@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/database.h"
+#include "engine/open/open_database.h"
 #include "engine/value.h"
 #include "tests/support/fixtures.h"
 

@@ -7,9 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/database.h"
-#include "engine/jet/checker.h"
-#include "engine/jet/dump_format.h"
-#include "engine/jet/pager.h"
+#include "engine/jet/check/checker.h"
+#include "engine/dump_format.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/open/open_database.h"
 #include "tests/support/fixtures.h"
 #include "tests/tools/sample_archives.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/database.h"
-#include "engine/jet/database_creator.h"
-#include "engine/jet/jet_database.h"
+#include "engine/jet/create/database_creator.h"
+#include "engine/jet/database/jet_database.h"
 #include "tests/engine/excel/xls_writer.h"
 
 namespace samples {

@@ -2,7 +2,7 @@
 // file the program writes into. An existing file is never touched.
 #include <cstdio>
 
-#include "engine/jet/database_creator.h"
+#include "engine/jet/create/database_creator.h"
 #include "tools/archivi/commands.h"
 
 namespace archivi {

@@ -2,7 +2,8 @@
 #include <cstdio>
 
 #include "engine/database.h"
-#include "engine/jet/dump_format.h"
+#include "engine/dump_format.h"
+#include "engine/open/open_database.h"
 #include "engine/text_locale.h"
 #include "tools/archivi/commands.h"
 

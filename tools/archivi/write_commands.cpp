@@ -11,13 +11,13 @@
 #include <string>
 
 #include "engine/error.h"
-#include "engine/jet/catalog.h"
-#include "engine/jet/checker.h"
-#include "engine/jet/jet_database.h"
-#include "engine/jet/name_compare.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/text_codec.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/check/checker.h"
+#include "engine/jet/database/jet_database.h"
+#include "engine/jet/format/name_compare.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/row/text_codec.h"
 #include "tools/archivi/commands.h"
 
 namespace archivi {

@@ -7,7 +7,7 @@
 // zero.
 //
 // Output: a C++ source defining, per sort order, a byte array of runs that the engine expands
-// at run time (engine/jet/sort_key_text.cpp reads the same layout):
+// at run time (engine/jet/index/sort_key_text.cpp reads the same layout):
 //   first char (2 bytes, big-endian) | count (2, BE) | class letter |
 //   inline length | inline bytes | extra length | extra bytes | flag (Z: 1 = "1" field)
 // Consecutive S characters whose inline code grows by one, and consecutive X characters,

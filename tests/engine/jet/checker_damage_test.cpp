@@ -4,12 +4,12 @@
 
 #include <fstream>
 
-#include "engine/jet/catalog.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/table_writer.h"
-#include "engine/jet/text_codec.h"
-#include "engine/jet/usage_map.h"
-#include "engine/jet/usage_map_writer.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/table/table_writer.h"
+#include "engine/jet/row/text_codec.h"
+#include "engine/jet/page/usage_map.h"
+#include "engine/jet/page/usage_map_writer.h"
 #include "tests/engine/jet/writer_test_util.h"
 
 namespace fs = std::filesystem;

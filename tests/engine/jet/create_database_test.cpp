@@ -7,10 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/error.h"
-#include "engine/jet/database_creator.h"
-#include "engine/jet/byte_reader.h"
-#include "engine/jet/header_page.h"
-#include "engine/jet/system_tables.h"
+#include "engine/jet/create/database_creator.h"
+#include "engine/jet/format/byte_reader.h"
+#include "engine/jet/storage/header_page.h"
+#include "engine/jet/create/system_tables.h"
 #include "tests/engine/jet/create_test_support.h"
 
 namespace {

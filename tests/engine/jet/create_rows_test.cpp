@@ -2,8 +2,8 @@
 // engine's checker, our reader, mdbtools and mdb-reader all accept, with every index in step.
 #include <gtest/gtest.h>
 
-#include "engine/jet/database_creator.h"
-#include "engine/jet/jet_database.h"
+#include "engine/jet/create/database_creator.h"
+#include "engine/jet/database/jet_database.h"
 #include "tests/engine/jet/create_test_support.h"
 
 namespace {

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/error.h"
-#include "engine/jet/database_creator.h"
-#include "engine/jet/table_creator.h"
-#include "engine/jet/tdef_encoder.h"
-#include "engine/jet/usage_map_writer.h"
-#include "engine/jet/writer_bytes.h"
+#include "engine/jet/create/database_creator.h"
+#include "engine/jet/create/table_creator.h"
+#include "engine/jet/catalog/tdef_encoder.h"
+#include "engine/jet/page/usage_map_writer.h"
+#include "engine/jet/format/writer_bytes.h"
 #include "tests/engine/jet/create_test_support.h"
 
 namespace {

@@ -14,19 +14,19 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/jet/byte_reader.h"
-#include "engine/jet/catalog.h"
-#include "engine/jet/checker.h"
-#include "engine/jet/data_page.h"
-#include "engine/jet/index_check.h"
-#include "engine/jet/index_tree.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/row_decoder.h"
-#include "engine/jet/sort_key.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/table_scan.h"
-#include "engine/jet/text_codec.h"
-#include "engine/jet/usage_map.h"
+#include "engine/jet/format/byte_reader.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/check/checker.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/index/index_check.h"
+#include "engine/jet/index/index_tree.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/row/row_decoder.h"
+#include "engine/jet/index/sort_key.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/row/table_scan.h"
+#include "engine/jet/row/text_codec.h"
+#include "engine/jet/page/usage_map.h"
 #include "tests/support/fixtures.h"
 
 namespace createtest {

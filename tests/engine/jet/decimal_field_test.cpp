@@ -2,8 +2,8 @@
 // the values of its reference dump, and encode back to the same bytes.
 #include <gtest/gtest.h>
 
-#include "engine/jet/decimal_field.h"
-#include "engine/jet/dump_format.h"
+#include "engine/jet/row/decimal_field.h"
+#include "engine/dump_format.h"
 #include "tests/engine/jet/jet_test_util.h"
 
 using namespace engine;

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "engine/jet/expression.h"
+#include "engine/jet/rules/expression.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/jet/index_check.h"
+#include "engine/jet/index/index_check.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/jet/catalog.h"
-#include "engine/jet/index_page.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/text_codec.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/index/index_page.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/row/text_codec.h"
 #include "tests/engine/jet/index_fixture_catalog.h"
 #include "tests/engine/jet/memory_page_store.h"
 #include "tests/support/fixtures.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/jet/page_store.h"
-#include "engine/jet/table_definition.h"
+#include "engine/jet/storage/page_store.h"
+#include "engine/jet/format/table_definition.h"
 
 namespace testsupport {
 

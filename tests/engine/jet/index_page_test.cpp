@@ -1,4 +1,4 @@
-#include "engine/jet/index_page.h"
+#include "engine/jet/index/index_page.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/error.h"
-#include "engine/jet/index_check.h"
+#include "engine/jet/index/index_check.h"
 #include "tests/engine/jet/index_fixture_catalog.h"
 #include "tests/engine/jet/memory_page_store.h"
 #include "tests/support/fixtures.h"

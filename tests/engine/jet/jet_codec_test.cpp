@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/error.h"
-#include "engine/jet/code_page.h"
-#include "engine/jet/dump_format.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/row_decoder.h"
-#include "engine/jet/text_codec.h"
+#include "engine/jet/format/code_page.h"
+#include "engine/dump_format.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/row/row_decoder.h"
+#include "engine/jet/row/text_codec.h"
 #include "tests/engine/jet/jet_test_util.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <fstream>
 
 #include "engine/error.h"
-#include "engine/jet/byte_reader.h"
-#include "engine/jet/catalog.h"
-#include "engine/jet/data_page.h"
-#include "engine/jet/header_page.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/table_definition_reader.h"
+#include "engine/jet/format/byte_reader.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/storage/header_page.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/catalog/table_definition_reader.h"
 #include "tests/engine/jet/jet_test_util.h"
 
 namespace {

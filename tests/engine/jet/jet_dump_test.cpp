@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "engine/jet/dump_format.h"
+#include "engine/dump_format.h"
 #include "tests/engine/jet/jet_test_util.h"
 
 namespace {

@@ -2,12 +2,12 @@
 // row, and the index must be used when the column has one.
 #include <gtest/gtest.h>
 
-#include "engine/jet/catalog.h"
-#include "engine/jet/data_page.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/row_lookup.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/table_scan.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/table/row_lookup.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/row/table_scan.h"
 #include "tests/engine/jet/jet_test_util.h"
 
 namespace {

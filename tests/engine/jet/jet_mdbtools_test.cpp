@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "engine/jet/dump_format.h"
+#include "engine/dump_format.h"
 #include "tests/engine/jet/jet_test_util.h"
 
 namespace {

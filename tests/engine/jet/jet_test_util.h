@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/jet/jet_database.h"
+#include "engine/jet/database/jet_database.h"
 #include "tests/support/fixtures.h"
 
 namespace jettest {

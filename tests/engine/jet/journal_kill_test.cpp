@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "engine/jet/journal.h"
+#include "engine/jet/storage/journal.h"
 #include "tests/engine/jet/writer_test_util.h"
 
 namespace fs = std::filesystem;

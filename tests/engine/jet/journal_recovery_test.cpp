@@ -7,8 +7,8 @@
 #include <iterator>
 
 #include "engine/error.h"
-#include "engine/jet/journal.h"
-#include "engine/jet/pager.h"
+#include "engine/jet/storage/journal.h"
+#include "engine/jet/storage/pager.h"
 #include "tests/support/fixtures.h"
 
 namespace fs = std::filesystem;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/error.h"
-#include "engine/jet/page_store.h"
+#include "engine/jet/storage/page_store.h"
 
 namespace testsupport {
 

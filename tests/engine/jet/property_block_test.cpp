@@ -5,13 +5,13 @@
 #include <ctime>
 
 #include "engine/error.h"
-#include "engine/jet/catalog.h"
-#include "engine/jet/jet_database.h"
-#include "engine/jet/name_compare.h"
-#include "engine/jet/pager.h"
-#include "engine/jet/property_block.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/table_rules.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/database/jet_database.h"
+#include "engine/jet/format/name_compare.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/catalog/property_block.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/rules/table_rules.h"
 #include "tests/engine/jet/jet_test_util.h"
 
 namespace {

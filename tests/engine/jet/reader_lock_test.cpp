@@ -10,7 +10,7 @@
 #include <iterator>
 
 #include "engine/error.h"
-#include "engine/jet/journal.h"
+#include "engine/jet/storage/journal.h"
 #include "tests/engine/jet/writer_test_util.h"
 
 namespace fs = std::filesystem;

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/jet/sort_key.h"
+#include "engine/jet/index/sort_key.h"
 #include "tests/support/fixtures.h"
 
 namespace engine::jet {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/error.h"
-#include "engine/jet/sort_key.h"
+#include "engine/jet/index/sort_key.h"
 
 namespace engine::jet {
 namespace {

@@ -6,11 +6,11 @@
 #include <limits>
 
 #include "engine/error.h"
-#include "engine/jet/data_page_writer.h"
-#include "engine/jet/dump_format.h"
-#include "engine/jet/long_value_writer.h"
-#include "engine/jet/row_encoder.h"
-#include "engine/jet/value_conversion.h"
+#include "engine/jet/page/data_page_writer.h"
+#include "engine/dump_format.h"
+#include "engine/jet/page/long_value_writer.h"
+#include "engine/jet/row/row_encoder.h"
+#include "engine/jet/row/value_conversion.h"
 #include "tests/engine/jet/writer_test_store.h"
 
 using namespace engine;

@@ -14,13 +14,13 @@
 #include <set>
 
 #include "engine/error.h"
-#include "engine/jet/catalog.h"
-#include "engine/jet/dump_format.h"
-#include "engine/jet/database_creator.h"
-#include "engine/jet/table_creator.h"
-#include "engine/jet/table_definition_reader.h"
-#include "engine/jet/table_writer.h"
-#include "engine/jet/text_codec.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/dump_format.h"
+#include "engine/jet/create/database_creator.h"
+#include "engine/jet/create/table_creator.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/table/table_writer.h"
+#include "engine/jet/row/text_codec.h"
 #include "tests/engine/jet/writer_test_util.h"
 
 namespace fs = std::filesystem;

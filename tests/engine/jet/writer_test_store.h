@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/error.h"
-#include "engine/jet/page_store.h"
+#include "engine/jet/storage/page_store.h"
 
 namespace writer_test {
 

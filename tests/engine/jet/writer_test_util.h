@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "engine/jet/checker.h"
-#include "engine/jet/jet_database.h"
-#include "engine/jet/pager.h"
+#include "engine/jet/check/checker.h"
+#include "engine/jet/database/jet_database.h"
+#include "engine/jet/storage/pager.h"
 #include "engine/value.h"
 #include "tests/support/fixtures.h"
 

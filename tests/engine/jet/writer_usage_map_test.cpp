@@ -2,7 +2,7 @@
 // global map's inverted meaning and its sliding window, page allocation.
 #include <gtest/gtest.h>
 
-#include "engine/jet/usage_map_writer.h"
+#include "engine/jet/page/usage_map_writer.h"
 #include "tests/engine/jet/writer_test_store.h"
 
 using engine::jet::PageAllocator;

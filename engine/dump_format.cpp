@@ -1,0 +1,286 @@
+// The dump format: see dump_format.h.
+#include "engine/dump_format.h"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+namespace engine {
+namespace {
+
+// UTF-16 to UTF-8 with the dump's escapes, straight into `out` (the dump's hot path: plain
+// ASCII is copied as it is; otherwise the worst case of 4 bytes per unit is made room for,
+// then written through a pointer).
+void AppendEscapedText(std::u16string_view text, std::string& out) {
+  bool plain = true;
+  for (char16_t c : text) {
+    if (c >= 0x80 || c == u'\\' || c == u'\t' || c == u'\n' || c == u'\r') {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) {
+    const size_t start = out.size();
+    out.resize(start + text.size());
+    char* p = out.data() + start;
+    for (char16_t c : text) *p++ = static_cast<char>(c);
+    return;
+  }
+  const size_t start = out.size();
+  out.resize(start + 4 * text.size());
+  char* p = out.data() + start;
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t c = text[i];
+    if (c < 0x80) {
+      switch (c) {
+        case '\\': *p++ = '\\'; *p++ = '\\'; break;
+        case '\t': *p++ = '\\'; *p++ = 't'; break;
+        case '\n': *p++ = '\\'; *p++ = 'n'; break;
+        case '\r': *p++ = '\\'; *p++ = 'r'; break;
+        default: *p++ = static_cast<char>(c);
+      }
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;  // an unpaired surrogate
+    }
+    if (c < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (c >> 6));
+    } else if (c < 0x10000) {
+      *p++ = static_cast<char>(0xE0 | (c >> 12));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+      *p++ = static_cast<char>(0xF0 | (c >> 18));
+      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+  }
+  out.resize(p - out.data());
+}
+
+template <typename Float>
+void AppendShortest(Float v, std::string& out) {
+  if (v == 0) {
+    out += '0';
+    return;
+  }
+  if (std::isnan(v)) {
+    out += "NaN";
+    return;
+  }
+  if (std::isinf(v)) {
+    out += v < 0 ? "-Infinity" : "Infinity";
+    return;
+  }
+  // Shortest round-trip digits, then written out without an exponent.
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::scientific);
+  std::string_view text(buffer, result.ptr - buffer);
+  const size_t e = text.find('e');
+  const int exponent = std::stoi(std::string(text.substr(e + 1)));
+  std::string digits;
+  bool negative = false;
+  for (char c : text.substr(0, e)) {
+    if (c == '-') negative = true;
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  // digits = d.ddd, value = 0.dddd * 10^(exponent + 1)
+  const int point = exponent + 1;
+  std::string plain;
+  if (point <= 0) {
+    plain = "0." + std::string(-point, '0') + digits;
+  } else if (point >= static_cast<int>(digits.size())) {
+    plain = digits + std::string(point - digits.size(), '0');
+  } else {
+    plain = digits.substr(0, point) + "." + digits.substr(point);
+  }
+  if (plain.find('.') != std::string::npos) {
+    while (plain.back() == '0') plain.pop_back();
+    if (plain.back() == '.') plain.pop_back();
+  }
+  if (negative) out += '-';
+  out += plain;
+}
+
+void AppendTwo(int v, std::string& out) {
+  out += static_cast<char>('0' + v / 10);
+  out += static_cast<char>('0' + v % 10);
+}
+
+void AppendDate(Date date, std::string& out) {
+  const CivilDateTime c = ToCivil(date);
+  char buffer[32];
+  if (c.year >= 1000 && c.year <= 9999) {
+    AppendTwo(c.year / 100, out);
+    AppendTwo(c.year % 100, out);
+    out += '-';
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%04d-", c.year);
+    out += buffer;
+  }
+  AppendTwo(c.month, out);
+  out += '-';
+  AppendTwo(c.day, out);
+  out += 'T';
+  AppendTwo(c.hour, out);
+  out += ':';
+  AppendTwo(c.minute, out);
+  out += ':';
+  AppendTwo(c.second, out);
+  if (c.millisecond != 0) {
+    std::snprintf(buffer, sizeof buffer, ".%03d", c.millisecond);
+    out += buffer;
+  }
+}
+
+std::string Digits(unsigned __int128 v) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
+    v /= 10;
+  } while (v != 0);
+  return digits;
+}
+
+// A non-negative magnitude with `scale` digits after the point.
+void AppendScaled(bool negative, unsigned __int128 magnitude, int scale, bool trim_zeros, std::string& out) {
+  std::string digits = Digits(magnitude);
+  if (static_cast<int>(digits.size()) <= scale) digits.insert(0, scale + 1 - digits.size(), '0');
+  std::string whole = digits.substr(0, digits.size() - scale);
+  std::string fraction = digits.substr(digits.size() - scale);
+  if (trim_zeros) {
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  }
+  if (negative && magnitude != 0) out += '-';
+  out += whole;
+  if (!fraction.empty()) {
+    out += '.';
+    out += fraction;
+  }
+}
+
+void AppendHex(const uint8_t* bytes, size_t size, bool upper, std::string& out) {
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  for (size_t i = 0; i < size; ++i) {
+    out += digits[bytes[i] >> 4];
+    out += digits[bytes[i] & 15];
+  }
+}
+
+void AppendGuid(const Guid& guid, std::string& out) {
+  // The first three groups are little-endian numbers in the file; the last two are bytes.
+  const auto& b = guid.bytes;
+  const uint8_t ordered[16] = {b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6],
+                               b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
+  out += '{';
+  AppendHex(ordered, 4, true, out);
+  out += '-';
+  AppendHex(ordered + 4, 2, true, out);
+  out += '-';
+  AppendHex(ordered + 6, 2, true, out);
+  out += '-';
+  AppendHex(ordered + 8, 2, true, out);
+  out += '-';
+  AppendHex(ordered + 10, 6, true, out);
+  out += '}';
+}
+
+}  // namespace
+
+void AppendDumpValue(const Value& value, std::string& out) {
+  switch (value.type()) {
+    case Value::Type::Null: out += "\\N"; break;
+    case Value::Type::Text: AppendEscapedText(value.text(), out); break;
+    case Value::Type::Integer: {
+      char buffer[24];
+      auto result = std::to_chars(buffer, buffer + sizeof buffer, value.integer());
+      out.append(buffer, result.ptr);
+      break;
+    }
+    case Value::Type::Currency: {
+      const int64_t v = value.currency().ten_thousandths;
+      const uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+      char buffer[24];
+      if (v < 0) out += '-';
+      auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude / 10000);
+      out.append(buffer, result.ptr);
+      const uint64_t fraction = magnitude % 10000;
+      out += '.';
+      out += static_cast<char>('0' + fraction / 1000);
+      out += static_cast<char>('0' + fraction / 100 % 10);
+      out += static_cast<char>('0' + fraction / 10 % 10);
+      out += static_cast<char>('0' + fraction % 10);
+      break;
+    }
+    case Value::Type::Single: AppendShortest(value.single(), out); break;
+    case Value::Type::Double: AppendShortest(value.dbl(), out); break;
+    case Value::Type::Decimal: {
+      const Decimal& d = value.decimal();
+      AppendScaled(d.negative, d.magnitude, d.scale, true, out);
+      break;
+    }
+    case Value::Type::Date: AppendDate(value.date(), out); break;
+    case Value::Type::Flag: out += value.flag() ? "true" : "false"; break;
+    case Value::Type::Binary:
+      out += "0x";
+      AppendHex(value.binary().data(), value.binary().size(), false, out);
+      break;
+    case Value::Type::Guid: AppendGuid(value.guid(), out); break;
+  }
+}
+
+std::string DumpValue(const Value& value) {
+  std::string out;
+  AppendDumpValue(value, out);
+  return out;
+}
+
+namespace {
+
+template <typename Sink>
+void DumpTo(Recordset& records, Sink&& sink) {
+  std::string line;
+  const int count = records.FieldCount();
+  for (int i = 0; i < count; ++i) {
+    if (i) line += '\t';
+    AppendEscapedText(records.FieldName(i), line);
+  }
+  line += '\n';
+  sink(line);
+  if (records.RecordCount() == 0) return;
+  for (records.MoveFirst(); !records.Eof(); records.MoveNext()) {
+    line.clear();
+    for (int i = 0; i < count; ++i) {
+      if (i) line += '\t';
+      AppendDumpValue(records.GetValue(i), line);
+    }
+    line += '\n';
+    sink(line);
+  }
+}
+
+}  // namespace
+
+void DumpRecordset(Recordset& records, std::FILE* out) {
+  // Lines are gathered into large blocks: one write per block, not per line.
+  std::string block;
+  DumpTo(records, [&](const std::string& line) {
+    block += line;
+    if (block.size() >= (1 << 16)) {
+      std::fwrite(block.data(), 1, block.size(), out);
+      block.clear();
+    }
+  });
+  std::fwrite(block.data(), 1, block.size(), out);
+}
+
+std::string DumpRecordset(Recordset& records) {
+  std::string all;
+  DumpTo(records, [&all](const std::string& line) { all += line; });
+  return all;
+}
+
+}  // namespace engine

@@ -1,0 +1,24 @@
+// Reading a table definition (TDEF): a chain of type-0x02 pages (next page at offset 4),
+// concatenated as the first page whole plus each further page from byte 8. The buffer holds
+// the table block (counts, usage map pointers), then the column descriptors, the column
+// names, the real and logical index descriptors, the logical index names and, in Jet 4, the
+// long-value column maps. Field offsets per version are in format.h.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/format/table_definition.h"
+#include "engine/jet/row/text_codec.h"
+
+namespace engine::jet {
+
+// The concatenated TDEF bytes starting at `first_page`, and the chain of its pages.
+std::vector<uint8_t> LoadTableDefinitionBytes(Pager& pager, uint32_t first_page, std::vector<uint32_t>* chain);
+
+// Decodes the TDEF at `first_page`. `name` is the table's name from the catalogue.
+TableDefinition ReadTableDefinition(Pager& pager, const TextDecoder& text, uint32_t first_page,
+                                    std::u16string name);
+
+}  // namespace engine::jet

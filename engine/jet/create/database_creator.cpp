@@ -1,0 +1,254 @@
+// A new Jet 4 database built page by page in memory: see database_creator.h for the pages.
+#include "engine/jet/create/database_creator.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/error.h"
+#include "engine/jet/storage/header_page.h"
+#include "engine/jet/create/system_tables.h"
+#include "engine/jet/page/usage_map_writer.h"
+#include "engine/jet/format/writer_bytes.h"
+
+namespace engine::jet {
+namespace {
+
+constexpr size_t kJet4PageSize = 4096;
+
+// Header page (offsets in the file; 0x18..0x97 is stored XORed with the RC4 keystream of
+// the key C7 DA 39 6B).
+constexpr char kEngineName[] = "Standard Jet DB";
+constexpr size_t kEngineNameOffset = 0x04;
+constexpr size_t kVersionOffset = 0x14;
+constexpr uint8_t kJet4Version = 0x01;
+constexpr size_t kMaskedOffset = 0x18;
+constexpr size_t kMaskedLength = 128;
+constexpr uint8_t kHeaderMaskKey[] = {0xC7, 0xDA, 0x39, 0x6B};
+constexpr size_t kCodePageOffset = 0x3C;
+constexpr uint16_t kCodePage1252 = 1252;
+constexpr size_t kPasswordOffset = 0x42;
+constexpr size_t kPasswordLength = 40;
+constexpr size_t kUnknown6AOffset = 0x6A;
+constexpr uint32_t kUnknown6AValue = 0x11A6;  // as in Jet-made files; readers ignore it
+constexpr size_t kSortOrderOffset = 0x6E;
+constexpr uint16_t kGeneralSortOrder = 0x0409;  // LCID; the version byte after it stays 0 (Legacy)
+constexpr size_t kCreationDateOffset = 0x72;
+// Bytes Jet writes identically into every new Jet 4 file: a run of small counters at the
+// start of the masked region, the engine's version after it, and a table at 0xE00.
+constexpr uint8_t kMaskedPrologue[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+                                       0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+constexpr size_t kEngineVersionOffset = 0x98;
+constexpr uint8_t kEngineVersion[] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
+constexpr size_t kTrailerTableOffset = 0xE00;
+
+// Global usage map: page 1, row 0, a set bit meaning "free"; Jet adds an empty second row.
+constexpr uint32_t kGlobalMapPage = 1;
+constexpr size_t kMapRowSize = 69;
+constexpr size_t kMapBitmapOffset = 5;
+constexpr uint32_t kGlobalMapPageOwner = 1;  // what Jet stores in the owner field of page 1
+
+void WriteHeaderPage(uint8_t* page, double creation_days) {
+  std::memset(page, 0, kJet4PageSize);
+  page[1] = 0x01;
+  std::memcpy(page + kEngineNameOffset, kEngineName, sizeof kEngineName - 1);
+  page[kVersionOffset] = kJet4Version;
+  std::memcpy(page + kMaskedOffset, kMaskedPrologue, sizeof kMaskedPrologue);
+  PutU16(page + kCodePageOffset, kCodePage1252);
+  // An empty password, masked by the creation date's whole days as Jet does.
+  const uint32_t day_mask = static_cast<uint32_t>(static_cast<int32_t>(creation_days));
+  for (size_t i = 0; i < kPasswordLength; i += 4) PutU32(page + kPasswordOffset + i, day_mask);
+  PutU32(page + kUnknown6AOffset, kUnknown6AValue);
+  PutU16(page + kSortOrderOffset, kGeneralSortOrder);
+  std::memcpy(page + kCreationDateOffset, &creation_days, sizeof creation_days);
+  Rc4Apply(kHeaderMaskKey, sizeof kHeaderMaskKey, page + kMaskedOffset, kMaskedLength);
+  std::memcpy(page + kEngineVersionOffset, kEngineVersion, sizeof kEngineVersion);
+  page[kTrailerTableOffset] = 0x01;
+  page[kTrailerTableOffset + 1] = 0x01;
+  for (size_t i = kTrailerTableOffset + 3; i < kJet4PageSize; i += 2) page[i] = 0x01;
+}
+
+// Page 1 once every other page exists: pages in the file are used, the rest of the window free.
+void WriteGlobalMapPage(uint8_t* page, uint32_t page_count) {
+  std::memset(page, 0, kJet4PageSize);
+  page[0] = kDataPageType;
+  page[1] = 0x01;
+  PutU32(page + kDataPageOwner, kGlobalMapPageOwner);
+  PutU16(page + kDataPageSlotCount, 2);
+  const size_t row0 = kJet4PageSize - kMapRowSize;
+  const size_t row1 = row0 - kMapRowSize;
+  PutU16(page + kDataPageSlots, static_cast<uint16_t>(row0));
+  PutU16(page + kDataPageSlots + 2, static_cast<uint16_t>(row1));
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(row1 - (kDataPageSlots + 4)));
+  uint8_t* bitmap = page + row0 + kMapBitmapOffset;  // row 0: inline, first page 0
+  for (uint32_t p = page_count; p < (kMapRowSize - kMapBitmapOffset) * 8; ++p) bitmap[p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+}
+
+[[noreturn]] void ThrowIo(const std::string& file, const char* what) {
+  const int error = errno;
+  throw Error(file, std::string(what) + ": " + std::strerror(error), KindOfSystemError(error));
+}
+
+void WriteAll(int fd, const std::vector<uint8_t>& bytes, const std::string& file) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      ThrowIo(file, "the file cannot be written");
+    }
+    done += static_cast<size_t>(wrote);
+  }
+  if (::fsync(fd) != 0) ThrowIo(file, "the file cannot be written");
+}
+
+}  // namespace
+
+DatabaseImage::DatabaseImage(std::string file_name, size_t page_size)
+    : file_name_(std::move(file_name)), page_size_(page_size) {}
+
+const uint8_t* DatabaseImage::ReadPage(uint32_t page) {
+  if (page >= pages_.size()) {
+    throw Error(file_name_, "page " + std::to_string(page) + " is past the end of the file", ErrorKind::Damaged);
+  }
+  return pages_[page].get();
+}
+
+uint8_t* DatabaseImage::WritePage(uint32_t page) { return const_cast<uint8_t*>(ReadPage(page)); }
+
+uint32_t DatabaseImage::AppendPage() {
+  pages_.push_back(std::make_unique<uint8_t[]>(page_size_));  // value-initialised: zeros
+  return static_cast<uint32_t>(pages_.size() - 1);
+}
+
+std::vector<uint8_t> DatabaseImage::Bytes() const {
+  std::vector<uint8_t> bytes(pages_.size() * page_size_);
+  for (size_t i = 0; i < pages_.size(); ++i) std::memcpy(bytes.data() + i * page_size_, pages_[i].get(), page_size_);
+  return bytes;
+}
+
+void DatabaseImage::Save(const std::filesystem::path& path) const {
+  const std::filesystem::path temporary = path.string() + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) ThrowIo(path.string(), "the file cannot be written");
+  try {
+    WriteAll(fd, Bytes(), path.string());
+  } catch (...) {
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    throw;
+  }
+  ::close(fd);
+  if (::rename(temporary.c_str(), path.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    ThrowIo(path.string(), "the file cannot be replaced");
+  }
+}
+
+EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabaseOptions& options) {
+  const double created = options.creation_days != 0 ? options.creation_days : JetNow();
+  EmptyDatabase result{DatabaseImage(file_name, kJet4PageSize), {}};
+  DatabaseImage& image = result.image;
+  WriteHeaderPage(image.WritePage(image.AppendPage()), created);
+  image.AppendPage();  // page 1, the global usage map, written once the page count is known
+  const PageSource new_page = [&image] { return image.AppendPage(); };
+
+  // TDEFs first, so that MSysObjects sits at page 2 where readers look for it.
+  std::vector<TableDefinition> tables;
+  std::vector<uint32_t> tdef_pages;
+  for (const TableSpec& spec : SystemTableSpecs()) {
+    tables.push_back(LayOutTable(spec));
+    tables.back().tdef_pages = {new_page()};
+    tdef_pages.push_back(tables.back().tdef_pages.front());
+  }
+  UsageMapRows maps(image, new_page);
+  for (TableDefinition& table : tables) WriteTableStorage(image, new_page, maps, table);
+
+  TableDefinition& objects = tables[0];
+  TableDefinition& aces = tables[1];
+  for (const auto& row : InitialCatalogueRows(tdef_pages, created)) InsertSystemRow(image, new_page, objects, row, file_name);
+  for (const auto& row : InitialPermissionRows(tdef_pages)) InsertSystemRow(image, new_page, aces, row, file_name);
+
+  WriteGlobalMapPage(image.WritePage(kGlobalMapPage), image.page_count());
+  result.catalogue = std::move(objects);
+  return result;
+}
+
+void CreateDatabase(const std::filesystem::path& path, const std::vector<TableSpec>& tables,
+                    const NewDatabaseOptions& options) {
+  const std::string file = path.string();
+  std::error_code ignored;
+  if (std::filesystem::exists(path, ignored)) {
+    throw Error(file, "the file already exists and will not be overwritten", ErrorKind::AlreadyExists);
+  }
+  EmptyDatabase database = BuildEmptyDatabase(file, options);
+  if (!tables.empty()) {
+    PageAllocator allocator(database.image);
+    const PageSource new_page = [&allocator] { return allocator.Allocate(); };
+    const double now = options.creation_days != 0 ? options.creation_days : JetNow();
+    for (const TableSpec& spec : tables) CreateTable(database.image, new_page, database.catalogue, spec, file, now);
+  }
+  // O_EXCL: a file that appeared meanwhile is still never overwritten.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    if (errno == EEXIST) {
+      throw Error(file, "the file already exists and will not be overwritten", ErrorKind::AlreadyExists);
+    }
+    ThrowIo(file, "the file cannot be created");
+  }
+  try {
+    WriteAll(fd, database.image.Bytes(), file);
+  } catch (...) {
+    ::close(fd);
+    ::unlink(path.c_str());
+    throw;
+  }
+  ::close(fd);
+}
+
+TableSpec ArticoliTableSpec() {
+  auto text = [](const char16_t* name, uint16_t chars) {
+    ColumnSpec column;
+    column.name = name;
+    column.type = ColumnType::Text;
+    column.max_chars = chars;
+    return column;
+  };
+  auto of_type = [](const char16_t* name, ColumnType type) {
+    ColumnSpec column;
+    column.name = name;
+    column.type = type;
+    return column;
+  };
+  ColumnSpec id = of_type(u"IdArticolo", ColumnType::Long);
+  id.autonumber = true;
+  TableSpec spec;
+  spec.name = u"Articoli";
+  spec.columns = {id,
+                  text(u"Codice Articolo", 50),
+                  text(u"Descrizione", 50),
+                  text(u"Descrizione Catalogo", 50),
+                  of_type(u"Prezzo", ColumnType::Money),
+                  of_type(u"Prezzo 2", ColumnType::Money),
+                  text(u"Categoria", 50),
+                  of_type(u"Data Inserimento", ColumnType::DateTime),
+                  text(u"Immagine", 255)};
+  IndexSpec primary;
+  primary.name = u"PrimaryKey";
+  primary.columns = {{u"IdArticolo", true}};
+  primary.primary = true;
+  IndexSpec code;
+  code.name = u"Codice Articolo";
+  code.columns = {{u"Codice Articolo", true}};
+  IndexSpec category;
+  category.name = u"Categoria";
+  category.columns = {{u"Categoria", true}};
+  spec.indexes = {primary, code, category};
+  return spec;
+}
+
+void CreateListiniDatabase(const std::filesystem::path& path) { CreateDatabase(path, {ArticoliTableSpec()}); }
+
+}  // namespace engine::jet

@@ -1,0 +1,142 @@
+// System table layouts and starting rows: see system_tables.h.
+#include "engine/jet/create/system_tables.h"
+
+namespace engine::jet {
+namespace {
+
+// Descriptor flags Jet gives system columns: 0x02 updatable, 0x01 fixed length, 0x10 and
+// 0x20 (binary security ids) as found in every Jet 4 database.
+constexpr uint8_t kSysFixed = 0x13;
+constexpr uint8_t kSysVariable = 0x12;
+constexpr uint8_t kSysSecurityId = 0x32;
+
+ColumnSpec Sys(const char16_t* name, ColumnType type, uint8_t flags, uint16_t max_chars = 0) {
+  ColumnSpec column;
+  column.name = name;
+  column.type = type;
+  column.flags_override = flags;
+  column.max_chars = max_chars;
+  column.compressed_unicode = false;  // Jet stores system names as plain UCS-2
+  return column;
+}
+
+IndexSpec Index(const char16_t* name, std::vector<const char16_t*> columns, bool primary, bool unique,
+                bool ignore_nulls, bool required) {
+  IndexSpec index;
+  index.name = name;
+  for (const char16_t* column : columns) index.columns.push_back({column, true});
+  index.primary = primary;
+  index.unique = unique;
+  index.ignore_nulls = ignore_nulls;
+  index.required = required;
+  return index;
+}
+
+std::vector<TableSpec> MakeSpecs() {
+  using T = ColumnType;
+  TableSpec objects{u"MSysObjects",
+                    {Sys(u"Id", T::Long, kSysFixed), Sys(u"ParentId", T::Long, kSysFixed),
+                     Sys(u"Name", T::Text, kSysVariable, 255), Sys(u"Type", T::Integer, kSysFixed),
+                     Sys(u"DateCreate", T::DateTime, kSysFixed), Sys(u"DateUpdate", T::DateTime, kSysFixed),
+                     Sys(u"Owner", T::Binary, kSysSecurityId, 510), Sys(u"Flags", T::Long, kSysFixed),
+                     Sys(u"Database", T::Memo, kSysVariable), Sys(u"Connect", T::Memo, kSysVariable),
+                     Sys(u"ForeignName", T::Text, kSysVariable, 255),
+                     Sys(u"RmtInfoShort", T::Binary, kSysVariable, 510), Sys(u"RmtInfoLong", T::Ole, kSysVariable),
+                     Sys(u"Lv", T::Ole, kSysVariable), Sys(u"LvProp", T::Ole, kSysVariable),
+                     Sys(u"LvModule", T::Ole, kSysVariable), Sys(u"LvExtra", T::Ole, kSysVariable)},
+                    {Index(u"ParentIdName", {u"ParentId", u"Name"}, false, true, false, false),
+                     Index(u"Id", {u"Id"}, true, true, false, false)},
+                    true};
+  TableSpec aces{u"MSysACEs",
+                 {Sys(u"ObjectId", T::Long, kSysFixed), Sys(u"SID", T::Binary, kSysSecurityId, 510),
+                  Sys(u"ACM", T::Long, kSysFixed), Sys(u"FInheritable", T::Boolean, kSysFixed)},
+                 {Index(u"ObjectId", {u"ObjectId"}, false, false, false, true)},
+                 true};
+  TableSpec queries{u"MSysQueries",
+                    {Sys(u"ObjectId", T::Long, kSysFixed), Sys(u"Attribute", T::Byte, kSysFixed),
+                     Sys(u"Order", T::Binary, kSysVariable, 510), Sys(u"Name1", T::Text, kSysVariable, 255),
+                     Sys(u"Name2", T::Text, kSysVariable, 255), Sys(u"Expression", T::Memo, kSysVariable),
+                     Sys(u"Flag", T::Integer, kSysFixed), Sys(u"LvExtra", T::Long, kSysFixed)},
+                    {Index(u"ObjectIdAttribute", {u"ObjectId", u"Attribute", u"Order"}, true, true, false, false)},
+                    true};
+  TableSpec relationships{u"MSysRelationships",
+                          {Sys(u"szRelationship", T::Text, kSysVariable, 255), Sys(u"grbit", T::Long, kSysFixed),
+                           Sys(u"ccolumn", T::Long, kSysFixed), Sys(u"icolumn", T::Long, kSysFixed),
+                           Sys(u"szObject", T::Text, kSysVariable, 255), Sys(u"szColumn", T::Text, kSysVariable, 255),
+                           Sys(u"szReferencedObject", T::Text, kSysVariable, 255),
+                           Sys(u"szReferencedColumn", T::Text, kSysVariable, 255)},
+                          {Index(u"szRelationship", {u"szRelationship"}, false, false, true, false),
+                           Index(u"szObject", {u"szObject"}, false, false, true, false),
+                           Index(u"szReferencedObject", {u"szReferencedObject"}, false, false, true, false)},
+                          true};
+  return {objects, aces, queries, relationships};
+}
+
+// Security ids (2 bytes in a database without a workgroup file): the engine, the creator,
+// the admins group and the users group, as Jet writes them.
+const Binary kEngineSid = {0x64, 0x8B};
+const Binary kCreatorSid = {0x65, 0x89};
+const Binary kAdminsSid = {0x65, 0x8E};
+const Binary kUsersSid = {0x65, 0x8B};
+
+constexpr int64_t kTypeTable = 1;
+constexpr int64_t kTypeDatabase = 2;
+constexpr int64_t kTypeContainer = 3;
+constexpr int32_t kSystemObject = INT32_MIN;  // Flags 0x80000000
+
+}  // namespace
+
+const std::vector<TableSpec>& SystemTableSpecs() {
+  static const std::vector<TableSpec> specs = MakeSpecs();
+  return specs;
+}
+
+std::vector<std::vector<Value>> InitialCatalogueRows(const std::vector<uint32_t>& system_tdef_pages,
+                                                     double creation_days) {
+  const size_t columns = SystemTableSpecs()[0].columns.size();
+  auto row = [&](int64_t id, int64_t parent, const char16_t* name, int64_t type, const Binary& owner) {
+    std::vector<Value> values(columns);
+    values[0] = Value::Integer(id);
+    values[1] = Value::Integer(parent);
+    values[2] = Value::Text(name);
+    values[3] = Value::Integer(type);
+    values[4] = Value::DateTime({creation_days});
+    values[5] = Value::DateTime({creation_days});
+    values[6] = Value::Bytes(owner);
+    values[7] = Value::Integer(kSystemObject);
+    return values;
+  };
+  std::vector<std::vector<Value>> rows = {
+      row(kTablesId, kRootContainerId, u"Tables", kTypeContainer, kCreatorSid),
+      row(kDatabasesId, kRootContainerId, u"Databases", kTypeContainer, kCreatorSid),
+      row(kRelationshipsId, kRootContainerId, u"Relationships", kTypeContainer, kCreatorSid),
+      row(kMSysDbId, kDatabasesId, u"MSysDb", kTypeDatabase, kEngineSid),
+  };
+  const std::vector<TableSpec>& specs = SystemTableSpecs();
+  for (size_t i = 0; i < specs.size() && i < system_tdef_pages.size(); ++i) {
+    rows.push_back(row(system_tdef_pages[i], kTablesId, specs[i].name.c_str(), kTypeTable, kCreatorSid));
+  }
+  return rows;
+}
+
+std::vector<std::vector<Value>> InitialPermissionRows(const std::vector<uint32_t>& pages) {
+  auto ace = [](int64_t object, const Binary& sid, int64_t rights, bool inheritable) {
+    return std::vector<Value>{Value::Integer(object), Value::Bytes(sid), Value::Integer(rights),
+                              Value::Flag(inheritable)};
+  };
+  const int64_t objects = pages.at(0), aces = pages.at(1), queries = pages.at(2), relationships = pages.at(3);
+  // Access rights masks: the engine may read and write the system tables, the admins
+  // administer the containers, users may read the catalogue and use the containers.
+  return {
+      ace(objects, kEngineSid, 0x60000, false),       ace(aces, kEngineSid, 0x60000, false),
+      ace(queries, kEngineSid, 0x60000, false),       ace(relationships, kEngineSid, 0xE0000, false),
+      ace(kTablesId, kAdminsSid, 0xF00FE, true),      ace(kTablesId, kEngineSid, 0x60001, false),
+      ace(kRelationshipsId, kAdminsSid, 0xF00FE, true), ace(kRelationshipsId, kEngineSid, 0x60001, false),
+      ace(kDatabasesId, kEngineSid, 0x60000, false),  ace(kMSysDbId, kEngineSid, 0x6000E, false),
+      ace(kMSysDbId, kUsersSid, 0x0E, false),         ace(queries, kUsersSid, 0x14, false),
+      ace(relationships, kUsersSid, 0x14, false),     ace(objects, kUsersSid, 0x14, false),
+      ace(kTablesId, kUsersSid, 0xFFEFF, true),       ace(kRelationshipsId, kUsersSid, 0xFFFFF, true),
+  };
+}
+
+}  // namespace engine::jet

@@ -1,0 +1,34 @@
+// The system tables of a new Access 2000 database and the rows it starts with, as data:
+// MSysObjects (the catalogue: containers, the database object, tables), MSysACEs (the
+// permissions of those objects), MSysQueries and MSysRelationships (empty). Column numbers,
+// types, lengths, descriptor flags and indexes are those of the databases Jet itself creates.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/jet/create/table_creator.h"
+#include "engine/value.h"
+
+namespace engine::jet {
+
+// In the order of their TDEF pages (2, 3, 4, 5): MSysObjects first, since page 2 is where
+// every reader looks for the catalogue.
+const std::vector<TableSpec>& SystemTableSpecs();
+
+// Catalogue ids of the objects every database has.
+inline constexpr uint32_t kRootContainerId = 0x0F000000;
+inline constexpr uint32_t kTablesId = 0x0F000001;
+inline constexpr uint32_t kDatabasesId = 0x0F000002;
+inline constexpr uint32_t kRelationshipsId = 0x0F000003;
+inline constexpr uint32_t kMSysDbId = 0x10000000;
+
+// MSysObjects rows of a new database (values by column position), in the order Jet writes
+// them; `system_tdef_pages` are the TDEF pages of the system tables, in SystemTableSpecs order.
+std::vector<std::vector<engine::Value>> InitialCatalogueRows(const std::vector<uint32_t>& system_tdef_pages,
+                                                             double creation_days);
+
+// MSysACEs rows: who may do what with the containers, MSysDb and the system tables.
+std::vector<std::vector<engine::Value>> InitialPermissionRows(const std::vector<uint32_t>& system_tdef_pages);
+
+}  // namespace engine::jet

@@ -1,0 +1,409 @@
+// New tables: layout of the descriptors, the pages a table starts with, and its catalogue row.
+// See table_creator.h for the pages; the TDEF bytes are in tdef_encoder.cpp.
+#include "engine/jet/create/table_creator.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+
+#include "engine/error.h"
+#include "engine/jet/catalog/catalog.h"
+#include "engine/jet/page/data_page_writer.h"
+#include "engine/jet/row/decimal_field.h"
+#include "engine/jet/format/format.h"
+#include "engine/jet/index/index_page.h"
+#include "engine/jet/index/index_tree.h"
+#include "engine/jet/format/name_compare.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/row/row_encoder.h"
+#include "engine/jet/index/sort_key.h"
+#include "engine/jet/create/system_tables.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/catalog/tdef_encoder.h"
+#include "engine/jet/row/text_codec.h"
+#include "engine/jet/page/usage_map_writer.h"
+#include "engine/jet/format/writer_bytes.h"
+
+namespace engine::jet {
+namespace {
+
+constexpr uint8_t kUserTable = 0x4E;
+constexpr uint8_t kSystemTable = 0x53;
+constexpr size_t kMaxColumns = 255;
+constexpr size_t kMaxIndexColumns = 10;
+constexpr uint16_t kMaxTextChars = 255;
+constexpr uint16_t kMaxBinaryBytes = 510;  // Jet 4; system tables use the whole of it
+
+// Descriptor flags and index flags as Access sets them.
+constexpr uint8_t kColumnFixed = 0x01;
+constexpr uint8_t kColumnNullable = 0x02;
+constexpr uint8_t kColumnAutonumber = 0x04;
+constexpr uint8_t kColumnCompressedUnicode = 0x01;  // extra flags
+constexpr uint8_t kIndexUnique = 0x01;
+constexpr uint8_t kIndexIgnoreNulls = 0x02;
+constexpr uint8_t kIndexRequired = 0x08;
+constexpr uint8_t kIndexAccess2000 = 0x80;  // set on every index by Access 2000 and later
+constexpr uint8_t kLogicalPrimaryKey = 1;
+
+// Usage map rows: 0x00 (inline), u32 first page, 64-byte bitmap = pages first..first+511.
+constexpr size_t kMapRowSize = 69;
+constexpr size_t kMapBitmapOffset = 5;
+
+// Catalogue values (the containers' ids are in system_tables.h).
+constexpr int64_t kObjectTypeTable = 1;
+constexpr uint32_t kSystemObjectFlags = 0x80000000;
+
+bool IsFixedType(ColumnType type) {
+  switch (type) {
+    case ColumnType::Text:
+    case ColumnType::Binary:
+    case ColumnType::Memo:
+    case ColumnType::Ole: return false;
+    default: return true;
+  }
+}
+
+uint16_t FixedLength(ColumnType type) {
+  switch (type) {
+    case ColumnType::Boolean:
+    case ColumnType::Byte: return 1;
+    case ColumnType::Integer: return 2;
+    case ColumnType::Long:
+    case ColumnType::Float: return 4;
+    case ColumnType::Money:
+    case ColumnType::Double:
+    case ColumnType::DateTime: return 8;
+    case ColumnType::Guid: return 16;
+    case ColumnType::Numeric: return kDecimalFieldSize;
+    default: return 0;
+  }
+}
+
+[[noreturn]] void Impossible(const TableSpec& spec, const std::string& reason) {
+  throw Error("", "the table \"" + ToUtf8(spec.name) + "\" cannot be created: " + reason, ErrorKind::InvalidValue);
+}
+
+void WriteEmptyLeaf(PageStore& store, uint32_t page, uint32_t tdef_page) {
+  IndexPage leaf;
+  leaf.leaf = true;
+  leaf.owner = tdef_page;
+  EncodeIndexPage(leaf, store.WritePage(page));
+}
+
+void WriteDefinition(PageStore& store, const TableDefinition& table) {
+  const std::vector<uint8_t> encoded = EncodeTableDefinition(table);
+  for (size_t i = 0; i < table.tdef_pages.size(); ++i) {
+    const uint32_t next = i + 1 < table.tdef_pages.size() ? table.tdef_pages[i + 1] : 0;
+    WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]), store.page_size());
+  }
+}
+
+// Row count and unique-entry counts sit in the first TDEF page for any realistic table.
+void WriteCounters(PageStore& store, const TableDefinition& table) {
+  const JetFormat& f = kJet4Format;
+  uint8_t* page = store.WritePage(table.tdef_page);
+  PutU32(page + f.tdef_row_count, table.row_count);
+  for (size_t i = 0; i < table.real_indexes.size(); ++i) {
+    const size_t at = f.tdef_first_block + i * f.real_index_count_entry + 4;
+    if (at + 4 > store.page_size()) throw Error("", "too many indexes on a system table", ErrorKind::Other);
+    PutU32(page + at, table.real_indexes[i].unique_entry_count);
+  }
+}
+
+EncodedField EncodeField(const ColumnDefinition& column, const Value& value) {
+  EncodedField field;
+  if (column.type == ColumnType::Boolean) {
+    field.present = !value.is_null() && value.flag();
+    return field;
+  }
+  if (value.is_null()) return field;
+  field.present = true;
+  switch (column.type) {
+    case ColumnType::Text: field.bytes = EncodeText(column, value.text()); break;
+    case ColumnType::Binary: field.bytes.assign(value.binary().begin(), value.binary().end()); break;
+    case ColumnType::Memo:
+    case ColumnType::Ole: throw Error("", "system rows hold no memo or OLE values", ErrorKind::Other);
+    default: field.bytes = EncodeFixedValue(column, value); break;
+  }
+  return field;
+}
+
+// The page a new row of `table` goes to: the last owned page still listed as having room,
+// or a new data page added to both maps.
+uint32_t PageForRow(PageStore& store, const PageSource& new_page, const TableDefinition& table, size_t row_size) {
+  UsageMapEditor owned(store, table.owned_pages, new_page);
+  UsageMapEditor free_space(store, table.free_space_pages, new_page);
+  const std::vector<uint32_t> pages = owned.Pages();
+  if (!pages.empty() && free_space.Contains(pages.back())) {
+    const uint8_t* page = store.ReadPage(pages.back());
+    if (page[0] == kDataPageType && DataPageHasRoom(page, row_size)) return pages.back();
+    free_space.Remove(pages.back());
+  }
+  const uint32_t page = new_page();
+  InitDataPage(store.WritePage(page), store.page_size(), table.tdef_page);
+  owned.Add(page);
+  free_space.Add(page);
+  return page;
+}
+
+}  // namespace
+
+TableDefinition LayOutTable(const TableSpec& spec) {
+  if (spec.name.empty()) throw Error("", "a table needs a name", ErrorKind::InvalidValue);
+  if (spec.columns.empty()) Impossible(spec, "it has no columns");
+  if (spec.columns.size() > kMaxColumns) Impossible(spec, "it has more than 255 columns");
+  TableDefinition table;
+  table.name = spec.name;
+  table.table_type = spec.system ? kSystemTable : kUserTable;
+  table.max_columns = static_cast<uint16_t>(spec.columns.size());
+
+  uint16_t fixed_offset = 0, var_index = 0;
+  for (size_t i = 0; i < spec.columns.size(); ++i) {
+    const ColumnSpec& in = spec.columns[i];
+    if (in.name.empty()) Impossible(spec, "a column has no name");
+    for (size_t j = 0; j < i; ++j) {
+      if (SameName(spec.columns[j].name, in.name)) Impossible(spec, "two columns are named \"" + ToUtf8(in.name) + "\"");
+    }
+    if (in.type == ColumnType::Complex) Impossible(spec, "multi-value columns need Access 2007");
+    if (in.autonumber && in.type != ColumnType::Long) Impossible(spec, "only a long integer column can be an autonumber");
+    ColumnDefinition column;
+    column.name = in.name;
+    column.type = in.type;
+    column.number = static_cast<uint16_t>(i);
+    const bool fixed = IsFixedType(in.type);
+    if (fixed) {
+      column.length = FixedLength(in.type);
+      column.var_index = var_index;
+      // A yes/no value lives in the null mask: no bytes in the fixed area.
+      if (in.type != ColumnType::Boolean) {
+        column.fixed_offset = fixed_offset;
+        fixed_offset = static_cast<uint16_t>(fixed_offset + column.length);
+      }
+    } else {
+      if (in.type == ColumnType::Text) {
+        if (in.max_chars < 1 || in.max_chars > kMaxTextChars) Impossible(spec, "a text column holds 1 to 255 characters");
+        column.length = static_cast<uint16_t>(2 * in.max_chars);
+      } else if (in.type == ColumnType::Binary) {
+        if (in.max_chars < 1 || in.max_chars > kMaxBinaryBytes) Impossible(spec, "a binary column holds 1 to 510 bytes");
+        column.length = in.max_chars;
+      }
+      column.var_index = var_index++;
+    }
+    column.flags = in.flags_override != 0
+                       ? in.flags_override
+                       : static_cast<uint8_t>((fixed ? kColumnFixed : 0) | kColumnNullable | (in.autonumber ? kColumnAutonumber : 0));
+    if ((in.type == ColumnType::Text || in.type == ColumnType::Memo) && in.compressed_unicode) {
+      column.extra_flags = kColumnCompressedUnicode;
+    }
+    if (in.type == ColumnType::Numeric) {
+      if (in.precision < 1 || in.precision > kMaxDecimalPrecision || in.scale > in.precision) {
+        Impossible(spec, "a decimal column has a precision of 1 to " + std::to_string(kMaxDecimalPrecision) +
+                             " digits and a scale no larger than it");
+      }
+      column.precision = in.precision;
+      column.scale = in.scale;
+    }
+    table.columns.push_back(std::move(column));
+  }
+  table.var_columns = var_index;
+  // 2-byte column count, fixed area, and for every variable column at least its offset entry,
+  // then eod, count and null mask: this much is in every row.
+  if (2 + fixed_offset + 2 * var_index + 4 + (spec.columns.size() + 7) / 8 > kMaxRowSize) {
+    Impossible(spec, "its fixed-size columns do not fit in a row");
+  }
+
+  bool has_primary = false;
+  for (size_t i = 0; i < spec.indexes.size(); ++i) {
+    const IndexSpec& in = spec.indexes[i];
+    if (in.name.empty()) Impossible(spec, "an index has no name");
+    for (size_t j = 0; j < i; ++j) {
+      if (SameName(spec.indexes[j].name, in.name)) Impossible(spec, "two indexes are named \"" + ToUtf8(in.name) + "\"");
+    }
+    if (in.columns.empty() || in.columns.size() > kMaxIndexColumns) {
+      Impossible(spec, "the index \"" + ToUtf8(in.name) + "\" must have 1 to 10 columns");
+    }
+    if (in.primary && has_primary) Impossible(spec, "it has two primary keys");
+    has_primary = has_primary || in.primary;
+    RealIndex real;
+    real.number = static_cast<uint32_t>(i);
+    for (const IndexColumnSpec& part : in.columns) {
+      auto found = std::find_if(table.columns.begin(), table.columns.end(),
+                                [&](const ColumnDefinition& c) { return SameName(c.name, part.column); });
+      if (found == table.columns.end()) {
+        Impossible(spec, "the index \"" + ToUtf8(in.name) + "\" names the missing column \"" + ToUtf8(part.column) + "\"");
+      }
+      if (!IsIndexableType(found->type) || found->type == ColumnType::Memo) {
+        Impossible(spec, "the column \"" + ToUtf8(found->name) + "\" cannot be indexed");
+      }
+      real.columns.push_back({found->number, part.ascending});
+    }
+    // Access makes a primary key unique and required; system tables keep their own flags.
+    const bool primary_rules = in.primary && !spec.system;
+    real.flags = static_cast<uint8_t>(kIndexAccess2000 | (in.unique || in.primary ? kIndexUnique : 0) |
+                                      (in.ignore_nulls ? kIndexIgnoreNulls : 0) |
+                                      (in.required || primary_rules ? kIndexRequired : 0));
+    table.real_indexes.push_back(std::move(real));
+    LogicalIndex logical;
+    logical.name = in.name;
+    logical.number = static_cast<uint32_t>(i);
+    logical.real_index = static_cast<uint32_t>(i);
+    logical.kind = in.primary ? kLogicalPrimaryKey : 0;
+    table.logical_indexes.push_back(std::move(logical));
+  }
+  return table;
+}
+
+RowPointer UsageMapRows::Add(uint32_t first_page, bool include_first) {
+  uint8_t row[kMapRowSize] = {};
+  const uint32_t start = first_page & ~7u;
+  PutU32(row + 1, start);
+  if (include_first) {
+    const uint32_t bit = first_page - start;
+    row[kMapBitmapOffset + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+  }
+  if (page_ == 0 || !DataPageHasRoom(store_.ReadPage(page_), sizeof row)) {
+    page_ = new_page_();
+    InitDataPage(store_.WritePage(page_), store_.page_size(), 0);
+  }
+  const uint8_t slot = AppendRowToPage(store_.WritePage(page_), store_.page_size(),
+                                       std::string_view(reinterpret_cast<const char*>(row), sizeof row));
+  return {page_, slot};
+}
+
+void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRows& maps, TableDefinition& table) {
+  if (table.tdef_pages.empty()) {
+    // Pointers and page numbers do not change the definition's size, so the page count is known.
+    const size_t count = TableDefinitionPageCount(EncodeTableDefinition(table).size(), store.page_size());
+    for (size_t i = 0; i < count; ++i) table.tdef_pages.push_back(new_page());
+  }
+  table.tdef_page = table.tdef_pages.front();
+
+  // The table's data pages will come after the pages made now, so its maps' windows start here.
+  const uint32_t data_start = store.page_count();
+  table.owned_pages = maps.Add(data_start, false);
+  table.free_space_pages = maps.Add(data_start, false);
+  for (ColumnDefinition& column : table.columns) {
+    if (!column.is_long_value()) continue;
+    column.lval_owned_map = maps.Add(data_start, false);
+    column.lval_free_map = maps.Add(data_start, false);
+  }
+  for (RealIndex& index : table.real_indexes) {
+    index.root_page = new_page();
+    WriteEmptyLeaf(store, index.root_page, table.tdef_page);
+    index.usage_map = maps.Add(index.root_page, true);
+  }
+  WriteDefinition(store, table);
+}
+
+RowId InsertSystemRow(PageStore& store, const PageSource& new_page, TableDefinition& table,
+                      const std::vector<Value>& values, const std::string& file_name) {
+  if (values.size() != table.columns.size()) {
+    throw Error(file_name, "a system row has the wrong number of values", ErrorKind::Other);
+  }
+  std::vector<EncodedField> fields;
+  fields.reserve(values.size());
+  for (size_t i = 0; i < values.size(); ++i) fields.push_back(EncodeField(table.columns[i], values[i]));
+  const std::string row = EncodeRow(table, fields);
+
+  const uint32_t page = PageForRow(store, new_page, table, row.size());
+  const uint8_t slot = AppendRowToPage(store.WritePage(page), store.page_size(), row);
+  const RowId id{page, slot};
+
+  for (RealIndex& index : table.real_indexes) {
+    UsageMapEditor index_map(store, index.usage_map, new_page);
+    IndexTree tree(
+        store, index.root_page, table.tdef_page,
+        [&] {
+          const uint32_t added = new_page();
+          index_map.Add(added);
+          return added;
+        },
+        [&](uint32_t released) { index_map.Remove(released); }, file_name);
+    if (tree.Insert(EncodeIndexKey(table, index, values), id)) ++index.unique_entry_count;
+  }
+  ++table.row_count;
+  WriteCounters(store, table);
+  return id;
+}
+
+std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, const std::u16string& name,
+                                        uint32_t tdef_page, bool system, double now_days) {
+  // The creator's security id, as in the system objects of a new database.
+  static const Binary kOwner = {0x65, 0x89};
+  std::vector<Value> row(msys_objects.columns.size());
+  auto set = [&](const char16_t* column, Value value) {
+    for (size_t i = 0; i < msys_objects.columns.size(); ++i) {
+      if (msys_objects.columns[i].name == column) {
+        row[i] = std::move(value);
+        return;
+      }
+    }
+    throw Error("", "MSysObjects has no column " + ToUtf8(column), ErrorKind::Damaged);
+  };
+  set(u"Id", Value::Integer(tdef_page));
+  set(u"ParentId", Value::Integer(kTablesId));
+  set(u"Name", Value::Text(name));
+  set(u"Type", Value::Integer(kObjectTypeTable));
+  set(u"DateCreate", Value::DateTime({now_days}));
+  set(u"DateUpdate", Value::DateTime({now_days}));
+  set(u"Owner", Value::Bytes(kOwner));
+  set(u"Flags", Value::Integer(system ? static_cast<int32_t>(kSystemObjectFlags) : 0));
+  return row;
+}
+
+TableDefinition CreateTable(PageStore& store, const PageSource& new_page, TableDefinition& catalogue,
+                            const TableSpec& spec, const std::string& file_name, double now_days) {
+  TableDefinition table;
+  try {
+    table = LayOutTable(spec);
+  } catch (const Error& error) {
+    throw error.Within(file_name);
+  }
+  // The (ParentId, Name) index finds a name whatever its case: its text keys ignore case.
+  std::vector<Value> probe = CatalogueRowForTable(catalogue, spec.name, 0, spec.system, now_days);
+  for (const RealIndex& index : catalogue.real_indexes) {
+    if (index.columns.size() != 2) continue;
+    IndexTree tree(store, index.root_page, catalogue.tdef_page, nullptr, nullptr, file_name);
+    if (tree.Contains(EncodeIndexKey(catalogue, index, probe))) {
+      throw Error(file_name, "a table named \"" + ToUtf8(spec.name) + "\" already exists", ErrorKind::Duplicate);
+    }
+  }
+  UsageMapRows maps(store, new_page);
+  WriteTableStorage(store, new_page, maps, table);
+  InsertSystemRow(store, new_page, catalogue,
+                  CatalogueRowForTable(catalogue, spec.name, table.tdef_page, spec.system, now_days), file_name);
+  return table;
+}
+
+uint32_t CreateTable(const std::filesystem::path& file, const TableSpec& spec) {
+  // Through the pager's rollback journal: the file changes only at Commit, all at once.
+  std::unique_ptr<Pager> pager = Pager::Open(file, OpenMode::ReadWrite);
+  if (pager->format().is_jet3()) {
+    throw Error(file.string(), "tables can only be added to Access 2000-2003 databases", ErrorKind::UnsupportedFormat);
+  }
+  const TextDecoder text(JetVersion::Jet4, pager->header().code_page, file.string());
+  TableDefinition catalogue = ReadTableDefinition(*pager, text, kCatalogTdefPage, u"MSysObjects");
+  PageAllocator allocator(*pager);
+  const PageSource new_page = [&] { return allocator.Allocate(); };
+  try {
+    const TableDefinition table = CreateTable(*pager, new_page, catalogue, spec, file.string(), JetNow());
+    pager->Commit();
+    return table.tdef_page;
+  } catch (...) {
+    pager->Rollback();
+    throw;
+  }
+}
+
+double JetNow() {
+  // Seconds since 1970 in local time, as Access stamps its objects.
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const double local_seconds = static_cast<double>(now) + static_cast<double>(local.tm_gmtoff);
+  constexpr double kDaysFrom1899To1970 = 25569.0;
+  return kDaysFrom1899To1970 + local_seconds / 86400.0;
+}
+
+}  // namespace engine::jet

@@ -1,0 +1,123 @@
+// Jet record sets: see jet_recordset.h.
+#include "engine/jet/database/jet_recordset.h"
+
+#include "engine/error.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/format/byte_reader.h"
+#include "engine/jet/format/name_compare.h"
+
+namespace engine::jet {
+
+JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
+                           std::vector<RowId> rows, RecordWriter* writer)
+    : pager_(pager),
+      table_(std::move(table)),
+      decoder_(pager, *table_, text),
+      rows_(std::move(rows)),
+      writer_(writer) {}
+
+JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
+                           RowLister list_rows, RecordWriter* writer)
+    : pager_(pager),
+      table_(std::move(table)),
+      decoder_(pager, *table_, text),
+      list_rows_(std::move(list_rows)),
+      writer_(writer) {}
+
+const std::vector<RowId>& JetRecordset::rows() const {
+  if (!rows_) {
+    ListedRows listed = list_rows_();
+    rows_ = std::move(listed.rows);
+    counted_rows_ = listed.counted;
+  }
+  return *rows_;
+}
+
+long JetRecordset::UnreadRecords() const {
+  if (!counted_rows_) return 0;
+  const long listed = static_cast<long>(rows().size());
+  return *counted_rows_ > listed ? *counted_rows_ - listed : 0;
+}
+
+void JetRecordset::RequireCurrent() const {
+  if (Eof()) {
+    throw Error(pager_.file_name(), "no current record in table \"" + ToUtf8(table_->name) + "\"",
+                ErrorKind::NoCurrentRecord);
+  }
+}
+
+void JetRecordset::MoveFirst() {
+  position_ = 0;
+  RequireCurrent();
+}
+
+void JetRecordset::MoveLast() {
+  position_ = rows().empty() ? 0 : rows().size() - 1;
+  RequireCurrent();
+}
+
+void JetRecordset::MoveNext() {
+  RequireCurrent();
+  ++position_;
+  if (position_ == rows().size() && counted_rows_ && *counted_rows_ != rows().size()) {
+    ThrowDamaged(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\": its definition counts " +
+                                         std::to_string(*counted_rows_) + " rows, its pages hold " +
+                                         std::to_string(rows().size()));
+  }
+}
+
+std::u16string JetRecordset::FieldName(int position) const {
+  if (position < 0 || position >= FieldCount()) {
+    throw Error(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\" has no field number " +
+                                        std::to_string(position),
+                ErrorKind::NoSuchColumn);
+  }
+  return table_->columns[position].name;
+}
+
+int JetRecordset::FieldPosition(std::u16string_view name) const {
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    if (SameName(table_->columns[i].name, name)) return static_cast<int>(i);
+  }
+  throw Error(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\" has no field \"" + ToUtf8(name) + "\"",
+              ErrorKind::NoSuchColumn);
+}
+
+Value JetRecordset::GetValue(int position) const {
+  if (position < 0 || position >= FieldCount()) FieldName(position);  // throws
+  if (new_record_) return (*new_record_)[position];
+  RequireCurrent();
+  if (cracked_position_ != position_) {
+    cracked_position_ = SIZE_MAX;
+    RowSlot slot = ReadLiveRow(pager_, rows()[position_]);
+    decoder_.Crack(slot.data, slot.size, cracked_);
+    cracked_position_ = position_;
+  }
+  return decoder_.Decode(cracked_, position);
+}
+
+// Writing: the new record's values are converted as they are set (so a bad value fails at
+// once), kept here, and stored by the database on Update.
+void JetRecordset::AddNew() {
+  if (!writer_) throw Error(pager_.file_name(), "the database is open read-only", ErrorKind::ReadOnly);
+  new_record_ = writer_->NewRecord(*table_);
+}
+
+void JetRecordset::SetValue(int position, const Value& value) {
+  if (position < 0 || position >= FieldCount()) FieldName(position);  // throws
+  if (!new_record_) {
+    if (!writer_) throw Error(pager_.file_name(), "the database is open read-only", ErrorKind::ReadOnly);
+    throw Error(pager_.file_name(), "changing existing records is not supported; use AddNew first",
+                ErrorKind::Unsupported);
+  }
+  (*new_record_)[position] = writer_->ConvertField(*table_, position, value);
+}
+
+void JetRecordset::Update() {
+  if (!new_record_) throw Error(pager_.file_name(), "Update without AddNew", ErrorKind::Unsupported);
+  std::vector<Value> values = std::move(*new_record_);
+  new_record_.reset();
+  writer_->AddRecord(*table_, values);
+}
+
+}  // namespace engine::jet

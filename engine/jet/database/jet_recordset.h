@@ -1,0 +1,70 @@
+// A record set over a Jet table: the list of its rows' ids, and the current row decoded on
+// demand (each field only when asked for). A set over a whole table lists its rows only when
+// first moved, counted or read, so that opening a table just to add a record costs nothing.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "engine/database.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/table/record_writer.h"
+#include "engine/jet/row/row_decoder.h"
+#include "engine/jet/format/table_definition.h"
+
+namespace engine::jet {
+
+class JetRecordset : public Recordset {
+ public:
+  // A whole table's rows, with the row count its definition holds when the table is held to
+  // it (user tables: Access does not keep the counts of its own system tables exact).
+  struct ListedRows {
+    std::vector<RowId> rows;
+    std::optional<uint32_t> counted;
+  };
+  using RowLister = std::function<ListedRows()>;
+
+  // `writer` is null for read-only databases.
+  JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
+               std::vector<RowId> rows, RecordWriter* writer = nullptr);
+  // The rows come from `list_rows`, called once, when they are first needed.
+  JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
+               RowLister list_rows, RecordWriter* writer = nullptr);
+
+  long RecordCount() const override { return static_cast<long>(rows().size()); }
+  bool Eof() const override { return position_ >= rows().size(); }
+  void MoveFirst() override;
+  void MoveLast() override;
+  void MoveNext() override;
+  long UnreadRecords() const override;
+  int FieldCount() const override { return static_cast<int>(table_->columns.size()); }
+  std::u16string FieldName(int position) const override;
+  int FieldPosition(std::u16string_view name) const override;
+  Value GetValue(int position) const override;
+  using Recordset::GetValue;
+  void AddNew() override;
+  void SetValue(int position, const Value& value) override;
+  using Recordset::SetValue;
+  void Update() override;
+
+  const std::vector<RowId>& rows() const;
+
+ private:
+  void RequireCurrent() const;
+
+  Pager& pager_;
+  std::shared_ptr<const TableDefinition> table_;
+  RowDecoder decoder_;
+  mutable std::optional<std::vector<RowId>> rows_;
+  RowLister list_rows_;
+  mutable std::optional<uint32_t> counted_rows_;  // see ListedRows
+  size_t position_ = 0;
+  mutable CrackedRow cracked_;
+  mutable size_t cracked_position_ = SIZE_MAX;  // the row `cracked_` holds
+  RecordWriter* writer_ = nullptr;
+  std::optional<std::vector<Value>> new_record_;  // between AddNew and Update
+};
+
+}  // namespace engine::jet

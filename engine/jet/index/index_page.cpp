@@ -1,0 +1,246 @@
+#include "engine/jet/index/index_page.h"
+
+#include <algorithm>
+#include <cstring>
+#include <ostream>
+
+#include "engine/error.h"
+
+namespace engine::jet {
+namespace {
+
+uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t ReadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+void WriteU16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void WriteU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+[[noreturn]] void Fail(uint32_t page_number, const std::string& what) {
+  throw Error("", "index page " + std::to_string(page_number) + " is damaged: " + what, ErrorKind::Damaged);
+}
+
+// Appends the entry's full bytes (key, big-endian row pointer, child on nodes) to `out`.
+void AppendEntryBytes(const IndexEntry& entry, bool leaf, std::string& out) {
+  out.append(entry.key.data(), entry.key.size());
+  out.push_back(static_cast<char>(entry.row.page >> 16));
+  out.push_back(static_cast<char>(entry.row.page >> 8));
+  out.push_back(static_cast<char>(entry.row.page));
+  out.push_back(static_cast<char>(entry.row.row));
+  if (!leaf) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(entry.child >> shift));
+  }
+}
+
+// Writes the big-endian row pointer (and child on nodes); returns the byte after them.
+uint8_t* WritePointers(const IndexEntry& entry, bool leaf, uint8_t* out) {
+  *out++ = static_cast<uint8_t>(entry.row.page >> 16);
+  *out++ = static_cast<uint8_t>(entry.row.page >> 8);
+  *out++ = static_cast<uint8_t>(entry.row.page);
+  *out++ = entry.row.row;
+  if (!leaf) {
+    for (int shift = 24; shift >= 0; shift -= 8) *out++ = static_cast<uint8_t>(entry.child >> shift);
+  }
+  return out;
+}
+
+bool SharesPrefix(std::string_view key, std::string_view first, size_t prefix) {
+  if (key.size() < prefix) return false;
+  for (size_t i = 0; i < prefix; ++i) {
+    if (key[i] != first[i]) return false;
+  }
+  return true;
+}
+
+// General case: prefixes that run into the row pointer, compared on the full entry bytes.
+void EncodeEntriesSlowly(const IndexPage& page, uint8_t* area, uint8_t* bitmap) {
+  const size_t prefix = page.prefix_length;
+  std::string first, full;
+  size_t at = 0;
+  for (size_t i = 0; i < page.entries.size(); ++i) {
+    full.clear();
+    AppendEntryBytes(page.entries[i], page.leaf, full);
+    size_t skip = 0;
+    if (i == 0) {
+      if (prefix > full.size()) throw Error("", "index page prefix longer than its first entry", ErrorKind::Damaged);
+      first = full;
+    } else {
+      if (full.size() < prefix || full.compare(0, prefix, first, 0, prefix) != 0) {
+        throw Error("", "index page entries do not share the page prefix", ErrorKind::Damaged);
+      }
+      skip = prefix;
+    }
+    std::memcpy(area + at, full.data() + skip, full.size() - skip);
+    at += full.size() - skip;
+    bitmap[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+  }
+}
+
+}  // namespace
+
+void IndexKey::Assign(std::string_view bytes) {
+  size_ = static_cast<uint32_t>(bytes.size());
+  if (size_ <= kInlineBytes) {
+    if (size_ != 0) std::memcpy(inline_, bytes.data(), size_);
+  } else {
+    heap_ = new char[size_];
+    std::memcpy(heap_, bytes.data(), size_);
+  }
+}
+
+void IndexKey::Steal(IndexKey& other) noexcept {
+  size_ = other.size_;
+  if (size_ <= kInlineBytes) {
+    std::memcpy(inline_, other.inline_, size_);
+  } else {
+    heap_ = other.heap_;
+  }
+  other.size_ = 0;
+}
+
+std::ostream& operator<<(std::ostream& out, const IndexKey& key) {
+  static const char kHex[] = "0123456789abcdef";
+  for (size_t i = 0; i < key.size(); ++i) {
+    auto byte = static_cast<uint8_t>(key[i]);
+    out << (i ? " " : "") << kHex[byte >> 4] << kHex[byte & 15];
+  }
+  return out;
+}
+
+std::strong_ordering CompareEntries(std::string_view key_a, RowId row_a, std::string_view key_b,
+                                    RowId row_b) {
+  int by_key = CompareKeys(key_a, key_b);
+  if (by_key != 0) return by_key < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
+  return row_a <=> row_b;
+}
+
+std::string EntryBytes(const IndexEntry& entry, bool leaf) {
+  std::string out;
+  AppendEntryBytes(entry, leaf, out);
+  return out;
+}
+
+IndexPage DecodeIndexPage(const uint8_t* bytes, uint32_t page_number) {
+  IndexPage page;
+  if ((bytes[0] != kIndexLeafPageType && bytes[0] != kIndexNodePageType) || bytes[1] != 0x01) {
+    Fail(page_number, "it is not an index page (type " + std::to_string(bytes[0]) + ")");
+  }
+  page.leaf = bytes[0] == kIndexLeafPageType;
+  uint16_t free_space = ReadU16(bytes + kIndexFreeSpaceOffset);
+  page.owner = ReadU32(bytes + kIndexOwnerOffset);
+  page.unknown_8 = ReadU32(bytes + kIndexUnknown8Offset);
+  page.prev = ReadU32(bytes + kIndexPrevOffset);
+  page.next = ReadU32(bytes + kIndexNextOffset);
+  page.tail = ReadU32(bytes + kIndexTailOffset);
+  page.prefix_length = ReadU16(bytes + kIndexPrefixOffset);
+  page.unknown_26 = bytes[kIndexUnknown26Offset];
+  if (free_space > kIndexEntryCapacity) Fail(page_number, "free space larger than the page");
+  const size_t area_end = kIndexEntryCapacity - free_space;  // entry-area offset where entries stop
+
+  const uint8_t* bitmap = bytes + kIndexBitmapOffset;
+  const uint8_t* area = bytes + kIndexEntriesOffset;
+  const size_t pointer_size = page.pointer_size();
+  std::string first;  // full bytes of entry 0, the source of every later entry's prefix
+  std::string full;
+  size_t start = 0;
+  for (size_t byte = 0; byte < kIndexBitmapBytes; ++byte) {
+    if (bitmap[byte] == 0) continue;
+    for (int bit = 0; bit < 8; ++bit) {
+      if (!(bitmap[byte] & (1u << bit))) continue;
+      size_t end = byte * 8 + bit;
+      if (end > area_end) Fail(page_number, "an entry ends past the free-space mark");
+      if (end == 0) Fail(page_number, "empty first entry");
+      full.clear();
+      if (!page.entries.empty()) full.append(first, 0, page.prefix_length);
+      full.append(reinterpret_cast<const char*>(area + start), end - start);
+      if (page.entries.empty()) {
+        if (page.prefix_length > full.size()) Fail(page_number, "prefix longer than the first entry");
+        first = full;
+      }
+      if (full.size() < pointer_size) Fail(page_number, "entry too short for its row pointer");
+      IndexEntry entry;
+      size_t key_size = full.size() - pointer_size;
+      entry.key = IndexKey(std::string_view(full).substr(0, key_size));
+      const auto* p = reinterpret_cast<const uint8_t*>(full.data()) + key_size;
+      entry.row.page = (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[2];
+      entry.row.row = p[3];
+      if (!page.leaf) {
+        entry.child = (static_cast<uint32_t>(p[4]) << 24) | (static_cast<uint32_t>(p[5]) << 16) |
+                      (static_cast<uint32_t>(p[6]) << 8) | p[7];
+      }
+      page.entries.push_back(std::move(entry));
+      start = end;
+    }
+  }
+  if (start != area_end) Fail(page_number, "the free-space field does not match the last entry");
+  return page;
+}
+
+size_t EncodedEntriesSize(const IndexPage& page, size_t prefix_length) {
+  if (page.entries.empty()) return 0;
+  size_t total = 0;
+  for (const IndexEntry& entry : page.entries) total += entry.key.size() + page.pointer_size();
+  return total - prefix_length * (page.entries.size() - 1);
+}
+
+size_t EncodedEntriesSize(const IndexPage& page) { return EncodedEntriesSize(page, page.prefix_length); }
+
+uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries) {
+  if (entries.size() < 2) return 0;
+  std::string_view a = entries.front().key;
+  std::string_view b = entries.back().key;
+  size_t limit = std::min(a.size(), b.size());
+  size_t n = 0;
+  while (n < limit && a[n] == b[n]) ++n;
+  return static_cast<uint16_t>(n);
+}
+
+void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
+  const size_t prefix = page.prefix_length;
+  const size_t size = EncodedEntriesSize(page, prefix);
+  if (size > kIndexEntryCapacity) {
+    throw Error("", "index page entries do not fit (" + std::to_string(size) + " bytes)", ErrorKind::Other);
+  }
+  std::memset(bytes, 0, kIndexPageSize);
+  bytes[0] = page.leaf ? kIndexLeafPageType : kIndexNodePageType;
+  bytes[1] = 0x01;
+  WriteU16(bytes + kIndexFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - size));
+  WriteU32(bytes + kIndexOwnerOffset, page.owner);
+  WriteU32(bytes + kIndexUnknown8Offset, page.unknown_8);
+  WriteU32(bytes + kIndexPrevOffset, page.prev);
+  WriteU32(bytes + kIndexNextOffset, page.next);
+  WriteU32(bytes + kIndexTailOffset, page.leaf ? 0 : page.tail);
+  WriteU16(bytes + kIndexPrefixOffset, page.prefix_length);
+  bytes[kIndexUnknown26Offset] = page.unknown_26;
+
+  uint8_t* bitmap = bytes + kIndexBitmapOffset;
+  uint8_t* area = bytes + kIndexEntriesOffset;
+  if (page.entries.empty()) return;
+  std::string_view first_key = page.entries.front().key;
+  if (prefix > first_key.size()) {
+    EncodeEntriesSlowly(page, area, bitmap);  // the prefix reaches into the row pointer
+    return;
+  }
+  // Entries are in index order, so when the first and last keys share the prefix, every key
+  // between them does too.
+  if (!SharesPrefix(page.entries.back().key, first_key, prefix)) {
+    throw Error("", "index page entries do not share the page prefix", ErrorKind::Other);
+  }
+  size_t at = 0;
+  for (size_t i = 0; i < page.entries.size(); ++i) {
+    const IndexEntry& entry = page.entries[i];
+    const size_t skip = i > 0 ? prefix : 0;
+    std::memcpy(area + at, entry.key.data() + skip, entry.key.size() - skip);
+    at += entry.key.size() - skip;
+    at = WritePointers(entry, page.leaf, area + at) - area;
+    bitmap[at >> 3] |= static_cast<uint8_t>(1u << (at & 7));
+  }
+}
+
+}  // namespace engine::jet

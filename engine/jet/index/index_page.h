@@ -1,0 +1,161 @@
+// One Jet 4 index page (type 0x03 node or 0x04 leaf) decoded into its entries, and encoded back.
+//
+// Bytes of a 4096-byte index page:
+//   0  type (0x03 node, 0x04 leaf), then 0x01
+//   2  u16 free space = page size - end of the last entry
+//   4  u32 owning TDEF page          8  u32 unknown (kept as read)
+//  12  u32 previous page on the level  16  u32 next page on the level
+//  20  u32 child-tail page (nodes; 0 on leaves)
+//  24  u16 shared prefix length      26  u8 unknown (kept as read)
+//  27  453-byte bitmap: bit n set where an entry ends at entry-area offset n
+// 480  entries, back to back; every entry after the first omits the first `prefix` bytes,
+//      which it shares with the first entry.
+// An entry is the key bytes, the row (3-byte big-endian data page, then the row byte) and,
+// on node pages, the child page as a big-endian u32. Only the header is little-endian.
+#pragma once
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/jet/format/table_definition.h"
+
+namespace engine::jet {
+
+inline constexpr size_t kIndexPageSize = 4096;
+inline constexpr uint8_t kIndexNodePageType = 0x03;
+inline constexpr uint8_t kIndexLeafPageType = 0x04;
+inline constexpr size_t kIndexFreeSpaceOffset = 2;
+inline constexpr size_t kIndexOwnerOffset = 4;
+inline constexpr size_t kIndexUnknown8Offset = 8;
+inline constexpr size_t kIndexPrevOffset = 12;
+inline constexpr size_t kIndexNextOffset = 16;
+inline constexpr size_t kIndexTailOffset = 20;
+inline constexpr size_t kIndexPrefixOffset = 24;
+inline constexpr size_t kIndexUnknown26Offset = 26;
+inline constexpr size_t kIndexBitmapOffset = 27;
+inline constexpr size_t kIndexBitmapBytes = 453;
+// 27 + 453: the entries start right after the bitmap.
+inline constexpr size_t kIndexEntriesOffset = kIndexBitmapOffset + kIndexBitmapBytes;
+// min(4096 - 480, 453 * 8): room for entries, and what an empty page reports as free.
+inline constexpr size_t kIndexEntryCapacity = kIndexPageSize - kIndexEntriesOffset;
+// 3-byte data page + 1-byte row number.
+inline constexpr size_t kIndexRowPointerSize = 4;
+inline constexpr size_t kIndexChildPointerSize = 4;
+
+// The key bytes of one entry. Keys up to kInlineBytes long (most text and every number key)
+// sit inside the object, so searching a page's entries reads one block of memory instead of
+// following a pointer per key.
+class IndexKey {
+ public:
+  static constexpr size_t kInlineBytes = 32;
+
+  IndexKey() noexcept : size_(0) {}
+  IndexKey(std::string_view bytes) { Assign(bytes); }  // NOLINT: keys convert from bytes freely
+  IndexKey(const std::string& bytes) { Assign(bytes); }
+  IndexKey(const char* bytes) { Assign(bytes); }
+  IndexKey(const IndexKey& other) { Assign(other.view()); }
+  IndexKey(IndexKey&& other) noexcept { Steal(other); }
+  IndexKey& operator=(const IndexKey& other) {
+    if (this != &other) {
+      Release();
+      Assign(other.view());
+    }
+    return *this;
+  }
+  IndexKey& operator=(IndexKey&& other) noexcept {
+    if (this != &other) {
+      Release();
+      Steal(other);
+    }
+    return *this;
+  }
+  ~IndexKey() { Release(); }
+
+  const char* data() const { return size_ <= kInlineBytes ? inline_ : heap_; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  char operator[](size_t i) const { return data()[i]; }
+  std::string_view view() const { return {data(), size_}; }
+  operator std::string_view() const { return view(); }  // NOLINT
+  std::string str() const { return std::string(view()); }
+
+  friend bool operator==(const IndexKey& a, std::string_view b) { return a.view() == b; }
+  friend std::ostream& operator<<(std::ostream& out, const IndexKey& key);  // hex, for tests
+
+ private:
+  void Assign(std::string_view bytes);
+  void Steal(IndexKey& other) noexcept;
+  void Release() noexcept {
+    if (size_ > kInlineBytes) delete[] heap_;
+    size_ = 0;
+  }
+
+  union {
+    char inline_[kInlineBytes];
+    char* heap_;
+  };
+  uint32_t size_;
+};
+
+// One index entry: the key bytes and the row they point at; on node pages also the child page
+// whose subtree ends with this key and row.
+struct IndexEntry {
+  IndexKey key;
+  RowId row;
+  uint32_t child = 0;
+};
+
+// Index order: key bytes compared unsigned (a prefix sorts first), then the row pointer.
+std::strong_ordering CompareEntries(std::string_view key_a, RowId row_a, std::string_view key_b,
+                                    RowId row_b);
+inline std::strong_ordering CompareEntries(const IndexEntry& a, const IndexEntry& b) {
+  return CompareEntries(a.key, a.row, b.key, b.row);
+}
+// Key bytes alone, unsigned.
+inline int CompareKeys(std::string_view a, std::string_view b) {
+  return a.compare(b);  // char_traits<char> compares as unsigned char
+}
+
+struct IndexPage {
+  bool leaf = true;
+  uint32_t owner = 0;  // TDEF page of the table
+  uint32_t prev = 0;
+  uint32_t next = 0;
+  uint32_t tail = 0;  // nodes: rightmost child, which has no entry of its own
+  uint16_t prefix_length = 0;
+  uint32_t unknown_8 = 0;
+  uint8_t unknown_26 = 0;
+  std::vector<IndexEntry> entries;
+
+  size_t pointer_size() const {
+    return leaf ? kIndexRowPointerSize : kIndexRowPointerSize + kIndexChildPointerSize;
+  }
+};
+
+// Reads an index page. Throws engine::Error (without a file name; callers add it) when the
+// bytes are not a consistent index page: wrong type, bitmap past the free-space field,
+// an entry shorter than its pointers, a prefix longer than the first entry.
+IndexPage DecodeIndexPage(const uint8_t* bytes, uint32_t page_number);
+
+// Bytes the entries take on the page with the given prefix length.
+size_t EncodedEntriesSize(const IndexPage& page, size_t prefix_length);
+size_t EncodedEntriesSize(const IndexPage& page);  // with page.prefix_length
+
+// The prefix a writer chooses: the bytes the first and last keys share (all keys between them
+// share them too). Zero for fewer than two entries.
+uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries);
+
+// Writes the whole page (4096 bytes): header, bitmap, entries, zeros after them.
+// Entries must be in index order. Uses page.prefix_length as given; throws engine::Error when
+// the entries do not fit or the first and last do not share that prefix.
+void EncodeIndexPage(const IndexPage& page, uint8_t* bytes);
+
+// The full bytes of one entry as the page stores it before prefix compression.
+std::string EntryBytes(const IndexEntry& entry, bool leaf);
+
+}  // namespace engine::jet

@@ -1,0 +1,439 @@
+#include "engine/jet/index/index_tree.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#include "engine/error.h"
+
+namespace engine::jet {
+namespace {
+
+// Real trees are 2–4 levels deep; anything deeper means a loop in damaged pages.
+constexpr int kMaxDepth = 32;
+
+// First entry not below (key, row) in index order.
+size_t LowerBound(const std::vector<IndexEntry>& entries, std::string_view key, RowId row) {
+  auto it = std::lower_bound(entries.begin(), entries.end(), 0, [&](const IndexEntry& e, int) {
+    return CompareEntries(e.key, e.row, key, row) < 0;
+  });
+  return static_cast<size_t>(it - entries.begin());
+}
+
+// First entry whose key bytes are not below `key` (the row counts as minus infinity).
+size_t LowerBoundKey(const std::vector<IndexEntry>& entries, std::string_view key) {
+  auto it = std::lower_bound(entries.begin(), entries.end(), 0,
+                             [&](const IndexEntry& e, int) { return CompareKeys(e.key, key) < 0; });
+  return static_cast<size_t>(it - entries.begin());
+}
+
+}  // namespace
+
+IndexTree::IndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
+                     std::function<uint32_t()> allocate_page,
+                     std::function<void(uint32_t)> release_page, std::string file_name)
+    : store_(store),
+      root_(root_page),
+      tdef_page_(tdef_page),
+      allocate_page_(std::move(allocate_page)),
+      release_page_(std::move(release_page)),
+      file_name_(std::move(file_name)) {
+  if (store_.page_size() != kIndexPageSize) {
+    throw Error(file_name_, "indexes can only be written in Access 2000 or later databases",
+                ErrorKind::UnsupportedFormat);
+  }
+}
+
+void IndexTree::Damaged(uint32_t page, const std::string& what) const {
+  throw Error(file_name_, "an index of the table is damaged (index page " + std::to_string(page) +
+                              ": " + what + "); repair the database with Access",
+              ErrorKind::Damaged);
+}
+
+IndexPage& IndexTree::Load(uint32_t page) {
+  auto found = cache_.find(page);
+  if (found != cache_.end()) return found->second;
+  if (page == 0 || page >= store_.page_count()) Damaged(page, "page outside the file");
+  try {
+    IndexPage decoded = DecodeIndexPage(store_.ReadPage(page), page);
+    return cache_.emplace(page, std::move(decoded)).first->second;
+  } catch (const Error& error) {
+    if (!error.file().empty()) throw;
+    throw error.Within(file_name_);
+  }
+}
+
+void IndexTree::MarkModified(uint32_t page) {
+  if (std::find(modified_.begin(), modified_.end(), page) == modified_.end()) modified_.push_back(page);
+}
+
+void IndexTree::WriteBack(uint32_t page) {
+  IndexPage& decoded = Load(page);
+  decoded.prefix_length = CommonKeyPrefix(decoded.entries);
+  EncodeIndexPage(decoded, store_.WritePage(page));
+}
+
+uint32_t IndexTree::ChildAt(const IndexPage& node, size_t slot, uint32_t page) const {
+  if (slot < node.entries.size()) return node.entries[slot].child;
+  if (node.tail != 0) return node.tail;
+  Damaged(page, "node page without children");
+}
+
+IndexTree::LastEntry IndexTree::SubtreeLast(uint32_t page) {
+  for (int depth = 0; depth < kMaxDepth; ++depth) {
+    const IndexPage& p = Load(page);
+    if (!p.leaf && p.tail != 0) {
+      page = p.tail;
+      continue;
+    }
+    if (p.entries.empty()) Damaged(page, "empty page inside the tree");
+    return {p.entries.back().key, p.entries.back().row};
+  }
+  Damaged(page, "the tree is too deep");
+}
+
+void IndexTree::ScanEqual(std::string_view key, const std::function<bool(RowId)>& take) {
+  uint32_t page = root_;
+  for (int depth = 0;; ++depth) {
+    if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
+    const IndexPage& p = Load(page);
+    if (p.leaf) break;
+    size_t slot = LowerBoundKey(p.entries, key);
+    if (slot == p.entries.size() && p.tail == 0 && slot > 0) --slot;
+    page = ChildAt(p, slot, page);
+  }
+  // Equal keys may run on into the following leaves.
+  size_t position = LowerBoundKey(Load(page).entries, key);
+  for (uint32_t hops = 0; page != 0; ++hops) {
+    if (hops > store_.page_count()) Damaged(page, "the leaf chain loops");
+    const IndexPage& p = Load(page);
+    for (; position < p.entries.size(); ++position) {
+      if (CompareKeys(p.entries[position].key, key) != 0 || !take(p.entries[position].row)) return;
+    }
+    page = p.next;
+    position = 0;
+  }
+}
+
+std::vector<RowId> IndexTree::FindEqual(std::string_view key) {
+  std::vector<RowId> rows;
+  ScanEqual(key, [&](RowId row) {
+    rows.push_back(row);
+    return true;
+  });
+  return rows;
+}
+
+bool IndexTree::Contains(std::string_view key) {
+  bool found = false;
+  ScanEqual(key, [&](RowId) {
+    found = true;
+    return false;
+  });
+  return found;
+}
+
+void IndexTree::ForEach(const std::function<void(std::string_view key, RowId row)>& visit) {
+  uint32_t page = root_;
+  for (int depth = 0;; ++depth) {
+    if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
+    const IndexPage& p = Load(page);
+    if (p.leaf) break;
+    page = ChildAt(p, 0, page);
+  }
+  for (uint32_t hops = 0; page != 0; ++hops) {
+    if (hops > store_.page_count()) Damaged(page, "the leaf chain loops");
+    const IndexPage& p = Load(page);
+    for (const IndexEntry& entry : p.entries) visit(entry.key, entry.row);
+    page = p.next;
+  }
+}
+
+bool IndexTree::Insert(std::string_view key, RowId row) {
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error", ErrorKind::Damaged);
+  if (key.size() > kMaxIndexKeySize) {
+    throw Error(file_name_, "a value is too long to be entered in an index", ErrorKind::InvalidValue);
+  }
+  if (row.page > 0xFFFFFF) throw Error(file_name_, "row outside the range an index can point at", ErrorKind::TooLarge);
+  modified_.clear();
+  bool new_key = false;
+  try {
+    new_key = InsertUnchecked(key, row);
+  } catch (...) {
+    // Refusals (a repeated entry, a damaged page met on the way down) come before any change.
+    // Otherwise cached pages may be half changed: drop them. Outside a batch nothing of this
+    // tree is pending, so the store is still right; inside one, pending pages are lost.
+    if (!modified_.empty()) {
+      cache_.clear();
+      if (!dirty_.empty()) broken_ = true;
+      dirty_.clear();
+    }
+    modified_.clear();
+    throw;
+  }
+  dirty_.insert(modified_.begin(), modified_.end());
+  modified_.clear();
+  if (!batch_) Flush();
+  return new_key;
+}
+
+void IndexTree::BeginBatch() { batch_ = true; }
+
+void IndexTree::Flush() {
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error", ErrorKind::Damaged);
+  // Sorted, so pages are written in a repeatable order.
+  std::vector<uint32_t> pages(dirty_.begin(), dirty_.end());
+  std::sort(pages.begin(), pages.end());
+  try {
+    for (uint32_t page : pages) WriteBack(page);
+  } catch (...) {
+    broken_ = true;  // some pages written, others not
+    throw;
+  }
+  dirty_.clear();
+  batch_ = false;
+}
+
+bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
+  // Descend: at each node take the first entry not below the new one, else the tail, else
+  // (a node Access wrote without a tail) the last entry, whose bound then moves up.
+  std::vector<PathStep> path;
+  uint32_t page = root_;
+  for (int depth = 0;; ++depth) {
+    if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
+    const IndexPage& p = Load(page);
+    if (p.leaf) break;
+    size_t slot = LowerBound(p.entries, key, row);
+    if (slot == p.entries.size() && p.tail == 0) {
+      if (slot == 0) Damaged(page, "node page without children");
+      --slot;
+    }
+    path.push_back({page, slot});
+    page = ChildAt(p, slot, page);
+  }
+
+  IndexPage* leaf = &Load(page);
+  size_t position = LowerBound(leaf->entries, key, row);
+  if (position < leaf->entries.size() && leaf->entries[position].key == key &&
+      leaf->entries[position].row == row) {
+    throw Error(file_name_, "the row is already in the index", ErrorKind::Damaged);
+  }
+
+  // Neighbours, possibly on the adjacent leaves, tell whether the key bytes are new.
+  auto same_key = [&](const IndexEntry& e) { return e.key == key; };
+  bool new_key = true;
+  if (position > 0) {
+    new_key = !same_key(leaf->entries[position - 1]);
+  } else if (leaf->prev != 0) {
+    uint32_t prev = leaf->prev;
+    const IndexPage& p = Load(prev);
+    if (!p.entries.empty() && same_key(p.entries.back())) new_key = false;
+    leaf = &Load(page);
+  }
+  if (new_key) {
+    if (position < leaf->entries.size()) {
+      new_key = !same_key(leaf->entries[position]);
+    } else if (leaf->next != 0) {
+      uint32_t next = leaf->next;
+      const IndexPage& p = Load(next);
+      if (!p.entries.empty() && same_key(p.entries.front())) new_key = false;
+      leaf = &Load(page);
+    }
+  }
+
+  leaf->entries.insert(leaf->entries.begin() + static_cast<std::ptrdiff_t>(position),
+                       IndexEntry{IndexKey(key), row, 0});
+  MarkModified(page);
+  if (position + 1 == leaf->entries.size()) PropagateLastEntry(path, leaf->entries.back());
+
+  // Split upwards while a page overflows. A split can leave either half still too full when
+  // entry sizes are very uneven, so each level keeps a list of pages to look at.
+  // Every level is looked at up to the root, since a longer bound copied into a parent can
+  // make it overflow without any split below.
+  std::vector<uint32_t> level = {page};
+  size_t parent_index = path.size();  // path[parent_index - 1] is the parent of `level`
+  for (;;) {
+    for (size_t i = 0; i < level.size(); ++i) {
+      // Only a page changed by this insert can have grown.
+      if (std::find(modified_.begin(), modified_.end(), level[i]) == modified_.end()) continue;
+      if (!Overflows(Load(level[i]))) continue;
+      if (level[i] == root_) {
+        uint32_t child = NestRoot();
+        path.insert(path.begin(), PathStep{root_, 0});
+        ++parent_index;
+        level = {child};
+        i = static_cast<size_t>(-1);
+        continue;
+      }
+      uint32_t parent = path[parent_index - 1].page;
+      level.push_back(SplitPage(level[i], parent));
+      --i;  // the same page may still be too full
+    }
+    if (parent_index == 0) break;
+    level = {path[parent_index - 1].page};
+    --parent_index;
+  }
+  // Nodes whose entries changed get the tail form too (Access may have written them without).
+  for (size_t i = 0; i < modified_.size(); ++i) NormalizeTail(modified_[i]);
+  return new_key;
+}
+
+void IndexTree::PropagateLastEntry(const std::vector<PathStep>& path, const IndexEntry& last) {
+  // A copy: the entry may live in a page this loop changes.
+  const IndexKey key = last.key;
+  const RowId row = last.row;
+  for (size_t i = path.size(); i-- > 0;) {
+    IndexPage& parent = Load(path[i].page);
+    size_t slot = path[i].slot;
+    if (slot >= parent.entries.size()) continue;  // tail child: parent bytes stay, its bound moved
+    parent.entries[slot].key = key;
+    parent.entries[slot].row = row;
+    MarkModified(path[i].page);
+    if (slot + 1 != parent.entries.size() || parent.tail != 0) return;
+  }
+}
+
+bool IndexTree::Overflows(const IndexPage& page) const {
+  // The prefix only saves bytes, so the uncompressed size settles most cases cheaply.
+  if (EncodedEntriesSize(page, 0) <= kIndexEntryCapacity) return false;
+  return EncodedEntriesSize(page, CommonKeyPrefix(page.entries)) > kIndexEntryCapacity;
+}
+
+void IndexTree::NormalizeTail(uint32_t page) {
+  IndexPage& node = Load(page);
+  if (node.leaf) return;
+  if (node.tail == 0 && node.entries.size() >= 2) {
+    node.tail = node.entries.back().child;
+    node.entries.pop_back();
+    MarkModified(page);
+  } else if (node.tail != 0 && node.entries.empty()) {
+    uint32_t tail = node.tail;
+    LastEntry last = SubtreeLast(tail);
+    IndexPage& again = Load(page);
+    again.entries.push_back(IndexEntry{std::move(last.key), last.row, tail});
+    again.tail = 0;
+    MarkModified(page);
+  }
+}
+
+uint32_t IndexTree::NestRoot() {
+  uint32_t child = allocate_page_();
+  LastEntry last = SubtreeLast(root_);
+  IndexPage& root = Load(root_);
+  IndexPage moved = root;
+  moved.owner = tdef_page_;
+  moved.prev = 0;
+  moved.next = 0;
+  cache_[child] = std::move(moved);
+  MarkModified(child);
+
+  IndexPage& new_root = Load(root_);
+  IndexPage fresh;
+  fresh.leaf = false;
+  fresh.owner = new_root.owner;
+  fresh.unknown_8 = new_root.unknown_8;
+  fresh.unknown_26 = new_root.unknown_26;
+  fresh.entries.push_back(IndexEntry{std::move(last.key), last.row, child});
+  new_root = std::move(fresh);
+  MarkModified(root_);
+  return child;
+}
+
+void IndexTree::CutNodeLinks(uint32_t left, uint32_t right) {
+  IndexPage& l = Load(left);
+  if (l.leaf) return;  // leaves stay chained across parents
+  if (l.next == right) {
+    l.next = 0;
+    MarkModified(left);
+  }
+  IndexPage& r = Load(right);
+  if (r.prev == left) {
+    r.prev = 0;
+    MarkModified(right);
+  }
+}
+
+uint32_t IndexTree::SplitPage(uint32_t page, uint32_t parent) {
+  uint32_t fresh_page = allocate_page_();
+  IndexPage& original = Load(page);
+  if (original.entries.size() < 2) Damaged(page, "page too full to split");
+
+  // The new page takes the first half and goes before the original, which keeps its last
+  // entry, so nothing above the original changes.
+  IndexPage fresh;
+  fresh.leaf = original.leaf;
+  fresh.owner = tdef_page_;
+  size_t move = (original.entries.size() + 1) / 2;
+  fresh.entries.assign(std::make_move_iterator(original.entries.begin()),
+                       std::make_move_iterator(original.entries.begin() + static_cast<std::ptrdiff_t>(move)));
+  original.entries.erase(original.entries.begin(), original.entries.begin() + static_cast<std::ptrdiff_t>(move));
+  fresh.prev = original.prev;
+  fresh.next = page;
+  uint32_t old_prev = original.prev;
+  original.prev = fresh_page;
+  LastEntry bound{fresh.entries.back().key, fresh.entries.back().row};
+  uint32_t first_child_left = 0, last_child_moved = 0;
+  if (!fresh.leaf) {
+    last_child_moved = fresh.entries.back().child;
+    first_child_left = ChildAt(original, 0, page);
+  }
+  cache_[fresh_page] = std::move(fresh);
+  MarkModified(fresh_page);
+  MarkModified(page);
+  if (old_prev != 0) {
+    Load(old_prev).next = fresh_page;
+    MarkModified(old_prev);
+  }
+  if (last_child_moved != 0) CutNodeLinks(last_child_moved, first_child_left);
+  NormalizeTail(fresh_page);
+  NormalizeTail(page);
+  InsertChildEntry(parent, fresh_page, std::move(bound));
+  return fresh_page;
+}
+
+void IndexTree::InsertChildEntry(uint32_t parent, uint32_t child, LastEntry bound) {
+  IndexPage& node = Load(parent);
+  size_t at = LowerBound(node.entries, bound.key, bound.row);
+  node.entries.insert(node.entries.begin() + static_cast<std::ptrdiff_t>(at),
+                      IndexEntry{std::move(bound.key), bound.row, child});
+  MarkModified(parent);
+  NormalizeTail(parent);
+}
+
+void IndexTree::Clear() {
+  if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error", ErrorKind::Damaged);
+  modified_.clear();
+  dirty_.clear();  // every page but the root is about to go
+  // Gather every page below the root first, so a damaged tree releases nothing.
+  std::vector<uint32_t> below;
+  std::unordered_set<uint32_t> seen = {root_};
+  std::vector<std::pair<uint32_t, int>> stack = {{root_, 0}};
+  while (!stack.empty()) {
+    auto [page, depth] = stack.back();
+    stack.pop_back();
+    if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
+    const IndexPage& p = Load(page);
+    if (p.leaf) continue;
+    std::vector<uint32_t> children;
+    for (const IndexEntry& e : p.entries) children.push_back(e.child);
+    if (p.tail != 0) children.push_back(p.tail);
+    for (uint32_t child : children) {
+      if (!seen.insert(child).second) Damaged(child, "page reached twice");
+      below.push_back(child);
+      stack.push_back({child, depth + 1});
+    }
+  }
+  IndexPage empty;
+  empty.leaf = true;
+  empty.owner = tdef_page_;
+  cache_.clear();
+  EncodeIndexPage(empty, store_.WritePage(root_));
+  cache_.emplace(root_, std::move(empty));
+  for (uint32_t page : below) {
+    // Like Jackcess, blank the page type so a freed page no longer looks like an index page.
+    std::memset(store_.WritePage(page), 0, 4);
+    release_page_(page);
+  }
+}
+
+}  // namespace engine::jet

@@ -1,0 +1,112 @@
+// One real index of a Jet 4 table as a B-tree of index pages (see index_page.h for the bytes).
+//
+// Shape kept on every page this class writes, as Access and Jackcess lay it out:
+// - the root page number never changes: a small index is a single leaf; when the root splits,
+//   its contents move to a new child and the root becomes a node above it;
+// - a node entry is a copy of the last entry (key and row) of its child's subtree;
+// - a node with two or more children names the last one only in its child-tail field;
+//   a node with one child names it by an ordinary entry and has no tail;
+// - leaves form one doubly linked list in index order; nodes are linked only to siblings
+//   under the same parent.
+// Decoded pages are cached for the life of the object, so use one IndexTree per index per
+// transaction and make a new one after a rollback. Changes are written through
+// PageStore::WritePage only: before Insert or Clear returns, or, inside a batch, once per
+// changed page by Flush (Access itself works this way, and re-encoding a leaf per insert
+// would cost more than the insert).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "engine/jet/index/index_page.h"
+#include "engine/jet/storage/page_store.h"
+#include "engine/jet/format/table_definition.h"
+
+namespace engine::jet {
+
+// Longest key accepted: two entries of this size still fit on one page, so a split always
+// leaves both halves within a page.
+inline constexpr size_t kMaxIndexKeySize =
+    kIndexEntryCapacity / 2 - kIndexRowPointerSize - kIndexChildPointerSize;
+
+class IndexTree {
+ public:
+  // `allocate_page` returns a fresh, zeroed, writable page that the caller has already
+  // recorded in the index's usage map; `release_page` takes back a page the tree no longer
+  // uses. `file_name` only labels error messages.
+  IndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
+            std::function<uint32_t()> allocate_page, std::function<void(uint32_t)> release_page,
+            std::string file_name = {});
+
+  uint32_t root_page() const { return root_; }
+
+  // Rows of every entry whose key bytes equal `key`, in index order.
+  std::vector<RowId> FindEqual(std::string_view key);
+  bool Contains(std::string_view key);
+
+  // Every entry in index order, following the leaf chain.
+  void ForEach(const std::function<void(std::string_view key, RowId row)>& visit);
+
+  // Adds one entry. Returns true when no other entry had the same key bytes (the table's
+  // unique-entry count then goes up by one). Throws engine::Error if the same key and row are
+  // already there, or the key is longer than kMaxIndexKeySize.
+  bool Insert(std::string_view key, RowId row);
+
+  // Empties the index: the root becomes an empty leaf and every other page goes back
+  // through `release_page`. Written at once, batch or not.
+  void Clear();
+
+  // From here until Flush, Insert keeps changed pages in memory; lookups see them.
+  // If an Insert throws inside a batch, the tree refuses further work: roll back the
+  // transaction and start again with a new IndexTree.
+  void BeginBatch();
+  // Writes every page changed since BeginBatch and ends the batch.
+  void Flush();
+  bool has_unwritten_changes() const { return !dirty_.empty(); }
+
+ private:
+  struct PathStep {
+    uint32_t page;
+    size_t slot;  // child taken: entry index, or entries.size() for the tail
+  };
+  struct LastEntry {
+    IndexKey key;
+    RowId row;
+  };
+
+  // Calls `take` for each row with these key bytes, in order, until it returns false.
+  void ScanEqual(std::string_view key, const std::function<bool(RowId)>& take);
+  IndexPage& Load(uint32_t page);
+  void WriteBack(uint32_t page);
+  uint32_t ChildAt(const IndexPage& node, size_t slot, uint32_t page) const;
+  LastEntry SubtreeLast(uint32_t page);
+  void PropagateLastEntry(const std::vector<PathStep>& path, const IndexEntry& last);
+  void NormalizeTail(uint32_t page);
+  bool Overflows(const IndexPage& page) const;
+  uint32_t NestRoot();
+  uint32_t SplitPage(uint32_t page, uint32_t parent);
+  void CutNodeLinks(uint32_t left, uint32_t right);
+  void InsertChildEntry(uint32_t parent, uint32_t child, LastEntry bound);
+  void MarkModified(uint32_t page);
+  [[noreturn]] void Damaged(uint32_t page, const std::string& what) const;
+  bool InsertUnchecked(std::string_view key, RowId row);
+
+  PageStore& store_;
+  uint32_t root_;
+  uint32_t tdef_page_;
+  std::function<uint32_t()> allocate_page_;
+  std::function<void(uint32_t)> release_page_;
+  std::string file_name_;
+  std::unordered_map<uint32_t, IndexPage> cache_;
+  std::vector<uint32_t> modified_;       // pages changed by the current Insert
+  std::unordered_set<uint32_t> dirty_;   // pages changed and not yet written
+  bool batch_ = false;
+  bool broken_ = false;
+};
+
+}  // namespace engine::jet

@@ -1,0 +1,103 @@
+#include "engine/jet/page/data_page_writer.h"
+
+#include <cstring>
+
+#include "engine/error.h"
+#include "engine/jet/format/writer_bytes.h"
+
+namespace engine::jet {
+
+void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner) {
+  std::memset(page, 0, page_size);
+  page[0] = kDataPageType;
+  page[1] = 0x01;
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kDataPageSlots));
+  PutU32(page + kDataPageOwner, owner);
+}
+
+bool DataPageHasRoom(const uint8_t* page, size_t row_length) {
+  return GetU16(page + kDataPageSlotCount) < kMaxRowsPerDataPage &&
+         row_length + 2 <= GetU16(page + kDataPageFreeSpace);
+}
+
+uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row) {
+  const uint16_t slots = GetU16(page + kDataPageSlotCount);
+  const size_t top = slots == 0 ? page_size : GetU16(page + kDataPageSlots + 2 * (slots - 1)) & kRowStartMask;
+  const size_t start = top - row.size();
+  std::memcpy(page + start, row.data(), row.size());
+  PutU16(page + kDataPageSlots + 2 * slots, static_cast<uint16_t>(start));
+  PutU16(page + kDataPageSlotCount, static_cast<uint16_t>(slots + 1));
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(GetU16(page + kDataPageFreeSpace) - row.size() - 2));
+  return static_cast<uint8_t>(slots);
+}
+
+void EmptyDataPage(uint8_t* page, size_t page_size) {
+  std::memset(page + kDataPageSlots, 0, page_size - kDataPageSlots);
+  PutU16(page + kDataPageSlotCount, 1);
+  PutU16(page + kDataPageSlots, static_cast<uint16_t>(page_size | kRowDeletedFlag | kRowOverflowFlag));
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kDataPageSlots - 2));
+}
+
+void DeleteRowOnPage(uint8_t* page, uint8_t slot) {
+  uint8_t* entry = page + kDataPageSlots + 2 * slot;
+  PutU16(entry, static_cast<uint16_t>(GetU16(entry) | kRowDeletedFlag | kRowOverflowFlag));
+}
+
+RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner, RowPointer owned_map,
+                     RowPointer free_map)
+    : store_(store), allocator_(allocator), owner_(owner), owned_map_(owned_map), free_map_(free_map) {}
+
+bool RowPlacer::Usable(uint32_t page, size_t row_length) {
+  if (page == 0 || page >= store_.page_count()) return false;
+  const uint8_t* bytes = store_.ReadPage(page);
+  return bytes[0] == kDataPageType && GetU32(bytes + kDataPageOwner) == owner_ && DataPageHasRoom(bytes, row_length);
+}
+
+uint32_t RowPlacer::Candidate() {
+  if (free_map_.page != 0) {
+    UsageMapEditor free_pages(store_, free_map_);
+    if (hint_ != 0 && hint_ < store_.page_count() && free_pages.Contains(hint_)) return hint_;
+    // The last free page that the owner really owns (Access keeps free ⊆ owned).
+    UsageMapEditor owned(store_, owned_map_);
+    for (uint32_t below = UINT32_MAX;;) {
+      const uint32_t page = free_pages.HighestBelow(below);
+      if (page == 0) return 0;
+      if (owned.Contains(page)) return page;
+      below = page;
+    }
+  }
+  if (owned_map_.page == 0) return hint_;
+  UsageMapEditor owned(store_, owned_map_);
+  return owned.HighestBelow(UINT32_MAX);
+}
+
+uint32_t RowPlacer::NewPage() {
+  const uint32_t page = allocator_.Allocate();
+  InitDataPage(store_.WritePage(page), store_.page_size(), owner_);
+  auto allocate_bitmap = [this] { return allocator_.Allocate(); };
+  if (owned_map_.page != 0) UsageMapEditor(store_, owned_map_, allocate_bitmap).Add(page);
+  if (free_map_.page != 0) UsageMapEditor(store_, free_map_, allocate_bitmap).Add(page);
+  return page;
+}
+
+RowId RowPlacer::Place(std::string_view row) {
+  if (row.size() > kMaxRowSize + 16) throw Error("", "a record part is too long for a page", ErrorKind::InvalidValue);
+  uint32_t page = Candidate();
+  // A candidate too full for the row leaves the free-space map, as Access does, and the next
+  // one is tried (pages emptied by a DELETE are re-used this way); then a new page.
+  for (int tries = 0; !Usable(page, row.size()); ++tries) {
+    if (page == 0 || free_map_.page == 0 || page >= store_.page_count() || tries >= 64) {
+      page = NewPage();
+      break;
+    }
+    UsageMapEditor(store_, free_map_).Remove(page);
+    hint_ = 0;
+    page = Candidate();
+  }
+  hint_ = page;
+  uint8_t* bytes = store_.WritePage(page);
+  const uint8_t slot = AppendRowToPage(bytes, store_.page_size(), row);
+  return RowId{page, slot};
+}
+
+}  // namespace engine::jet

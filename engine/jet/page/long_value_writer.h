@@ -1,0 +1,38 @@
+// Writing memo and OLE values. In the row a long value is a 12-byte header: u32 length with
+// flag bits (0x80000000 data follows inline, 0x40000000 data is one LVAL row, neither = a
+// chain of LVAL rows), a row pointer (row byte, 3-byte page) to the first LVAL row, u32 0;
+// inline data follows the header. LVAL rows sit on data pages whose owner is "LVAL": a single
+// row holds just the data; a chain row is a pointer to the next row (0 at the end) and then
+// up to 4072 bytes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/jet/page/data_page_writer.h"
+
+namespace engine::jet {
+
+inline constexpr size_t kLongValueHeaderSize = 12;
+inline constexpr size_t kMaxInlineLongValue = 64;
+inline constexpr size_t kMaxSingleRowLongValue = 4076;
+inline constexpr size_t kLongValueChunk = 4072;
+
+class LongValueWriter {
+ public:
+  // The column's own LVAL usage maps are used when the table has them.
+  LongValueWriter(PageStore& store, PageAllocator& allocator, const ColumnDefinition& column);
+
+  // The field bytes for the row: a header with the data inline when `may_inline` and the
+  // data is short, else a header pointing at LVAL rows written now.
+  std::string Write(std::string_view data, bool may_inline);
+
+ private:
+  PageStore& store_;
+  RowPlacer placer_;
+};
+
+// Marks the LVAL rows a long-value field points at deleted (the field as stored in a row).
+void FreeLongValue(PageStore& store, std::string_view field);
+
+}  // namespace engine::jet

@@ -1,0 +1,20 @@
+// Usage maps: which pages a table, index or long-value column owns. A map is one row on a
+// data page. Inline maps (first byte 0x00): u32 first page, then a bitmap, bit i for page
+// first + i. Reference maps (first byte 0x01): u32 numbers of bitmap pages (type 0x05, bitmap
+// from byte 4), the i-th covering pages i * (page_size - 4) * 8 onwards; 0 = not created.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/format/table_definition.h"
+
+namespace engine::jet {
+
+// The pages the map lists, in ascending order. A null pointer (page 0) gives an empty list.
+// A page past the end of the file means the file was cut short: that throws. (Only the
+// global map, which this reader never reads, marks pages beyond the end.)
+std::vector<uint32_t> ReadUsageMap(Pager& pager, RowPointer map);
+
+}  // namespace engine::jet

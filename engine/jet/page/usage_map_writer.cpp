@@ -1,0 +1,290 @@
+#include "engine/jet/page/usage_map_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "engine/error.h"
+#include "engine/jet/format/writer_bytes.h"
+
+namespace engine::jet {
+namespace {
+
+constexpr size_t kInlineHeader = 5;     // kind byte + u32 start page
+constexpr size_t kBitmapPageHeader = 4;  // 05 01 00 00
+constexpr uint8_t kInlineKind = 0x00;
+constexpr uint8_t kReferenceKind = 0x01;
+constexpr uint8_t kBitmapPageType = 0x05;
+
+bool IsGlobal(RowPointer where) { return where.page == kGlobalUsageMap.page && where.row == kGlobalUsageMap.row; }
+
+[[noreturn]] void Damaged(const std::string& what) {
+  throw Error("", "damaged usage map: " + what, ErrorKind::Damaged);
+}
+
+}  // namespace
+
+UsageMapEditor::UsageMapEditor(PageStore& store, RowPointer where, std::function<uint32_t()> allocate_bitmap_page)
+    : store_(store), where_(where), allocate_bitmap_page_(std::move(allocate_bitmap_page)) {}
+
+UsageMapEditor::Row UsageMapEditor::Locate(bool writable) {
+  const size_t page_size = store_.page_size();
+  const uint8_t* page = store_.ReadPage(where_.page);
+  if (page[0] != 0x01) Damaged("page " + std::to_string(where_.page) + " is not a data page");
+  const uint16_t slots = GetU16(page + kDataPageSlotCount);
+  if (where_.row >= slots) Damaged("row " + std::to_string(where_.row) + " missing on page " + std::to_string(where_.page));
+  const size_t start = GetU16(page + kDataPageSlots + 2 * where_.row) & kRowStartMask;
+  const size_t end = where_.row == 0 ? page_size : GetU16(page + kDataPageSlots + 2 * (where_.row - 1)) & kRowStartMask;
+  if (start >= end || end > page_size || end - start < kInlineHeader) Damaged("bad row bounds");
+  Row row;
+  row.read = page + start;
+  row.length = end - start;
+  if (writable) {
+    row.bytes = store_.WritePage(where_.page) + start;
+    row.read = row.bytes;
+  }
+  return row;
+}
+
+bool UsageMapEditor::is_reference() { return Locate(false).read[0] == kReferenceKind; }
+
+bool UsageMapEditor::Contains(uint32_t page) {
+  Row row = Locate(false);
+  if (row.read[0] == kInlineKind) {
+    const uint32_t start = GetU32(row.read + 1);
+    const size_t bits = (row.length - kInlineHeader) * 8;
+    if (page < start || page - start >= bits) return false;
+    const uint32_t bit = page - start;
+    return row.read[kInlineHeader + bit / 8] & (1u << (bit % 8));
+  }
+  const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
+  const size_t slot = page / per_page;
+  if (1 + 4 * (slot + 1) > row.length) return false;
+  const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
+  if (map_page == 0) return false;
+  const uint8_t* bitmap = store_.ReadPage(map_page);
+  const uint32_t bit = page % per_page;
+  return bitmap[kBitmapPageHeader + bit / 8] & (1u << (bit % 8));
+}
+
+std::vector<uint32_t> UsageMapEditor::Pages() {
+  std::vector<uint32_t> pages;
+  Row row = Locate(false);
+  auto collect = [&](const uint8_t* bitmap, size_t bytes, uint64_t first) {
+    for (size_t i = 0; i < bytes; ++i) {
+      if (!bitmap[i]) continue;
+      for (int b = 0; b < 8; ++b) {
+        if (bitmap[i] & (1u << b)) pages.push_back(static_cast<uint32_t>(first + i * 8 + b));
+      }
+    }
+  };
+  if (row.read[0] == kInlineKind) {
+    collect(row.read + kInlineHeader, row.length - kInlineHeader, GetU32(row.read + 1));
+  } else {
+    const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
+    for (size_t slot = 0; 1 + 4 * (slot + 1) <= row.length; ++slot) {
+      const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
+      if (map_page == 0) continue;
+      collect(store_.ReadPage(map_page) + kBitmapPageHeader, store_.page_size() - kBitmapPageHeader,
+              static_cast<uint64_t>(slot) * per_page);
+    }
+  }
+  return pages;
+}
+
+uint32_t UsageMapEditor::HighestBelow(uint32_t below) {
+  Row row = Locate(false);
+  auto highest = [&](const uint8_t* bitmap, size_t bytes, uint64_t first) -> uint32_t {
+    for (size_t i = bytes; i-- > 0;) {
+      if (!bitmap[i]) continue;
+      for (int b = 7; b >= 0; --b) {
+        const uint64_t page = first + i * 8 + b;
+        if ((bitmap[i] & (1u << b)) && page < below) return static_cast<uint32_t>(page);
+      }
+    }
+    return 0;
+  };
+  if (row.read[0] == kInlineKind) {
+    return highest(row.read + kInlineHeader, row.length - kInlineHeader, GetU32(row.read + 1));
+  }
+  const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
+  for (size_t slot = (row.length - 1) / 4; slot-- > 0;) {
+    const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
+    if (map_page == 0 || static_cast<uint64_t>(slot) * per_page >= below) continue;
+    const uint32_t found = highest(store_.ReadPage(map_page) + kBitmapPageHeader,
+                                   store_.page_size() - kBitmapPageHeader, static_cast<uint64_t>(slot) * per_page);
+    if (found) return found;
+  }
+  return 0;
+}
+
+void UsageMapEditor::Add(uint32_t page) { SetBit(page, true); }
+void UsageMapEditor::Remove(uint32_t page) { SetBit(page, false); }
+
+void UsageMapEditor::Clear() {
+  Row row = Locate(false);
+  if (row.read[0] == kInlineKind) {
+    bool any = std::any_of(row.read + kInlineHeader, row.read + row.length, [](uint8_t b) { return b != 0; });
+    if (any) {
+      row = Locate(true);
+      std::memset(row.bytes + kInlineHeader, 0, row.length - kInlineHeader);
+    }
+    return;
+  }
+  for (size_t slot = 0; 1 + 4 * (slot + 1) <= row.length; ++slot) {
+    const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
+    if (map_page == 0) continue;
+    std::memset(store_.WritePage(map_page) + kBitmapPageHeader, 0, store_.page_size() - kBitmapPageHeader);
+  }
+}
+
+void UsageMapEditor::SetBit(uint32_t page, bool value) {
+  Row row = Locate(false);
+  if (row.read[0] == kInlineKind) {
+    const uint32_t start = GetU32(row.read + 1);
+    const size_t bits = (row.length - kInlineHeader) * 8;
+    const bool in_window = page >= start && page - start < bits;
+    if (in_window) {
+      const uint32_t bit = page - start;
+      if (static_cast<bool>(row.read[kInlineHeader + bit / 8] & (1u << (bit % 8))) == value) return;
+    } else if (IsGlobal(where_)) {
+      // Outside the global window, pages before it count as used and pages after it are not
+      // recorded; only marking a later page used needs the window moved.
+      if (value || page < start) return;
+    } else if (!value) {
+      return;  // removing a page the map does not hold
+    }
+    AddInline(Locate(true), page, value);
+    return;
+  }
+  if (Contains(page) == value) return;
+  SetInReference(Locate(true), page, value);
+}
+
+void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
+  const uint32_t start = GetU32(row.bytes + 1);
+  const size_t bits = (row.length - kInlineHeader) * 8;
+  if (page >= start && page - start < bits) {
+    const uint32_t bit = page - start;
+    if (value) {
+      row.bytes[kInlineHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+    } else {
+      row.bytes[kInlineHeader + bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
+    }
+    return;
+  }
+  if (IsGlobal(where_)) {
+    // Slide the window forward so the page sits in its middle. Pages that fall out of the
+    // window count as used; newly covered pages are free only when they lie past the end of
+    // the file (anything inside the file may belong to someone).
+    if (page < start) return;
+    uint32_t new_start = page > bits / 2 ? static_cast<uint32_t>((page - bits / 2) / 8 * 8) : 0;
+    if (new_start < start) new_start = start;
+    std::vector<uint8_t> old(row.bytes + kInlineHeader, row.bytes + row.length);
+    std::memset(row.bytes + kInlineHeader, 0, row.length - kInlineHeader);
+    PutU32(row.bytes + 1, new_start);
+    const uint32_t file_pages = store_.page_count();
+    for (size_t i = 0; i < bits; ++i) {
+      const uint64_t p = static_cast<uint64_t>(new_start) + i;
+      bool free_bit;
+      if (p - start < bits) {
+        const size_t ob = p - start;
+        free_bit = old[ob / 8] & (1u << (ob % 8));
+      } else {
+        free_bit = p >= file_pages;
+      }
+      if (p == page) free_bit = value;
+      if (free_bit) row.bytes[kInlineHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+    }
+    return;
+  }
+  if (!value) return;  // removing a page that is not in the map
+  // Owned-pages map: move the window if every page still fits, otherwise promote.
+  std::vector<uint32_t> pages = Pages();
+  pages.push_back(page);
+  const auto [lo, hi] = std::minmax_element(pages.begin(), pages.end());
+  const uint32_t new_start = *lo / 8 * 8;
+  if (static_cast<uint64_t>(*hi) - new_start < bits) {
+    std::memset(row.bytes + kInlineHeader, 0, row.length - kInlineHeader);
+    PutU32(row.bytes + 1, new_start);
+    for (uint32_t p : pages) {
+      const uint32_t bit = p - new_start;
+      row.bytes[kInlineHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+    }
+    return;
+  }
+  Promote(row);
+  row = Locate(true);
+  for (uint32_t p : pages) SetInReference(row, p, true);
+}
+
+void UsageMapEditor::Promote(Row row) {
+  std::memset(row.bytes, 0, row.length);
+  row.bytes[0] = kReferenceKind;
+}
+
+void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
+  const size_t page_size = store_.page_size();
+  const size_t per_page = (page_size - kBitmapPageHeader) * 8;
+  const size_t slot = page / per_page;
+  if (1 + 4 * (slot + 1) > row.length) {
+    if (!value) return;
+    throw Error("", "usage map cannot cover page " + std::to_string(page) + ": the file is too large",
+                ErrorKind::TooLarge);
+  }
+  uint32_t map_page = GetU32(row.bytes + 1 + 4 * slot);
+  if (map_page == 0) {
+    if (!value && !IsGlobal(where_)) return;
+    if (IsGlobal(where_)) {
+      // A new bitmap page of the global map: pages past the end of the file are free.
+      map_page = store_.AppendPage();
+      uint8_t* bitmap = store_.WritePage(map_page);
+      bitmap[0] = kBitmapPageType;
+      bitmap[1] = 0x01;
+      const uint32_t file_pages = store_.page_count();
+      for (size_t i = 0; i < per_page; ++i) {
+        if (slot * per_page + i >= file_pages) bitmap[kBitmapPageHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+      }
+      row = Locate(true);
+      PutU32(row.bytes + 1 + 4 * slot, map_page);
+      SetBit(map_page, false);
+      row = Locate(true);
+    } else {
+      if (!allocate_bitmap_page_) {
+        throw Error("", "usage map needs a new bitmap page but cannot allocate one", ErrorKind::Other);
+      }
+      map_page = allocate_bitmap_page_();
+      uint8_t* bitmap = store_.WritePage(map_page);
+      std::memset(bitmap, 0, page_size);
+      bitmap[0] = kBitmapPageType;
+      bitmap[1] = 0x01;
+      row = Locate(true);
+      PutU32(row.bytes + 1 + 4 * slot, map_page);
+    }
+  }
+  uint8_t* bitmap = store_.WritePage(map_page);
+  const size_t bit = page % per_page;
+  if (value) {
+    bitmap[kBitmapPageHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+  } else {
+    bitmap[kBitmapPageHeader + bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
+  }
+}
+
+uint32_t PageAllocator::Allocate() {
+  const uint32_t page = store_.AppendPage();
+  MarkUsed(page);
+  return page;
+}
+
+void PageAllocator::MarkUsed(uint32_t page) {
+  UsageMapEditor global(store_, kGlobalUsageMap);
+  global.SetBit(page, false);
+}
+
+void PageAllocator::Release(uint32_t page) {
+  UsageMapEditor global(store_, kGlobalUsageMap);
+  global.SetBit(page, true);
+}
+
+}  // namespace engine::jet

@@ -1,0 +1,122 @@
+#include "engine/jet/row/row_encoder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/error.h"
+#include "engine/jet/row/decimal_field.h"
+#include "engine/jet/format/writer_bytes.h"
+
+namespace engine::jet {
+namespace {
+
+// Jackcess's limits for compressed text, which Access reads back: at least 3 characters (a
+// shorter value gains nothing from the 2-byte header) and at most 1024.
+constexpr size_t kMinCompressedChars = 3;
+constexpr size_t kMaxCompressedChars = 1024;
+
+template <typename T>
+std::string Raw(T v) {
+  std::string out(sizeof v, '\0');
+  std::memcpy(out.data(), &v, sizeof v);  // the platform is little-endian, as the file
+  return out;
+}
+
+}  // namespace
+
+std::string EncodeFixedValue(const ColumnDefinition& column, const Value& value) {
+  std::string out;
+  switch (column.type) {
+    case ColumnType::Byte: out = std::string(1, static_cast<char>(static_cast<uint8_t>(value.integer()))); break;
+    case ColumnType::Integer: out = Raw(static_cast<int16_t>(value.integer())); break;
+    case ColumnType::Long: out = Raw(static_cast<int32_t>(value.integer())); break;
+    case ColumnType::Money: out = Raw(value.currency().ten_thousandths); break;
+    case ColumnType::Float: out = Raw(value.single()); break;
+    case ColumnType::Double: out = Raw(value.dbl()); break;
+    case ColumnType::DateTime: out = Raw(value.date().days); break;
+    case ColumnType::Guid: out.assign(value.guid().bytes.begin(), value.guid().bytes.end()); break;
+    case ColumnType::Numeric:
+      out.assign(kDecimalFieldSize, '\0');
+      EncodeDecimalField(value.decimal(), reinterpret_cast<uint8_t*>(out.data()));
+      break;
+    default:
+      throw Error("", "column \"" + ToUtf8(column.name) + "\": writing this column type is not supported",
+                  ErrorKind::UnsupportedFormat);
+  }
+  // A descriptor may declare more bytes than the value needs; the rest stays zero.
+  if (column.length > out.size()) out.resize(column.length, '\0');
+  return out;
+}
+
+std::string EncodeText(const ColumnDefinition& column, std::u16string_view text) {
+  const bool compressible = column.compressed_unicode() && text.size() >= kMinCompressedChars &&
+                            text.size() <= kMaxCompressedChars &&
+                            std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x01 && c <= 0xFF; });
+  std::string out;
+  if (compressible) {
+    out.reserve(text.size() + 2);
+    out += '\xFF';
+    out += '\xFE';
+    for (char16_t c : text) out += static_cast<char>(c);
+    return out;
+  }
+  out.resize(text.size() * 2);
+  for (size_t i = 0; i < text.size(); ++i) {
+    out[2 * i] = static_cast<char>(text[i] & 0xFF);
+    out[2 * i + 1] = static_cast<char>(text[i] >> 8);
+  }
+  return out;
+}
+
+std::string EncodeRow(const TableDefinition& table, const std::vector<EncodedField>& fields) {
+  size_t fixed_size = 0;
+  std::vector<int> by_var_slot(table.var_columns, -1);
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDefinition& column = table.columns[i];
+    if (column.type == ColumnType::Boolean) continue;
+    if (column.is_fixed()) {
+      fixed_size = std::max<size_t>(fixed_size, column.fixed_offset + column.length);
+    } else if (column.var_index < table.var_columns) {
+      by_var_slot[column.var_index] = static_cast<int>(i);
+    }
+  }
+  const size_t mask_size = (table.max_columns + 7) / 8;
+  std::string row(2 + fixed_size, '\0');
+  PutU16(reinterpret_cast<uint8_t*>(row.data()), table.max_columns);
+  std::string mask(mask_size, '\0');
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDefinition& column = table.columns[i];
+    if (!fields[i].present) continue;
+    if (column.number < table.max_columns) mask[column.number / 8] |= static_cast<char>(1u << (column.number % 8));
+    if (column.is_fixed() && column.type != ColumnType::Boolean) {
+      std::memcpy(row.data() + 2 + column.fixed_offset, fields[i].bytes.data(),
+                  std::min<size_t>(fields[i].bytes.size(), column.length));
+    }
+  }
+  if (table.var_columns > 0) {
+    std::vector<uint16_t> offsets(table.var_columns);
+    for (size_t v = 0; v < table.var_columns; ++v) {
+      offsets[v] = static_cast<uint16_t>(std::min<size_t>(row.size(), 0xFFFF));
+      const int position = by_var_slot[v];
+      if (position >= 0 && fields[position].present) row += fields[position].bytes;
+    }
+    const size_t eod = row.size();
+    uint8_t word[2];
+    auto put = [&](size_t v) {
+      PutU16(word, static_cast<uint16_t>(std::min<size_t>(v, 0xFFFF)));
+      row.append(reinterpret_cast<const char*>(word), 2);
+    };
+    put(eod);
+    for (size_t v = table.var_columns; v-- > 0;) put(offsets[v]);
+    put(table.var_columns);
+  }
+  row += mask;
+  if (row.size() > kMaxRowSize) {
+    throw Error("", "the record is " + std::to_string(row.size()) + " bytes long; a record holds at most " +
+                        std::to_string(kMaxRowSize) + " bytes apart from memo fields",
+                ErrorKind::InvalidValue);
+  }
+  return row;
+}
+
+}  // namespace engine::jet

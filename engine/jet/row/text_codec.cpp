@@ -1,0 +1,68 @@
+// Jet text decoding: see text_codec.h for the byte layouts.
+#include "engine/jet/row/text_codec.h"
+
+#include "engine/error.h"
+#include "engine/jet/format/code_page.h"
+
+namespace engine::jet {
+
+void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
+  if (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    text.resize(length - 2);  // at most one character per byte
+    char16_t* out = text.data();
+    size_t count = 0;
+    bool compressed = true;
+    size_t i = 2;
+    while (i < length) {
+      if (bytes[i] == 0) {
+        compressed = !compressed;
+        ++i;
+      } else if (compressed) {
+        out[count++] = static_cast<char16_t>(bytes[i]);
+        ++i;
+      } else {
+        if (i + 1 >= length) break;  // half a character at the end: dropped
+        out[count++] = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        i += 2;
+      }
+    }
+    text.resize(count);
+    return;
+  }
+  const size_t count = length / 2;
+  text.resize(count);
+  char16_t* out = text.data();
+  for (size_t i = 0; i < count; ++i) out[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+}
+
+TextDecoder::TextDecoder(JetVersion version, uint16_t code_page, std::string file)
+    : version_(version), code_page_(code_page), upper_half_(UpperHalfOf(code_page)), file_(std::move(file)) {}
+
+void TextDecoder::DecodeInto(const uint8_t* bytes, size_t length, std::u16string& text) const {
+  if (version_ == JetVersion::Jet4) {
+    DecodeJet4Text(bytes, length, text);
+    return;
+  }
+  if (upper_half_ != nullptr) {
+    text = DecodeSingleByte(upper_half_, bytes, length);
+    return;
+  }
+  // An unsupported (multi-byte) code page: plain ASCII still reads the same.
+  text.resize(length);
+  for (size_t i = 0; i < length; ++i) {
+    if (bytes[i] >= 0x80) {
+      throw Error(file_, "the database's texts use code page " + std::to_string(code_page_) +
+                             ", which this program cannot read",
+                  ErrorKind::UnsupportedFormat);
+    }
+    text[i] = bytes[i];
+  }
+}
+
+std::u16string TextDecoder::Decode(const uint8_t* bytes, size_t length) const {
+  std::u16string text;
+  DecodeInto(bytes, length, text);
+  return text;
+}
+
+}  // namespace engine::jet

@@ -1,0 +1,32 @@
+// Text as Jet stores it in rows, names and memos.
+// Jet 4: UCS-2LE, or "compressed Unicode": the bytes FF FE, then one byte per character
+// (high byte 0) where each 00 byte switches between one-byte and two-byte characters.
+// Jet 3: single bytes in the database code page.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/jet/format/format.h"
+
+namespace engine::jet {
+
+class TextDecoder {
+ public:
+  TextDecoder(JetVersion version, uint16_t code_page, std::string file);
+
+  std::u16string Decode(const uint8_t* bytes, size_t length) const;
+  void DecodeInto(const uint8_t* bytes, size_t length, std::u16string& text) const;
+
+ private:
+  JetVersion version_;
+  uint16_t code_page_;
+  const char16_t* upper_half_;  // Jet 3; nullptr when the code page is not supported
+  std::string file_;
+};
+
+// Jet 4 decoding on its own (also used for names in Jet 4 TDEFs).
+void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text);
+
+}  // namespace engine::jet

@@ -1,0 +1,100 @@
+// Page 0 decoding: see header_page.h for the bytes.
+#include "engine/jet/storage/header_page.h"
+
+#include <array>
+#include <cstring>
+
+#include "engine/error.h"
+#include "engine/jet/format/byte_reader.h"
+
+namespace engine::jet {
+namespace {
+
+constexpr size_t kVersionOffset = 0x14;
+constexpr size_t kMaskedStart = 0x18;
+constexpr size_t kMaskedLengthJet3 = 126;
+constexpr size_t kMaskedLengthJet4 = 128;
+constexpr size_t kCodePage = 0x3C;
+constexpr size_t kEncodingKey = 0x3E;
+constexpr size_t kPassword = 0x42;
+constexpr size_t kPasswordLengthJet3 = 20;
+constexpr size_t kPasswordLengthJet4 = 40;
+constexpr size_t kSortOrderJet3 = 0x3A;
+constexpr size_t kSortOrderJet4 = 0x6E;
+constexpr size_t kCreationDate = 0x72;
+constexpr uint8_t kHeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
+
+}  // namespace
+
+void Rc4Apply(const uint8_t* key, size_t key_length, uint8_t* data, size_t length) {
+  std::array<uint8_t, 256> s;
+  for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
+  for (int i = 0, j = 0; i < 256; ++i) {
+    j = (j + s[i] + key[i % key_length]) & 0xFF;
+    std::swap(s[i], s[j]);
+  }
+  for (size_t n = 0, i = 0, j = 0; n < length; ++n) {
+    i = (i + 1) & 0xFF;
+    j = (j + s[i]) & 0xFF;
+    std::swap(s[i], s[j]);
+    data[n] ^= s[(s[i] + s[j]) & 0xFF];
+  }
+}
+
+HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string& file) {
+  if (size < kHeaderBytesNeeded) {
+    throw Error(file, "the file is too short to be an Access database", ErrorKind::Damaged);
+  }
+  if (page[0] != 0x00 || page[1] != 0x01 || std::memcmp(page + 4, "Standard ", 9) != 0) {
+    throw Error(file, "the file is not an Access database", ErrorKind::Damaged);
+  }
+  const uint8_t version = page[kVersionOffset];
+  if (std::memcmp(page + 4, "Standard ACE DB", 15) == 0 || version >= 0x02) {
+    throw Error(file,
+                "the file is an Access 2007 or later database (.accdb format), which this program cannot open; "
+                "save it in Access 2000-2003 (.mdb) format",
+                ErrorKind::UnsupportedFormat);
+  }
+  if (std::memcmp(page + 4, "Standard Jet DB", 15) != 0) {
+    throw Error(file, "the file is not an Access database", ErrorKind::Damaged);
+  }
+
+  HeaderPage header;
+  header.format = version == 0x00 ? &kJet3Format : &kJet4Format;
+  const bool jet3 = header.format->is_jet3();
+
+  uint8_t region[kMaskedLengthJet4];
+  const size_t masked = jet3 ? kMaskedLengthJet3 : kMaskedLengthJet4;
+  std::memcpy(region, page + kMaskedStart, masked);
+  Rc4Apply(kHeaderMaskKey, sizeof kHeaderMaskKey, region, masked);
+  auto at = [&](size_t offset) { return region + (offset - kMaskedStart); };
+
+  header.code_page = LoadU16(at(kCodePage));
+  header.encoding_key = LoadU32(at(kEncodingKey));
+  if (jet3) {
+    header.sort_order = LoadU16(at(kSortOrderJet3));
+  } else {
+    header.sort_order = LoadU16(at(kSortOrderJet4));
+    header.sort_version = *at(kSortOrderJet4 + 3);
+  }
+
+  // A database without a password stores zeros; Jet 4 further XORs the area with the four
+  // bytes of the creation date's whole part.
+  uint8_t password_mask[4] = {0, 0, 0, 0};
+  size_t password_length = kPasswordLengthJet3;
+  if (!jet3) {
+    password_length = kPasswordLengthJet4;
+    double created;
+    std::memcpy(&created, at(kCreationDate), sizeof created);
+    // The engine truncates the date to an int32; out-of-range dates never occur in real files.
+    const int32_t whole = (created > -2147483648.0 && created < 2147483647.0) ? static_cast<int32_t>(created) : 0;
+    const uint32_t bits = static_cast<uint32_t>(whole);
+    for (int i = 0; i < 4; ++i) password_mask[i] = static_cast<uint8_t>(bits >> (8 * i));
+  }
+  for (size_t i = 0; i < password_length; ++i) {
+    if ((*at(kPassword + i) ^ password_mask[i % 4]) != 0) header.has_password = true;
+  }
+  return header;
+}
+
+}  // namespace engine::jet

@@ -1,0 +1,99 @@
+// The rollback journal that makes every change all-or-nothing. Changed pages stay in memory
+// until commit; the committed contents of the pages about to be overwritten go to
+// NAME-journal beside the database, which reaches the disk (fsync, also of the folder) before
+// any page of the database is written; then the pages are written and synced, and deleting
+// the journal is the moment of commit. A journal found on open means a commit was
+// interrupted: its pages are written back and the file cut to its old length.
+//
+// A journal names its database: its header holds the page size, the file's length and a
+// checksum of the header page before the change, and a random mark that is also written into
+// the header page while the change is open. A journal that does not match the file beside it
+// (another copy's, a file restored or made anew since) is never applied: it is set aside
+// under another name. The bytes are described in FORMAT.md, "The rollback journal".
+//
+// A long change (a purge and the import after it) keeps the journal open across many
+// writes: the saved contents go to the journal file as they pile up (Spill), so memory holds
+// each page once, and nothing reaches the database before the final commit.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "engine/jet/storage/file_lock.h"
+
+namespace engine::jet {
+
+std::filesystem::path JournalPathFor(const std::filesystem::path& database);
+
+// What an open found beside the database.
+struct JournalOutcome {
+  enum Kind { None, RolledBack, CutShort, SetAside } kind = None;
+  std::filesystem::path set_aside_as;  // SetAside: the journal's new name
+};
+
+// Undoes an interrupted change of `database` (open read-write as `fd`; the caller holds the
+// writer lock and the commit lock), or sets a journal that is not this database's aside.
+JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd);
+// True when a journal lies beside the database.
+bool HasJournal(const std::filesystem::path& database);
+
+class Journal {
+ public:
+  Journal(std::filesystem::path database, int fd, size_t page_size, uint32_t committed_pages, DatabaseLock& lock);
+  ~Journal();
+
+  uint32_t committed_pages() const { return committed_pages_; }
+  bool has_changes() const { return !changed_.empty() || appended_; }
+
+  // Call before a page is changed: keeps its committed content the first time (pages the
+  // change appended need nothing).
+  void BeforeChange(uint32_t page, const uint8_t* committed_content) {
+    if (page < committed_pages_ && !saved_[page]) Save(page, committed_content);
+  }
+  void NoteAppended() { appended_ = true; }
+
+  // Everything until the next Commit or Rollback is one change.
+  void BeginLongChange() { long_change_ = true; }
+  bool in_long_change() const { return long_change_; }
+  // During a long change: moves the saved contents from memory to the journal file.
+  void Spill();
+
+  // Makes the current content durable and ends the change. `page_bytes` gives a page's
+  // current content, `page_count` the database's length in pages now. Throws engine::Error
+  // when the file cannot be written; the database is then as it was at the last commit (or a
+  // journal stays behind that the next open rolls back).
+  void Commit(const std::function<const uint8_t*(uint32_t)>& page_bytes, uint32_t page_count);
+
+  // Undoes the change in memory: writes the committed contents into the cached pages through
+  // `cached_page` and returns the page count to go back to.
+  uint32_t Rollback(const std::function<uint8_t*(uint32_t)>& cached_page);
+
+ private:
+  void Save(uint32_t page, const uint8_t* content);
+  void StartJournalFile();
+  void AppendSaved();
+  void WritePages(const std::function<const uint8_t*(uint32_t)>& page_bytes, uint32_t page_count);
+  // Removes the journal file; `clear_mark` also takes the mark out of the header page.
+  void EndJournalFile(bool clear_mark = true);
+  void Reset(uint32_t committed_pages);
+
+  std::filesystem::path database_;
+  int fd_;
+  size_t page_size_;
+  uint32_t committed_pages_;
+  DatabaseLock& lock_;
+  bool appended_ = false;
+  bool long_change_ = false;
+  std::vector<bool> saved_;         // by page: its committed content is kept (memory or journal)
+  std::vector<uint32_t> changed_;   // pages below committed_pages_ changed, in order
+  std::map<uint32_t, std::unique_ptr<uint8_t[]>> originals_;  // saved, not yet in the journal file
+  int journal_fd_ = -1;             // the journal file while it exists
+  uint64_t journal_size_ = 0;
+  uint64_t mark_ = 0;
+};
+
+}  // namespace engine::jet

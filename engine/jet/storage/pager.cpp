@@ -1,0 +1,299 @@
+// Page reads and the page cache: see pager.h.
+#include "engine/jet/storage/pager.h"
+
+#include <fcntl.h>
+#include <sys/uio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "engine/error.h"
+#include "engine/jet/format/byte_reader.h"
+#include "engine/jet/storage/file_lock.h"
+
+namespace engine::jet {
+
+std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode mode) {
+  std::unique_ptr<Pager> pager(new Pager());
+  pager->file_name_ = path.string();
+  const int flags = (mode == OpenMode::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
+  if (mode == OpenMode::ReadWrite) RefuseIfAccessLockFile(path);
+  pager->fd_ = ::open(path.c_str(), flags);
+  if (pager->fd_ < 0) {
+    const int error = errno;
+    const ErrorKind kind = KindOfSystemError(error);
+    if (kind == ErrorKind::NotFound) throw Error(pager->file_name_, "the file does not exist", kind);
+    if (kind == ErrorKind::ReadOnlyFileSystem) {
+      throw Error(pager->file_name_, "the file cannot be opened for writing: its file system is read-only", kind);
+    }
+    if (kind == ErrorKind::AccessDenied) {
+      throw Error(pager->file_name_, mode == OpenMode::ReadWrite ? "the file cannot be opened for writing (permission denied)"
+                                                                 : "the file cannot be read (permission denied)",
+                  kind);
+    }
+    throw Error(pager->file_name_, std::string("the file cannot be opened: ") + std::strerror(error), kind);
+  }
+  struct stat info {};
+  if (::fstat(pager->fd_, &info) != 0) pager->ThrowSystemError("the file cannot be read", errno);
+  if (!S_ISREG(info.st_mode)) throw Error(pager->file_name_, "not a regular file", ErrorKind::Damaged);
+  pager->lock_ = DatabaseLock::For(pager->fd_, path);
+  if (mode == OpenMode::ReadWrite) {
+    pager->lock_->TakeWriter(pager->fd_);
+    pager->writing_ = true;
+    // An interrupted change is undone before anything is read.
+    if (HasJournal(path)) {
+      pager->lock_->BeginCommit();
+      try {
+        JournalOutcome outcome = RecoverFromJournal(path, pager->fd_);
+        if (outcome.kind == JournalOutcome::SetAside) pager->set_aside_journal_ = outcome.set_aside_as;
+      } catch (...) {
+        pager->lock_->EndCommit();
+        throw;
+      }
+      pager->lock_->EndCommit();
+    }
+  } else {
+    pager->lock_->AddReader();
+    pager->reading_ = true;
+    // A journal while another program holds the writer lock belongs to its change under way
+    // (the file holds the last commit meanwhile); one with no writer was left by a crash.
+    if (HasJournal(path) && !pager->lock_->writer_here() && !pager->lock_->WriterElsewhere()) {
+      pager->UndoJournalForReading(path);
+    }
+  }
+  if (::fstat(pager->fd_, &info) != 0) pager->ThrowSystemError("the file cannot be read", errno);
+  pager->Start(static_cast<uint64_t>(info.st_size));
+  if (mode == OpenMode::ReadWrite) {
+    pager->journal_ =
+        std::make_unique<Journal>(path, pager->fd_, pager->format_->page_size, pager->page_count_, *pager->lock_);
+  } else {
+    pager->watch_for_changes_ = true;
+    pager->opened_size_ = static_cast<uint64_t>(info.st_size);
+    pager->opened_mtime_seconds_ = info.st_mtim.tv_sec;
+    pager->opened_mtime_nanoseconds_ = info.st_mtim.tv_nsec;
+  }
+  return pager;
+}
+
+std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string name) {
+  std::unique_ptr<Pager> pager(new Pager());
+  pager->file_name_ = std::move(name);
+  pager->memory_ = std::move(bytes);
+  pager->Start(pager->memory_.size());
+  // Never written: unencrypted pages are read in place.
+  if (pager->header_.encoding_key == 0) pager->in_place_ = pager->memory_.data();
+  return pager;
+}
+
+// Reading a half-written file would show a mix of old and new pages: the interrupted change
+// is undone first, which needs write access for a moment.
+void Pager::UndoJournalForReading(const std::filesystem::path& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  try {
+    if (fd < 0) ThrowSystemError("the file cannot be opened for writing", errno);
+    lock_->TakeWriter(fd);
+    try {
+      lock_->BeginCommit();
+      JournalOutcome outcome = RecoverFromJournal(path, fd);
+      if (outcome.kind == JournalOutcome::SetAside) set_aside_journal_ = outcome.set_aside_as;
+    } catch (...) {
+      lock_->EndCommit();
+      lock_->ReleaseWriter();
+      throw;
+    }
+    lock_->EndCommit();
+    lock_->ReleaseWriter();
+  } catch (const Error& error) {
+    if (fd >= 0) ::close(fd);
+    throw error.Within(file_name_, "an interrupted write must be undone before the database can be read, and that "
+                                   "failed: ");
+  }
+  ::close(fd);
+}
+
+Pager::~Pager() {
+  // Closing the file commits what was written (a failure leaves the last commit intact).
+  if (has_uncommitted_changes()) {
+    try {
+      Commit();
+    } catch (const Error&) {
+    }
+  }
+  journal_.reset();
+  if (lock_) {
+    if (reading_) lock_->RemoveReader();
+    if (writing_) lock_->ReleaseWriter();
+  }
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void Pager::Start(uint64_t file_size) {
+  if (file_size == 0) throw Error(file_name_, "the file is empty", ErrorKind::Damaged);
+  if (file_size < kHeaderBytesNeeded) {
+    throw Error(file_name_, "the file is too short to be an Access database", ErrorKind::Damaged);
+  }
+  uint8_t first[kHeaderBytesNeeded];
+  if (fd_ >= 0) {
+    ssize_t got = ::pread(fd_, first, sizeof first, 0);
+    if (got < 0) ThrowSystemError("the file cannot be read", errno);
+    if (got != static_cast<ssize_t>(sizeof first)) {
+      throw Error(file_name_, "the file became shorter while it was opened", ErrorKind::FileChanged);
+    }
+  } else {
+    std::memcpy(first, memory_.data(), sizeof first);
+  }
+  header_ = DecodeHeaderPage(first, sizeof first, file_name_);
+  if (header_.has_password) {
+    throw Error(file_name_, "the database is protected by a password; remove the password in Access and try again",
+                ErrorKind::Protected);
+  }
+  format_ = header_.format;
+  const uint64_t pages = file_size / format_->page_size;
+  if (pages < 3) {
+    throw Error(file_name_, "the file is too short: the database is truncated or damaged", ErrorKind::Damaged);
+  }
+  if (pages > 0xFFFFFF) throw Error(file_name_, "the file is too large for an Access database", ErrorKind::TooLarge);
+  page_count_ = static_cast<uint32_t>(pages);
+  cache_.resize(page_count_);
+}
+
+void Pager::Damaged(const std::string& what) const { ThrowDamaged(file_name_, what); }
+
+void Pager::ThrowSystemError(const std::string& what, int error_number) const {
+  throw Error(file_name_, what + ": " + std::strerror(error_number), KindOfSystemError(error_number));
+}
+
+void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* const* into) {
+  const size_t size = format_->page_size;
+  const uint64_t offset = static_cast<uint64_t>(first) * size;
+  if (fd_ >= 0) {
+    iovec parts[kReadAheadPages];
+    for (uint32_t i = 0; i < count; ++i) parts[i] = {into[i], size};
+    iovec* next = parts;
+    uint32_t left = count;
+    uint64_t at = offset;
+    while (left > 0) {
+      const ssize_t got = ::preadv(fd_, next, static_cast<int>(left), static_cast<off_t>(at));
+      if (got < 0 && errno == EINTR) continue;
+      const uint32_t page = static_cast<uint32_t>(at / size);
+      if (got < 0) ThrowSystemError("the file cannot be read at page " + std::to_string(page), errno);
+      if (got == 0) Changed(page);  // the file ends before a page it had when opened
+      at += static_cast<uint64_t>(got);
+      for (size_t done = static_cast<size_t>(got); done > 0;) {
+        const size_t step = std::min(done, next->iov_len);
+        next->iov_base = static_cast<uint8_t*>(next->iov_base) + step;
+        next->iov_len -= step;
+        done -= step;
+        if (next->iov_len == 0) ++next, --left;
+      }
+    }
+    RefuseIfChanged(first);
+  } else {
+    for (uint32_t i = 0; i < count; ++i) std::memcpy(into[i], memory_.data() + offset + i * size, size);
+  }
+  if (header_.encoding_key == 0) return;
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t page = first + i;
+    if (page == 0) continue;
+    const uint32_t k = header_.encoding_key ^ page;
+    const uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k >> 16),
+                            static_cast<uint8_t>(k >> 24)};
+    Rc4Apply(key, 4, into[i], size);
+  }
+}
+
+// Pages read after another program changed the file may mix its old and new content.
+void Pager::RefuseIfChanged(uint32_t page) const {
+  if (!watch_for_changes_) return;
+  struct stat now {};
+  if (::fstat(fd_, &now) != 0) ThrowSystemError("the file cannot be read", errno);
+  if (static_cast<uint64_t>(now.st_size) != opened_size_ || now.st_mtim.tv_sec != opened_mtime_seconds_ ||
+      now.st_mtim.tv_nsec != opened_mtime_nanoseconds_) {
+    Changed(page);
+  }
+}
+
+void Pager::Changed(uint32_t page) const {
+  throw Error(file_name_,
+              "the file was cut short or changed by another program while it was being read (at page " +
+                  std::to_string(page) + ")",
+              ErrorKind::FileChanged);
+}
+
+void Pager::ReadAhead(uint32_t page) {
+  // Scans visit a table's pages in ascending order, so one read brings in the next few
+  // uncached pages as well; pages already cached (perhaps changed) are never read over.
+  uint32_t count = 1;
+  while (count < kReadAheadPages && page + count < page_count_ && !cache_[page + count]) ++count;
+  const size_t size = format_->page_size;
+  std::unique_ptr<uint8_t[]> buffers[kReadAheadPages];
+  uint8_t* into[kReadAheadPages];
+  for (uint32_t i = 0; i < count; ++i) {
+    buffers[i].reset(new uint8_t[size]);
+    into[i] = buffers[i].get();
+  }
+  FetchRun(page, count, into);
+  for (uint32_t i = 0; i < count; ++i) cache_[page + i] = std::move(buffers[i]);
+}
+
+const uint8_t* Pager::ReadPage(uint32_t page) {
+  if (page >= page_count_) {
+    Damaged("page " + std::to_string(page) + " is past the end of the file");
+  }
+  if (in_place_) return in_place_ + static_cast<size_t>(page) * format_->page_size;
+  if (!cache_[page]) ReadAhead(page);
+  return cache_[page].get();
+}
+
+uint8_t* Pager::WritePage(uint32_t page) {
+  if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
+  if (page == 0) throw Error(file_name_, "the header page is never written", ErrorKind::Other);
+  uint8_t* bytes = const_cast<uint8_t*>(ReadPage(page));
+  journal_->BeforeChange(page, bytes);
+  return bytes;
+}
+
+uint32_t Pager::AppendPage() {
+  if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
+  if (page_count_ >= 0xFFFFFF) {
+    throw Error(file_name_, "the database has reached Jet's size limit", ErrorKind::TooLarge);
+  }
+  auto buffer = std::make_unique<uint8_t[]>(format_->page_size);
+  std::memset(buffer.get(), 0, format_->page_size);
+  cache_.push_back(std::move(buffer));
+  journal_->NoteAppended();
+  return page_count_++;
+}
+
+void Pager::Commit() {
+  if (!journal_) return;
+  try {
+    journal_->Commit([this](uint32_t page) { return static_cast<const uint8_t*>(cache_[page].get()); }, page_count_);
+  } catch (const Error&) {
+    // The file is as it was at the last commit; make the cache agree with it.
+    Rollback();
+    throw;
+  }
+}
+
+void Pager::BeginLongChange() {
+  if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  journal_->BeginLongChange();
+}
+
+void Pager::Spill() {
+  if (journal_) journal_->Spill();
+}
+
+void Pager::Rollback() {
+  if (!journal_) return;
+  page_count_ = journal_->Rollback([this](uint32_t page) { return cache_[page].get(); });
+  cache_.resize(page_count_);
+}
+
+}  // namespace engine::jet

@@ -1,0 +1,100 @@
+// The pages of one Jet file: page n is the page_size bytes at n * page_size. Page 0 is decoded
+// on open (header_page.h). Pages are read on demand with pread, a few at a time, into a cache
+// that keeps each page at a fixed address until the pager goes away; encrypted pages are
+// decrypted as they arrive. Every write goes through here too, and through the journal
+// (journal.h).
+//
+// Files are never memory-mapped: another program may cut a source short or rewrite it while
+// we read it (a share, a backup tool), and a mapping turns that into a signal. With pread a
+// read past the new end comes back short, and a file opened read-only is also checked for a
+// new size or modification time at every read: either way the reader gets an Error of kind
+// FileChanged.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/open_mode.h"
+#include "engine/jet/storage/file_lock.h"
+#include "engine/jet/format/format.h"
+#include "engine/jet/storage/header_page.h"
+#include "engine/jet/storage/journal.h"
+#include "engine/jet/storage/page_store.h"
+
+namespace engine::jet {
+
+class Pager : public PageStore {
+ public:
+  // Opens a file. Throws engine::Error for a missing, unreadable, password-protected or
+  // non-Jet file.
+  static std::unique_ptr<Pager> Open(const std::filesystem::path& path, OpenMode mode);
+  // Reads a database held in memory (tests, fuzzing); `name` stands for the file in errors.
+  static std::unique_ptr<Pager> FromBytes(std::vector<uint8_t> bytes, std::string name);
+  ~Pager() override;
+
+  size_t page_size() const override { return format_->page_size; }
+  uint32_t page_count() const override { return page_count_; }
+  const uint8_t* ReadPage(uint32_t page) override;
+  uint8_t* WritePage(uint32_t page) override;
+  uint32_t AppendPage() override;
+
+  // Writing (read-write opens only): changed pages stay in the cache until Commit, which goes
+  // through the rollback journal (journal.h); Rollback forgets them. Pointers to pages
+  // appended since the last commit die with a rollback.
+  void Commit();
+  void Rollback();
+  bool has_uncommitted_changes() const { return journal_ && journal_->has_changes(); }
+  bool writable() const { return journal_ != nullptr; }
+  // Everything written until the next Commit or Rollback is one change, however long;
+  // Spill moves the saved contents to the journal file meanwhile, to keep memory bounded.
+  void BeginLongChange();
+  bool in_long_change() const { return journal_ && journal_->in_long_change(); }
+  void Spill();
+
+  // A journal found beside the file that was not its own and was renamed, or empty.
+  const std::filesystem::path& set_aside_journal() const { return set_aside_journal_; }
+
+  const JetFormat& format() const { return *format_; }
+  const HeaderPage& header() const { return header_; }
+  const std::string& file_name() const { return file_name_; }
+  // Throws "the database is damaged" naming the file.
+  [[noreturn]] void Damaged(const std::string& what) const;
+
+ private:
+  Pager() = default;
+  void Start(uint64_t file_size);
+  void UndoJournalForReading(const std::filesystem::path& path);
+  // Throws `what` with the system's reason for `error_number`, of the kind that errno gives.
+  [[noreturn]] void ThrowSystemError(const std::string& what, int error_number) const;
+  // Reads pages first .. first + count - 1 into the buffers `into` (one page each).
+  void FetchRun(uint32_t first, uint32_t count, uint8_t* const* into);
+  void ReadAhead(uint32_t page);
+  void RefuseIfChanged(uint32_t page) const;
+  [[noreturn]] void Changed(uint32_t page) const;
+  static constexpr uint32_t kReadAheadPages = 16;
+
+  std::string file_name_;
+  int fd_ = -1;
+  std::vector<uint8_t> memory_;  // the whole database when opened from bytes
+  HeaderPage header_;
+  const JetFormat* format_ = &kJet4Format;
+  uint32_t page_count_ = 0;
+  std::vector<std::unique_ptr<uint8_t[]>> cache_;
+  const uint8_t* in_place_ = nullptr;  // databases from bytes: memory_ itself
+  // Read-only files: the size and modification time seen on open, which must not change
+  // while we read.
+  bool watch_for_changes_ = false;
+  uint64_t opened_size_ = 0;
+  int64_t opened_mtime_seconds_ = 0;
+  int64_t opened_mtime_nanoseconds_ = 0;
+  std::shared_ptr<DatabaseLock> lock_;  // files opened by path
+  bool reading_ = false;                // holds a reader's share of lock_
+  bool writing_ = false;                // holds lock_'s writer byte
+  std::unique_ptr<Journal> journal_;    // set when open for writing
+  std::filesystem::path set_aside_journal_;
+};
+
+}  // namespace engine::jet

@@ -1,0 +1,24 @@
+// What a Jet record set asks of its database to add records (AddNew / SetValue / Update):
+// the database owns the table writers, the transaction and the group commits.
+#pragma once
+
+#include <vector>
+
+#include "engine/jet/format/table_definition.h"
+#include "engine/value.h"
+
+namespace engine::jet {
+
+class RecordWriter {
+ public:
+  virtual ~RecordWriter() = default;
+  // The values a new record starts with (AddNew): the columns' defaults, Null elsewhere.
+  virtual std::vector<Value> NewRecord(const TableDefinition& table) = 0;
+  // The value as the column will store it; throws engine::Error when it does not convert.
+  virtual Value ConvertField(const TableDefinition& table, int position, const Value& value) = 0;
+  // Stores a record (values by column position, Null where nothing was set): all of it, or
+  // nothing and an engine::Error.
+  virtual void AddRecord(const TableDefinition& table, const std::vector<Value>& values) = 0;
+};
+
+}  // namespace engine::jet

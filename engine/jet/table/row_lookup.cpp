@@ -1,0 +1,90 @@
+// Equality lookups: see row_lookup.h.
+#include "engine/jet/table/row_lookup.h"
+
+#include <string>
+
+#include "engine/error.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/index/index_tree.h"
+#include "engine/jet/index/sort_key.h"
+#include "engine/jet/row/table_scan.h"
+
+namespace engine::jet {
+namespace {
+
+std::string TextKey(std::u16string_view text) {
+  std::string key;
+  AppendTextKey(text, true, &key);
+  return key;
+}
+
+}  // namespace
+
+bool SameTextInGeneralOrder(std::u16string_view a, std::u16string_view b) { return TextKey(a) == TextKey(b); }
+
+RowLookup::RowLookup(Pager& pager, const TableDefinition& table, const TextDecoder& text, const TextLocale& locale)
+    : pager_(pager), table_(table), locale_(locale), decoder_(pager, table, text) {}
+
+RowLookup::~RowLookup() = default;
+
+std::vector<RowId> RowLookup::FindEqual(int position, std::u16string_view literal) {
+  used_index_ = false;
+  if (const RealIndex* index = IndexOn(position)) {
+    used_index_ = true;
+    return FindWithIndex(*index, literal);
+  }
+  return FindByScan(position, literal);
+}
+
+const RealIndex* RowLookup::IndexOn(int position) const {
+  const ColumnDefinition& column = table_.columns[position];
+  if (table_.version != JetVersion::Jet4 || column.type != ColumnType::Text || !HasKnownSortOrder(column)) {
+    return nullptr;
+  }
+  for (const RealIndex& index : table_.real_indexes) {
+    if (index.columns.size() == 1 && index.columns[0].column_number == column.number && index.root_page != 0) {
+      return &index;
+    }
+  }
+  return nullptr;
+}
+
+std::vector<RowId> RowLookup::FindWithIndex(const RealIndex& index, std::u16string_view literal) {
+  std::string key;
+  AppendTextKey(literal, index.columns[0].ascending, &key);
+  auto& tree = trees_[index.root_page];
+  if (!tree) {
+    auto read_only = [this]() -> uint32_t {
+      throw Error(pager_.file_name(), "the database is open read-only", ErrorKind::ReadOnly);
+    };
+    tree = std::make_unique<IndexTree>(pager_, index.root_page, table_.tdef_page, read_only, [](uint32_t) {},
+                                       pager_.file_name());
+  }
+  std::vector<RowId> rows = tree->FindEqual(key);
+  // An index entry must point at a live row of this table; anything else is damage.
+  for (RowId id : rows) {
+    RowSlot slot = ReadRowSlot(pager_, id.page, id.row);
+    if (slot.deleted() || LoadTableOwner(pager_, id.page) != table_.tdef_page) {
+      pager_.Damaged("an index points to a row that is not in its table");
+    }
+  }
+  return rows;
+}
+
+std::vector<RowId> RowLookup::FindByScan(int position, std::u16string_view literal) {
+  const std::string wanted = TextKey(literal);
+  std::vector<RowId> found;
+  std::string key;
+  for (RowId id : ListLiveRows(pager_, table_)) {
+    RowSlot slot = ReadLiveRow(pager_, id);
+    decoder_.Crack(slot.data, slot.size, cracked_);
+    const Value value = decoder_.Decode(cracked_, position);
+    if (value.is_null()) continue;
+    key.clear();
+    AppendTextKey(value.type() == Value::Type::Text ? value.text() : value.ToText(locale_), true, &key);
+    if (key == wanted) found.push_back(id);
+  }
+  return found;
+}
+
+}  // namespace engine::jet

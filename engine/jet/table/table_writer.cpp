@@ -1,0 +1,421 @@
+#include "engine/jet/table/table_writer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "engine/error.h"
+#include "engine/jet/index/index_check.h"
+#include "engine/jet/page/long_value_writer.h"
+#include "engine/jet/row/row_encoder.h"
+#include "engine/jet/index/sort_key.h"
+#include "engine/jet/row/value_conversion.h"
+#include "engine/jet/format/writer_bytes.h"
+
+namespace engine::jet {
+namespace {
+
+constexpr size_t kTdefRowCount = 16;
+constexpr size_t kTdefAutonumber = 20;
+constexpr size_t kTdefPageHeader = 8;  // continuation pages start their share of the TDEF here
+constexpr uint8_t kGuidAutonumberFlag = 0x40;
+
+std::string ColumnNames(const TableDefinition& table, const RealIndex& index) {
+  std::string names;
+  for (const IndexColumn& column : index.columns) {
+    const int position = table.PositionOfNumber(column.column_number);
+    if (position < 0) continue;
+    if (!names.empty()) names += ", ";
+    names += "\"" + ToUtf8(table.columns[position].name) + "\"";
+  }
+  return names;
+}
+
+}  // namespace
+
+std::optional<std::string_view> VariableFieldBytes(std::string_view row, const ColumnDefinition& column) {
+  const uint8_t* p = reinterpret_cast<const uint8_t*>(row.data());
+  const size_t size = row.size();
+  if (size < 2) return std::nullopt;
+  const uint16_t columns = GetU16(p);
+  const size_t mask = (columns + 7) / 8;
+  if (column.number >= columns || size < mask + 2) return std::nullopt;
+  if (!(p[size - mask + column.number / 8] & (1u << (column.number % 8)))) return std::nullopt;
+  const uint16_t slots = GetU16(p + size - mask - 2);
+  if (column.var_index >= slots || size < mask + 6 + 2 * static_cast<size_t>(column.var_index)) return std::nullopt;
+  const size_t start = GetU16(p + size - mask - 4 - 2 * column.var_index);
+  const size_t end = GetU16(p + size - mask - 6 - 2 * column.var_index);
+  if (start > end || end > size) return std::nullopt;
+  return row.substr(start, end - start);
+}
+
+TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name,
+                         TableRules rules)
+    : store_(store),
+      table_(std::move(table)),
+      rules_(std::move(rules)),
+      locale_(std::move(locale)),
+      file_name_(std::move(file_name)),
+      allocator_(store),
+      placer_(store, allocator_, table_.tdef_page, table_.owned_pages, table_.free_space_pages),
+      trees_(table_.real_indexes.size()),
+      primary_key_(table_.real_indexes.size(), false) {
+  for (const LogicalIndex& logical : table_.logical_indexes) {
+    if (logical.kind == 1 && logical.real_index < primary_key_.size()) primary_key_[logical.real_index] = true;
+  }
+}
+
+TableWriter::~TableWriter() = default;
+
+std::vector<Value> TableWriter::NewRecord() {
+  try {
+    return rules_.NewRecord(table_, locale_);
+  } catch (const Error& error) {
+    throw error.Within(file_name_);
+  }
+}
+
+void TableWriter::Fail(const std::string& reason, ErrorKind kind) const {
+  throw Error(file_name_, "table \"" + ToUtf8(table_.name) + "\": " + reason, kind);
+}
+
+std::optional<std::string> TableWriter::ReadOnlyReason() const {
+  if (table_.version != JetVersion::Jet4 || store_.page_size() != 4096) {
+    return std::string("only Access 2000-2003 databases can be written");
+  }
+  for (const ColumnDefinition& column : table_.columns) {
+    switch (column.type) {
+      case ColumnType::Complex:
+        return "the column \"" + ToUtf8(column.name) + "\" has a type this program cannot write";
+      default:
+        break;
+    }
+  }
+  for (const RealIndex& index : table_.real_indexes) {
+    if (!IndexSortOrdersKnown(table_, index)) {
+      return "the index on " + ColumnNames(table_, index) +
+             " uses a text sort order this program does not know, so it cannot keep it up to date";
+    }
+  }
+  return std::nullopt;
+}
+
+// Pages an index gives back (DELETE *) stay in its usage map, marked used, and are handed
+// out again before the file grows: otherwise every purge-and-import cycle would add a whole
+// new set of index pages to the file. They are found again on every start as the pages of
+// the index's map that its tree does not reach.
+std::vector<uint32_t> TableWriter::SparePagesOf(const RealIndex& index) {
+  if (index.usage_map.page == 0) return {};
+  IndexCheckResult tree = CheckIndexTree(store_, index.root_page, table_.tdef_page);
+  if (!tree.ok()) return {};  // a damaged tree: better not to touch anything near it
+  std::vector<uint32_t> in_tree = tree.pages;
+  std::sort(in_tree.begin(), in_tree.end());
+  std::vector<uint32_t> spare;
+  for (uint32_t page : UsageMapEditor(store_, index.usage_map).Pages()) {
+    if (page >= store_.page_count() || page <= 2 || std::binary_search(in_tree.begin(), in_tree.end(), page)) continue;
+    // Only what still looks like an old index page of this table, in case a map lists a
+    // page that went elsewhere.
+    const uint8_t* bytes = store_.ReadPage(page);
+    // (A tree that lets a page go zeroes its first bytes, as Jackcess does.)
+    if ((bytes[0] == 0x03 || bytes[0] == 0x04 || bytes[0] == 0x00) && GetU32(bytes + 4) == table_.tdef_page) {
+      spare.push_back(page);
+    }
+  }
+  std::reverse(spare.begin(), spare.end());  // handed out from the back: lowest first
+  return spare;
+}
+
+IndexTree& TableWriter::Tree(size_t i) {
+  if (!trees_[i]) {
+    const RealIndex& index = table_.real_indexes[i];
+    auto spare = std::make_shared<std::vector<uint32_t>>(SparePagesOf(index));
+    auto allocate = [this, spare, map = index.usage_map] {
+      if (!spare->empty()) {
+        const uint32_t page = spare->back();
+        spare->pop_back();
+        std::memset(store_.WritePage(page), 0, store_.page_size());
+        allocator_.MarkUsed(page);
+        return page;
+      }
+      const uint32_t page = allocator_.Allocate();
+      if (map.page != 0) UsageMapEditor(store_, map, [this] { return allocator_.Allocate(); }).Add(page);
+      return page;
+    };
+    auto release = [this, spare, map = index.usage_map](uint32_t page) {
+      if (map.page != 0) {
+        spare->push_back(page);
+      } else {
+        allocator_.Release(page);
+      }
+    };
+    trees_[i] = std::make_unique<IndexTree>(store_, index.root_page, table_.tdef_page, allocate, release, file_name_);
+    trees_[i]->BeginBatch();
+  }
+  return *trees_[i];
+}
+
+void TableWriter::Flush() {
+  for (auto& tree : trees_) {
+    if (!tree || !tree->has_unwritten_changes()) continue;
+    tree->Flush();
+    tree->BeginBatch();
+  }
+}
+
+std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16string_view literal) {
+  if (position < 0 || static_cast<size_t>(position) >= table_.columns.size()) return std::nullopt;
+  const ColumnDefinition& column = table_.columns[position];
+  if (table_.version != JetVersion::Jet4 || column.type != ColumnType::Text || !HasKnownSortOrder(column)) {
+    return std::nullopt;
+  }
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    if (index.columns.size() != 1 || index.columns[0].column_number != column.number || index.root_page == 0) continue;
+    std::string key;
+    AppendTextKey(literal, index.columns[0].ascending, &key);
+    return Tree(i).FindEqual(key);
+  }
+  return std::nullopt;
+}
+
+void TableWriter::ForgetCachedPages() {
+  for (auto& tree : trees_) tree.reset();
+  placer_.ForgetHint();
+}
+
+uint8_t* TableWriter::TdefField(size_t offset) {
+  const size_t page_size = store_.page_size();
+  size_t page_index = 0;
+  size_t in_page = offset;
+  if (offset >= page_size) {
+    page_index = 1 + (offset - page_size) / (page_size - kTdefPageHeader);
+    in_page = kTdefPageHeader + (offset - page_size) % (page_size - kTdefPageHeader);
+  }
+  const uint32_t page = page_index < table_.tdef_pages.size() ? table_.tdef_pages[page_index]
+                        : page_index == 0                    ? table_.tdef_page
+                                                             : 0;
+  if (page == 0) Fail("its definition is damaged", ErrorKind::Damaged);
+  return store_.WritePage(page) + in_page;
+}
+
+uint32_t TableWriter::ReadTdefU32(size_t offset) {
+  const size_t page_size = store_.page_size();
+  if (offset < page_size) return GetU32(store_.ReadPage(table_.tdef_page) + offset);
+  return GetU32(TdefField(offset));
+}
+
+TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) {
+  if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
+  if (values.size() > table_.columns.size()) Fail("more values than columns", ErrorKind::Other);
+  PreparedRow prepared;
+  prepared.values.resize(table_.columns.size());
+  uint32_t autonumber = ReadTdefU32(kTdefAutonumber);
+  for (size_t i = 0; i < table_.columns.size(); ++i) {
+    const ColumnDefinition& column = table_.columns[i];
+    Value value = i < values.size() ? values[i] : Value();
+    try {
+      value = ConvertForColumn(column, value, locale_);
+    } catch (const Error& error) {
+      Fail(error.reason(), error.kind());
+    }
+    if (column.type == ColumnType::Boolean && value.is_null()) value = Value::Flag(false);
+    if (column.is_autonumber() && column.type == ColumnType::Long) {
+      if (value.is_null()) {
+        if (autonumber >= static_cast<uint32_t>(INT32_MAX)) {
+          Fail("the autonumber column \"" + ToUtf8(column.name) + "\" is exhausted", ErrorKind::TooLarge);
+        }
+        value = Value::Integer(++autonumber);
+        prepared.new_autonumber = autonumber;
+      } else if (value.integer() > 0 && static_cast<uint32_t>(value.integer()) > autonumber) {
+        // An explicit id moves the counter on, as Jet does.
+        autonumber = static_cast<uint32_t>(value.integer());
+        prepared.new_autonumber = autonumber;
+      }
+    }
+    if ((column.flags & kGuidAutonumberFlag) && column.type == ColumnType::Guid && value.is_null()) {
+      static thread_local std::mt19937_64 random{std::random_device{}()};
+      Guid guid;
+      for (auto& b : guid.bytes) b = static_cast<uint8_t>(random());
+      guid.bytes[7] = static_cast<uint8_t>((guid.bytes[7] & 0x0F) | 0x40);  // version 4
+      value = Value::Id(guid);
+    }
+    prepared.values[i] = std::move(value);
+  }
+  // Refusals by a rule keep the user's text as it is (no table prefix).
+  try {
+    rules_.Check(table_, prepared.values, locale_);
+  } catch (const Error& error) {
+    throw Error(file_name_, error.reason(), error.kind());
+  }
+
+  // Size check with long values at their largest row footprint, before anything is written.
+  std::vector<EncodedField>& fields = prepared.fields;
+  fields.resize(table_.columns.size());
+  for (size_t i = 0; i < table_.columns.size(); ++i) {
+    const ColumnDefinition& column = table_.columns[i];
+    const Value& value = prepared.values[i];
+    if (column.type == ColumnType::Boolean) {
+      fields[i].present = value.flag();
+      continue;
+    }
+    if (value.is_null()) continue;
+    fields[i].present = true;
+    if (column.is_long_value()) {
+      fields[i].bytes.assign(kLongValueHeaderSize, '\0');
+    } else if (column.type == ColumnType::Text) {
+      fields[i].bytes = EncodeText(column, value.text());
+    } else if (column.type == ColumnType::Binary) {
+      fields[i].bytes.assign(value.binary().begin(), value.binary().end());
+    } else {
+      fields[i].bytes = EncodeFixedValue(column, value);
+    }
+  }
+  try {
+    prepared.row_size = EncodeRow(table_, fields).size();
+  } catch (const Error& error) {
+    Fail(error.reason(), error.kind());
+  }
+
+  prepared.keys.resize(table_.real_indexes.size());
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    size_t nulls = 0;
+    for (const IndexColumn& c : index.columns) {
+      const int position = table_.PositionOfNumber(c.column_number);
+      if (position < 0 || prepared.values[position].is_null()) ++nulls;
+    }
+    if (nulls > 0 && (primary_key_[i] || index.required())) {
+      Fail(std::string(primary_key_[i] ? "the primary key " : "the required index ") + "on " + ColumnNames(table_, index) +
+           " needs a value",
+           ErrorKind::InvalidValue);
+    }
+    if (nulls == index.columns.size() && index.ignore_nulls()) continue;
+    std::string key;
+    try {
+      EncodeIndexKey(table_, index, prepared.values, &key);
+    } catch (const Error& error) {
+      Fail(error.reason(), error.kind());
+    }
+    if (key.size() > kMaxIndexKeySize) {
+      Fail("a value is too long for the index on " + ColumnNames(table_, index), ErrorKind::InvalidValue);
+    }
+    // Jet lets several rows with a Null in a unique index's columns through.
+    if (index.unique() && nulls == 0 && Tree(i).Contains(key)) {
+      Fail("the value of " + ColumnNames(table_, index) +
+               " is already in the table, and its index allows no duplicates",
+           ErrorKind::Duplicate);
+    }
+    prepared.keys[i] = std::move(key);
+  }
+  return prepared;
+}
+
+std::string TableWriter::EncodeLongValue(size_t position, const Value& value, bool may_inline) {
+  const ColumnDefinition& column = table_.columns[position];
+  std::string data;
+  if (column.type == ColumnType::Memo) {
+    data = EncodeText(column, value.text());
+  } else {
+    data.assign(value.binary().begin(), value.binary().end());
+  }
+  LongValueWriter writer(store_, allocator_, column);
+  return writer.Write(data, may_inline);
+}
+
+RowId TableWriter::Store(PreparedRow prepared) {
+  std::vector<EncodedField>& fields = prepared.fields;
+  size_t row_size = prepared.row_size;
+  for (size_t position = 0; position < table_.columns.size(); ++position) {
+    if (!table_.columns[position].is_long_value() || !fields[position].present) continue;
+    // Short values go inline while the row stays within a page.
+    const Value& value = prepared.values[position];
+    const size_t length = table_.columns[position].type == ColumnType::Memo
+                              ? EncodeText(table_.columns[position], value.text()).size()
+                              : value.binary().size();
+    const bool may_inline = length <= kMaxInlineLongValue && row_size + length <= kMaxRowSize;
+    if (may_inline) row_size += length;
+    fields[position].bytes = EncodeLongValue(position, value, may_inline);
+  }
+  const RowId row = placer_.Place(EncodeRow(table_, fields));
+
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    if (!prepared.keys[i]) continue;
+    if (Tree(i).Insert(*prepared.keys[i], row)) {
+      uint8_t* count = TdefField(table_.real_indexes[i].count_offset);
+      PutU32(count, GetU32(count) + 1);
+    }
+  }
+  uint8_t* tdef = store_.WritePage(table_.tdef_page);
+  PutU32(tdef + kTdefRowCount, GetU32(tdef + kTdefRowCount) + 1);
+  if (prepared.new_autonumber && *prepared.new_autonumber > GetU32(tdef + kTdefAutonumber)) {
+    PutU32(tdef + kTdefAutonumber, *prepared.new_autonumber);
+  }
+  return row;
+}
+
+void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
+  UsageMapEditor owned(store_, table_.owned_pages);
+  for (uint32_t page_number : owned.Pages()) {
+    if (page_number >= store_.page_count()) continue;
+    const uint8_t* page = store_.ReadPage(page_number);
+    if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != table_.tdef_page) continue;
+    const uint16_t slots = GetU16(page + kDataPageSlotCount);
+    for (uint16_t slot = 0; slot < slots; ++slot) {
+      const uint16_t entry = GetU16(page + kDataPageSlots + 2 * slot);
+      if (entry & (kRowDeletedFlag | kRowOverflowFlag)) continue;
+      const size_t start = entry & kRowStartMask;
+      const size_t end = slot == 0 ? store_.page_size() : GetU16(page + kDataPageSlots + 2 * (slot - 1)) & kRowStartMask;
+      if (start >= end || end > store_.page_size()) continue;
+      const std::string row(reinterpret_cast<const char*>(page + start), end - start);
+      for (size_t position : positions) {
+        if (auto field = VariableFieldBytes(row, table_.columns[position])) FreeLongValue(store_, *field);
+      }
+      page = store_.ReadPage(page_number);
+    }
+  }
+}
+
+void TableWriter::DeleteAll() {
+  if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
+  // Long values: a column with its own LVAL maps has all its pages emptied; without maps
+  // (older files, where LVAL pages may be shared) follow each row's pointers.
+  std::vector<size_t> unmapped;
+  for (size_t i = 0; i < table_.columns.size(); ++i) {
+    const ColumnDefinition& column = table_.columns[i];
+    if (!column.is_long_value()) continue;
+    if (column.lval_owned_map.page == 0) {
+      unmapped.push_back(i);
+      continue;
+    }
+    UsageMapEditor owned(store_, column.lval_owned_map);
+    for (uint32_t page_number : owned.Pages()) {
+      if (page_number >= store_.page_count()) continue;
+      const uint8_t* page = store_.ReadPage(page_number);
+      if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != kLongValueOwner) continue;
+      if (GetU16(page + kDataPageSlotCount) == 0) continue;
+      EmptyDataPage(store_.WritePage(page_number), store_.page_size());
+      if (column.lval_free_map.page != 0) {
+        UsageMapEditor(store_, column.lval_free_map, [this] { return allocator_.Allocate(); }).Add(page_number);
+      }
+    }
+  }
+  if (!unmapped.empty()) FreeLongValuesOfRows(unmapped);
+
+  UsageMapEditor owned(store_, table_.owned_pages);
+  for (uint32_t page_number : owned.Pages()) {
+    if (page_number >= store_.page_count()) continue;
+    const uint8_t* page = store_.ReadPage(page_number);
+    if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != table_.tdef_page) continue;
+    const uint16_t slots = GetU16(page + kDataPageSlotCount);
+    if (slots == 0) continue;
+    EmptyDataPage(store_.WritePage(page_number), store_.page_size());
+    if (table_.free_space_pages.page != 0) {
+      UsageMapEditor(store_, table_.free_space_pages, [this] { return allocator_.Allocate(); }).Add(page_number);
+    }
+  }
+  Flush();
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) Tree(i).Clear();
+  PutU32(store_.WritePage(table_.tdef_page) + kTdefRowCount, 0);
+}
+
+}  // namespace engine::jet

@@ -1,0 +1,8 @@
+// How an archive is opened: only read, or read and changed.
+#pragma once
+
+namespace engine {
+
+enum class OpenMode { ReadOnly, ReadWrite };
+
+}  // namespace engine
