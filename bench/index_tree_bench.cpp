@@ -10,14 +10,14 @@
 
 #include "engine/jet/index/index_page.h"
 #include "engine/jet/index/index_tree.h"
-#include "tests/engine/jet/memory_page_store.h"
+#include "tests/support/test_page_store.h"
 
 namespace {
 
 using engine::jet::IndexPage;
 using engine::jet::IndexTree;
 using engine::jet::RowId;
-using testsupport::MemoryPageStore;
+using testsupport::TestPageStore;
 
 constexpr int kArticles = 100000;
 constexpr uint32_t kRoot = 3, kTdef = 2;
@@ -40,7 +40,7 @@ std::vector<std::string> TextLikeKeys(int count) {
 RowId RowFor(int i) { return RowId{static_cast<uint32_t>(100 + i / 40), static_cast<uint8_t>(i % 40)}; }
 
 struct EmptyIndex {
-  MemoryPageStore store{engine::jet::kIndexPageSize, 4};
+  TestPageStore store{4};
   IndexTree tree;
   EmptyIndex() : tree(store, kRoot, kTdef, [this] { return store.AppendPage(); }, [](uint32_t) {}) {
     IndexPage root;

@@ -22,7 +22,7 @@ struct CatalogRow {
   RowId row;
 };
 
-int ColumnOf(Pager& pager, const TableDefinition& objects, std::u16string_view name) {
+int ColumnOf(PageStore& pager, const TableDefinition& objects, std::u16string_view name) {
   for (size_t i = 0; i < objects.columns.size(); ++i) {
     if (SameName(objects.columns[i].name, name)) return static_cast<int>(i);
   }
@@ -35,7 +35,7 @@ int64_t IntegerOr(const Value& value, int64_t fallback) {
 
 }  // namespace
 
-std::vector<CatalogEntry> ReadCatalog(Pager& pager, const TextDecoder& text) {
+std::vector<CatalogEntry> ReadCatalog(PageStore& pager, const TextDecoder& text) {
   const TableDefinition objects = ReadTableDefinition(pager, text, kCatalogTdefPage, u"MSysObjects");
   auto find = [&](std::u16string_view name) { return ColumnOf(pager, objects, name); };
   const int id_column = find(u"Id"), parent_column = find(u"ParentId"), name_column = find(u"Name"),
@@ -73,7 +73,7 @@ std::vector<CatalogEntry> ReadCatalog(Pager& pager, const TextDecoder& text) {
   return tables;
 }
 
-std::vector<uint8_t> ReadPropertyBytes(Pager& pager, const TextDecoder& text, const CatalogEntry& table) {
+std::vector<uint8_t> ReadPropertyBytes(PageStore& pager, const TextDecoder& text, const CatalogEntry& table) {
   const TableDefinition objects = ReadTableDefinition(pager, text, kCatalogTdefPage, u"MSysObjects");
   const int column = ColumnOf(pager, objects, u"LvProp");
   RowDecoder decoder(pager, objects, text);

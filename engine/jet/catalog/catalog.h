@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/row/text_codec.h"
 
@@ -23,9 +23,9 @@ struct CatalogEntry {
 };
 
 // The tables in MSysObjects row order.
-std::vector<CatalogEntry> ReadCatalog(Pager& pager, const TextDecoder& text);
+std::vector<CatalogEntry> ReadCatalog(PageStore& pager, const TextDecoder& text);
 
 // The table's property block: the LvProp field of its MSysObjects row (empty when Null).
-std::vector<uint8_t> ReadPropertyBytes(Pager& pager, const TextDecoder& text, const CatalogEntry& table);
+std::vector<uint8_t> ReadPropertyBytes(PageStore& pager, const TextDecoder& text, const CatalogEntry& table);
 
 }  // namespace engine::jet

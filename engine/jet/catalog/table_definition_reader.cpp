@@ -34,7 +34,7 @@ RowPointer Pointer(uint32_t packed) {
 
 }  // namespace
 
-std::vector<uint8_t> LoadTableDefinitionBytes(Pager& pager, uint32_t first_page, std::vector<uint32_t>* chain) {
+std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, uint32_t first_page, std::vector<uint32_t>* chain) {
   std::vector<uint8_t> buffer;
   std::vector<uint32_t> pages;
   std::vector<bool> visited;  // by page number: a chain through every page stays linear
@@ -60,7 +60,7 @@ std::vector<uint8_t> LoadTableDefinitionBytes(Pager& pager, uint32_t first_page,
   return buffer;
 }
 
-TableDefinition ReadTableDefinition(Pager& pager, const TextDecoder& text, uint32_t first_page,
+TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, uint32_t first_page,
                                     std::u16string name) {
   const JetFormat& f = pager.format();
   TableDefinition def;

@@ -8,17 +8,17 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/row/text_codec.h"
 
 namespace engine::jet {
 
 // The concatenated TDEF bytes starting at `first_page`, and the chain of its pages.
-std::vector<uint8_t> LoadTableDefinitionBytes(Pager& pager, uint32_t first_page, std::vector<uint32_t>* chain);
+std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, uint32_t first_page, std::vector<uint32_t>* chain);
 
 // Decodes the TDEF at `first_page`. `name` is the table's name from the catalogue.
-TableDefinition ReadTableDefinition(Pager& pager, const TextDecoder& text, uint32_t first_page,
+TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, uint32_t first_page,
                                     std::u16string name);
 
 }  // namespace engine::jet

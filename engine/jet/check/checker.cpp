@@ -38,7 +38,7 @@ std::string RowName(RowId row) { return std::to_string(row.page) + ":" + std::to
 
 class Checker {
  public:
-  Checker(Pager& pager, CheckReport& report)
+  Checker(PageStore& pager, CheckReport& report)
       : pager_(pager),
         report_(report),
         text_(pager.format().version, pager.header().code_page, pager.file_name()) {}
@@ -283,7 +283,7 @@ class Checker {
     }
   }
 
-  Pager& pager_;
+  PageStore& pager_;
   CheckReport& report_;
   TextDecoder text_;
   std::map<uint32_t, std::string> owners_;
@@ -291,7 +291,7 @@ class Checker {
 
 }  // namespace
 
-CheckReport CheckDatabase(Pager& pager, uint64_t file_size) {
+CheckReport CheckDatabase(PageStore& pager, uint64_t file_size) {
   CheckReport report;
   Checker(pager, report).Run(file_size);
   return report;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 
 namespace engine::jet {
 
@@ -28,6 +28,6 @@ struct CheckReport {
 };
 
 // `file_size` is the file's length in bytes (it must be a whole number of pages).
-CheckReport CheckDatabase(Pager& pager, uint64_t file_size);
+CheckReport CheckDatabase(PageStore& pager, uint64_t file_size);
 
 }  // namespace engine::jet

@@ -106,29 +106,6 @@ void WriteAll(int fd, const std::vector<uint8_t>& bytes, const std::string& file
 
 }  // namespace
 
-DatabaseImage::DatabaseImage(std::string file_name, size_t page_size)
-    : file_name_(std::move(file_name)), page_size_(page_size) {}
-
-const uint8_t* DatabaseImage::ReadPage(uint32_t page) {
-  if (page >= pages_.size()) {
-    throw Error(file_name_, "page " + std::to_string(page) + " is past the end of the file", ErrorKind::Damaged);
-  }
-  return pages_[page].get();
-}
-
-uint8_t* DatabaseImage::WritePage(uint32_t page) { return const_cast<uint8_t*>(ReadPage(page)); }
-
-uint32_t DatabaseImage::AppendPage() {
-  pages_.push_back(std::make_unique<uint8_t[]>(page_size_));  // value-initialised: zeros
-  return static_cast<uint32_t>(pages_.size() - 1);
-}
-
-std::vector<uint8_t> DatabaseImage::Bytes() const {
-  std::vector<uint8_t> bytes(pages_.size() * page_size_);
-  for (size_t i = 0; i < pages_.size(); ++i) std::memcpy(bytes.data() + i * page_size_, pages_[i].get(), page_size_);
-  return bytes;
-}
-
 void DatabaseImage::Save(const std::filesystem::path& path) const {
   const std::filesystem::path temporary = path.string() + ".tmp";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -149,7 +126,7 @@ void DatabaseImage::Save(const std::filesystem::path& path) const {
 
 EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabaseOptions& options) {
   const double created = options.creation_days != 0 ? options.creation_days : JetNow();
-  EmptyDatabase result{DatabaseImage(file_name, kJet4PageSize), {}};
+  EmptyDatabase result{DatabaseImage(file_name), {}};
   DatabaseImage& image = result.image;
   WriteHeaderPage(image.WritePage(image.AppendPage()), created);
   image.AppendPage();  // page 1, the global usage map, written once the page count is known

@@ -18,33 +18,19 @@
 #include <string>
 #include <vector>
 
-#include "engine/jet/storage/page_store.h"
+#include "engine/jet/storage/memory_page_store.h"
 #include "engine/jet/create/table_creator.h"
 #include "engine/jet/format/table_definition.h"
 
 namespace engine::jet {
 
 // A whole database held in memory as pages, to build a new file before it is written.
-class DatabaseImage : public PageStore {
+class DatabaseImage : public MemoryPageStore {
  public:
-  explicit DatabaseImage(std::string file_name, size_t page_size = 4096);
+  explicit DatabaseImage(std::string file_name) : MemoryPageStore(std::move(file_name)) {}
 
-  size_t page_size() const override { return page_size_; }
-  uint32_t page_count() const override { return static_cast<uint32_t>(pages_.size()); }
-  const uint8_t* ReadPage(uint32_t page) override;
-  uint8_t* WritePage(uint32_t page) override;
-  uint32_t AppendPage() override;
-
-  // The file's bytes.
-  std::vector<uint8_t> Bytes() const;
   // Writes the pages to `path` through a temporary file beside it, then renames it over.
   void Save(const std::filesystem::path& path) const;
-  const std::string& file_name() const { return file_name_; }
-
- private:
-  std::string file_name_;
-  size_t page_size_;
-  std::vector<std::unique_ptr<uint8_t[]>> pages_;
 };
 
 struct NewDatabaseOptions {

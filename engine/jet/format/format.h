@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/jet/table_definition.h"
+#include "engine/jet/format/table_definition.h"
 
 namespace engine::jet {
 

@@ -14,14 +14,14 @@ constexpr int kMaxOverflowHops = 4;
 
 }  // namespace
 
-uint16_t SlotCount(const Pager& pager, const uint8_t* page) {
+uint16_t SlotCount(const PageStore& pager, const uint8_t* page) {
   const JetFormat& f = pager.format();
   const uint16_t count = LoadU16(page + f.data_slot_count);
   if (f.data_header_size + 2u * count > f.page_size) pager.Damaged("a data page lists more rows than it can hold");
   return count;
 }
 
-RowSlot ReadRowSlot(Pager& pager, uint32_t page_number, uint32_t row) {
+RowSlot ReadRowSlot(PageStore& pager, uint32_t page_number, uint32_t row) {
   const JetFormat& f = pager.format();
   const uint8_t* page = pager.ReadPage(page_number);
   if (page[0] != kPageData) {
@@ -45,9 +45,9 @@ RowSlot ReadRowSlot(Pager& pager, uint32_t page_number, uint32_t row) {
   return slot;
 }
 
-uint32_t LoadTableOwner(Pager& pager, uint32_t page) { return LoadU32(pager.ReadPage(page) + 4); }
+uint32_t LoadTableOwner(PageStore& pager, uint32_t page) { return LoadU32(pager.ReadPage(page) + 4); }
 
-RowSlot ReadLiveRow(Pager& pager, RowId id) {
+RowSlot ReadLiveRow(PageStore& pager, RowId id) {
   uint32_t page = id.page;
   uint32_t row = id.row;
   for (int hop = 0; hop <= kMaxOverflowHops; ++hop) {

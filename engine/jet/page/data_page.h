@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 
 namespace engine::jet {
@@ -22,17 +22,17 @@ struct RowSlot {
 };
 
 // Number of slots on a data page; throws when the table would not fit in the page.
-uint16_t SlotCount(const Pager& pager, const uint8_t* page);
+uint16_t SlotCount(const PageStore& pager, const uint8_t* page);
 
 // The slot `row` of `page` as stored. Throws when the page is not a data page, the row does not
 // exist or its bounds are impossible.
-RowSlot ReadRowSlot(Pager& pager, uint32_t page, uint32_t row);
+RowSlot ReadRowSlot(PageStore& pager, uint32_t page, uint32_t row);
 
 // The owner field of a data page: the TDEF page of the table it belongs to.
-uint32_t LoadTableOwner(Pager& pager, uint32_t page);
+uint32_t LoadTableOwner(PageStore& pager, uint32_t page);
 
 // A live row's bytes, following overflow pointers to where the row now lives (that place is
 // flagged deleted). Throws for a deleted row and for pointer loops.
-RowSlot ReadLiveRow(Pager& pager, RowId id);
+RowSlot ReadLiveRow(PageStore& pager, RowId id);
 
 }  // namespace engine::jet

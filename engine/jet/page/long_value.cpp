@@ -16,7 +16,7 @@ constexpr size_t kChainPointerSize = 4;
 
 }  // namespace
 
-void ReadLongValue(Pager& pager, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out) {
+void ReadLongValue(PageStore& pager, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out) {
   out.clear();
   if (field_size < kLongValueHeaderSize) pager.Damaged("a memo or OLE value is cut short");
   const uint32_t word = LoadU32(field);

@@ -9,13 +9,13 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 
 namespace engine::jet {
 
 inline constexpr size_t kLongValueHeaderSize = 12;
 
 // The value's bytes. Throws when the header, a pointer or the chain is damaged.
-void ReadLongValue(Pager& pager, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out);
+void ReadLongValue(PageStore& pager, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out);
 
 }  // namespace engine::jet

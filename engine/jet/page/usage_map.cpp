@@ -14,7 +14,7 @@ constexpr uint8_t kReferenceMap = 0x01;
 constexpr size_t kInlineHeader = 5;     // type byte + u32 first page
 constexpr size_t kBitmapPageHeader = 4;  // 05 01 00 00
 
-void AddBits(const Pager& pager, const uint8_t* bits, size_t bytes, uint64_t first, std::vector<uint32_t>& pages) {
+void AddBits(const PageStore& pager, const uint8_t* bits, size_t bytes, uint64_t first, std::vector<uint32_t>& pages) {
   for (size_t i = 0; i < bytes; ++i) {
     uint8_t b = bits[i];
     while (b != 0) {
@@ -31,7 +31,7 @@ void AddBits(const Pager& pager, const uint8_t* bits, size_t bytes, uint64_t fir
 
 }  // namespace
 
-std::vector<uint32_t> ReadUsageMap(Pager& pager, RowPointer map) {
+std::vector<uint32_t> ReadUsageMap(PageStore& pager, RowPointer map) {
   std::vector<uint32_t> pages;
   if (map.page == 0) return pages;
   RowSlot row = ReadRowSlot(pager, map.page, map.row);

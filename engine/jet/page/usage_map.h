@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 
 namespace engine::jet {
@@ -15,6 +15,6 @@ namespace engine::jet {
 // The pages the map lists, in ascending order. A null pointer (page 0) gives an empty list.
 // A page past the end of the file means the file was cut short: that throws. (Only the
 // global map, which this reader never reads, marks pages beyond the end.)
-std::vector<uint32_t> ReadUsageMap(Pager& pager, RowPointer map);
+std::vector<uint32_t> ReadUsageMap(PageStore& pager, RowPointer map);
 
 }  // namespace engine::jet

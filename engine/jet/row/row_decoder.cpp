@@ -60,7 +60,7 @@ Value DecodeFixedValue(const ColumnDefinition& column, const uint8_t* p) {
   }
 }
 
-RowDecoder::RowDecoder(Pager& pager, const TableDefinition& table, const TextDecoder& text)
+RowDecoder::RowDecoder(PageStore& pager, const TableDefinition& table, const TextDecoder& text)
     : pager_(pager), table_(table), text_(text) {}
 
 void RowDecoder::Crack(const uint8_t* data, size_t size, CrackedRow& row) const {

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/row/text_codec.h"
 #include "engine/value.h"
@@ -31,7 +31,7 @@ struct CrackedRow {
 
 class RowDecoder {
  public:
-  RowDecoder(Pager& pager, const TableDefinition& table, const TextDecoder& text);
+  RowDecoder(PageStore& pager, const TableDefinition& table, const TextDecoder& text);
 
   // Reads a row's frame; throws when its counts or offsets do not fit the row.
   void Crack(const uint8_t* data, size_t size, CrackedRow& row) const;
@@ -47,7 +47,7 @@ class RowDecoder {
   void CrackJet4(CrackedRow& row) const;
   bool Present(const CrackedRow& row, uint16_t number) const;
 
-  Pager& pager_;
+  PageStore& pager_;
   const TableDefinition& table_;
   const TextDecoder& text_;
   mutable std::vector<uint8_t> long_value_;  // scratch for memo/OLE reads

@@ -13,7 +13,7 @@ constexpr uint32_t kMaxRowsPerPage = 256;  // a row id keeps the slot in one byt
 
 }  // namespace
 
-std::vector<RowId> ListLiveRows(Pager& pager, const TableDefinition& table) {
+std::vector<RowId> ListLiveRows(PageStore& pager, const TableDefinition& table) {
   std::vector<RowId> rows;
   const size_t slot_table = pager.format().data_header_size;
   for (uint32_t page_number : ReadUsageMap(pager, table.owned_pages)) {
@@ -30,7 +30,7 @@ std::vector<RowId> ListLiveRows(Pager& pager, const TableDefinition& table) {
   return rows;
 }
 
-uint32_t CountedRows(Pager& pager, const TableDefinition& table) {
+uint32_t CountedRows(PageStore& pager, const TableDefinition& table) {
   return LoadU32(pager.ReadPage(table.tdef_page) + pager.format().tdef_row_count);
 }
 

@@ -6,16 +6,16 @@
 
 #include <vector>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 
 namespace engine::jet {
 
-std::vector<RowId> ListLiveRows(Pager& pager, const TableDefinition& table);
+std::vector<RowId> ListLiveRows(PageStore& pager, const TableDefinition& table);
 
 // The number of rows the table's definition counts, read from its page now (the writer keeps
 // it up to date as it adds and deletes rows). A scan that lists another number met damaged
 // pages, or pages that do not belong where they are.
-uint32_t CountedRows(Pager& pager, const TableDefinition& table);
+uint32_t CountedRows(PageStore& pager, const TableDefinition& table);
 
 }  // namespace engine::jet

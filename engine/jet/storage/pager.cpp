@@ -68,7 +68,7 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
   pager->Start(static_cast<uint64_t>(info.st_size));
   if (mode == OpenMode::ReadWrite) {
     pager->journal_ =
-        std::make_unique<Journal>(path, pager->fd_, pager->format_->page_size, pager->page_count_, *pager->lock_);
+        std::make_unique<Journal>(path, pager->fd_, pager->page_size(), pager->page_count_, *pager->lock_);
   } else {
     pager->watch_for_changes_ = true;
     pager->opened_size_ = static_cast<uint64_t>(info.st_size);
@@ -84,7 +84,7 @@ std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string 
   pager->memory_ = std::move(bytes);
   pager->Start(pager->memory_.size());
   // Never written: unencrypted pages are read in place.
-  if (pager->header_.encoding_key == 0) pager->in_place_ = pager->memory_.data();
+  if (pager->header().encoding_key == 0) pager->in_place_ = pager->memory_.data();
   return pager;
 }
 
@@ -145,13 +145,12 @@ void Pager::Start(uint64_t file_size) {
   } else {
     std::memcpy(first, memory_.data(), sizeof first);
   }
-  header_ = DecodeHeaderPage(first, sizeof first, file_name_);
-  if (header_.has_password) {
+  set_header(DecodeHeaderPage(first, sizeof first, file_name_));
+  if (header().has_password) {
     throw Error(file_name_, "the database is protected by a password; remove the password in Access and try again",
                 ErrorKind::Protected);
   }
-  format_ = header_.format;
-  const uint64_t pages = file_size / format_->page_size;
+  const uint64_t pages = file_size / page_size();
   if (pages < 3) {
     throw Error(file_name_, "the file is too short: the database is truncated or damaged", ErrorKind::Damaged);
   }
@@ -160,14 +159,12 @@ void Pager::Start(uint64_t file_size) {
   cache_.resize(page_count_);
 }
 
-void Pager::Damaged(const std::string& what) const { ThrowDamaged(file_name_, what); }
-
 void Pager::ThrowSystemError(const std::string& what, int error_number) const {
   throw Error(file_name_, what + ": " + std::strerror(error_number), KindOfSystemError(error_number));
 }
 
 void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* const* into) {
-  const size_t size = format_->page_size;
+  const size_t size = page_size();
   const uint64_t offset = static_cast<uint64_t>(first) * size;
   if (fd_ >= 0) {
     iovec parts[kReadAheadPages];
@@ -194,11 +191,11 @@ void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* const* into) {
   } else {
     for (uint32_t i = 0; i < count; ++i) std::memcpy(into[i], memory_.data() + offset + i * size, size);
   }
-  if (header_.encoding_key == 0) return;
+  if (header().encoding_key == 0) return;
   for (uint32_t i = 0; i < count; ++i) {
     const uint32_t page = first + i;
     if (page == 0) continue;
-    const uint32_t k = header_.encoding_key ^ page;
+    const uint32_t k = header().encoding_key ^ page;
     const uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k >> 16),
                             static_cast<uint8_t>(k >> 24)};
     Rc4Apply(key, 4, into[i], size);
@@ -228,7 +225,7 @@ void Pager::ReadAhead(uint32_t page) {
   // uncached pages as well; pages already cached (perhaps changed) are never read over.
   uint32_t count = 1;
   while (count < kReadAheadPages && page + count < page_count_ && !cache_[page + count]) ++count;
-  const size_t size = format_->page_size;
+  const size_t size = page_size();
   std::unique_ptr<uint8_t[]> buffers[kReadAheadPages];
   uint8_t* into[kReadAheadPages];
   for (uint32_t i = 0; i < count; ++i) {
@@ -243,14 +240,14 @@ const uint8_t* Pager::ReadPage(uint32_t page) {
   if (page >= page_count_) {
     Damaged("page " + std::to_string(page) + " is past the end of the file");
   }
-  if (in_place_) return in_place_ + static_cast<size_t>(page) * format_->page_size;
+  if (in_place_) return in_place_ + static_cast<size_t>(page) * page_size();
   if (!cache_[page]) ReadAhead(page);
   return cache_[page].get();
 }
 
 uint8_t* Pager::WritePage(uint32_t page) {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
-  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
+  if (header().encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
   if (page == 0) throw Error(file_name_, "the header page is never written", ErrorKind::Other);
   uint8_t* bytes = const_cast<uint8_t*>(ReadPage(page));
   journal_->BeforeChange(page, bytes);
@@ -259,12 +256,12 @@ uint8_t* Pager::WritePage(uint32_t page) {
 
 uint32_t Pager::AppendPage() {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
-  if (header_.encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
+  if (header().encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
   if (page_count_ >= 0xFFFFFF) {
     throw Error(file_name_, "the database has reached Jet's size limit", ErrorKind::TooLarge);
   }
-  auto buffer = std::make_unique<uint8_t[]>(format_->page_size);
-  std::memset(buffer.get(), 0, format_->page_size);
+  auto buffer = std::make_unique<uint8_t[]>(page_size());
+  std::memset(buffer.get(), 0, page_size());
   cache_.push_back(std::move(buffer));
   journal_->NoteAppended();
   return page_count_++;

@@ -26,7 +26,7 @@
 
 namespace engine::jet {
 
-class Pager : public PageStore {
+class Pager final : public PageStore {
  public:
   // Opens a file. Throws engine::Error for a missing, unreadable, password-protected or
   // non-Jet file.
@@ -35,7 +35,6 @@ class Pager : public PageStore {
   static std::unique_ptr<Pager> FromBytes(std::vector<uint8_t> bytes, std::string name);
   ~Pager() override;
 
-  size_t page_size() const override { return format_->page_size; }
   uint32_t page_count() const override { return page_count_; }
   const uint8_t* ReadPage(uint32_t page) override;
   uint8_t* WritePage(uint32_t page) override;
@@ -57,14 +56,10 @@ class Pager : public PageStore {
   // A journal found beside the file that was not its own and was renamed, or empty.
   const std::filesystem::path& set_aside_journal() const { return set_aside_journal_; }
 
-  const JetFormat& format() const { return *format_; }
-  const HeaderPage& header() const { return header_; }
-  const std::string& file_name() const { return file_name_; }
-  // Throws "the database is damaged" naming the file.
-  [[noreturn]] void Damaged(const std::string& what) const;
+  const std::string& file_name() const override { return file_name_; }
 
  private:
-  Pager() = default;
+  Pager() : PageStore(kJet4Format) {}
   void Start(uint64_t file_size);
   void UndoJournalForReading(const std::filesystem::path& path);
   // Throws `what` with the system's reason for `error_number`, of the kind that errno gives.
@@ -79,8 +74,6 @@ class Pager : public PageStore {
   std::string file_name_;
   int fd_ = -1;
   std::vector<uint8_t> memory_;  // the whole database when opened from bytes
-  HeaderPage header_;
-  const JetFormat* format_ = &kJet4Format;
   uint32_t page_count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> cache_;
   const uint8_t* in_place_ = nullptr;  // databases from bytes: memory_ itself

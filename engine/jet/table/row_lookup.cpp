@@ -22,7 +22,7 @@ std::string TextKey(std::u16string_view text) {
 
 bool SameTextInGeneralOrder(std::u16string_view a, std::u16string_view b) { return TextKey(a) == TextKey(b); }
 
-RowLookup::RowLookup(Pager& pager, const TableDefinition& table, const TextDecoder& text, const TextLocale& locale)
+RowLookup::RowLookup(PageStore& pager, const TableDefinition& table, const TextDecoder& text, const TextLocale& locale)
     : pager_(pager), table_(table), locale_(locale), decoder_(pager, table, text) {}
 
 RowLookup::~RowLookup() = default;

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/jet/storage/pager.h"
+#include "engine/jet/storage/page_store.h"
 #include "engine/jet/row/row_decoder.h"
 #include "engine/jet/format/table_definition.h"
 #include "engine/text_locale.h"
@@ -29,7 +29,7 @@ class IndexTree;
 // read-only one): the index pages it decodes stay cached in it.
 class RowLookup {
  public:
-  RowLookup(Pager& pager, const TableDefinition& table, const TextDecoder& text, const TextLocale& locale);
+  RowLookup(PageStore& pager, const TableDefinition& table, const TextDecoder& text, const TextLocale& locale);
   ~RowLookup();
 
   // Matching rows: in index order (equal keys: by row position) or in scan order.
@@ -43,7 +43,7 @@ class RowLookup {
   std::vector<RowId> FindWithIndex(const RealIndex& index, std::u16string_view literal);
   std::vector<RowId> FindByScan(int position, std::u16string_view literal);
 
-  Pager& pager_;
+  PageStore& pager_;
   const TableDefinition& table_;
   const TextLocale& locale_;
   RowDecoder decoder_;

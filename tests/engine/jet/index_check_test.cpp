@@ -12,14 +12,14 @@
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/row/text_codec.h"
 #include "tests/engine/jet/index_fixture_catalog.h"
-#include "tests/engine/jet/memory_page_store.h"
+#include "tests/support/test_page_store.h"
 #include "tests/support/fixtures.h"
 
 namespace engine::jet {
 namespace {
 
 using testsupport::FixtureIndex;
-using testsupport::MemoryPageStore;
+using testsupport::TestPageStore;
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string all;
@@ -32,7 +32,7 @@ bool Mentions(const IndexCheckResult& result, const std::string& text) {
                      [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
-void RewritePage(MemoryPageStore& store, uint32_t page, const std::function<void(IndexPage&)>& change) {
+void RewritePage(TestPageStore& store, uint32_t page, const std::function<void(IndexPage&)>& change) {
   IndexPage decoded = DecodeIndexPage(store.ReadPage(page), page);
   change(decoded);
   decoded.prefix_length = CommonKeyPrefix(decoded.entries);
@@ -45,7 +45,7 @@ TEST(IndexCheck, EveryFixtureIndexIsSound) {
   for (const char* folder : {"jet/V2000", "listini"}) {
     for (const auto& item : std::filesystem::directory_iterator(testsupport::FixturesDir() / folder)) {
       if (item.path().extension() != ".mdb") continue;
-      MemoryPageStore store = MemoryPageStore::FromFile(item.path());
+      TestPageStore store = TestPageStore::FromFile(item.path());
       for (const FixtureIndex& index : testsupport::FindFixtureIndexes(store)) {
         std::set<uint32_t> owned = testsupport::UsageMapPages(store, index.usage_map);
         IndexCheckResult result = CheckIndexTree(store, index.root_page, index.tdef_page,
@@ -94,7 +94,7 @@ class IndexCheckCorruption : public ::testing::Test {
  protected:
   void SetUp() override {
     if (testsupport::FixturesDir().empty()) GTEST_SKIP() << "shared fixtures folder not found";
-    store_ = MemoryPageStore::FromFile(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+    store_ = TestPageStore::FromFile(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
     for (const FixtureIndex& index : testsupport::FindFixtureIndexes(store_)) {
       IndexCheckResult result = CheckIndexTree(store_, index.root_page, index.tdef_page);
       if (result.levels == 2 && (index.flags & 0x01)) {
@@ -113,7 +113,7 @@ class IndexCheckCorruption : public ::testing::Test {
 
   IndexCheckResult Check() { return CheckIndexTree(store_, index_.root_page, index_.tdef_page); }
 
-  MemoryPageStore store_;
+  TestPageStore store_;
   FixtureIndex index_;
   IndexCheckResult baseline_;
   IndexPage root_;

@@ -10,13 +10,13 @@
 #include "engine/error.h"
 #include "engine/jet/index/index_check.h"
 #include "tests/engine/jet/index_fixture_catalog.h"
-#include "tests/engine/jet/memory_page_store.h"
+#include "tests/support/test_page_store.h"
 #include "tests/support/fixtures.h"
 
 namespace engine::jet {
 namespace {
 
-using testsupport::MemoryPageStore;
+using testsupport::TestPageStore;
 
 std::vector<std::filesystem::path> Jet4Fixtures() {
   std::vector<std::filesystem::path> files;
@@ -38,7 +38,7 @@ TEST(IndexPageCodec, EveryFixtureIndexPageReencodesByteForByte) {
   size_t pages_checked = 0, prefixed_pages = 0, node_pages = 0;
   for (const auto& file : Jet4Fixtures()) {
     SCOPED_TRACE(file.filename().string());
-    MemoryPageStore store = MemoryPageStore::FromFile(file);
+    TestPageStore store = TestPageStore::FromFile(file);
     for (const auto& index : testsupport::FindFixtureIndexes(store)) {
       for (uint32_t page : CheckIndexTree(store, index.root_page, index.tdef_page).pages) {
         SCOPED_TRACE("page " + std::to_string(page));

@@ -10,13 +10,13 @@
 #include "engine/error.h"
 #include "engine/jet/index/index_check.h"
 #include "tests/engine/jet/index_fixture_catalog.h"
-#include "tests/engine/jet/memory_page_store.h"
+#include "tests/support/test_page_store.h"
 #include "tests/support/fixtures.h"
 
 namespace engine::jet {
 namespace {
 
-using testsupport::MemoryPageStore;
+using testsupport::TestPageStore;
 using Model = std::set<std::pair<std::string, RowId>>;  // std::string orders bytes unsigned
 
 constexpr uint32_t kTdefPage = 2;
@@ -24,7 +24,7 @@ constexpr uint32_t kTdefPage = 2;
 // A tree over an in-memory store, with the page callbacks recorded.
 class Harness {
  public:
-  Harness(MemoryPageStore store, uint32_t root, uint32_t tdef, std::set<uint32_t> owned = {})
+  Harness(TestPageStore store, uint32_t root, uint32_t tdef, std::set<uint32_t> owned = {})
       : store_(std::move(store)), root_(root), tdef_(tdef), owned_(std::move(owned)) {
     owned_.insert(root);
     tree_.emplace(MakeTree());
@@ -35,7 +35,7 @@ class Harness {
 
   // An empty index: page 3 holds an empty leaf root.
   static Harness Empty() {
-    MemoryPageStore store(kIndexPageSize, 4);
+    TestPageStore store(4);
     IndexPage root;
     root.owner = kTdefPage;
     EncodeIndexPage(root, store.WritePage(3));
@@ -59,7 +59,7 @@ class Harness {
   }
 
   IndexTree& tree() { return *tree_; }
-  MemoryPageStore& store() { return store_; }
+  TestPageStore& store() { return store_; }
   uint32_t root() const { return root_; }
   const std::set<uint32_t>& allocated() const { return allocated_; }
   const std::set<uint32_t>& released() const { return released_; }
@@ -70,7 +70,7 @@ class Harness {
   }
 
  private:
-  MemoryPageStore store_;
+  TestPageStore store_;
   uint32_t root_, tdef_;
   std::set<uint32_t> owned_, allocated_, released_;
   std::optional<IndexTree> tree_;
@@ -266,7 +266,7 @@ TEST(IndexTreeInsert, RefusesRepeatsAndOversizedKeysWithoutDamage) {
 TEST(IndexTreeInsert, NodeWithoutTailGetsOneWhenRewritten) {
   // Access may leave a node naming every child by an entry; the last child's bound must still
   // move up when a larger key lands there, and the rewritten node gets a tail.
-  MemoryPageStore store(kIndexPageSize, 6);
+  TestPageStore store(6);
   IndexPage left, right, root;
   left.owner = right.owner = root.owner = kTdefPage;
   left.entries = {{"\x7f\x10", {100, 0}, 0}, {"\x7f\x20", {100, 1}, 0}};
@@ -297,7 +297,7 @@ TEST(IndexTreeInsert, NodeWithoutTailGetsOneWhenRewritten) {
 TEST(IndexTreeInsert, NewLastEntryUnderATailMovesTheBoundAboveIt) {
   // Root with one ordinary entry over a node whose last child is its tail: a larger key lands
   // in the tail leaf, the middle node's bytes stay, and the root's entry must follow.
-  MemoryPageStore store(kIndexPageSize, 7);
+  TestPageStore store(7);
   IndexPage root, middle, first, last;
   root.owner = middle.owner = first.owner = last.owner = kTdefPage;
   first.entries = {{"\x7f\x10", {100, 0}, 0}};
@@ -376,14 +376,14 @@ TEST(IndexTreeInsert, IntoCopiesOfFixtureIndexes) {
   REQUIRE_FIXTURES();
   size_t multi_level = 0;
   for (const char* name : {"listini/listini-pieno.mdb", "jet/V2000/compIndexTestV2000.mdb", "listini/listini.mdb"}) {
-    MemoryPageStore original = MemoryPageStore::FromFile(testsupport::FixturesDir() / name);
+    TestPageStore original = TestPageStore::FromFile(testsupport::FixturesDir() / name);
     std::vector<testsupport::FixtureIndex> indexes = testsupport::FindFixtureIndexes(original);
     ASSERT_GE(indexes.size(), 9u) << name;
     for (const auto& index : indexes) {
       SCOPED_TRACE(std::string(name) + " root " + std::to_string(index.root_page));
       const bool has_nodes = CheckIndexTree(original, index.root_page, index.tdef_page).levels > 1;
       multi_level += has_nodes;
-      Harness harness(MemoryPageStore::FromFile(testsupport::FixturesDir() / name), index.root_page,
+      Harness harness(TestPageStore::FromFile(testsupport::FixturesDir() / name), index.root_page,
                       index.tdef_page, testsupport::UsageMapPages(original, index.usage_map));
       Model model;
       harness.tree().ForEach([&](std::string_view key, RowId row) { model.insert({std::string(key), row}); });
@@ -447,7 +447,7 @@ TEST(IndexTreeBatch, ARefusedInsertKeepsTheBatchButAFailedSplitEndsIt) {
   ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 50)));
 
   // A page allocation that fails half way through a split inside a batch.
-  MemoryPageStore& store = harness.store();
+  TestPageStore& store = harness.store();
   int allocations_left = 0;
   IndexTree tree(store, harness.root(), kTdefPage,
                  [&]() -> uint32_t {
@@ -490,7 +490,7 @@ TEST(IndexTreeClear, EmptiesTheRootReleasesTheRestAndTakesNewEntries) {
 
 TEST(IndexTreeClear, FixtureIndexWithNodes) {
   REQUIRE_FIXTURES();
-  MemoryPageStore store = MemoryPageStore::FromFile(testsupport::FixturesDir() / "listini/listini-pieno.mdb");
+  TestPageStore store = TestPageStore::FromFile(testsupport::FixturesDir() / "listini/listini-pieno.mdb");
   size_t cleared = 0;
   for (const auto& index : testsupport::FindFixtureIndexes(store)) {
     IndexCheckResult before = CheckIndexTree(store, index.root_page, index.tdef_page);

@@ -11,7 +11,7 @@
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/row/value_conversion.h"
-#include "tests/engine/jet/writer_test_store.h"
+#include "tests/support/test_page_store.h"
 
 using namespace engine;
 using namespace engine::jet;
@@ -184,7 +184,7 @@ TEST(WriterRowEncoder, NullsBooleansAndTextForms) {
 }
 
 TEST(WriterDataPage, RowsStackDownwardsAndFreeSpaceStaysExact) {
-  writer_test::TestPageStore store(4);
+  testsupport::TestPageStore store(4);
   uint8_t* page = store.WritePage(2);
   InitDataPage(page, 4096, 7);
   EXPECT_EQ(page[2] | (page[3] << 8), 4082);
@@ -210,13 +210,13 @@ TEST(WriterDataPage, RowsStackDownwardsAndFreeSpaceStaysExact) {
 }
 
 TEST(WriterDataPage, PlacerFillsTheLastFreePageThenAddsPagesToBothMaps) {
-  writer_test::TestPageStore store(3);
-  std::vector<uint8_t> global = writer_test::InlineMap(0, 8);
+  testsupport::TestPageStore store(3);
+  std::vector<uint8_t> global = testsupport::InlineMap(0, 8);
   for (size_t i = 5; i < global.size(); ++i) global[i] = 0xFF;
   global[5] = 0xF8;  // pages 0..2 used
-  writer_test::AddMapRow(store, 1, global);
-  const RowPointer owned = writer_test::AddMapRow(store, 2, writer_test::InlineMap(0));
-  const RowPointer free_map = writer_test::AddMapRow(store, 2, writer_test::InlineMap(0));
+  testsupport::AddMapRow(store, 1, global);
+  const RowPointer owned = testsupport::AddMapRow(store, 2, testsupport::InlineMap(0));
+  const RowPointer free_map = testsupport::AddMapRow(store, 2, testsupport::InlineMap(0));
   PageAllocator allocator(store);
   RowPlacer placer(store, allocator, 99, owned, free_map);
   std::vector<RowId> rows;
@@ -238,14 +238,14 @@ TEST(WriterDataPage, PlacerFillsTheLastFreePageThenAddsPagesToBothMaps) {
 }
 
 TEST(WriterLongValue, InlineSingleRowAndChain) {
-  writer_test::TestPageStore store(3);
-  std::vector<uint8_t> global = writer_test::InlineMap(0, 8);
+  testsupport::TestPageStore store(3);
+  std::vector<uint8_t> global = testsupport::InlineMap(0, 8);
   for (size_t i = 5; i < global.size(); ++i) global[i] = 0xFF;
   global[5] = 0xF8;
-  writer_test::AddMapRow(store, 1, global);
+  testsupport::AddMapRow(store, 1, global);
   ColumnDefinition memo = Column(ColumnType::Memo, 0, 0, false);
-  memo.lval_owned_map = writer_test::AddMapRow(store, 2, writer_test::InlineMap(0));
-  memo.lval_free_map = writer_test::AddMapRow(store, 2, writer_test::InlineMap(0));
+  memo.lval_owned_map = testsupport::AddMapRow(store, 2, testsupport::InlineMap(0));
+  memo.lval_free_map = testsupport::AddMapRow(store, 2, testsupport::InlineMap(0));
   PageAllocator allocator(store);
   LongValueWriter writer(store, allocator, memo);
 

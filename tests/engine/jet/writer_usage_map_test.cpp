@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "engine/jet/page/usage_map_writer.h"
-#include "tests/engine/jet/writer_test_store.h"
+#include "tests/support/test_page_store.h"
 
 using engine::jet::PageAllocator;
 using engine::jet::RowPointer;
 using engine::jet::UsageMapEditor;
-using writer_test::AddMapRow;
-using writer_test::InlineMap;
-using writer_test::TestPageStore;
+using testsupport::AddMapRow;
+using testsupport::InlineMap;
+using testsupport::TestPageStore;
 
 TEST(WriterUsageMap, InlineAddRemoveAndEnumerate) {
   TestPageStore store(8);

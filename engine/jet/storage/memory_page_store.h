@@ -1,0 +1,34 @@
+// A page store held in memory: a new database built before it is written to disk, and the
+// page stores of tests. Pages are zero-filled when appended and stay at a fixed address.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/jet/storage/page_store.h"
+
+namespace engine::jet {
+
+class MemoryPageStore : public PageStore {
+ public:
+  explicit MemoryPageStore(std::string file_name, const JetFormat& format = kJet4Format);
+
+  const std::string& file_name() const override { return file_name_; }
+  uint32_t page_count() const override { return static_cast<uint32_t>(pages_.size()); }
+  const uint8_t* ReadPage(uint32_t page) override { return Page(page); }
+  uint8_t* WritePage(uint32_t page) override { return Page(page); }
+  uint32_t AppendPage() override;
+
+  // The file's bytes: every page in order.
+  std::vector<uint8_t> Bytes() const;
+
+ private:
+  uint8_t* Page(uint32_t page);
+
+  std::string file_name_;
+  std::vector<std::unique_ptr<uint8_t[]>> pages_;
+};
+
+}  // namespace engine::jet
