@@ -3,8 +3,8 @@
 // runs follow) and the characters, which may go on in the next CONTINUE record.
 #include "engine/excel/biff_records.h"
 
+#include "engine/bytes.h"
 #include "engine/error.h"
-#include "engine/excel/little_endian.h"
 
 namespace engine::excel {
 namespace {
@@ -38,7 +38,7 @@ uint8_t RecordReader::U8() {
 
 uint16_t RecordReader::U16() {
   if (part_ < parts_.size() && parts_[part_].size() - offset_ >= 2) {
-    uint16_t v = ReadU16(parts_[part_].data() + offset_);
+    uint16_t v = GetU16(parts_[part_].data() + offset_);
     offset_ += 2;
     return v;
   }
@@ -54,7 +54,7 @@ uint32_t RecordReader::U32() {
 double RecordReader::F64() {
   uint8_t bytes[8];
   for (uint8_t& b : bytes) b = U8();
-  return ReadF64(bytes);
+  return GetF64(bytes);
 }
 
 void RecordReader::Skip(size_t count) {
@@ -84,7 +84,7 @@ std::u16string RecordReader::Chars(size_t count, bool wide) {
     if (wide) {
       size_t available = std::min(want, (part.size() - offset_) / 2);
       if (available == 0) Truncated();  // half a character before the boundary
-      for (size_t i = 0; i < available; ++i) text += static_cast<char16_t>(ReadU16(part.data() + offset_ + 2 * i));
+      for (size_t i = 0; i < available; ++i) text += static_cast<char16_t>(GetU16(part.data() + offset_ + 2 * i));
       offset_ += 2 * available;
     } else {
       size_t available = std::min(want, part.size() - offset_);
@@ -126,13 +126,13 @@ bool RecordStream::Next() {
   parts_.clear();
   if (next_ + kRecordHeaderSize > stream_.size()) return false;
   offset_ = next_;
-  type_ = ReadU16(stream_.data() + next_);
-  size_t length = ReadU16(stream_.data() + next_ + 2);
+  type_ = GetU16(stream_.data() + next_);
+  size_t length = GetU16(stream_.data() + next_ + 2);
   if (next_ + kRecordHeaderSize + length > stream_.size()) return false;
   parts_.push_back(stream_.subspan(next_ + kRecordHeaderSize, length));
   next_ += kRecordHeaderSize + length;
-  while (next_ + kRecordHeaderSize <= stream_.size() && ReadU16(stream_.data() + next_) == record::kContinue) {
-    size_t part_length = ReadU16(stream_.data() + next_ + 2);
+  while (next_ + kRecordHeaderSize <= stream_.size() && GetU16(stream_.data() + next_) == record::kContinue) {
+    size_t part_length = GetU16(stream_.data() + next_ + 2);
     if (next_ + kRecordHeaderSize + part_length > stream_.size()) break;
     parts_.push_back(stream_.subspan(next_ + kRecordHeaderSize, part_length));
     next_ += kRecordHeaderSize + part_length;

@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
-#include "engine/excel/little_endian.h"
 #include "engine/value.h"
 
 namespace engine::excel {
@@ -39,17 +39,17 @@ class Container {
   explicit Container(std::span<const uint8_t> file) : file_(file) {
     if (file.size() < kHeaderSize) Damaged("shorter than its header");
     const uint8_t* h = file.data();
-    uint16_t shift = ReadU16(h + 0x1E);
-    uint16_t mini_shift = ReadU16(h + 0x20);
+    uint16_t shift = GetU16(h + 0x1E);
+    uint16_t mini_shift = GetU16(h + 0x20);
     if (shift != 9 && shift != 12) Damaged("unknown sector size");
     if (mini_shift != 6) Damaged("unknown mini sector size");
     sector_size_ = size_t{1} << shift;
     // Sectors that start inside the file; a final partial sector is allowed (zero-filled).
     sector_count_ = file.size() <= sector_size_ ? 0 : (file.size() - sector_size_ + sector_size_ - 1) / sector_size_;
-    mini_cutoff_ = ReadU32(h + 0x38);
+    mini_cutoff_ = GetU32(h + 0x38);
     LoadFat(h);
-    LoadDirectory(ReadU32(h + 0x30));
-    LoadMiniFat(ReadU32(h + 0x3C));
+    LoadDirectory(GetU32(h + 0x30));
+    LoadMiniFat(GetU32(h + 0x3C));
   }
 
   std::optional<std::vector<uint8_t>> ReadTopLevel(std::initializer_list<std::u16string_view> names) const {
@@ -59,7 +59,7 @@ class Container {
     // The root's children form a binary tree through the sibling links; walk it with a
     // visited set so that a cyclic tree ends.
     std::vector<bool> visited(EntryCount(), false);
-    std::vector<uint32_t> pending{ReadU32(root + 0x4C)};
+    std::vector<uint32_t> pending{GetU32(root + 0x4C)};
     std::vector<const uint8_t*> streams;
     while (!pending.empty()) {
       uint32_t id = pending.back();
@@ -69,8 +69,8 @@ class Container {
       if (visited[id]) continue;
       visited[id] = true;
       const uint8_t* e = Entry(id);
-      pending.push_back(ReadU32(e + 0x44));
-      pending.push_back(ReadU32(e + 0x48));
+      pending.push_back(GetU32(e + 0x44));
+      pending.push_back(GetU32(e + 0x48));
       if (e[0x42] == kTypeStream) streams.push_back(e);
     }
     // The names in the caller's order of preference: an Excel 97 file saved "also for
@@ -88,10 +88,10 @@ class Container {
   const uint8_t* Entry(uint32_t id) const { return directory_.data() + size_t{id} * kDirectoryEntrySize; }
 
   static std::u16string EntryName(const uint8_t* e) {
-    size_t bytes = std::min<size_t>(ReadU16(e + 0x40), 64);
+    size_t bytes = std::min<size_t>(GetU16(e + 0x40), 64);
     std::u16string name;
     for (size_t i = 0; i + 1 < bytes; i += 2) {
-      char16_t c = ReadU16(e + i);
+      char16_t c = GetU16(e + i);
       if (c == 0) break;
       name += c;
     }
@@ -130,14 +130,14 @@ class Container {
   }
 
   void LoadFat(const uint8_t* h) {
-    uint32_t fat_sectors = ReadU32(h + 0x2C);
+    uint32_t fat_sectors = GetU32(h + 0x2C);
     if (fat_sectors > sector_count_) Damaged("allocation table larger than the file");
     std::vector<uint32_t> fat_sector_ids;
     for (size_t i = 0; i < kHeaderDifatEntries && fat_sector_ids.size() < fat_sectors; ++i) {
-      fat_sector_ids.push_back(ReadU32(h + 0x4C + 4 * i));
+      fat_sector_ids.push_back(GetU32(h + 0x4C + 4 * i));
     }
     // Further FAT sector numbers live in DIFAT sectors: 127 numbers and a link each.
-    uint32_t difat = ReadU32(h + 0x44);
+    uint32_t difat = GetU32(h + 0x44);
     size_t entries_per_difat = sector_size_ / 4 - 1;
     size_t steps = 0;
     while (fat_sector_ids.size() < fat_sectors) {
@@ -146,16 +146,16 @@ class Container {
       std::vector<uint8_t> block;
       AppendSector(difat, block);
       for (size_t i = 0; i < entries_per_difat && fat_sector_ids.size() < fat_sectors; ++i) {
-        fat_sector_ids.push_back(ReadU32(block.data() + 4 * i));
+        fat_sector_ids.push_back(GetU32(block.data() + 4 * i));
       }
-      difat = ReadU32(block.data() + 4 * entries_per_difat);
+      difat = GetU32(block.data() + 4 * entries_per_difat);
     }
     fat_.reserve(fat_sector_ids.size() * (sector_size_ / 4));
     std::vector<uint8_t> block;
     for (uint32_t id : fat_sector_ids) {
       block.clear();
       AppendSector(id, block);
-      for (size_t i = 0; i < sector_size_; i += 4) fat_.push_back(ReadU32(block.data() + i));
+      for (size_t i = 0; i < sector_size_; i += 4) fat_.push_back(GetU32(block.data() + i));
     }
   }
 
@@ -167,13 +167,13 @@ class Container {
     if (first == kEndOfChain || first == kFreeSector) return;
     std::vector<uint8_t> bytes = ReadChain(first, UINT64_MAX);
     mini_fat_.reserve(bytes.size() / 4);
-    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) mini_fat_.push_back(ReadU32(bytes.data() + i));
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) mini_fat_.push_back(GetU32(bytes.data() + i));
   }
 
   std::vector<uint8_t> ReadStream(const uint8_t* entry) const {
-    uint32_t first = ReadU32(entry + 0x74);
+    uint32_t first = GetU32(entry + 0x74);
     // Version 3 files keep garbage in the high half of the size; no stream here exceeds 4 GB.
-    uint64_t size = ReadU32(entry + 0x78);
+    uint64_t size = GetU32(entry + 0x78);
     if (size > file_.size()) Damaged("stream larger than the file");
     if (size >= mini_cutoff_) return ReadChain(first, size);
     return ReadMiniStream(first, size);
@@ -183,9 +183,9 @@ class Container {
     constexpr size_t kMiniSectorSize = 64;
     const uint8_t* root = directory_.data();
     if (!mini_stream_loaded_) {
-      uint64_t root_size = ReadU32(root + 0x78);
+      uint64_t root_size = GetU32(root + 0x78);
       if (root_size > file_.size()) Damaged("mini stream larger than the file");
-      mini_stream_ = ReadChain(ReadU32(root + 0x74), root_size);
+      mini_stream_ = ReadChain(GetU32(root + 0x74), root_size);
       mini_stream_loaded_ = true;
     }
     std::vector<uint8_t> out;

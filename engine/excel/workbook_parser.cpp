@@ -6,15 +6,16 @@
 // BOF (type 0x0010) ... EOF block of cell records; embedded charts nest further BOF/EOF
 // blocks inside it. Cell records start with row (2 bytes), column (2) and XF index (2).
 #include <algorithm>
+#include <bit>
 #include <map>
 #include <optional>
 #include <string>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/excel/biff_records.h"
 #include "engine/excel/cell_formats.h"
 #include "engine/excel/code_page.h"
-#include "engine/excel/little_endian.h"
 #include "engine/excel/workbook.h"
 
 namespace engine::excel {
@@ -418,8 +419,8 @@ class Parser {
     Cell cell = CellHeader(in);
     uint8_t result[8];
     for (uint8_t& b : result) b = in.U8();
-    if (ReadU16(result + 6) != 0xFFFF) {
-      AddNumber(sheet, cell, ReadF64(result));
+    if (GetU16(result + 6) != 0xFFFF) {
+      AddNumber(sheet, cell, GetF64(result));
       return kNoCell;
     }
     constexpr uint8_t kText = 0, kFlag = 1, kEmptyText = 3;
@@ -456,16 +457,11 @@ class Parser {
     if (rk & 0x02) {
       value = static_cast<double>(static_cast<int32_t>(rk) >> 2);
     } else {
-      value = ReadF64Bits(static_cast<uint64_t>(rk & 0xFFFFFFFC) << 32);
+      value = std::bit_cast<double>(static_cast<uint64_t>(rk & 0xFFFFFFFC) << 32);
     }
     return (rk & 0x01) ? value / 100 : value;
   }
 
-  static double ReadF64Bits(uint64_t bits) {
-    uint8_t bytes[8];
-    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-    return ReadF64(bytes);
-  }
 
   void AddNumber(Worksheet& sheet, Cell cell, double value) {
     bool date_format = xf_ < xf_is_date_.size() && xf_is_date_[xf_];

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/name_compare.h"
 #include "engine/jet/row/row_decoder.h"
@@ -36,8 +37,8 @@ Value DecodeValue(uint8_t type, const uint8_t* data, size_t size, const TextDeco
     case ColumnType::Long:
       // Access writes some of these wider than the type (a Integer in four bytes).
       if (size == 1) return Value::Integer(data[0]);
-      if (size == 2) return Value::Integer(static_cast<int16_t>(LoadU16(data)));
-      if (size == 4) return Value::Integer(static_cast<int32_t>(LoadU32(data)));
+      if (size == 2) return Value::Integer(static_cast<int16_t>(GetU16(data)));
+      if (size == 4) return Value::Integer(static_cast<int32_t>(GetU32(data)));
       break;
     default: {
       const size_t fixed = FixedSizeOf(column_type);

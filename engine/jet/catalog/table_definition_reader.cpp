@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/value.h"
 
@@ -53,7 +54,7 @@ std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, uint32_t first_p
     } else {
       buffer.insert(buffer.end(), page + kTdefPageHeader, page + pager.page_size());
     }
-    page_number = LoadU32(page + 4);
+    page_number = GetU32(page + 4);
     if (page_number == 0) break;
   }
   if (chain) *chain = std::move(pages);
@@ -103,11 +104,11 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
     const uint8_t* d = buffer.data() + pos;
     column.descriptor_offset = pos;
     column.type = static_cast<ColumnType>(d[f.col_type]);
-    column.number = LoadU16(d + f.col_number);
-    column.var_index = LoadU16(d + f.col_var_index);
+    column.number = GetU16(d + f.col_number);
+    column.var_index = GetU16(d + f.col_var_index);
     column.flags = d[f.col_flags];
-    column.fixed_offset = LoadU16(d + f.col_fixed_offset);
-    column.length = LoadU16(d + f.col_length);
+    column.fixed_offset = GetU16(d + f.col_fixed_offset);
+    column.length = GetU16(d + f.col_length);
     if (column.type == ColumnType::Numeric) {
       column.precision = d[f.col_precision];
       column.scale = d[f.col_scale];
@@ -118,7 +119,7 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
     } else {
       column.extra_flags = d[f.col_extra_flags];
       if (column.type == ColumnType::Text || column.type == ColumnType::Memo) {
-        column.sort_order = LoadU16(d + f.col_sort_order);
+        column.sort_order = GetU16(d + f.col_sort_order);
         column.sort_version = d[f.col_sort_order + 3];
       }
     }
@@ -137,12 +138,12 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
     index.unique_entry_count = unique_counts[i];
     for (size_t c = 0; c < kIndexColumnSlots; ++c) {
       const uint8_t* entry = d + f.real_columns + 3 * c;
-      const uint16_t number = LoadU16(entry);
+      const uint16_t number = GetU16(entry);
       if (number == kNoColumn) continue;
       index.columns.push_back({number, (entry[2] & kIndexColumnAscending) != 0});
     }
-    index.usage_map = Pointer(LoadU32(d + f.real_usage_map));
-    index.root_page = LoadU32(d + f.real_root_page);
+    index.usage_map = Pointer(GetU32(d + f.real_usage_map));
+    index.root_page = GetU32(d + f.real_root_page);
     index.flags = d[f.real_flags];
     pos += f.real_index_descriptor_size;
   }
@@ -151,8 +152,8 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
   for (LogicalIndex& index : def.logical_indexes) {
     in.Require(pos, f.logical_index_descriptor_size, "an index descriptor");
     const uint8_t* d = buffer.data() + pos;
-    index.number = LoadU32(d + f.logical_number);
-    index.real_index = LoadU32(d + f.logical_real_index);
+    index.number = GetU32(d + f.logical_number);
+    index.real_index = GetU32(d + f.logical_real_index);
     index.kind = d[f.logical_kind];
     if (index.real_index >= real_count) pager.Damaged("an index refers to a missing index tree");
     pos += f.logical_index_descriptor_size;
@@ -168,8 +169,8 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
       if (number == kEndOfLongValueMaps) break;
       const int position = def.PositionOfNumber(number);
       if (position >= 0) {
-        def.columns[position].lval_owned_map = Pointer(LoadU32(buffer.data() + pos + 2));
-        def.columns[position].lval_free_map = Pointer(LoadU32(buffer.data() + pos + 6));
+        def.columns[position].lval_owned_map = Pointer(GetU32(buffer.data() + pos + 2));
+        def.columns[position].lval_free_map = Pointer(GetU32(buffer.data() + pos + 6));
       }
       pos += kLongValueMapEntry;
     }

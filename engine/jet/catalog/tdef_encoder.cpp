@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/bytes.h"
 #include "engine/jet/format/format.h"
 #include "engine/jet/format/writer_bytes.h"
 

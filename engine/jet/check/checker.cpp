@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/page/data_page.h"

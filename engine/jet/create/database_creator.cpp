@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/create/system_tables.h"

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/page/data_page_writer.h"

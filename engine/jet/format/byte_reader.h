@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 
 namespace engine::jet {
@@ -15,13 +15,6 @@ namespace engine::jet {
   throw Error(file, "the database is damaged or is not an Access database (" + what + ")",
               ErrorKind::Damaged);
 }
-
-inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t LoadU24(const uint8_t* p) { return p[0] | (p[1] << 8) | (static_cast<uint32_t>(p[2]) << 16); }
-inline uint32_t LoadU32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline uint64_t LoadU64(const uint8_t* p) { return LoadU32(p) | (static_cast<uint64_t>(LoadU32(p + 4)) << 32); }
 
 class ByteReader {
  public:
@@ -40,11 +33,11 @@ class ByteReader {
   }
   uint16_t U16(size_t offset, const char* what) const {
     Require(offset, 2, what);
-    return LoadU16(data_ + offset);
+    return GetU16(data_ + offset);
   }
   uint32_t U32(size_t offset, const char* what) const {
     Require(offset, 4, what);
-    return LoadU32(data_ + offset);
+    return GetU32(data_ + offset);
   }
   const uint8_t* Bytes(size_t offset, size_t length, const char* what) const {
     Require(offset, length, what);

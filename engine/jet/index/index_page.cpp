@@ -4,50 +4,31 @@
 #include <cstring>
 #include <ostream>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 
 namespace engine::jet {
 namespace {
 
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void WriteU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void WriteU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 [[noreturn]] void Fail(uint32_t page_number, const std::string& what) {
   throw Error("", "index page " + std::to_string(page_number) + " is damaged: " + what, ErrorKind::Damaged);
+}
+
+// Writes the big-endian row pointer (and child on nodes); returns the byte after them.
+uint8_t* WritePointers(const IndexEntry& entry, bool leaf, uint8_t* out) {
+  PutBigEndianU24(out, entry.row.page);
+  out[3] = entry.row.row;
+  if (leaf) return out + 4;
+  PutBigEndianU32(out + 4, entry.child);
+  return out + 8;
 }
 
 // Appends the entry's full bytes (key, big-endian row pointer, child on nodes) to `out`.
 void AppendEntryBytes(const IndexEntry& entry, bool leaf, std::string& out) {
   out.append(entry.key.data(), entry.key.size());
-  out.push_back(static_cast<char>(entry.row.page >> 16));
-  out.push_back(static_cast<char>(entry.row.page >> 8));
-  out.push_back(static_cast<char>(entry.row.page));
-  out.push_back(static_cast<char>(entry.row.row));
-  if (!leaf) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(entry.child >> shift));
-  }
-}
-
-// Writes the big-endian row pointer (and child on nodes); returns the byte after them.
-uint8_t* WritePointers(const IndexEntry& entry, bool leaf, uint8_t* out) {
-  *out++ = static_cast<uint8_t>(entry.row.page >> 16);
-  *out++ = static_cast<uint8_t>(entry.row.page >> 8);
-  *out++ = static_cast<uint8_t>(entry.row.page);
-  *out++ = entry.row.row;
-  if (!leaf) {
-    for (int shift = 24; shift >= 0; shift -= 8) *out++ = static_cast<uint8_t>(entry.child >> shift);
-  }
-  return out;
+  uint8_t pointers[8];
+  const uint8_t* end = WritePointers(entry, leaf, pointers);
+  out.append(reinterpret_cast<const char*>(pointers), static_cast<size_t>(end - pointers));
 }
 
 bool SharesPrefix(std::string_view key, std::string_view first, size_t prefix) {
@@ -132,13 +113,13 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, uint32_t page_number) {
     Fail(page_number, "it is not an index page (type " + std::to_string(bytes[0]) + ")");
   }
   page.leaf = bytes[0] == kIndexLeafPageType;
-  uint16_t free_space = ReadU16(bytes + kIndexFreeSpaceOffset);
-  page.owner = ReadU32(bytes + kIndexOwnerOffset);
-  page.unknown_8 = ReadU32(bytes + kIndexUnknown8Offset);
-  page.prev = ReadU32(bytes + kIndexPrevOffset);
-  page.next = ReadU32(bytes + kIndexNextOffset);
-  page.tail = ReadU32(bytes + kIndexTailOffset);
-  page.prefix_length = ReadU16(bytes + kIndexPrefixOffset);
+  uint16_t free_space = GetU16(bytes + kIndexFreeSpaceOffset);
+  page.owner = GetU32(bytes + kIndexOwnerOffset);
+  page.unknown_8 = GetU32(bytes + kIndexUnknown8Offset);
+  page.prev = GetU32(bytes + kIndexPrevOffset);
+  page.next = GetU32(bytes + kIndexNextOffset);
+  page.tail = GetU32(bytes + kIndexTailOffset);
+  page.prefix_length = GetU16(bytes + kIndexPrefixOffset);
   page.unknown_26 = bytes[kIndexUnknown26Offset];
   if (free_space > kIndexEntryCapacity) Fail(page_number, "free space larger than the page");
   const size_t area_end = kIndexEntryCapacity - free_space;  // entry-area offset where entries stop
@@ -168,12 +149,9 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, uint32_t page_number) {
       size_t key_size = full.size() - pointer_size;
       entry.key = IndexKey(std::string_view(full).substr(0, key_size));
       const auto* p = reinterpret_cast<const uint8_t*>(full.data()) + key_size;
-      entry.row.page = (static_cast<uint32_t>(p[0]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[2];
+      entry.row.page = GetBigEndianU24(p);
       entry.row.row = p[3];
-      if (!page.leaf) {
-        entry.child = (static_cast<uint32_t>(p[4]) << 24) | (static_cast<uint32_t>(p[5]) << 16) |
-                      (static_cast<uint32_t>(p[6]) << 8) | p[7];
-      }
+      if (!page.leaf) entry.child = GetBigEndianU32(p + 4);
       page.entries.push_back(std::move(entry));
       start = end;
     }
@@ -210,13 +188,13 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
   std::memset(bytes, 0, kIndexPageSize);
   bytes[0] = page.leaf ? kIndexLeafPageType : kIndexNodePageType;
   bytes[1] = 0x01;
-  WriteU16(bytes + kIndexFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - size));
-  WriteU32(bytes + kIndexOwnerOffset, page.owner);
-  WriteU32(bytes + kIndexUnknown8Offset, page.unknown_8);
-  WriteU32(bytes + kIndexPrevOffset, page.prev);
-  WriteU32(bytes + kIndexNextOffset, page.next);
-  WriteU32(bytes + kIndexTailOffset, page.leaf ? 0 : page.tail);
-  WriteU16(bytes + kIndexPrefixOffset, page.prefix_length);
+  PutU16(bytes + kIndexFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - size));
+  PutU32(bytes + kIndexOwnerOffset, page.owner);
+  PutU32(bytes + kIndexUnknown8Offset, page.unknown_8);
+  PutU32(bytes + kIndexPrevOffset, page.prev);
+  PutU32(bytes + kIndexNextOffset, page.next);
+  PutU32(bytes + kIndexTailOffset, page.leaf ? 0 : page.tail);
+  PutU16(bytes + kIndexPrefixOffset, page.prefix_length);
   bytes[kIndexUnknown26Offset] = page.unknown_26;
 
   uint8_t* bitmap = bytes + kIndexBitmapOffset;

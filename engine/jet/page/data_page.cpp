@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 
 namespace engine::jet {
@@ -16,7 +17,7 @@ constexpr int kMaxOverflowHops = 4;
 
 uint16_t SlotCount(const PageStore& pager, const uint8_t* page) {
   const JetFormat& f = pager.format();
-  const uint16_t count = LoadU16(page + f.data_slot_count);
+  const uint16_t count = GetU16(page + f.data_slot_count);
   if (f.data_header_size + 2u * count > f.page_size) pager.Damaged("a data page lists more rows than it can hold");
   return count;
 }
@@ -32,9 +33,9 @@ RowSlot ReadRowSlot(PageStore& pager, uint32_t page_number, uint32_t row) {
     pager.Damaged("row " + std::to_string(row) + " of page " + std::to_string(page_number) + " does not exist");
   }
   const uint8_t* slots = page + f.data_header_size;
-  const uint16_t entry = LoadU16(slots + 2 * row);
+  const uint16_t entry = GetU16(slots + 2 * row);
   const size_t start = entry & kSlotOffsetMask;
-  const size_t end = row == 0 ? f.page_size : (LoadU16(slots + 2 * (row - 1)) & kSlotOffsetMask);
+  const size_t end = row == 0 ? f.page_size : (GetU16(slots + 2 * (row - 1)) & kSlotOffsetMask);
   if (start < f.data_header_size + 2u * count || start > end || end > f.page_size) {
     pager.Damaged("row " + std::to_string(row) + " of page " + std::to_string(page_number) + " has impossible bounds");
   }
@@ -45,7 +46,7 @@ RowSlot ReadRowSlot(PageStore& pager, uint32_t page_number, uint32_t row) {
   return slot;
 }
 
-uint32_t LoadTableOwner(PageStore& pager, uint32_t page) { return LoadU32(pager.ReadPage(page) + 4); }
+uint32_t LoadTableOwner(PageStore& pager, uint32_t page) { return GetU32(pager.ReadPage(page) + 4); }
 
 RowSlot ReadLiveRow(PageStore& pager, RowId id) {
   uint32_t page = id.page;
@@ -58,7 +59,7 @@ RowSlot ReadLiveRow(PageStore& pager, RowId id) {
     if (!slot.overflow()) return slot;
     if (slot.size < 4) pager.Damaged("a moved row's pointer is cut short");
     row = slot.data[0];
-    page = LoadU24(slot.data + 1);
+    page = GetU24(slot.data + 1);
   }
   pager.Damaged("moved rows point at each other in a loop");
 }

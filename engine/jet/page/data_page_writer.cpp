@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/writer_bytes.h"
 

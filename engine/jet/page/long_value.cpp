@@ -3,6 +3,7 @@
 
 #include <unordered_set>
 
+#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/page/data_page.h"
 
@@ -19,9 +20,9 @@ constexpr size_t kChainPointerSize = 4;
 void ReadLongValue(PageStore& pager, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out) {
   out.clear();
   if (field_size < kLongValueHeaderSize) pager.Damaged("a memo or OLE value is cut short");
-  const uint32_t word = LoadU32(field);
+  const uint32_t word = GetU32(field);
   const size_t length = word & kLengthMask;
-  const RowPointer first = RowPointer::FromPacked(LoadU32(field + 4));
+  const RowPointer first = RowPointer::FromPacked(GetU32(field + 4));
 
   if (word & kInline) {
     if (length > field_size - kLongValueHeaderSize) pager.Damaged("a memo or OLE value is longer than its row");
@@ -45,7 +46,7 @@ void ReadLongValue(PageStore& pager, const uint8_t* field, size_t field_size, st
     if (row.size < kChainPointerSize) pager.Damaged("a memo or OLE page row is cut short");
     const size_t chunk = std::min(row.size - kChainPointerSize, length - out.size());
     out.insert(out.end(), row.data + kChainPointerSize, row.data + kChainPointerSize + chunk);
-    at = RowPointer::FromPacked(LoadU32(row.data));
+    at = RowPointer::FromPacked(GetU32(row.data));
   }
 }
 

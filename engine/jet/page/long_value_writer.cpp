@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/writer_bytes.h"
 
@@ -17,9 +18,7 @@ std::string Header(uint32_t length_and_flags, RowId first) {
   uint8_t* p = reinterpret_cast<uint8_t*>(header.data());
   PutU32(p, length_and_flags);
   p[4] = first.row;
-  p[5] = static_cast<uint8_t>(first.page);
-  p[6] = static_cast<uint8_t>(first.page >> 8);
-  p[7] = static_cast<uint8_t>(first.page >> 16);
+  PutU24(p + 5, first.page);
   return header;
 }
 
@@ -47,9 +46,7 @@ std::string LongValueWriter::Write(std::string_view data, bool may_inline) {
     const std::string_view chunk = data.substr(i * kLongValueChunk, kLongValueChunk);
     row.assign(4, '\0');
     row[0] = static_cast<char>(next.row);
-    row[1] = static_cast<char>(next.page);
-    row[2] = static_cast<char>(next.page >> 8);
-    row[3] = static_cast<char>(next.page >> 16);
+    PutU24(reinterpret_cast<uint8_t*>(row.data()) + 1, next.page);
     row.append(chunk);
     next = placer_.Place(row);
   }

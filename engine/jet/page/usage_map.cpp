@@ -1,6 +1,7 @@
 // Usage map decoding: see usage_map.h.
 #include "engine/jet/page/usage_map.h"
 
+#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/page/data_page.h"
 
@@ -38,13 +39,13 @@ std::vector<uint32_t> ReadUsageMap(PageStore& pager, RowPointer map) {
   if (row.size < 1) pager.Damaged("an empty usage map");
   if (row.data[0] == kInlineMap) {
     if (row.size < kInlineHeader) pager.Damaged("a usage map is cut short");
-    const uint32_t first = LoadU32(row.data + 1);
+    const uint32_t first = GetU32(row.data + 1);
     AddBits(pager, row.data + kInlineHeader, row.size - kInlineHeader, first, pages);
   } else if (row.data[0] == kReferenceMap) {
     const size_t per_page = (pager.page_size() - kBitmapPageHeader) * 8;
     const size_t count = (row.size - 1) / 4;
     for (size_t i = 0; i < count; ++i) {
-      const uint32_t bitmap_page = LoadU32(row.data + 1 + 4 * i);
+      const uint32_t bitmap_page = GetU32(row.data + 1 + 4 * i);
       if (bitmap_page == 0) continue;
       const uint64_t first = static_cast<uint64_t>(i) * per_page;
       const uint8_t* bitmap = pager.ReadPage(bitmap_page);

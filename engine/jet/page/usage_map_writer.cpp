@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/writer_bytes.h"
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/writer_bytes.h"
 #include "engine/value.h"
@@ -22,8 +23,8 @@ inline constexpr uint8_t kDecimalNegativeSign = 0x80;
 // The value of the 17 bytes at `bytes`, with the column's scale. Any non-zero sign byte reads
 // as negative, as the other readers take it; a zero is never negative.
 inline Decimal DecodeDecimalField(const uint8_t* bytes, uint8_t scale) {
-  const uint64_t high = (static_cast<uint64_t>(LoadU32(bytes + 1)) << 32) | LoadU32(bytes + 5);
-  const uint64_t low = (static_cast<uint64_t>(LoadU32(bytes + 9)) << 32) | LoadU32(bytes + 13);
+  const uint64_t high = (static_cast<uint64_t>(GetU32(bytes + 1)) << 32) | GetU32(bytes + 5);
+  const uint64_t low = (static_cast<uint64_t>(GetU32(bytes + 9)) << 32) | GetU32(bytes + 13);
   Decimal d;
   d.magnitude = (static_cast<unsigned __int128>(high) << 64) | low;
   d.negative = bytes[0] != 0 && d.magnitude != 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/row/decimal_field.h"
 #include "engine/jet/page/long_value.h"
@@ -34,22 +35,12 @@ Value DecodeFixedValue(const ColumnDefinition& column, const uint8_t* p) {
   const ColumnType type = column.type;
   switch (type) {
     case ColumnType::Byte: return Value::Integer(p[0]);
-    case ColumnType::Integer: return Value::Integer(static_cast<int16_t>(LoadU16(p)));
-    case ColumnType::Long: return Value::Integer(static_cast<int32_t>(LoadU32(p)));
-    case ColumnType::Money: return Value::Money(Currency{static_cast<int64_t>(LoadU64(p))});
-    case ColumnType::Float: {
-      float v;
-      const uint32_t bits = LoadU32(p);
-      std::memcpy(&v, &bits, sizeof v);
-      return Value::Single(v);
-    }
-    case ColumnType::Double:
-    case ColumnType::DateTime: {
-      double v;
-      const uint64_t bits = LoadU64(p);
-      std::memcpy(&v, &bits, sizeof v);
-      return type == ColumnType::Double ? Value::Double(v) : Value::DateTime(Date{v});
-    }
+    case ColumnType::Integer: return Value::Integer(static_cast<int16_t>(GetU16(p)));
+    case ColumnType::Long: return Value::Integer(static_cast<int32_t>(GetU32(p)));
+    case ColumnType::Money: return Value::Money(Currency{static_cast<int64_t>(GetU64(p))});
+    case ColumnType::Float: return Value::Single(GetF32(p));
+    case ColumnType::Double: return Value::Double(GetF64(p));
+    case ColumnType::DateTime: return Value::DateTime(Date{GetF64(p)});
     case ColumnType::Guid: {
       Guid guid;
       std::memcpy(guid.bytes.data(), p, kGuidSize);
@@ -78,7 +69,7 @@ void RowDecoder::CrackJet4(CrackedRow& row) const {
   const uint8_t* d = row.data;
   const size_t size = row.size;
   if (size < 2) pager_.Damaged("a row is too short");
-  row.column_count = LoadU16(d);
+  row.column_count = GetU16(d);
   const size_t mask = (row.column_count + 7) / 8;
   if (size < 2 + mask) pager_.Damaged("a row is too short for its columns");
   row.null_mask = d + size - mask;
@@ -88,12 +79,12 @@ void RowDecoder::CrackJet4(CrackedRow& row) const {
     return;
   }
   if (size < 2 + mask + 4) pager_.Damaged("a row is too short for its columns");
-  const size_t count = LoadU16(d + size - mask - 2);
+  const size_t count = GetU16(d + size - mask - 2);
   if (size < 2 + mask + 4 + 2 * count) pager_.Damaged("a row has more variable columns than bytes");
   row.data_end = size - mask - 4 - 2 * count;
   row.var_offsets.resize(count + 1);
   for (size_t v = 0; v <= count; ++v) {
-    const uint32_t offset = LoadU16(d + size - mask - 4 - 2 * v);
+    const uint32_t offset = GetU16(d + size - mask - 4 - 2 * v);
     if (offset > row.data_end) pager_.Damaged("a row's column lies past its end");
     row.var_offsets[v] = offset;
   }

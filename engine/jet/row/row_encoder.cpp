@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/row/decimal_field.h"
 #include "engine/jet/format/writer_bytes.h"

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/byte_reader.h"
 
@@ -69,12 +70,12 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
   Rc4Apply(kHeaderMaskKey, sizeof kHeaderMaskKey, region, masked);
   auto at = [&](size_t offset) { return region + (offset - kMaskedStart); };
 
-  header.code_page = LoadU16(at(kCodePage));
-  header.encoding_key = LoadU32(at(kEncodingKey));
+  header.code_page = GetU16(at(kCodePage));
+  header.encoding_key = GetU32(at(kEncodingKey));
   if (jet3) {
-    header.sort_order = LoadU16(at(kSortOrderJet3));
+    header.sort_order = GetU16(at(kSortOrderJet3));
   } else {
-    header.sort_order = LoadU16(at(kSortOrderJet4));
+    header.sort_order = GetU16(at(kSortOrderJet4));
     header.sort_version = *at(kSortOrderJet4 + 3);
   }
 
@@ -84,12 +85,10 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
   size_t password_length = kPasswordLengthJet3;
   if (!jet3) {
     password_length = kPasswordLengthJet4;
-    double created;
-    std::memcpy(&created, at(kCreationDate), sizeof created);
+    const double created = GetF64(at(kCreationDate));
     // The engine truncates the date to an int32; out-of-range dates never occur in real files.
     const int32_t whole = (created > -2147483648.0 && created < 2147483647.0) ? static_cast<int32_t>(created) : 0;
-    const uint32_t bits = static_cast<uint32_t>(whole);
-    for (int i = 0; i < 4; ++i) password_mask[i] = static_cast<uint8_t>(bits >> (8 * i));
+    PutU32(password_mask, static_cast<uint32_t>(whole));
   }
   for (size_t i = 0; i < password_length; ++i) {
     if ((*at(kPassword + i) ^ password_mask[i % 4]) != 0) header.has_password = true;

@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 
 namespace engine::jet {
@@ -38,19 +39,19 @@ uint64_t Fnv1a(const uint8_t* data, size_t size, uint64_t hash = kFnvStart) {
   return hash;
 }
 
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+void Append32(std::vector<uint8_t>& out, uint32_t v) {
+  out.resize(out.size() + 4);
+  PutU32(out.data() + out.size() - 4, v);
 }
-void Put64(std::vector<uint8_t>& out, uint64_t v) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+void Append64(std::vector<uint8_t>& out, uint64_t v) {
+  out.resize(out.size() + 8);
+  PutU64(out.data() + out.size() - 8, v);
 }
-uint32_t Get32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24); }
-uint64_t Get64(const uint8_t* p) { return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32); }
 
 uint64_t RecordChecksum(uint64_t mark, uint32_t page, const uint8_t* bytes, size_t page_size) {
   std::vector<uint8_t> prefix;
-  Put64(prefix, mark);
-  Put32(prefix, page);
+  Append64(prefix, mark);
+  Append32(prefix, page);
   return Fnv1a(bytes, page_size, Fnv1a(prefix.data(), prefix.size()));
 }
 
@@ -116,7 +117,7 @@ bool HeaderPageChecksum(int fd, size_t page_size, uint64_t* checksum) {
 
 uint64_t MarkIn(int fd) {
   uint8_t bytes[kMarkSize];
-  return ReadAll(fd, bytes, sizeof bytes, kMarkOffset) ? Get64(bytes) : 0;
+  return ReadAll(fd, bytes, sizeof bytes, kMarkOffset) ? GetU64(bytes) : 0;
 }
 
 void ClearMark(int fd) {
@@ -174,16 +175,16 @@ JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd)
     return {JournalOutcome::SetAside, SetAside(database, journal)};  // not a journal we can read
   }
   if (!has_magic || length < kHeaderSize || !ReadAll(in, header, kHeaderSize, 0) ||
-      Get64(header + kHeaderFields) != Fnv1a(header, kHeaderFields)) {
+      GetU64(header + kHeaderFields) != Fnv1a(header, kHeaderFields)) {
     // Cut short while being written, before the database was touched: drop it.
     if (unlink(journal.c_str()) != 0 && errno != ENOENT) Fail(database, "cannot remove the journal", errno);
     SyncFolder(database);
     return {JournalOutcome::CutShort, {}};
   }
-  const uint32_t page_size = Get32(header + 8);
-  const uint64_t size_before = Get64(header + 16);
-  const uint64_t header_page_checksum = Get64(header + 24);
-  const uint64_t mark = Get64(header + 32);
+  const uint32_t page_size = GetU32(header + 8);
+  const uint64_t size_before = GetU64(header + 16);
+  const uint64_t header_page_checksum = GetU64(header + 24);
+  const uint64_t mark = GetU64(header + 32);
 
   uint8_t version = 0;
   uint64_t checksum = 0;
@@ -196,9 +197,9 @@ JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd)
   // cut short or does not check marks the end of what needs undoing.
   std::vector<uint8_t> record(kRecordOverhead + page_size);
   for (off_t at = kHeaderSize; ReadAll(in, record.data(), record.size(), at); at += static_cast<off_t>(record.size())) {
-    const uint32_t page = Get32(record.data());
+    const uint32_t page = GetU32(record.data());
     const uint8_t* bytes = record.data() + 4;
-    if (Get64(bytes + page_size) != RecordChecksum(mark, page, bytes, page_size)) break;
+    if (GetU64(bytes + page_size) != RecordChecksum(mark, page, bytes, page_size)) break;
     WriteAll(fd, bytes, page_size, static_cast<off_t>(page) * page_size, database, undo);
   }
   if (ftruncate(fd, static_cast<off_t>(size_before)) != 0) Fail(database, undo, errno);
@@ -237,19 +238,19 @@ void Journal::StartJournalFile() {
     mark_ = random();
   } while (mark_ == 0);
   std::vector<uint8_t> mark;
-  Put64(mark, mark_);
+  Append64(mark, mark_);
   WriteAll(fd_, mark.data(), mark.size(), kMarkOffset, database_, "cannot write the database");
   if (fdatasync(fd_) != 0) Fail(database_, "cannot write the database", errno);
   uint64_t checksum = 0;
   if (!HeaderPageChecksum(fd_, page_size_, &checksum)) Fail(database_, "cannot read the database", EIO);
 
   std::vector<uint8_t> header(kMagic, kMagic + sizeof kMagic);
-  Put32(header, static_cast<uint32_t>(page_size_));
-  Put32(header, committed_pages_);
-  Put64(header, static_cast<uint64_t>(info.st_size));
-  Put64(header, checksum);
-  Put64(header, mark_);
-  Put64(header, Fnv1a(header.data(), header.size()));
+  Append32(header, static_cast<uint32_t>(page_size_));
+  Append32(header, committed_pages_);
+  Append64(header, static_cast<uint64_t>(info.st_size));
+  Append64(header, checksum);
+  Append64(header, mark_);
+  Append64(header, Fnv1a(header.data(), header.size()));
 
   const std::filesystem::path path = JournalPathFor(database_);
   // Never over another journal: one left by a write that could not be undone must wait for
@@ -275,9 +276,9 @@ void Journal::AppendSaved() {
   try {
     std::vector<uint8_t> batch;
     for (auto entry = originals_.begin(); entry != originals_.end();) {
-      Put32(batch, entry->first);
+      Append32(batch, entry->first);
       batch.insert(batch.end(), entry->second.get(), entry->second.get() + page_size_);
-      Put64(batch, RecordChecksum(mark_, entry->first, entry->second.get(), page_size_));
+      Append64(batch, RecordChecksum(mark_, entry->first, entry->second.get(), page_size_));
       ++entry;
       if (batch.size() >= 64 * (page_size_ + kRecordOverhead) || entry == originals_.end()) {
         WriteAll(journal_fd_, batch.data(), batch.size(), static_cast<off_t>(journal_size_), database_,

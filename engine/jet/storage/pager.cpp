@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/storage/file_lock.h"
@@ -196,8 +197,8 @@ void Pager::FetchRun(uint32_t first, uint32_t count, uint8_t* const* into) {
     const uint32_t page = first + i;
     if (page == 0) continue;
     const uint32_t k = header().encoding_key ^ page;
-    const uint8_t key[4] = {static_cast<uint8_t>(k), static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k >> 16),
-                            static_cast<uint8_t>(k >> 24)};
+    uint8_t key[4];
+    PutU32(key, k);
     Rc4Apply(key, 4, into[i], size);
   }
 }

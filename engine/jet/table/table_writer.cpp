@@ -4,6 +4,7 @@
 #include <cstring>
 #include <random>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/index/index_check.h"
 #include "engine/jet/page/long_value_writer.h"

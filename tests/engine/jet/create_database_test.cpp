@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/format/byte_reader.h"
@@ -107,7 +108,7 @@ TEST_F(NewDatabase, HeaderPageDecodesAsAGeneralSortOrderJet4DatabaseWithoutPassw
   double created = 0;
   std::memcpy(&created, page.data() + 0x72, sizeof created);
   EXPECT_EQ(created, kCreated);
-  for (size_t i = 0; i < 40; i += 4) EXPECT_EQ(LoadU32(page.data() + 0x42 + i), 44259u) << i;
+  for (size_t i = 0; i < 40; i += 4) EXPECT_EQ(GetU32(page.data() + 0x42 + i), 44259u) << i;
 }
 
 TEST_F(NewDatabase, HeaderPageMatchesJetOutsideTheDateDependentFields) {

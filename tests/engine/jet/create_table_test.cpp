@@ -4,6 +4,7 @@
 // added to files Access made, and the descriptions that must be refused.
 #include <gtest/gtest.h>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/create/table_creator.h"
@@ -15,6 +16,7 @@
 namespace {
 
 using namespace createtest;
+using engine::GetU16;
 using engine::jet::ColumnSpec;
 using engine::jet::IndexSpec;
 using engine::jet::TableSpec;

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/check/checker.h"
@@ -31,6 +32,7 @@
 
 namespace createtest {
 
+using engine::GetU32;
 using engine::Value;
 using namespace engine::jet;
 
@@ -143,7 +145,7 @@ inline std::vector<uint32_t> GlobalFreePages(Pager& pager) {
     ADD_FAILURE() << "the global usage map is not an inline map";
     return pages;
   }
-  const uint32_t first = LoadU32(row.data + 1);
+  const uint32_t first = GetU32(row.data + 1);
   for (size_t bit = 0; bit < (row.size - 5) * 8; ++bit) {
     if ((row.data[5 + bit / 8] >> (bit % 8) & 1) && first + bit < pager.page_count()) {
       pages.push_back(static_cast<uint32_t>(first + bit));

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/bytes.h"
 #include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 
@@ -26,11 +27,8 @@ struct FixtureIndex {
   uint8_t flags = 0;
 };
 
-inline uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline uint16_t LoadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+using engine::GetU16;
+using engine::GetU32;
 
 // The bytes of one row of a data page, or nothing when the pointer is out of range.
 inline std::optional<std::vector<uint8_t>> ReadDataRow(engine::jet::PageStore& store,
@@ -38,10 +36,10 @@ inline std::optional<std::vector<uint8_t>> ReadDataRow(engine::jet::PageStore& s
   if (at.page == 0 || at.page >= store.page_count()) return std::nullopt;
   const uint8_t* page = store.ReadPage(at.page);
   if (page[0] != 0x01) return std::nullopt;
-  uint16_t slots = LoadU16(page + 12);
+  uint16_t slots = GetU16(page + 12);
   if (at.row >= slots) return std::nullopt;
-  size_t start = LoadU16(page + 14 + 2 * at.row) & 0x1FFF;
-  size_t end = at.row == 0 ? store.page_size() : (LoadU16(page + 14 + 2 * (at.row - 1)) & 0x1FFF);
+  size_t start = GetU16(page + 14 + 2 * at.row) & 0x1FFF;
+  size_t end = at.row == 0 ? store.page_size() : (GetU16(page + 14 + 2 * (at.row - 1)) & 0x1FFF);
   if (start > end || end > store.page_size()) return std::nullopt;
   return std::vector<uint8_t>(page + start, page + end);
 }
@@ -53,14 +51,14 @@ inline std::set<uint32_t> UsageMapPages(engine::jet::PageStore& store, engine::j
   if (!row || row->empty()) return pages;
   const std::vector<uint8_t>& map = *row;
   if (map[0] == 0x00 && map.size() >= 5) {
-    uint32_t start = LoadU32(map.data() + 1);
+    uint32_t start = GetU32(map.data() + 1);
     for (size_t bit = 0; bit < (map.size() - 5) * 8; ++bit) {
       if (map[5 + bit / 8] & (1u << (bit % 8))) pages.insert(start + static_cast<uint32_t>(bit));
     }
   } else if (map[0] == 0x01) {
     const size_t per_page = (store.page_size() - 4) * 8;
     for (size_t k = 0; 1 + 4 * k + 4 <= map.size(); ++k) {
-      uint32_t bitmap_page = LoadU32(map.data() + 1 + 4 * k);
+      uint32_t bitmap_page = GetU32(map.data() + 1 + 4 * k);
       if (bitmap_page == 0 || bitmap_page >= store.page_count()) continue;
       const uint8_t* bits = store.ReadPage(bitmap_page) + 4;
       for (size_t bit = 0; bit < per_page; ++bit) {
@@ -77,7 +75,7 @@ inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& stor
   std::set<uint32_t> continuations;
   for (uint32_t p = 1; p < store.page_count(); ++p) {
     const uint8_t* page = store.ReadPage(p);
-    if (page[0] == 0x02 && page[1] == 0x01 && LoadU32(page + 4) != 0) continuations.insert(LoadU32(page + 4));
+    if (page[0] == 0x02 && page[1] == 0x01 && GetU32(page + 4) != 0) continuations.insert(GetU32(page + 4));
   }
   std::vector<FixtureIndex> found;
   for (uint32_t p = 1; p < store.page_count(); ++p) {
@@ -85,20 +83,20 @@ inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& stor
     if (page[0] != 0x02 || page[1] != 0x01 || continuations.count(p) || free_pages.count(p)) continue;
     std::vector<uint8_t> tdef(page, page + store.page_size());
     std::set<uint32_t> chain = {p};
-    for (uint32_t next = LoadU32(page + 4); next != 0 && next < store.page_count() && chain.insert(next).second;) {
+    for (uint32_t next = GetU32(page + 4); next != 0 && next < store.page_count() && chain.insert(next).second;) {
       const uint8_t* more = store.ReadPage(next);
       tdef.insert(tdef.end(), more + 8, more + store.page_size());
-      next = LoadU32(more + 4);
+      next = GetU32(more + 4);
     }
     auto fits = [&](size_t offset, size_t size) { return offset + size <= tdef.size(); };
-    uint16_t columns = LoadU16(tdef.data() + 45);
-    uint32_t real_indexes = LoadU32(tdef.data() + 51);
+    uint16_t columns = GetU16(tdef.data() + 45);
+    uint32_t real_indexes = GetU32(tdef.data() + 51);
     if (real_indexes > 1000) continue;
     size_t at = 63 + 12 * size_t{real_indexes} + 25 * size_t{columns};
     bool ok = fits(at, 0);
     for (uint16_t c = 0; ok && c < columns; ++c) {
       ok = fits(at, 2);
-      if (ok) at += 2 + LoadU16(tdef.data() + at);
+      if (ok) at += 2 + GetU16(tdef.data() + at);
     }
     if (!ok || !fits(at, 52 * size_t{real_indexes})) continue;
     for (uint32_t i = 0; i < real_indexes; ++i) {
@@ -106,8 +104,8 @@ inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& stor
       FixtureIndex index;
       index.tdef_page = p;
       index.number = i;
-      index.usage_map = engine::jet::RowPointer::FromPacked(LoadU32(d + 34));
-      index.root_page = LoadU32(d + 38);
+      index.usage_map = engine::jet::RowPointer::FromPacked(GetU32(d + 34));
+      index.root_page = GetU32(d + 38);
       index.flags = d[46];
       found.push_back(index);
     }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/catalog/catalog.h"
@@ -161,7 +162,7 @@ TEST_F(DamagedFiles, RowsWithImpossibleBounds) {
   size_t data_page = 0;
   for (size_t p = 3; p * kPage4 < full_.size(); ++p) {
     const uint8_t* page = full_.data() + p * kPage4;
-    if (page[0] == 0x01 && engine::jet::LoadU32(page + 4) == tdef) {
+    if (page[0] == 0x01 && engine::GetU32(page + 4) == tdef) {
       data_page = p;
       break;
     }
@@ -194,7 +195,7 @@ TEST(DamagedLongValues, ChainThatPointsToItselfIsALoop) {
   EXPECT_EQ(ReadEverything(bytes), "");
   const size_t lval_page = 0x35;
   ASSERT_EQ(std::memcmp(bytes.data() + lval_page * kPage4 + 4, "LVAL", 4), 0);
-  const size_t row0 = lval_page * kPage4 + (engine::jet::LoadU16(bytes.data() + lval_page * kPage4 + 14) & 0x1FFF);
+  const size_t row0 = lval_page * kPage4 + (engine::GetU16(bytes.data() + lval_page * kPage4 + 14) & 0x1FFF);
   PutU32(bytes, row0, (lval_page << 8) | 0);
   EXPECT_NE(ReadEverything(bytes).find("loop"), std::string::npos);
 }
