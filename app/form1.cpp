@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "app/form1_layout.h"
+#include "app/italian_texts.h"
 #include "app/handler_guard.h"
 #include "app/image_list.h"
 #include "app/qt_dialogs.h"
@@ -19,6 +20,7 @@
 #include "app/toolbar.h"
 #include "app/twips.h"
 #include "archives/handlers.h"
+#include "archives/italian_texts.h"
 #include "import/import_run.h"
 
 namespace app {
@@ -97,7 +99,7 @@ Form1::Form1(const engine::TextLocale& locale, archives::Dialogs* dialogs)
   repainting_dialogs_ = std::make_unique<RepaintingDialogs>(*dialogs_, *this);
   dialogs_ = repainting_dialogs_.get();
   setObjectName("Form1");
-  setWindowTitle(ToQString(layout::kCaption));
+  setWindowTitle(ToQString(archives::kApplicationTitle));
   setWindowIcon(WindowIcon());
   // A fixed dialog border: a close box, no minimise or maximise, no resizing.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -137,7 +139,7 @@ void Form1::BuildStep1() {
 
 void Form1::BuildStep2() {
   frame1_ = MakeFrame(this, layout::kStep2Frame);
-  MakeLabel(frame1_, IndexedName("Label6", 0), layout::kLabel6Caption, layout::kLabel6);
+  MakeLabel(frame1_, IndexedName("Label6", 0), kLabel6Caption, layout::kLabel6);
   combo2_ = MakeDropDown(frame1_, "Combo2", layout::kCombo2);
   // activated, not currentIndexChanged: choosing the entry already selected runs it again.
   connect(combo2_, &QComboBox::activated, this, &Form1::Combo2Click);
@@ -158,7 +160,7 @@ void Form1::BuildStep3() {
 }
 
 void Form1::BuildBottom() {
-  MakeAutoSizeLabel(this, "Label11", layout::kLabel11Caption, layout::kLabel11);
+  MakeAutoSizeLabel(this, "Label11", kLabel11Caption, layout::kLabel11);
   progress_bar1_ = new QProgressBar(this);
   progress_bar1_->setObjectName("ProgressBar1");
   progress_bar1_->setGeometry(ToPixels(layout::kProgressBar1));

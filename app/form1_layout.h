@@ -6,9 +6,11 @@
 #include <array>
 #include <string_view>
 
+#include "app/italian_texts.h"
+#include "import/italian_texts.h"
+
 namespace app::layout {
 
-inline constexpr std::u16string_view kCaption = u"Importazione archivi";
 inline constexpr int kClientWidth = 6675;
 inline constexpr int kClientHeight = 7665;
 inline constexpr int kBackgroundGrey = 224;  // red, green and blue alike
@@ -23,22 +25,19 @@ struct Frame {
   Box box;
 };
 
-inline constexpr Frame kStep1Frame{"Frame2", u"Passo 1: Selezionare l'archivio da cui si desidera importare i dati",
-                                   {120, 120, 6495, 1095}};
-inline constexpr Frame kStep2Frame{"Frame1", u"Passo 2 - Seleziona tabella", {120, 1440, 6495, 975}};
-inline constexpr Frame kStep3Frame{"Frame3", u"Passo 3 - Selezione campi", {120, 2640, 6495, 3135}};
+inline constexpr Frame kStep1Frame{"Frame2", kStep1Caption, {120, 120, 6495, 1095}};
+inline constexpr Frame kStep2Frame{"Frame1", kStep2Caption, {120, 1440, 6495, 975}};
+inline constexpr Frame kStep3Frame{"Frame3", kStep3Caption, {120, 2640, 6495, 3135}};
 
 // Step 1 (inside Frame2).
 inline constexpr Box kToolbar1{120, 360, 1200, 600};
 inline constexpr Box kText1{1560, 660, 4815, 285};
 
 // Step 2 (inside Frame1).
-inline constexpr std::u16string_view kLabel6Caption = u"Selezionare la tabella \"Articoli\" dal database sorgente";
 inline constexpr Box kLabel6{120, 480, 3975, 255};
 inline constexpr Box kCombo2{4200, 360, 2175, 315};
 
 // Below the frames (inside the window).
-inline constexpr std::u16string_view kLabel11Caption = u"Stato di avanzamento:";
 inline constexpr Box kLabel11{120, 6120, 1590, 195};
 inline constexpr Box kProgressBar1{120, 6360, 6495, 255};
 inline constexpr Box kToolbar4{4080, 6840, 2520, 600};
@@ -63,17 +62,14 @@ struct MappingRow {
   int note_top, note_width;
 };
 
-inline constexpr std::u16string_view kRequired = u"(Campo obbligatorio)";
-inline constexpr std::u16string_view kOptional = u"(Campo non obbligatorio)";
-
 inline constexpr std::array<MappingRow, 7> kMappingRows{{
-    {1, u"Codice articolo", 360, 1050, 1, 240, 22, kRequired, 360, 1440},
-    {0, u"Nome categoria", 780, 1125, 0, 660, 23, kOptional, 720, 1755},
-    {2, u"Descrizione", 1200, 825, 2, 1080, 24, kOptional, 1080, 1755},
-    {3, u"Descrizione catalogo", 1560, 1485, 3, 1440, 27, kOptional, 1440, 1755},
-    {4, u"Prezzo", 1920, 480, 4, 1800, 26, kOptional, 1800, 1755},
-    {6, u"Prezzo 2", 2280, 615, 5, 2160, 25, kOptional, 2160, 1755},
-    {7, u"Percorso immagine", 2640, 1335, 6, 2520, 29, kOptional, 2520, 1755},
+    {1, kCodeCaption, 360, 1050, 1, 240, 22, kRequired, 360, 1440},
+    {0, kCategoryCaption, 780, 1125, 0, 660, 23, kOptional, 720, 1755},
+    {2, kDescriptionCaption, 1200, 825, 2, 1080, 24, kOptional, 1080, 1755},
+    {3, kCatalogueDescriptionCaption, 1560, 1485, 3, 1440, 27, kOptional, 1440, 1755},
+    {4, kPriceCaption, 1920, 480, 4, 1800, 26, kOptional, 1800, 1755},
+    {6, kPrice2Caption, 2280, 615, 5, 2160, 25, kOptional, 2160, 1755},
+    {7, kImagePathCaption, 2640, 1335, 6, 2520, 29, kOptional, 2520, 1755},
 }};
 inline constexpr int kPickerCount = 7;
 
@@ -84,7 +80,7 @@ struct ToolbarButton {
   int width, height;
 };
 
-inline constexpr std::array<ToolbarButton, 1> kToolbar1Buttons{{{u"Sfoglia", 7, 1125, 570}}};
-inline constexpr std::array<ToolbarButton, 2> kToolbar4Buttons{{{u"Importa", 1, 1215, 570}, {u"Chiudi", 4, 1215, 570}}};
+inline constexpr std::array<ToolbarButton, 1> kToolbar1Buttons{{{kBrowseKey, 7, 1125, 570}}};
+inline constexpr std::array<ToolbarButton, 2> kToolbar4Buttons{{{import::kImportKey, 1, 1215, 570}, {import::kCloseKey, 4, 1215, 570}}};
 
 }  // namespace app::layout

@@ -2,13 +2,15 @@
 
 #include <QString>
 
+#include "app/italian_texts.h"
 #include "archives/error_messages.h"
+#include "archives/italian_texts.h"
 #include "engine/error.h"
 
 namespace app {
 
 std::u16string FailureReport(const std::exception& failure) {
-  std::u16string report = u"Errore di run-time: " + archives::ItalianReason(failure) + u".";
+  std::u16string report = RunTimeErrorText(archives::ItalianReason(failure));
   if (const auto* error = dynamic_cast<const engine::Error*>(&failure); error && !error->file().empty()) {
     report += u"\n\n" + QString::fromUtf8(error->file()).toStdU16String();
   }
@@ -25,7 +27,7 @@ HandlerOutcome RunHandler(archives::Dialogs& dialogs, const std::function<void()
   } catch (const std::exception& failure) {
     report = FailureReport(failure);
   } catch (...) {
-    report = u"Errore di run-time: errore imprevisto.";
+    report = RunTimeErrorText(archives::kUnexpectedError);
   }
   // Reported outside the catch blocks, so that a Dialogs that ends by throwing ProgramEnded
   // is not throwing from inside a handler of another exception.

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "archives/italian_texts.h"
+
 namespace app {
 
 QString ToQString(std::u16string_view text) {

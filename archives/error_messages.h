@@ -1,4 +1,4 @@
-// Engine failures explained to the user in Italian.
+// Engine failures explained to the user in Italian (the texts are in italian_texts.h).
 #pragma once
 
 #include <exception>
@@ -18,8 +18,5 @@ std::u16string ItalianSentence(const std::exception& error);
 // "Impossibile aprire l'archivio <path>: <reason>." and its destination variant.
 std::u16string CannotOpenArchiveMessage(std::u16string_view path, const std::exception& error);
 std::u16string CannotOpenDestinationMessage(std::u16string_view path, const std::exception& error);
-
-// A journal found beside an archive that was not its own: it was renamed, never applied.
-std::u16string JournalSetAsideMessage(std::u16string_view archive, std::u16string_view set_aside_as);
 
 }  // namespace archives

@@ -6,15 +6,13 @@
 #include <filesystem>
 
 #include "archives/error_messages.h"
+#include "archives/italian_texts.h"
 #include "engine/error.h"
 #include "engine/value.h"
 
 namespace archives {
 namespace {
 
-constexpr std::u16string_view kDestinationFile = u"listini.mdb";
-constexpr std::u16string_view kDestinationTable = u"Articoli";
-constexpr std::u16string_view kInvalidFormat = u"Formato file non valido.";
 
 // The last four characters (the whole text when shorter), ASCII letters upper-cased.
 std::u16string UpperTail(std::u16string_view text, size_t count) {
@@ -34,7 +32,7 @@ bool IsSystemTable(std::u16string_view name) {
 void TellOfSetAsideJournal(DataBinding& binding, Dialogs& dialogs) {
   const std::filesystem::path aside = binding.Database().SetAsideJournal();
   if (aside.empty()) return;
-  dialogs.MessageBox(JournalSetAsideMessage(binding.DatabaseName, engine::FromUtf8(aside.string())),
+  dialogs.MessageBox(JournalSetAsideText(binding.DatabaseName, engine::FromUtf8(aside.string())),
                      MessageStyle::Information);
 }
 
@@ -53,12 +51,11 @@ std::u16string StartupFailureMessage(std::u16string_view path, const std::except
   if (kind == engine::ErrorKind::ReadOnlyFileSystem) {
     reason = ItalianReason(error);
   } else if (kind == engine::ErrorKind::AccessDenied || present_but_not_writable) {
-    reason = u"questo utente non ha il permesso di modificarlo";
+    reason = kNotAllowedToChange;
   } else {
     return CannotOpenDestinationMessage(path, error);
   }
-  return u"Impossibile aprire in scrittura il listino " + std::u16string(path) + u": " + reason +
-         u". Chiedere all'amministratore di rendere scrivibili il file e la sua cartella.";
+  return CannotWritePriceListText(path, reason);
 }
 
 void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& program_folder) {

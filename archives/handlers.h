@@ -11,6 +11,10 @@
 
 namespace archives {
 
+// The price list beside the program and its table of articles.
+inline constexpr std::u16string_view kDestinationFile = u"listini.mdb";
+inline constexpr std::u16string_view kDestinationTable = u"Articoli";
+
 // Window load: binds DataDestinazione to listini.mdb in the program's folder, table "Articoli".
 void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& program_folder);
 

@@ -13,11 +13,6 @@ inline constexpr int kAnswerYes = 6;
 inline constexpr int kAnswerNo = 7;
 inline constexpr int kAnswerOk = 1;
 
-// The title every message box and the file dialog carry.
-inline constexpr std::u16string_view kApplicationTitle = u"Importazione archivi";
-inline constexpr std::u16string_view kArchiveFileFilter =
-    u"File di archivio in Access (*.mdb)|*.mdb|File di archivio in Excel (*.xls)|*.xls";
-
 // Thrown by Dialogs::EndProgram where the program cannot simply exit (tests). It is no
 // std::exception, so that no failure-swallowing step catches it.
 struct ProgramEnded {};

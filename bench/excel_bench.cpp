@@ -15,7 +15,7 @@
 #include <string>
 
 #include "engine/excel/excel_database.h"
-#include "tests/engine/excel/xls_writer.h"
+#include "tests/support/xls_writer.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr int kRows = 60000;
 
 const fs::path& Workbook() {
   static const fs::path path = [] {
-    xlstest::WorkbookWriter w;
+    testsupport::WorkbookWriter w;
     size_t s = w.AddSheet(u"Listino");
     const char16_t* headers[] = {u"Codice", u"Descrizione", u"Prezzo", u"Data", u"Quantita"};
     for (int c = 0; c < 5; ++c) w.Text(s, 0, c, headers[c]);

@@ -4,8 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "archives/handlers.h"
 #include "engine/value.h"
-#include "import/messages.h"
+#include "import/destination_queries.h"
+#include "import/italian_texts.h"
 #include "import/record_transfer.h"
 #include "import/resume_next.h"
 #include "import/run_tally.h"
@@ -212,7 +214,7 @@ class ImportRun {
 
   void AddArticle() {
     const bool started = steps_.Run([&] {
-      destination_.RecordSource = kArticlesTable;
+      destination_.RecordSource = archives::kDestinationTable;
       destination_.Refresh();
       destination_.Recordset().AddNew();
     });

@@ -25,7 +25,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using apptest::Printable;
+using testsupport::Printable;
 
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -74,7 +74,7 @@ void ExpectSoundFile(const fs::path& price_list) {
 
 class EndToEndTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { apptest::Application(); }
+  static void SetUpTestSuite() { testsupport::Application(); }
 
   void SetUp() override {
     REQUIRE_FIXTURES();
@@ -109,15 +109,15 @@ class EndToEndTest : public ::testing::Test {
 
 TEST_F(EndToEndTest, FromADatabaseWithThePurgeAnsweredYes) {
   const fs::path source = testsupport::FixturesDir() / "listini" / "fonte.mdb";
-  apptest::ModalWatchdog watchdog;
-  apptest::FakeDialogs dialogs;
+  testsupport::ModalWatchdog watchdog;
+  testsupport::ScriptedDialogs dialogs;
   {
     app::Form1 window(engine::TextLocale::Italian(), &dialogs);
     archives::StartupBinding(window.state(), dialogs, folder_.path().u16string());
     ASSERT_TRUE(dialogs.messages.empty()) << Printable(dialogs.messages[0].text);
     window.show();
 
-    dialogs.chosen_files = {source.u16string()};
+    dialogs.files_to_choose = {source.u16string()};
     Press(window, "Toolbar1_Sfoglia");
     ChooseTable(window, u"Prodotti");
     ChooseColumn(window, 1, u"Codice");
@@ -125,7 +125,7 @@ TEST_F(EndToEndTest, FromADatabaseWithThePurgeAnsweredYes) {
     ChooseColumn(window, 2, u"Nome");
     ChooseColumn(window, 4, u"Prezzo");
     ChooseColumn(window, 6, u"Immagine");
-    dialogs.yes_no_answers = {archives::kAnswerYes};
+    dialogs.answers = {archives::kAnswerYes};
     Press(window, "Toolbar4_Importa");
 
     ASSERT_EQ(dialogs.messages.size(), 3u);
@@ -166,7 +166,7 @@ TEST_F(EndToEndTest, FromAWorkbookWithTheRealDialogsKeepingTheArticles) {
   driver.start(10);
 
   app::Form1 window(engine::TextLocale::Italian());
-  apptest::FakeDialogs startup_dialogs;
+  testsupport::ScriptedDialogs startup_dialogs;
   archives::StartupBinding(window.state(), startup_dialogs, folder_.path().u16string());
   ASSERT_TRUE(startup_dialogs.messages.empty());
   window.show();

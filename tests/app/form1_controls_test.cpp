@@ -13,11 +13,11 @@
 
 namespace {
 
-using apptest::Printable;
+using testsupport::Printable;
 
 class Form1ControlsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { apptest::Application(); }
+  static void SetUpTestSuite() { testsupport::Application(); }
 
   QComboBox* Combo(const QString& name) { return window_.findChild<QComboBox*>(name); }
   QComboBox* Picker(int picker) { return Combo(QString("Combo6_%1").arg(picker)); }
@@ -38,7 +38,7 @@ class Form1ControlsTest : public ::testing::Test {
     QApplication::processEvents();
   }
 
-  apptest::FakeDialogs dialogs_;
+  testsupport::ScriptedDialogs dialogs_;
   app::Form1 window_{engine::TextLocale::Italian(), &dialogs_};
 };
 

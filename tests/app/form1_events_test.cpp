@@ -15,16 +15,17 @@
 
 #include "app/form1.h"
 #include "archives/handlers.h"
+#include "archives/italian_texts.h"
 #include "tests/app/window_test_support.h"
 #include "tests/support/fixtures.h"
 
 namespace {
 
-using apptest::Printable;
+using testsupport::Printable;
 
 class Form1EventsTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { apptest::Application(); }
+  static void SetUpTestSuite() { testsupport::Application(); }
 
   void Press(const char* button_name) {
     auto* button = window_.findChild<QToolButton*>(button_name);
@@ -38,8 +39,8 @@ class Form1EventsTest : public ::testing::Test {
     QApplication::sendEvent(window_.findChild<QComboBox*>("Combo2"), &down);
   }
 
-  apptest::ModalWatchdog watchdog_;
-  apptest::FakeDialogs dialogs_;
+  testsupport::ModalWatchdog watchdog_;
+  testsupport::ScriptedDialogs dialogs_;
   app::Form1 window_{engine::TextLocale::Italian(), &dialogs_};
 };
 
@@ -50,7 +51,7 @@ TEST_F(Form1EventsTest, ChiudiEndsTheProgramThroughTheImportHandler) {
   // The import handler resets the bar and lets pending events run before it looks at the
   // button, then ends the program; the window closes.
   EXPECT_EQ(window_.findChild<QProgressBar*>("ProgressBar1")->value(), 0);
-  EXPECT_EQ(dialogs_.process_events_calls, 1);
+  EXPECT_EQ(dialogs_.processed_events, 1);
   EXPECT_EQ(dialogs_.end_program_calls, 1);
   EXPECT_TRUE(dialogs_.messages.empty());
   EXPECT_FALSE(window_.isVisible());
@@ -59,7 +60,7 @@ TEST_F(Form1EventsTest, ChiudiEndsTheProgramThroughTheImportHandler) {
 
 TEST_F(Form1EventsTest, ImportaWithNothingChosenAnswersThroughTheGivenDialogs) {
   Press("Toolbar4_Importa");
-  EXPECT_EQ(dialogs_.process_events_calls, 1);
+  EXPECT_EQ(dialogs_.processed_events, 1);
   EXPECT_EQ(dialogs_.end_program_calls, 0);
   ASSERT_FALSE(dialogs_.messages.empty());  // it explains what is missing
   QCoreApplication::processEvents();
@@ -67,7 +68,7 @@ TEST_F(Form1EventsTest, ImportaWithNothingChosenAnswersThroughTheGivenDialogs) {
 }
 
 TEST_F(Form1EventsTest, SfogliaAsksForAFileAndRefusesOtherKinds) {
-  dialogs_.chosen_files = {u"/tmp/prezzi.txt", u""};
+  dialogs_.files_to_choose = {u"/tmp/prezzi.txt", u""};
   Press("Toolbar1_Sfoglia");
   ASSERT_EQ(dialogs_.filters.size(), 1u);
   EXPECT_EQ(dialogs_.filters[0], archives::kArchiveFileFilter);
@@ -89,7 +90,7 @@ TEST_F(Form1EventsTest, ChoosingATableFillsThePickersEvenWhenChosenAgain) {
   REQUIRE_FIXTURES();
   testsupport::TempDir folder;
   const std::filesystem::path source = folder.Copy(testsupport::FixturesDir() / "listini" / "fonte.mdb");
-  dialogs_.chosen_files = {source.u16string()};
+  dialogs_.files_to_choose = {source.u16string()};
   Press("Toolbar1_Sfoglia");
   ASSERT_TRUE(dialogs_.messages.empty()) << Printable(dialogs_.messages[0].text);
   EXPECT_EQ(window_.Text1(), source.u16string());
@@ -132,7 +133,7 @@ TEST_F(Form1EventsTest, TheCloseBoxEndsTheProgramWithoutAHandler) {
   give_up.start(5000);
   EXPECT_EQ(QApplication::exec(), 0);
   EXPECT_FALSE(gave_up) << "closing the window did not end the event loop";
-  EXPECT_EQ(dialogs_.process_events_calls, 0);
+  EXPECT_EQ(dialogs_.processed_events, 0);
   EXPECT_EQ(dialogs_.end_program_calls, 0);
   EXPECT_TRUE(dialogs_.messages.empty());
 }
@@ -157,7 +158,7 @@ TEST_F(Form1EventsTest, LoadBindsThePriceListBesideTheProgram) {
 // of boxes shown by then) and presses on Text1.
 class RunWatch : public QObject {
  public:
-  RunWatch(QWidget& window, const apptest::FakeDialogs& dialogs) : window_(window), dialogs_(dialogs) {
+  RunWatch(QWidget& window, const testsupport::ScriptedDialogs& dialogs) : window_(window), dialogs_(dialogs) {
     window.installEventFilter(this);
     window.findChild<QLineEdit*>("Text1")->installEventFilter(this);
   }
@@ -176,7 +177,7 @@ class RunWatch : public QObject {
 
  private:
   QWidget& window_;
-  const apptest::FakeDialogs& dialogs_;
+  const testsupport::ScriptedDialogs& dialogs_;
 };
 
 TEST_F(Form1EventsTest, DuringARunTheWindowIsRepaintedButTakesNoInput) {
@@ -186,7 +187,7 @@ TEST_F(Form1EventsTest, DuringARunTheWindowIsRepaintedButTakesNoInput) {
                              folder.path() / "listini.mdb");
   archives::StartupBinding(window_.state(), dialogs_, folder.path().u16string());
   window_.show();
-  dialogs_.chosen_files = {(testsupport::SourceDir() / "samples" / "fonte-esempio.mdb").u16string()};
+  dialogs_.files_to_choose = {(testsupport::SourceDir() / "samples" / "fonte-esempio.mdb").u16string()};
   Press("Toolbar1_Sfoglia");
   PressDownOnCombo2();
   auto* code_picker = window_.findChild<QComboBox*>("Combo6_1");
@@ -198,7 +199,7 @@ TEST_F(Form1EventsTest, DuringARunTheWindowIsRepaintedButTakesNoInput) {
   QWidget* text1 = window_.findChild<QLineEdit*>("Text1");
   int presses_during_run = -1;
   dialogs_.on_message = [&] {
-    if (dialogs_.messages.empty()) {
+    if (dialogs_.messages.size() == 1) {
       // The user clicks while the purge question is up: the click waits for the run's end.
       const QPointF at(2, 2);
       QCoreApplication::postEvent(text1, new QMouseEvent(QEvent::MouseButtonPress, at, text1->mapToGlobal(at),
@@ -206,7 +207,7 @@ TEST_F(Form1EventsTest, DuringARunTheWindowIsRepaintedButTakesNoInput) {
     }
     presses_during_run = watch.presses;
   };
-  dialogs_.yes_no_answers = {archives::kAnswerYes};
+  dialogs_.answers = {archives::kAnswerYes};
   Press("Toolbar4_Importa");
 
   ASSERT_EQ(dialogs_.messages.size(), 3u);

@@ -80,7 +80,7 @@ const ButtonDesign kButtons[] = {
 
 class Form1LayoutTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { apptest::Application(); }
+  static void SetUpTestSuite() { testsupport::Application(); }
 
   QWidget* Control(const char* name) {
     QWidget* control = window_.findChild<QWidget*>(name);
@@ -88,7 +88,7 @@ class Form1LayoutTest : public ::testing::Test {
     return control;
   }
 
-  apptest::FakeDialogs dialogs_;
+  testsupport::ScriptedDialogs dialogs_;
   app::Form1 window_{engine::TextLocale::Italian(), &dialogs_};
 };
 

@@ -13,7 +13,7 @@ using app::HandlerOutcome;
 using app::RunHandler;
 
 TEST(HandlerGuardTest, AHandlerThatReturnsLeavesTheDialogsAlone) {
-  apptest::FakeDialogs dialogs;
+  testsupport::ScriptedDialogs dialogs;
   int runs = 0;
   EXPECT_EQ(RunHandler(dialogs, [&] { ++runs; }), HandlerOutcome::Returned);
   EXPECT_EQ(runs, 1);
@@ -22,7 +22,7 @@ TEST(HandlerGuardTest, AHandlerThatReturnsLeavesTheDialogsAlone) {
 }
 
 TEST(HandlerGuardTest, TheEndOfTheProgramIsPassedOnWithoutAReport) {
-  apptest::FakeDialogs dialogs;
+  testsupport::ScriptedDialogs dialogs;
   EXPECT_EQ(RunHandler(dialogs, [&] { dialogs.EndProgram(); }), HandlerOutcome::ProgramEnded);
   EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(dialogs.end_program_calls, 1);
@@ -51,13 +51,13 @@ TEST(HandlerGuardTest, FailuresAreReportedInItalianThenEndTheProgram) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    apptest::FakeDialogs dialogs;
+    testsupport::ScriptedDialogs dialogs;
     EXPECT_EQ(RunHandler(dialogs, c.failing), HandlerOutcome::ProgramEnded);
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].style, archives::MessageStyle::OkOnly);
     for (const std::u16string& part : c.report_holds) {
       EXPECT_NE(dialogs.messages[0].text.find(part), std::u16string::npos)
-          << apptest::Printable(part) << " not in " << apptest::Printable(dialogs.messages[0].text);
+          << testsupport::Printable(part) << " not in " << testsupport::Printable(dialogs.messages[0].text);
     }
     if (!c.english.empty()) {
       EXPECT_EQ(dialogs.messages[0].text.find(c.english), std::u16string::npos);

@@ -10,6 +10,7 @@
 
 #include "app/qt_dialogs.h"
 #include "app/qt_translations.h"
+#include "archives/italian_texts.h"
 #include "tests/app/window_test_support.h"
 
 namespace {
@@ -28,7 +29,7 @@ TEST(QtFileFilterTest, ConvertsDescriptionPatternPairs) {
       {u"", ""},
   };
   for (const auto& [filter, expected] : cases) {
-    EXPECT_EQ(app::QtFileFilter(filter).toStdString(), expected) << apptest::Printable(filter);
+    EXPECT_EQ(app::QtFileFilter(filter).toStdString(), expected) << testsupport::Printable(filter);
   }
 }
 
@@ -62,8 +63,8 @@ int AnswerRealBox(std::u16string_view text, archives::MessageStyle style, Qt::Ke
 }
 
 TEST(QtDialogsTest, RealMessageBoxesAnswerFromTheKeyboard) {
-  apptest::Application();
-  app::InstallItalianQtTranslations(apptest::Application());
+  testsupport::Application();
+  app::InstallItalianQtTranslations(testsupport::Application());
   struct Case {
     archives::MessageStyle style;
     Qt::Key key;

@@ -13,6 +13,7 @@
 #include "engine/error.h"
 #include "engine/open/open_database.h"
 #include "engine/value.h"
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace archives {
@@ -20,9 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using engine::ErrorKind;
+using testsupport::Fixture;
 using testsupport::TempDir;
-
-fs::path Fixture(const char* relative) { return testsupport::FixturesDir() / relative; }
 
 fs::path Write(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
@@ -32,8 +32,7 @@ fs::path Write(const fs::path& path, const std::string& bytes) {
 // A copy of `file` with `count` bytes at `offset` replaced, or cut to `offset` when `bytes`
 // is empty.
 fs::path Altered(const TempDir& temp, const fs::path& file, const char* name, size_t offset, std::string bytes) {
-  std::ifstream in(file, std::ios::binary);
-  std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string content = testsupport::ReadText(file);
   if (bytes.empty()) {
     content.resize(offset);
   } else {

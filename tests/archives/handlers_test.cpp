@@ -8,44 +8,44 @@
 #include "archives/error_messages.h"
 #include "engine/error.h"
 #include "engine/value.h"
-#include "tests/archives/fake_window.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/scripted_window.h"
 
 namespace archives {
 namespace {
 
-using testsupport::FakeDialogs;
-using testsupport::FakeForm;
+using testsupport::ScriptedDialogs;
+using testsupport::ScriptedForm;
 
 std::u16string U16(const std::filesystem::path& path) { return engine::FromUtf8(path.string()); }
 
 class BrowseTest : public ::testing::Test {
  protected:
   WindowState state{engine::TextLocale::Italian()};
-  FakeDialogs dialogs;
-  FakeForm form;
+  ScriptedDialogs dialogs;
+  ScriptedForm form;
 };
 
 TEST_F(BrowseTest, RefusesEveryOtherExtensionAndEmptiesThePath) {
   for (const char16_t* name : {u"/tmp/listino.xlsx", u"/tmp/a.csv", u"/tmp/a.accdb", u"mdb", u".md"}) {
     dialogs.files_to_choose.push_back(name);
     Browse(state, form, dialogs);
-    ASSERT_EQ(dialogs.shown.size(), 1u) << engine::ToUtf8(name);
-    EXPECT_EQ(dialogs.shown[0].text, u"Formato file non valido.");
-    EXPECT_EQ(dialogs.shown[0].style, MessageStyle::OkOnly);
+    ASSERT_EQ(dialogs.messages.size(), 1u) << engine::ToUtf8(name);
+    EXPECT_EQ(dialogs.messages[0].text, u"Formato file non valido.");
+    EXPECT_EQ(dialogs.messages[0].style, MessageStyle::OkOnly);
     EXPECT_EQ(form.text1, u"");
     EXPECT_EQ(state.source_archive_path, u"");
     EXPECT_EQ(state.DataSorgente.DatabaseName, u"");
-    dialogs.shown.clear();
+    dialogs.messages.clear();
   }
 }
 
 TEST_F(BrowseTest, CancelledDialogEmptiesText1AndShowsNothing) {
   form.text1 = u"typed by hand";
   Browse(state, form, dialogs);
-  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(form.text1, u"");
-  EXPECT_TRUE(form.combo2.empty());
+  EXPECT_TRUE(form.combo2_entries.empty());
 }
 
 TEST_F(BrowseTest, AnArchiveThatCannotBeOpenedIsExplainedAndLeavesTheOldOneBound) {
@@ -53,9 +53,9 @@ TEST_F(BrowseTest, AnArchiveThatCannotBeOpenedIsExplainedAndLeavesTheOldOneBound
   const auto fonte = testsupport::FixturesDir() / "listini" / "fonte.mdb";
   dialogs.files_to_choose = {U16(fonte)};
   Browse(state, form, dialogs);
-  ASSERT_TRUE(dialogs.shown.empty());
-  ASSERT_FALSE(form.combo2.empty());
-  const auto tables_before = form.combo2;
+  ASSERT_TRUE(dialogs.messages.empty());
+  ASSERT_FALSE(form.combo2_entries.empty());
+  const auto tables_before = form.combo2_entries;
 
   testsupport::TempDir temp;
   for (const char* name : {"vuoto.MDB", "finto.xls", "mancante.mdb"}) {
@@ -65,13 +65,13 @@ TEST_F(BrowseTest, AnArchiveThatCannotBeOpenedIsExplainedAndLeavesTheOldOneBound
     }
     dialogs.files_to_choose = {U16(path)};
     Browse(state, form, dialogs);
-    ASSERT_EQ(dialogs.shown.size(), 1u) << name;
-    EXPECT_TRUE(dialogs.shown[0].text.starts_with(u"Impossibile aprire l'archivio " + U16(path) + u": "))
-        << engine::ToUtf8(dialogs.shown[0].text);
+    ASSERT_EQ(dialogs.messages.size(), 1u) << name;
+    EXPECT_TRUE(dialogs.messages[0].text.starts_with(u"Impossibile aprire l'archivio " + U16(path) + u": "))
+        << engine::ToUtf8(dialogs.messages[0].text);
     EXPECT_EQ(form.text1, u"");
     EXPECT_EQ(state.DataSorgente.DatabaseName, U16(fonte));
-    EXPECT_EQ(form.combo2, tables_before);
-    dialogs.shown.clear();
+    EXPECT_EQ(form.combo2_entries, tables_before);
+    dialogs.messages.clear();
   }
 }
 
@@ -83,69 +83,69 @@ TEST_F(BrowseTest, ListsUserTablesOfEachNewArchiveOnly) {
   Browse(state, form, dialogs);
   EXPECT_EQ(state.DataSorgente.Connect, kAccessConnect);
   EXPECT_EQ(form.text1, U16(fonte));
-  EXPECT_EQ(form.combo2, (std::vector<std::u16string>{u"Fornitori", u"Prodotti"}));
+  EXPECT_EQ(form.combo2_entries, (std::vector<std::u16string>{u"Fornitori", u"Prodotti"}));
 
-  form.combo2_text = u"Prodotti";
+  form.combo2 = u"Prodotti";
   DiscoverColumns(state, form, dialogs);
-  ASSERT_TRUE(dialogs.shown.empty());
+  ASSERT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(state.DataSorgente.RecordSource, u"Prodotti");
 
   // A workbook after a database: its own connect string, its own tables, and the old
   // table's name is not looked for in it.
   dialogs.files_to_choose = {U16(workbook)};
   Browse(state, form, dialogs);
-  ASSERT_TRUE(dialogs.shown.empty()) << engine::ToUtf8(dialogs.shown[0].text);
+  ASSERT_TRUE(dialogs.messages.empty()) << engine::ToUtf8(dialogs.messages[0].text);
   EXPECT_EQ(state.DataSorgente.Connect, kExcelConnect);
   EXPECT_EQ(state.DataSorgente.RecordSource, u"");
-  ASSERT_FALSE(form.combo2.empty());
-  for (const auto& name : form.combo2) EXPECT_NE(name, u"Prodotti");
+  ASSERT_FALSE(form.combo2_entries.empty());
+  for (const auto& name : form.combo2_entries) EXPECT_NE(name, u"Prodotti");
 
   // And a database after the workbook opens as a database again.
   dialogs.files_to_choose = {U16(fonte)};
   Browse(state, form, dialogs);
   EXPECT_EQ(state.DataSorgente.Connect, kAccessConnect);
-  EXPECT_EQ(form.combo2.size(), 2u);
+  EXPECT_EQ(form.combo2_entries.size(), 2u);
 }
 
 TEST(DiscoverColumnsTest, FillsEveryPickerWithTheEmptyEntryAndTheColumnsInOrder) {
   REQUIRE_FIXTURES();
   WindowState state{engine::TextLocale::Italian()};
-  FakeDialogs dialogs;
-  FakeForm form;
+  ScriptedDialogs dialogs;
+  ScriptedForm form;
   dialogs.files_to_choose = {U16(testsupport::FixturesDir() / "listini" / "fonte.mdb")};
   Browse(state, form, dialogs);
-  form.picker_text[3] = u"chosen before";
-  form.pickers[3] = {u"", u"Old"};
+  form.pickers[3] = u"chosen before";
+  form.picker_entries[3] = {u"", u"Old"};
   for (int click = 0; click < 2; ++click) {  // clicking the same table again rebuilds, never appends
-    form.combo2_text = u"Prodotti";
+    form.combo2 = u"Prodotti";
     DiscoverColumns(state, form, dialogs);
     const std::vector<std::u16string> expected = {u"",      u"Codice",   u"Nome",       u"Prezzo",
                                                   u"Categoria", u"Immagine", u"Attivo", u"Aggiornato"};
     for (int k = 0; k < 7; ++k) {
-      EXPECT_EQ(form.pickers[k], expected) << "picker " << k;
+      EXPECT_EQ(form.picker_entries[k], expected) << "picker " << k;
       EXPECT_TRUE(form.picker_enabled[k]);
-      EXPECT_EQ(form.picker_text[k], u"");
+      EXPECT_EQ(form.pickers[k], u"");
     }
   }
-  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST(DiscoverColumnsTest, ATableThatDoesNotOpenIsExplainedAndThePickersStay) {
   REQUIRE_FIXTURES();
   WindowState state{engine::TextLocale::Italian()};
-  FakeDialogs dialogs;
-  FakeForm form;
+  ScriptedDialogs dialogs;
+  ScriptedForm form;
   dialogs.files_to_choose = {U16(testsupport::FixturesDir() / "listini" / "fonte.mdb")};
   Browse(state, form, dialogs);
-  form.combo2_text = u"Prodotti";
+  form.combo2 = u"Prodotti";
   DiscoverColumns(state, form, dialogs);
-  const auto pickers_before = form.pickers[0];
+  const auto pickers_before = form.picker_entries[0];
 
-  form.combo2_text = u"Nessuna";
+  form.combo2 = u"Nessuna";
   DiscoverColumns(state, form, dialogs);
-  ASSERT_EQ(dialogs.shown.size(), 1u);
-  EXPECT_TRUE(dialogs.shown[0].text.starts_with(u"Impossibile aprire l'archivio "));
-  EXPECT_EQ(form.pickers[0], pickers_before);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_TRUE(dialogs.messages[0].text.starts_with(u"Impossibile aprire l'archivio "));
+  EXPECT_EQ(form.picker_entries[0], pickers_before);
   EXPECT_EQ(state.DataSorgente.RecordSource, u"Prodotti");
   EXPECT_NO_THROW(state.DataSorgente.Recordset());
 }
@@ -153,21 +153,21 @@ TEST(DiscoverColumnsTest, ATableThatDoesNotOpenIsExplainedAndThePickersStay) {
 TEST(StartupBindingTest, OpensArticoliBesideTheProgramOrExplainsAndEnds) {
   REQUIRE_FIXTURES();
   testsupport::TempDir folder;
-  FakeDialogs dialogs;
+  ScriptedDialogs dialogs;
   {
     WindowState state{engine::TextLocale::Italian()};
     EXPECT_THROW(StartupBinding(state, dialogs, U16(folder.path())), ProgramEnded);
-    ASSERT_EQ(dialogs.shown.size(), 1u);
-    EXPECT_EQ(dialogs.shown[0].style, MessageStyle::OkOnly);
-    EXPECT_TRUE(dialogs.shown[0].text.starts_with(u"Impossibile aprire l'archivio di destinazione " +
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].style, MessageStyle::OkOnly);
+    EXPECT_TRUE(dialogs.messages[0].text.starts_with(u"Impossibile aprire l'archivio di destinazione " +
                                                   U16(folder.path() / "listini.mdb") + u": il file non esiste"))
-        << engine::ToUtf8(dialogs.shown[0].text);
+        << engine::ToUtf8(dialogs.messages[0].text);
   }
-  dialogs.shown.clear();
+  dialogs.messages.clear();
   folder.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
   WindowState state{engine::TextLocale::Italian()};
   StartupBinding(state, dialogs, U16(folder.path()));
-  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_TRUE(dialogs.messages.empty());
   EXPECT_EQ(state.DataDestinazione.DatabaseName, U16(folder.path() / "listini.mdb"));
   EXPECT_EQ(state.DataDestinazione.RecordSource, u"Articoli");
   EXPECT_EQ(state.DataDestinazione.Connect, kAccessConnect);

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "import/messages.h"
+#include "import/destination_queries.h"
+#include "import/italian_texts.h"
 #include "tests/import/import_setup.h"
 
 namespace testsupport {

@@ -8,8 +8,8 @@
 
 #include "archives/data_binding.h"
 #include "import/import_run.h"
-#include "tests/import/scripted_window.h"
 #include "tests/support/memory_database.h"
+#include "tests/support/scripted_window.h"
 
 namespace testsupport {
 

@@ -21,10 +21,10 @@
 #include "engine/jet/row/table_scan.h"
 #include "engine/open/open_database.h"
 #include "import/import_run.h"
-#include "import/messages.h"
+#include "import/italian_texts.h"
 #include "tests/import/real_files.h"
-#include "tests/import/scripted_window.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/scripted_window.h"
 
 namespace testsupport {
 namespace {

@@ -8,10 +8,10 @@
 
 #include "engine/database.h"
 #include "import/import_run.h"
-#include "import/messages.h"
+#include "import/italian_texts.h"
 #include "tests/import/real_files.h"
-#include "tests/import/scripted_window.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/scripted_window.h"
 
 namespace testsupport {
 namespace {
@@ -36,16 +36,11 @@ struct BoundRun : ScriptedWindow {
     pickers[1] = code_column;
     pickers[2] = code_column;
   }
-  void SetProgress(float value) override {
-    ScriptedWindow::SetProgress(value);
-    if (on_progress) on_progress(value);
-  }
   import::ImportResult Press(int purge_answer) {
     answers = {purge_answer};
     return import::RunImport(import::kImportKey, state, *this, *this);
   }
   archives::WindowState state;
-  std::function<void(float)> on_progress;
 };
 
 TEST(PurgeChange, KilledAfterThePurgeTheListIsAsBeforeTheClick) {

@@ -8,11 +8,11 @@
 #include "engine/database.h"
 #include "engine/open/open_database.h"
 #include "import/import_run.h"
-#include "import/messages.h"
+#include "import/italian_texts.h"
 #include "import/text_rules.h"
 #include "tests/import/real_files.h"
-#include "tests/import/scripted_window.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/scripted_window.h"
 
 namespace testsupport {
 namespace {
@@ -164,16 +164,15 @@ class ImportCommand : public RealArchives {
     if (IsSkipped()) return;
     if (!fs::exists(BinDir() / "archivi")) GTEST_SKIP() << "archivi is not built";
   }
-  std::string Archivi(const std::string& arguments, int* status) {
-    return RunCommand("'" + (BinDir() / "archivi").string() + "' import " + arguments + " 2>&1", status);
+  static std::string ArchiviImport(const std::string& arguments, int* status) {
+    return RunArchivi("import " + arguments, status);
   }
-  static std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
 };
 
 TEST_F(ImportCommand, PrintsTheMessagesAndTheCounts) {
   const fs::path destination = dir_.Copy(Listini("listini-pieno.mdb"));
   int status = -1;
-  const std::string output = Archivi(Quoted(destination) + " " + Quoted(Listini("fonte.mdb")) +
+  const std::string output = ArchiviImport(Quoted(destination) + " " + Quoted(Listini("fonte.mdb")) +
                                          " Prodotti --slot 1=Codice --slot '2=Nome' --purge yes",
                                      &status);
   EXPECT_EQ(status, 0) << output;
@@ -187,7 +186,7 @@ TEST_F(ImportCommand, PrintsTheMessagesAndTheCounts) {
 
   // A second time, without purging: nothing more to add.
   const std::string again =
-      Archivi(Quoted(destination) + " " + Quoted(Listini("fonte.mdb")) + " Prodotti --slot 1=Codice", &status);
+      ArchiviImport(Quoted(destination) + " " + Quoted(Listini("fonte.mdb")) + " Prodotti --slot 1=Codice", &status);
   EXPECT_NE(again.find("\nadded: 0\n"), std::string::npos) << again;
 
   const std::string check =
@@ -208,7 +207,7 @@ TEST_F(ImportCommand, ReadsAWorkbookAsTheWindowBindsIt) {
   }
   ASSERT_GT(codes, 0);
   int status = -1;
-  const std::string output = Archivi(Quoted(destination) + " " + Quoted(workbook) + " 'typed$' --slot 1=ArtNr", &status);
+  const std::string output = ArchiviImport(Quoted(destination) + " " + Quoted(workbook) + " 'typed$' --slot 1=ArtNr", &status);
   EXPECT_EQ(status, 0) << output;
   EXPECT_NE(output.find("added: " + std::to_string(distinct.size()) + "\n"), std::string::npos) << output;
   EXPECT_EQ(ReadTable(destination, u"Articoli", kLocale).size(), distinct.size());
@@ -216,11 +215,11 @@ TEST_F(ImportCommand, ReadsAWorkbookAsTheWindowBindsIt) {
 
 TEST_F(ImportCommand, RefusesIncompleteArguments) {
   int status = -1;
-  Archivi("only-one-file.mdb", &status);
+  ArchiviImport("only-one-file.mdb", &status);
   EXPECT_EQ(status, 2);
-  Archivi("a.mdb b.mdb T --slot 9=X", &status);
+  ArchiviImport("a.mdb b.mdb T --slot 9=X", &status);
   EXPECT_EQ(status, 2);
-  Archivi("a.mdb b.mdb T --slot 1=X --purge maybe", &status);
+  ArchiviImport("a.mdb b.mdb T --slot 1=X --purge maybe", &status);
   EXPECT_EQ(status, 2);
 }
 

@@ -1,5 +1,4 @@
-// Reading the shared price-list files the import tests run on: a file of the listini folder,
-// and a whole table as rows of values.
+// A whole table of a price list the import tests ran on, as rows of values.
 #pragma once
 
 #include <filesystem>
@@ -12,8 +11,6 @@
 #include "tests/support/fixtures.h"
 
 namespace testsupport {
-
-inline std::filesystem::path Listini(const char* name) { return FixturesDir() / "listini" / name; }
 
 inline std::vector<std::vector<engine::Value>> ReadTable(const std::filesystem::path& file, std::u16string_view table,
                                                           const engine::TextLocale& locale) {

@@ -1,7 +1,7 @@
 // Record transfer, seen through the import run: what each added article holds.
 #include <gtest/gtest.h>
 
-#include "import/messages.h"
+#include "import/italian_texts.h"
 #include "tests/import/import_setup.h"
 
 namespace testsupport {

@@ -18,6 +18,10 @@ fs::path FixturesDir() {
   return fs::is_directory(dir) ? fs::canonical(dir) : fs::path();
 }
 
+fs::path Fixture(const std::string& relative) { return FixturesDir() / relative; }
+
+fs::path Listini(const std::string& name) { return FixturesDir() / "listini" / name; }
+
 fs::path SortCodesDir() {
   fs::path dir = fs::path(ARCHIVI_SOURCE_DIR) / ".." / "shared" / "jet-sort-codes";
   return fs::is_directory(dir) ? fs::canonical(dir) : fs::path();
@@ -67,6 +71,16 @@ std::string RunCommand(const std::string& command, int* status) {
   return output;
 }
 
+std::string Quoted(const fs::path& path) {
+  std::string quoted = "'";
+  for (char c : path.string()) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string RunArchivi(const std::string& arguments, int* status, const std::string& errors) {
+  return RunCommand("LC_ALL=C.UTF-8 " + Quoted(BinDir() / "archivi") + " " + arguments + " " + errors, status);
+}
+
 std::optional<std::string> MdbReaderDump(const fs::path& file, const std::string& table) {
   fs::path modules;
   if (const char* env = std::getenv("MDB_READER_DIR"); env && *env) {
@@ -76,15 +90,9 @@ std::optional<std::string> MdbReaderDump(const fs::path& file, const std::string
   }
   if (!fs::is_directory(modules / "mdb-reader")) return std::nullopt;
   const fs::path script = fs::path(ARCHIVI_SOURCE_DIR) / "tests" / "support" / "mdb_reader_dump.js";
-  auto quote = [](const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  };
   int status = 0;
-  std::string out = RunCommand("node " + quote(script.string()) + " " + quote(modules.string()) + " " +
-                                   quote(file.string()) + " " + quote(table),
-                               &status);
+  std::string out =
+      RunCommand("node " + Quoted(script) + " " + Quoted(modules) + " " + Quoted(file) + " " + Quoted(table), &status);
   if (status != 0) {
     throw std::runtime_error("mdb-reader could not read table " + table + " of " + file.string() +
                              " (exit status " + std::to_string(status) + ")");

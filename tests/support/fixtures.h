@@ -13,6 +13,11 @@ namespace testsupport {
 // Empty when it is absent.
 std::filesystem::path FixturesDir();
 
+// A file of the shared fixtures, by its path below the folder.
+std::filesystem::path Fixture(const std::string& relative);
+// A file of the price-list fixtures (the folder listini/).
+std::filesystem::path Listini(const std::string& name);
+
 // The folder with the jet text sort-code tables, empty when absent.
 std::filesystem::path SortCodesDir();
 
@@ -42,6 +47,13 @@ class TempDir {
 
 // Runs a shell command and returns its standard output; exit status in *status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
+
+// A path in single quotes for the shell.
+std::string Quoted(const std::filesystem::path& path);
+
+// Runs the build's `archivi` with the given arguments (already quoted) and returns its
+// standard output, and its standard error where `errors` sends it; exit status in *status.
+std::string RunArchivi(const std::string& arguments, int* status, const std::string& errors = "2>&1");
 
 // The npm package mdb-reader's dump of a table, in the dump format, for comparing an
 // independent reader with ours. Its node_modules folder comes from $MDB_READER_DIR or

@@ -1,23 +1,18 @@
 // The reading commands of the archivi tool, run as a program: tables, columns and dump.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace {
 
-std::string Archivi(const std::string& arguments, int* status) {
-  return testsupport::RunCommand("'" + (testsupport::BinDir() / "archivi").string() + "' " + arguments + " 2>&1", status);
-}
-
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+using testsupport::Quoted;
+using testsupport::RunArchivi;
 
 TEST(ArchiviRead, TablesInNameOrderWithSystemTables) {
   REQUIRE_FIXTURES();
   int status = -1;
-  const std::string out = Archivi("tables " + Quoted(testsupport::FixturesDir() / "listini/fonte.mdb"), &status);
+  const std::string out = RunArchivi("tables " + Quoted(testsupport::FixturesDir() / "listini/fonte.mdb"), &status);
   EXPECT_EQ(status, 0);
   // Letter case does not count in the order: MSysACEs comes after MSysAccessObjects.
   EXPECT_EQ(out,
@@ -29,7 +24,7 @@ TEST(ArchiviRead, ColumnsInColumnOrder) {
   REQUIRE_FIXTURES();
   int status = -1;
   const std::string out =
-      Archivi("columns " + Quoted(testsupport::FixturesDir() / "listini/listini.mdb") + " Articoli", &status);
+      RunArchivi("columns " + Quoted(testsupport::FixturesDir() / "listini/listini.mdb") + " Articoli", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out,
             "IdArticolo\nCodice Articolo\nDescrizione\nDescrizione Catalogo\nPrezzo\nPrezzo 2\nCategoria\n"
@@ -40,26 +35,23 @@ TEST(ArchiviRead, DumpMatchesTheReferenceDump) {
   REQUIRE_FIXTURES();
   int status = -1;
   const auto root = testsupport::FixturesDir();
-  const std::string out = Archivi("dump " + Quoted(root / "listini/fonte.mdb") + " Prodotti", &status);
+  const std::string out = RunArchivi("dump " + Quoted(root / "listini/fonte.mdb") + " Prodotti", &status);
   EXPECT_EQ(status, 0);
-  std::ifstream expected(root / "listini/expected/fonte.Prodotti.tsv", std::ios::binary);
-  std::stringstream text;
-  text << expected.rdbuf();
-  EXPECT_TRUE(out == text.str()) << "the dump differs from fonte.Prodotti.tsv";
+  EXPECT_TRUE(out == testsupport::ReadText(root / "listini/expected/fonte.Prodotti.tsv")) << "the dump differs from fonte.Prodotti.tsv";
 }
 
 TEST(ArchiviRead, ProblemsGoToStderrWithTheFileAndAStatus) {
   REQUIRE_FIXTURES();
   int status = -1;
   const auto file = testsupport::FixturesDir() / "listini/fonte.mdb";
-  std::string out = Archivi("dump " + Quoted(file) + " Nessuna", &status);
+  std::string out = RunArchivi("dump " + Quoted(file) + " Nessuna", &status);
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find(file.string()), std::string::npos) << out;
   EXPECT_NE(out.find("Nessuna"), std::string::npos) << out;
-  out = Archivi("tables " + Quoted(testsupport::FixturesDir() / "jet/other/password-V2000.mdb"), &status);
+  out = RunArchivi("tables " + Quoted(testsupport::FixturesDir() / "jet/other/password-V2000.mdb"), &status);
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find("password"), std::string::npos) << out;
-  Archivi("dump " + Quoted(file), &status);
+  RunArchivi("dump " + Quoted(file), &status);
   EXPECT_EQ(status, 2);
 }
 

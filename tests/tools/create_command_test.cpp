@@ -1,24 +1,15 @@
 // `archivi create FILE`: the file the program starts with when there is no listini.mdb.
 #include <fstream>
-#include <iterator>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
-
-std::string Archivi(const std::string& arguments, int* status) {
-  const std::filesystem::path program = testsupport::BinDir() / "archivi";
-  return testsupport::RunCommand(Quoted(program) + " " + arguments + " 2>&1", status);
-}
-
-std::string Contents(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
+using testsupport::Quoted;
+using testsupport::RunArchivi;
 
 class CreateCommand : public ::testing::Test {
  protected:
@@ -31,16 +22,16 @@ class CreateCommand : public ::testing::Test {
 TEST_F(CreateCommand, MakesAListiniThatPassesTheChecksAndHoldsArticoli) {
   const std::filesystem::path file = dir_.path() / "listini.mdb";
   int status = -1;
-  const std::string output = Archivi("create " + Quoted(file), &status);
+  const std::string output = RunArchivi("create " + Quoted(file), &status);
   ASSERT_EQ(status, 0) << output;
   ASSERT_TRUE(std::filesystem::exists(file));
 
-  const std::string check = Archivi("check " + Quoted(file), &status);
+  const std::string check = RunArchivi("check " + Quoted(file), &status);
   EXPECT_EQ(status, 0) << check;
-  const std::string tables = Archivi("tables " + Quoted(file), &status);
+  const std::string tables = RunArchivi("tables " + Quoted(file), &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(tables.find("Articoli"), std::string::npos) << tables;
-  const std::string columns = Archivi("columns " + Quoted(file) + " Articoli", &status);
+  const std::string columns = RunArchivi("columns " + Quoted(file) + " Articoli", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(columns.substr(0, columns.find("Prezzo")), "IdArticolo\nCodice Articolo\nDescrizione\nDescrizione Catalogo\n")
       << columns;
@@ -61,17 +52,17 @@ TEST_F(CreateCommand, RefusesToOverwriteAnExistingFile) {
     out << "not a database, but mine";
   }
   int status = -1;
-  const std::string output = Archivi("create " + Quoted(file), &status);
+  const std::string output = RunArchivi("create " + Quoted(file), &status);
   EXPECT_EQ(status, 1);
   EXPECT_NE(output.find("already exists"), std::string::npos) << output;
-  EXPECT_EQ(Contents(file), "not a database, but mine");
+  EXPECT_EQ(testsupport::ReadText(file), "not a database, but mine");
 }
 
 TEST_F(CreateCommand, NeedsExactlyOneFile) {
   int status = -1;
-  Archivi("create", &status);
+  RunArchivi("create", &status);
   EXPECT_EQ(status, 2);
-  Archivi("create a.mdb b.mdb", &status);
+  RunArchivi("create a.mdb b.mdb", &status);
   EXPECT_EQ(status, 2);
   EXPECT_FALSE(std::filesystem::exists("a.mdb"));
 }

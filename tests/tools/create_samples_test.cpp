@@ -7,11 +7,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/database.h"
-#include "engine/jet/check/checker.h"
 #include "engine/dump_format.h"
-#include "engine/jet/storage/pager.h"
 #include "engine/open/open_database.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/jet_check.h"
 #include "tests/tools/sample_archives.h"
 
 namespace {
@@ -28,27 +27,22 @@ std::string Dump(const std::filesystem::path& path, std::u16string_view connect,
   return engine::DumpRecordset(*records);
 }
 
-std::vector<std::string> CheckProblems(const std::filesystem::path& path) {
-  auto pager = engine::jet::Pager::Open(path, engine::OpenMode::ReadOnly);
-  return engine::jet::CheckDatabase(*pager, std::filesystem::file_size(path)).problems;
-}
-
 TEST(SampleArchives, SourceDatabaseHoldsTheArticlesAndPassesTheCheck) {
   testsupport::TempDir dir;
   const std::filesystem::path path = dir.path() / "fonte-esempio.mdb";
-  samples::WriteSourceArchive(path);
-  EXPECT_EQ(CheckProblems(path), std::vector<std::string>{});
+  testsupport::WriteSourceArchive(path);
+  EXPECT_EQ(testsupport::CheckProblems(path), "");
 
   auto db = Open(path, u"");
   auto records = db->OpenRecordset(u"Select * From Prodotti;");
   int64_t id = 1;
-  for (const samples::Article& a : samples::Articles()) {
+  for (const testsupport::Article& a : testsupport::Articles()) {
     ASSERT_FALSE(records->Eof());
     EXPECT_EQ(records->GetValue(u"Id"), engine::Value::Integer(id++));
-    EXPECT_EQ(records->GetValue(u"Codice"), engine::Value::Text(samples::U(a.code)));
-    EXPECT_EQ(records->GetValue(u"Nome"), engine::Value::Text(samples::U(a.name)));
+    EXPECT_EQ(records->GetValue(u"Codice"), engine::Value::Text(testsupport::U(a.code)));
+    EXPECT_EQ(records->GetValue(u"Nome"), engine::Value::Text(testsupport::U(a.name)));
     EXPECT_EQ(records->GetValue(u"Prezzo"), engine::Value::Money({a.price_cents * 100}));
-    EXPECT_EQ(records->GetValue(u"Categoria"), engine::Value::Text(samples::U(a.category)));
+    EXPECT_EQ(records->GetValue(u"Categoria"), engine::Value::Text(testsupport::U(a.category)));
     EXPECT_EQ(records->GetValue(u"Disponibile"), engine::Value::Flag(a.available));
     records->MoveNext();
   }
@@ -62,16 +56,16 @@ TEST(SampleArchives, SourceDatabaseHoldsTheArticlesAndPassesTheCheck) {
 TEST(SampleArchives, WorkbookHoldsTheSameArticles) {
   testsupport::TempDir dir;
   const std::filesystem::path path = dir.path() / "listino-esempio.xls";
-  samples::WriteWorkbook(path);
+  testsupport::WriteWorkbook(path);
   auto db = Open(path, u"Excel 8.0;");
   auto records = db->OpenRecordset(u"Listino$");
   ASSERT_EQ(records->FieldCount(), 5);
   EXPECT_EQ(records->FieldName(0), u"Codice");
-  for (const samples::Article& a : samples::Articles()) {
+  for (const testsupport::Article& a : testsupport::Articles()) {
     ASSERT_FALSE(records->Eof());
-    EXPECT_EQ(records->GetValue(u"Codice"), engine::Value::Text(samples::U(a.code)));
+    EXPECT_EQ(records->GetValue(u"Codice"), engine::Value::Text(testsupport::U(a.code)));
     EXPECT_EQ(records->GetValue(u"Prezzo"), engine::Value::Double(static_cast<double>(a.price_cents) / 100));
-    EXPECT_EQ(records->GetValue(u"Categoria"), engine::Value::Text(samples::U(a.category)));
+    EXPECT_EQ(records->GetValue(u"Categoria"), engine::Value::Text(testsupport::U(a.category)));
     records->MoveNext();
   }
   EXPECT_TRUE(records->Eof());
@@ -82,17 +76,17 @@ TEST(SampleArchives, CommittedSamplesAreWhatTheCodeMakes) {
   const std::filesystem::path xls = kSamplesDir / "listino-esempio.xls";
   if (std::getenv("ARCHIVI_WRITE_SAMPLES") != nullptr) {
     std::filesystem::remove(mdb);
-    samples::WriteSourceArchive(mdb);
-    samples::WriteWorkbook(xls);
+    testsupport::WriteSourceArchive(mdb);
+    testsupport::WriteWorkbook(xls);
   }
   ASSERT_TRUE(std::filesystem::exists(mdb)) << mdb;
   ASSERT_TRUE(std::filesystem::exists(xls)) << xls;
   testsupport::TempDir dir;
-  samples::WriteSourceArchive(dir.path() / "fonte.mdb");
-  samples::WriteWorkbook(dir.path() / "listino.xls");
+  testsupport::WriteSourceArchive(dir.path() / "fonte.mdb");
+  testsupport::WriteWorkbook(dir.path() / "listino.xls");
   EXPECT_EQ(Dump(mdb, u"", u"Prodotti"), Dump(dir.path() / "fonte.mdb", u"", u"Prodotti"));
   EXPECT_EQ(Dump(xls, u"Excel 8.0;", u"Listino$"), Dump(dir.path() / "listino.xls", u"Excel 8.0;", u"Listino$"));
-  EXPECT_EQ(CheckProblems(mdb), std::vector<std::string>{});
+  EXPECT_EQ(testsupport::CheckProblems(mdb), "");
 }
 
 }  // namespace

@@ -4,31 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
-#include <fstream>
-#include <sstream>
 
 #include "engine/value.h"
-#include "import/messages.h"
+#include "import/italian_texts.h"
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
-
-// Standard output, and standard error where `errors` redirects it.
-std::string Archivi(const std::string& arguments, int* status, const std::string& errors = "2>&1") {
-  return testsupport::RunCommand("LC_ALL=C.UTF-8 " + Quoted(testsupport::BinDir() / "archivi") + " " + arguments + " " + errors,
-                                 status);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using testsupport::Quoted;
+using testsupport::RunArchivi;
+using testsupport::SplitLines;
 
 std::string Today() {
   const std::time_t now = std::time(nullptr);
@@ -42,10 +30,7 @@ std::string Today() {
 // The expected table with the run's own day in "Data Inserimento" of the added articles
 // (those numbered after the file's 200).
 std::vector<std::string> ExpectedArticles(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::vector<std::string> lines = Lines(text.str());
+  std::vector<std::string> lines = SplitLines(testsupport::ReadText(file));
   const std::string today = Today();
   size_t date_column = 0;
   for (size_t start = 0, column = 0; start != std::string::npos; ++column) {
@@ -71,7 +56,7 @@ TEST(ImportWithFieldProperties, DecimalSourceIntoThePriceListWithRules) {
 
   int status = -1;
   const std::string output =
-      Archivi("import " + Quoted(destination) + " " + Quoted(regole / "fonte-decimali.mdb") +
+      RunArchivi("import " + Quoted(destination) + " " + Quoted(regole / "fonte-decimali.mdb") +
                   " Prodotti --slot 0=Categoria --slot 1=Codice --slot 2=Nome --slot 4=Prezzo --slot 5=Sconto --purge no",
               &status, "2>/dev/null");
   EXPECT_EQ(status, 1);  // some articles were refused
@@ -81,16 +66,16 @@ TEST(ImportWithFieldProperties, DecimalSourceIntoThePriceListWithRules) {
   EXPECT_EQ(output, engine::ToUtf8(import::kPurgeQuestion) + "\n" + closing +
                         "\nadded: 252\nalready present: 25\nwithout code: 3\nfailed: 20\nvalues not written: 0\n");
 
-  const std::string dump = Archivi("dump " + Quoted(destination) + " Articoli", &status);
+  const std::string dump = RunArchivi("dump " + Quoted(destination) + " Articoli", &status);
   ASSERT_EQ(status, 0) << dump;
-  const std::vector<std::string> ours = Lines(dump);
+  const std::vector<std::string> ours = SplitLines(dump);
   const std::vector<std::string> expected = ExpectedArticles(regole / "import" / "fonte-decimali-in-listini-proprieta.Articoli.tsv");
   EXPECT_EQ(ours.size(), expected.size());
   for (size_t i = 0; i < std::min(ours.size(), expected.size()); ++i) {
     ASSERT_EQ(ours[i], expected[i]) << "line " << i + 1;
   }
 
-  const std::string check = Archivi("check " + Quoted(destination), &status);
+  const std::string check = RunArchivi("check " + Quoted(destination), &status);
   EXPECT_EQ(status, 0) << check;
 }
 

@@ -12,9 +12,9 @@
 #include "engine/database.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/database/jet_database.h"
-#include "tests/engine/excel/xls_writer.h"
+#include "tests/support/xls_writer.h"
 
-namespace samples {
+namespace testsupport {
 
 struct Article {
   const char* code;
@@ -122,7 +122,7 @@ inline void WriteSourceArchive(const std::filesystem::path& path) {
 
 // The workbook: a header row, then one article a row (prices as numbers).
 inline void WriteWorkbook(const std::filesystem::path& path) {
-  xlstest::WorkbookWriter book;
+  testsupport::WorkbookWriter book;
   const size_t sheet = book.AddSheet(u"Listino");
   const char16_t* headers[] = {u"Codice", u"Descrizione", u"Prezzo", u"Categoria", u"Immagine"};
   for (int col = 0; col < 5; ++col) book.Text(sheet, 0, col, headers[col]);
@@ -138,4 +138,4 @@ inline void WriteWorkbook(const std::filesystem::path& path) {
   book.Save(path);
 }
 
-}  // namespace samples
+}  // namespace testsupport

@@ -9,12 +9,8 @@
 
 namespace {
 
-std::string Quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
-
-std::string Archivi(const std::string& arguments, int* status) {
-  const std::filesystem::path program = testsupport::BinDir() / "archivi";
-  return testsupport::RunCommand(Quoted(program) + " " + arguments + " 2>&1", status);
-}
+using testsupport::Quoted;
+using testsupport::RunArchivi;
 
 class WriteCommands : public ::testing::Test {
  protected:
@@ -35,25 +31,25 @@ TEST_F(WriteCommands, InsertDumpFormatRowsThenDeleteAll) {
                          "C-3\tdodici\t\\N\t\\N\n"  // not an amount: refused
                          "D-4\t1\n";                // too few values: refused
   int status = -1;
-  std::string output = Archivi("insert " + Quoted(file_) + " Articoli < " + Quoted(rows), &status);
+  std::string output = RunArchivi("insert " + Quoted(file_) + " Articoli < " + Quoted(rows), &status);
   EXPECT_EQ(status, 1) << output;
   EXPECT_NE(output.find("line 4:"), std::string::npos) << output;
   EXPECT_NE(output.find("line 5:"), std::string::npos) << output;
   EXPECT_NE(output.find("2 rows added, 2 refused"), std::string::npos) << output;
 
-  output = Archivi("check " + Quoted(file_), &status);
+  output = RunArchivi("check " + Quoted(file_), &status);
   EXPECT_EQ(status, 0) << output;
-  output = Archivi("dump " + Quoted(file_) + " Articoli", &status);
+  output = RunArchivi("dump " + Quoted(file_) + " Articoli", &status);
   ASSERT_EQ(status, 0) << output;
   EXPECT_NE(output.find("1\tA-1\tcon\\ttab\t\\N\t12.3400\t\\N\t\\N\t2024-03-01T10:30:00\t\\N\n"), std::string::npos)
       << output;
   EXPECT_NE(output.find("2\tb'2\tÈ greco: αβγ\t"), std::string::npos) << output;
 
-  output = Archivi("exec " + Quoted(file_) + " \"DELETE * From Articoli;\"", &status);
+  output = RunArchivi("exec " + Quoted(file_) + " \"DELETE * From Articoli;\"", &status);
   EXPECT_EQ(status, 0) << output;
-  output = Archivi("check " + Quoted(file_), &status);
+  output = RunArchivi("check " + Quoted(file_), &status);
   EXPECT_EQ(status, 0) << output;
-  output = Archivi("dump " + Quoted(file_) + " Articoli", &status);
+  output = RunArchivi("dump " + Quoted(file_) + " Articoli", &status);
   EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;  // the header alone
 }
 
@@ -61,14 +57,14 @@ TEST_F(WriteCommands, CheckFailsWithOneLinePerProblem) {
   // A file cut in the middle of a page.
   std::ofstream(file_, std::ios::app | std::ios::binary) << "xx";
   int status = -1;
-  const std::string output = Archivi("check " + Quoted(file_), &status);
+  const std::string output = RunArchivi("check " + Quoted(file_), &status);
   EXPECT_EQ(status, 1) << output;
   EXPECT_NE(output.find("not a whole number of pages"), std::string::npos) << output;
 }
 
 TEST_F(WriteCommands, ExecRefusesOtherStatements) {
   int status = -1;
-  const std::string output = Archivi("exec " + Quoted(file_) + " \"UPDATE Articoli SET Prezzo = 0\"", &status);
+  const std::string output = RunArchivi("exec " + Quoted(file_) + " \"UPDATE Articoli SET Prezzo = 0\"", &status);
   EXPECT_EQ(status, 1) << output;
 }
 

@@ -7,10 +7,11 @@
 #include <string>
 
 #include "archives/data_binding.h"
+#include "archives/handlers.h"
 #include "archives/window_interface.h"
 #include "engine/value.h"
 #include "import/import_run.h"
-#include "import/messages.h"
+#include "import/italian_texts.h"
 #include "import/record_transfer.h"
 #include "tools/archivi/commands.h"
 
@@ -115,7 +116,7 @@ int ImportCommand(const Arguments& args) {
 
   // As start-up binds the destination, and as choosing the archive and its table bind the source.
   state.DataDestinazione.DatabaseName = engine::FromUtf8(options.destination);
-  state.DataDestinazione.RecordSource = import::kArticlesTable;
+  state.DataDestinazione.RecordSource = archives::kDestinationTable;
   state.DataDestinazione.Refresh();
   state.DataSorgente.DatabaseName = engine::FromUtf8(options.source);
   state.DataSorgente.Connect =

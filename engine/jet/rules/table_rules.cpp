@@ -5,6 +5,7 @@
 
 #include "engine/error.h"
 #include "engine/jet/format/name_compare.h"
+#include "engine/jet/rules/italian_texts.h"
 #include "engine/jet/row/value_conversion.h"
 
 namespace engine::jet {
@@ -48,7 +49,7 @@ Date LocalNow() {
 
 TableRules::TableRules(const TableDefinition& table, const PropertyBlock& properties) {
   columns_.resize(table.columns.size());
-  auto read_rule = [&](const PropertyMap* map, ExpressionUse use, const std::u16string& where) -> std::optional<Rule> {
+  auto read_rule = [&](const PropertyMap* map, ExpressionUse use, const std::u16string& place) -> std::optional<Rule> {
     Rule rule;
     rule.text = TextOf(map, u"ValidationRule");
     if (rule.text.empty()) return std::nullopt;
@@ -58,8 +59,7 @@ TableRules::TableRules(const TableDefinition& table, const PropertyBlock& proper
       rules_use_clock_ = rules_use_clock_ || rule.expression->UsesClock();
     } catch (const ExpressionError&) {
       if (!refusal_) {
-        refusal_ = ToUtf8(u"Il record non può essere salvato: questo programma non sa verificare la regola " +
-                          rule.text + u" " + where + u".");
+        refusal_ = ToUtf8(RuleNotUnderstoodText(rule.text, place));
       }
     }
     return rule;
@@ -71,19 +71,18 @@ TableRules::TableRules(const TableDefinition& table, const PropertyBlock& proper
     ColumnRules& rules = columns_[i];
     rules.required = FlagOf(map, u"Required").value_or(false);
     rules.allow_zero_length = FlagOf(map, u"AllowZeroLength").value_or(true);
-    rules.rule = read_rule(map, ExpressionUse::ColumnRule, u"del campo " + column.name);
+    rules.rule = read_rule(map, ExpressionUse::ColumnRule, ColumnPlaceText(column.name));
     const std::u16string default_text = TextOf(map, u"DefaultValue");
     if (default_text.empty() || column.is_autonumber() || (column.flags & kGuidAutonumberFlag)) continue;
     try {
       rules.default_value = Expression::Parse(default_text, ExpressionUse::DefaultValue);
     } catch (const ExpressionError&) {
       if (!refusal_) {
-        refusal_ = ToUtf8(u"Il record non può essere salvato: questo programma non sa calcolare il valore predefinito " +
-                          default_text + u" del campo " + column.name + u".");
+        refusal_ = ToUtf8(DefaultNotUnderstoodText(default_text, column.name));
       }
     }
   }
-  table_rule_ = read_rule(properties.Table(), ExpressionUse::TableRule, u"della tabella " + table.name);
+  table_rule_ = read_rule(properties.Table(), ExpressionUse::TableRule, TablePlaceText(table.name));
 }
 
 TableRules TableRules::Refusing(std::string reason, ErrorKind kind) {
@@ -114,8 +113,7 @@ std::vector<Value> TableRules::NewRecord(const TableDefinition& table, const Tex
       values[i] = ConvertForColumn(column, default_value->Evaluate(context), locale);
       if (default_value->IsConstant()) columns_[i].constant_default = values[i];
     } catch (const std::exception&) {
-      Refuse(u"Il valore predefinito " + default_value->text() + u" del campo " + column.name +
-             u" non è un valore valido per il campo.");
+      Refuse(DefaultNotValidText(default_value->text(), column.name));
     }
   }
   return values;
@@ -144,20 +142,20 @@ void TableRules::Check(const TableDefinition& table, const std::vector<Value>& v
     const ColumnRules& rules = columns_[i];
     const ColumnDefinition& column = table.columns[i];
     const Value& value = values[i];
-    if (rules.required && value.is_null()) Refuse(u"Il campo " + column.name + u" non può essere vuoto.");
+    if (rules.required && value.is_null()) Refuse(RequiredText(column.name));
     if (!rules.allow_zero_length && value.type() == Value::Type::Text && value.text().empty() &&
         (column.type == ColumnType::Text || column.type == ColumnType::Memo)) {
-      Refuse(u"Il campo " + column.name + u" non può contenere un testo vuoto.");
+      Refuse(NoEmptyTextText(column.name));
     }
     if (!rules.rule) continue;
     context.this_column = value;
     if (holds(*rules.rule)) continue;
     if (!rules.rule->validation_text.empty()) Refuse(rules.rule->validation_text);
-    Refuse(u"Il valore del campo " + column.name + u" non rispetta la regola " + rules.rule->text + u".");
+    Refuse(ColumnRuleBrokenText(column.name, rules.rule->text));
   }
   if (table_rule_ && !holds(*table_rule_)) {
     if (!table_rule_->validation_text.empty()) Refuse(table_rule_->validation_text);
-    Refuse(u"Il record non rispetta la regola " + table_rule_->text + u" della tabella " + table.name + u".");
+    Refuse(TableRuleBrokenText(table_rule_->text, table.name));
   }
 }
 

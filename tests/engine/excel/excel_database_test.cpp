@@ -12,9 +12,9 @@
 namespace {
 
 using engine::Value;
-using xlstest::Neutral;
-using xlstest::Open;
-using xlstest::WorkbookWriter;
+using testsupport::Neutral;
+using testsupport::Open;
+using testsupport::WorkbookWriter;
 
 std::vector<std::string> TableNames(const engine::Database& db) {
   std::vector<std::string> names;
@@ -42,7 +42,7 @@ std::vector<std::vector<std::string>> Records(engine::Recordset& rs) {
   return records;
 }
 
-std::string OpenError(xlstest::Bytes bytes) {
+std::string OpenError(testsupport::Bytes bytes) {
   try {
     Open(std::move(bytes));
   } catch (const engine::Error& e) {
@@ -320,8 +320,8 @@ TEST(ExcelErrors, FilesThatAreNotReadableWorkbooksSayWhy) {
   EXPECT_NE(OpenError({0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00}).find("Excel 2.x-4.0"), std::string::npos);
   EXPECT_NE(OpenError({}).find("empty"), std::string::npos);
   std::string text = "Codice;Prezzo\nA-1;2\n";
-  EXPECT_NE(OpenError(xlstest::Bytes(text.begin(), text.end())).find("not an Excel workbook"), std::string::npos);
-  EXPECT_NE(OpenError(xlstest::WrapInCompoundFile(xlstest::Bytes(100, 0), u"WordDocument")).find("no Excel workbook"),
+  EXPECT_NE(OpenError(testsupport::Bytes(text.begin(), text.end())).find("not an Excel workbook"), std::string::npos);
+  EXPECT_NE(OpenError(testsupport::WrapInCompoundFile(testsupport::Bytes(100, 0), u"WordDocument")).find("no Excel workbook"),
             std::string::npos);
   try {
     engine::excel::OpenExcelDatabase("/nonexistent/listino.xls", engine::TextLocale::English());
@@ -336,16 +336,16 @@ TEST(ExcelErrors, DamagedWorkbookStreamsAreReportedAsDamaged) {
   size_t s = w.AddSheet(u"S");
   w.Text(s, 0, 0, u"Codice");
   w.Text(s, 1, 0, u"A-1");
-  xlstest::Bytes stream = w.Stream();
+  testsupport::Bytes stream = w.Stream();
 
-  xlstest::Bytes sheet_outside = stream;  // the sheet list points past the stream
+  testsupport::Bytes sheet_outside = stream;  // the sheet list points past the stream
   for (size_t i = 0; i + 4 <= sheet_outside.size(); ++i) {
     if (sheet_outside[i] == 0x85 && sheet_outside[i + 1] == 0x00) {
-      xlstest::SetU32(sheet_outside, i + 4, 0x00FFFFFF);
+      testsupport::SetU32(sheet_outside, i + 4, 0x00FFFFFF);
       break;
     }
   }
-  EXPECT_NE(OpenError(xlstest::WrapInCompoundFile(sheet_outside)).find("damaged"), std::string::npos);
+  EXPECT_NE(OpenError(testsupport::WrapInCompoundFile(sheet_outside)).find("damaged"), std::string::npos);
 
   WorkbookWriter bad_index;
   size_t b = bad_index.AddSheet(u"S");
@@ -357,8 +357,8 @@ TEST(ExcelErrors, DamagedWorkbookStreamsAreReportedAsDamaged) {
   short_cell.Raw(c, 0x0203, {0, 0, 0, 0, 0, 0, 1, 2});  // NUMBER without its 8 bytes
   EXPECT_NE(OpenError(short_cell.File()).find("damaged"), std::string::npos);
 
-  xlstest::Bytes no_end(stream.begin(), stream.begin() + 40);  // the global part is cut
-  EXPECT_NE(OpenError(xlstest::WrapInCompoundFile(no_end)).find("damaged"), std::string::npos);
+  testsupport::Bytes no_end(stream.begin(), stream.begin() + 40);  // the global part is cut
+  EXPECT_NE(OpenError(testsupport::WrapInCompoundFile(no_end)).find("damaged"), std::string::npos);
 }
 
 TEST(ExcelTables, MergedRangesPiledOnEachOtherStillLeaveTheirTopLeftCell) {
@@ -370,10 +370,10 @@ TEST(ExcelTables, MergedRangesPiledOnEachOtherStillLeaveTheirTopLeftCell) {
   for (int r = 0; r < 10000; ++r) w.Number(s, r, 0, r);
   w.Number(s, 5000, 1, 1);
   for (int block = 0; block < 8; ++block) {
-    xlstest::Bytes d;
-    xlstest::PutU16(d, 1000);
+    testsupport::Bytes d;
+    testsupport::PutU16(d, 1000);
     for (int i = 0; i < 1000; ++i) {
-      for (int v : {1, 9999, 0, 0}) xlstest::PutU16(d, v);
+      for (int v : {1, 9999, 0, 0}) testsupport::PutU16(d, v);
     }
     w.Raw(s, 0x00E5, d);
   }

@@ -9,9 +9,9 @@
 #include "engine/database.h"
 #include "engine/excel/excel_database.h"
 #include "engine/value.h"
-#include "tests/engine/excel/xls_writer.h"
+#include "tests/support/xls_writer.h"
 
-namespace xlstest {
+namespace testsupport {
 
 inline std::string Escape(const std::string& text) {
   std::string out;
@@ -67,4 +67,4 @@ inline std::unique_ptr<engine::Database> Open(Bytes bytes) {
   return engine::excel::OpenExcelDatabase(std::move(bytes), "test.xls", engine::TextLocale::English());
 }
 
-}  // namespace xlstest
+}  // namespace testsupport

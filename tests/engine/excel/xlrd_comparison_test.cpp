@@ -4,7 +4,6 @@
 // with the reason a user needs.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -12,6 +11,7 @@
 #include "engine/excel/compound_file.h"
 #include "engine/excel/workbook.h"
 #include "tests/engine/excel/excel_test_util.h"
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -29,22 +29,17 @@ const std::map<std::string, std::string> kUnreadable = {
 
 std::string Python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
 
-std::vector<uint8_t> ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // Our cells in xlrd_cells.py's form.
 std::string OurCells(const fs::path& path) {
-  std::vector<uint8_t> file = ReadFile(path);
+  std::vector<uint8_t> file = testsupport::ReadBytes(path);
   auto stream = engine::excel::ReadTopLevelStream(file, {u"Workbook", u"Book"});
   if (!stream) return "no workbook stream";
   engine::excel::Workbook book = engine::excel::ParseWorkbook(*stream);
   std::ostringstream out;
   for (const auto& sheet : book.sheets) {
-    out << "S\t" << xlstest::Escape(engine::ToUtf8(sheet.name)) << "\n";
+    out << "S\t" << testsupport::Escape(engine::ToUtf8(sheet.name)) << "\n";
     for (const auto& cell : sheet.cells) {
-      std::string value = cell.kind == CellKind::Error ? "E" : xlstest::Neutral(book.CellValue(cell));
+      std::string value = cell.kind == CellKind::Error ? "E" : testsupport::Neutral(book.CellValue(cell));
       out << "C\t" << cell.row << "\t" << cell.column << "\t" << value << "\n";
     }
   }
@@ -173,7 +168,7 @@ TEST(XlrdComparison, SheetTablesHoldTheCellsBelowTheirHeaderRow) {
         for (int col = first_col; col <= last_col; ++col) {
           auto it = sheet.cells.find({row, col});
           std::string expected = it == sheet.cells.end() ? "" : it->second;
-          ASSERT_EQ(xlstest::Neutral(rs->GetValue(col - first_col)), expected) << "row " << row << " column " << col;
+          ASSERT_EQ(testsupport::Neutral(rs->GetValue(col - first_col)), expected) << "row " << row << " column " << col;
         }
       }
     }

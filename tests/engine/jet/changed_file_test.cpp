@@ -50,7 +50,7 @@ TEST(ChangedFile, ASourceCutShortOrRewrittenWhileReadGivesFileChanged) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testsupport::TempDir dir;
-    const fs::path file = dir.Copy(jettest::Fixture("listini/listini-pieno.mdb"));
+    const fs::path file = dir.Copy(testsupport::Fixture("listini/listini-pieno.mdb"));
     auto database = engine::jet::OpenJetDatabase(file, engine::OpenMode::ReadOnly, engine::TextLocale::English());
     c.change(file, fs::file_size(file));
     try {

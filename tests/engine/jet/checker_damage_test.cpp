@@ -10,7 +10,8 @@
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
-#include "tests/engine/jet/writer_test_util.h"
+#include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/jet_check.h"
 
 namespace fs = std::filesystem;
 using engine::Value;
@@ -23,7 +24,7 @@ class CheckerTest : public ::testing::Test {
   void SetUp() override {
     if (testsupport::FixturesDir().empty()) GTEST_SKIP() << "shared fixtures folder not found";
     file_ = dir_.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
-    ASSERT_EQ(writer_test::CheckProblems(file_), "") << "the fixture itself must be sound";
+    ASSERT_EQ(testsupport::CheckProblems(file_), "") << "the fixture itself must be sound";
     pager_ = Pager::Open(file_, engine::OpenMode::ReadWrite);
     TextDecoder text(pager_->format().version, pager_->header().code_page, pager_->file_name());
     for (const CatalogEntry& entry : ReadCatalog(*pager_, text)) {
@@ -36,7 +37,7 @@ class CheckerTest : public ::testing::Test {
   std::string Check() {
     pager_->Commit();
     pager_.reset();
-    return writer_test::CheckProblems(file_);
+    return testsupport::CheckProblems(file_);
   }
 
   uint32_t FirstDataPage() { return ReadUsageMap(*pager_, table_.owned_pages).front(); }
@@ -122,5 +123,5 @@ TEST_F(CheckerTest, PageClaimedByTwoOwners) {
 TEST_F(CheckerTest, FileCutInTheMiddleOfAPage) {
   pager_.reset();
   std::ofstream(file_, std::ios::app | std::ios::binary) << std::string(100, 'x');
-  EXPECT_TRUE(Has(writer_test::CheckProblems(file_), "not a whole number of pages"));
+  EXPECT_TRUE(Has(testsupport::CheckProblems(file_), "not a whole number of pages"));
 }

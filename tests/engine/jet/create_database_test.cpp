@@ -16,7 +16,7 @@
 
 namespace {
 
-using namespace createtest;
+using namespace testsupport;
 using engine::jet::CreateDatabase;
 
 std::filesystem::path JetFixture(const char* name) { return testsupport::FixturesDir() / "jet" / "other" / name; }

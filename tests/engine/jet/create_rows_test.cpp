@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace createtest;
+using namespace testsupport;
 using engine::jet::ColumnSpec;
 using engine::jet::IndexSpec;
 using engine::jet::TableSpec;

@@ -15,7 +15,7 @@
 
 namespace {
 
-using namespace createtest;
+using namespace testsupport;
 using engine::GetU16;
 using engine::jet::ColumnSpec;
 using engine::jet::IndexSpec;

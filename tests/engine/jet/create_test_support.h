@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
@@ -28,18 +27,14 @@
 #include "engine/jet/row/table_scan.h"
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/page/usage_map.h"
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
-namespace createtest {
+namespace testsupport {
 
 using engine::GetU32;
 using engine::Value;
 using namespace engine::jet;
-
-inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // A database opened read-only with the engine's reader.
 class OpenedDatabase {
@@ -218,4 +213,4 @@ inline std::vector<std::string> CheckDatabase(const std::filesystem::path& path)
   return problems;
 }
 
-}  // namespace createtest
+}  // namespace testsupport

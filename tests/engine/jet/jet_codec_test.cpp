@@ -9,6 +9,7 @@
 #include "engine/jet/row/row_decoder.h"
 #include "engine/jet/row/text_codec.h"
 #include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ TEST(Jet3Text, MultiByteCodePagesReadAsciiAndRefuseTheRest) {
 // table to reach past byte 255.
 TEST(Jet3Row, JumpTableAddsMultiplesOf256) {
   REQUIRE_FIXTURES();
-  auto pager = Pager::FromBytes(jettest::ReadBytes(jettest::Fixture("jet/V1997/delTestV1997.mdb")), "t.mdb");
+  auto pager = Pager::FromBytes(testsupport::ReadBytes(testsupport::Fixture("jet/V1997/delTestV1997.mdb")), "t.mdb");
   TableDefinition table;
   table.version = JetVersion::Jet3;
   table.var_columns = 2;

@@ -15,17 +15,13 @@
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/files.h"
 
 namespace {
 
 using engine::jet::OpenJetDatabaseFromBytes;
 
 constexpr size_t kPage4 = 4096;
-
-void WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // Opens and reads everything; returns the error's text, or "" when all went well.
 std::string ReadEverything(std::vector<uint8_t> bytes, const std::string& name = "damaged.mdb") {
@@ -64,7 +60,7 @@ class DamagedFiles : public testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_FIXTURES();
-    full_ = jettest::ReadBytes(jettest::Fixture("listini/listini-pieno.mdb"));
+    full_ = testsupport::ReadBytes(testsupport::Fixture("listini/listini-pieno.mdb"));
   }
   std::vector<uint8_t> full_;
 };
@@ -83,17 +79,17 @@ TEST_F(DamagedFiles, MissingEmptyAndForeignFilesAreRefused) {
     return "";
   };
   EXPECT_NE(open(dir.path() / "missing.mdb").find("does not exist"), std::string::npos);
-  WriteFile(dir.path() / "empty.mdb", {});
+  testsupport::WriteBytes(dir.path() / "empty.mdb", {});
   EXPECT_NE(open(dir.path() / "empty.mdb").find("empty"), std::string::npos);
   std::vector<uint8_t> text(8192, 'x');
-  WriteFile(dir.path() / "text.mdb", text);
+  testsupport::WriteBytes(dir.path() / "text.mdb", text);
   EXPECT_NE(open(dir.path() / "text.mdb").find("not an Access database"), std::string::npos);
-  WriteFile(dir.path() / "short.mdb", std::vector<uint8_t>(full_.begin(), full_.begin() + 100));
+  testsupport::WriteBytes(dir.path() / "short.mdb", std::vector<uint8_t>(full_.begin(), full_.begin() + 100));
   EXPECT_NE(open(dir.path() / "short.mdb").find("too short"), std::string::npos);
 }
 
 TEST_F(DamagedFiles, PasswordDatabaseIsRefusedSayingSo) {
-  const auto path = jettest::Fixture("jet/other/password-V2000.mdb");
+  const auto path = testsupport::Fixture("jet/other/password-V2000.mdb");
   try {
     engine::jet::OpenJetDatabase(path, engine::OpenMode::ReadOnly, engine::TextLocale::English());
     FAIL() << "opened a database with a password";
@@ -103,7 +99,7 @@ TEST_F(DamagedFiles, PasswordDatabaseIsRefusedSayingSo) {
   }
   // Databases without a password, of both versions, are not mistaken for protected ones.
   for (const char* file : {"jet/other/creation-date-V2000.mdb", "jet/V1997/testV1997.mdb", "jet/V2000/testV2000.mdb"}) {
-    EXPECT_NO_THROW(jettest::OpenFixture(file)) << file;
+    EXPECT_NO_THROW(testsupport::OpenFixture(file)) << file;
   }
 }
 
@@ -122,7 +118,7 @@ TEST_F(DamagedFiles, TruncatedCopiesGiveErrors) {
   for (size_t pages : {3u, 10u, 40u, 200u}) {
     std::vector<uint8_t> cut(full_.begin(), full_.begin() + pages * kPage4);
     const auto path = dir.path() / ("cut" + std::to_string(pages) + ".mdb");
-    WriteFile(path, cut);
+    testsupport::WriteBytes(path, cut);
     try {
       auto database = engine::jet::OpenJetDatabase(path, engine::OpenMode::ReadOnly, engine::TextLocale::English());
       auto records = database->OpenRecordset(u"Articoli");
@@ -191,7 +187,7 @@ TEST_F(DamagedFiles, RowsWithImpossibleBounds) {
 TEST(DamagedLongValues, ChainThatPointsToItselfIsALoop) {
   REQUIRE_FIXTURES();
   // test2V2000's OLE value is a chain of LVAL rows starting at page 0x35, row 0.
-  auto bytes = jettest::ReadBytes(jettest::Fixture("jet/V2000/test2V2000.mdb"));
+  auto bytes = testsupport::ReadBytes(testsupport::Fixture("jet/V2000/test2V2000.mdb"));
   EXPECT_EQ(ReadEverything(bytes), "");
   const size_t lval_page = 0x35;
   ASSERT_EQ(std::memcmp(bytes.data() + lval_page * kPage4 + 4, "LVAL", 4), 0);
@@ -202,12 +198,12 @@ TEST(DamagedLongValues, ChainThatPointsToItselfIsALoop) {
 
 TEST(DamagedHeader, HeaderDecodingNamesVersionsAndCodePage) {
   REQUIRE_FIXTURES();
-  const auto jet3 = jettest::ReadBytes(jettest::Fixture("jet/V1997/testV1997.mdb"));
+  const auto jet3 = testsupport::ReadBytes(testsupport::Fixture("jet/V1997/testV1997.mdb"));
   const auto h3 = engine::jet::DecodeHeaderPage(jet3.data(), jet3.size(), "t");
   EXPECT_EQ(h3.format->page_size, 2048u);
   EXPECT_EQ(h3.code_page, 1252);
   EXPECT_FALSE(h3.has_password);
-  const auto jet4 = jettest::ReadBytes(jettest::Fixture("listini/listini.mdb"));
+  const auto jet4 = testsupport::ReadBytes(testsupport::Fixture("listini/listini.mdb"));
   const auto h4 = engine::jet::DecodeHeaderPage(jet4.data(), jet4.size(), "t");
   EXPECT_EQ(h4.format->page_size, 4096u);
   EXPECT_EQ(h4.sort_order, 0x0409);
@@ -229,7 +225,7 @@ TEST(FuzzCorpus, EveryInputReadsOrFailsCleanly) {
     const std::string name = entry.path().filename().string();
     std::unique_ptr<engine::Database> database;
     try {
-      database = OpenJetDatabaseFromBytes(jettest::ReadBytes(entry.path()), name, engine::TextLocale::English());
+      database = OpenJetDatabaseFromBytes(testsupport::ReadBytes(entry.path()), name, engine::TextLocale::English());
     } catch (const engine::Error& error) {
       EXPECT_EQ(error.file(), name);
       ++refused;

@@ -5,6 +5,7 @@
 
 #include "engine/dump_format.h"
 #include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -47,10 +48,10 @@ TEST_P(ExpectedDumpTest, MatchesReference) {
   REQUIRE_FIXTURES();
   const ExpectedDump& dump = GetParam();
   ASSERT_FALSE(dump.database.empty()) << "no database for " << dump.name;
-  auto database = jettest::OpenFixture(dump.database);
+  auto database = testsupport::OpenFixture(dump.database);
   auto records = database->OpenRecordset(engine::FromUtf8(dump.table));
-  const auto ours = jettest::SplitLines(engine::DumpRecordset(*records));
-  const auto theirs = jettest::SplitLines(jettest::ReadText(testsupport::FixturesDir() / dump.expected));
+  const auto ours = testsupport::SplitLines(engine::DumpRecordset(*records));
+  const auto theirs = testsupport::SplitLines(testsupport::ReadText(testsupport::FixturesDir() / dump.expected));
   ASSERT_EQ(ours.size(), theirs.size()) << "row count differs";
   ASSERT_EQ(ours[0], theirs[0]) << "column names differ";
 
@@ -64,8 +65,8 @@ TEST_P(ExpectedDumpTest, MatchesReference) {
   }
   for (size_t line = 1; line < ours.size(); ++line) {
     if (ours[line] == theirs[line]) continue;
-    const auto a = jettest::SplitTabs(ours[line]);
-    const auto b = jettest::SplitTabs(theirs[line]);
+    const auto a = testsupport::SplitTabs(ours[line]);
+    const auto b = testsupport::SplitTabs(theirs[line]);
     ASSERT_EQ(a.size(), b.size()) << "line " << line;
     for (size_t i = 0; i < a.size(); ++i) {
       if (single_column[i] && a[i] != "\\N" && b[i] != "\\N") {
@@ -90,7 +91,7 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(ExpectedDumpTest);
 // Tables Jet keeps for itself are listed with the user's, flagged, in name order.
 TEST(JetCatalogue, ListsSystemAndUserTables) {
   REQUIRE_FIXTURES();
-  auto database = jettest::OpenFixture("listini/listini-pieno.mdb");
+  auto database = testsupport::OpenFixture("listini/listini-pieno.mdb");
   const auto tables = database->TableDefs();
   ASSERT_FALSE(tables.empty());
   EXPECT_EQ(tables.front().name, u"Articoli");
@@ -109,7 +110,7 @@ TEST(JetCatalogue, ListsSystemAndUserTables) {
 
 TEST(JetCatalogue, Jet3FileListsItsTables) {
   REQUIRE_FIXTURES();
-  auto database = jettest::OpenFixture("jet/V1997/indexTestV1997.mdb");
+  auto database = testsupport::OpenFixture("jet/V1997/indexTestV1997.mdb");
   std::vector<std::u16string> user;
   for (const auto& table : database->TableDefs()) {
     if (!table.is_system) user.push_back(table.name);

@@ -18,7 +18,7 @@ class LookupPaths : public testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_FIXTURES();
-    pager_ = Pager::Open(jettest::Fixture("listini/listini-pieno.mdb"), engine::OpenMode::ReadOnly);
+    pager_ = Pager::Open(testsupport::Fixture("listini/listini-pieno.mdb"), engine::OpenMode::ReadOnly);
     text_ = std::make_unique<TextDecoder>(pager_->format().version, pager_->header().code_page, "x");
     for (const auto& entry : ReadCatalog(*pager_, *text_)) {
       if (entry.name == u"Articoli") table_ = ReadTableDefinition(*pager_, *text_, entry.tdef_page, entry.name);

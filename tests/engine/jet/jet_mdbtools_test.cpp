@@ -7,6 +7,7 @@
 
 #include "engine/dump_format.h"
 #include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -47,22 +48,22 @@ TEST_P(MdbExportAgrees, OnEveryField) {
   REQUIRE_FIXTURES();
   if (!HaveMdbExport()) GTEST_SKIP() << "mdb-export is not installed";
   const auto [file, table] = GetParam();
-  const auto path = jettest::Fixture(file);
+  const auto path = testsupport::Fixture(file);
   int status = 0;
   const std::string theirs = testsupport::RunCommand(
       "mdb-export -d '\t' -Q -e -b hex -0 '\\N' -B -T '%Y-%m-%dT%H:%M:%S' '" + path.string() + "' '" + table + "'", &status);
   ASSERT_EQ(status, 0);
-  auto database = jettest::OpenFixture(file);
+  auto database = testsupport::OpenFixture(file);
   auto records = database->OpenRecordset(engine::FromUtf8(table));
-  const auto a = jettest::SplitLines(engine::DumpRecordset(*records));
-  const auto b = jettest::SplitLines(theirs);
+  const auto a = testsupport::SplitLines(engine::DumpRecordset(*records));
+  const auto b = testsupport::SplitLines(theirs);
   ASSERT_EQ(a.size(), b.size());
   ASSERT_GT(a.size(), 1u);
   EXPECT_EQ(a[0], b[0]);
   int differences = 0;
   for (size_t line = 1; line < a.size() && differences < 10; ++line) {
-    const auto x = jettest::SplitTabs(a[line]);
-    const auto y = jettest::SplitTabs(b[line]);
+    const auto x = testsupport::SplitTabs(a[line]);
+    const auto y = testsupport::SplitTabs(b[line]);
     ASSERT_EQ(x.size(), y.size()) << "line " << line;
     for (size_t i = 0; i < x.size(); ++i) {
       if (!Agree(x[i], y[i])) {

@@ -4,6 +4,7 @@
 
 #include "engine/error.h"
 #include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ class FullPriceList : public testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_FIXTURES();
-    database_ = jettest::OpenFixture("listini/listini-pieno.mdb");
+    database_ = testsupport::OpenFixture("listini/listini-pieno.mdb");
   }
   // Codes of every record of a lookup, in the set's order.
   std::vector<std::u16string> Codes(const std::u16string& literal) {
@@ -54,14 +55,14 @@ TEST_F(FullPriceList, CountsAndMovesOverTheWholeTable) {
 
 TEST_F(FullPriceList, FirstAndLastRecordsHoldTheirValues) {
   auto records = database_->OpenRecordset(u"Articoli");
-  const auto expected = jettest::SplitLines(
-      jettest::ReadText(testsupport::FixturesDir() / "listini/expected/listini-pieno.Articoli.tsv"));
+  const auto expected = testsupport::SplitLines(
+      testsupport::ReadText(testsupport::FixturesDir() / "listini/expected/listini-pieno.Articoli.tsv"));
   records->MoveLast();
-  const auto last = jettest::SplitTabs(expected.back());
+  const auto last = testsupport::SplitTabs(expected.back());
   EXPECT_EQ(engine::ToUtf8(records->GetValue(1).text()), last[1]);
   EXPECT_EQ(records->GetValue(0).integer(), std::stol(last[0]));
   records->MoveFirst();
-  const auto first = jettest::SplitTabs(expected[1]);
+  const auto first = testsupport::SplitTabs(expected[1]);
   EXPECT_EQ(records->GetValue(0).integer(), std::stol(first[0]));
 }
 
@@ -165,7 +166,7 @@ TEST_F(FullPriceList, ReopenedSetsAreIndependent) {
 
 TEST(JetRecordset, EmptyTableCountsZero) {
   REQUIRE_FIXTURES();
-  auto database = jettest::OpenFixture("listini/listini.mdb");
+  auto database = testsupport::OpenFixture("listini/listini.mdb");
   auto records = database->OpenRecordset(u"Articoli");
   EXPECT_EQ(records->RecordCount(), 0);
   EXPECT_TRUE(records->Eof());
@@ -174,7 +175,7 @@ TEST(JetRecordset, EmptyTableCountsZero) {
 
 TEST(JetRecordset, EmptyTextAndNullDiffer) {
   REQUIRE_FIXTURES();
-  auto database = jettest::OpenFixture("listini/fonte.mdb");
+  auto database = testsupport::OpenFixture("listini/fonte.mdb");
   auto records = database->OpenRecordset(u"Prodotti");
   int nulls = 0, empties = 0;
   for (records->MoveFirst(); !records->Eof(); records->MoveNext()) {

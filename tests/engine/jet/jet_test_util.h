@@ -1,53 +1,58 @@
-// Helpers shared by the Jet reader tests: opening fixture databases and reading files.
+// Helpers of the Jet engine's tests: opening fixture databases and copies, counting rows,
+// showing bytes, and making awkward key texts.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "engine/jet/database/jet_database.h"
+#include "engine/value.h"
 #include "tests/support/fixtures.h"
 
-namespace jettest {
-
-inline std::filesystem::path Fixture(const std::string& relative) { return testsupport::FixturesDir() / relative; }
+namespace testsupport {
 
 inline std::unique_ptr<engine::Database> OpenFixture(const std::string& relative) {
   return engine::jet::OpenJetDatabase(Fixture(relative), engine::OpenMode::ReadOnly, engine::TextLocale::English());
 }
 
-inline std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
+inline std::unique_ptr<engine::Database> OpenForWriting(const std::filesystem::path& file) {
+  return engine::jet::OpenJetDatabase(file, engine::OpenMode::ReadWrite, engine::TextLocale::Italian());
+}
+inline std::unique_ptr<engine::Database> OpenForReading(const std::filesystem::path& file) {
+  return engine::jet::OpenJetDatabase(file, engine::OpenMode::ReadOnly, engine::TextLocale::Italian());
 }
 
-inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
-  const std::string text = ReadText(path);
-  return std::vector<uint8_t>(text.begin(), text.end());
+inline long CountRows(engine::Database& database, const std::u16string& source) {
+  auto records = database.OpenRecordset(source);
+  if (records->RecordCount() == 0) return 0;
+  records->MoveLast();
+  return records->RecordCount();
 }
 
-inline std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::stringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-inline std::vector<std::string> SplitTabs(const std::string& line) {
-  std::vector<std::string> fields;
-  size_t start = 0;
-  while (true) {
-    const size_t tab = line.find('\t', start);
-    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-    if (tab == std::string::npos) break;
-    start = tab + 1;
+// Bytes as lower-case hexadecimal digits, two a byte.
+inline std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char b : bytes) {
+    out += kDigits[b >> 4];
+    out += kDigits[b & 15];
   }
-  return fields;
+  return out;
 }
 
-}  // namespace jettest
+// Codes that stress the General sort order: accents, case twins, trailing spaces,
+// apostrophes, Greek, punctuation, and long texts sharing prefixes (so leaves split often).
+inline std::u16string AwkwardText(int i, size_t max_chars) {
+  static const char16_t* kStems[] = {u"ART-", u"art-", u"L'ORO-", u"CAFFÈ ", u"ZUPPA-ß", u"ΑΒΓ-", u"€-PROMO-",
+                                     u"Çà-ü ", u"o''neil-", u"  lead", u"ÉCLAIR", u"x"};
+  std::u16string text = kStems[i % 12];
+  std::string digits = std::to_string(i * 7919 % 100003);
+  text += std::u16string(digits.begin(), digits.end());
+  if (i % 5 == 0) text += u"   ";  // trailing spaces: same key as without
+  if (i % 7 == 0) text += std::u16string(40, static_cast<char16_t>(u'a' + i % 26));
+  if (text.size() > max_chars) text.resize(max_chars);
+  return text;
+}
+
+}  // namespace testsupport

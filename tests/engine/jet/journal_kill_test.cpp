@@ -12,7 +12,8 @@
 #include <string>
 
 #include "engine/jet/storage/journal.h"
-#include "tests/engine/jet/writer_test_util.h"
+#include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/jet_check.h"
 
 namespace fs = std::filesystem;
 using engine::Value;
@@ -23,14 +24,14 @@ constexpr int kCommitEvery = 7;
 
 [[noreturn]] void WriteUntilKilled(const fs::path& file, int report_fd) {
   try {
-    auto database = writer_test::OpenForWriting(file);
-    long next = writer_test::CountRows(*database, u"Articoli");
+    auto database = testsupport::OpenForWriting(file);
+    long next = testsupport::CountRows(*database, u"Articoli");
     auto records = database->OpenRecordset(u"Articoli");
     for (int i = 0; i < 100000; ++i, ++next) {
       records->AddNew();
       const std::string code = "K-" + std::to_string(next);
       records->SetValue(u"Codice Articolo", Value::Text(engine::FromUtf8(code)));
-      records->SetValue(u"Categoria", Value::Text(writer_test::AwkwardText(static_cast<int>(next), 50)));
+      records->SetValue(u"Categoria", Value::Text(testsupport::AwkwardText(static_cast<int>(next), 50)));
       records->SetValue(u"Descrizione Catalogo", Value::Text(std::u16string(30 + next % 20, u'd')));
       records->Update();
       if ((i + 1) % kCommitEvery == 0) {
@@ -78,8 +79,8 @@ TEST(JournalKill, KilledWritersNeverLoseCommittedRowsNorBreakTheFile) {
     journals_left += fs::exists(engine::jet::JournalPathFor(file));
 
     // Opening rolls back any interrupted commit; then the file must be whole.
-    ASSERT_EQ(writer_test::CheckProblems(file), "") << "after kill " << round;
-    auto database = writer_test::OpenForReading(file);
+    ASSERT_EQ(testsupport::CheckProblems(file), "") << "after kill " << round;
+    auto database = testsupport::OpenForReading(file);
     auto records = database->OpenRecordset(u"Articoli");
     std::set<std::string> codes;
     for (bool more = records->RecordCount() > 0; more; records->MoveNext(), more = !records->Eof()) {

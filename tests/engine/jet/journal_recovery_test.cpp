@@ -9,22 +9,15 @@
 #include "engine/error.h"
 #include "engine/jet/storage/journal.h"
 #include "engine/jet/storage/pager.h"
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace fs = std::filesystem;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
 using engine::jet::Pager;
 
 namespace {
-
-std::vector<uint8_t> ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& file, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // What a crash in the middle of a change leaves: the change's journal (old contents of pages
 // 3 and 5, the old length) and the file carrying the change's mark. Made by the journal

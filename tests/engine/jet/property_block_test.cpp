@@ -13,6 +13,7 @@
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/rules/table_rules.h"
 #include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ struct OpenTable {
   std::vector<CatalogEntry> catalog;
 
   explicit OpenTable(const std::string& file)
-      : pager(Pager::Open(jettest::Fixture(file), engine::OpenMode::ReadOnly)),
+      : pager(Pager::Open(testsupport::Fixture(file), engine::OpenMode::ReadOnly)),
         text(std::make_unique<TextDecoder>(pager->format().version, pager->header().code_page, file)),
         catalog(ReadCatalog(*pager, *text)) {}
 
@@ -216,7 +217,7 @@ TEST(RefusedRecords, LeaveNoTraceAndKeepWhatCameBefore) {
   testsupport::TempDir dir;
   auto import = [&](const std::string& name, bool with_refusals) {
     const std::filesystem::path file = dir.path() / name;
-    std::filesystem::copy_file(jettest::Fixture("regole/listini-proprieta.mdb"), file);
+    std::filesystem::copy_file(testsupport::Fixture("regole/listini-proprieta.mdb"), file);
     auto database = OpenJetDatabase(file, engine::OpenMode::ReadWrite, engine::TextLocale::English());
     auto records = database->OpenRecordset(u"Articoli");
     for (int i = 0; i < 3; ++i) {
@@ -240,7 +241,7 @@ TEST(RefusedRecords, LeaveNoTraceAndKeepWhatCameBefore) {
       records->Update();
     }
     database.reset();
-    return jettest::ReadBytes(file);
+    return testsupport::ReadBytes(file);
   };
   EXPECT_TRUE(import("senza-rifiuti.mdb", false) == import("con-rifiuti.mdb", true));
 }

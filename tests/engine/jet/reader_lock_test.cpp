@@ -11,17 +11,15 @@
 
 #include "engine/error.h"
 #include "engine/jet/storage/journal.h"
-#include "tests/engine/jet/writer_test_util.h"
+#include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/files.h"
+#include "tests/support/jet_check.h"
 
 namespace fs = std::filesystem;
+using testsupport::ReadBytes;
 using engine::Value;
 
 namespace {
-
-std::vector<uint8_t> ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // A child process running `work`, which writes a line to `ready` when the parent may go on.
 class Child {
@@ -72,11 +70,11 @@ TEST(ReaderLock, ReadersNeverSeeACommitHalfDone) {
   testsupport::TempDir dir;
   const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
   Child writer([&](int ready) {
-    auto database = writer_test::OpenForWriting(file);
+    auto database = testsupport::OpenForWriting(file);
     auto records = database->OpenRecordset(u"Articoli");
     for (int i = 0;; ++i) {
       records->AddNew();
-      records->SetValue(u"Codice Articolo", Value::Text(writer_test::AwkwardText(i, 50)));
+      records->SetValue(u"Codice Articolo", Value::Text(testsupport::AwkwardText(i, 50)));
       records->SetValue(u"Descrizione Catalogo", Value::Text(std::u16string(50, u'a' + i % 26)));
       records->Update();
       if (i % 300 == 299) database->Commit();
@@ -86,9 +84,9 @@ TEST(ReaderLock, ReadersNeverSeeACommitHalfDone) {
   ASSERT_TRUE(writer.ready());
   long last_count = 0;
   for (int read = 0; read < 25; ++read) {
-    ASSERT_EQ(writer_test::CheckProblems(file), "") << "read " << read;
-    auto database = writer_test::OpenForReading(file);
-    const long count = writer_test::CountRows(*database, u"Articoli");
+    ASSERT_EQ(testsupport::CheckProblems(file), "") << "read " << read;
+    auto database = testsupport::OpenForReading(file);
+    const long count = testsupport::CountRows(*database, u"Articoli");
     EXPECT_GE(count, last_count);
     last_count = count;
   }
@@ -100,7 +98,7 @@ TEST(ReaderLock, LiveWritersJournalIsLeftToItAndUndoneOnceItIsGone) {
   testsupport::TempDir dir;
   const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
   const std::vector<uint8_t> original = ReadBytes(file);
-  const long rows = writer_test::CountRows(*writer_test::OpenForReading(file), u"Articoli");
+  const long rows = testsupport::CountRows(*testsupport::OpenForReading(file), u"Articoli");
   Child writer([&](int ready) {
     // A long change whose saved pages went to the journal, the file not yet written.
     auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadWrite);
@@ -113,12 +111,12 @@ TEST(ReaderLock, LiveWritersJournalIsLeftToItAndUndoneOnceItIsGone) {
   });
   ASSERT_TRUE(writer.ready());
   ASSERT_TRUE(fs::exists(engine::jet::JournalPathFor(file)));
-  EXPECT_EQ(writer_test::CountRows(*writer_test::OpenForReading(file), u"Articoli"), rows);
-  EXPECT_EQ(writer_test::CheckProblems(file), "");
+  EXPECT_EQ(testsupport::CountRows(*testsupport::OpenForReading(file), u"Articoli"), rows);
+  EXPECT_EQ(testsupport::CheckProblems(file), "");
   EXPECT_TRUE(fs::exists(engine::jet::JournalPathFor(file))) << "a reader took a live change for a crash";
-  EXPECT_THROW(writer_test::OpenForWriting(file), engine::Error);
+  EXPECT_THROW(testsupport::OpenForWriting(file), engine::Error);
   writer.Kill();
-  EXPECT_EQ(writer_test::CountRows(*writer_test::OpenForReading(file), u"Articoli"), rows);
+  EXPECT_EQ(testsupport::CountRows(*testsupport::OpenForReading(file), u"Articoli"), rows);
   EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
   EXPECT_EQ(ReadBytes(file), original);
 }

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/jet/index/sort_key.h"
+#include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/fixtures.h"
 
 namespace engine::jet {
@@ -195,15 +196,7 @@ TypedValue ParseValue(const std::string& type, const std::string& text) {
   return t;
 }
 
-std::string Hex(const std::string& bytes) {
-  static const char* kDigits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char b : bytes) {
-    out += kDigits[b >> 4];
-    out += kDigits[b & 15];
-  }
-  return out;
-}
+using testsupport::Hex;
 
 std::string KeyOf(const Vector& v) {
   if (v.type == "TEXT+LONG") {

@@ -11,6 +11,7 @@
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/row/value_conversion.h"
+#include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/test_page_store.h"
 
 using namespace engine;
@@ -28,15 +29,7 @@ ColumnDefinition Column(ColumnType type, uint16_t number, uint16_t length = 0, b
   return column;
 }
 
-std::string Hex(std::string_view bytes) {
-  std::string out;
-  char buffer[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(buffer, sizeof buffer, "%02x", c);
-    out += buffer;
-  }
-  return out;
-}
+using testsupport::Hex;
 
 }  // namespace
 

@@ -21,17 +21,16 @@
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/table/table_writer.h"
 #include "engine/jet/row/text_codec.h"
-#include "tests/engine/jet/writer_test_util.h"
+#include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/jet_check.h"
 
 namespace fs = std::filesystem;
 using engine::Error;
 using engine::Value;
-using testsupport::TempDir;
-using namespace writer_test;
+using namespace testsupport;
 
 namespace {
 
-fs::path Listini(const char* name) { return testsupport::FixturesDir() / "listini" / name; }
 
 void AddArticle(engine::Recordset& records, int i) {
   records.AddNew();

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace xlstest {
+namespace testsupport {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -478,4 +478,4 @@ class WorkbookWriter {
   std::vector<std::u16string> strings_;
 };
 
-}  // namespace xlstest
+}  // namespace testsupport

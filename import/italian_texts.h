@@ -1,12 +1,12 @@
-// The texts the import run shows and sends, exactly as the program has always had them
-// (their spelling included).
+// Every text of the import that the user reads, in Italian and exactly as the program has
+// always had it (its spelling included).
 #pragma once
 
 #include <string_view>
 
 namespace import {
 
-// Keys of the Toolbar4 buttons.
+// Keys of the Toolbar4 buttons, which are also their captions.
 inline constexpr std::u16string_view kImportKey = u"Importa";
 inline constexpr std::u16string_view kCloseKey = u"Chiudi";
 
@@ -37,12 +37,5 @@ inline constexpr std::u16string_view kImportDoneWithErrorsEnd = u" articoli non 
 inline constexpr std::u16string_view kRecordsNotImportedAnd = u" articoli non importati, ";
 inline constexpr std::u16string_view kImportDoneWithWarningsStart = u"Importazione eseguita con avvisi: ";
 inline constexpr std::u16string_view kValuesNotWrittenEnd = u" valori non scritti.";  // + the reason
-
-// What the run gives the destination binding.
-inline constexpr std::u16string_view kPurgeProbe = u"Select * From Articoli;";
-inline constexpr std::u16string_view kPurgeStatement = u"DELETE * From Articoli;";
-inline constexpr std::u16string_view kLookupStart = u"Select * From Articoli where [Codice Articolo]='";
-inline constexpr std::u16string_view kLookupEnd = u"';";
-inline constexpr std::u16string_view kArticlesTable = u"Articoli";
 
 }  // namespace import
