@@ -25,6 +25,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using testsupport::Press;
 using testsupport::Printable;
 
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
@@ -79,13 +80,7 @@ class EndToEndTest : public ::testing::Test {
   void SetUp() override {
     REQUIRE_FIXTURES();
     price_list_ = folder_.path() / "listini.mdb";
-    fs::copy_file(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb", price_list_);
-  }
-
-  void Press(app::Form1& window, const char* button_name) {
-    auto* button = window.findChild<QToolButton*>(button_name);
-    ASSERT_NE(button, nullptr) << button_name;
-    button->click();
+    fs::copy_file(testsupport::Listini("listini-pieno.mdb"), price_list_);
   }
 
   void ChooseTable(app::Form1& window, std::u16string_view table) {
@@ -108,7 +103,7 @@ class EndToEndTest : public ::testing::Test {
 };
 
 TEST_F(EndToEndTest, FromADatabaseWithThePurgeAnsweredYes) {
-  const fs::path source = testsupport::FixturesDir() / "listini" / "fonte.mdb";
+  const fs::path source = testsupport::Listini("fonte.mdb");
   testsupport::ModalWatchdog watchdog;
   testsupport::ScriptedDialogs dialogs;
   {

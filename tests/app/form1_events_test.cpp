@@ -21,17 +21,12 @@
 
 namespace {
 
+using testsupport::Press;
 using testsupport::Printable;
 
 class Form1EventsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { testsupport::Application(); }
-
-  void Press(const char* button_name) {
-    auto* button = window_.findChild<QToolButton*>(button_name);
-    ASSERT_NE(button, nullptr) << button_name;
-    button->click();
-  }
 
   // Chooses the next entry of Combo2 with the keyboard, as a user would.
   void PressDownOnCombo2() {
@@ -47,7 +42,7 @@ class Form1EventsTest : public ::testing::Test {
 TEST_F(Form1EventsTest, ChiudiEndsTheProgramThroughTheImportHandler) {
   window_.show();
   window_.SetProgress(50);
-  Press("Toolbar4_Chiudi");
+  Press(window_, "Toolbar4_Chiudi");
   // The import handler resets the bar and lets pending events run before it looks at the
   // button, then ends the program; the window closes.
   EXPECT_EQ(window_.findChild<QProgressBar*>("ProgressBar1")->value(), 0);
@@ -59,7 +54,7 @@ TEST_F(Form1EventsTest, ChiudiEndsTheProgramThroughTheImportHandler) {
 }
 
 TEST_F(Form1EventsTest, ImportaWithNothingChosenAnswersThroughTheGivenDialogs) {
-  Press("Toolbar4_Importa");
+  Press(window_, "Toolbar4_Importa");
   EXPECT_EQ(dialogs_.processed_events, 1);
   EXPECT_EQ(dialogs_.end_program_calls, 0);
   ASSERT_FALSE(dialogs_.messages.empty());  // it explains what is missing
@@ -69,7 +64,7 @@ TEST_F(Form1EventsTest, ImportaWithNothingChosenAnswersThroughTheGivenDialogs) {
 
 TEST_F(Form1EventsTest, SfogliaAsksForAFileAndRefusesOtherKinds) {
   dialogs_.files_to_choose = {u"/tmp/prezzi.txt", u""};
-  Press("Toolbar1_Sfoglia");
+  Press(window_, "Toolbar1_Sfoglia");
   ASSERT_EQ(dialogs_.filters.size(), 1u);
   EXPECT_EQ(dialogs_.filters[0], archives::kArchiveFileFilter);
   ASSERT_EQ(dialogs_.messages.size(), 1u);
@@ -78,7 +73,7 @@ TEST_F(Form1EventsTest, SfogliaAsksForAFileAndRefusesOtherKinds) {
   EXPECT_EQ(window_.Text1(), u"");
 
   // Cancelling the dialog is no error.
-  Press("Toolbar1_Sfoglia");
+  Press(window_, "Toolbar1_Sfoglia");
   EXPECT_EQ(dialogs_.filters.size(), 2u);
   EXPECT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_EQ(dialogs_.end_program_calls, 0);
@@ -89,9 +84,9 @@ TEST_F(Form1EventsTest, SfogliaAsksForAFileAndRefusesOtherKinds) {
 TEST_F(Form1EventsTest, ChoosingATableFillsThePickersEvenWhenChosenAgain) {
   REQUIRE_FIXTURES();
   testsupport::TempDir folder;
-  const std::filesystem::path source = folder.Copy(testsupport::FixturesDir() / "listini" / "fonte.mdb");
+  const std::filesystem::path source = folder.Copy(testsupport::Listini("fonte.mdb"));
   dialogs_.files_to_choose = {source.u16string()};
-  Press("Toolbar1_Sfoglia");
+  Press(window_, "Toolbar1_Sfoglia");
   ASSERT_TRUE(dialogs_.messages.empty()) << Printable(dialogs_.messages[0].text);
   EXPECT_EQ(window_.Text1(), source.u16string());
   auto* combo2 = window_.findChild<QComboBox*>("Combo2");
@@ -183,12 +178,12 @@ class RunWatch : public QObject {
 TEST_F(Form1EventsTest, DuringARunTheWindowIsRepaintedButTakesNoInput) {
   REQUIRE_FIXTURES();
   testsupport::TempDir folder;
-  std::filesystem::copy_file(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb",
+  std::filesystem::copy_file(testsupport::Listini("listini-pieno.mdb"),
                              folder.path() / "listini.mdb");
   archives::StartupBinding(window_.state(), dialogs_, folder.path().u16string());
   window_.show();
   dialogs_.files_to_choose = {(testsupport::SourceDir() / "samples" / "fonte-esempio.mdb").u16string()};
-  Press("Toolbar1_Sfoglia");
+  Press(window_, "Toolbar1_Sfoglia");
   PressDownOnCombo2();
   auto* code_picker = window_.findChild<QComboBox*>("Combo6_1");
   code_picker->setCurrentIndex(code_picker->findText("Codice"));
@@ -208,7 +203,7 @@ TEST_F(Form1EventsTest, DuringARunTheWindowIsRepaintedButTakesNoInput) {
     presses_during_run = watch.presses;
   };
   dialogs_.answers = {archives::kAnswerYes};
-  Press("Toolbar4_Importa");
+  Press(window_, "Toolbar4_Importa");
 
   ASSERT_EQ(dialogs_.messages.size(), 3u);
   EXPECT_EQ(dialogs_.messages[1].text, u"Cancellazione record effettuata.");

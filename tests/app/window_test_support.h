@@ -1,13 +1,16 @@
-// What the window tests share: the one QApplication and a watchdog that catches any real
-// modal window (the scripted dialogs are tests/support/scripted_window.h).
+// What the window tests share: the one QApplication, a click on a toolbar button, and a
+// watchdog that catches any real modal window. The scripted dialogs are in tests/support.
 #pragma once
 
 #include <QApplication>
 #include <QDialog>
 #include <QString>
 #include <QTimer>
+#include <QToolButton>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "tests/support/scripted_window.h"
 
@@ -23,6 +26,13 @@ inline QApplication& Application() {
 
 inline std::string Printable(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())).toStdString();
+}
+
+// Clicks the toolbar button with that object name ("Toolbar4_Importa").
+inline void Press(QWidget& window, const char* button_name) {
+  auto* button = window.findChild<QToolButton*>(button_name);
+  ASSERT_NE(button, nullptr) << button_name;
+  button->click();
 }
 
 // While it lives, any real modal window (message box, file dialog) that opens is recorded

@@ -50,7 +50,7 @@ TEST_F(BrowseTest, CancelledDialogEmptiesText1AndShowsNothing) {
 
 TEST_F(BrowseTest, AnArchiveThatCannotBeOpenedIsExplainedAndLeavesTheOldOneBound) {
   REQUIRE_FIXTURES();
-  const auto fonte = testsupport::FixturesDir() / "listini" / "fonte.mdb";
+  const auto fonte = testsupport::Listini("fonte.mdb");
   dialogs.files_to_choose = {U16(fonte)};
   Browse(state, form, dialogs);
   ASSERT_TRUE(dialogs.messages.empty());
@@ -77,7 +77,7 @@ TEST_F(BrowseTest, AnArchiveThatCannotBeOpenedIsExplainedAndLeavesTheOldOneBound
 
 TEST_F(BrowseTest, ListsUserTablesOfEachNewArchiveOnly) {
   REQUIRE_FIXTURES();
-  const auto fonte = testsupport::FixturesDir() / "listini" / "fonte.mdb";
+  const auto fonte = testsupport::Listini("fonte.mdb");
   const auto workbook = testsupport::FixturesDir() / "xls" / "typed.xls";
   dialogs.files_to_choose = {U16(fonte)};
   Browse(state, form, dialogs);
@@ -112,7 +112,7 @@ TEST(DiscoverColumnsTest, FillsEveryPickerWithTheEmptyEntryAndTheColumnsInOrder)
   WindowState state{engine::TextLocale::Italian()};
   ScriptedDialogs dialogs;
   ScriptedForm form;
-  dialogs.files_to_choose = {U16(testsupport::FixturesDir() / "listini" / "fonte.mdb")};
+  dialogs.files_to_choose = {U16(testsupport::Listini("fonte.mdb"))};
   Browse(state, form, dialogs);
   form.pickers[3] = u"chosen before";
   form.picker_entries[3] = {u"", u"Old"};
@@ -135,7 +135,7 @@ TEST(DiscoverColumnsTest, ATableThatDoesNotOpenIsExplainedAndThePickersStay) {
   WindowState state{engine::TextLocale::Italian()};
   ScriptedDialogs dialogs;
   ScriptedForm form;
-  dialogs.files_to_choose = {U16(testsupport::FixturesDir() / "listini" / "fonte.mdb")};
+  dialogs.files_to_choose = {U16(testsupport::Listini("fonte.mdb"))};
   Browse(state, form, dialogs);
   form.combo2 = u"Prodotti";
   DiscoverColumns(state, form, dialogs);
@@ -164,7 +164,7 @@ TEST(StartupBindingTest, OpensArticoliBesideTheProgramOrExplainsAndEnds) {
         << engine::ToUtf8(dialogs.messages[0].text);
   }
   dialogs.messages.clear();
-  folder.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  folder.Copy(testsupport::Listini("listini.mdb"));
   WindowState state{engine::TextLocale::Italian()};
   StartupBinding(state, dialogs, U16(folder.path()));
   EXPECT_TRUE(dialogs.messages.empty());

@@ -145,7 +145,7 @@ TEST(Losses, AwkwardValuesAreCountedExactlyAsTheFileLacksThem) {
 TEST(Losses, TheRecordsOfAZeroedSourcePageAreReportedAsNotImported) {
   REQUIRE_FIXTURES();
   TempDir dir;
-  const fs::path source = dir.Copy(FixturesDir() / "listini" / "fonte.mdb");
+  const fs::path source = dir.Copy(Listini("fonte.mdb"));
   const fs::path destination = dir.path() / "listini.mdb";
   engine::jet::CreateListiniDatabase(destination);
   // The data page of the table's middle row, and how many rows it holds.
@@ -264,7 +264,7 @@ TEST(Losses, WhenTheDiskFillsMidRunTheCountsAreWhatTheFileHolds) {
   TempDir dir;
   const fs::path destination = dir.path() / "listini.mdb";
   engine::jet::CreateListiniDatabase(destination);
-  FileRun run(destination, FixturesDir() / "listini" / "fonte.mdb",
+  FileRun run(destination, Listini("fonte.mdb"),
               {u"Categoria", u"Codice", u"Nome", u"Nome", u"Prezzo", u"Prezzo", u"Immagine"});
   // A commit a third of the way (as the engine makes every second on a long run), then the
   // disk fills: every commit after that fails, the final one included.

@@ -12,7 +12,7 @@ using testsupport::RunArchivi;
 TEST(ArchiviRead, TablesInNameOrderWithSystemTables) {
   REQUIRE_FIXTURES();
   int status = -1;
-  const std::string out = RunArchivi("tables " + Quoted(testsupport::FixturesDir() / "listini/fonte.mdb"), &status);
+  const std::string out = RunArchivi("tables " + Quoted(testsupport::Listini("fonte.mdb")), &status);
   EXPECT_EQ(status, 0);
   // Letter case does not count in the order: MSysACEs comes after MSysAccessObjects.
   EXPECT_EQ(out,
@@ -24,7 +24,7 @@ TEST(ArchiviRead, ColumnsInColumnOrder) {
   REQUIRE_FIXTURES();
   int status = -1;
   const std::string out =
-      RunArchivi("columns " + Quoted(testsupport::FixturesDir() / "listini/listini.mdb") + " Articoli", &status);
+      RunArchivi("columns " + Quoted(testsupport::Listini("listini.mdb")) + " Articoli", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(out,
             "IdArticolo\nCodice Articolo\nDescrizione\nDescrizione Catalogo\nPrezzo\nPrezzo 2\nCategoria\n"
@@ -43,7 +43,7 @@ TEST(ArchiviRead, DumpMatchesTheReferenceDump) {
 TEST(ArchiviRead, ProblemsGoToStderrWithTheFileAndAStatus) {
   REQUIRE_FIXTURES();
   int status = -1;
-  const auto file = testsupport::FixturesDir() / "listini/fonte.mdb";
+  const auto file = testsupport::Listini("fonte.mdb");
   std::string out = RunArchivi("dump " + Quoted(file) + " Nessuna", &status);
   EXPECT_EQ(status, 1);
   EXPECT_NE(out.find(file.string()), std::string::npos) << out;

@@ -17,7 +17,7 @@ class WriteCommands : public ::testing::Test {
   void SetUp() override {
     if (!std::filesystem::exists(testsupport::BinDir() / "archivi")) GTEST_SKIP() << "archivi is not built";
     REQUIRE_FIXTURES();
-    file_ = dir_.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+    file_ = dir_.Copy(testsupport::Listini("listini.mdb"));
   }
   testsupport::TempDir dir_;
   std::filesystem::path file_;

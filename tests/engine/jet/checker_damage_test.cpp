@@ -23,7 +23,7 @@ class CheckerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (testsupport::FixturesDir().empty()) GTEST_SKIP() << "shared fixtures folder not found";
-    file_ = dir_.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+    file_ = dir_.Copy(testsupport::Listini("listini-pieno.mdb"));
     ASSERT_EQ(testsupport::CheckProblems(file_), "") << "the fixture itself must be sound";
     pager_ = Pager::Open(file_, engine::OpenMode::ReadWrite);
     TextDecoder text(pager_->format().version, pager_->header().code_page, pager_->file_name());

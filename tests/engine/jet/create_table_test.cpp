@@ -140,7 +140,7 @@ TEST_F(CreateTableTest, ArticoliHasTheLayoutOfTheSharedListini) {
   const std::filesystem::path path = dir_.path() / "listini.mdb";
   engine::jet::CreateListiniDatabase(path);
   OpenedDatabase made(path);
-  OpenedDatabase shared(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  OpenedDatabase shared(testsupport::Listini("listini.mdb"));
   const TableDefinition made_table = made.Table(u"Articoli");
   const TableDefinition shared_table = shared.Table(u"Articoli");
   ExpectSameColumns(made_table, shared_table);

@@ -94,7 +94,7 @@ class IndexCheckCorruption : public ::testing::Test {
  protected:
   void SetUp() override {
     if (testsupport::FixturesDir().empty()) GTEST_SKIP() << "shared fixtures folder not found";
-    store_ = TestPageStore::FromFile(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+    store_ = TestPageStore::FromFile(testsupport::Listini("listini-pieno.mdb"));
     for (const FixtureIndex& index : testsupport::FindFixtureIndexes(store_)) {
       IndexCheckResult result = CheckIndexTree(store_, index.root_page, index.tdef_page);
       if (result.levels == 2 && (index.flags & 0x01)) {

@@ -490,7 +490,7 @@ TEST(IndexTreeClear, EmptiesTheRootReleasesTheRestAndTakesNewEntries) {
 
 TEST(IndexTreeClear, FixtureIndexWithNodes) {
   REQUIRE_FIXTURES();
-  TestPageStore store = TestPageStore::FromFile(testsupport::FixturesDir() / "listini/listini-pieno.mdb");
+  TestPageStore store = TestPageStore::FromFile(testsupport::Listini("listini-pieno.mdb"));
   size_t cleared = 0;
   for (const auto& index : testsupport::FindFixtureIndexes(store)) {
     IndexCheckResult before = CheckIndexTree(store, index.root_page, index.tdef_page);

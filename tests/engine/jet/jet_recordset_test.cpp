@@ -56,7 +56,7 @@ TEST_F(FullPriceList, CountsAndMovesOverTheWholeTable) {
 TEST_F(FullPriceList, FirstAndLastRecordsHoldTheirValues) {
   auto records = database_->OpenRecordset(u"Articoli");
   const auto expected = testsupport::SplitLines(
-      testsupport::ReadText(testsupport::FixturesDir() / "listini/expected/listini-pieno.Articoli.tsv"));
+      testsupport::ReadText(testsupport::Listini("expected/listini-pieno.Articoli.tsv")));
   records->MoveLast();
   const auto last = testsupport::SplitTabs(expected.back());
   EXPECT_EQ(engine::ToUtf8(records->GetValue(1).text()), last[1]);

@@ -51,7 +51,7 @@ constexpr int kCommitEvery = 7;
 TEST(JournalKill, KilledWritersNeverLoseCommittedRowsNorBreakTheFile) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
   std::mt19937 random(20261207);
   long committed = 0;
   int journals_left = 0;

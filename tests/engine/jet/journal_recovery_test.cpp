@@ -50,7 +50,7 @@ std::vector<uint8_t> HalfWritten(std::vector<uint8_t> bytes) {
 TEST(JournalRecovery, CommitWritesEverythingAndRollbackForgetsIt) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   const uint32_t pages = static_cast<uint32_t>(original.size() / 4096);
   {
@@ -80,7 +80,7 @@ TEST(JournalRecovery, CommitWritesEverythingAndRollbackForgetsIt) {
 TEST(JournalRecovery, InterruptedCommitIsUndoneOnTheNextOpen) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini-pieno.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   const Crash crash = CrashedChange(file);
   ASSERT_EQ(ReadBytes(file), original) << "a rolled-back change leaves nothing, its mark included";
@@ -98,7 +98,7 @@ TEST(JournalRecovery, InterruptedCommitIsUndoneOnTheNextOpen) {
 TEST(JournalRecovery, JournalCutShortIsDroppedAndTheFileLeftAlone) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   const Crash crash = CrashedChange(file);
   std::vector<uint8_t> bad_header = crash.journal;
@@ -126,7 +126,7 @@ TEST(JournalRecovery, JournalCutShortIsDroppedAndTheFileLeftAlone) {
 TEST(JournalRecovery, ForeignJournalIsSetAsideAndNeverApplied) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path made_for = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const fs::path made_for = dir.Copy(testsupport::Listini("listini.mdb"));
   const Crash crash = CrashedChange(made_for);
   std::vector<uint8_t> other_mark = crash.database;
   other_mark[0x400] ^= 1;  // the same file during some other change
@@ -137,7 +137,7 @@ TEST(JournalRecovery, ForeignJournalIsSetAsideAndNeverApplied) {
   const std::vector<Case> cases = {
       {"the same file restored from a copy", ReadBytes(made_for)},
       {"the same file during another change", other_mark},
-      {"another price list", ReadBytes(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb")},
+      {"another price list", ReadBytes(testsupport::Listini("listini-pieno.mdb"))},
   };
   for (const Case& c : cases) {
     for (engine::OpenMode mode : {engine::OpenMode::ReadWrite, engine::OpenMode::ReadOnly}) {
@@ -167,7 +167,7 @@ TEST(JournalRecovery, ForeignJournalIsSetAsideAndNeverApplied) {
 TEST(JournalRecovery, LongChangeIsOneCommit) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
   pager->BeginLongChange();
@@ -197,7 +197,7 @@ TEST(JournalRecovery, LongChangeIsOneCommit) {
 TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
   pager->WritePage(4)[100] ^= 0xFF;
@@ -219,7 +219,7 @@ TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {
 
 TEST(JournalRecovery, ReadOnlyStoresRefuseWrites) {
   REQUIRE_FIXTURES();
-  auto pager = Pager::Open(testsupport::FixturesDir() / "listini" / "listini.mdb", engine::OpenMode::ReadOnly);
+  auto pager = Pager::Open(testsupport::Listini("listini.mdb"), engine::OpenMode::ReadOnly);
   EXPECT_THROW(pager->WritePage(3), engine::Error);
   EXPECT_THROW(pager->AppendPage(), engine::Error);
 }

@@ -68,7 +68,7 @@ void SayReady(int fd, char what = 'r') {
 TEST(ReaderLock, ReadersNeverSeeACommitHalfDone) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
   Child writer([&](int ready) {
     auto database = testsupport::OpenForWriting(file);
     auto records = database->OpenRecordset(u"Articoli");
@@ -96,7 +96,7 @@ TEST(ReaderLock, ReadersNeverSeeACommitHalfDone) {
 TEST(ReaderLock, LiveWritersJournalIsLeftToItAndUndoneOnceItIsGone) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini-pieno.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   const long rows = testsupport::CountRows(*testsupport::OpenForReading(file), u"Articoli");
   Child writer([&](int ready) {
@@ -126,7 +126,7 @@ TEST(ReaderLock, LiveWritersJournalIsLeftToItAndUndoneOnceItIsGone) {
 TEST(ReaderLock, LongChangeLeavesAnOpenReadersFileAlone) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::FixturesDir() / "listini" / "listini-pieno.mdb");
+  const fs::path file = dir.Copy(testsupport::Listini("listini-pieno.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   auto reader = engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly);
   Child writer([&](int ready) {
