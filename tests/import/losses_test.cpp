@@ -33,29 +33,15 @@ namespace fs = std::filesystem;
 using engine::Value;
 
 const engine::TextLocale kLocale = engine::TextLocale::Italian();
-using Pickers = std::array<std::u16string, 7>;
-
-// The window bound to two files, as start-up and the pickers bind it.
-struct FileRun {
-  FileRun(const fs::path& destination, const fs::path& source, const Pickers& pickers) : state(kLocale) {
-    state.DataDestinazione.DatabaseName = engine::FromUtf8(destination.string());
-    state.DataDestinazione.RecordSource = u"Articoli";
-    state.DataDestinazione.Refresh();
-    state.DataSorgente.DatabaseName = engine::FromUtf8(source.string());
-    state.DataSorgente.RecordSource = u"Prodotti";
-    state.DataSorgente.Refresh();
-    window.text1 = state.DataSorgente.DatabaseName;
-    window.combo2 = u"Prodotti";
-    window.pickers = pickers;
-  }
+// The window bound to two files; the price list is closed once the run ends.
+struct FileRun : BoundFiles {
+  FileRun(const fs::path& destination, const fs::path& source, const Pickers& pickers)
+      : BoundFiles(destination, source, u"Prodotti", pickers) {}
   import::ImportResult Press() {
-    window.answers = {archives::kAnswerNo};
-    const import::ImportResult result = import::RunImport(u"Importa", state, window, window);
+    const import::ImportResult result = BoundFiles::Press();
     state.DataDestinazione.Close();
     return result;
   }
-  archives::WindowState state;
-  ScriptedWindow window;
 };
 
 std::u16string Counted(std::u16string_view start, long n, std::u16string_view end, const std::u16string& reason) {

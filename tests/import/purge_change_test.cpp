@@ -21,26 +21,10 @@ using engine::Value;
 
 const engine::TextLocale kLocale = engine::TextLocale::Italian();
 
-// The window bound as start-up and the pickers bind it, with the progress bar as a trigger.
-struct BoundRun : ScriptedWindow {
-  BoundRun(const fs::path& destination, const fs::path& source, std::u16string table, std::u16string code_column)
-      : state(kLocale) {
-    state.DataDestinazione.DatabaseName = engine::FromUtf8(destination.string());
-    state.DataDestinazione.RecordSource = u"Articoli";
-    state.DataDestinazione.Refresh();
-    state.DataSorgente.DatabaseName = engine::FromUtf8(source.string());
-    state.DataSorgente.RecordSource = table;
-    state.DataSorgente.Refresh();
-    text1 = engine::FromUtf8(source.string());
-    combo2 = table;
-    pickers[1] = code_column;
-    pickers[2] = code_column;
-  }
-  import::ImportResult Press(int purge_answer) {
-    answers = {purge_answer};
-    return import::RunImport(import::kImportKey, state, *this, *this);
-  }
-  archives::WindowState state;
+// The window bound to two files, the code chosen as the article code and the description.
+struct BoundRun : BoundFiles {
+  BoundRun(const fs::path& destination, const fs::path& source, std::u16string table, const std::u16string& code_column)
+      : BoundFiles(destination, source, std::move(table), {u"", code_column, code_column, u"", u"", u"", u""}) {}
 };
 
 TEST(PurgeChange, KilledAfterThePurgeTheListIsAsBeforeTheClick) {
@@ -54,13 +38,13 @@ TEST(PurgeChange, KilledAfterThePurgeTheListIsAsBeforeTheClick) {
     std::function<void(BoundRun&)> arm;
   };
   const std::vector<KillPoint> points = {
-      {"as the purge is reported", [](BoundRun& run) { run.on_message = [&run] {
-         if (run.messages.back().text == import::kPurgeDone) raise(SIGKILL);
+      {"as the purge is reported", [](BoundRun& run) { run.window.on_message = [&run] {
+         if (run.window.messages.back().text == import::kPurgeDone) raise(SIGKILL);
        }; }},
-      {"half way through the import", [](BoundRun& run) { run.on_progress = [](float value) {
+      {"half way through the import", [](BoundRun& run) { run.window.on_progress = [](float value) {
          if (value >= 50) raise(SIGKILL);
        }; }},
-      {"as the last record is imported", [](BoundRun& run) { run.on_progress = [](float value) {
+      {"as the last record is imported", [](BoundRun& run) { run.window.on_progress = [](float value) {
          if (value >= 100) raise(SIGKILL);
        }; }},
   };
@@ -100,7 +84,7 @@ TEST(PurgeChange, PriceListAsItsOwnSourceIsNotPurgedAndKeepsEveryArticle) {
   for (const fs::path& source : {destination, dir.path() / "sub" / ".." / "listini-pieno.mdb", dir.path() / "link.mdb"}) {
     BoundRun run(destination, source, u"Articoli", u"Codice Articolo");
     const import::ImportResult result = run.Press(archives::kAnswerYes);
-    EXPECT_EQ(run.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kImportDone)}) << source;
+    EXPECT_EQ(run.window.MessageTexts(), std::vector<std::u16string>{std::u16string(import::kImportDone)}) << source;
     EXPECT_EQ(result.added, 0) << source;
     EXPECT_EQ(result.failed, 0) << source << ": " << result.first_failure;
     EXPECT_EQ(result.already_present + result.without_code, static_cast<long>(before.size())) << source;

@@ -25,27 +25,11 @@ const engine::TextLocale kLocale = engine::TextLocale::Italian();
 std::u16string Text(const Value& value) { return value.ToText(kLocale); }
 bool Passes(const Value& value) { return !value.is_null() && !Text(value).empty(); }
 
-// The window bound as start-up and the two pickers bind it, every slot chosen.
-struct BoundWindow {
-  explicit BoundWindow(const fs::path& destination, const fs::path& source = Listini("fonte.mdb"))
-      : state(kLocale) {
-    state.DataDestinazione.DatabaseName = engine::FromUtf8(destination.string());
-    state.DataDestinazione.RecordSource = u"Articoli";
-    state.DataDestinazione.Refresh();
-    state.DataSorgente.DatabaseName = engine::FromUtf8(source.string());
-    state.DataSorgente.RecordSource = u"Prodotti";
-    state.DataSorgente.Refresh();
-    window.text1 = engine::FromUtf8(source.string());
-    window.combo2 = u"Prodotti";
-    window.pickers = {u"Categoria", u"Codice", u"Nome", u"Nome", u"Prezzo", u"Prezzo", u"Immagine"};
-  }
-  import::ImportResult Press(int purge_answer = archives::kAnswerNo) {
-    window.answers = {purge_answer};
-    window.messages.clear();
-    return import::RunImport(u"Importa", state, window, window);
-  }
-  archives::WindowState state;
-  ScriptedWindow window;
+// The window bound to fonte.mdb's "Prodotti", every slot chosen.
+struct BoundWindow : BoundFiles {
+  explicit BoundWindow(const fs::path& destination)
+      : BoundFiles(destination, Listini("fonte.mdb"), u"Prodotti",
+                   {u"Categoria", u"Codice", u"Nome", u"Nome", u"Prezzo", u"Prezzo", u"Immagine"}) {}
 };
 
 enum Prodotti { kCodice, kNome, kPrezzo, kCategoria, kImmagine };
