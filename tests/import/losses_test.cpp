@@ -52,17 +52,11 @@ std::u16string Counted(std::u16string_view start, long n, std::u16string_view en
 // no amount holds, an image path longer than the column, a date past Jet's last year.
 void WriteAwkwardSource(const fs::path& path) {
   using engine::jet::ColumnType;
-  const auto column = [](const char16_t* name, ColumnType type) {
-    engine::jet::ColumnSpec c;
-    c.name = name;
-    c.type = type;
-    return c;
-  };
   engine::jet::TableSpec spec;
   spec.name = u"Prodotti";
-  spec.columns = {column(u"Codice", ColumnType::Text), column(u"Prezzo", ColumnType::Text),
-                  column(u"Listino", ColumnType::Double), column(u"Immagine", ColumnType::Memo),
-                  column(u"Data", ColumnType::DateTime)};
+  spec.columns = {{u"Codice", ColumnType::Text}, {u"Prezzo", ColumnType::Text},
+                  {u"Listino", ColumnType::Double}, {u"Immagine", ColumnType::Memo},
+                  {u"Data", ColumnType::DateTime}};
   engine::jet::CreateDatabase(path, {spec});
   auto database = engine::jet::OpenJetDatabase(path, engine::OpenMode::ReadWrite, kLocale);
   auto records = database->OpenRecordset(u"Prodotti");

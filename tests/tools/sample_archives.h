@@ -76,26 +76,19 @@ inline constexpr double kUpdatedDays = 46358.375;
 inline void WriteSourceArchive(const std::filesystem::path& path) {
   using engine::jet::ColumnSpec;
   using engine::jet::ColumnType;
-  auto column = [](const char16_t* name, ColumnType type, uint16_t chars = 50) {
-    ColumnSpec c;
-    c.name = name;
-    c.type = type;
-    c.max_chars = chars;
-    return c;
-  };
   engine::jet::TableSpec spec;
   spec.name = u"Prodotti";
-  ColumnSpec id = column(u"Id", ColumnType::Long);
+  ColumnSpec id{u"Id", ColumnType::Long};
   id.autonumber = true;
   spec.columns = {id,
-                  column(u"Codice", ColumnType::Text, 20),
-                  column(u"Nome", ColumnType::Text, 50),
-                  column(u"Descrizione", ColumnType::Text, 100),
-                  column(u"Prezzo", ColumnType::Money),
-                  column(u"Categoria", ColumnType::Text, 30),
-                  column(u"Immagine", ColumnType::Text, 100),
-                  column(u"Disponibile", ColumnType::Boolean),
-                  column(u"Aggiornato", ColumnType::DateTime)};
+                  {u"Codice", ColumnType::Text, 20},
+                  {u"Nome", ColumnType::Text, 50},
+                  {u"Descrizione", ColumnType::Text, 100},
+                  {u"Prezzo", ColumnType::Money},
+                  {u"Categoria", ColumnType::Text, 30},
+                  {u"Immagine", ColumnType::Text, 100},
+                  {u"Disponibile", ColumnType::Boolean},
+                  {u"Aggiornato", ColumnType::DateTime}};
   engine::jet::IndexSpec primary{u"PrimaryKey", {{u"Id", true}}, true};
   engine::jet::IndexSpec code{u"Codice", {{u"Codice", true}}};
   spec.indexes = {primary, code};

@@ -74,19 +74,12 @@ TEST(CreatedDatabaseRows, RowsWithLongValuesIntoATableWithEveryIndexKind) {
   const std::filesystem::path path = dir.path() / "tipi.mdb";
   TableSpec spec;
   spec.name = u"Misto";
-  auto column = [](const char16_t* name, ColumnType type, uint16_t chars = 50) {
-    ColumnSpec c;
-    c.name = name;
-    c.type = type;
-    c.max_chars = chars;
-    return c;
-  };
-  ColumnSpec id = column(u"Id", ColumnType::Long);
+  ColumnSpec id{u"Id", ColumnType::Long};
   id.autonumber = true;
-  spec.columns = {id, column(u"Attivo", ColumnType::Boolean), column(u"Quanti", ColumnType::Integer),
-                  column(u"Valore", ColumnType::Double), column(u"Quando", ColumnType::DateTime),
-                  column(u"Nome", ColumnType::Text, 100), column(u"Note", ColumnType::Memo),
-                  column(u"Dati", ColumnType::Binary, 50)};
+  spec.columns = {id, {u"Attivo", ColumnType::Boolean}, {u"Quanti", ColumnType::Integer},
+                  {u"Valore", ColumnType::Double}, {u"Quando", ColumnType::DateTime},
+                  {u"Nome", ColumnType::Text, 100}, {u"Note", ColumnType::Memo},
+                  {u"Dati", ColumnType::Binary, 50}};
   IndexSpec primary{u"PrimaryKey", {{u"Id", true}}, true};
   IndexSpec several{u"Quanti e nome", {{u"Quanti", false}, {u"Nome", true}}};
   IndexSpec ignore{u"Valore", {{u"Valore", true}}};

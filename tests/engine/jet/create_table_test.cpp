@@ -21,14 +21,6 @@ using engine::jet::ColumnSpec;
 using engine::jet::IndexSpec;
 using engine::jet::TableSpec;
 
-ColumnSpec Column(const std::u16string& name, ColumnType type, uint16_t chars = 50) {
-  ColumnSpec column;
-  column.name = name;
-  column.type = type;
-  column.max_chars = chars;
-  return column;
-}
-
 IndexSpec Index(const std::u16string& name, std::vector<engine::jet::IndexColumnSpec> columns) {
   IndexSpec index;
   index.name = name;
@@ -40,23 +32,23 @@ IndexSpec Index(const std::u16string& name, std::vector<engine::jet::IndexColumn
 TableSpec EveryKindSpec() {
   TableSpec spec;
   spec.name = u"Prova Tipi";
-  ColumnSpec id = Column(u"Id", ColumnType::Long);
+  ColumnSpec id{u"Id", ColumnType::Long};
   id.autonumber = true;
   spec.columns = {id,
-                  Column(u"Attivo", ColumnType::Boolean),
-                  Column(u"Piccolo", ColumnType::Byte),
-                  Column(u"Quanti", ColumnType::Integer),
-                  Column(u"Importo", ColumnType::Money),
-                  Column(u"Rapporto", ColumnType::Float),
-                  Column(u"Valore", ColumnType::Double),
-                  Column(u"Quando", ColumnType::DateTime),
-                  Column(u"Codice", ColumnType::Text, 20),
-                  Column(u"Dati", ColumnType::Binary, 100),
-                  Column(u"Note", ColumnType::Memo),
-                  Column(u"Figura", ColumnType::Ole),
-                  Column(u"Riferimento", ColumnType::Guid),
-                  Column(u"Esatto", ColumnType::Numeric),
-                  Column(u"Ultima", ColumnType::Text, 255)};
+                  {u"Attivo", ColumnType::Boolean},
+                  {u"Piccolo", ColumnType::Byte},
+                  {u"Quanti", ColumnType::Integer},
+                  {u"Importo", ColumnType::Money},
+                  {u"Rapporto", ColumnType::Float},
+                  {u"Valore", ColumnType::Double},
+                  {u"Quando", ColumnType::DateTime},
+                  {u"Codice", ColumnType::Text, 20},
+                  {u"Dati", ColumnType::Binary, 100},
+                  {u"Note", ColumnType::Memo},
+                  {u"Figura", ColumnType::Ole},
+                  {u"Riferimento", ColumnType::Guid},
+                  {u"Esatto", ColumnType::Numeric},
+                  {u"Ultima", ColumnType::Text, 255}};
   spec.columns[8].compressed_unicode = false;
   IndexSpec primary = Index(u"PrimaryKey", {{u"Id", true}});
   primary.primary = true;
@@ -153,7 +145,9 @@ TEST_F(CreateTableTest, ArticoliHasTheLayoutOfTheSharedListini) {
 TEST_F(CreateTableTest, WideTableDefinitionSpansSeveralPages) {
   TableSpec spec;
   spec.name = u"Larga";
-  for (int i = 0; i < 250; ++i) spec.columns.push_back(Column(u"Colonna numero " + engine::FromUtf8(std::to_string(i)), ColumnType::Text, 10));
+  for (int i = 0; i < 250; ++i) {
+    spec.columns.push_back(ColumnSpec{u"Colonna numero " + engine::FromUtf8(std::to_string(i)), ColumnType::Text, 10});
+  }
   spec.indexes = {Index(u"Prima", {{u"Colonna numero 0", true}}), Index(u"Ultima", {{u"Colonna numero 249", true}})};
   const std::filesystem::path path = NewFile({spec});
   OpenedDatabase db(path);
@@ -183,7 +177,7 @@ TEST_F(CreateTableTest, HundredsOfTablesSplitTheCatalogueIndexes) {
   engine::jet::PageAllocator allocator(database.image);
   const engine::jet::PageSource new_page = [&] { return allocator.Allocate(); };
   TableSpec spec;
-  spec.columns = {Column(u"Codice", ColumnType::Text)};
+  spec.columns = {{u"Codice", ColumnType::Text}};
   spec.indexes = {Index(u"Codice", {{u"Codice", true}})};
   for (int i = 0; i < 400; ++i) {
     spec.name = u"Tabella con un nome abbastanza lungo " + engine::FromUtf8(std::to_string(i));
@@ -235,7 +229,7 @@ TEST_F(CreateTableTest, ExistingNameIsRefusedWithoutTouchingTheFile) {
   for (const char16_t* name : {u"Articoli", u"ARTICOLI", u"MSysObjects"}) {
     TableSpec spec;
     spec.name = name;
-    spec.columns = {Column(u"A", ColumnType::Long)};
+    spec.columns = {{u"A", ColumnType::Long}};
     try {
       engine::jet::CreateTable(path, spec);
       ADD_FAILURE() << "accepted " << engine::ToUtf8(name);
@@ -268,7 +262,7 @@ TEST(LayOutTable, RefusesImpossibleDescriptions) {
   };
   const std::vector<Case> cases = {
       {"no columns", [](TableSpec& s) { s.columns.clear(); s.indexes.clear(); }, "no columns"},
-      {"same name twice", [](TableSpec& s) { s.columns.push_back(Column(u"CODICE", ColumnType::Long)); }, "two columns"},
+      {"same name twice", [](TableSpec& s) { s.columns.push_back(ColumnSpec{u"CODICE", ColumnType::Long}); }, "two columns"},
       {"text of 0", [](TableSpec& s) { s.columns[1].max_chars = 0; }, "1 to 255"},
       {"text of 256", [](TableSpec& s) { s.columns[1].max_chars = 256; }, "1 to 255"},
       {"autonumber text", [](TableSpec& s) { s.columns[1].autonumber = true; }, "autonumber"},
@@ -281,9 +275,9 @@ TEST(LayOutTable, RefusesImpossibleDescriptions) {
   for (const Case& c : cases) {
     TableSpec spec;
     spec.name = u"T";
-    ColumnSpec id = Column(u"Id", ColumnType::Long);
+    ColumnSpec id{u"Id", ColumnType::Long};
     id.autonumber = true;
-    spec.columns = {id, Column(u"Codice", ColumnType::Text), Column(u"Note", ColumnType::Memo)};
+    spec.columns = {id, {u"Codice", ColumnType::Text}, {u"Note", ColumnType::Memo}};
     IndexSpec primary = Index(u"PrimaryKey", {{u"Id", true}});
     primary.primary = true;
     spec.indexes = {primary, Index(u"Codice", {{u"Codice", true}})};
