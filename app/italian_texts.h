@@ -9,7 +9,8 @@
 namespace app {
 
 // Frame captions, one per step.
-inline constexpr std::u16string_view kStep1Caption = u"Passo 1: Selezionare l'archivio da cui si desidera importare i dati";
+inline constexpr std::u16string_view kStep1Caption =
+    u"Passo 1: Selezionare l'archivio da cui si desidera importare i dati";
 inline constexpr std::u16string_view kStep2Caption = u"Passo 2 - Seleziona tabella";
 inline constexpr std::u16string_view kStep3Caption = u"Passo 3 - Selezione campi";
 

@@ -8,6 +8,7 @@
 
 #include "archives/data_binding.h"
 #include "import/import_run.h"
+#include "import/italian_texts.h"
 #include "tests/support/memory_database.h"
 #include "tests/support/scripted_window.h"
 
@@ -75,7 +76,7 @@ class ImportSetup {
   }
 
   // Binds the source table as choosing it in Combo2 does, then presses the button.
-  import::ImportResult Press(std::u16string_view key = u"Importa") {
+  import::ImportResult Press(std::u16string_view key = import::kImportKey) {
     state.DataSorgente.RecordSource = u"Prodotti";
     state.DataSorgente.Refresh();
     return import::RunImport(key, state, window, window);

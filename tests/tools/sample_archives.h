@@ -2,7 +2,7 @@
 // (fonte-esempio.mdb, table "Prodotti") and a workbook (listino-esempio.xls, sheet
 // "Listino") holding the same few dozen articles of a hardware shop. Both are made by the
 // project's own code: the database by the engine's creator and writer, the workbook by the
-// BIFF8 writer of the Excel tests.
+// tests' BIFF8 writer (tests/support/xls_writer.h).
 #pragma once
 
 #include <filesystem>
