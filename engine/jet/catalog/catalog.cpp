@@ -10,12 +10,6 @@
 namespace engine::jet {
 namespace {
 
-constexpr int64_t kTableType = 1;
-constexpr int64_t kContainerParent = 0x0F000000;  // parent of the "Tables" container
-constexpr int64_t kTablesContainer = 0x0F000001;  // usual Id of that container
-constexpr uint32_t kSystemFlags = 0x80000002;
-constexpr uint32_t kPageMask = 0x00FFFFFF;
-
 struct CatalogRow {
   std::u16string name;
   int64_t id = 0, parent = 0, type = 0, flags = 0;
@@ -44,7 +38,7 @@ std::vector<CatalogEntry> ReadCatalog(PageStore& pager, const TextDecoder& text)
   RowDecoder decoder(pager, objects, text);
   CrackedRow cracked;
   std::vector<CatalogRow> rows;
-  int64_t tables_container = kTablesContainer;
+  int64_t tables_container = kTablesId;  // the usual Id; the row named "Tables" says
   for (RowId id : ListLiveRows(pager, objects)) {
     RowSlot slot = ReadLiveRow(pager, id);
     decoder.Crack(slot.data, slot.size, cracked);
@@ -56,17 +50,17 @@ std::vector<CatalogEntry> ReadCatalog(PageStore& pager, const TextDecoder& text)
     row.parent = IntegerOr(decoder.Decode(cracked, parent_column), -1);
     row.type = IntegerOr(decoder.Decode(cracked, type_column), -1);
     row.flags = IntegerOr(decoder.Decode(cracked, flags_column), 0);
-    if (row.parent == kContainerParent && row.name == u"Tables") tables_container = row.id;
+    if (row.parent == kRootContainerId && row.name == u"Tables") tables_container = row.id;
     rows.push_back(std::move(row));
   }
 
   std::vector<CatalogEntry> tables;
   for (const CatalogRow& row : rows) {
-    if (row.type != kTableType || row.parent != tables_container || row.name.empty()) continue;
+    if (row.type != kObjectTypeTable || row.parent != tables_container || row.name.empty()) continue;
     CatalogEntry entry;
     entry.name = row.name;
-    entry.tdef_page = static_cast<uint32_t>(row.id) & kPageMask;
-    entry.is_system = (static_cast<uint32_t>(row.flags) & kSystemFlags) != 0;
+    entry.tdef_page = static_cast<uint32_t>(row.id) & kObjectIdPageMask;
+    entry.is_system = (static_cast<uint32_t>(row.flags) & kSystemObjectBits) != 0;
     entry.row = row.row;
     tables.push_back(std::move(entry));
   }

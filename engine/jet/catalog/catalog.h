@@ -1,19 +1,16 @@
-// The catalogue: the rows of MSysObjects (TDEF at page 2) that are tables. A table row has
-// Type 1, ParentId the Id of the "Tables" container and Id its TDEF page (low 24 bits);
-// Flags 0x80000000 or 0x00000002 mark the engine's own tables.
+// The catalogue: the rows of MSysObjects that are tables (ids and flags in catalog_ids.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "engine/jet/catalog/catalog_ids.h"
 #include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/row/text_codec.h"
 
 namespace engine::jet {
-
-inline constexpr uint32_t kCatalogTdefPage = 2;
 
 struct CatalogEntry {
   std::u16string name;

@@ -5,19 +5,12 @@
 #include <string>
 
 #include "engine/bytes.h"
+#include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/value.h"
 
 namespace engine::jet {
 namespace {
-
-constexpr size_t kTdefPageHeader = 8;
-constexpr size_t kDefinitionLength = 8;  // u32: bytes of the whole definition  // type, 0x01, u16 free space (Jet 3: "VC"), u32 next page
-constexpr size_t kIndexColumnSlots = 10;
-constexpr uint16_t kNoColumn = 0xFFFF;
-constexpr uint8_t kIndexColumnAscending = 0x01;
-constexpr uint16_t kEndOfLongValueMaps = 0xFFFF;
-constexpr size_t kLongValueMapEntry = 10;  // u16 column number, u32 owned map, u32 free map
 
 // Reads a name: u8 length + code-page bytes (Jet 3) or u16 length + UCS-2 (Jet 4).
 std::u16string ReadName(const ByteReader& in, size_t& pos, const JetFormat& f, const TextDecoder& text) {
@@ -36,6 +29,7 @@ RowPointer Pointer(uint32_t packed) {
 }  // namespace
 
 std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, uint32_t first_page, std::vector<uint32_t>* chain) {
+  const JetFormat& f = pager.format();
   std::vector<uint8_t> buffer;
   std::vector<uint32_t> pages;
   std::vector<bool> visited;  // by page number: a chain through every page stays linear
@@ -52,9 +46,9 @@ std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, uint32_t first_p
     if (pages.size() == 1) {
       buffer.assign(page, page + pager.page_size());
     } else {
-      buffer.insert(buffer.end(), page + kTdefPageHeader, page + pager.page_size());
+      buffer.insert(buffer.end(), page + f.tdef_page_header_size, page + pager.page_size());
     }
-    page_number = GetU32(page + 4);
+    page_number = GetU32(page + f.tdef_next_page);
     if (page_number == 0) break;
   }
   if (chain) *chain = std::move(pages);
@@ -93,10 +87,10 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
   std::vector<uint32_t> unique_counts(real_count);
   std::vector<size_t> count_offsets(real_count);
   for (size_t i = 0; i < real_count; ++i) {
-    count_offsets[i] = pos + 4;
-    unique_counts[i] = in.U32(pos + 4, "table definition");
-    pos += f.real_index_count_entry;
+    count_offsets[i] = UniqueCountOffset(f, i);
+    unique_counts[i] = in.U32(count_offsets[i], "table definition");
   }
+  pos += real_count * f.real_index_count_entry;
 
   def.columns.resize(column_count);
   for (ColumnDefinition& column : def.columns) {
@@ -137,9 +131,9 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
     index.count_offset = count_offsets[i];
     index.unique_entry_count = unique_counts[i];
     for (size_t c = 0; c < kIndexColumnSlots; ++c) {
-      const uint8_t* entry = d + f.real_columns + 3 * c;
+      const uint8_t* entry = d + f.real_columns + kIndexColumnEntrySize * c;
       const uint16_t number = GetU16(entry);
-      if (number == kNoColumn) continue;
+      if (number == kNoIndexColumn) continue;
       index.columns.push_back({number, (entry[2] & kIndexColumnAscending) != 0});
     }
     index.usage_map = Pointer(GetU32(d + f.real_usage_map));
@@ -163,8 +157,8 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
   // Jet 4 (Access 2000 and later) lists each long-value column's own usage maps; older files
   // simply end here.
   if (!f.is_jet3()) {
-    const size_t definition_end = std::min<size_t>(in.U32(kDefinitionLength, "table definition"), buffer.size());
-    while (pos + kLongValueMapEntry <= definition_end) {
+    const size_t definition_end = std::min<size_t>(in.U32(f.tdef_length, "table definition"), buffer.size());
+    while (pos + f.lval_map_entry_size <= definition_end) {
       const uint16_t number = in.U16(pos, "long value maps");
       if (number == kEndOfLongValueMaps) break;
       const int position = def.PositionOfNumber(number);
@@ -172,7 +166,7 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
         def.columns[position].lval_owned_map = Pointer(GetU32(buffer.data() + pos + 2));
         def.columns[position].lval_free_map = Pointer(GetU32(buffer.data() + pos + 6));
       }
-      pos += kLongValueMapEntry;
+      pos += f.lval_map_entry_size;
     }
   }
 

@@ -1,31 +1,24 @@
-// TDEF encoding: see tdef_encoder.h. Offsets come from kJet4Format so that the reader and
+// TDEF encoding: see tdef_encoder.h. Every offset comes from kJet4Format, so the reader and
 // this writer cannot disagree about where a field sits.
 #include "engine/jet/catalog/tdef_encoder.h"
 
 #include <algorithm>
 
 #include "engine/bytes.h"
+#include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/format/format.h"
-#include "engine/jet/format/writer_bytes.h"
 
 namespace engine::jet {
 namespace {
 
-constexpr uint32_t kTdefMagic = 1625;        // TDEF @12, each column @1, each logical index @0
-constexpr uint32_t kRealIndexMagic = 1923;   // each real index @0
-constexpr uint8_t kTableBlockFlag = 0x01;    // @24: Access wants it set for autonumbering
-constexpr size_t kTableBlockFlagOffset = 24;
-constexpr size_t kIndexColumnSlots = 10;
-constexpr uint16_t kNoColumn = 0xFFFF;
-constexpr uint8_t kAscending = 0x01;
-constexpr size_t kLogicalRelatedIndex = 13;  // i32, -1 when the index relates to no table
-constexpr uint16_t kEndOfLongValueMaps = 0xFFFF;
+constexpr const JetFormat& kFormat = kJet4Format;
+constexpr uint32_t kNoRelatedIndex = 0xFFFFFFFF;
 
 void AppendName(std::vector<uint8_t>& out, const std::u16string& name) {
   const size_t at = out.size();
-  out.resize(at + 2 + 2 * name.size());
+  out.resize(at + kFormat.name_length_size + 2 * name.size());
   PutU16(&out[at], static_cast<uint16_t>(2 * name.size()));
-  for (size_t i = 0; i < name.size(); ++i) PutU16(&out[at + 2 + 2 * i], name[i]);
+  for (size_t i = 0; i < name.size(); ++i) PutU16(&out[at + kFormat.name_length_size + 2 * i], name[i]);
 }
 
 uint8_t* Grow(std::vector<uint8_t>& out, size_t size) {
@@ -36,13 +29,13 @@ uint8_t* Grow(std::vector<uint8_t>& out, size_t size) {
 }  // namespace
 
 std::vector<uint8_t> EncodeTableDefinition(const TableDefinition& table) {
-  const JetFormat& f = kJet4Format;
+  const JetFormat& f = kFormat;
   std::vector<uint8_t> out(f.tdef_first_block, 0);
   uint8_t* block = out.data();
-  PutU32(block + 12, kTdefMagic);
+  PutU32(block + f.tdef_constant, kTdefConstant);
   PutU32(block + f.tdef_row_count, table.row_count);
   PutU32(block + f.tdef_autonumber, table.autonumber);
-  block[kTableBlockFlagOffset] = kTableBlockFlag;
+  block[f.tdef_autonumber_flag] = kTdefAutonumberFlag;
   block[f.tdef_table_type] = table.table_type;
   PutU16(block + f.tdef_max_columns, table.max_columns);
   PutU16(block + f.tdef_var_columns, table.var_columns);
@@ -53,19 +46,19 @@ std::vector<uint8_t> EncodeTableDefinition(const TableDefinition& table) {
   PutU32(block + f.tdef_free_map, table.free_space_pages.packed());
 
   for (const RealIndex& index : table.real_indexes) {
-    PutU32(Grow(out, f.real_index_count_entry) + 4, index.unique_entry_count);
+    PutU32(Grow(out, f.real_index_count_entry) + f.real_index_unique_count, index.unique_entry_count);
   }
 
-  const bool system = table.table_type != 0x4E;
+  const bool system = table.table_type != kUserTableType;
   for (size_t position = 0; position < table.columns.size(); ++position) {
     const ColumnDefinition& column = table.columns[position];
     uint8_t* d = Grow(out, f.column_descriptor_size);
     d[f.col_type] = static_cast<uint8_t>(column.type);
-    PutU32(d + 1, kTdefMagic);
+    PutU32(d + f.col_constant, kTdefConstant);
     PutU16(d + f.col_number, column.number);
     PutU16(d + f.col_var_index, column.var_index);
     // Access numbers user columns by position here and leaves 0 in system tables.
-    PutU16(d + 9, system ? 0 : static_cast<uint16_t>(position));
+    PutU16(d + f.col_position, system ? 0 : static_cast<uint16_t>(position));
     if (column.type == ColumnType::Numeric) {
       d[f.col_precision] = column.precision;
       d[f.col_scale] = column.scale;
@@ -83,14 +76,14 @@ std::vector<uint8_t> EncodeTableDefinition(const TableDefinition& table) {
 
   for (const RealIndex& index : table.real_indexes) {
     uint8_t* d = Grow(out, f.real_index_descriptor_size);
-    PutU32(d, kRealIndexMagic);
+    PutU32(d, kRealIndexConstant);
     for (size_t slot = 0; slot < kIndexColumnSlots; ++slot) {
-      uint8_t* entry = d + f.real_columns + 3 * slot;
+      uint8_t* entry = d + f.real_columns + kIndexColumnEntrySize * slot;
       if (slot < index.columns.size()) {
         PutU16(entry, index.columns[slot].column_number);
-        entry[2] = index.columns[slot].ascending ? kAscending : 0;
+        entry[2] = index.columns[slot].ascending ? kIndexColumnAscending : 0;
       } else {
-        PutU16(entry, kNoColumn);
+        PutU16(entry, kNoIndexColumn);
       }
     }
     PutU32(d + f.real_usage_map, index.usage_map.packed());
@@ -99,47 +92,45 @@ std::vector<uint8_t> EncodeTableDefinition(const TableDefinition& table) {
   }
   for (const LogicalIndex& index : table.logical_indexes) {
     uint8_t* d = Grow(out, f.logical_index_descriptor_size);
-    PutU32(d, kTdefMagic);
+    PutU32(d + f.logical_constant, kTdefConstant);
     PutU32(d + f.logical_number, index.number);
     PutU32(d + f.logical_real_index, index.real_index);
-    PutU32(d + kLogicalRelatedIndex, 0xFFFFFFFF);
+    PutU32(d + f.logical_related_index, kNoRelatedIndex);
     d[f.logical_kind] = index.kind;
   }
   for (const LogicalIndex& index : table.logical_indexes) AppendName(out, index.name);
 
   for (const ColumnDefinition& column : table.columns) {
     if (!column.is_long_value()) continue;
-    uint8_t* d = Grow(out, 10);
+    uint8_t* d = Grow(out, f.lval_map_entry_size);
     PutU16(d, column.number);
     PutU32(d + 2, column.lval_owned_map.packed());
     PutU32(d + 6, column.lval_free_map.packed());
   }
   PutU16(Grow(out, 2), kEndOfLongValueMaps);
 
-  PutU32(out.data() + 8, static_cast<uint32_t>(out.size()));
+  PutU32(out.data() + f.tdef_length, static_cast<uint32_t>(out.size()));
   return out;
 }
 
-size_t TableDefinitionPageCount(size_t encoded_size, size_t page_size) {
-  if (encoded_size <= page_size) return 1;
-  const size_t per_page = page_size - kTdefPageHeaderSize;
-  return 1 + (encoded_size - page_size + per_page - 1) / per_page;
-}
+size_t TableDefinitionPageCount(size_t encoded_size) { return TdefPageCount(kFormat, encoded_size); }
 
-void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index, uint32_t next_page,
-                              uint8_t* page, size_t page_size) {
-  std::fill(page, page + page_size, 0);
-  // The buffer's own first 8 bytes stand for the first page's header, so every page copies
-  // its share of the buffer after its 8-byte header.
-  const size_t from = index == 0 ? kTdefPageHeaderSize : page_size + (index - 1) * (page_size - kTdefPageHeaderSize);
-  const size_t to = std::min(encoded.size(), from + page_size - kTdefPageHeaderSize);
-  std::copy(encoded.begin() + from, encoded.begin() + to, page + kTdefPageHeaderSize);
-  const size_t used = kTdefPageHeaderSize + (to - from);
+void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index, uint32_t next_page, uint8_t* page) {
+  const JetFormat& f = kFormat;
+  std::fill(page, page + f.page_size, 0);
+  // The buffer's own first bytes stand for the first page's header, so every page copies
+  // its share of the buffer after its header.
+  const size_t from = FirstOffsetOnTdefPage(f, index);
+  const size_t to = std::min(encoded.size(), from + f.page_size - f.tdef_page_header_size);
+  std::copy(encoded.begin() + static_cast<std::ptrdiff_t>(from), encoded.begin() + static_cast<std::ptrdiff_t>(to),
+            page + f.tdef_page_header_size);
+  const size_t used = f.tdef_page_header_size + (to - from);
   page[0] = kPageTableDefinition;
   page[1] = 0x01;
-  // Unused bytes minus 8; 0 on a page with fewer than 8 left (a full first page of a chain).
-  PutU16(page + 2, static_cast<uint16_t>(used + kTdefPageHeaderSize >= page_size ? 0 : page_size - used - kTdefPageHeaderSize));
-  PutU32(page + 4, next_page);
+  // Unused bytes minus the header size; 0 on a page with fewer left (a full first page of a chain).
+  const size_t unused = f.page_size - used;
+  PutU16(page + f.tdef_page_free_space, static_cast<uint16_t>(unused <= f.tdef_page_header_size ? 0 : unused - f.tdef_page_header_size));
+  PutU32(page + f.tdef_next_page, next_page);
 }
 
 }  // namespace engine::jet

@@ -161,7 +161,7 @@ class Checker {
     report_.rows += rows.size();
     // Access does not keep the counts of its own system tables exact (MSysACEs, MSysQueries
     // are often off by a few), so only user tables are held to it.
-    if (rows.size() != table.row_count && table.table_type != 0x53 && !entry.is_system) {
+    if (rows.size() != table.row_count && table.table_type != kSystemTableType && !entry.is_system) {
       Problem(name + ": the definition counts " + std::to_string(table.row_count) + " rows, the pages hold " +
               std::to_string(rows.size()));
     }

@@ -79,10 +79,6 @@ const Binary kCreatorSid = {0x65, 0x89};
 const Binary kAdminsSid = {0x65, 0x8E};
 const Binary kUsersSid = {0x65, 0x8B};
 
-constexpr int64_t kTypeTable = 1;
-constexpr int64_t kTypeDatabase = 2;
-constexpr int64_t kTypeContainer = 3;
-constexpr int32_t kSystemObject = INT32_MIN;  // Flags 0x80000000
 
 }  // namespace
 
@@ -103,18 +99,18 @@ std::vector<std::vector<Value>> InitialCatalogueRows(const std::vector<uint32_t>
     values[4] = Value::DateTime({creation_days});
     values[5] = Value::DateTime({creation_days});
     values[6] = Value::Bytes(owner);
-    values[7] = Value::Integer(kSystemObject);
+    values[7] = Value::Integer(static_cast<int32_t>(kSystemObjectFlag));
     return values;
   };
   std::vector<std::vector<Value>> rows = {
-      row(kTablesId, kRootContainerId, u"Tables", kTypeContainer, kCreatorSid),
-      row(kDatabasesId, kRootContainerId, u"Databases", kTypeContainer, kCreatorSid),
-      row(kRelationshipsId, kRootContainerId, u"Relationships", kTypeContainer, kCreatorSid),
-      row(kMSysDbId, kDatabasesId, u"MSysDb", kTypeDatabase, kEngineSid),
+      row(kTablesId, kRootContainerId, u"Tables", kObjectTypeContainer, kCreatorSid),
+      row(kDatabasesId, kRootContainerId, u"Databases", kObjectTypeContainer, kCreatorSid),
+      row(kRelationshipsId, kRootContainerId, u"Relationships", kObjectTypeContainer, kCreatorSid),
+      row(kMSysDbId, kDatabasesId, u"MSysDb", kObjectTypeDatabase, kEngineSid),
   };
   const std::vector<TableSpec>& specs = SystemTableSpecs();
   for (size_t i = 0; i < specs.size() && i < system_tdef_pages.size(); ++i) {
-    rows.push_back(row(system_tdef_pages[i], kTablesId, specs[i].name.c_str(), kTypeTable, kCreatorSid));
+    rows.push_back(row(system_tdef_pages[i], kTablesId, specs[i].name.c_str(), kObjectTypeTable, kCreatorSid));
   }
   return rows;
 }

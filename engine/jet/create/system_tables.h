@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/jet/catalog/catalog_ids.h"
 #include "engine/jet/create/table_creator.h"
 #include "engine/value.h"
 
@@ -15,13 +16,6 @@ namespace engine::jet {
 // In the order of their TDEF pages (2, 3, 4, 5): MSysObjects first, since page 2 is where
 // every reader looks for the catalogue.
 const std::vector<TableSpec>& SystemTableSpecs();
-
-// Catalogue ids of the objects every database has.
-inline constexpr uint32_t kRootContainerId = 0x0F000000;
-inline constexpr uint32_t kTablesId = 0x0F000001;
-inline constexpr uint32_t kDatabasesId = 0x0F000002;
-inline constexpr uint32_t kRelationshipsId = 0x0F000003;
-inline constexpr uint32_t kMSysDbId = 0x10000000;
 
 // MSysObjects rows of a new database (values by column position), in the order Jet writes
 // them; `system_tdef_pages` are the TDEF pages of the system tables, in SystemTableSpecs order.

@@ -22,6 +22,7 @@
 #include "engine/jet/create/system_tables.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/catalog/tdef_encoder.h"
+#include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/page/usage_map_writer.h"
 #include "engine/jet/format/writer_bytes.h"
@@ -29,31 +30,14 @@
 namespace engine::jet {
 namespace {
 
-constexpr uint8_t kUserTable = 0x4E;
-constexpr uint8_t kSystemTable = 0x53;
 constexpr size_t kMaxColumns = 255;
 constexpr size_t kMaxIndexColumns = 10;
 constexpr uint16_t kMaxTextChars = 255;
 constexpr uint16_t kMaxBinaryBytes = 510;  // Jet 4; system tables use the whole of it
 
-// Descriptor flags and index flags as Access sets them.
-constexpr uint8_t kColumnFixed = 0x01;
-constexpr uint8_t kColumnNullable = 0x02;
-constexpr uint8_t kColumnAutonumber = 0x04;
-constexpr uint8_t kColumnCompressedUnicode = 0x01;  // extra flags
-constexpr uint8_t kIndexUnique = 0x01;
-constexpr uint8_t kIndexIgnoreNulls = 0x02;
-constexpr uint8_t kIndexRequired = 0x08;
-constexpr uint8_t kIndexAccess2000 = 0x80;  // set on every index by Access 2000 and later
-constexpr uint8_t kLogicalPrimaryKey = 1;
-
 // Usage map rows: 0x00 (inline), u32 first page, 64-byte bitmap = pages first..first+511.
 constexpr size_t kMapRowSize = 69;
 constexpr size_t kMapBitmapOffset = 5;
-
-// Catalogue values (the containers' ids are in system_tables.h).
-constexpr int64_t kObjectTypeTable = 1;
-constexpr uint32_t kSystemObjectFlags = 0x80000000;
 
 bool IsFixedType(ColumnType type) {
   switch (type) {
@@ -62,22 +46,6 @@ bool IsFixedType(ColumnType type) {
     case ColumnType::Memo:
     case ColumnType::Ole: return false;
     default: return true;
-  }
-}
-
-uint16_t FixedLength(ColumnType type) {
-  switch (type) {
-    case ColumnType::Boolean:
-    case ColumnType::Byte: return 1;
-    case ColumnType::Integer: return 2;
-    case ColumnType::Long:
-    case ColumnType::Float: return 4;
-    case ColumnType::Money:
-    case ColumnType::Double:
-    case ColumnType::DateTime: return 8;
-    case ColumnType::Guid: return 16;
-    case ColumnType::Numeric: return kDecimalFieldSize;
-    default: return 0;
   }
 }
 
@@ -96,7 +64,7 @@ void WriteDefinition(PageStore& store, const TableDefinition& table) {
   const std::vector<uint8_t> encoded = EncodeTableDefinition(table);
   for (size_t i = 0; i < table.tdef_pages.size(); ++i) {
     const uint32_t next = i + 1 < table.tdef_pages.size() ? table.tdef_pages[i + 1] : 0;
-    WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]), store.page_size());
+    WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]));
   }
 }
 
@@ -106,7 +74,7 @@ void WriteCounters(PageStore& store, const TableDefinition& table) {
   uint8_t* page = store.WritePage(table.tdef_page);
   PutU32(page + f.tdef_row_count, table.row_count);
   for (size_t i = 0; i < table.real_indexes.size(); ++i) {
-    const size_t at = f.tdef_first_block + i * f.real_index_count_entry + 4;
+    const size_t at = UniqueCountOffset(f, i);
     if (at + 4 > store.page_size()) throw Error("", "too many indexes on a system table", ErrorKind::Other);
     PutU32(page + at, table.real_indexes[i].unique_entry_count);
   }
@@ -156,7 +124,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
   if (spec.columns.size() > kMaxColumns) Impossible(spec, "it has more than 255 columns");
   TableDefinition table;
   table.name = spec.name;
-  table.table_type = spec.system ? kSystemTable : kUserTable;
+  table.table_type = spec.system ? kSystemTableType : kUserTableType;
   table.max_columns = static_cast<uint16_t>(spec.columns.size());
 
   uint16_t fixed_offset = 0, var_index = 0;
@@ -174,7 +142,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     column.number = static_cast<uint16_t>(i);
     const bool fixed = IsFixedType(in.type);
     if (fixed) {
-      column.length = FixedLength(in.type);
+      column.length = static_cast<uint16_t>(FixedSizeOf(in.type));
       column.var_index = var_index;
       // A yes/no value lives in the null mask: no bytes in the fixed area.
       if (in.type != ColumnType::Boolean) {
@@ -275,7 +243,7 @@ RowPointer UsageMapRows::Add(uint32_t first_page, bool include_first) {
 void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRows& maps, TableDefinition& table) {
   if (table.tdef_pages.empty()) {
     // Pointers and page numbers do not change the definition's size, so the page count is known.
-    const size_t count = TableDefinitionPageCount(EncodeTableDefinition(table).size(), store.page_size());
+    const size_t count = TableDefinitionPageCount(EncodeTableDefinition(table).size());
     for (size_t i = 0; i < count; ++i) table.tdef_pages.push_back(new_page());
   }
   table.tdef_page = table.tdef_pages.front();
@@ -349,7 +317,7 @@ std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, con
   set(u"DateCreate", Value::DateTime({now_days}));
   set(u"DateUpdate", Value::DateTime({now_days}));
   set(u"Owner", Value::Bytes(kOwner));
-  set(u"Flags", Value::Integer(system ? static_cast<int32_t>(kSystemObjectFlags) : 0));
+  set(u"Flags", Value::Integer(system ? static_cast<int32_t>(kSystemObjectFlag) : 0));
   return row;
 }
 

@@ -5,7 +5,7 @@
 //     one per index, and an owned/free pair per memo or OLE column, each 69 bytes (inline:
 //     0x00, u32 first page, 64-byte bitmap),
 //   - an empty leaf page (type 0x04, free 3616) as the root of every index,
-//   - its row in MSysObjects (Type 1, ParentId 0x0F000001 "Tables", Id = TDEF page), entered
+//   - its row in MSysObjects (a table object in the Tables container, Id = TDEF page), entered
 //     into MSysObjects' two indexes.
 #pragma once
 
@@ -49,7 +49,7 @@ struct TableSpec {
   std::u16string name;
   std::vector<ColumnSpec> columns;  // in the order the fields are shown
   std::vector<IndexSpec> indexes;
-  bool system = false;  // table type 0x53 and Access's system flags in MSysObjects
+  bool system = false;  // kSystemTableType and Access's system flags in MSysObjects
 };
 
 // Column numbers, fixed offsets, variable slots, descriptor flags and index descriptors for a

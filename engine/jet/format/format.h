@@ -1,6 +1,7 @@
 // The offsets that differ between Jet 3 (Access 97, 2 KB pages) and Jet 4 (Access 2000-2003,
 // 4 KB pages): page headers, TDEF fields, descriptor sizes, row header widths. Every reader
-// looks its offsets up here instead of testing the version itself.
+// and writer looks its offsets up here instead of testing the version itself. The layouts are
+// described in FORMAT.md ("Data pages", "Table definitions", "Rows").
 #pragma once
 
 #include <cstddef>
@@ -11,56 +12,115 @@
 namespace engine::jet {
 
 struct JetFormat {
-  JetVersion version;
-  size_t page_size;
+  JetVersion version = JetVersion::Jet4;
+  size_t page_size = 0;
 
   // Data pages: 2 bytes type, 2 free space, 4 owner (+ 4 unknown in Jet 4), 2 slot count.
-  size_t data_slot_count;     // offset of the u16 slot count
-  size_t data_header_size;    // first slot entry
+  size_t data_slot_count = 0;   // offset of the u16 slot count
+  size_t data_header_size = 0;  // first slot entry
 
-  // TDEF fields (offsets in the concatenated definition).
-  size_t tdef_row_count, tdef_autonumber, tdef_table_type, tdef_max_columns, tdef_var_columns,
-      tdef_column_count, tdef_logical_index_count, tdef_real_index_count, tdef_owned_map, tdef_free_map,
-      tdef_first_block;
-  size_t real_index_count_entry;  // per real index block before the column descriptors
-  size_t column_descriptor_size;
-  size_t real_index_descriptor_size;
-  size_t logical_index_descriptor_size;
+  // TDEF pages: an 8-byte header on every page of the chain; offsets below are positions in
+  // the concatenated definition (the first page's header included).
+  size_t tdef_page_header_size = 0;
+  size_t tdef_page_free_space = 0;  // u16 in a TDEF page's header (Jet 3: the letters "VC")
+  size_t tdef_next_page = 0;        // u32 in a TDEF page's header, 0 on the last page
+  size_t tdef_length = 0;  // u32 bytes of the whole definition
+  size_t tdef_row_count = 0, tdef_autonumber = 0, tdef_table_type = 0, tdef_max_columns = 0,
+         tdef_var_columns = 0, tdef_column_count = 0, tdef_logical_index_count = 0,
+         tdef_real_index_count = 0, tdef_owned_map = 0, tdef_free_map = 0, tdef_first_block = 0;
+  size_t real_index_count_entry = 0;   // per real index block before the column descriptors
+  size_t real_index_unique_count = 0;  // u32 unique-entry count inside that block
+  size_t column_descriptor_size = 0;
+  size_t real_index_descriptor_size = 0;
+  size_t logical_index_descriptor_size = 0;
 
   // Column descriptor fields.
-  size_t col_type, col_number, col_var_index, col_sort_order, col_precision, col_scale, col_flags,
-      col_extra_flags, col_fixed_offset, col_length;
+  size_t col_type = 0, col_number = 0, col_var_index = 0, col_sort_order = 0, col_precision = 0, col_scale = 0,
+         col_flags = 0, col_extra_flags = 0, col_fixed_offset = 0, col_length = 0;
 
   // Real index descriptor fields.
-  size_t real_columns, real_usage_map, real_root_page, real_flags;
+  size_t real_columns = 0, real_usage_map = 0, real_root_page = 0, real_flags = 0;
   // Logical index descriptor fields.
-  size_t logical_number, logical_real_index, logical_kind;
+  size_t logical_number = 0, logical_real_index = 0, logical_kind = 0;
 
-  size_t name_length_size;  // u8 (Jet 3, code-page bytes) or u16 (Jet 4, UCS-2)
-  size_t row_count_size;    // row header num_cols: u8 or u16; also each var offset's width
+  // Fields only Jet 4 has (0 in Jet 3): the constant 1625 in the table block, in every column
+  // and logical index descriptor; the table block's autonumbering flag; a column's position
+  // among the live columns; a logical index's related index; the long-value columns' maps.
+  size_t tdef_constant = 0, tdef_autonumber_flag = 0, col_constant = 0, col_position = 0,
+         logical_constant = 0, logical_related_index = 0, lval_map_entry_size = 0;
+
+  size_t name_length_size = 0;  // u8 (Jet 3, code-page bytes) or u16 (Jet 4, UCS-2)
+  size_t row_count_size = 0;    // row header num_cols: u8 or u16; also each var offset's width
 
   bool is_jet3() const { return version == JetVersion::Jet3; }
 };
 
-inline constexpr JetFormat kJet3Format{
-    JetVersion::Jet3, 2048,
-    8, 10,
-    12, 16, 20, 21, 23, 25, 27, 31, 35, 39, 43,
-    8, 18, 39, 20,
-    0, 1, 3, 7, 11, 12, 13, 14, 14, 16,
-    0, 30, 34, 38,
-    0, 4, 19,
-    1, 1};
+// Each value is written once, Jet 3 first and Jet 4 second.
+constexpr JetFormat MakeJetFormat(JetVersion version) {
+  const bool jet3 = version == JetVersion::Jet3;
+  auto v = [jet3](size_t in_jet3, size_t in_jet4) { return jet3 ? in_jet3 : in_jet4; };
+  JetFormat f;
+  f.version = version;
+  f.page_size = v(2048, 4096);
 
-inline constexpr JetFormat kJet4Format{
-    JetVersion::Jet4, 4096,
-    12, 14,
-    16, 20, 40, 41, 43, 45, 47, 51, 55, 59, 63,
-    12, 25, 52, 28,
-    0, 5, 7, 11, 11, 12, 15, 16, 21, 23,
-    4, 34, 38, 46,
-    4, 8, 23,
-    2, 2};
+  f.data_slot_count = v(8, 12);
+  f.data_header_size = v(10, 14);
+
+  f.tdef_page_header_size = v(8, 8);
+  f.tdef_page_free_space = v(2, 2);
+  f.tdef_next_page = v(4, 4);
+  f.tdef_length = v(8, 8);
+  f.tdef_row_count = v(12, 16);
+  f.tdef_autonumber = v(16, 20);
+  f.tdef_table_type = v(20, 40);
+  f.tdef_max_columns = v(21, 41);
+  f.tdef_var_columns = v(23, 43);
+  f.tdef_column_count = v(25, 45);
+  f.tdef_logical_index_count = v(27, 47);
+  f.tdef_real_index_count = v(31, 51);
+  f.tdef_owned_map = v(35, 55);
+  f.tdef_free_map = v(39, 59);
+  f.tdef_first_block = v(43, 63);
+  f.real_index_count_entry = v(8, 12);
+  f.real_index_unique_count = v(4, 4);
+  f.column_descriptor_size = v(18, 25);
+  f.real_index_descriptor_size = v(39, 52);
+  f.logical_index_descriptor_size = v(20, 28);
+
+  f.col_type = v(0, 0);
+  f.col_number = v(1, 5);
+  f.col_var_index = v(3, 7);
+  f.col_sort_order = v(7, 11);
+  f.col_precision = v(11, 11);
+  f.col_scale = v(12, 12);
+  f.col_flags = v(13, 15);
+  f.col_extra_flags = v(14, 16);
+  f.col_fixed_offset = v(14, 21);
+  f.col_length = v(16, 23);
+
+  f.real_columns = v(0, 4);
+  f.real_usage_map = v(30, 34);
+  f.real_root_page = v(34, 38);
+  f.real_flags = v(38, 46);
+  f.logical_number = v(0, 4);
+  f.logical_real_index = v(4, 8);
+  f.logical_kind = v(19, 23);
+
+  f.tdef_constant = v(0, 12);
+  f.tdef_autonumber_flag = v(0, 24);
+  f.col_constant = v(0, 1);
+  f.col_position = v(0, 9);
+  f.logical_constant = v(0, 0);
+  f.logical_related_index = v(0, 13);
+  f.lval_map_entry_size = v(0, 10);
+
+  f.name_length_size = v(1, 2);
+  f.row_count_size = v(1, 2);
+  return f;
+}
+
+inline constexpr JetFormat kJet3Format = MakeJetFormat(JetVersion::Jet3);
+inline constexpr JetFormat kJet4Format = MakeJetFormat(JetVersion::Jet4);
 
 // Page types (byte 0 of a page).
 inline constexpr uint8_t kPageData = 0x01;
@@ -71,5 +131,21 @@ inline constexpr uint8_t kPageUsageBitmap = 0x05;
 inline constexpr uint16_t kSlotDeleted = 0x8000;
 inline constexpr uint16_t kSlotOverflow = 0x4000;
 inline constexpr uint16_t kSlotOffsetMask = 0x1FFF;
+
+// Constants of the table definition (Jet 4 writes them; readers do not check them).
+inline constexpr uint32_t kTdefConstant = 1625;       // at each *_constant offset
+inline constexpr uint32_t kRealIndexConstant = 1923;  // first u32 of a Jet 4 real index descriptor
+inline constexpr uint8_t kTdefAutonumberFlag = 0x01;  // Access wants it set for autonumbering
+
+// A real index descriptor lists up to ten columns from real_columns on, 3 bytes each:
+// u16 column number (kNoIndexColumn = unused slot), u8 flags (0x01 ascending).
+inline constexpr size_t kIndexColumnSlots = 10;
+inline constexpr size_t kIndexColumnEntrySize = 3;
+inline constexpr uint16_t kNoIndexColumn = 0xFFFF;
+inline constexpr uint8_t kIndexColumnAscending = 0x01;
+
+// The long-value columns' maps (Jet 4): {u16 column number, u32 owned map, u32 free map}...,
+// ended by this column number.
+inline constexpr uint16_t kEndOfLongValueMaps = 0xFFFF;
 
 }  // namespace engine::jet

@@ -7,28 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/jet/format/column_type.h"
+
 namespace engine::jet {
-
-enum class JetVersion { Jet3, Jet4 };
-
-// Column data types as stored in the column descriptor.
-enum class ColumnType : uint8_t {
-  Boolean = 0x01,
-  Byte = 0x02,
-  Integer = 0x03,
-  Long = 0x04,
-  Money = 0x05,
-  Float = 0x06,   // single
-  Double = 0x07,
-  DateTime = 0x08,
-  Binary = 0x09,
-  Text = 0x0A,
-  Ole = 0x0B,
-  Memo = 0x0C,
-  Guid = 0x0F,
-  Numeric = 0x10,
-  Complex = 0x12,  // ACE only; refused
-};
 
 // A pointer to a usage map row: page and row number.
 struct RowPointer {
@@ -45,6 +26,13 @@ struct RowId {
   auto operator<=>(const RowId&) const = default;
 };
 
+// Column descriptor flags, and the extra flags' Unicode compression bit.
+inline constexpr uint8_t kColumnFixed = 0x01;
+inline constexpr uint8_t kColumnNullable = 0x02;
+inline constexpr uint8_t kColumnAutonumber = 0x04;  // long integer autonumber
+inline constexpr uint8_t kColumnGuidAutonumber = 0x40;
+inline constexpr uint8_t kColumnCompressedUnicode = 0x01;
+
 struct ColumnDefinition {
   std::u16string name;
   ColumnType type = ColumnType::Text;
@@ -52,8 +40,8 @@ struct ColumnDefinition {
   uint16_t var_index = 0;        // slot in the variable-length offset table
   uint16_t fixed_offset = 0;     // offset in the fixed area (fixed columns)
   uint16_t length = 0;           // bytes (text: 2 x characters; memo/OLE: 0)
-  uint8_t flags = 0;             // 0x01 fixed, 0x02 nullable, 0x04 long autonumber, 0x40 GUID autonumber
-  uint8_t extra_flags = 0;       // 0x01 Unicode compression
+  uint8_t flags = 0;             // kColumn* flags
+  uint8_t extra_flags = 0;       // kColumnCompressedUnicode
   uint16_t sort_order = 0x0409;  // text: LCID of the sort order
   uint8_t sort_version = 0;      // text: 0 General (Legacy), 1 General 2010
   uint8_t precision = 0, scale = 0;  // numeric
@@ -61,16 +49,22 @@ struct ColumnDefinition {
   // Long-value columns: their own usage maps (Jet 4; zero when absent).
   RowPointer lval_owned_map, lval_free_map;
 
-  bool is_fixed() const { return flags & 0x01; }
-  bool is_autonumber() const { return flags & 0x04; }
+  bool is_fixed() const { return flags & kColumnFixed; }
+  bool is_autonumber() const { return flags & kColumnAutonumber; }
   bool is_long_value() const { return type == ColumnType::Memo || type == ColumnType::Ole; }
-  bool compressed_unicode() const { return extra_flags & 0x01; }
+  bool compressed_unicode() const { return extra_flags & kColumnCompressedUnicode; }
 };
 
 struct IndexColumn {
   uint16_t column_number = 0;  // ColumnDefinition::number
   bool ascending = true;
 };
+
+// Real index flags.
+inline constexpr uint8_t kIndexUnique = 0x01;
+inline constexpr uint8_t kIndexIgnoreNulls = 0x02;
+inline constexpr uint8_t kIndexRequired = 0x08;
+inline constexpr uint8_t kIndexAccess2000 = 0x80;  // set on every index by Access 2000 and later
 
 // A real (physical) index: the B-tree the rows are entered into.
 struct RealIndex {
@@ -83,20 +77,26 @@ struct RealIndex {
   size_t descriptor_offset = 0;   // in the TDEF buffer
   size_t count_offset = 0;        // of unique_entry_count in the TDEF buffer
 
-  bool unique() const { return flags & 0x01; }
-  bool ignore_nulls() const { return flags & 0x02; }
-  bool required() const { return flags & 0x08; }
+  bool unique() const { return flags & kIndexUnique; }
+  bool ignore_nulls() const { return flags & kIndexIgnoreNulls; }
+  bool required() const { return flags & kIndexRequired; }
 };
+
+// Logical index kinds.
+inline constexpr uint8_t kLogicalPrimaryKey = 1;
+inline constexpr uint8_t kLogicalForeignKey = 2;
 
 // A logical index: a name and a kind over a real index.
 struct LogicalIndex {
   std::u16string name;
   uint32_t number = 0;
   uint32_t real_index = 0;
-  uint8_t kind = 0;  // 1 primary key, 2 foreign key, 0 normal
+  uint8_t kind = 0;  // kLogicalPrimaryKey, kLogicalForeignKey or 0
 };
 
-inline constexpr uint8_t kSystemTableType = 0x53;  // TDEF table type of Jet's own tables
+// TDEF table types.
+inline constexpr uint8_t kUserTableType = 0x4E;
+inline constexpr uint8_t kSystemTableType = 0x53;  // Jet's own tables
 
 struct TableDefinition {
   std::u16string name;
@@ -104,7 +104,7 @@ struct TableDefinition {
   JetVersion version = JetVersion::Jet4;
   uint32_t row_count = 0;
   uint32_t autonumber = 0;      // last value handed out
-  uint8_t table_type = 0x4E;    // 0x4E user, 0x53 system
+  uint8_t table_type = kUserTableType;
   uint16_t max_columns = 0;
   uint16_t var_columns = 0;
   RowPointer owned_pages, free_space_pages;

@@ -11,12 +11,13 @@
 
 #include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
+#include "engine/jet/format/column_type.h"
 #include "engine/jet/format/writer_bytes.h"
 #include "engine/value.h"
 
 namespace engine::jet {
 
-inline constexpr size_t kDecimalFieldSize = 1 + 4 * 4;  // sign byte + four 32-bit words
+inline constexpr size_t kDecimalFieldSize = FixedSizeOf(ColumnType::Numeric);
 inline constexpr uint8_t kMaxDecimalPrecision = 28;     // digits, the most that fit in 96 bits
 inline constexpr uint8_t kDecimalNegativeSign = 0x80;
 

@@ -10,26 +10,6 @@
 #include "engine/jet/page/long_value.h"
 
 namespace engine::jet {
-namespace {
-
-constexpr size_t kGuidSize = 16;
-
-}  // namespace
-
-size_t FixedSizeOf(ColumnType type) {
-  switch (type) {
-    case ColumnType::Byte: return 1;
-    case ColumnType::Integer: return 2;
-    case ColumnType::Long: return 4;
-    case ColumnType::Money: return 8;
-    case ColumnType::Float: return 4;
-    case ColumnType::Double: return 8;
-    case ColumnType::DateTime: return 8;
-    case ColumnType::Guid: return kGuidSize;
-    case ColumnType::Numeric: return kDecimalFieldSize;
-    default: return 0;
-  }
-}
 
 Value DecodeFixedValue(const ColumnDefinition& column, const uint8_t* p) {
   const ColumnType type = column.type;
@@ -43,7 +23,7 @@ Value DecodeFixedValue(const ColumnDefinition& column, const uint8_t* p) {
     case ColumnType::DateTime: return Value::DateTime(Date{GetF64(p)});
     case ColumnType::Guid: {
       Guid guid;
-      std::memcpy(guid.bytes.data(), p, kGuidSize);
+      std::memcpy(guid.bytes.data(), p, guid.bytes.size());
       return Value::Id(guid);
     }
     case ColumnType::Numeric: return Value::Numeric(DecodeDecimalField(p, column.scale));

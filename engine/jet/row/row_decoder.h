@@ -53,9 +53,6 @@ class RowDecoder {
   mutable std::vector<uint8_t> long_value_;  // scratch for memo/OLE reads
 };
 
-// Bytes a fixed value of that type takes; 0 for types whose length the column gives.
-size_t FixedSizeOf(ColumnType type);
-
 // Decodes a value of a fixed-width column (the bytes must be at least FixedSizeOf(type) long);
 // a decimal takes the column's scale.
 Value DecodeFixedValue(const ColumnDefinition& column, const uint8_t* bytes);

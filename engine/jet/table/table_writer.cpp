@@ -6,6 +6,8 @@
 
 #include "engine/bytes.h"
 #include "engine/error.h"
+#include "engine/jet/catalog/tdef_layout.h"
+#include "engine/jet/format/format.h"
 #include "engine/jet/index/index_check.h"
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/row/row_encoder.h"
@@ -16,10 +18,10 @@
 namespace engine::jet {
 namespace {
 
-constexpr size_t kTdefRowCount = 16;
-constexpr size_t kTdefAutonumber = 20;
-constexpr size_t kTdefPageHeader = 8;  // continuation pages start their share of the TDEF here
-constexpr uint8_t kGuidAutonumberFlag = 0x40;
+// Only Jet 4 files are written (ReadOnlyReason).
+constexpr const JetFormat& kFormat = kJet4Format;
+constexpr size_t kTdefRowCount = kFormat.tdef_row_count;
+constexpr size_t kTdefAutonumber = kFormat.tdef_autonumber;
 
 std::string ColumnNames(const TableDefinition& table, const RealIndex& index) {
   std::string names;
@@ -62,7 +64,7 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
       trees_(table_.real_indexes.size()),
       primary_key_(table_.real_indexes.size(), false) {
   for (const LogicalIndex& logical : table_.logical_indexes) {
-    if (logical.kind == 1 && logical.real_index < primary_key_.size()) primary_key_[logical.real_index] = true;
+    if (logical.kind == kLogicalPrimaryKey && logical.real_index < primary_key_.size()) primary_key_[logical.real_index] = true;
   }
 }
 
@@ -81,7 +83,7 @@ void TableWriter::Fail(const std::string& reason, ErrorKind kind) const {
 }
 
 std::optional<std::string> TableWriter::ReadOnlyReason() const {
-  if (table_.version != JetVersion::Jet4 || store_.page_size() != 4096) {
+  if (table_.version != JetVersion::Jet4 || store_.page_size() != kFormat.page_size) {
     return std::string("only Access 2000-2003 databases can be written");
   }
   for (const ColumnDefinition& column : table_.columns) {
@@ -185,23 +187,16 @@ void TableWriter::ForgetCachedPages() {
 }
 
 uint8_t* TableWriter::TdefField(size_t offset) {
-  const size_t page_size = store_.page_size();
-  size_t page_index = 0;
-  size_t in_page = offset;
-  if (offset >= page_size) {
-    page_index = 1 + (offset - page_size) / (page_size - kTdefPageHeader);
-    in_page = kTdefPageHeader + (offset - page_size) % (page_size - kTdefPageHeader);
-  }
-  const uint32_t page = page_index < table_.tdef_pages.size() ? table_.tdef_pages[page_index]
-                        : page_index == 0                    ? table_.tdef_page
-                                                             : 0;
+  const TdefPlace place = PlaceInTdefChain(kFormat, offset);
+  const uint32_t page = place.page_index < table_.tdef_pages.size() ? table_.tdef_pages[place.page_index]
+                        : place.page_index == 0                    ? table_.tdef_page
+                                                                   : 0;
   if (page == 0) Fail("its definition is damaged", ErrorKind::Damaged);
-  return store_.WritePage(page) + in_page;
+  return store_.WritePage(page) + place.in_page;
 }
 
 uint32_t TableWriter::ReadTdefU32(size_t offset) {
-  const size_t page_size = store_.page_size();
-  if (offset < page_size) return GetU32(store_.ReadPage(table_.tdef_page) + offset);
+  if (offset < kFormat.page_size) return GetU32(store_.ReadPage(table_.tdef_page) + offset);
   return GetU32(TdefField(offset));
 }
 
@@ -233,7 +228,7 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
         prepared.new_autonumber = autonumber;
       }
     }
-    if ((column.flags & kGuidAutonumberFlag) && column.type == ColumnType::Guid && value.is_null()) {
+    if ((column.flags & kColumnGuidAutonumber) && column.type == ColumnType::Guid && value.is_null()) {
       static thread_local std::mt19937_64 random{std::random_device{}()};
       Guid guid;
       for (auto& b : guid.bytes) b = static_cast<uint8_t>(random());

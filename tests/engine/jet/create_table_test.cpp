@@ -297,8 +297,8 @@ TEST(LayOutTable, RefusesImpossibleDescriptions) {
 // one page reports 3380; a 5365-byte one reports 0 on its first page and 2811 on the second.
 TEST(TableDefinitionPages, FreeSpaceFieldAndContinuationAsAccessWritesThem) {
   std::vector<uint8_t> small(708, 0xAB), page(4096);
-  ASSERT_EQ(TableDefinitionPageCount(small.size(), 4096), 1u);
-  WriteTableDefinitionPage(small, 0, 0, page.data(), page.size());
+  ASSERT_EQ(TableDefinitionPageCount(small.size()), 1u);
+  WriteTableDefinitionPage(small, 0, 0, page.data());
   EXPECT_EQ(page[0], 0x02);
   EXPECT_EQ(page[1], 0x01);
   EXPECT_EQ(GetU16(page.data() + 2), 3380);
@@ -309,21 +309,21 @@ TEST(TableDefinitionPages, FreeSpaceFieldAndContinuationAsAccessWritesThem) {
 
   std::vector<uint8_t> large(5365);
   for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<uint8_t>(i * 7);
-  ASSERT_EQ(TableDefinitionPageCount(large.size(), 4096), 2u);
-  WriteTableDefinitionPage(large, 0, 77, page.data(), page.size());
+  ASSERT_EQ(TableDefinitionPageCount(large.size()), 2u);
+  WriteTableDefinitionPage(large, 0, 77, page.data());
   EXPECT_EQ(GetU16(page.data() + 2), 0);
   EXPECT_EQ(GetU32(page.data() + 4), 77u);
   EXPECT_EQ(page[4095], large[4095]);
-  WriteTableDefinitionPage(large, 1, 0, page.data(), page.size());
+  WriteTableDefinitionPage(large, 1, 0, page.data());
   EXPECT_EQ(GetU16(page.data() + 2), 2811);
   EXPECT_EQ(GetU32(page.data() + 4), 0u);
   // The second page continues the buffer right after its own 8-byte header.
   EXPECT_EQ(page[8], large[4096]);
   EXPECT_EQ(page[8 + 5365 - 4096 - 1], large[5364]);
-  EXPECT_EQ(TableDefinitionPageCount(4096, 4096), 1u);
-  EXPECT_EQ(TableDefinitionPageCount(4097, 4096), 2u);
-  EXPECT_EQ(TableDefinitionPageCount(4096 + 4088, 4096), 2u);
-  EXPECT_EQ(TableDefinitionPageCount(4096 + 4089, 4096), 3u);
+  EXPECT_EQ(TableDefinitionPageCount(4096), 1u);
+  EXPECT_EQ(TableDefinitionPageCount(4097), 2u);
+  EXPECT_EQ(TableDefinitionPageCount(4096 + 4088), 2u);
+  EXPECT_EQ(TableDefinitionPageCount(4096 + 4089), 3u);
 }
 
 }  // namespace
