@@ -71,7 +71,7 @@ void WriteHeaderPage(uint8_t* page, double creation_days) {
   for (size_t i = kTrailerTableOffset + 3; i < kJet4PageSize; i += 2) page[i] = 0x01;
 }
 
-// Page 1 once every other page exists: pages in the file are used, the rest of the window free.
+// Page 1 of a file of `page_count` pages: those pages are used, the rest of the window free.
 void WriteGlobalMapPage(uint8_t* page, uint32_t page_count) {
   std::memset(page, 0, kJet4PageSize);
   page[0] = kDataPageType;
@@ -130,8 +130,10 @@ EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabase
   EmptyDatabase result{DatabaseImage(file_name), {}};
   DatabaseImage& image = result.image;
   WriteHeaderPage(image.WritePage(image.AppendPage()), created);
-  image.AppendPage();  // page 1, the global usage map, written once the page count is known
-  const PageSource new_page = [&image] { return image.AppendPage(); };
+  // Page 1, the global usage map: every later page free until the allocator hands it out.
+  WriteGlobalMapPage(image.WritePage(image.AppendPage()), kGlobalMapPage + 1);
+  PageAllocator allocator(image);
+  const PageSource new_page = [&allocator] { return allocator.Allocate(); };
 
   // TDEFs first, so that MSysObjects sits at page 2 where readers look for it.
   std::vector<TableDefinition> tables;
@@ -144,13 +146,9 @@ EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabase
   UsageMapRows maps(image, new_page);
   for (TableDefinition& table : tables) WriteTableStorage(image, new_page, maps, table);
 
-  TableDefinition& objects = tables[0];
-  TableDefinition& aces = tables[1];
-  for (const auto& row : InitialCatalogueRows(tdef_pages, created)) InsertSystemRow(image, new_page, objects, row, file_name);
-  for (const auto& row : InitialPermissionRows(tdef_pages)) InsertSystemRow(image, new_page, aces, row, file_name);
-
-  WriteGlobalMapPage(image.WritePage(kGlobalMapPage), image.page_count());
-  result.catalogue = std::move(objects);
+  AddSystemRows(image, tables[0], InitialCatalogueRows(tdef_pages, created), file_name);
+  AddSystemRows(image, tables[1], InitialPermissionRows(tdef_pages), file_name);
+  result.catalogue = std::move(tables[0]);
   return result;
 }
 

@@ -23,6 +23,7 @@
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/catalog/tdef_encoder.h"
 #include "engine/jet/catalog/tdef_layout.h"
+#include "engine/jet/table/table_writer.h"
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/page/usage_map_writer.h"
 #include "engine/jet/format/writer_bytes.h"
@@ -66,54 +67,6 @@ void WriteDefinition(PageStore& store, const TableDefinition& table) {
     const uint32_t next = i + 1 < table.tdef_pages.size() ? table.tdef_pages[i + 1] : 0;
     WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]));
   }
-}
-
-// Row count and unique-entry counts sit in the first TDEF page for any realistic table.
-void WriteCounters(PageStore& store, const TableDefinition& table) {
-  const JetFormat& f = kJet4Format;
-  uint8_t* page = store.WritePage(table.tdef_page);
-  PutU32(page + f.tdef_row_count, table.row_count);
-  for (size_t i = 0; i < table.real_indexes.size(); ++i) {
-    const size_t at = UniqueCountOffset(f, i);
-    if (at + 4 > store.page_size()) throw Error("", "too many indexes on a system table", ErrorKind::Other);
-    PutU32(page + at, table.real_indexes[i].unique_entry_count);
-  }
-}
-
-EncodedField EncodeField(const ColumnDefinition& column, const Value& value) {
-  EncodedField field;
-  if (column.type == ColumnType::Boolean) {
-    field.present = !value.is_null() && value.flag();
-    return field;
-  }
-  if (value.is_null()) return field;
-  field.present = true;
-  switch (column.type) {
-    case ColumnType::Text: field.bytes = EncodeText(column, value.text()); break;
-    case ColumnType::Binary: field.bytes.assign(value.binary().begin(), value.binary().end()); break;
-    case ColumnType::Memo:
-    case ColumnType::Ole: throw Error("", "system rows hold no memo or OLE values", ErrorKind::Other);
-    default: field.bytes = EncodeFixedValue(column, value); break;
-  }
-  return field;
-}
-
-// The page a new row of `table` goes to: the last owned page still listed as having room,
-// or a new data page added to both maps.
-uint32_t PageForRow(PageStore& store, const PageSource& new_page, const TableDefinition& table, size_t row_size) {
-  UsageMapEditor owned(store, table.owned_pages, new_page);
-  UsageMapEditor free_space(store, table.free_space_pages, new_page);
-  const std::vector<uint32_t> pages = owned.Pages();
-  if (!pages.empty() && free_space.Contains(pages.back())) {
-    const uint8_t* page = store.ReadPage(pages.back());
-    if (page[0] == kDataPageType && DataPageHasRoom(page, row_size)) return pages.back();
-    free_space.Remove(pages.back());
-  }
-  const uint32_t page = new_page();
-  InitDataPage(store.WritePage(page), store.page_size(), table.tdef_page);
-  owned.Add(page);
-  free_space.Add(page);
-  return page;
 }
 
 }  // namespace
@@ -196,6 +149,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     has_primary = has_primary || in.primary;
     RealIndex real;
     real.number = static_cast<uint32_t>(i);
+    real.count_offset = UniqueCountOffset(kJet4Format, i);
     for (const IndexColumnSpec& part : in.columns) {
       auto found = std::find_if(table.columns.begin(), table.columns.end(),
                                 [&](const ColumnDefinition& c) { return SameName(c.name, part.column); });
@@ -265,35 +219,11 @@ void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRow
   WriteDefinition(store, table);
 }
 
-RowId InsertSystemRow(PageStore& store, const PageSource& new_page, TableDefinition& table,
-                      const std::vector<Value>& values, const std::string& file_name) {
-  if (values.size() != table.columns.size()) {
-    throw Error(file_name, "a system row has the wrong number of values", ErrorKind::Other);
-  }
-  std::vector<EncodedField> fields;
-  fields.reserve(values.size());
-  for (size_t i = 0; i < values.size(); ++i) fields.push_back(EncodeField(table.columns[i], values[i]));
-  const std::string row = EncodeRow(table, fields);
-
-  const uint32_t page = PageForRow(store, new_page, table, row.size());
-  const uint8_t slot = AppendRowToPage(store.WritePage(page), store.page_size(), row);
-  const RowId id{page, slot};
-
-  for (RealIndex& index : table.real_indexes) {
-    UsageMapEditor index_map(store, index.usage_map, new_page);
-    IndexTree tree(
-        store, index.root_page, table.tdef_page,
-        [&] {
-          const uint32_t added = new_page();
-          index_map.Add(added);
-          return added;
-        },
-        [&](uint32_t released) { index_map.Remove(released); }, file_name);
-    if (tree.Insert(EncodeIndexKey(table, index, values), id)) ++index.unique_entry_count;
-  }
-  ++table.row_count;
-  WriteCounters(store, table);
-  return id;
+void AddSystemRows(PageStore& store, const TableDefinition& table, const std::vector<std::vector<Value>>& rows,
+                   const std::string& file_name) {
+  TableWriter writer(store, table, TextLocale{}, file_name);
+  for (const std::vector<Value>& row : rows) writer.AddRow(row);
+  writer.Flush();
 }
 
 std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, const std::u16string& name,
@@ -321,7 +251,7 @@ std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, con
   return row;
 }
 
-TableDefinition CreateTable(PageStore& store, const PageSource& new_page, TableDefinition& catalogue,
+TableDefinition CreateTable(PageStore& store, const PageSource& new_page, const TableDefinition& catalogue,
                             const TableSpec& spec, const std::string& file_name, double now_days) {
   TableDefinition table;
   try {
@@ -340,8 +270,8 @@ TableDefinition CreateTable(PageStore& store, const PageSource& new_page, TableD
   }
   UsageMapRows maps(store, new_page);
   WriteTableStorage(store, new_page, maps, table);
-  InsertSystemRow(store, new_page, catalogue,
-                  CatalogueRowForTable(catalogue, spec.name, table.tdef_page, spec.system, now_days), file_name);
+  AddSystemRows(store, catalogue, {CatalogueRowForTable(catalogue, spec.name, table.tdef_page, spec.system, now_days)},
+                file_name);
   return table;
 }
 

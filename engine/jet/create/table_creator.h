@@ -83,22 +83,21 @@ class UsageMapRows {
 // and an empty root leaf per index. Does not touch the catalogue.
 void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRows& maps, TableDefinition& table);
 
-// Appends one row to a small system table (MSysObjects, MSysACEs) and enters it into each of
-// its indexes. `values` are by position in table.columns: Null, Integer (byte, integer, long),
-// DateTime, Text, Bytes or Flag; no memo or OLE values. The row and unique-entry counts are
-// updated in `table` and in its first TDEF page.
-RowId InsertSystemRow(PageStore& store, const PageSource& new_page, TableDefinition& table,
-                      const std::vector<engine::Value>& values, const std::string& file_name);
+// Adds rows to a system table (MSysObjects, MSysACEs) through the table writer, with their
+// index entries and the counters in the TDEF; `rows` hold values by position in
+// table.columns. Throws engine::Error as TableWriter::AddRow does.
+void AddSystemRows(PageStore& store, const TableDefinition& table, const std::vector<std::vector<engine::Value>>& rows,
+                   const std::string& file_name);
 
 // The catalogue row of a user or system table, by MSysObjects column position.
 std::vector<engine::Value> CatalogueRowForTable(const TableDefinition& msys_objects, const std::u16string& name,
                                                 uint32_t tdef_page, bool system, double now_days);
 
 // Adds the table to an open database: its pages and its MSysObjects row (`catalogue` is the
-// definition of MSysObjects, kept up to date). Returns the table's definition. Throws
+// definition of MSysObjects). Returns the table's definition. Throws
 // engine::Error when a table of that name exists (names compare without case, as Access
 // does) or the description is impossible.
-TableDefinition CreateTable(PageStore& store, const PageSource& new_page, TableDefinition& catalogue,
+TableDefinition CreateTable(PageStore& store, const PageSource& new_page, const TableDefinition& catalogue,
                             const TableSpec& spec, const std::string& file_name, double now_days);
 
 // Same on a file: reads it, adds the table, and replaces the file only when everything

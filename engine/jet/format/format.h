@@ -122,6 +122,8 @@ constexpr JetFormat MakeJetFormat(JetVersion version) {
 inline constexpr JetFormat kJet3Format = MakeJetFormat(JetVersion::Jet3);
 inline constexpr JetFormat kJet4Format = MakeJetFormat(JetVersion::Jet4);
 
+inline const JetFormat& FormatOf(JetVersion version) { return version == JetVersion::Jet3 ? kJet3Format : kJet4Format; }
+
 // Page types (byte 0 of a page).
 inline constexpr uint8_t kPageData = 0x01;
 inline constexpr uint8_t kPageTableDefinition = 0x02;

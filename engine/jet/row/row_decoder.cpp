@@ -1,4 +1,4 @@
-// Row frames and value decoding: see row_decoder.h for the bytes.
+// Value decoding: see row_decoder.h.
 #include "engine/jet/row/row_decoder.h"
 
 #include <cstring>
@@ -35,104 +35,16 @@ RowDecoder::RowDecoder(PageStore& pager, const TableDefinition& table, const Tex
     : pager_(pager), table_(table), text_(text) {}
 
 void RowDecoder::Crack(const uint8_t* data, size_t size, CrackedRow& row) const {
-  row.data = data;
-  row.size = size;
-  row.var_offsets.clear();
-  if (table_.version == JetVersion::Jet4) {
-    CrackJet4(row);
-  } else {
-    CrackJet3(row);
-  }
-}
-
-void RowDecoder::CrackJet4(CrackedRow& row) const {
-  const uint8_t* d = row.data;
-  const size_t size = row.size;
-  if (size < 2) pager_.Damaged("a row is too short");
-  row.column_count = GetU16(d);
-  const size_t mask = (row.column_count + 7) / 8;
-  if (size < 2 + mask) pager_.Damaged("a row is too short for its columns");
-  row.null_mask = d + size - mask;
-  row.fixed_start = 2;
-  if (table_.var_columns == 0) {
-    row.data_end = size - mask;
-    return;
-  }
-  if (size < 2 + mask + 4) pager_.Damaged("a row is too short for its columns");
-  const size_t count = GetU16(d + size - mask - 2);
-  if (size < 2 + mask + 4 + 2 * count) pager_.Damaged("a row has more variable columns than bytes");
-  row.data_end = size - mask - 4 - 2 * count;
-  row.var_offsets.resize(count + 1);
-  for (size_t v = 0; v <= count; ++v) {
-    const uint32_t offset = GetU16(d + size - mask - 4 - 2 * v);
-    if (offset > row.data_end) pager_.Damaged("a row's column lies past its end");
-    row.var_offsets[v] = offset;
-  }
-}
-
-void RowDecoder::CrackJet3(CrackedRow& row) const {
-  const uint8_t* d = row.data;
-  const size_t size = row.size;
-  if (size < 1) pager_.Damaged("a row is too short");
-  row.column_count = d[0];
-  const size_t mask = (row.column_count + 7) / 8;
-  if (size < 1 + mask) pager_.Damaged("a row is too short for its columns");
-  row.null_mask = d + size - mask;
-  row.fixed_start = 1;
-  if (table_.var_columns == 0) {
-    row.data_end = size - mask;
-    return;
-  }
-  if (size < 1 + mask + 2) pager_.Damaged("a row is too short for its columns");
-  const size_t count = d[size - mask - 1];
-  // One jump byte per 256 bytes of row; each names the first slot whose offset needs one more
-  // multiple of 256.
-  const size_t jumps_in_row = (size - 1) / 256;
-  if (size < mask + 2 + jumps_in_row + count + 1) pager_.Damaged("a row has more variable columns than bytes");
-  const size_t first_offset = size - mask - 2 - jumps_in_row;  // off[0]; off[i] at first_offset - i
-  size_t jumps = jumps_in_row;
-  if ((first_offset - count) / 256 < jumps_in_row) --jumps;  // the last jump byte is a filler
-  row.data_end = first_offset - count;
-  row.var_offsets.resize(count + 1);
-  size_t used = 0;
-  for (size_t i = 0; i <= count; ++i) {
-    while (used < jumps && d[size - mask - 2 - used] == i) ++used;
-    const uint32_t offset = d[first_offset - i] + 256 * static_cast<uint32_t>(used);
-    if (offset > row.data_end) pager_.Damaged("a row's column lies past its end");
-    row.var_offsets[i] = offset;
-  }
-}
-
-bool RowDecoder::Present(const CrackedRow& row, uint16_t number) const {
-  if (number >= row.column_count) return false;
-  return (row.null_mask[number >> 3] >> (number & 7)) & 1;
+  CrackRow(FormatOf(table_.version), table_.var_columns != 0, data, size, row, pager_.file_name());
 }
 
 bool RowDecoder::FieldBytes(const CrackedRow& row, int position, const uint8_t** bytes, size_t* size) const {
-  const ColumnDefinition& column = table_.columns[position];
-  if (!Present(row, column.number)) return false;
-  if (column.is_fixed()) {
-    size_t length = FixedSizeOf(column.type);
-    if (length == 0) length = column.length;
-    const size_t start = row.fixed_start + column.fixed_offset;
-    if (start + length > row.data_end) pager_.Damaged("a row is shorter than its fixed columns");
-    *bytes = row.data + start;
-    *size = length;
-    return true;
-  }
-  const size_t slot = column.var_index;
-  if (slot + 1 >= row.var_offsets.size()) return false;  // column added after the row was written
-  const uint32_t start = row.var_offsets[slot];
-  const uint32_t end = row.var_offsets[slot + 1];
-  if (start > end || start < row.fixed_start) pager_.Damaged("a row's column offsets are out of order");
-  *bytes = row.data + start;
-  *size = end - start;
-  return true;
+  return LocateField(row, table_.columns[position], bytes, size, pager_.file_name());
 }
 
 Value RowDecoder::Decode(const CrackedRow& row, int position) const {
   const ColumnDefinition& column = table_.columns[position];
-  if (column.type == ColumnType::Boolean) return Value::Flag(Present(row, column.number));
+  if (column.type == ColumnType::Boolean) return Value::Flag(FieldPresent(row, column.number));
   const uint8_t* bytes;
   size_t size;
   if (!FieldBytes(row, position, &bytes, &size)) return Value::Null();

@@ -6,7 +6,6 @@
 #include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/row/decimal_field.h"
-#include "engine/jet/format/writer_bytes.h"
 
 namespace engine::jet {
 namespace {
@@ -67,57 +66,6 @@ std::string EncodeText(const ColumnDefinition& column, std::u16string_view text)
     out[2 * i + 1] = static_cast<char>(text[i] >> 8);
   }
   return out;
-}
-
-std::string EncodeRow(const TableDefinition& table, const std::vector<EncodedField>& fields) {
-  size_t fixed_size = 0;
-  std::vector<int> by_var_slot(table.var_columns, -1);
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDefinition& column = table.columns[i];
-    if (column.type == ColumnType::Boolean) continue;
-    if (column.is_fixed()) {
-      fixed_size = std::max<size_t>(fixed_size, column.fixed_offset + column.length);
-    } else if (column.var_index < table.var_columns) {
-      by_var_slot[column.var_index] = static_cast<int>(i);
-    }
-  }
-  const size_t mask_size = (table.max_columns + 7) / 8;
-  std::string row(2 + fixed_size, '\0');
-  PutU16(reinterpret_cast<uint8_t*>(row.data()), table.max_columns);
-  std::string mask(mask_size, '\0');
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDefinition& column = table.columns[i];
-    if (!fields[i].present) continue;
-    if (column.number < table.max_columns) mask[column.number / 8] |= static_cast<char>(1u << (column.number % 8));
-    if (column.is_fixed() && column.type != ColumnType::Boolean) {
-      std::memcpy(row.data() + 2 + column.fixed_offset, fields[i].bytes.data(),
-                  std::min<size_t>(fields[i].bytes.size(), column.length));
-    }
-  }
-  if (table.var_columns > 0) {
-    std::vector<uint16_t> offsets(table.var_columns);
-    for (size_t v = 0; v < table.var_columns; ++v) {
-      offsets[v] = static_cast<uint16_t>(std::min<size_t>(row.size(), 0xFFFF));
-      const int position = by_var_slot[v];
-      if (position >= 0 && fields[position].present) row += fields[position].bytes;
-    }
-    const size_t eod = row.size();
-    uint8_t word[2];
-    auto put = [&](size_t v) {
-      PutU16(word, static_cast<uint16_t>(std::min<size_t>(v, 0xFFFF)));
-      row.append(reinterpret_cast<const char*>(word), 2);
-    };
-    put(eod);
-    for (size_t v = table.var_columns; v-- > 0;) put(offsets[v]);
-    put(table.var_columns);
-  }
-  row += mask;
-  if (row.size() > kMaxRowSize) {
-    throw Error("", "the record is " + std::to_string(row.size()) + " bytes long; a record holds at most " +
-                        std::to_string(kMaxRowSize) + " bytes apart from memo fields",
-                ErrorKind::InvalidValue);
-  }
-  return row;
 }
 
 }  // namespace engine::jet

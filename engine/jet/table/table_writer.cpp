@@ -36,22 +36,6 @@ std::string ColumnNames(const TableDefinition& table, const RealIndex& index) {
 
 }  // namespace
 
-std::optional<std::string_view> VariableFieldBytes(std::string_view row, const ColumnDefinition& column) {
-  const uint8_t* p = reinterpret_cast<const uint8_t*>(row.data());
-  const size_t size = row.size();
-  if (size < 2) return std::nullopt;
-  const uint16_t columns = GetU16(p);
-  const size_t mask = (columns + 7) / 8;
-  if (column.number >= columns || size < mask + 2) return std::nullopt;
-  if (!(p[size - mask + column.number / 8] & (1u << (column.number % 8)))) return std::nullopt;
-  const uint16_t slots = GetU16(p + size - mask - 2);
-  if (column.var_index >= slots || size < mask + 6 + 2 * static_cast<size_t>(column.var_index)) return std::nullopt;
-  const size_t start = GetU16(p + size - mask - 4 - 2 * column.var_index);
-  const size_t end = GetU16(p + size - mask - 6 - 2 * column.var_index);
-  if (start > end || end > size) return std::nullopt;
-  return row.substr(start, end - start);
-}
-
 TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name,
                          TableRules rules)
     : store_(store),
@@ -350,6 +334,7 @@ RowId TableWriter::Store(PreparedRow prepared) {
 }
 
 void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
+  CrackedRow cracked;
   UsageMapEditor owned(store_, table_.owned_pages);
   for (uint32_t page_number : owned.Pages()) {
     if (page_number >= store_.page_count()) continue;
@@ -362,9 +347,22 @@ void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
       const size_t start = entry & kRowStartMask;
       const size_t end = slot == 0 ? store_.page_size() : GetU16(page + kDataPageSlots + 2 * (slot - 1)) & kRowStartMask;
       if (start >= end || end > store_.page_size()) continue;
-      const std::string row(reinterpret_cast<const char*>(page + start), end - start);
+      // A copy: freeing a long value may change this page.
+      const std::vector<uint8_t> row(page + start, page + end);
+      try {
+        CrackRow(kFormat, table_.var_columns != 0, row.data(), row.size(), cracked, file_name_);
+      } catch (const Error&) {
+        continue;  // a damaged row: its long values are left alone
+      }
       for (size_t position : positions) {
-        if (auto field = VariableFieldBytes(row, table_.columns[position])) FreeLongValue(store_, *field);
+        const uint8_t* field = nullptr;
+        size_t size = 0;
+        bool present = false;
+        try {
+          present = LocateField(cracked, table_.columns[position], &field, &size, file_name_);
+        } catch (const Error&) {
+        }
+        if (present) FreeLongValue(store_, std::string_view(reinterpret_cast<const char*>(field), size));
       }
       page = store_.ReadPage(page_number);
     }

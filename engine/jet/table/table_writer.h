@@ -95,7 +95,4 @@ class TableWriter {
   std::vector<bool> primary_key_;  // per real index
 };
 
-// The bytes of a variable-length field in a Jet 4 row, or nothing when it is Null.
-std::optional<std::string_view> VariableFieldBytes(std::string_view row, const ColumnDefinition& column);
-
 }  // namespace engine::jet

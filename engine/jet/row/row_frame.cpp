@@ -1,0 +1,140 @@
+// Row frames, read and written: see row_frame.h for the bytes.
+#include "engine/jet/row/row_frame.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/bytes.h"
+#include "engine/error.h"
+#include "engine/jet/format/writer_bytes.h"
+
+namespace engine::jet {
+namespace {
+
+// The Jet 4 trailer, counted back from the end of a row of `size` bytes with a null mask of
+// `mask` bytes: the u16 slot count just before the mask, then the u16 offset of slot v (v = n
+// is the end of the variable data).
+constexpr size_t kJet4OffsetSize = kJet4Format.row_count_size;
+size_t Jet4SlotCountAt(size_t size, size_t mask) { return size - mask - kJet4OffsetSize; }
+size_t Jet4OffsetAt(size_t size, size_t mask, size_t v) { return size - mask - kJet4OffsetSize * (v + 2); }
+
+// Jet 4: u16 offsets before the slot count, slot 0's nearest.
+void ReadJet4Offsets(CrackedRow& row, size_t mask, size_t count, const std::string& file) {
+  if (row.size < row.fixed_start + mask + kJet4OffsetSize * (count + 2)) {
+    ThrowDamaged(file, "a row has more variable columns than bytes");
+  }
+  row.data_end = Jet4OffsetAt(row.size, mask, count);
+  row.var_offsets.resize(count + 1);
+  for (size_t v = 0; v <= count; ++v) {
+    const uint32_t offset = GetU16(row.data + Jet4OffsetAt(row.size, mask, v));
+    if (offset > row.data_end) ThrowDamaged(file, "a row's column lies past its end");
+    row.var_offsets[v] = offset;
+  }
+}
+
+// Jet 3: single-byte offsets, and before the slot count one jump byte per 256 bytes of row;
+// each names the first slot whose offset needs one more multiple of 256.
+void ReadJet3Offsets(CrackedRow& row, size_t mask, size_t count, const std::string& file) {
+  const uint8_t* d = row.data;
+  const size_t size = row.size;
+  const size_t jumps_in_row = (size - 1) / 256;
+  if (size < mask + 2 + jumps_in_row + count + 1) ThrowDamaged(file, "a row has more variable columns than bytes");
+  const size_t first_offset = size - mask - 2 - jumps_in_row;  // off[0]; off[i] at first_offset - i
+  size_t jumps = jumps_in_row;
+  if ((first_offset - count) / 256 < jumps_in_row) --jumps;  // the last jump byte is a filler
+  row.data_end = first_offset - count;
+  row.var_offsets.resize(count + 1);
+  size_t used = 0;
+  for (size_t i = 0; i <= count; ++i) {
+    while (used < jumps && d[size - mask - 2 - used] == i) ++used;
+    const uint32_t offset = d[first_offset - i] + 256 * static_cast<uint32_t>(used);
+    if (offset > row.data_end) ThrowDamaged(file, "a row's column lies past its end");
+    row.var_offsets[i] = offset;
+  }
+}
+
+// The column count, or the variable slot count: u8 in Jet 3, u16 in Jet 4.
+size_t ReadCount(const JetFormat& format, const uint8_t* p) { return format.row_count_size == 1 ? p[0] : GetU16(p); }
+
+}  // namespace
+
+void CrackRow(const JetFormat& format, bool has_var_columns, const uint8_t* data, size_t size, CrackedRow& row,
+              const std::string& file) {
+  row.data = data;
+  row.size = size;
+  row.var_offsets.clear();
+  row.fixed_start = format.row_count_size;
+  if (size < row.fixed_start) ThrowDamaged(file, "a row is too short");
+  row.column_count = static_cast<uint32_t>(ReadCount(format, data));
+  const size_t mask = NullMaskSize(row.column_count);
+  if (size < row.fixed_start + mask) ThrowDamaged(file, "a row is too short for its columns");
+  row.null_mask = data + size - mask;
+  row.data_end = size - mask;
+  if (!has_var_columns) return;
+  // The slot count sits just before the null mask, and before it at least one offset.
+  if (size < row.fixed_start + mask + 2 * format.row_count_size) ThrowDamaged(file, "a row is too short for its columns");
+  const size_t count = ReadCount(format, data + size - mask - format.row_count_size);
+  if (format.is_jet3()) {
+    ReadJet3Offsets(row, mask, count, file);
+  } else {
+    ReadJet4Offsets(row, mask, count, file);
+  }
+}
+
+std::string EncodeRow(const TableDefinition& table, const std::vector<EncodedField>& fields) {
+  const size_t fixed_start = kJet4Format.row_count_size;
+  size_t fixed_size = 0;
+  std::vector<int> by_var_slot(table.var_columns, -1);
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDefinition& column = table.columns[i];
+    if (column.type == ColumnType::Boolean) continue;
+    if (column.is_fixed()) {
+      fixed_size = std::max<size_t>(fixed_size, column.fixed_offset + column.length);
+    } else if (column.var_index < table.var_columns) {
+      by_var_slot[column.var_index] = static_cast<int>(i);
+    }
+  }
+  std::string row(fixed_start + fixed_size, '\0');
+  PutU16(reinterpret_cast<uint8_t*>(row.data()), table.max_columns);
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const ColumnDefinition& column = table.columns[i];
+    if (!fields[i].present || !column.is_fixed() || column.type == ColumnType::Boolean) continue;
+    std::memcpy(row.data() + fixed_start + column.fixed_offset, fields[i].bytes.data(),
+                std::min<size_t>(fields[i].bytes.size(), column.length));
+  }
+  // offsets[v]: where slot v starts; offsets[n]: the end of the variable data.
+  std::vector<size_t> offsets;
+  if (table.var_columns > 0) {
+    offsets.resize(table.var_columns + 1u);
+    for (size_t v = 0; v < table.var_columns; ++v) {
+      offsets[v] = row.size();
+      const int position = by_var_slot[v];
+      if (position >= 0 && fields[position].present) row += fields[position].bytes;
+    }
+    offsets.back() = row.size();
+  }
+  const size_t mask = NullMaskSize(table.max_columns);
+  const size_t trailer = offsets.empty() ? 0 : kJet4OffsetSize * (offsets.size() + 1);
+  row.resize(row.size() + trailer + mask, '\0');
+  const size_t size = row.size();
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(row.data());
+  if (!offsets.empty()) {
+    PutU16(bytes + Jet4SlotCountAt(size, mask), table.var_columns);
+    for (size_t v = 0; v < offsets.size(); ++v) {
+      PutU16(bytes + Jet4OffsetAt(size, mask, v), static_cast<uint16_t>(std::min<size_t>(offsets[v], 0xFFFF)));
+    }
+  }
+  uint8_t* null_mask = bytes + size - mask;
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    const uint16_t number = table.columns[i].number;
+    if (fields[i].present && number < table.max_columns) null_mask[number >> 3] |= static_cast<uint8_t>(1u << (number & 7));
+  }
+  if (size > kMaxRowSize) {
+    throw Error("", "the record is " + std::to_string(size) + " bytes long; a record holds at most " +
+                        std::to_string(kMaxRowSize) + " bytes apart from memo fields",
+                ErrorKind::InvalidValue);
+  }
+  return row;
+}
+
+}  // namespace engine::jet
