@@ -10,6 +10,7 @@
 #include "engine/dump_format.h"
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/row/row_encoder.h"
+#include "engine/jet/row/row_frame.h"
 #include "engine/jet/row/value_conversion.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/test_page_store.h"
@@ -174,6 +175,50 @@ TEST(WriterRowEncoder, NullsBooleansAndTextForms) {
   EXPECT_EQ(Hex(EncodeText(text, u"€ 12")), "ac20200031003200");
   text.extra_flags = 0;
   EXPECT_EQ(Hex(EncodeText(text, u"abc")), "610062006300");
+}
+
+// The reader cracks what the writer builds: every field comes back with its bytes, whichever
+// fields are Null, including a row past 255 bytes and one without variable columns.
+TEST(RowFrame, CrackReadsBackEveryFieldEncodeRowWrote) {
+  ColumnDefinition amount = Column(ColumnType::Long, 0, 4), flag = Column(ColumnType::Boolean, 1);
+  ColumnDefinition name = Column(ColumnType::Text, 2, 510, false), note = Column(ColumnType::Binary, 4, 510, false);
+  note.var_index = 1;
+  TableDefinition with_texts;
+  with_texts.max_columns = 5;  // column 3 deleted
+  with_texts.var_columns = 2;
+  with_texts.columns = {amount, flag, name, note};
+  TableDefinition fixed_only;
+  fixed_only.max_columns = 2;
+  fixed_only.columns = {amount, flag};
+  struct Case {
+    const TableDefinition* table;
+    std::vector<EncodedField> fields;
+  };
+  const std::vector<Case> cases = {
+      {&with_texts, {{true, EncodeFixedValue(amount, Value::Integer(-7))}, {true, ""}, {true, "ab"}, {true, "xyz"}}},
+      {&with_texts, {{false, std::string(4, '\0')}, {false, ""}, {false, ""}, {true, std::string(300, 'q')}}},
+      {&with_texts, {{true, EncodeFixedValue(amount, Value::Integer(1))}, {true, ""}, {true, ""}, {false, ""}}},
+      {&fixed_only, {{true, EncodeFixedValue(amount, Value::Integer(42))}, {false, ""}}},
+  };
+  for (size_t c = 0; c < cases.size(); ++c) {
+    SCOPED_TRACE(c);
+    const TableDefinition& table = *cases[c].table;
+    const std::string row = EncodeRow(table, cases[c].fields);
+    CrackedRow cracked;
+    CrackRow(kJet4Format, table.var_columns != 0, reinterpret_cast<const uint8_t*>(row.data()), row.size(), cracked,
+             "t.mdb");
+    EXPECT_EQ(cracked.column_count, table.max_columns);
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+      const ColumnDefinition& column = table.columns[i];
+      const EncodedField& field = cases[c].fields[i];
+      EXPECT_EQ(FieldPresent(cracked, column.number), field.present) << i;
+      if (column.type == ColumnType::Boolean) continue;
+      const uint8_t* bytes = nullptr;
+      size_t size = 0;
+      ASSERT_EQ(LocateField(cracked, column, &bytes, &size, "t.mdb"), field.present) << i;
+      if (field.present) EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), size), field.bytes) << i;
+    }
+  }
 }
 
 TEST(WriterDataPage, RowsStackDownwardsAndFreeSpaceStaysExact) {
