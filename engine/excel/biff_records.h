@@ -4,6 +4,7 @@
 // RecordReader reads across them as if the data were one piece, except that BIFF8 text
 // resumes in a CONTINUE with a fresh 1-byte flag saying whether its characters are 8 or 16
 // bits wide.
+// Layout: FORMAT.md, layer "records".
 #pragma once
 
 #include <cstdint>

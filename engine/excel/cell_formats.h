@@ -1,5 +1,6 @@
 // Which cells hold dates: Excel stores a date as a plain number (days since its day zero)
 // and only the number format of the cell's XF (extended format) record says it is a date.
+// Layout: FORMAT.md, layer "cell types".
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // 8-bit text in BIFF5 workbooks (sheet names, cell texts) is in the Windows code page named
 // by the CODEPAGE record; BIFF8 stores text as UTF-16 or Latin-1 and needs none of this.
+// Layout: FORMAT.md, layer "code pages".
 #pragma once
 
 #include <cstdint>

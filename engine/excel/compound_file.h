@@ -2,6 +2,7 @@
 // header, then sectors of 512 or 4096 bytes chained through the FAT (sector allocation
 // table), a directory of 128-byte entries, and a mini stream of 64-byte sectors for
 // streams under 4096 bytes. Only reading one top-level stream is needed here.
+// Layout: FORMAT.md, layer "container".
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 // An Excel 97-2003 workbook (.xls) as a read-only engine::Database: sheets and named ranges
 // as tables.
+// Layout: FORMAT.md, layer "database".
 #pragma once
 
 #include <cstdint>

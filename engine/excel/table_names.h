@@ -2,6 +2,7 @@
 // is "Name$", quoted as 'Name$' when the name has characters other than letters, digits
 // and '_'; field names come from the header row, "F<n>" for a blank header, numbered
 // when repeated, at most 64 characters.
+// Layout: FORMAT.md, layer "tables".
 #pragma once
 
 #include <string>

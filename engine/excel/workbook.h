@@ -1,6 +1,7 @@
 // What the reader keeps of a workbook: the worksheets' cells (sparse, 16 bytes each, so
 // memory follows the cells present and not the sheet's declared size), the merged ranges,
 // the workbook-level names that refer to a range, and one pool of texts.
+// Layout: FORMAT.md, layer "workbook".
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // A rectangle of a worksheet read as a table: the first row gives the field names, the
 // rows below are the records. For a worksheet the rectangle is the cells that hold
 // something; for a defined name it is the named range, down to its last row with a value.
+// Layout: FORMAT.md, layer "tables".
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,5 @@
 // The catalogue: the rows of MSysObjects that are tables (ids and flags in catalog_ids.h).
+// Layout: FORMAT.md, "The system catalogue".
 #pragma once
 
 #include <cstdint>

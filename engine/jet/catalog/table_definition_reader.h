@@ -3,6 +3,7 @@
 // the table block (counts, usage map pointers), then the column descriptors, the column
 // names, the real and logical index descriptors, the logical index names and, in Jet 4, the
 // long-value column maps. Field offsets per version are in format.h.
+// Layout: FORMAT.md, "Table definitions (TDEF)".
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Writing a Jet 4 table definition (TDEF): the inverse of table_definition_reader. The offsets
-// are kJet4Format's, the chain of pages that of tdef_layout.h; FORMAT.md, "Table definitions",
-// has the whole layout.
+// are kJet4Format's, the chain of pages that of tdef_layout.h.
+// Layout: FORMAT.md, "Table definitions (TDEF)".
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,7 @@
 //    belongs to one owner only;
 //  - every real index passes the B-tree check, and its entries are exactly the (key, row)
 //    pairs computed from the scanned rows, in order; a unique index holds no duplicate key.
+// Rules: FORMAT.md, one section per structure checked.
 #pragma once
 
 #include <string>

@@ -10,6 +10,7 @@
 //          three of MSysRelationships
 //   14, 15 the rows of MSysObjects (the Tables, Databases and Relationships containers,
 //          MSysDb, the four system tables) and of MSysACEs (their permissions)
+// Layout: FORMAT.md, "New databases and tables".
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,7 @@
 // MSysObjects (the catalogue: containers, the database object, tables), MSysACEs (the
 // permissions of those objects), MSysQueries and MSysRelationships (empty). Column numbers,
 // types, lengths, descriptor flags and indexes are those of the databases Jet itself creates.
+// Layout: FORMAT.md, "New databases and tables" and "The system catalogue".
 #pragma once
 
 #include <cstdint>

@@ -7,6 +7,7 @@
 //   - an empty leaf page (type 0x04, free 3616) as the root of every index,
 //   - its row in MSysObjects (a table object in the Tables container, Id = TDEF page), entered
 //     into MSysObjects' two indexes.
+// Layout: FORMAT.md, "New databases and tables".
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // Jet 3 stores text as single bytes in the database's code page (header offset 0x3C). These
 // helpers turn such bytes into UTF-16 for the Windows code pages Jet 3 files declare:
 // 874 (Thai) and 1250-1258.
+// Layout: FORMAT.md, "Text".
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,8 @@
 // The offsets that differ between Jet 3 (Access 97, 2 KB pages) and Jet 4 (Access 2000-2003,
 // 4 KB pages): page headers, TDEF fields, descriptor sizes, row header widths. Every reader
-// and writer looks its offsets up here instead of testing the version itself. The layouts are
-// described in FORMAT.md ("Data pages", "Table definitions", "Rows").
+// and writer looks its offsets up here instead of testing the version itself.
+// Layout: FORMAT.md, "Data pages", "Table definitions (TDEF)" and "Rows"; every constant in
+// "Constants at a glance".
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,5 @@
 // A table's definition (TDEF) as the reader parses it and the writer and index code use it.
-// Offsets and layouts: see the TDEF notes in jet4-format-notes; this header only holds the
-// decoded result.
+// Layout: FORMAT.md, "Table definitions (TDEF)"; this header only holds the decoded result.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // The Jet 4 data page constants the writer shares.
 // Data page: 01 01, u16 free space @2, u32 owner TDEF page @4, u32 0 @8, u16 slot count @12,
 // u16 slots @14 (bits 0..12 row start; 0x8000 deleted; 0x4000 overflow).
+// Layout: FORMAT.md, "Data pages".
 #pragma once
 
 #include <cstddef>

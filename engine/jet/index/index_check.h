@@ -8,6 +8,7 @@
 // tail; the leaf chain's prev/next links agree both ways and visit exactly the leaves found
 // from the root; node links point at the neighbour under the same parent; no page is reached
 // twice; optionally every page is in the index's usage map.
+// Rules: FORMAT.md, "Index trees".
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,7 @@
 //      which it shares with the first entry.
 // An entry is the key bytes, the row (3-byte big-endian data page, then the row byte) and,
 // on node pages, the child page as a big-endian u32. Only the header is little-endian.
+// Layout: FORMAT.md, "Index pages".
 #pragma once
 
 #include <compare>

@@ -13,6 +13,7 @@
 // PageStore::WritePage only: before Insert or Clear returns, or, inside a batch, once per
 // changed page by Flush (Access itself works this way, and re-encoding a leaf per insert
 // would cost more than the insert).
+// Layout: FORMAT.md, "Index trees".
 #pragma once
 
 #include <cstdint>

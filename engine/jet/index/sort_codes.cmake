@@ -4,6 +4,7 @@
 # JET_SORT_CODES_DIR; a small host program, gen_sort_codes, turns them into a compact C++
 # source in the build folder, which is compiled into archivi_jet_index. Included by
 # engine/jet/CMakeLists.txt before the index library is created: appends to ENGINE_GENERATED_SOURCES.
+# The codes' meaning and the key they make: engine/jet/FORMAT.md, "Text index keys".
 
 set(JET_SORT_CODE_FILES
   ${JET_SORT_CODES_DIR}/index_codes_genleg.txt

@@ -9,6 +9,7 @@
 // the first 255 UTF-16 units only, trailing spaces ignored. Text indexes in other sort orders,
 // and those of Jet 3 (Access 97) files, use other code tables the engine does not have:
 // IndexSortOrdersKnown tells them apart, and such indexes must be scanned, not searched.
+// Layout: FORMAT.md, "Index keys" and "Text index keys".
 #pragma once
 
 #include <cstdint>

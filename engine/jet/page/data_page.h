@@ -3,6 +3,7 @@
 // 0x4000 overflow (the row body is then a 4-byte pointer: row byte, 3-byte page number to
 // where the row now lives). Rows grow down from the page end, so row i ends where row i-1
 // starts (row 0 ends at the page end).
+// Layout: FORMAT.md, "Data pages".
 #pragma once
 
 #include <cstddef>

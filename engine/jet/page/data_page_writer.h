@@ -3,6 +3,7 @@
 // count, u16 slots; rows grow down from the page end, each directly below the previous one
 // (a row's end is the previous row's start), and free = lowest start - (14 + 2 * slots).
 // A deleted row keeps its slot with flags 0xC000 so row numbers never change.
+// Layout: FORMAT.md, "Data pages".
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 // (row byte, 3-byte page) to the first LVAL row; then 4 unknown bytes. Without either flag the
 // data is a chain of LVAL rows, each [u8 next row][u24 next page][chunk], the last pointing
 // nowhere.
+// Layout: FORMAT.md, "Long values".
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,7 @@
 // inline data follows the header. LVAL rows sit on data pages whose owner is "LVAL": a single
 // row holds just the data; a chain row is a pointer to the next row (0 at the end) and then
 // up to 4072 bytes.
+// Layout: FORMAT.md, "Long values".
 #pragma once
 
 #include <string>

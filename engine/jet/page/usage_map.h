@@ -2,6 +2,7 @@
 // data page. Inline maps (first byte 0x00): u32 first page, then a bitmap, bit i for page
 // first + i. Reference maps (first byte 0x01): u32 numbers of bitmap pages (type 0x05, bitmap
 // from byte 4), the i-th covering pages i * (page_size - 4) * 8 onwards; 0 = not created.
+// Layout: FORMAT.md, "Usage maps".
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 // (page_size-4)*8 bits, page i*bits_per_page+n <-> bit n). The row's length comes from the
 // data page's slot table. In the global map (page 1, row 0) a set bit means "free"; in every
 // other map a set bit means "owned".
+// Layout: FORMAT.md, "Usage maps".
 #pragma once
 
 #include <cstdint>

@@ -4,6 +4,7 @@
 // Access fills only the low 96 bits. The scale is not stored with the value: it is the
 // column's (descriptor bytes 11 and 12: precision, scale). Both functions are inline: the
 // decoder sits on the path of every value read.
+// Layout: FORMAT.md, "Decimal (NUMERIC) values".
 #pragma once
 
 #include <cstddef>

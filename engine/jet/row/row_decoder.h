@@ -1,6 +1,6 @@
-// Decoding the values of one row, whose frame row_frame.h reads. Values are encoded as in
-// FORMAT.md, "Rows" (little-endian numbers, dates as double days since 1899-12-30, currency
-// as i64 ten-thousandths).
+// Decoding the values of one row, whose frame row_frame.h reads.
+// Layout: FORMAT.md, "Values in rows" (little-endian numbers, dates as double days since
+// 1899-12-30, currency as i64 ten-thousandths) and "Text".
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 // Encoding values for a Jet 4 row: each column's value becomes an EncodedField, which
 // EncodeRow (row_frame.h) puts together into the row.
+// Layout: FORMAT.md, "Values in rows" and "Text".
 #pragma once
 
 #include <string>

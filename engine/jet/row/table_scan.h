@@ -2,6 +2,7 @@
 // map (pages whose owner field, offset 4, is the table's TDEF page), and on each page the
 // slots that are not deleted. A moved row is listed at its original slot (the pointer); its
 // new place is flagged deleted and so is not listed twice.
+// Layout: FORMAT.md, "Data pages" and "Usage maps".
 #pragma once
 
 #include <vector>

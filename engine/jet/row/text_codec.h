@@ -2,6 +2,7 @@
 // Jet 4: UCS-2LE, or "compressed Unicode": the bytes FF FE, then one byte per character
 // (high byte 0) where each 00 byte switches between one-byte and two-byte characters.
 // Jet 3: single bytes in the database code page.
+// Layout: FORMAT.md, "Text".
 #pragma once
 
 #include <cstddef>

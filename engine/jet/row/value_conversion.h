@@ -2,6 +2,7 @@
 // on an assignment: texts are read with the database's locale (numbers, currency, dates,
 // flags), numbers are rounded to the column's precision and checked against its range.
 // Nothing here touches the file.
+// Stored forms and ranges: FORMAT.md, "Values in rows".
 #pragma once
 
 #include "engine/jet/format/table_definition.h"

@@ -7,6 +7,7 @@
 // (the ValidationText, or an Italian sentence naming the column and the rule). A rule this
 // program cannot parse refuses every record of the table, quoting the rule: a record is
 // never stored unchecked.
+// The properties read: FORMAT.md, "Property blocks".
 #pragma once
 
 #include <optional>

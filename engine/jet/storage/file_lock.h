@@ -12,6 +12,7 @@
 // read as a source while it is open as the destination.
 // Besides, Access's own lock file (NAME.ldb, in any letter case) beside the database keeps us
 // from writing, since Access would then overwrite our pages from its cache.
+// Layout: FORMAT.md, "Locks".
 #pragma once
 
 #include <sys/types.h>

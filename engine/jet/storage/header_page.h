@@ -2,6 +2,7 @@
 // 0x18 (126 bytes in Jet 3, 128 in Jet 4) XORed with a fixed RC4 keystream that holds the
 // code page (0x3C), the page encryption key (0x3E), the database password (0x42) and, in
 // Jet 4, the default sort order (0x6E) and the creation date (0x72).
+// Layout: FORMAT.md, "Header page".
 #pragma once
 
 #include <cstdint>

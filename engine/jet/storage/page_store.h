@@ -1,6 +1,7 @@
 // The pages of one Jet file as every codec sees them, readers and writers alike. The pager
 // implements it: every read and write of the file goes through it, so the journal sees every
 // change. Tests use a store held in memory.
+// Layout: FORMAT.md, "The file and its pages".
 #pragma once
 
 #include <cstddef>

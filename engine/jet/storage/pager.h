@@ -9,6 +9,7 @@
 // read past the new end comes back short, and a file opened read-only is also checked for a
 // new size or modification time at every read: either way the reader gets an Error of kind
 // FileChanged.
+// Layout: FORMAT.md, "The file and its pages" and "Header page".
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 // With an index whose only column is the searched text column (any index, the primary key
 // included) the literal's key is looked up in the B-tree, O(log n); otherwise every row is
 // read. Jet 3 indexes use another key layout, so Jet 3 tables are always scanned.
+// Rules: FORMAT.md, "Index trees" (finding a key) and "Text index keys".
 #pragma once
 
 #include <map>

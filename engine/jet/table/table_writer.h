@@ -9,6 +9,7 @@
 //
 // Every check (conversion, lengths, Nulls in required indexes, duplicates in unique indexes,
 // row size) happens in Prepare, before any page changes; Store then only writes.
+// Rules: FORMAT.md, "Data pages", "Table definitions (TDEF)" (the counters) and "Index trees".
 #pragma once
 
 #include <memory>
