@@ -1,5 +1,6 @@
-// The fixed places and values of the catalogue, MSysObjects (FORMAT.md, "Catalogue"): where
-// its definition is, the ids of the objects every database has, the object types and flags.
+// The fixed places and values of the catalogue, MSysObjects (FORMAT.md, "The system
+// catalogue"): where its definition is, the ids of the objects every database has, the object
+// types and flags.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Where the bytes of a table definition lie across its chain of TDEF pages (FORMAT.md, "Table
-// definitions"): the first page holds the definition's bytes 0 .. page_size - 1 (its own page
-// header counted as the definition's first bytes); every further page holds the next
+// definitions (TDEF)"): the first page holds the definition's bytes 0 .. page_size - 1 (its
+// own page header counted as the definition's first bytes); every further page holds the next
 // page_size - tdef_page_header_size bytes after its own header.
 #pragma once
 

@@ -1,5 +1,5 @@
 // The column data types of a column descriptor and the bytes a value of each fixed-width type
-// takes in a row (FORMAT.md, "Rows").
+// takes in a row (FORMAT.md, "Values in rows").
 #pragma once
 
 #include <cstddef>
