@@ -5,6 +5,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "engine/utf.h"
+
 namespace engine {
 namespace {
 
@@ -41,22 +43,7 @@ void AppendEscapedText(std::u16string_view text, std::string& out) {
       }
       continue;
     }
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // an unpaired surrogate
-    }
-    if (c < 0x800) {
-      *p++ = static_cast<char>(0xC0 | (c >> 6));
-    } else if (c < 0x10000) {
-      *p++ = static_cast<char>(0xE0 | (c >> 12));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    } else {
-      *p++ = static_cast<char>(0xF0 | (c >> 18));
-      *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    }
-    *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    p = EncodeUtf8(text, i, p);
   }
   out.resize(p - out.data());
 }

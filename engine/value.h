@@ -11,23 +11,12 @@
 #include <variant>
 #include <vector>
 
+#include "engine/calendar.h"
+#include "engine/decimal.h"
 #include "engine/text_locale.h"
+#include "engine/utf.h"  // values' texts are UTF-16; most users also write them as UTF-8
 
 namespace engine {
-
-// Jet's decimal (numeric) type: a 96-bit magnitude, a sign and a scale (digits after the point).
-struct Decimal {
-  bool negative = false;
-  uint8_t scale = 0;
-  unsigned __int128 magnitude = 0;  // below 2^96
-  bool operator==(const Decimal&) const = default;
-};
-
-// Days since 1899-12-30 with the time of day as the fraction, as Jet stores dates.
-struct Date {
-  double days = 0;
-  bool operator==(const Date&) const = default;
-};
 
 // Currency: an exact amount in ten-thousandths.
 struct Currency {
@@ -98,25 +87,5 @@ std::optional<Currency> ParseCurrency(std::u16string_view text, const TextLocale
 std::optional<Decimal> ParseDecimal(std::u16string_view text, const TextLocale& locale, uint8_t scale);
 std::optional<Date> ParseDate(std::u16string_view text, const TextLocale& locale);
 std::optional<bool> ParseFlag(std::u16string_view text, const TextLocale& locale);
-
-// The same number with `scale` digits after the point, rounded half to even when digits go;
-// nothing when the magnitude at that scale reaches 2^96 (Jet's 96-bit limit).
-std::optional<Decimal> RescaleDecimal(const Decimal& value, uint8_t scale);
-
-// Calendar form of a Jet date (proleptic Gregorian; negative days count back from 1899-12-30,
-// with the fraction's absolute value as the time of day, as Jet does).
-struct CivilDateTime {
-  int year = 1899, month = 12, day = 30;
-  int hour = 0, minute = 0, second = 0, millisecond = 0;
-};
-CivilDateTime ToCivil(Date date);
-Date FromCivil(const CivilDateTime& civil);
-
-// Equal texts when ASCII letters are compared without regard to case (names, keywords).
-bool EqualsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
-
-// UTF-8 <-> UTF-16 helpers used across the program (unpaired surrogates become U+FFFD in UTF-8).
-std::string ToUtf8(std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);
 
 }  // namespace engine

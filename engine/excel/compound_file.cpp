@@ -14,6 +14,7 @@
 #include <string>
 
 #include "engine/bytes.h"
+#include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/value.h"
 

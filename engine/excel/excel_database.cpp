@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/excel/compound_file.h"
 #include "engine/excel/table_names.h"

@@ -4,6 +4,8 @@
 
 #include <unordered_set>
 
+#include "engine/case_fold.h"
+
 namespace engine::excel {
 namespace {
 
@@ -19,14 +21,6 @@ bool NeedsQuotes(std::u16string_view name) {
 std::u16string Ascii(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 
 }  // namespace
-
-std::u16string FoldCase(std::u16string_view text) {
-  std::u16string folded(text);
-  for (char16_t& c : folded) {
-    if ((c >= u'A' && c <= u'Z') || (c >= 0x00C0 && c <= 0x00DE && c != 0x00D7)) c += 32;
-  }
-  return folded;
-}
 
 std::u16string SheetTableName(std::u16string_view sheet_name) {
   std::u16string name = std::u16string(sheet_name) + u"$";

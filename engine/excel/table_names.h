@@ -13,9 +13,6 @@ namespace engine::excel {
 
 constexpr size_t kMaxFieldNameLength = 64;
 
-// Folds letter case for the name comparisons Jet makes (ASCII and Latin-1 letters).
-std::u16string FoldCase(std::u16string_view text);
-
 // The listed name of a worksheet's table: Foglio1$, 'Listino 2024$', 'O''Reilly$'.
 std::u16string SheetTableName(std::u16string_view sheet_name);
 

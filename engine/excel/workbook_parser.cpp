@@ -12,10 +12,11 @@
 #include <string>
 
 #include "engine/bytes.h"
+#include "engine/case_fold.h"
+#include "engine/code_page.h"
 #include "engine/error.h"
 #include "engine/excel/biff_records.h"
 #include "engine/excel/cell_formats.h"
-#include "engine/excel/code_page.h"
 #include "engine/excel/workbook.h"
 
 namespace engine::excel {
@@ -55,10 +56,7 @@ struct SheetReference {
 
 // Excel's own names, when a writer spelled them out instead of marking them built-in.
 bool IsHiddenBuiltInName(std::u16string_view name) {
-  std::u16string folded(name);
-  for (char16_t& c : folded) {
-    if (c >= u'A' && c <= u'Z') c += 32;
-  }
+  const std::u16string folded = FoldCase(name);
   return folded.starts_with(u"_xlnm.") || folded == u"_filterdatabase" || folded == u"print_area" ||
          folded == u"print_titles";
 }

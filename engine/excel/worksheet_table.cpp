@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/excel/table_names.h"
 

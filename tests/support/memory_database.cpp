@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/sql.h"
 #include "engine/value.h"

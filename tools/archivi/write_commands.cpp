@@ -10,14 +10,14 @@
 #include <iostream>
 #include <string>
 
+#include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/jet/catalog/catalog.h"
+#include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/check/checker.h"
 #include "engine/jet/database/jet_database.h"
-#include "engine/jet/format/name_compare.h"
-#include "engine/jet/storage/pager.h"
-#include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/row/text_codec.h"
+#include "engine/jet/storage/pager.h"
 #include "tools/archivi/commands.h"
 
 namespace archivi {
@@ -73,7 +73,7 @@ engine::jet::TableDefinition ReadDefinition(const std::string& file, const std::
   engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
   const std::u16string wanted = engine::FromUtf8(table_name);
   for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
-    if (engine::jet::SameName(entry.name, wanted)) {
+    if (engine::SameName(entry.name, wanted)) {
       return engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
     }
   }

@@ -1,10 +1,10 @@
 // Reading MSysObjects: see catalog.h.
 #include "engine/jet/catalog/catalog.h"
 
-#include "engine/jet/page/data_page.h"
-#include "engine/jet/format/name_compare.h"
-#include "engine/jet/row/row_decoder.h"
+#include "engine/case_fold.h"
 #include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/row/row_decoder.h"
 #include "engine/jet/row/table_scan.h"
 
 namespace engine::jet {

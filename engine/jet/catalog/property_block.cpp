@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "engine/bytes.h"
+#include "engine/case_fold.h"
 #include "engine/jet/format/byte_reader.h"
-#include "engine/jet/format/name_compare.h"
 #include "engine/jet/row/row_decoder.h"
 
 namespace engine::jet {

@@ -15,7 +15,7 @@
 #include "engine/jet/format/format.h"
 #include "engine/jet/index/index_page.h"
 #include "engine/jet/index/index_tree.h"
-#include "engine/jet/format/name_compare.h"
+#include "engine/case_fold.h"
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/index/sort_key.h"

@@ -8,19 +8,19 @@
 #include <map>
 #include <optional>
 
+#include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/jet/catalog/catalog.h"
-#include "engine/jet/database/jet_recordset.h"
-#include "engine/jet/format/name_compare.h"
-#include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/property_block.h"
-#include "engine/jet/table/row_lookup.h"
-#include "engine/jet/index/sort_key.h"
 #include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/database/jet_recordset.h"
+#include "engine/jet/index/sort_key.h"
 #include "engine/jet/row/table_scan.h"
-#include "engine/jet/table/table_writer.h"
-#include "engine/jet/row/value_conversion.h"
 #include "engine/jet/row/text_codec.h"
+#include "engine/jet/row/value_conversion.h"
+#include "engine/jet/storage/pager.h"
+#include "engine/jet/table/row_lookup.h"
+#include "engine/jet/table/table_writer.h"
 #include "engine/sql.h"
 
 namespace engine::jet {

@@ -1,10 +1,10 @@
 // Jet record sets: see jet_recordset.h.
 #include "engine/jet/database/jet_recordset.h"
 
+#include "engine/case_fold.h"
 #include "engine/error.h"
-#include "engine/jet/page/data_page.h"
 #include "engine/jet/format/byte_reader.h"
-#include "engine/jet/format/name_compare.h"
+#include "engine/jet/page/data_page.h"
 
 namespace engine::jet {
 

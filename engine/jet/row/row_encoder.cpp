@@ -6,6 +6,7 @@
 #include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/row/decimal_field.h"
+#include "engine/utf.h"
 
 namespace engine::jet {
 namespace {
@@ -60,12 +61,7 @@ std::string EncodeText(const ColumnDefinition& column, std::u16string_view text)
     for (char16_t c : text) out += static_cast<char>(c);
     return out;
   }
-  out.resize(text.size() * 2);
-  for (size_t i = 0; i < text.size(); ++i) {
-    out[2 * i] = static_cast<char>(text[i] & 0xFF);
-    out[2 * i + 1] = static_cast<char>(text[i] >> 8);
-  }
-  return out;
+  return ToUtf16LittleEndian(text);
 }
 
 }  // namespace engine::jet

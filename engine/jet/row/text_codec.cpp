@@ -1,8 +1,10 @@
 // Jet text decoding: see text_codec.h for the byte layouts.
 #include "engine/jet/row/text_codec.h"
 
+#include "engine/bytes.h"
+#include "engine/code_page.h"
 #include "engine/error.h"
-#include "engine/jet/format/code_page.h"
+#include "engine/utf.h"
 
 namespace engine::jet {
 
@@ -22,7 +24,7 @@ void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
         ++i;
       } else {
         if (i + 1 >= length) break;  // half a character at the end: dropped
-        out[count++] = static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
+        out[count++] = static_cast<char16_t>(GetU16(bytes + i));
         i += 2;
       }
     }
@@ -31,8 +33,7 @@ void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
   }
   const size_t count = length / 2;
   text.resize(count);
-  char16_t* out = text.data();
-  for (size_t i = 0; i < count; ++i) out[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  DecodeUtf16LittleEndian(bytes, count, text.data());
 }
 
 TextDecoder::TextDecoder(JetVersion version, uint16_t code_page, std::string file)

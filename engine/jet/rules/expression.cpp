@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "engine/jet/format/name_compare.h"
+#include "engine/case_fold.h"
 #include "engine/jet/index/sort_key.h"
 
 namespace engine::jet {
@@ -118,11 +118,6 @@ Value Arithmetic(char16_t op, const Value& a, const Value& b, const ExpressionCo
       return NumberValue(x / y);
   }
   Fail("unknown operator");
-}
-
-char16_t LowerCase(char16_t c) {
-  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<char16_t>(c + 32);
-  return c;
 }
 
 int64_t AsCount(const Value& v, const ExpressionContext& context) {
@@ -258,7 +253,7 @@ class Evaluator {
       case Node::Function::RTrim: return trimmed(false, true);
       case Node::Function::UCase: {
         std::u16string upper = text;
-        for (char16_t& c : upper) c = FoldCase(c);
+        for (char16_t& c : upper) c = UpperCase(c);
         return Value::Text(upper);
       }
       case Node::Function::LCase: {

@@ -6,8 +6,8 @@
 // that is a plain value is compared with the column for equality.
 #include <cmath>
 
+#include "engine/case_fold.h"
 #include "engine/jet/rules/expression.h"
-#include "engine/jet/format/name_compare.h"
 
 namespace engine::jet {
 namespace {

@@ -5,8 +5,8 @@
 // times the pattern, whatever the pattern.
 #include <vector>
 
+#include "engine/case_fold.h"
 #include "engine/jet/rules/expression.h"
-#include "engine/jet/format/name_compare.h"
 
 namespace engine::jet {
 namespace {
@@ -41,15 +41,15 @@ std::vector<Element> Compile(std::u16string_view pattern) {
       }
       for (size_t k = 0; k < set.size(); ++k) {
         if (k + 2 < set.size() && set[k + 1] == u'-') {
-          e.ranges.push_back({FoldCase(set[k]), FoldCase(set[k + 2])});
+          e.ranges.push_back({UpperCase(set[k]), UpperCase(set[k + 2])});
           k += 2;
         } else {
-          e.ranges.push_back({FoldCase(set[k]), FoldCase(set[k])});
+          e.ranges.push_back({UpperCase(set[k]), UpperCase(set[k])});
         }
       }
       i = close;
     } else {
-      e.c = FoldCase(c);
+      e.c = UpperCase(c);
     }
     elements.push_back(std::move(e));
   }
@@ -61,12 +61,12 @@ bool MatchesOne(const Element& e, char16_t c) {
     case Element::Kind::AnyOne: return true;
     case Element::Kind::Digit: return c >= u'0' && c <= u'9';
     case Element::Kind::Set: {
-      const char16_t folded = FoldCase(c);
+      const char16_t folded = UpperCase(c);
       bool in = false;
       for (const auto& [low, high] : e.ranges) in = in || (folded >= low && folded <= high);
       return in != e.negated;
     }
-    case Element::Kind::Char: return FoldCase(c) == e.c;
+    case Element::Kind::Char: return UpperCase(c) == e.c;
     case Element::Kind::AnyRun: break;
   }
   return false;

@@ -13,6 +13,7 @@
 #include <thread>
 #include <utility>
 
+#include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/value.h"
 

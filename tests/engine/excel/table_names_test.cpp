@@ -38,9 +38,4 @@ TEST(FieldNames, NamesAreCutAt64CharactersAndStayUnique) {
   EXPECT_EQ(names[1], std::u16string(63, u'x') + u"1");
 }
 
-TEST(FoldCase, FoldsAsciiAndLatin1Letters) {
-  EXPECT_EQ(FoldCase(u"CAFFÈ Ü-1"), u"caffè ü-1");
-  EXPECT_EQ(FoldCase(u"×"), u"×");
-}
-
 }  // namespace

@@ -2,12 +2,12 @@
 // than 256 bytes (jump table), and the dump form of every value kind.
 #include <gtest/gtest.h>
 
-#include "engine/error.h"
-#include "engine/jet/format/code_page.h"
+#include "engine/code_page.h"
 #include "engine/dump_format.h"
-#include "engine/jet/storage/pager.h"
+#include "engine/error.h"
 #include "engine/jet/row/row_decoder.h"
 #include "engine/jet/row/text_codec.h"
+#include "engine/jet/storage/pager.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/files.h"
 
@@ -46,7 +46,7 @@ TEST(Jet3Text, WindowsCodePages) {
   const uint8_t undefined[] = {0x81};
   EXPECT_EQ(TextDecoder(JetVersion::Jet3, 1252, "f").Decode(undefined, 1), u"\uFFFD");
   for (uint16_t code_page : {874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
-    EXPECT_NE(UpperHalfOf(code_page), nullptr) << code_page;
+    EXPECT_NE(engine::UpperHalfOf(code_page), nullptr) << code_page;
   }
 }
 

@@ -4,19 +4,20 @@
 
 #include <ctime>
 
+#include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/jet/catalog/catalog.h"
-#include "engine/jet/database/jet_database.h"
-#include "engine/jet/format/name_compare.h"
-#include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/property_block.h"
 #include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/database/jet_database.h"
 #include "engine/jet/rules/table_rules.h"
+#include "engine/jet/storage/pager.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/files.h"
 
 namespace {
 
+using engine::SameName;
 using engine::Value;
 using namespace engine::jet;
 

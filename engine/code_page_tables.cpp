@@ -1,10 +1,10 @@
-// Single-byte Windows code pages for Jet 3 text: the characters of bytes 0x80..0xFF (bytes
-// below 0x80 are ASCII). Bytes a code page leaves undefined read as U+FFFD.
-#include "engine/jet/format/code_page.h"
+// The single-byte Windows code pages: the characters of bytes 0x80..0xFF (bytes below 0x80
+// are ASCII). Bytes a code page leaves undefined read as U+FFFD.
+#include "engine/code_page.h"
 
 #include <array>
 
-namespace engine::jet {
+namespace engine {
 namespace {
 
 struct UpperHalf {
@@ -216,13 +216,4 @@ const char16_t* UpperHalfOf(uint16_t code_page) {
   return nullptr;
 }
 
-std::u16string DecodeSingleByte(const char16_t* upper_half, const uint8_t* bytes, size_t length) {
-  std::u16string text(length, u'\0');
-  for (size_t i = 0; i < length; ++i) {
-    const uint8_t b = bytes[i];
-    text[i] = b < 0x80 ? static_cast<char16_t>(b) : upper_half[b - 0x80];
-  }
-  return text;
-}
-
-}  // namespace engine::jet
+}  // namespace engine
