@@ -45,7 +45,8 @@ TEST(Jet3Text, WindowsCodePages) {
   EXPECT_EQ(decode(0), decode(1252));  // unset: Western European
   const uint8_t undefined[] = {0x81};
   EXPECT_EQ(TextDecoder(JetVersion::Jet3, 1252, "f").Decode(undefined, 1), u"\uFFFD");
-  for (uint16_t code_page : {874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
+  const std::initializer_list<uint16_t> single_byte = {874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+  for (const uint16_t code_page : single_byte) {
     EXPECT_NE(engine::UpperHalfOf(code_page), nullptr) << code_page;
   }
 }
