@@ -221,7 +221,7 @@ void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRow
 
 void AddSystemRows(PageStore& store, const TableDefinition& table, const std::vector<std::vector<Value>>& rows,
                    const std::string& file_name) {
-  TableWriter writer(store, table, TextLocale{}, file_name);
+  TableWriter writer(store, table, TextLocale{}, file_name, {}, IndexPageReuse::NewPagesOnly);
   for (const std::vector<Value>& row : rows) writer.AddRow(row);
   writer.Flush();
 }

@@ -37,7 +37,7 @@ std::string ColumnNames(const TableDefinition& table, const RealIndex& index) {
 }  // namespace
 
 TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name,
-                         TableRules rules)
+                         TableRules rules, IndexPageReuse reuse)
     : store_(store),
       table_(std::move(table)),
       rules_(std::move(rules)),
@@ -46,7 +46,8 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
       allocator_(store),
       placer_(store, allocator_, table_.tdef_page, table_.owned_pages, table_.free_space_pages),
       trees_(table_.real_indexes.size()),
-      primary_key_(table_.real_indexes.size(), false) {
+      primary_key_(table_.real_indexes.size(), false),
+      reuse_(reuse) {
   for (const LogicalIndex& logical : table_.logical_indexes) {
     if (logical.kind == kLogicalPrimaryKey && logical.real_index < primary_key_.size()) primary_key_[logical.real_index] = true;
   }
@@ -115,7 +116,8 @@ std::vector<uint32_t> TableWriter::SparePagesOf(const RealIndex& index) {
 IndexTree& TableWriter::Tree(size_t i) {
   if (!trees_[i]) {
     const RealIndex& index = table_.real_indexes[i];
-    auto spare = std::make_shared<std::vector<uint32_t>>(SparePagesOf(index));
+    auto spare = std::make_shared<std::vector<uint32_t>>(
+        reuse_ == IndexPageReuse::SparePages ? SparePagesOf(index) : std::vector<uint32_t>{});
     auto allocate = [this, spare, map = index.usage_map] {
       if (!spare->empty()) {
         const uint32_t page = spare->back();

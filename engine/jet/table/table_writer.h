@@ -30,11 +30,17 @@
 
 namespace engine::jet {
 
+// Whether index pages a DELETE * gave back are looked for (a walk of each index tree the
+// first time it is used) and handed out again before the file grows. System rows skip it:
+// nothing ever empties a system table, and the walk would cost every new table a pass over
+// the catalogue's indexes.
+enum class IndexPageReuse { SparePages, NewPagesOnly };
+
 class TableWriter {
  public:
   // `file_name` labels errors; `rules` come from the table's properties.
   TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name,
-              TableRules rules = {});
+              TableRules rules = {}, IndexPageReuse reuse = IndexPageReuse::SparePages);
   ~TableWriter();
 
   const TableDefinition& table() const { return table_; }
@@ -94,6 +100,7 @@ class TableWriter {
   RowPlacer placer_;
   std::vector<std::unique_ptr<IndexTree>> trees_;
   std::vector<bool> primary_key_;  // per real index
+  IndexPageReuse reuse_;
 };
 
 }  // namespace engine::jet
