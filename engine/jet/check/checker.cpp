@@ -17,7 +17,6 @@
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
-#include "engine/jet/format/writer_bytes.h"
 
 namespace engine::jet {
 namespace {
@@ -92,37 +91,35 @@ class Checker {
     }
   }
 
-  void CheckDataPage(const std::string& table, uint32_t number, const uint8_t* page) {
-    const size_t page_size = pager_.page_size();
-    const size_t header = pager_.format().data_header_size;
-    const uint16_t slots = GetU16(page + pager_.format().data_slot_count);
+  void CheckDataPage(const std::string& table, uint32_t number, const DataPage& page) {
     const std::string where = table + ", data page " + std::to_string(number);
+    const uint16_t slots = page.slot_count();
     if (slots > kMaxRowsPerDataPage) {
-      Problem(where + ": " + std::to_string(slots) + " rows, more than 255");
+      Problem(where + ": " + std::to_string(slots) + " rows, more than " + std::to_string(kMaxRowsPerDataPage));
       return;
     }
-    if (header + 2 * slots > page_size) {
+    if (!page.slot_table_fits()) {
       Problem(where + ": the slot table runs past the page");
       return;
     }
-    size_t lowest = page_size;
+    size_t lowest = pager_.page_size();
     for (uint16_t slot = 0; slot < slots; ++slot) {
-      const size_t start = GetU16(page + header + 2 * slot) & kRowStartMask;
-      if (start > lowest) {
+      const SlotEntry entry = page.slot(slot);
+      if (entry.start > entry.end) {
         Problem(where + ": row " + std::to_string(slot) + " starts above the row before it");
         return;
       }
-      if (start < header + 2 * slots) {
+      if (entry.start < page.slot_table_end()) {
         Problem(where + ": row " + std::to_string(slot) + " overlaps the slot table");
         return;
       }
-      lowest = start;
+      lowest = entry.start;
     }
     if (pager_.format().version == JetVersion::Jet4) {
-      const size_t expected = lowest - (header + 2 * slots);
-      const uint16_t free_space = GetU16(page + 2);
-      if (free_space != expected) {
-        Problem(where + ": free space field " + std::to_string(free_space) + ", rows leave " + std::to_string(expected));
+      const size_t expected = lowest - page.slot_table_end();
+      if (page.free_space() != expected) {
+        Problem(where + ": free space field " + std::to_string(page.free_space()) + ", rows leave " +
+                std::to_string(expected));
       }
     }
   }
@@ -137,10 +134,10 @@ class Checker {
     std::vector<uint32_t> data_pages;
     for (uint32_t number : owned) {
       if (number >= pager_.page_count()) continue;
-      const uint8_t* page = pager_.ReadPage(number);
-      if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != entry.tdef_page) {
+      const DataPage page(pager_.ReadPage(number), pager_.format());
+      if (!page.owned_by(entry.tdef_page)) {
         Problem(name + ": owned page " + std::to_string(number) + " is not one of its data pages (type " +
-                std::to_string(page[0]) + ")");
+                std::to_string(page.bytes()[0]) + ")");
         continue;
       }
       data_pages.push_back(number);
@@ -149,8 +146,7 @@ class Checker {
     Claim(name, data_pages);
     for (uint32_t number : MapPages(table.free_space_pages, name + " free-space map")) {
       if (number < pager_.page_count() && !owned_set.count(number)) {
-        const uint8_t* page = pager_.ReadPage(number);
-        if (page[0] == kDataPageType && GetU32(page + kDataPageOwner) == entry.tdef_page) {
+        if (DataPage(pager_.ReadPage(number), pager_.format()).owned_by(entry.tdef_page)) {
           Problem(name + ": page " + std::to_string(number) + " is in the free-space map but not in the owned map");
         }
       }
@@ -194,7 +190,7 @@ class Checker {
       const std::string owner = name + ", column \"" + ToUtf8(column.name) + "\" long values";
       std::vector<uint32_t> lval_pages;
       for (uint32_t number : MapPages(column.lval_owned_map, owner + " map")) {
-        if (number < pager_.page_count() && GetU32(pager_.ReadPage(number) + kDataPageOwner) == 0x4C41564C) {
+        if (number < pager_.page_count() && LoadTableOwner(pager_, number) == kLongValueOwner) {
           lval_pages.push_back(number);
         }
       }

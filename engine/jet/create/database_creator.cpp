@@ -11,80 +11,25 @@
 #include "engine/error.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/create/system_tables.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
-#include "engine/jet/format/writer_bytes.h"
 
 namespace engine::jet {
 namespace {
 
-constexpr size_t kJet4PageSize = 4096;
-
-// Header page (offsets in the file; 0x18..0x97 is stored XORed with the RC4 keystream of
-// the key C7 DA 39 6B).
-constexpr char kEngineName[] = "Standard Jet DB";
-constexpr size_t kEngineNameOffset = 0x04;
-constexpr size_t kVersionOffset = 0x14;
-constexpr uint8_t kJet4Version = 0x01;
-constexpr size_t kMaskedOffset = 0x18;
-constexpr size_t kMaskedLength = 128;
-constexpr uint8_t kHeaderMaskKey[] = {0xC7, 0xDA, 0x39, 0x6B};
-constexpr size_t kCodePageOffset = 0x3C;
-constexpr uint16_t kCodePage1252 = 1252;
-constexpr size_t kPasswordOffset = 0x42;
-constexpr size_t kPasswordLength = 40;
-constexpr size_t kUnknown6AOffset = 0x6A;
-constexpr uint32_t kUnknown6AValue = 0x11A6;  // as in Jet-made files; readers ignore it
-constexpr size_t kSortOrderOffset = 0x6E;
-constexpr uint16_t kGeneralSortOrder = 0x0409;  // LCID; the version byte after it stays 0 (Legacy)
-constexpr size_t kCreationDateOffset = 0x72;
-// Bytes Jet writes identically into every new Jet 4 file: a run of small counters at the
-// start of the masked region, the engine's version after it, and a table at 0xE00.
-constexpr uint8_t kMaskedPrologue[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
-                                       0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
-constexpr size_t kEngineVersionOffset = 0x98;
-constexpr uint8_t kEngineVersion[] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
-constexpr size_t kTrailerTableOffset = 0xE00;
-
 // Global usage map: page 1, row 0, a set bit meaning "free"; Jet adds an empty second row.
-constexpr uint32_t kGlobalMapPage = 1;
-constexpr size_t kMapRowSize = 69;
-constexpr size_t kMapBitmapOffset = 5;
 constexpr uint32_t kGlobalMapPageOwner = 1;  // what Jet stores in the owner field of page 1
-
-void WriteHeaderPage(uint8_t* page, double creation_days) {
-  std::memset(page, 0, kJet4PageSize);
-  page[1] = 0x01;
-  std::memcpy(page + kEngineNameOffset, kEngineName, sizeof kEngineName - 1);
-  page[kVersionOffset] = kJet4Version;
-  std::memcpy(page + kMaskedOffset, kMaskedPrologue, sizeof kMaskedPrologue);
-  PutU16(page + kCodePageOffset, kCodePage1252);
-  // An empty password, masked by the creation date's whole days as Jet does.
-  const uint32_t day_mask = static_cast<uint32_t>(static_cast<int32_t>(creation_days));
-  for (size_t i = 0; i < kPasswordLength; i += 4) PutU32(page + kPasswordOffset + i, day_mask);
-  PutU32(page + kUnknown6AOffset, kUnknown6AValue);
-  PutU16(page + kSortOrderOffset, kGeneralSortOrder);
-  std::memcpy(page + kCreationDateOffset, &creation_days, sizeof creation_days);
-  Rc4Apply(kHeaderMaskKey, sizeof kHeaderMaskKey, page + kMaskedOffset, kMaskedLength);
-  std::memcpy(page + kEngineVersionOffset, kEngineVersion, sizeof kEngineVersion);
-  page[kTrailerTableOffset] = 0x01;
-  page[kTrailerTableOffset + 1] = 0x01;
-  for (size_t i = kTrailerTableOffset + 3; i < kJet4PageSize; i += 2) page[i] = 0x01;
-}
 
 // Page 1 of a file of `page_count` pages: those pages are used, the rest of the window free.
 void WriteGlobalMapPage(uint8_t* page, uint32_t page_count) {
-  std::memset(page, 0, kJet4PageSize);
-  page[0] = kDataPageType;
-  page[1] = 0x01;
-  PutU32(page + kDataPageOwner, kGlobalMapPageOwner);
-  PutU16(page + kDataPageSlotCount, 2);
-  const size_t row0 = kJet4PageSize - kMapRowSize;
-  const size_t row1 = row0 - kMapRowSize;
-  PutU16(page + kDataPageSlots, static_cast<uint16_t>(row0));
-  PutU16(page + kDataPageSlots + 2, static_cast<uint16_t>(row1));
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(row1 - (kDataPageSlots + 4)));
-  uint8_t* bitmap = page + row0 + kMapBitmapOffset;  // row 0: inline, first page 0
-  for (uint32_t p = page_count; p < (kMapRowSize - kMapBitmapOffset) * 8; ++p) bitmap[p / 8] |= static_cast<uint8_t>(1u << (p % 8));
+  InitDataPage(page, kJet4Format.page_size, kGlobalMapPageOwner);
+  std::string map(kMapRowSize, '\0');  // inline, first page 0
+  for (uint32_t p = page_count; p < (kMapRowSize - kInlineMapHeader) * 8; ++p) {
+    map[kInlineMapHeader + p / 8] = static_cast<char>(map[kInlineMapHeader + p / 8] | (1 << (p % 8)));
+  }
+  AppendRowToPage(page, kJet4Format.page_size, map);
+  AppendRowToPage(page, kJet4Format.page_size, std::string(kMapRowSize, '\0'));
 }
 
 [[noreturn]] void ThrowIo(const std::string& file, const char* what) {
@@ -129,9 +74,9 @@ EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabase
   const double created = options.creation_days != 0 ? options.creation_days : JetNow();
   EmptyDatabase result{DatabaseImage(file_name), {}};
   DatabaseImage& image = result.image;
-  WriteHeaderPage(image.WritePage(image.AppendPage()), created);
+  EncodeJet4HeaderPage(image.WritePage(image.AppendPage()), created);
   // Page 1, the global usage map: every later page free until the allocator hands it out.
-  WriteGlobalMapPage(image.WritePage(image.AppendPage()), kGlobalMapPage + 1);
+  WriteGlobalMapPage(image.WritePage(image.AppendPage()), kGlobalUsageMap.page + 1);
   PageAllocator allocator(image);
   const PageSource new_page = [&allocator] { return allocator.Allocate(); };
 

@@ -25,8 +25,9 @@
 #include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/table/table_writer.h"
 #include "engine/jet/row/text_codec.h"
+#include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
-#include "engine/jet/format/writer_bytes.h"
+#include "engine/bytes.h"
 
 namespace engine::jet {
 namespace {
@@ -37,7 +38,6 @@ constexpr uint16_t kMaxTextChars = 255;
 constexpr uint16_t kMaxBinaryBytes = 510;  // Jet 4; system tables use the whole of it
 
 // Usage map rows: 0x00 (inline), u32 first page, 64-byte bitmap = pages first..first+511.
-constexpr size_t kMapRowSize = 69;
 constexpr size_t kMapBitmapOffset = 5;
 
 bool IsFixedType(ColumnType type) {

@@ -130,11 +130,6 @@ inline constexpr uint8_t kPageData = 0x01;
 inline constexpr uint8_t kPageTableDefinition = 0x02;
 inline constexpr uint8_t kPageUsageBitmap = 0x05;
 
-// Data page slot entries: low 13 bits the row's offset, two flags above.
-inline constexpr uint16_t kSlotDeleted = 0x8000;
-inline constexpr uint16_t kSlotOverflow = 0x4000;
-inline constexpr uint16_t kSlotOffsetMask = 0x1FFF;
-
 // Constants of the table definition (Jet 4 writes them; readers do not check them).
 inline constexpr uint32_t kTdefConstant = 1625;       // at each *_constant offset
 inline constexpr uint32_t kRealIndexConstant = 1923;  // first u32 of a Jet 4 real index descriptor

@@ -29,6 +29,29 @@ size_t LowerBoundKey(const std::vector<IndexEntry>& entries, std::string_view ke
 
 }  // namespace
 
+std::optional<std::vector<uint32_t>> ListTreePages(PageStore& store, uint32_t root_page, uint32_t tdef_page) {
+  std::vector<uint32_t> pages;
+  std::unordered_set<uint32_t> seen;
+  std::vector<uint32_t> pending{root_page};
+  while (!pending.empty()) {
+    const uint32_t page = pending.back();
+    pending.pop_back();
+    if (page == 0 || page >= store.page_count() || !seen.insert(page).second) return std::nullopt;
+    IndexPage decoded;
+    try {
+      decoded = DecodeIndexPage(store.ReadPage(page), page);
+    } catch (const Error&) {
+      return std::nullopt;
+    }
+    if (decoded.owner != tdef_page) return std::nullopt;
+    pages.push_back(page);
+    if (decoded.leaf) continue;
+    if (decoded.tail != 0) pending.push_back(decoded.tail);
+    for (auto entry = decoded.entries.rbegin(); entry != decoded.entries.rend(); ++entry) pending.push_back(entry->child);
+  }
+  return pages;
+}
+
 IndexTree::IndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
                      std::function<uint32_t()> allocate_page,
                      std::function<void(uint32_t)> release_page, std::string file_name)

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -34,6 +35,11 @@ namespace engine::jet {
 // leaves both halves within a page.
 inline constexpr size_t kMaxIndexKeySize =
     kIndexEntryCapacity / 2 - kIndexRowPointerSize - kIndexChildPointerSize;
+
+// Every page of the tree rooted at `root_page`, root first, found by following the child
+// pointers; nothing when the pointers do not make a tree of index pages of the table (a page
+// outside the file, one reached twice, one that is not an index page of `tdef_page`).
+std::optional<std::vector<uint32_t>> ListTreePages(PageStore& store, uint32_t root_page, uint32_t tdef_page);
 
 class IndexTree {
  public:

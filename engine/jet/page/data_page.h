@@ -1,19 +1,81 @@
-// Rows on data pages (type 0x01; also long-value and usage-map pages). After the page header
-// comes the slot table, one u16 per row: bits 0..12 the row's first byte, 0x8000 deleted,
-// 0x4000 overflow (the row body is then a 4-byte pointer: row byte, 3-byte page number to
-// where the row now lives). Rows grow down from the page end, so row i ends where row i-1
-// starts (row 0 ends at the page end).
+// Data pages (type 0x01): table rows, long-value rows and usage-map rows. The page starts
+// 01 01, u16 free bytes at 2, u32 owner at 4 (the table's TDEF page, or "LVAL"); in Jet 4 four
+// unknown bytes follow; then the u16 slot count and the slot table, one u16 per row (offsets
+// per version in format.h): bits 0..12 the row's first byte, 0x8000 deleted, 0x4000 overflow
+// (the row body is then a 4-byte pointer: row byte, 3-byte page number to where the row now
+// lives). Rows grow down from the page end, so row i ends where row i-1 starts (row 0 ends at
+// the page end), and free = lowest row start - end of the slot table. A deleted row keeps its
+// slot with flags 0xC000, so row numbers never change.
+//
+// Everything that reads or writes these bytes goes through here; RowPlacer
+// (data_page_writer.h) chooses the page a new row goes to.
 // Layout: FORMAT.md, "Data pages".
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
-#include "engine/jet/storage/page_store.h"
+#include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/table_definition.h"
+#include "engine/jet/storage/page_store.h"
 
 namespace engine::jet {
 
+inline constexpr size_t kDataPageFreeSpace = 2;  // u16, both versions
+inline constexpr size_t kDataPageOwner = 4;      // u32, both versions
+inline constexpr uint16_t kSlotDeleted = 0x8000;
+inline constexpr uint16_t kSlotOverflow = 0x4000;
+inline constexpr uint16_t kSlotOffsetMask = 0x1FFF;
+// A row pointer keeps the slot in one byte, and Jet puts at most 255 rows on a page.
+inline constexpr size_t kMaxRowsPerDataPage = 255;
+// The longest table row a Jet 4 page takes (memo and OLE data live on their own pages).
+inline constexpr size_t kMaxRowSize = 4060;
+inline constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL" as a little-endian u32
+
+// One slot and the bounds it gives its row: [start, end).
+struct SlotEntry {
+  uint16_t flags = 0;  // kSlotDeleted / kSlotOverflow bits
+  size_t start = 0;
+  size_t end = 0;
+  bool deleted() const { return flags & kSlotDeleted; }
+  bool overflow() const { return flags & kSlotOverflow; }
+  // Sound bounds: the row lies below the one before it and above the slot table.
+  bool fits(size_t slot_table_end) const { return slot_table_end <= start && start <= end; }
+};
+
+// A data page's header and slot table, read in place.
+class DataPage {
+ public:
+  DataPage(const uint8_t* bytes, const JetFormat& format) : bytes_(bytes), format_(&format) {}
+
+  bool is_data_page() const { return bytes_[0] == kPageData; }
+  uint32_t owner() const { return GetU32(bytes_ + kDataPageOwner); }
+  // A data page of the given owner (usage maps may keep bits for pages given back).
+  bool owned_by(uint32_t owner_page) const { return is_data_page() && owner() == owner_page; }
+  uint16_t free_space() const { return GetU16(bytes_ + kDataPageFreeSpace); }
+  uint16_t slot_count() const { return GetU16(bytes_ + format_->data_slot_count); }
+  size_t slot_table_end() const { return format_->data_header_size + 2u * slot_count(); }
+  // Whether the slot table fits in the page.
+  bool slot_table_fits() const { return slot_table_end() <= format_->page_size; }
+  // Slot `slot` (below slot_count(); the slot table must fit).
+  SlotEntry slot(uint16_t slot) const {
+    const uint8_t* table = bytes_ + format_->data_header_size;
+    const uint16_t entry = GetU16(table + 2 * slot);
+    SlotEntry out;
+    out.flags = entry & (kSlotDeleted | kSlotOverflow);
+    out.start = entry & kSlotOffsetMask;
+    out.end = slot == 0 ? format_->page_size : (GetU16(table + 2 * (slot - 1)) & kSlotOffsetMask);
+    return out;
+  }
+  const uint8_t* bytes() const { return bytes_; }
+
+ private:
+  const uint8_t* bytes_;
+  const JetFormat* format_;
+};
+
+// A row's bytes as stored.
 struct RowSlot {
   uint16_t flags = 0;  // kSlotDeleted / kSlotOverflow bits
   const uint8_t* data = nullptr;
@@ -23,17 +85,33 @@ struct RowSlot {
 };
 
 // Number of slots on a data page; throws when the table would not fit in the page.
-uint16_t SlotCount(const PageStore& pager, const uint8_t* page);
+uint16_t SlotCount(const PageStore& store, const uint8_t* page);
 
 // The slot `row` of `page` as stored. Throws when the page is not a data page, the row does not
 // exist or its bounds are impossible.
-RowSlot ReadRowSlot(PageStore& pager, uint32_t page, uint32_t row);
+RowSlot ReadRowSlot(PageStore& store, uint32_t page, uint32_t row);
 
 // The owner field of a data page: the TDEF page of the table it belongs to.
-uint32_t LoadTableOwner(PageStore& pager, uint32_t page);
+uint32_t LoadTableOwner(PageStore& store, uint32_t page);
 
 // A live row's bytes, following overflow pointers to where the row now lives (that place is
 // flagged deleted). Throws for a deleted row and for pointer loops.
-RowSlot ReadLiveRow(PageStore& pager, RowId id);
+RowSlot ReadLiveRow(PageStore& store, RowId id);
+
+// Writing. Only Jet 4 pages are written.
+// Writes an empty data page header for the owner.
+void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner);
+// Whether a row of that length fits (free space and the row limit).
+bool DataPageHasRoom(const uint8_t* page, size_t row_length);
+// Appends a row below the last one; returns its slot number. The caller checked the room.
+uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row);
+// Empties the page for "delete every row", when nothing can point at its rows any more
+// (every index of the table is emptied in the same transaction): one deleted, zero-length
+// row is left and the rest is free. Keeping every deleted slot would let pages fill up with
+// dead slots over repeated purges; keeping none would break mdbtools, which reads row 0 of
+// every data page of a table without looking at the slot count.
+void EmptyDataPage(uint8_t* page, size_t page_size);
+// Marks one row deleted (its bytes stay; the free space does not change).
+void DeleteRowOnPage(uint8_t* page, uint8_t slot);
 
 }  // namespace engine::jet

@@ -1,48 +1,8 @@
 #include "engine/jet/page/data_page_writer.h"
 
-#include <cstring>
-
-#include "engine/bytes.h"
 #include "engine/error.h"
-#include "engine/jet/format/writer_bytes.h"
 
 namespace engine::jet {
-
-void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner) {
-  std::memset(page, 0, page_size);
-  page[0] = kDataPageType;
-  page[1] = 0x01;
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kDataPageSlots));
-  PutU32(page + kDataPageOwner, owner);
-}
-
-bool DataPageHasRoom(const uint8_t* page, size_t row_length) {
-  return GetU16(page + kDataPageSlotCount) < kMaxRowsPerDataPage &&
-         row_length + 2 <= GetU16(page + kDataPageFreeSpace);
-}
-
-uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row) {
-  const uint16_t slots = GetU16(page + kDataPageSlotCount);
-  const size_t top = slots == 0 ? page_size : GetU16(page + kDataPageSlots + 2 * (slots - 1)) & kRowStartMask;
-  const size_t start = top - row.size();
-  std::memcpy(page + start, row.data(), row.size());
-  PutU16(page + kDataPageSlots + 2 * slots, static_cast<uint16_t>(start));
-  PutU16(page + kDataPageSlotCount, static_cast<uint16_t>(slots + 1));
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(GetU16(page + kDataPageFreeSpace) - row.size() - 2));
-  return static_cast<uint8_t>(slots);
-}
-
-void EmptyDataPage(uint8_t* page, size_t page_size) {
-  std::memset(page + kDataPageSlots, 0, page_size - kDataPageSlots);
-  PutU16(page + kDataPageSlotCount, 1);
-  PutU16(page + kDataPageSlots, static_cast<uint16_t>(page_size | kRowDeletedFlag | kRowOverflowFlag));
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kDataPageSlots - 2));
-}
-
-void DeleteRowOnPage(uint8_t* page, uint8_t slot) {
-  uint8_t* entry = page + kDataPageSlots + 2 * slot;
-  PutU16(entry, static_cast<uint16_t>(GetU16(entry) | kRowDeletedFlag | kRowOverflowFlag));
-}
 
 RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner, RowPointer owned_map,
                      RowPointer free_map)
@@ -51,7 +11,7 @@ RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner,
 bool RowPlacer::Usable(uint32_t page, size_t row_length) {
   if (page == 0 || page >= store_.page_count()) return false;
   const uint8_t* bytes = store_.ReadPage(page);
-  return bytes[0] == kDataPageType && GetU32(bytes + kDataPageOwner) == owner_ && DataPageHasRoom(bytes, row_length);
+  return DataPage(bytes, store_.format()).owned_by(owner_) && DataPageHasRoom(bytes, row_length);
 }
 
 uint32_t RowPlacer::Candidate() {

@@ -2,7 +2,8 @@
 // bit 31 "inline" (the data follows the header) and bit 30 "one LVAL row"; then a pointer
 // (row byte, 3-byte page) to the first LVAL row; then 4 unknown bytes. Without either flag the
 // data is a chain of LVAL rows, each [u8 next row][u24 next page][chunk], the last pointing
-// nowhere.
+// nowhere. LVAL rows sit on data pages whose owner is "LVAL" (data_page.h). Writing them is
+// long_value_writer.h's; the header and the chain pointer are read and written here.
 // Layout: FORMAT.md, "Long values".
 #pragma once
 
@@ -10,11 +11,34 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/jet/format/table_definition.h"
 #include "engine/jet/storage/page_store.h"
 
 namespace engine::jet {
 
 inline constexpr size_t kLongValueHeaderSize = 12;
+inline constexpr size_t kLongValuePointerSize = 4;  // a chain row's pointer to the next row
+inline constexpr uint32_t kLongValueInline = 0x80000000;
+inline constexpr uint32_t kLongValueSingleRow = 0x40000000;
+inline constexpr uint32_t kLongValueLengthMask = 0x3FFFFFFF;
+
+// The header of a long value as stored in its row.
+struct LongValueHeader {
+  uint32_t length = 0;
+  uint32_t flags = 0;  // kLongValueInline, kLongValueSingleRow or neither (a chain)
+  RowId first;         // the first LVAL row (none for inline data)
+
+  bool is_inline() const { return flags & kLongValueInline; }
+  bool single_row() const { return flags & kLongValueSingleRow; }
+  // Reads the first kLongValueHeaderSize bytes of `field`.
+  static LongValueHeader Decode(const uint8_t* field);
+  // Writes kLongValueHeaderSize bytes.
+  void Encode(uint8_t* out) const;
+};
+
+// A chain row's pointer (row byte, 3-byte page) to the next row; page 0 ends the chain.
+RowId DecodeRowPointer(const uint8_t* bytes);
+void EncodeRowPointer(RowId row, uint8_t* out);
 
 // The value's bytes. Throws when the header, a pointer or the chain is damaged.
 void ReadLongValue(PageStore& pager, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out);

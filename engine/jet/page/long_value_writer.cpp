@@ -2,23 +2,14 @@
 
 #include <vector>
 
-#include "engine/bytes.h"
 #include "engine/error.h"
-#include "engine/jet/format/writer_bytes.h"
 
 namespace engine::jet {
 namespace {
 
-constexpr uint32_t kInlineFlag = 0x80000000;
-constexpr uint32_t kSingleRowFlag = 0x40000000;
-constexpr uint32_t kLengthMask = 0x3FFFFFFF;
-
-std::string Header(uint32_t length_and_flags, RowId first) {
+std::string Header(uint32_t length, uint32_t flags, RowId first) {
   std::string header(kLongValueHeaderSize, '\0');
-  uint8_t* p = reinterpret_cast<uint8_t*>(header.data());
-  PutU32(p, length_and_flags);
-  p[4] = first.row;
-  PutU24(p + 5, first.page);
+  LongValueHeader{length, flags, first}.Encode(reinterpret_cast<uint8_t*>(header.data()));
   return header;
 }
 
@@ -28,15 +19,15 @@ LongValueWriter::LongValueWriter(PageStore& store, PageAllocator& allocator, con
     : store_(store), placer_(store, allocator, kLongValueOwner, column.lval_owned_map, column.lval_free_map) {}
 
 std::string LongValueWriter::Write(std::string_view data, bool may_inline) {
-  if (data.size() > kLengthMask) {
+  if (data.size() > kLongValueLengthMask) {
     throw Error("", "a memo or OLE value is longer than Jet allows", ErrorKind::InvalidValue);
   }
   const uint32_t length = static_cast<uint32_t>(data.size());
   if (may_inline && data.size() <= kMaxInlineLongValue) {
-    return Header(length | kInlineFlag, RowId{}) + std::string(data);
+    return Header(length, kLongValueInline, RowId{}) + std::string(data);
   }
   if (data.size() <= kMaxSingleRowLongValue) {
-    return Header(length | kSingleRowFlag, placer_.Place(data));
+    return Header(length, kLongValueSingleRow, placer_.Place(data));
   }
   // A chain, written from its last chunk back so every row knows where the next one is.
   const size_t chunks = (data.size() + kLongValueChunk - 1) / kLongValueChunk;
@@ -44,39 +35,29 @@ std::string LongValueWriter::Write(std::string_view data, bool may_inline) {
   std::string row;
   for (size_t i = chunks; i-- > 0;) {
     const std::string_view chunk = data.substr(i * kLongValueChunk, kLongValueChunk);
-    row.assign(4, '\0');
-    row[0] = static_cast<char>(next.row);
-    PutU24(reinterpret_cast<uint8_t*>(row.data()) + 1, next.page);
+    row.assign(kLongValuePointerSize, '\0');
+    EncodeRowPointer(next, reinterpret_cast<uint8_t*>(row.data()));
     row.append(chunk);
     next = placer_.Place(row);
   }
-  return Header(length, next);
+  return Header(length, 0, next);
 }
 
 void FreeLongValue(PageStore& store, std::string_view field) {
   if (field.size() < kLongValueHeaderSize) return;
-  const uint8_t* p = reinterpret_cast<const uint8_t*>(field.data());
-  const uint32_t flags = GetU32(p);
-  if (flags & kInlineFlag) return;
-  RowId at{GetU24(p + 5), p[4]};
-  const bool single = flags & kSingleRowFlag;
+  const LongValueHeader header = LongValueHeader::Decode(reinterpret_cast<const uint8_t*>(field.data()));
+  if (header.is_inline()) return;
+  RowId at = header.first;
   // A chain never has more rows than the value has chunks; the bound also stops loops.
-  size_t remaining = (flags & kLengthMask) / kLongValueChunk + 2;
+  size_t remaining = header.length / kLongValueChunk + 2;
   while (at.page != 0 && at.page < store.page_count() && remaining-- > 0) {
-    const uint8_t* page = store.ReadPage(at.page);
-    if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != kLongValueOwner ||
-        at.row >= GetU16(page + kDataPageSlotCount)) {
-      return;
-    }
-    const uint16_t slot = GetU16(page + kDataPageSlots + 2 * at.row);
-    if (slot & kRowDeletedFlag) return;
-    RowId next{};
-    if (!single) {
-      const uint8_t* row = page + (slot & kRowStartMask);
-      next = RowId{GetU24(row + 1), row[0]};
-    }
+    const DataPage page(store.ReadPage(at.page), store.format());
+    if (!page.owned_by(kLongValueOwner) || at.row >= page.slot_count()) return;
+    const SlotEntry slot = page.slot(at.row);
+    if (slot.deleted()) return;
+    const RowId next = header.single_row() ? RowId{} : DecodeRowPointer(page.bytes() + slot.start);
     DeleteRowOnPage(store.WritePage(at.page), at.row);
-    if (single) return;
+    if (header.single_row()) return;
     at = next;
   }
 }

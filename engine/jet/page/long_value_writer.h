@@ -1,9 +1,5 @@
-// Writing memo and OLE values. In the row a long value is a 12-byte header: u32 length with
-// flag bits (0x80000000 data follows inline, 0x40000000 data is one LVAL row, neither = a
-// chain of LVAL rows), a row pointer (row byte, 3-byte page) to the first LVAL row, u32 0;
-// inline data follows the header. LVAL rows sit on data pages whose owner is "LVAL": a single
-// row holds just the data; a chain row is a pointer to the next row (0 at the end) and then
-// up to 4072 bytes.
+// Writing memo and OLE values (the bytes: long_value.h). A single LVAL row holds just the
+// data; a chain row is a pointer to the next row (0 at the end) and then up to 4072 bytes.
 // Layout: FORMAT.md, "Long values".
 #pragma once
 
@@ -11,10 +7,10 @@
 #include <string_view>
 
 #include "engine/jet/page/data_page_writer.h"
+#include "engine/jet/page/long_value.h"
 
 namespace engine::jet {
 
-inline constexpr size_t kLongValueHeaderSize = 12;
 inline constexpr size_t kMaxInlineLongValue = 64;
 inline constexpr size_t kMaxSingleRowLongValue = 4076;
 inline constexpr size_t kLongValueChunk = 4072;

@@ -1,7 +1,6 @@
 // Usage map decoding: see usage_map.h.
 #include "engine/jet/page/usage_map.h"
 
-#include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/page/data_page.h"
 
@@ -10,10 +9,6 @@
 namespace engine::jet {
 namespace {
 
-constexpr uint8_t kInlineMap = 0x00;
-constexpr uint8_t kReferenceMap = 0x01;
-constexpr size_t kInlineHeader = 5;     // type byte + u32 first page
-constexpr size_t kBitmapPageHeader = 4;  // 05 01 00 00
 
 void AddBits(const PageStore& pager, const uint8_t* bits, size_t bytes, uint64_t first, std::vector<uint32_t>& pages) {
   for (size_t i = 0; i < bytes; ++i) {
@@ -37,11 +32,11 @@ std::vector<uint32_t> ReadUsageMap(PageStore& pager, RowPointer map) {
   if (map.page == 0) return pages;
   RowSlot row = ReadRowSlot(pager, map.page, map.row);
   if (row.size < 1) pager.Damaged("an empty usage map");
-  if (row.data[0] == kInlineMap) {
-    if (row.size < kInlineHeader) pager.Damaged("a usage map is cut short");
+  if (row.data[0] == kInlineMapKind) {
+    if (row.size < kInlineMapHeader) pager.Damaged("a usage map is cut short");
     const uint32_t first = GetU32(row.data + 1);
-    AddBits(pager, row.data + kInlineHeader, row.size - kInlineHeader, first, pages);
-  } else if (row.data[0] == kReferenceMap) {
+    AddBits(pager, row.data + kInlineMapHeader, row.size - kInlineMapHeader, first, pages);
+  } else if (row.data[0] == kReferenceMapKind) {
     const size_t per_page = (pager.page_size() - kBitmapPageHeader) * 8;
     const size_t count = (row.size - 1) / 4;
     for (size_t i = 0; i < count; ++i) {

@@ -13,6 +13,13 @@
 
 namespace engine::jet {
 
+inline constexpr uint8_t kInlineMapKind = 0x00;
+inline constexpr uint8_t kReferenceMapKind = 0x01;
+inline constexpr size_t kInlineMapHeader = 5;    // kind byte + u32 first page
+inline constexpr size_t kBitmapPageHeader = 4;   // 05 01 00 00
+// The inline maps Jet creates: the header and 64 bitmap bytes (512 pages).
+inline constexpr size_t kMapRowSize = kInlineMapHeader + 64;
+
 // The pages the map lists, in ascending order. A null pointer (page 0) gives an empty list.
 // A page past the end of the file means the file was cut short: that throws. (Only the
 // global map, which this reader never reads, marks pages beyond the end.)

@@ -6,16 +6,13 @@
 
 #include "engine/bytes.h"
 #include "engine/error.h"
-#include "engine/jet/format/writer_bytes.h"
+#include "engine/bytes.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/page/usage_map.h"
 
 namespace engine::jet {
 namespace {
 
-constexpr size_t kInlineHeader = 5;     // kind byte + u32 start page
-constexpr size_t kBitmapPageHeader = 4;  // 05 01 00 00
-constexpr uint8_t kInlineKind = 0x00;
-constexpr uint8_t kReferenceKind = 0x01;
-constexpr uint8_t kBitmapPageType = 0x05;
 
 bool IsGlobal(RowPointer where) { return where.page == kGlobalUsageMap.page && where.row == kGlobalUsageMap.row; }
 
@@ -30,15 +27,17 @@ UsageMapEditor::UsageMapEditor(PageStore& store, RowPointer where, std::function
 
 UsageMapEditor::Row UsageMapEditor::Locate(bool writable) {
   const size_t page_size = store_.page_size();
-  const uint8_t* page = store_.ReadPage(where_.page);
-  if (page[0] != 0x01) Damaged("page " + std::to_string(where_.page) + " is not a data page");
-  const uint16_t slots = GetU16(page + kDataPageSlotCount);
-  if (where_.row >= slots) Damaged("row " + std::to_string(where_.row) + " missing on page " + std::to_string(where_.page));
-  const size_t start = GetU16(page + kDataPageSlots + 2 * where_.row) & kRowStartMask;
-  const size_t end = where_.row == 0 ? page_size : GetU16(page + kDataPageSlots + 2 * (where_.row - 1)) & kRowStartMask;
-  if (start >= end || end > page_size || end - start < kInlineHeader) Damaged("bad row bounds");
+  const DataPage page(store_.ReadPage(where_.page), store_.format());
+  if (!page.is_data_page()) Damaged("page " + std::to_string(where_.page) + " is not a data page");
+  if (where_.row >= page.slot_count()) {
+    Damaged("row " + std::to_string(where_.row) + " missing on page " + std::to_string(where_.page));
+  }
+  const SlotEntry slot = page.slot(where_.row);
+  const size_t start = slot.start;
+  const size_t end = slot.end;
+  if (start >= end || end > page_size || end - start < kInlineMapHeader) Damaged("bad row bounds");
   Row row;
-  row.read = page + start;
+  row.read = page.bytes() + start;
   row.length = end - start;
   if (writable) {
     row.bytes = store_.WritePage(where_.page) + start;
@@ -47,16 +46,16 @@ UsageMapEditor::Row UsageMapEditor::Locate(bool writable) {
   return row;
 }
 
-bool UsageMapEditor::is_reference() { return Locate(false).read[0] == kReferenceKind; }
+bool UsageMapEditor::is_reference() { return Locate(false).read[0] == kReferenceMapKind; }
 
 bool UsageMapEditor::Contains(uint32_t page) {
   Row row = Locate(false);
-  if (row.read[0] == kInlineKind) {
+  if (row.read[0] == kInlineMapKind) {
     const uint32_t start = GetU32(row.read + 1);
-    const size_t bits = (row.length - kInlineHeader) * 8;
+    const size_t bits = (row.length - kInlineMapHeader) * 8;
     if (page < start || page - start >= bits) return false;
     const uint32_t bit = page - start;
-    return row.read[kInlineHeader + bit / 8] & (1u << (bit % 8));
+    return row.read[kInlineMapHeader + bit / 8] & (1u << (bit % 8));
   }
   const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
   const size_t slot = page / per_page;
@@ -79,8 +78,8 @@ std::vector<uint32_t> UsageMapEditor::Pages() {
       }
     }
   };
-  if (row.read[0] == kInlineKind) {
-    collect(row.read + kInlineHeader, row.length - kInlineHeader, GetU32(row.read + 1));
+  if (row.read[0] == kInlineMapKind) {
+    collect(row.read + kInlineMapHeader, row.length - kInlineMapHeader, GetU32(row.read + 1));
   } else {
     const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
     for (size_t slot = 0; 1 + 4 * (slot + 1) <= row.length; ++slot) {
@@ -105,8 +104,8 @@ uint32_t UsageMapEditor::HighestBelow(uint32_t below) {
     }
     return 0;
   };
-  if (row.read[0] == kInlineKind) {
-    return highest(row.read + kInlineHeader, row.length - kInlineHeader, GetU32(row.read + 1));
+  if (row.read[0] == kInlineMapKind) {
+    return highest(row.read + kInlineMapHeader, row.length - kInlineMapHeader, GetU32(row.read + 1));
   }
   const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
   for (size_t slot = (row.length - 1) / 4; slot-- > 0;) {
@@ -124,11 +123,11 @@ void UsageMapEditor::Remove(uint32_t page) { SetBit(page, false); }
 
 void UsageMapEditor::Clear() {
   Row row = Locate(false);
-  if (row.read[0] == kInlineKind) {
-    bool any = std::any_of(row.read + kInlineHeader, row.read + row.length, [](uint8_t b) { return b != 0; });
+  if (row.read[0] == kInlineMapKind) {
+    bool any = std::any_of(row.read + kInlineMapHeader, row.read + row.length, [](uint8_t b) { return b != 0; });
     if (any) {
       row = Locate(true);
-      std::memset(row.bytes + kInlineHeader, 0, row.length - kInlineHeader);
+      std::memset(row.bytes + kInlineMapHeader, 0, row.length - kInlineMapHeader);
     }
     return;
   }
@@ -141,13 +140,13 @@ void UsageMapEditor::Clear() {
 
 void UsageMapEditor::SetBit(uint32_t page, bool value) {
   Row row = Locate(false);
-  if (row.read[0] == kInlineKind) {
+  if (row.read[0] == kInlineMapKind) {
     const uint32_t start = GetU32(row.read + 1);
-    const size_t bits = (row.length - kInlineHeader) * 8;
+    const size_t bits = (row.length - kInlineMapHeader) * 8;
     const bool in_window = page >= start && page - start < bits;
     if (in_window) {
       const uint32_t bit = page - start;
-      if (static_cast<bool>(row.read[kInlineHeader + bit / 8] & (1u << (bit % 8))) == value) return;
+      if (static_cast<bool>(row.read[kInlineMapHeader + bit / 8] & (1u << (bit % 8))) == value) return;
     } else if (IsGlobal(where_)) {
       // Outside the global window, pages before it count as used and pages after it are not
       // recorded; only marking a later page used needs the window moved.
@@ -164,13 +163,13 @@ void UsageMapEditor::SetBit(uint32_t page, bool value) {
 
 void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
   const uint32_t start = GetU32(row.bytes + 1);
-  const size_t bits = (row.length - kInlineHeader) * 8;
+  const size_t bits = (row.length - kInlineMapHeader) * 8;
   if (page >= start && page - start < bits) {
     const uint32_t bit = page - start;
     if (value) {
-      row.bytes[kInlineHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+      row.bytes[kInlineMapHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
     } else {
-      row.bytes[kInlineHeader + bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
+      row.bytes[kInlineMapHeader + bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
     }
     return;
   }
@@ -181,8 +180,8 @@ void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
     if (page < start) return;
     uint32_t new_start = page > bits / 2 ? static_cast<uint32_t>((page - bits / 2) / 8 * 8) : 0;
     if (new_start < start) new_start = start;
-    std::vector<uint8_t> old(row.bytes + kInlineHeader, row.bytes + row.length);
-    std::memset(row.bytes + kInlineHeader, 0, row.length - kInlineHeader);
+    std::vector<uint8_t> old(row.bytes + kInlineMapHeader, row.bytes + row.length);
+    std::memset(row.bytes + kInlineMapHeader, 0, row.length - kInlineMapHeader);
     PutU32(row.bytes + 1, new_start);
     const uint32_t file_pages = store_.page_count();
     for (size_t i = 0; i < bits; ++i) {
@@ -195,7 +194,7 @@ void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
         free_bit = p >= file_pages;
       }
       if (p == page) free_bit = value;
-      if (free_bit) row.bytes[kInlineHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+      if (free_bit) row.bytes[kInlineMapHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
     }
     return;
   }
@@ -206,11 +205,11 @@ void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
   const auto [lo, hi] = std::minmax_element(pages.begin(), pages.end());
   const uint32_t new_start = *lo / 8 * 8;
   if (static_cast<uint64_t>(*hi) - new_start < bits) {
-    std::memset(row.bytes + kInlineHeader, 0, row.length - kInlineHeader);
+    std::memset(row.bytes + kInlineMapHeader, 0, row.length - kInlineMapHeader);
     PutU32(row.bytes + 1, new_start);
     for (uint32_t p : pages) {
       const uint32_t bit = p - new_start;
-      row.bytes[kInlineHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+      row.bytes[kInlineMapHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
     }
     return;
   }
@@ -221,7 +220,7 @@ void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
 
 void UsageMapEditor::Promote(Row row) {
   std::memset(row.bytes, 0, row.length);
-  row.bytes[0] = kReferenceKind;
+  row.bytes[0] = kReferenceMapKind;
 }
 
 void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
@@ -240,7 +239,7 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
       // A new bitmap page of the global map: pages past the end of the file are free.
       map_page = store_.AppendPage();
       uint8_t* bitmap = store_.WritePage(map_page);
-      bitmap[0] = kBitmapPageType;
+      bitmap[0] = kPageUsageBitmap;
       bitmap[1] = 0x01;
       const uint32_t file_pages = store_.page_count();
       for (size_t i = 0; i < per_page; ++i) {
@@ -257,7 +256,7 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
       map_page = allocate_bitmap_page_();
       uint8_t* bitmap = store_.WritePage(map_page);
       std::memset(bitmap, 0, page_size);
-      bitmap[0] = kBitmapPageType;
+      bitmap[0] = kPageUsageBitmap;
       bitmap[1] = 0x01;
       row = Locate(true);
       PutU32(row.bytes + 1 + 4 * slot, map_page);

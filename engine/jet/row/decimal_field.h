@@ -13,7 +13,6 @@
 #include "engine/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/column_type.h"
-#include "engine/jet/format/writer_bytes.h"
 #include "engine/value.h"
 
 namespace engine::jet {

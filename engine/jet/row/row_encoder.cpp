@@ -5,6 +5,7 @@
 
 #include "engine/bytes.h"
 #include "engine/error.h"
+#include "engine/jet/page/data_page.h"
 #include "engine/jet/row/decimal_field.h"
 #include "engine/utf.h"
 

@@ -6,7 +6,7 @@
 
 #include "engine/bytes.h"
 #include "engine/error.h"
-#include "engine/jet/format/writer_bytes.h"
+#include "engine/jet/page/data_page.h"
 
 namespace engine::jet {
 namespace {

@@ -7,11 +7,16 @@
 #include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/byte_reader.h"
+#include "engine/bytes.h"
 
 namespace engine::jet {
 namespace {
 
+// Offsets in the file; kMaskedStart.. is stored XORed with the RC4 keystream of the key below.
+constexpr char kEngineName[] = "Standard Jet DB";
+constexpr size_t kEngineNameOffset = 0x04;
 constexpr size_t kVersionOffset = 0x14;
+constexpr uint8_t kJet4Version = 0x01;
 constexpr size_t kMaskedStart = 0x18;
 constexpr size_t kMaskedLengthJet3 = 126;
 constexpr size_t kMaskedLengthJet4 = 128;
@@ -20,10 +25,21 @@ constexpr size_t kEncodingKey = 0x3E;
 constexpr size_t kPassword = 0x42;
 constexpr size_t kPasswordLengthJet3 = 20;
 constexpr size_t kPasswordLengthJet4 = 40;
+constexpr size_t kUnknown6A = 0x6A;
+constexpr uint32_t kUnknown6AValue = 0x11A6;  // as in Jet-made files; readers ignore it
 constexpr size_t kSortOrderJet3 = 0x3A;
 constexpr size_t kSortOrderJet4 = 0x6E;
 constexpr size_t kCreationDate = 0x72;
 constexpr uint8_t kHeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
+// Bytes Jet writes identically into every new Jet 4 file: a run of small counters at the
+// start of the masked region, the engine's version after it, and a table at 0xE00.
+constexpr uint8_t kMaskedPrologue[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00,
+                                       0x03, 0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00};
+constexpr size_t kEngineVersionOffset = 0x98;
+constexpr uint8_t kEngineVersion[] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
+constexpr size_t kTrailerTableOffset = 0xE00;
+constexpr uint16_t kCodePage1252 = 1252;
+constexpr uint16_t kGeneralSortOrder = 0x0409;  // LCID; the version byte after it stays 0 (Legacy)
 
 }  // namespace
 
@@ -56,7 +72,7 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
                 "save it in Access 2000-2003 (.mdb) format",
                 ErrorKind::UnsupportedFormat);
   }
-  if (std::memcmp(page + 4, "Standard Jet DB", 15) != 0) {
+  if (std::memcmp(page + kEngineNameOffset, kEngineName, sizeof kEngineName - 1) != 0) {
     throw Error(file, "the file is not an Access database", ErrorKind::Damaged);
   }
 
@@ -94,6 +110,27 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
     if ((*at(kPassword + i) ^ password_mask[i % 4]) != 0) header.has_password = true;
   }
   return header;
+}
+
+void EncodeJet4HeaderPage(uint8_t* page, double creation_days) {
+  const size_t page_size = kJet4Format.page_size;
+  std::memset(page, 0, page_size);
+  page[1] = 0x01;
+  std::memcpy(page + kEngineNameOffset, kEngineName, sizeof kEngineName - 1);
+  page[kVersionOffset] = kJet4Version;
+  std::memcpy(page + kMaskedStart, kMaskedPrologue, sizeof kMaskedPrologue);
+  PutU16(page + kCodePage, kCodePage1252);
+  // An empty password, masked by the creation date's whole days as Jet does.
+  const uint32_t day_mask = static_cast<uint32_t>(static_cast<int32_t>(creation_days));
+  for (size_t i = 0; i < kPasswordLengthJet4; i += 4) PutU32(page + kPassword + i, day_mask);
+  PutU32(page + kUnknown6A, kUnknown6AValue);
+  PutU16(page + kSortOrderJet4, kGeneralSortOrder);
+  std::memcpy(page + kCreationDate, &creation_days, sizeof creation_days);
+  Rc4Apply(kHeaderMaskKey, sizeof kHeaderMaskKey, page + kMaskedStart, kMaskedLengthJet4);
+  std::memcpy(page + kEngineVersionOffset, kEngineVersion, sizeof kEngineVersion);
+  page[kTrailerTableOffset] = 0x01;
+  page[kTrailerTableOffset + 1] = 0x01;
+  for (size_t i = kTrailerTableOffset + 3; i < page_size; i += 2) page[i] = 0x01;
 }
 
 }  // namespace engine::jet

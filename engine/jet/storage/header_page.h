@@ -28,6 +28,10 @@ inline constexpr size_t kHeaderBytesNeeded = 2048;
 // `file` for anything that is not a Jet 3 or Jet 4 database, including ACE (.accdb) files.
 HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string& file);
 
+// Writes the header page of a new Jet 4 database (a whole page): code page 1252, no
+// encryption key, an empty password, General sort order, the given creation date (Jet days).
+void EncodeJet4HeaderPage(uint8_t* page, double creation_days);
+
 // RC4 keystream XORed into `data` (used for the header mask and for encrypted pages).
 void Rc4Apply(const uint8_t* key, size_t key_length, uint8_t* data, size_t length);
 

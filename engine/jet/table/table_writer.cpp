@@ -8,12 +8,12 @@
 #include "engine/error.h"
 #include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/format/format.h"
-#include "engine/jet/index/index_check.h"
+#include "engine/jet/index/index_tree.h"
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/row/value_conversion.h"
-#include "engine/jet/format/writer_bytes.h"
+#include "engine/bytes.h"
 
 namespace engine::jet {
 namespace {
@@ -94,9 +94,9 @@ std::optional<std::string> TableWriter::ReadOnlyReason() const {
 // the index's map that its tree does not reach.
 std::vector<uint32_t> TableWriter::SparePagesOf(const RealIndex& index) {
   if (index.usage_map.page == 0) return {};
-  IndexCheckResult tree = CheckIndexTree(store_, index.root_page, table_.tdef_page);
-  if (!tree.ok()) return {};  // a damaged tree: better not to touch anything near it
-  std::vector<uint32_t> in_tree = tree.pages;
+  std::optional<std::vector<uint32_t>> tree = ListTreePages(store_, index.root_page, table_.tdef_page);
+  if (!tree) return {};  // a damaged tree: better not to touch anything near it
+  std::vector<uint32_t> in_tree = std::move(*tree);
   std::sort(in_tree.begin(), in_tree.end());
   std::vector<uint32_t> spare;
   for (uint32_t page : UsageMapEditor(store_, index.usage_map).Pages()) {
@@ -340,17 +340,14 @@ void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
   UsageMapEditor owned(store_, table_.owned_pages);
   for (uint32_t page_number : owned.Pages()) {
     if (page_number >= store_.page_count()) continue;
-    const uint8_t* page = store_.ReadPage(page_number);
-    if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != table_.tdef_page) continue;
-    const uint16_t slots = GetU16(page + kDataPageSlotCount);
-    for (uint16_t slot = 0; slot < slots; ++slot) {
-      const uint16_t entry = GetU16(page + kDataPageSlots + 2 * slot);
-      if (entry & (kRowDeletedFlag | kRowOverflowFlag)) continue;
-      const size_t start = entry & kRowStartMask;
-      const size_t end = slot == 0 ? store_.page_size() : GetU16(page + kDataPageSlots + 2 * (slot - 1)) & kRowStartMask;
-      if (start >= end || end > store_.page_size()) continue;
+    DataPage page(store_.ReadPage(page_number), store_.format());
+    if (!page.owned_by(table_.tdef_page) || !page.slot_table_fits()) continue;
+    for (uint16_t slot = 0; slot < page.slot_count(); ++slot) {
+      const SlotEntry entry = page.slot(slot);
+      if (entry.flags != 0) continue;
+      if (entry.start >= entry.end || entry.end > store_.page_size()) continue;
       // A copy: freeing a long value may change this page.
-      const std::vector<uint8_t> row(page + start, page + end);
+      const std::vector<uint8_t> row(page.bytes() + entry.start, page.bytes() + entry.end);
       try {
         CrackRow(kFormat, table_.var_columns != 0, row.data(), row.size(), cracked, file_name_);
       } catch (const Error&) {
@@ -366,7 +363,7 @@ void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
         }
         if (present) FreeLongValue(store_, std::string_view(reinterpret_cast<const char*>(field), size));
       }
-      page = store_.ReadPage(page_number);
+      page = DataPage(store_.ReadPage(page_number), store_.format());
     }
   }
 }
@@ -386,9 +383,8 @@ void TableWriter::DeleteAll() {
     UsageMapEditor owned(store_, column.lval_owned_map);
     for (uint32_t page_number : owned.Pages()) {
       if (page_number >= store_.page_count()) continue;
-      const uint8_t* page = store_.ReadPage(page_number);
-      if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != kLongValueOwner) continue;
-      if (GetU16(page + kDataPageSlotCount) == 0) continue;
+      const DataPage page(store_.ReadPage(page_number), store_.format());
+      if (!page.owned_by(kLongValueOwner) || page.slot_count() == 0) continue;
       EmptyDataPage(store_.WritePage(page_number), store_.page_size());
       if (column.lval_free_map.page != 0) {
         UsageMapEditor(store_, column.lval_free_map, [this] { return allocator_.Allocate(); }).Add(page_number);
@@ -400,10 +396,8 @@ void TableWriter::DeleteAll() {
   UsageMapEditor owned(store_, table_.owned_pages);
   for (uint32_t page_number : owned.Pages()) {
     if (page_number >= store_.page_count()) continue;
-    const uint8_t* page = store_.ReadPage(page_number);
-    if (page[0] != kDataPageType || GetU32(page + kDataPageOwner) != table_.tdef_page) continue;
-    const uint16_t slots = GetU16(page + kDataPageSlotCount);
-    if (slots == 0) continue;
+    const DataPage page(store_.ReadPage(page_number), store_.format());
+    if (!page.owned_by(table_.tdef_page) || page.slot_count() == 0) continue;
     EmptyDataPage(store_.WritePage(page_number), store_.page_size());
     if (table_.free_space_pages.page != 0) {
       UsageMapEditor(store_, table_.free_space_pages, [this] { return allocator_.Allocate(); }).Add(page_number);

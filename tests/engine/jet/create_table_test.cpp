@@ -10,7 +10,7 @@
 #include "engine/jet/create/table_creator.h"
 #include "engine/jet/catalog/tdef_encoder.h"
 #include "engine/jet/page/usage_map_writer.h"
-#include "engine/jet/format/writer_bytes.h"
+#include "engine/bytes.h"
 #include "tests/engine/jet/create_test_support.h"
 
 namespace {

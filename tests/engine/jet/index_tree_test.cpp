@@ -509,6 +509,28 @@ TEST(IndexTreeClear, FixtureIndexWithNodes) {
   EXPECT_EQ(3u, cleared);
 }
 
+TEST(IndexTreePages, ListedInTheCheckersOrderAndNotForABrokenTree) {
+  REQUIRE_FIXTURES();
+  TestPageStore store = TestPageStore::FromFile(testsupport::FixturesDir() / "listini/listini-pieno.mdb");
+  size_t broken = 0;
+  for (const auto& index : testsupport::FindFixtureIndexes(store)) {
+    SCOPED_TRACE("root " + std::to_string(index.root_page));
+    const IndexCheckResult check = CheckIndexTree(store, index.root_page, index.tdef_page);
+    EXPECT_EQ(check.pages, ListTreePages(store, index.root_page, index.tdef_page));
+    EXPECT_EQ(std::nullopt, ListTreePages(store, index.root_page, index.tdef_page + 1));  // another table's
+    if (check.levels < 2) continue;
+    // A node whose first child is the root again: a loop, not a tree.
+    IndexPage root = DecodeIndexPage(store.ReadPage(index.root_page), index.root_page);
+    root.entries.front().child = index.root_page;
+    std::vector<uint8_t> saved(store.ReadPage(index.root_page), store.ReadPage(index.root_page) + kIndexPageSize);
+    EncodeIndexPage(root, store.WritePage(index.root_page));
+    EXPECT_EQ(std::nullopt, ListTreePages(store, index.root_page, index.tdef_page));
+    std::copy(saved.begin(), saved.end(), store.WritePage(index.root_page));
+    ++broken;
+  }
+  EXPECT_EQ(3u, broken);
+}
+
 TEST(IndexTreeDamage, LoopsAndMissingPagesAreReportedNotFollowedForever) {
   Harness harness = Harness::Empty();
   Model model;
