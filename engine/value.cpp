@@ -116,7 +116,7 @@ std::u16string Value::ToText(const TextLocale& locale) const {
     case Type::Flag:
       return flag() ? locale.true_text : locale.false_text;
     case Type::Binary: {
-      const Binary& b = binary();
+      const BinaryData& b = binary();
       return FromUtf16LittleEndian(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
     }
     case Type::Guid: {

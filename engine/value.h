@@ -29,7 +29,7 @@ struct Guid {
   bool operator==(const Guid&) const = default;
 };
 
-using Binary = std::vector<uint8_t>;
+using BinaryData = std::vector<uint8_t>;
 
 class Value {
  public:
@@ -45,7 +45,7 @@ class Value {
   static Value Numeric(engine::Decimal v) { return Value(v); }
   static Value DateTime(engine::Date v) { return Value(v); }
   static Value Flag(bool v) { return Value(v); }
-  static Value Bytes(engine::Binary v) { return Value(std::move(v)); }
+  static Value Bytes(engine::BinaryData v) { return Value(std::move(v)); }
   static Value Id(engine::Guid v) { return Value(v); }
 
   Type type() const { return static_cast<Type>(data_.index()); }
@@ -60,7 +60,7 @@ class Value {
   const engine::Decimal& decimal() const { return std::get<engine::Decimal>(data_); }
   engine::Date date() const { return std::get<engine::Date>(data_); }
   bool flag() const { return std::get<bool>(data_); }
-  const engine::Binary& binary() const { return std::get<engine::Binary>(data_); }
+  const engine::BinaryData& binary() const { return std::get<engine::BinaryData>(data_); }
   const engine::Guid& guid() const { return std::get<engine::Guid>(data_); }
 
   // The text form the program shows and compares: a text as it is; numbers, dates and flags
@@ -72,7 +72,7 @@ class Value {
 
  private:
   using Data = std::variant<std::monostate, std::u16string, int64_t, engine::Currency, float, double,
-                            engine::Decimal, engine::Date, bool, engine::Binary, engine::Guid>;
+                            engine::Decimal, engine::Date, bool, engine::BinaryData, engine::Guid>;
   template <typename T>
   explicit Value(T v) : data_(std::move(v)) {}
   Data data_;

@@ -24,9 +24,9 @@ void CheckReadable(const std::filesystem::path& path) {
   }
   std::ifstream probe(path, std::ios::binary);
   if (!probe) {
-    const int error = errno;
-    throw Error(path.string(), std::string("the file cannot be read: ") + std::strerror(error),
-                KindOfSystemError(error));
+    const int read_error = errno;
+    throw Error(path.string(), std::string("the file cannot be read: ") + std::strerror(read_error),
+                KindOfSystemError(read_error));
   }
 }
 

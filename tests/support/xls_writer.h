@@ -129,7 +129,7 @@ inline Bytes WrapStreamsInCompoundFile(std::vector<std::pair<std::u16string, Byt
   Bytes file(sector, 0);  // header, padded to one sector
   const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   std::memcpy(file.data(), signature, 8);
-  auto set16 = [&](size_t at, uint16_t v) { file[at] = v & 0xFF, file[at + 1] = v >> 8; };
+  auto set16 = [&](size_t at, uint16_t v) { file[at] = static_cast<uint8_t>(v), file[at + 1] = static_cast<uint8_t>(v >> 8); };
   set16(0x18, 0x003E);
   set16(0x1A, sector_shift == 12 ? 4 : 3);
   set16(0x1C, 0xFFFE);
@@ -149,7 +149,7 @@ inline Bytes WrapStreamsInCompoundFile(std::vector<std::pair<std::u16string, Byt
   auto entry = [&](size_t index, const std::u16string& entry_name, uint8_t type, uint32_t right, uint32_t child,
                    uint32_t start, uint32_t size) {
     uint8_t* e = directory.data() + 128 * index;
-    for (size_t i = 0; i < entry_name.size(); ++i) e[2 * i] = entry_name[i] & 0xFF, e[2 * i + 1] = entry_name[i] >> 8;
+    for (size_t i = 0; i < entry_name.size(); ++i) e[2 * i] = static_cast<uint8_t>(entry_name[i]), e[2 * i + 1] = static_cast<uint8_t>(entry_name[i] >> 8);
     e[0x40] = static_cast<uint8_t>(2 * (entry_name.size() + 1));
     e[0x42] = type;
     e[0x43] = 1;
@@ -320,7 +320,7 @@ class WorkbookWriter {
         PutRecord(globals, 0x01AE, supbook);
         Bytes extern_sheet;
         PutU16(extern_sheet, static_cast<uint32_t>(sheets_.size()));
-        for (size_t i = 0; i < sheets_.size(); ++i) {
+        for (uint32_t i = 0; i < sheets_.size(); ++i) {
           PutU16(extern_sheet, 0), PutU16(extern_sheet, i), PutU16(extern_sheet, i);
         }
         PutRecord(globals, 0x0017, extern_sheet);

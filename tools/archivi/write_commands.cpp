@@ -60,7 +60,7 @@ engine::Value Unescape(const std::string& field, engine::jet::ColumnType type) {
     text += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
   }
   if ((type == engine::jet::ColumnType::Binary || type == engine::jet::ColumnType::Ole) && text.rfind("0x", 0) == 0) {
-    engine::Binary bytes;
+    engine::BinaryData bytes;
     for (size_t i = 2; i + 1 < text.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
     return engine::Value::Bytes(std::move(bytes));
   }

@@ -50,7 +50,7 @@ Value DecodeValue(uint8_t type, const uint8_t* data, size_t size, const TextDeco
       break;
     }
   }
-  return Value::Bytes(Binary(data, data + size));
+  return Value::Bytes(BinaryData(data, data + size));
 }
 
 void ReadValues(const ByteReader& reader, const std::vector<std::u16string>& names, const TextDecoder& text,

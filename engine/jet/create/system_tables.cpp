@@ -74,10 +74,10 @@ std::vector<TableSpec> MakeSpecs() {
 
 // Security ids (2 bytes in a database without a workgroup file): the engine, the creator,
 // the admins group and the users group, as Jet writes them.
-const Binary kEngineSid = {0x64, 0x8B};
-const Binary kCreatorSid = {0x65, 0x89};
-const Binary kAdminsSid = {0x65, 0x8E};
-const Binary kUsersSid = {0x65, 0x8B};
+const BinaryData kEngineSid = {0x64, 0x8B};
+const BinaryData kCreatorSid = {0x65, 0x89};
+const BinaryData kAdminsSid = {0x65, 0x8E};
+const BinaryData kUsersSid = {0x65, 0x8B};
 
 
 }  // namespace
@@ -90,7 +90,7 @@ const std::vector<TableSpec>& SystemTableSpecs() {
 std::vector<std::vector<Value>> InitialCatalogueRows(const std::vector<uint32_t>& system_tdef_pages,
                                                      double creation_days) {
   const size_t columns = SystemTableSpecs()[0].columns.size();
-  auto row = [&](int64_t id, int64_t parent, const char16_t* name, int64_t type, const Binary& owner) {
+  auto row = [&](int64_t id, int64_t parent, const char16_t* name, int64_t type, const BinaryData& owner) {
     std::vector<Value> values(columns);
     values[0] = Value::Integer(id);
     values[1] = Value::Integer(parent);
@@ -116,7 +116,7 @@ std::vector<std::vector<Value>> InitialCatalogueRows(const std::vector<uint32_t>
 }
 
 std::vector<std::vector<Value>> InitialPermissionRows(const std::vector<uint32_t>& pages) {
-  auto ace = [](int64_t object, const Binary& sid, int64_t rights, bool inheritable) {
+  auto ace = [](int64_t object, const BinaryData& sid, int64_t rights, bool inheritable) {
     return std::vector<Value>{Value::Integer(object), Value::Bytes(sid), Value::Integer(rights),
                               Value::Flag(inheritable)};
   };

@@ -229,7 +229,7 @@ void AddSystemRows(PageStore& store, const TableDefinition& table, const std::ve
 std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, const std::u16string& name,
                                         uint32_t tdef_page, bool system, double now_days) {
   // The creator's security id, as in the system objects of a new database.
-  static const Binary kOwner = {0x65, 0x89};
+  static const BinaryData kOwner = {0x65, 0x89};
   std::vector<Value> row(msys_objects.columns.size());
   auto set = [&](const char16_t* column, Value value) {
     for (size_t i = 0; i < msys_objects.columns.size(); ++i) {

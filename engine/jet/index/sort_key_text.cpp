@@ -57,7 +57,7 @@ enum Kind : uint8_t {
 };
 
 struct SortCode {
-  uint8_t kind : 3;
+  Kind kind : 3;
   uint8_t extra_len : 2;
   uint8_t z_flagged : 1;
   uint8_t inline_len;
@@ -131,7 +131,7 @@ std::unique_ptr<SortTable> ExpandTable(const uint8_t* runs, size_t size) {
     for (int i = 0; i < code.inline_len; ++i) code.inline_bytes[i] = take();
     uint8_t extra_len = take();
     if (extra_len > 2 || first + count > 0x10000) broken();
-    code.extra_len = extra_len;
+    code.extra_len = extra_len & 0x3u;  // at most 2, checked above
     for (int i = 0; i < extra_len; ++i) code.extra[i] = take();
     code.z_flagged = take() != 0;
     for (uint32_t i = 0; i < count; ++i) {

@@ -63,7 +63,7 @@ bool UsageMapEditor::Contains(uint32_t page) {
   const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
   if (map_page == 0) return false;
   const uint8_t* bitmap = store_.ReadPage(map_page);
-  const uint32_t bit = page % per_page;
+  const size_t bit = page % per_page;
   return bitmap[kBitmapPageHeader + bit / 8] & (1u << (bit % 8));
 }
 

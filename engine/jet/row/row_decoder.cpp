@@ -50,7 +50,7 @@ Value RowDecoder::Decode(const CrackedRow& row, int position) const {
   if (!FieldBytes(row, position, &bytes, &size)) return Value::Null();
   switch (column.type) {
     case ColumnType::Text: return Value::Text(text_.Decode(bytes, size));
-    case ColumnType::Binary: return Value::Bytes(Binary(bytes, bytes + size));
+    case ColumnType::Binary: return Value::Bytes(BinaryData(bytes, bytes + size));
     case ColumnType::Memo:
       ReadLongValue(pager_, bytes, size, long_value_);
       return Value::Text(text_.Decode(long_value_.data(), long_value_.size()));
@@ -59,7 +59,7 @@ Value RowDecoder::Decode(const CrackedRow& row, int position) const {
       return Value::Bytes(long_value_);
     default: {
       const size_t needed = FixedSizeOf(column.type);
-      if (needed == 0) return Value::Bytes(Binary(bytes, bytes + size));  // a type this program does not know
+      if (needed == 0) return Value::Bytes(BinaryData(bytes, bytes + size));  // a type this program does not know
       if (size < needed) pager_.Damaged("a value is shorter than its type");
       return DecodeFixedValue(column, bytes);
     }

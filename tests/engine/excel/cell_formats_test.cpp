@@ -24,8 +24,10 @@ TEST(DateFormats, NumberFormatsAndQuotedLettersAreNotDates) {
 }
 
 TEST(DateFormats, BuiltInNumbers) {
-  for (uint16_t index : {14, 15, 17, 20, 22, 45, 47}) EXPECT_TRUE(engine::excel::IsBuiltInDateFormat(index)) << index;
-  for (uint16_t index : {0, 1, 2, 9, 10, 11, 37, 44, 48, 49}) {
+  const uint16_t dates[] = {14, 15, 17, 20, 22, 45, 47};
+  for (uint16_t index : dates) EXPECT_TRUE(engine::excel::IsBuiltInDateFormat(index)) << index;
+  const uint16_t others[] = {0, 1, 2, 9, 10, 11, 37, 44, 48, 49};
+  for (uint16_t index : others) {
     EXPECT_FALSE(engine::excel::IsBuiltInDateFormat(index)) << index;
   }
 }

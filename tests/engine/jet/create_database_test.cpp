@@ -62,7 +62,9 @@ TEST_F(NewDatabase, HasTheSystemTablesOfJetMadeDatabasesWithTheSameDefinitions) 
       EXPECT_EQ(made_table.row_count, jet_table.row_count) << engine::ToUtf8(name);
       // Memo and OLE columns have their own usage maps, as in Access 2000 files.
       for (const ColumnDefinition& column : made_table.columns) {
-        if (column.is_long_value()) EXPECT_NE(column.lval_owned_map.page, 0u) << engine::ToUtf8(column.name);
+        if (column.is_long_value()) {
+          EXPECT_NE(column.lval_owned_map.page, 0u) << engine::ToUtf8(column.name);
+        }
       }
     }
   }
@@ -123,7 +125,9 @@ TEST_F(NewDatabase, HeaderPageMatchesJetOutsideTheDateDependentFields) {
   const std::vector<uint8_t> jet = unmasked(ReadBytes(JetFixture("emptyJet4.mdb")));
   for (size_t i = 0; i < 4096; ++i) {
     const bool date_dependent = (i >= 0x42 && i < 0x6A) || (i >= 0x72 && i < 0x7A);
-    if (!date_dependent) EXPECT_EQ(made[i], jet[i]) << "header byte 0x" << std::hex << i;
+    if (!date_dependent) {
+      EXPECT_EQ(made[i], jet[i]) << "header byte 0x" << std::hex << i;
+    }
   }
 }
 

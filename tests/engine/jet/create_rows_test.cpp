@@ -102,7 +102,7 @@ TEST(CreatedDatabaseRows, RowsWithLongValuesIntoATableWithEveryIndexKind) {
       records->SetValue(u"Nome", Value::Text(U("Nome " + std::to_string(i))));
       // Short memos stay in the row; every 10th is long enough for a long-value page.
       records->SetValue(u"Note", Value::Text(std::u16string(i % 10 == 0 ? 3000 : 20, static_cast<char16_t>(u'a' + i % 26))));
-      records->SetValue(u"Dati", Value::Bytes(engine::Binary(i % 50, static_cast<uint8_t>(i))));
+      records->SetValue(u"Dati", Value::Bytes(engine::BinaryData(i % 50, static_cast<uint8_t>(i))));
       records->Update();
     }
     db->Commit();

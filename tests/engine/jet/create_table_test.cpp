@@ -113,7 +113,9 @@ TEST_F(CreateTableTest, EveryColumnTypeAndIndexKindReadsBackAsLaidOut) {
   EXPECT_EQ(flags[u"Rapporto"], 0x82);
   EXPECT_EQ(flags[u"Piccolo"], 0x88);
   for (const ColumnDefinition& c : read.columns) {
-    if (c.is_long_value()) EXPECT_NE(c.lval_owned_map.page, 0u) << engine::ToUtf8(c.name);
+    if (c.is_long_value()) {
+      EXPECT_NE(c.lval_owned_map.page, 0u) << engine::ToUtf8(c.name);
+    }
   }
   EXPECT_EQ(CheckDatabase(path), std::vector<std::string>{});
 

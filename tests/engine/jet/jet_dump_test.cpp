@@ -79,8 +79,8 @@ TEST_P(ExpectedDumpTest, MatchesReference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, ExpectedDumpTest, testing::ValuesIn(AllExpectedDumps()),
-                         [](const testing::TestParamInfo<ExpectedDump>& info) {
-                           std::string name = info.param.name;
+                         [](const testing::TestParamInfo<ExpectedDump>& instance) {
+                           std::string name = instance.param.name;
                            for (char& c : name) {
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            }

@@ -65,7 +65,7 @@ TEST(JournalKill, KilledWritersNeverLoseCommittedRowsNorBreakTheFile) {
       WriteUntilKilled(file, pipe_fds[1]);
     }
     close(pipe_fds[1]);
-    usleep(2000 + random() % 45000);
+    usleep(static_cast<useconds_t>(2000 + random() % 45000));
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);

@@ -75,7 +75,7 @@ TEST(ReaderLock, ReadersNeverSeeACommitHalfDone) {
     for (int i = 0;; ++i) {
       records->AddNew();
       records->SetValue(u"Codice Articolo", Value::Text(testsupport::AwkwardText(i, 50)));
-      records->SetValue(u"Descrizione Catalogo", Value::Text(std::u16string(50, u'a' + i % 26)));
+      records->SetValue(u"Descrizione Catalogo", Value::Text(std::u16string(50, static_cast<char16_t>(u'a' + i % 26))));
       records->Update();
       if (i % 300 == 299) database->Commit();
       if (i == 300) SayReady(ready);

@@ -94,7 +94,7 @@ std::vector<OrderedValues> OrderedSamples() {
       {ColumnType::Float, {Value::Single(-3e38f), Value::Single(-0.5f), Value::Single(0.0f), Value::Single(0.25f), Value::Single(7.0f)}},
       {ColumnType::DateTime, {Value::DateTime({-700000.0}), Value::DateTime({-2.0}), Value::DateTime({0.0}), Value::DateTime({0.5}), Value::DateTime({45000.25})}},
       {ColumnType::Guid, {Value::Id(Guid{}), Value::Id(low), Value::Id(high)}},
-      {ColumnType::Binary, {Value::Bytes({0x00}), Value::Bytes({0x00, 0x00}), Value::Bytes({0x01}), Value::Bytes(Binary(8, 0x01)), Value::Bytes(Binary(9, 0x01)), Value::Bytes({0x02})}},
+      {ColumnType::Binary, {Value::Bytes({0x00}), Value::Bytes({0x00, 0x00}), Value::Bytes({0x01}), Value::Bytes(BinaryData(8, 0x01)), Value::Bytes(BinaryData(9, 0x01)), Value::Bytes({0x02})}},
   };
 }
 

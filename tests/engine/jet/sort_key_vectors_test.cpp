@@ -248,9 +248,9 @@ TEST_P(SortKeyVectors, EveryValueGivesTheListedKey) {
 INSTANTIATE_TEST_SUITE_P(ByType, SortKeyVectors,
                          testing::Values("TEXT", "MEMO", "LONG", "INT", "BYTE", "MONEY", "DOUBLE", "FLOAT",
                                          "SHORT_DATE_TIME", "BOOLEAN", "GUID", "NUMERIC", "TEXT+LONG"),
-                         [](const testing::TestParamInfo<std::string>& info) {
+                         [](const testing::TestParamInfo<std::string>& instance) {
                            std::string name;
-                           for (char c : info.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           for (char c : instance.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return name;
                          });
 
