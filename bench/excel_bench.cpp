@@ -66,7 +66,7 @@ double PeakResidentMegabytes() {
   double megabytes = -1;
   while (std::fgets(line, sizeof line, status)) {
     long kilobytes;
-    if (std::sscanf(line, "VmHWM: %ld kB", &kilobytes) == 1) megabytes = kilobytes / 1024.0;
+    if (std::sscanf(line, "VmHWM: %ld kB", &kilobytes) == 1) megabytes = static_cast<double>(kilobytes) / 1024.0;
   }
   std::fclose(status);
   return megabytes;
@@ -92,7 +92,7 @@ void BM_OpenAndWalk60000Rows(benchmark::State& state) {
     benchmark::DoNotOptimize(present);
   }
   if (present != 5L * kRows) state.SkipWithError("the walk did not read every value");
-  state.counters["file_MB"] = fs::file_size(file) / 1048576.0;
+  state.counters["file_MB"] = static_cast<double>(fs::file_size(file)) / 1048576.0;
   state.counters["peak_RSS_MB"] = PeakMemoryOfOneWalk();
 }
 BENCHMARK(BM_OpenAndWalk60000Rows)->Unit(benchmark::kMillisecond);

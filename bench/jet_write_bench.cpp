@@ -67,7 +67,7 @@ void ImportArticles(benchmark::State& state) {
   struct rusage usage {};
   getrusage(RUSAGE_SELF, &usage);
   state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
-  state.counters["articles_per_s"] = benchmark::Counter(static_cast<double>(articles) * state.iterations(), benchmark::Counter::kIsRate);
+  state.counters["articles_per_s"] = benchmark::Counter(static_cast<double>(articles) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 }  // namespace

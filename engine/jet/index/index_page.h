@@ -85,6 +85,9 @@ class IndexKey {
   operator std::string_view() const { return view(); }  // NOLINT
   std::string str() const { return std::string(view()); }
 
+  // Two keys compare by this one, not through std::string_view both ways round, which C++20
+  // finds ambiguous.
+  friend bool operator==(const IndexKey& a, const IndexKey& b) { return a.view() == b.view(); }
   friend bool operator==(const IndexKey& a, std::string_view b) { return a.view() == b; }
   friend std::ostream& operator<<(std::ostream& out, const IndexKey& key);  // hex, for tests
 

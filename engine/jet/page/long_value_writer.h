@@ -25,7 +25,6 @@ class LongValueWriter {
   std::string Write(std::string_view data, bool may_inline);
 
  private:
-  PageStore& store_;
   RowPlacer placer_;
 };
 
