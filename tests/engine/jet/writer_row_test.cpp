@@ -216,7 +216,9 @@ TEST(RowFrame, CrackReadsBackEveryFieldEncodeRowWrote) {
       const uint8_t* bytes = nullptr;
       size_t size = 0;
       ASSERT_EQ(LocateField(cracked, column, &bytes, &size, "t.mdb"), field.present) << i;
-      if (field.present) EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), size), field.bytes) << i;
+      if (field.present) {
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), size), field.bytes) << i;
+      }
     }
   }
 }
