@@ -7,48 +7,71 @@
 #include <string>
 
 namespace engine::jet {
-namespace {
 
-
-void AddBits(const PageStore& pager, const uint8_t* bits, size_t bytes, uint64_t first, std::vector<uint32_t>& pages) {
-  for (size_t i = 0; i < bytes; ++i) {
-    uint8_t b = bits[i];
-    while (b != 0) {
-      const int bit = __builtin_ctz(b);
-      b &= static_cast<uint8_t>(b - 1);
-      const uint64_t page = first + i * 8 + bit;
-      if (page >= pager.page_count()) {
-        pager.Damaged("a table lists page " + std::to_string(page) + ", past the end of the file: the file is cut short");
+bool BitmapRun::HighestBelow(uint64_t limit, uint64_t& page) const {
+  for (size_t i = bytes; i-- > 0;) {
+    for (unsigned b = bits[i]; b != 0;) {
+      const unsigned top = 31u - static_cast<unsigned>(__builtin_clz(b));
+      const uint64_t candidate = first + i * 8 + top;
+      if (candidate < limit) {
+        page = candidate;
+        return true;
       }
-      pages.push_back(static_cast<uint32_t>(page));
+      b &= ~(1u << top);
     }
+  }
+  return false;
+}
+
+UsageMapBits::UsageMapBits(PageStore& store, const uint8_t* row, size_t size) : store_(store), row_(row), size_(size) {
+  if (size < 1) store.Damaged("an empty usage map");
+  if (row[0] == kInlineMapKind) {
+    if (size < kInlineMapHeader) store.Damaged("a usage map is cut short");
+  } else if (row[0] == kReferenceMapKind) {
+    run_count_ = (size - kReferenceMapHeader) / 4;
+  } else {
+    store.Damaged("a usage map of unknown kind");
   }
 }
 
-}  // namespace
+uint32_t UsageMapBits::bitmap_page(size_t i) const { return GetU32(row_ + kReferenceMapHeader + 4 * i); }
+
+BitmapRun UsageMapBits::run(size_t i) const {
+  if (!is_reference()) return {GetU32(row_ + 1), row_ + kInlineMapHeader, size_ - kInlineMapHeader};
+  const size_t page_size = store_.page_size();
+  BitmapRun out;
+  out.first = static_cast<uint64_t>(i) * PagesPerBitmapPage(page_size);
+  const uint32_t page = bitmap_page(i);
+  if (page == 0) return out;
+  const uint8_t* bitmap = store_.ReadPage(page);
+  if (bitmap[0] != kPageUsageBitmap) store_.Damaged("a usage map points to a page that is not a bitmap");
+  out.bits = bitmap + kBitmapPageHeader;
+  out.bytes = page_size - kBitmapPageHeader;
+  return out;
+}
+
+size_t UsageMapBits::RunCovering(uint64_t page) const {
+  if (!is_reference()) {
+    const uint64_t first = GetU32(row_ + 1);
+    return page >= first && page - first < (size_ - kInlineMapHeader) * 8 ? 0 : run_count_;
+  }
+  const uint64_t slot = page / PagesPerBitmapPage(store_.page_size());
+  return slot < run_count_ ? static_cast<size_t>(slot) : run_count_;
+}
 
 std::vector<uint32_t> ReadUsageMap(PageStore& pager, RowPointer map) {
   std::vector<uint32_t> pages;
   if (map.page == 0) return pages;
-  RowSlot row = ReadRowSlot(pager, map.page, map.row);
-  if (row.size < 1) pager.Damaged("an empty usage map");
-  if (row.data[0] == kInlineMapKind) {
-    if (row.size < kInlineMapHeader) pager.Damaged("a usage map is cut short");
-    const uint32_t first = GetU32(row.data + 1);
-    AddBits(pager, row.data + kInlineMapHeader, row.size - kInlineMapHeader, first, pages);
-  } else if (row.data[0] == kReferenceMapKind) {
-    const size_t per_page = (pager.page_size() - kBitmapPageHeader) * 8;
-    const size_t count = (row.size - 1) / 4;
-    for (size_t i = 0; i < count; ++i) {
-      const uint32_t bitmap_page = GetU32(row.data + 1 + 4 * i);
-      if (bitmap_page == 0) continue;
-      const uint64_t first = static_cast<uint64_t>(i) * per_page;
-      const uint8_t* bitmap = pager.ReadPage(bitmap_page);
-      if (bitmap[0] != kPageUsageBitmap) pager.Damaged("a usage map points to a page that is not a bitmap");
-      AddBits(pager, bitmap + kBitmapPageHeader, pager.page_size() - kBitmapPageHeader, first, pages);
-    }
-  } else {
-    pager.Damaged("a usage map of unknown kind");
+  const RowSlot row = ReadRowSlot(pager, map.page, map.row);
+  const UsageMapBits bits(pager, row.data, row.size);
+  const uint32_t page_count = pager.page_count();
+  for (size_t i = 0; i < bits.run_count(); ++i) {
+    bits.run(i).ForEachPage([&](uint64_t page) {
+      if (page >= page_count) {
+        pager.Damaged("a table lists page " + std::to_string(page) + ", past the end of the file: the file is cut short");
+      }
+      pages.push_back(static_cast<uint32_t>(page));
+    });
   }
   return pages;
 }

@@ -6,7 +6,6 @@
 
 #include "engine/bytes.h"
 #include "engine/error.h"
-#include "engine/bytes.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/page/usage_map.h"
 
@@ -46,74 +45,32 @@ UsageMapEditor::Row UsageMapEditor::Locate(bool writable) {
   return row;
 }
 
-bool UsageMapEditor::is_reference() { return Locate(false).read[0] == kReferenceMapKind; }
-
-bool UsageMapEditor::Contains(uint32_t page) {
-  Row row = Locate(false);
-  if (row.read[0] == kInlineMapKind) {
-    const uint32_t start = GetU32(row.read + 1);
-    const size_t bits = (row.length - kInlineMapHeader) * 8;
-    if (page < start || page - start >= bits) return false;
-    const uint32_t bit = page - start;
-    return row.read[kInlineMapHeader + bit / 8] & (1u << (bit % 8));
-  }
-  const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
-  const size_t slot = page / per_page;
-  if (1 + 4 * (slot + 1) > row.length) return false;
-  const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
-  if (map_page == 0) return false;
-  const uint8_t* bitmap = store_.ReadPage(map_page);
-  const size_t bit = page % per_page;
-  return bitmap[kBitmapPageHeader + bit / 8] & (1u << (bit % 8));
+UsageMapBits UsageMapEditor::Bits() {
+  const Row row = Locate(false);
+  return UsageMapBits(store_, row.read, row.length);
 }
+
+bool UsageMapEditor::is_reference() { return Bits().is_reference(); }
+
+bool UsageMapEditor::Contains(uint32_t page) { return Bits().Contains(page); }
 
 std::vector<uint32_t> UsageMapEditor::Pages() {
   std::vector<uint32_t> pages;
-  Row row = Locate(false);
-  auto collect = [&](const uint8_t* bitmap, size_t bytes, uint64_t first) {
-    for (size_t i = 0; i < bytes; ++i) {
-      if (!bitmap[i]) continue;
-      for (int b = 0; b < 8; ++b) {
-        if (bitmap[i] & (1u << b)) pages.push_back(static_cast<uint32_t>(first + i * 8 + b));
-      }
-    }
-  };
-  if (row.read[0] == kInlineMapKind) {
-    collect(row.read + kInlineMapHeader, row.length - kInlineMapHeader, GetU32(row.read + 1));
-  } else {
-    const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
-    for (size_t slot = 0; 1 + 4 * (slot + 1) <= row.length; ++slot) {
-      const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
-      if (map_page == 0) continue;
-      collect(store_.ReadPage(map_page) + kBitmapPageHeader, store_.page_size() - kBitmapPageHeader,
-              static_cast<uint64_t>(slot) * per_page);
-    }
+  const UsageMapBits bits = Bits();
+  for (size_t i = 0; i < bits.run_count(); ++i) {
+    bits.run(i).ForEachPage([&](uint64_t page) { pages.push_back(static_cast<uint32_t>(page)); });
   }
   return pages;
 }
 
 uint32_t UsageMapEditor::HighestBelow(uint32_t below) {
-  Row row = Locate(false);
-  auto highest = [&](const uint8_t* bitmap, size_t bytes, uint64_t first) -> uint32_t {
-    for (size_t i = bytes; i-- > 0;) {
-      if (!bitmap[i]) continue;
-      for (int b = 7; b >= 0; --b) {
-        const uint64_t page = first + i * 8 + b;
-        if ((bitmap[i] & (1u << b)) && page < below) return static_cast<uint32_t>(page);
-      }
-    }
-    return 0;
-  };
-  if (row.read[0] == kInlineMapKind) {
-    return highest(row.read + kInlineMapHeader, row.length - kInlineMapHeader, GetU32(row.read + 1));
-  }
-  const size_t per_page = (store_.page_size() - kBitmapPageHeader) * 8;
-  for (size_t slot = (row.length - 1) / 4; slot-- > 0;) {
-    const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
-    if (map_page == 0 || static_cast<uint64_t>(slot) * per_page >= below) continue;
-    const uint32_t found = highest(store_.ReadPage(map_page) + kBitmapPageHeader,
-                                   store_.page_size() - kBitmapPageHeader, static_cast<uint64_t>(slot) * per_page);
-    if (found) return found;
+  if (below == 0) return 0;
+  const UsageMapBits bits = Bits();
+  // Runs lie in ascending order: start with the one that holds below - 1 (all of them when
+  // none does), so no bitmap page wholly above `below` is read.
+  for (size_t i = std::min(bits.run_count(), bits.RunCovering(below - 1) + 1); i-- > 0;) {
+    uint64_t found = 0;
+    if (bits.run(i).HighestBelow(below, found)) return static_cast<uint32_t>(found);
   }
   return 0;
 }
@@ -122,43 +79,40 @@ void UsageMapEditor::Add(uint32_t page) { SetBit(page, true); }
 void UsageMapEditor::Remove(uint32_t page) { SetBit(page, false); }
 
 void UsageMapEditor::Clear() {
-  Row row = Locate(false);
-  if (row.read[0] == kInlineMapKind) {
-    bool any = std::any_of(row.read + kInlineMapHeader, row.read + row.length, [](uint8_t b) { return b != 0; });
-    if (any) {
-      row = Locate(true);
+  const UsageMapBits bits = Bits();
+  if (!bits.is_reference()) {
+    const BitmapRun window = bits.run(0);
+    if (std::any_of(window.bits, window.bits + window.bytes, [](uint8_t b) { return b != 0; })) {
+      const Row row = Locate(true);
       std::memset(row.bytes + kInlineMapHeader, 0, row.length - kInlineMapHeader);
     }
     return;
   }
-  for (size_t slot = 0; 1 + 4 * (slot + 1) <= row.length; ++slot) {
-    const uint32_t map_page = GetU32(row.read + 1 + 4 * slot);
+  for (size_t slot = 0; slot < bits.run_count(); ++slot) {
+    const uint32_t map_page = bits.bitmap_page(slot);
     if (map_page == 0) continue;
     std::memset(store_.WritePage(map_page) + kBitmapPageHeader, 0, store_.page_size() - kBitmapPageHeader);
   }
 }
 
 void UsageMapEditor::SetBit(uint32_t page, bool value) {
-  Row row = Locate(false);
-  if (row.read[0] == kInlineMapKind) {
-    const uint32_t start = GetU32(row.read + 1);
-    const size_t bits = (row.length - kInlineMapHeader) * 8;
-    const bool in_window = page >= start && page - start < bits;
-    if (in_window) {
-      const uint32_t bit = page - start;
-      if (static_cast<bool>(row.read[kInlineMapHeader + bit / 8] & (1u << (bit % 8))) == value) return;
-    } else if (IsGlobal(where_)) {
-      // Outside the global window, pages before it count as used and pages after it are not
-      // recorded; only marking a later page used needs the window moved.
-      if (value || page < start) return;
-    } else if (!value) {
-      return;  // removing a page the map does not hold
-    }
-    AddInline(Locate(true), page, value);
+  const UsageMapBits bits = Bits();
+  if (bits.is_reference()) {
+    if (bits.Contains(page) == value) return;
+    SetInReference(Locate(true), page, value);
     return;
   }
-  if (Contains(page) == value) return;
-  SetInReference(Locate(true), page, value);
+  const BitmapRun window = bits.run(0);
+  if (window.covers(page)) {
+    if (window.test(page) == value) return;
+  } else if (IsGlobal(where_)) {
+    // Outside the global window, pages before it count as used and pages after it are not
+    // recorded; only marking a later page used needs the window moved.
+    if (value || page < window.first) return;
+  } else if (!value) {
+    return;  // removing a page the map does not hold
+  }
+  AddInline(Locate(true), page, value);
 }
 
 void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
@@ -225,14 +179,15 @@ void UsageMapEditor::Promote(Row row) {
 
 void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
   const size_t page_size = store_.page_size();
-  const size_t per_page = (page_size - kBitmapPageHeader) * 8;
+  const size_t per_page = UsageMapBits::PagesPerBitmapPage(page_size);
   const size_t slot = page / per_page;
-  if (1 + 4 * (slot + 1) > row.length) {
+  const size_t slot_offset = kReferenceMapHeader + 4 * slot;
+  if (slot_offset + 4 > row.length) {
     if (!value) return;
     throw Error("", "usage map cannot cover page " + std::to_string(page) + ": the file is too large",
                 ErrorKind::TooLarge);
   }
-  uint32_t map_page = GetU32(row.bytes + 1 + 4 * slot);
+  uint32_t map_page = GetU32(row.bytes + slot_offset);
   if (map_page == 0) {
     if (!value && !IsGlobal(where_)) return;
     if (IsGlobal(where_)) {
@@ -246,7 +201,7 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
         if (slot * per_page + i >= file_pages) bitmap[kBitmapPageHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
       }
       row = Locate(true);
-      PutU32(row.bytes + 1 + 4 * slot, map_page);
+      PutU32(row.bytes + slot_offset, map_page);
       SetBit(map_page, false);
       row = Locate(true);
     } else {
@@ -259,7 +214,7 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
       bitmap[0] = kPageUsageBitmap;
       bitmap[1] = 0x01;
       row = Locate(true);
-      PutU32(row.bytes + 1 + 4 * slot, map_page);
+      PutU32(row.bytes + slot_offset, map_page);
     }
   }
   uint8_t* bitmap = store_.WritePage(map_page);

@@ -13,12 +13,13 @@
 #include <functional>
 #include <vector>
 
-#include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
+#include "engine/jet/page/usage_map.h"
+#include "engine/jet/storage/page_store.h"
 
 namespace engine::jet {
 
-// One map, read and changed in place through the page store.
+// One map, read (through UsageMapBits) and changed in place through the page store.
 class UsageMapEditor {
  public:
   // `allocate_bitmap_page` gives a fresh writable page for a reference map's bitmap pages
@@ -46,6 +47,8 @@ class UsageMapEditor {
     size_t length = 0;
   };
   Row Locate(bool writable);
+  // The map's bits as they stand, read through the one map reader.
+  UsageMapBits Bits();
   void AddInline(Row row, uint32_t page, bool value);
   void Promote(Row row);
   void SetInReference(Row row, uint32_t page, bool value);

@@ -2,10 +2,16 @@
 // global map's inverted meaning and its sliding window, page allocation.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
+#include "engine/error.h"
+#include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
 #include "tests/support/test_page_store.h"
 
 using engine::jet::PageAllocator;
+using engine::jet::ReadUsageMap;
 using engine::jet::RowPointer;
 using engine::jet::UsageMapEditor;
 using testsupport::AddMapRow;
@@ -101,4 +107,66 @@ TEST(WriterUsageMap, ReferenceGlobalMapCreatesBitmapPagesOnlyToRecordFreePages) 
   EXPECT_TRUE(global.Contains(10));
   EXPECT_EQ(allocator.Allocate(), 4u);
   EXPECT_FALSE(global.Contains(4));
+}
+
+// The table reader and the editor read a map through the same code: both kinds give the
+// same pages to each, and both refuse the same damaged maps.
+TEST(WriterUsageMap, EditorReadsAgreeWithTheReader) {
+  constexpr uint32_t kPages = 40, kMapPage = 3, kBitmapPage = 7;
+  struct Case {
+    const char* name;
+    uint8_t kind;
+    size_t row_size;
+    uint8_t bitmap_page_type;  // reference maps: the type byte of the page slot 0 names
+    std::vector<uint32_t> pages;  // empty: the map is damaged
+  };
+  const Case cases[] = {
+      {"inline", 0x00, 5 + 8, 0, {16, 17, 30, 39}},
+      {"reference", 0x01, 1 + 4 * 2, 0x05, {2, 5, 33, 39}},
+      {"unknown kind", 0x02, 5 + 8, 0, {}},
+      {"bitmap page of another type", 0x01, 1 + 4 * 2, 0x01, {}},
+      {"inline row cut short", 0x00, 3, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestPageStore store(kPages);
+    std::vector<uint8_t> row = c.kind == 0x01 ? std::vector<uint8_t>(c.row_size, 0) : InlineMap(16, 8);
+    row.resize(c.row_size);
+    row[0] = c.kind;
+    uint8_t* bits = row.data() + 5;
+    uint32_t first = 16;
+    if (c.kind == 0x01) {
+      row[1] = kBitmapPage;  // slot 0; slot 1 has no bitmap page yet
+      uint8_t* bitmap = store.WritePage(kBitmapPage);
+      bitmap[0] = c.bitmap_page_type;
+      bitmap[1] = 0x01;
+      bits = bitmap + 4;
+      first = 0;
+    }
+    for (uint32_t page : c.pages) bits[(page - first) / 8] |= static_cast<uint8_t>(1u << ((page - first) % 8));
+    const RowPointer where = AddMapRow(store, kMapPage, row);
+    UsageMapEditor editor(store, where);
+    if (c.pages.empty()) {
+      const std::vector<std::function<void()>> reads = {[&] { ReadUsageMap(store, where); }, [&] { editor.Pages(); },
+                                                        [&] { editor.Contains(2); }, [&] { editor.HighestBelow(kPages); }};
+      for (const auto& read : reads) {
+        try {
+          read();
+          ADD_FAILURE() << "a damaged map was read";
+        } catch (const engine::Error& error) {
+          EXPECT_EQ(error.kind(), engine::ErrorKind::Damaged) << error.what();
+        }
+      }
+      continue;
+    }
+    EXPECT_EQ(ReadUsageMap(store, where), c.pages);
+    EXPECT_EQ(editor.Pages(), c.pages);
+    uint32_t highest = 0;
+    for (uint32_t page = 0; page <= kPages; ++page) {
+      EXPECT_EQ(editor.HighestBelow(page), highest) << page;
+      const bool listed = std::find(c.pages.begin(), c.pages.end(), page) != c.pages.end();
+      EXPECT_EQ(editor.Contains(page), listed) << page;
+      if (listed) highest = page;
+    }
+  }
 }
