@@ -11,10 +11,10 @@
 
 namespace engine::jet {
 
-[[noreturn]] inline void ThrowDamaged(const std::string& file, const std::string& what) {
-  throw Error(file, "the database is damaged or is not an Access database (" + what + ")",
-              ErrorKind::Damaged);
-}
+// Throws engine::Error saying the file is damaged. Out of line and cold: the checks of every
+// row and value read end here, and building the message inline would weigh on those paths.
+[[noreturn, gnu::cold]] void ThrowDamaged(const std::string& file, const std::string& what);
+[[noreturn, gnu::cold]] void ThrowDamaged(const std::string& file, const char* what);
 
 class ByteReader {
  public:

@@ -32,14 +32,14 @@ Value DecodeFixedValue(const ColumnDefinition& column, const uint8_t* p) {
 }
 
 RowDecoder::RowDecoder(PageStore& pager, const TableDefinition& table, const TextDecoder& text)
-    : pager_(pager), table_(table), text_(text) {}
+    : pager_(pager), format_(FormatOf(table.version)), file_name_(pager.file_name()), table_(table), text_(text) {}
 
 void RowDecoder::Crack(const uint8_t* data, size_t size, CrackedRow& row) const {
-  CrackRow(FormatOf(table_.version), table_.var_columns != 0, data, size, row, pager_.file_name());
+  CrackRow(format_, table_.var_columns != 0, data, size, row, file_name_);
 }
 
 bool RowDecoder::FieldBytes(const CrackedRow& row, int position, const uint8_t** bytes, size_t* size) const {
-  return LocateField(row, table_.columns[position], bytes, size, pager_.file_name());
+  return LocateField(row, table_.columns[position], bytes, size, file_name_);
 }
 
 Value RowDecoder::Decode(const CrackedRow& row, int position) const {

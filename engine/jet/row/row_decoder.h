@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/jet/storage/page_store.h"
@@ -30,6 +31,10 @@ class RowDecoder {
 
  private:
   PageStore& pager_;
+  // Asked of the store once: every value read passes them on, and the store's file_name()
+  // is a virtual call.
+  const JetFormat& format_;
+  const std::string& file_name_;
   const TableDefinition& table_;
   const TextDecoder& text_;
   mutable std::vector<uint8_t> long_value_;  // scratch for memo/OLE reads

@@ -25,10 +25,12 @@ void ReadJet4Offsets(CrackedRow& row, size_t mask, size_t count, const std::stri
   }
   row.data_end = Jet4OffsetAt(row.size, mask, count);
   row.var_offsets.resize(count + 1);
-  for (size_t v = 0; v <= count; ++v) {
-    const uint32_t offset = GetU16(row.data + Jet4OffsetAt(row.size, mask, v));
+  uint32_t* out = row.var_offsets.data();
+  const uint8_t* at = row.data + Jet4OffsetAt(row.size, mask, 0);  // walks back, one offset a step
+  for (size_t v = 0; v <= count; ++v, at -= kJet4OffsetSize) {
+    const uint32_t offset = GetU16(at);
     if (offset > row.data_end) ThrowDamaged(file, "a row's column lies past its end");
-    row.var_offsets[v] = offset;
+    out[v] = offset;
   }
 }
 
@@ -54,30 +56,48 @@ void ReadJet3Offsets(CrackedRow& row, size_t mask, size_t count, const std::stri
 }
 
 // The column count, or the variable slot count: u8 in Jet 3, u16 in Jet 4.
-size_t ReadCount(const JetFormat& format, const uint8_t* p) { return format.row_count_size == 1 ? p[0] : GetU16(p); }
+template <size_t kCountSize>
+size_t ReadCount(const uint8_t* p) {
+  if constexpr (kCountSize == 1) {
+    return p[0];
+  } else {
+    return GetU16(p);
+  }
+}
+
+// The frame of a row whose counts are kCountSize bytes wide: one copy per version, so that
+// the read of every row tests no version.
+template <size_t kCountSize>
+void CrackFrame(bool has_var_columns, const uint8_t* data, size_t size, CrackedRow& row, const std::string& file) {
+  row.data = data;
+  row.size = size;
+  row.var_offsets.clear();
+  row.fixed_start = kCountSize;
+  if (size < kCountSize) ThrowDamaged(file, "a row is too short");
+  row.column_count = static_cast<uint32_t>(ReadCount<kCountSize>(data));
+  const size_t mask = NullMaskSize(row.column_count);
+  if (size < kCountSize + mask) ThrowDamaged(file, "a row is too short for its columns");
+  row.null_mask = data + size - mask;
+  row.data_end = size - mask;
+  if (!has_var_columns) return;
+  // The slot count sits just before the null mask, and before it at least one offset.
+  if (size < kCountSize + mask + 2 * kCountSize) ThrowDamaged(file, "a row is too short for its columns");
+  const size_t count = ReadCount<kCountSize>(data + size - mask - kCountSize);
+  if constexpr (kCountSize == 1) {
+    ReadJet3Offsets(row, mask, count, file);
+  } else {
+    ReadJet4Offsets(row, mask, count, file);
+  }
+}
 
 }  // namespace
 
 void CrackRow(const JetFormat& format, bool has_var_columns, const uint8_t* data, size_t size, CrackedRow& row,
               const std::string& file) {
-  row.data = data;
-  row.size = size;
-  row.var_offsets.clear();
-  row.fixed_start = format.row_count_size;
-  if (size < row.fixed_start) ThrowDamaged(file, "a row is too short");
-  row.column_count = static_cast<uint32_t>(ReadCount(format, data));
-  const size_t mask = NullMaskSize(row.column_count);
-  if (size < row.fixed_start + mask) ThrowDamaged(file, "a row is too short for its columns");
-  row.null_mask = data + size - mask;
-  row.data_end = size - mask;
-  if (!has_var_columns) return;
-  // The slot count sits just before the null mask, and before it at least one offset.
-  if (size < row.fixed_start + mask + 2 * format.row_count_size) ThrowDamaged(file, "a row is too short for its columns");
-  const size_t count = ReadCount(format, data + size - mask - format.row_count_size);
   if (format.is_jet3()) {
-    ReadJet3Offsets(row, mask, count, file);
+    CrackFrame<kJet3Format.row_count_size>(has_var_columns, data, size, row, file);
   } else {
-    ReadJet4Offsets(row, mask, count, file);
+    CrackFrame<kJet4Format.row_count_size>(has_var_columns, data, size, row, file);
   }
 }
 

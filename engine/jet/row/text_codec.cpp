@@ -13,20 +13,22 @@ void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
     text.resize(length - 2);  // at most one character per byte
     char16_t* out = text.data();
     size_t count = 0;
-    bool compressed = true;
     size_t i = 2;
+    // Alternate runs, each ended by a 00 byte: one-byte characters first, then two-byte ones.
+    // A loop per run keeps the common case, a whole text of one-byte characters, to one test
+    // per byte.
     while (i < length) {
-      if (bytes[i] == 0) {
-        compressed = !compressed;
-        ++i;
-      } else if (compressed) {
-        out[count++] = static_cast<char16_t>(bytes[i]);
-        ++i;
-      } else {
-        if (i + 1 >= length) break;  // half a character at the end: dropped
+      while (i < length && bytes[i] != 0) out[count++] = static_cast<char16_t>(bytes[i++]);
+      if (++i >= length) break;
+      while (i < length && bytes[i] != 0) {
+        if (i + 1 >= length) {  // half a character at the end: dropped
+          i = length;
+          break;
+        }
         out[count++] = static_cast<char16_t>(GetU16(bytes + i));
         i += 2;
       }
+      ++i;
     }
     text.resize(count);
     return;

@@ -30,6 +30,9 @@ TEST(Jet4Text, PlainAndCompressedForms) {
   EXPECT_EQ(Jet4({}), u"");
   EXPECT_EQ(Jet4({'A', 0, 'B'}), u"A");  // an odd byte at the end is dropped
   EXPECT_EQ(Jet4({0xFF, 0xFE, 'a', 0, 0xAC}), u"a");
+  EXPECT_EQ(Jet4({0xFF, 0xFE, 'a', 0}), u"a");            // a switch as the last byte
+  EXPECT_EQ(Jet4({0xFF, 0xFE, 0, 0, 'x'}), u"x");         // an empty run of each width
+  EXPECT_EQ(Jet4({0xFF, 0xFE, 0, 0xAC, 0x20}), u"€");     // ends inside a two-byte run
 }
 
 TEST(Jet3Text, WindowsCodePages) {
