@@ -13,15 +13,9 @@
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/row/value_conversion.h"
-#include "engine/bytes.h"
 
 namespace engine::jet {
 namespace {
-
-// Only Jet 4 files are written (ReadOnlyReason).
-constexpr const JetFormat& kFormat = kJet4Format;
-constexpr size_t kTdefRowCount = kFormat.tdef_row_count;
-constexpr size_t kTdefAutonumber = kFormat.tdef_autonumber;
 
 std::string ColumnNames(const TableDefinition& table, const RealIndex& index) {
   std::string names;
@@ -39,6 +33,7 @@ std::string ColumnNames(const TableDefinition& table, const RealIndex& index) {
 TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name,
                          TableRules rules, IndexPageReuse reuse)
     : store_(store),
+      format_(store.format()),
       table_(std::move(table)),
       rules_(std::move(rules)),
       locale_(std::move(locale)),
@@ -47,7 +42,8 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
       placer_(store, allocator_, table_.tdef_page, table_.owned_pages, table_.free_space_pages),
       trees_(table_.real_indexes.size()),
       primary_key_(table_.real_indexes.size(), false),
-      reuse_(reuse) {
+      reuse_(reuse),
+      writes_this_format_(format_.version == JetVersion::Jet4 && table_.version == JetVersion::Jet4) {
   for (const LogicalIndex& logical : table_.logical_indexes) {
     if (logical.kind == kLogicalPrimaryKey && logical.real_index < primary_key_.size()) primary_key_[logical.real_index] = true;
   }
@@ -68,7 +64,7 @@ void TableWriter::Fail(const std::string& reason, ErrorKind kind) const {
 }
 
 std::optional<std::string> TableWriter::ReadOnlyReason() const {
-  if (table_.version != JetVersion::Jet4 || store_.page_size() != kFormat.page_size) {
+  if (!writes_this_format_) {
     return std::string("only Access 2000-2003 databases can be written");
   }
   for (const ColumnDefinition& column : table_.columns) {
@@ -173,7 +169,7 @@ void TableWriter::ForgetCachedPages() {
 }
 
 uint8_t* TableWriter::TdefField(size_t offset) {
-  const TdefPlace place = PlaceInTdefChain(kFormat, offset);
+  const TdefPlace place = PlaceInTdefChain(format_, offset);
   const uint32_t page = place.page_index < table_.tdef_pages.size() ? table_.tdef_pages[place.page_index]
                         : place.page_index == 0                    ? table_.tdef_page
                                                                    : 0;
@@ -182,7 +178,7 @@ uint8_t* TableWriter::TdefField(size_t offset) {
 }
 
 uint32_t TableWriter::ReadTdefU32(size_t offset) {
-  if (offset < kFormat.page_size) return GetU32(store_.ReadPage(table_.tdef_page) + offset);
+  if (offset < format_.page_size) return GetU32(store_.ReadPage(table_.tdef_page) + offset);
   return GetU32(TdefField(offset));
 }
 
@@ -191,7 +187,7 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
   if (values.size() > table_.columns.size()) Fail("more values than columns", ErrorKind::Other);
   PreparedRow prepared;
   prepared.values.resize(table_.columns.size());
-  uint32_t autonumber = ReadTdefU32(kTdefAutonumber);
+  uint32_t autonumber = ReadTdefU32(format_.tdef_autonumber);
   for (size_t i = 0; i < table_.columns.size(); ++i) {
     const ColumnDefinition& column = table_.columns[i];
     Value value = i < values.size() ? values[i] : Value();
@@ -328,9 +324,11 @@ RowId TableWriter::Store(PreparedRow prepared) {
     }
   }
   uint8_t* tdef = store_.WritePage(table_.tdef_page);
-  PutU32(tdef + kTdefRowCount, GetU32(tdef + kTdefRowCount) + 1);
-  if (prepared.new_autonumber && *prepared.new_autonumber > GetU32(tdef + kTdefAutonumber)) {
-    PutU32(tdef + kTdefAutonumber, *prepared.new_autonumber);
+  uint8_t* row_count = tdef + format_.tdef_row_count;
+  PutU32(row_count, GetU32(row_count) + 1);
+  uint8_t* last_autonumber = tdef + format_.tdef_autonumber;
+  if (prepared.new_autonumber && *prepared.new_autonumber > GetU32(last_autonumber)) {
+    PutU32(last_autonumber, *prepared.new_autonumber);
   }
   return row;
 }
@@ -349,7 +347,7 @@ void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
       // A copy: freeing a long value may change this page.
       const std::vector<uint8_t> row(page.bytes() + entry.start, page.bytes() + entry.end);
       try {
-        CrackRow(kFormat, table_.var_columns != 0, row.data(), row.size(), cracked, file_name_);
+        CrackRow(format_, table_.var_columns != 0, row.data(), row.size(), cracked, file_name_);
       } catch (const Error&) {
         continue;  // a damaged row: its long values are left alone
       }
@@ -405,7 +403,7 @@ void TableWriter::DeleteAll() {
   }
   Flush();
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) Tree(i).Clear();
-  PutU32(store_.WritePage(table_.tdef_page) + kTdefRowCount, 0);
+  PutU32(store_.WritePage(table_.tdef_page) + format_.tdef_row_count, 0);
 }
 
 }  // namespace engine::jet

@@ -92,6 +92,7 @@ class TableWriter {
   [[noreturn]] void Fail(const std::string& reason, ErrorKind kind) const;
 
   PageStore& store_;
+  const JetFormat& format_;  // the store's: every offset the writer uses comes from here
   TableDefinition table_;
   TableRules rules_;
   TextLocale locale_;
@@ -101,6 +102,10 @@ class TableWriter {
   std::vector<std::unique_ptr<IndexTree>> trees_;
   std::vector<bool> primary_key_;  // per real index
   IndexPageReuse reuse_;
+  // Only Jet 4 tables in Jet 4 files are written; decided once, when the writer is made.
+  // The refusal itself comes from ReadOnlyReason, when a row is added or the table emptied:
+  // a writer is also made to read a writable Jet 3 file (a new record's defaults, a lookup).
+  bool writes_this_format_;
 };
 
 }  // namespace engine::jet
