@@ -31,6 +31,9 @@ inline constexpr uint16_t kSlotOffsetMask = 0x1FFF;
 inline constexpr size_t kMaxRowsPerDataPage = 255;
 // The longest table row a Jet 4 page takes (memo and OLE data live on their own pages).
 inline constexpr size_t kMaxRowSize = 4060;
+// The longest long-value (LVAL) row: Jet allows such a row 16 bytes more than a table row
+// (FORMAT.md, "Data pages", Limits). RowPlacer places both kinds, so this is its bound.
+inline constexpr size_t kMaxLongValueRowSize = kMaxRowSize + 16;  // 4076
 inline constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL" as a little-endian u32
 
 // One slot and the bounds it gives its row: [start, end).

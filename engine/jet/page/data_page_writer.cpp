@@ -42,7 +42,7 @@ uint32_t RowPlacer::NewPage() {
 }
 
 RowId RowPlacer::Place(std::string_view row) {
-  if (row.size() > kMaxRowSize + 16) throw Error("", "a record part is too long for a page", ErrorKind::InvalidValue);
+  if (row.size() > kMaxLongValueRowSize) throw Error("", "a record part is too long for a page", ErrorKind::InvalidValue);
   uint32_t page = Candidate();
   // A candidate too full for the row leaves the free-space map, as Access does, and the next
   // one is tried (pages emptied by a DELETE are re-used this way); then a new page.

@@ -12,8 +12,8 @@
 namespace engine::jet {
 
 inline constexpr size_t kMaxInlineLongValue = 64;
-inline constexpr size_t kMaxSingleRowLongValue = 4076;
-inline constexpr size_t kLongValueChunk = 4072;
+inline constexpr size_t kMaxSingleRowLongValue = kMaxLongValueRowSize;  // the row is just the data
+inline constexpr size_t kLongValueChunk = kMaxLongValueRowSize - kLongValuePointerSize;  // 4072
 
 class LongValueWriter {
  public:
