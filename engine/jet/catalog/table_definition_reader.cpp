@@ -96,7 +96,6 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
   for (ColumnDefinition& column : def.columns) {
     in.Require(pos, f.column_descriptor_size, "a column descriptor");
     const uint8_t* d = buffer.data() + pos;
-    column.descriptor_offset = pos;
     column.type = static_cast<ColumnType>(d[f.col_type]);
     column.number = GetU16(d + f.col_number);
     column.var_index = GetU16(d + f.col_var_index);
@@ -127,7 +126,6 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
     in.Require(pos, f.real_index_descriptor_size, "an index descriptor");
     const uint8_t* d = buffer.data() + pos;
     index.number = static_cast<uint32_t>(i);
-    index.descriptor_offset = pos;
     index.count_offset = count_offsets[i];
     index.unique_entry_count = unique_counts[i];
     for (size_t c = 0; c < kIndexColumnSlots; ++c) {

@@ -44,7 +44,6 @@ struct ColumnDefinition {
   uint16_t sort_order = 0x0409;  // text: LCID of the sort order
   uint8_t sort_version = 0;      // text: 0 General (Legacy), 1 General 2010
   uint8_t precision = 0, scale = 0;  // numeric
-  size_t descriptor_offset = 0;  // where the descriptor sits in the TDEF buffer (for rewriting)
   // Long-value columns: their own usage maps (Jet 4; zero when absent).
   RowPointer lval_owned_map, lval_free_map;
 
@@ -73,7 +72,6 @@ struct RealIndex {
   uint32_t root_page = 0;     // "first_dp"; never changes
   uint8_t flags = 0;          // 0x01 unique, 0x02 ignore nulls, 0x08 required
   uint32_t unique_entry_count = 0;
-  size_t descriptor_offset = 0;   // in the TDEF buffer
   size_t count_offset = 0;        // of unique_entry_count in the TDEF buffer
 
   bool unique() const { return flags & kIndexUnique; }
