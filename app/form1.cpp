@@ -180,7 +180,7 @@ void Form1::SetTabOrder() {
   chain.push_back(text1_);
   for (QToolButton* button : toolbar1_->findChildren<QToolButton*>()) chain.push_back(button);
   chain.push_back(combo2_);
-  for (int picker = layout::kPickerCount - 1; picker >= 0; --picker) chain.push_back(combo6_.at(picker));
+  for (int picker = archives::kPickerCount - 1; picker >= 0; --picker) chain.push_back(combo6_.at(picker));
   for (size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 

@@ -74,7 +74,7 @@ class Form1 : public QWidget, public archives::FormControls {
   Toolbar* toolbar4_ = nullptr;
   QLineEdit* text1_ = nullptr;
   QComboBox* combo2_ = nullptr;
-  std::array<QComboBox*, 7> combo6_{};
+  std::array<QComboBox*, archives::kPickerCount> combo6_{};
   QProgressBar* progress_bar1_ = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/italian_texts.h"
+#include "archives/window_interface.h"
 #include "import/italian_texts.h"
 
 namespace app::layout {
@@ -62,7 +63,7 @@ struct MappingRow {
   int note_top, note_width;
 };
 
-inline constexpr std::array<MappingRow, 7> kMappingRows{{
+inline constexpr std::array<MappingRow, archives::kPickerCount> kMappingRows{{
     {1, kCodeCaption, 360, 1050, 1, 240, 22, kRequired, 360, 1440},
     {0, kCategoryCaption, 780, 1125, 0, 660, 23, kOptional, 720, 1755},
     {2, kDescriptionCaption, 1200, 825, 2, 1080, 24, kOptional, 1080, 1755},
@@ -71,7 +72,6 @@ inline constexpr std::array<MappingRow, 7> kMappingRows{{
     {6, kPrice2Caption, 2280, 615, 5, 2160, 25, kOptional, 2160, 1755},
     {7, kImagePathCaption, 2640, 1335, 6, 2520, 29, kOptional, 2520, 1755},
 }};
-inline constexpr int kPickerCount = 7;
 
 // Toolbar buttons: key (equal to the caption), picture in the image list, size in twips.
 struct ToolbarButton {

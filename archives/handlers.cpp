@@ -136,13 +136,12 @@ void DiscoverColumns(WindowState& state, FormControls& form, Dialogs& dialogs) {
     return;
   }
 
-  constexpr int kPickers = 7;
-  for (int k = 0; k < kPickers; ++k) {
+  for (int k = 0; k < kPickerCount; ++k) {
     form.ClearPicker(k);
     form.AppendPicker(k, u"");
   }
   for (const std::u16string& name : names) {
-    for (int k = 0; k < kPickers; ++k) {
+    for (int k = 0; k < kPickerCount; ++k) {
       form.AppendPicker(k, name);
       form.EnablePicker(k);
     }

@@ -31,7 +31,10 @@ class Dialogs {
   [[noreturn]] virtual void EndProgram() = 0;
 };
 
-// The controls the handlers read and write. Pickers are the seven column pickers, 0 to 6.
+// The column pickers (Combo6), one per column of the destination the import can fill.
+inline constexpr int kPickerCount = 7;
+
+// The controls the handlers read and write. Pickers are addressed 0 to kPickerCount - 1.
 class FormControls {
  public:
   virtual ~FormControls() = default;

@@ -28,7 +28,7 @@ struct Slot {
 constexpr int kByName = -1;
 
 // The slots in the order they are processed.
-constexpr std::array<Slot, kPickerCount> kSlots = {{
+constexpr std::array<Slot, archives::kPickerCount> kSlots = {{
     {0, u"Categoria", kByName, Treatment::CleanCategory, u"Elenco prodotti"},
     {kCodePicker, {}, 1, Treatment::CutToLimit, std::nullopt},
     {2, u"Descrizione", kByName, Treatment::CutToLimit, std::nullopt},

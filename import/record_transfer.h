@@ -13,7 +13,6 @@ namespace import {
 
 // The picker of the article code, the one the run requires.
 inline constexpr int kCodePicker = 1;
-inline constexpr int kPickerCount = 7;
 
 // The values a transfer could not write, which the record will be stored without.
 struct TransferLosses {

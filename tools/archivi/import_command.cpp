@@ -25,7 +25,7 @@ constexpr const char* kUsage =
 
 struct ImportOptions {
   std::string destination, source, table;
-  std::array<std::u16string, import::kPickerCount> pickers;
+  std::array<std::u16string, archives::kPickerCount> pickers;
   bool purge = false;
 };
 
@@ -35,7 +35,7 @@ bool ParseOptions(const Arguments& args, ImportOptions* options) {
     if (args[i] == "--slot" && i + 1 < args.size()) {
       const std::string& slot = args[++i];
       const size_t equals = slot.find('=');
-      if (equals != 1 || slot[0] < '0' || slot[0] >= '0' + import::kPickerCount) return false;
+      if (equals != 1 || slot[0] < '0' || slot[0] >= '0' + archives::kPickerCount) return false;
       options->pickers[slot[0] - '0'] = engine::FromUtf8(slot.substr(2));
     } else if (args[i] == "--purge" && i + 1 < args.size()) {
       const std::string& answer = args[++i];
@@ -73,7 +73,7 @@ class CommandLineForm : public archives::FormControls {
 
  private:
   std::u16string text1_, combo2_;
-  std::array<std::u16string, import::kPickerCount> pickers_;
+  std::array<std::u16string, archives::kPickerCount> pickers_;
 };
 
 // Message boxes become lines on stdout; the purge question gets the command line's answer.
