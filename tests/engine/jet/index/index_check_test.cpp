@@ -11,7 +11,7 @@
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/row/text_codec.h"
-#include "tests/engine/jet/index_fixture_catalog.h"
+#include "tests/engine/jet/index/index_fixture_catalog.h"
 #include "tests/support/test_page_store.h"
 #include "tests/support/fixtures.h"
 

@@ -9,7 +9,7 @@
 
 #include "engine/error.h"
 #include "engine/jet/index/index_check.h"
-#include "tests/engine/jet/index_fixture_catalog.h"
+#include "tests/engine/jet/index/index_fixture_catalog.h"
 #include "tests/support/test_page_store.h"
 #include "tests/support/fixtures.h"
 

@@ -11,7 +11,7 @@
 #include "engine/jet/catalog/tdef_encoder.h"
 #include "engine/jet/page/usage_map_writer.h"
 #include "engine/bytes.h"
-#include "tests/engine/jet/create_test_support.h"
+#include "tests/engine/jet/create/create_test_support.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/create/system_tables.h"
-#include "tests/engine/jet/create_test_support.h"
+#include "tests/engine/jet/create/create_test_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/database/jet_database.h"
-#include "tests/engine/jet/create_test_support.h"
+#include "tests/engine/jet/create/create_test_support.h"
 
 namespace {
 
