@@ -129,6 +129,10 @@ inline const JetFormat& FormatOf(JetVersion version) { return version == JetVers
 inline constexpr uint8_t kPageData = 0x01;
 inline constexpr uint8_t kPageTableDefinition = 0x02;
 inline constexpr uint8_t kPageUsageBitmap = 0x05;
+// Data and index pages begin alike, in both versions: the type byte, 0x01, the u16 free space
+// and the u32 page of the owning table's definition.
+inline constexpr size_t kPageFreeSpaceOffset = 2;
+inline constexpr size_t kPageOwnerOffset = 4;
 
 // Constants of the table definition (Jet 4 writes them; readers do not check them).
 inline constexpr uint32_t kTdefConstant = 1625;       // at each *_constant offset

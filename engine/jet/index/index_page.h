@@ -23,15 +23,16 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/jet/format/format.h"
 #include "engine/jet/format/table_definition.h"
 
 namespace engine::jet {
 
-inline constexpr size_t kIndexPageSize = 4096;
+inline constexpr size_t kIndexPageSize = kJet4Format.page_size;  // written for Jet 4 files only
 inline constexpr uint8_t kIndexNodePageType = 0x03;
 inline constexpr uint8_t kIndexLeafPageType = 0x04;
-inline constexpr size_t kIndexFreeSpaceOffset = 2;
-inline constexpr size_t kIndexOwnerOffset = 4;
+inline constexpr size_t kIndexFreeSpaceOffset = kPageFreeSpaceOffset;
+inline constexpr size_t kIndexOwnerOffset = kPageOwnerOffset;
 inline constexpr size_t kIndexUnknown8Offset = 8;
 inline constexpr size_t kIndexPrevOffset = 12;
 inline constexpr size_t kIndexNextOffset = 16;

@@ -22,8 +22,8 @@
 
 namespace engine::jet {
 
-inline constexpr size_t kDataPageFreeSpace = 2;  // u16, both versions
-inline constexpr size_t kDataPageOwner = 4;      // u32, both versions
+inline constexpr size_t kDataPageFreeSpace = kPageFreeSpaceOffset;  // u16, both versions
+inline constexpr size_t kDataPageOwner = kPageOwnerOffset;          // u32, both versions
 inline constexpr uint16_t kSlotDeleted = 0x8000;
 inline constexpr uint16_t kSlotOverflow = 0x4000;
 inline constexpr uint16_t kSlotOffsetMask = 0x1FFF;
