@@ -20,7 +20,7 @@ using engine::jet::RowId;
 using testsupport::TestPageStore;
 
 constexpr int kArticles = 100000;
-constexpr uint32_t kRoot = 3, kTdef = 2;
+constexpr engine::jet::PageNumber kRoot{3}, kTdef{2};
 
 // Like the key of "ART-012345"-style codes: flag, 17 letter/digit codes, end marks.
 std::vector<std::string> TextLikeKeys(int count) {
@@ -37,12 +37,16 @@ std::vector<std::string> TextLikeKeys(int count) {
   return keys;
 }
 
-RowId RowFor(int i) { return RowId{static_cast<uint32_t>(100 + i / 40), static_cast<uint8_t>(i % 40)}; }
+RowId RowFor(int i) {
+  return RowId{engine::jet::PageNumber(static_cast<uint32_t>(100 + i / 40)), static_cast<uint8_t>(i % 40)};
+}
 
 struct EmptyIndex {
   TestPageStore store{4};
   IndexTree tree;
-  EmptyIndex() : tree(store, kRoot, kTdef, [this] { return store.AppendPage(); }, [](uint32_t) {}) {
+  EmptyIndex()
+      : tree(
+            store, kRoot, kTdef, [this] { return store.AppendPage(); }, [](engine::jet::PageNumber) {}) {
     IndexPage root;
     root.owner = kTdef;
     engine::jet::EncodeIndexPage(root, store.WritePage(kRoot));

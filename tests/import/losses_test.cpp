@@ -139,8 +139,8 @@ TEST(Losses, TheRecordsOfAZeroedSourcePageAreReportedAsNotImported) {
       if (entry.name != u"Prodotti") continue;
       const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
       const auto rows = engine::jet::ListLiveRows(*pager, table);
-      page = rows[rows.size() / 2].page;
-      for (const auto& row : rows) on_page += row.page == page;
+      page = rows[rows.size() / 2].page.value();
+      for (const auto& row : rows) on_page += row.page.value() == page;
     }
     page_size = pager->page_size();
   }

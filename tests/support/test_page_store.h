@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <set>
 #include <string_view>
@@ -39,28 +40,29 @@ class TestPageStore : public engine::jet::MemoryPageStore {
     return store;
   }
 
-  uint8_t* WritePage(uint32_t page) override {
+  uint8_t* WritePage(engine::jet::PageNumber page) override {
     uint8_t* bytes = MemoryPageStore::WritePage(page);
     written_.insert(page);
     return bytes;
   }
-  uint32_t AppendPage() override {
-    const uint32_t page = MemoryPageStore::AppendPage();
+  engine::jet::PageNumber AppendPage() override {
+    const engine::jet::PageNumber page = MemoryPageStore::AppendPage();
     written_.insert(page);
     return page;
   }
 
   // Pages handed out by WritePage or AppendPage since the last ForgetWrites.
-  const std::set<uint32_t>& written() const { return written_; }
+  const std::set<engine::jet::PageNumber>& written() const { return written_; }
   void ForgetWrites() { written_.clear(); }
 
  private:
-  std::set<uint32_t> written_;
+  std::set<engine::jet::PageNumber> written_;
 };
 
 // Puts one usage-map row on a data page of the store (owner 0; a zeroed page is started as a
 // data page) and returns where.
-inline engine::jet::RowPointer AddMapRow(TestPageStore& store, uint32_t page, const std::vector<uint8_t>& row) {
+inline engine::jet::RowPointer AddMapRow(TestPageStore& store, uint32_t page_number, const std::vector<uint8_t>& row) {
+  const engine::jet::PageNumber page(page_number);
   uint8_t* bytes = store.WritePage(page);
   if (bytes[0] == 0) engine::jet::InitDataPage(bytes, store.page_size(), 0);
   const std::string_view text(reinterpret_cast<const char*>(row.data()), row.size());
@@ -72,6 +74,13 @@ inline std::vector<uint8_t> InlineMap(uint32_t start, size_t bitmap_bytes = 64) 
   std::vector<uint8_t> row(5 + bitmap_bytes, 0);
   for (int i = 0; i < 4; ++i) row[1 + i] = static_cast<uint8_t>(start >> (8 * i));
   return row;
+}
+
+// Page numbers written as plain numbers, for expectations.
+inline std::vector<engine::jet::PageNumber> Pages(std::initializer_list<uint32_t> numbers) {
+  std::vector<engine::jet::PageNumber> pages;
+  for (uint32_t number : numbers) pages.push_back(engine::jet::PageNumber(number));
+  return pages;
 }
 
 }  // namespace testsupport

@@ -59,7 +59,7 @@ std::vector<CatalogEntry> ReadCatalog(PageStore& pager, const TextDecoder& text)
     if (row.type != kObjectTypeTable || row.parent != tables_container || row.name.empty()) continue;
     CatalogEntry entry;
     entry.name = row.name;
-    entry.tdef_page = static_cast<uint32_t>(row.id) & kObjectIdPageMask;
+    entry.tdef_page = PageNumber(static_cast<uint32_t>(row.id) & kObjectIdPageMask);
     entry.is_system = (static_cast<uint32_t>(row.flags) & kSystemObjectBits) != 0;
     entry.row = row.row;
     tables.push_back(std::move(entry));

@@ -15,7 +15,7 @@ namespace engine::jet {
 
 struct CatalogEntry {
   std::u16string name;
-  uint32_t tdef_page = 0;
+  PageNumber tdef_page;
   bool is_system = false;
   RowId row;  // its MSysObjects row
 };

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 
+#include "engine/jet/format/page_number.h"
+
 namespace engine::jet {
 
-inline constexpr uint32_t kCatalogTdefPage = 2;
+inline constexpr PageNumber kCatalogTdefPage{2};
 
 // Ids of the containers and of the database object.
 inline constexpr uint32_t kRootContainerId = 0x0F000000;

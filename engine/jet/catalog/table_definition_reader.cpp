@@ -28,19 +28,19 @@ RowPointer Pointer(uint32_t packed) {
 
 }  // namespace
 
-std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, uint32_t first_page, std::vector<uint32_t>* chain) {
+std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, PageNumber first_page, std::vector<PageNumber>* chain) {
   const JetFormat& f = pager.format();
   std::vector<uint8_t> buffer;
-  std::vector<uint32_t> pages;
+  std::vector<PageNumber> pages;
   std::vector<bool> visited;  // by page number: a chain through every page stays linear
-  uint32_t page_number = first_page;
+  PageNumber page_number = first_page;
   while (true) {
     const uint8_t* page = pager.ReadPage(page_number);  // checks the page number first
     if (visited.empty()) visited.resize(pager.page_count());
-    if (visited[page_number]) pager.Damaged("a table definition's pages form a loop");
-    visited[page_number] = true;
+    if (visited[page_number.value()]) pager.Damaged("a table definition's pages form a loop");
+    visited[page_number.value()] = true;
     if (page[0] != kPageTableDefinition) {
-      pager.Damaged("page " + std::to_string(page_number) + " should hold a table definition but does not");
+      pager.Damaged("page " + to_string(page_number) + " should hold a table definition but does not");
     }
     pages.push_back(page_number);
     if (pages.size() == 1) {
@@ -48,14 +48,14 @@ std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, uint32_t first_p
     } else {
       buffer.insert(buffer.end(), page + f.tdef_page_header_size, page + pager.page_size());
     }
-    page_number = GetU32(page + f.tdef_next_page);
-    if (page_number == 0) break;
+    page_number = GetPageNumber(page + f.tdef_next_page);
+    if (page_number.is_none()) break;
   }
   if (chain) *chain = std::move(pages);
   return buffer;
 }
 
-TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, uint32_t first_page,
+TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, PageNumber first_page,
                                     std::u16string name) {
   const JetFormat& f = pager.format();
   TableDefinition def;
@@ -135,7 +135,7 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, u
       index.columns.push_back({number, (entry[2] & kIndexColumnAscending) != 0});
     }
     index.usage_map = Pointer(GetU32(d + f.real_usage_map));
-    index.root_page = GetU32(d + f.real_root_page);
+    index.root_page = GetPageNumber(d + f.real_root_page);
     index.flags = d[f.real_flags];
     pos += f.real_index_descriptor_size;
   }

@@ -16,10 +16,10 @@
 namespace engine::jet {
 
 // The concatenated TDEF bytes starting at `first_page`, and the chain of its pages.
-std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, uint32_t first_page, std::vector<uint32_t>* chain);
+std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, PageNumber first_page, std::vector<PageNumber>* chain);
 
 // Decodes the TDEF at `first_page`. `name` is the table's name from the catalogue.
-TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, uint32_t first_page,
+TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, PageNumber first_page,
                                     std::u16string name);
 
 }  // namespace engine::jet

@@ -87,7 +87,7 @@ std::vector<uint8_t> EncodeTableDefinition(const TableDefinition& table) {
       }
     }
     PutU32(d + f.real_usage_map, index.usage_map.packed());
-    PutU32(d + f.real_root_page, index.root_page);
+    PutPageNumber(d + f.real_root_page, index.root_page);
     d[f.real_flags] = index.flags;
   }
   for (const LogicalIndex& index : table.logical_indexes) {
@@ -115,7 +115,7 @@ std::vector<uint8_t> EncodeTableDefinition(const TableDefinition& table) {
 
 size_t TableDefinitionPageCount(size_t encoded_size) { return TdefPageCount(kFormat, encoded_size); }
 
-void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index, uint32_t next_page, uint8_t* page) {
+void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index, PageNumber next_page, uint8_t* page) {
   const JetFormat& f = kFormat;
   std::fill(page, page + f.page_size, 0);
   // The buffer's own first bytes stand for the first page's header, so every page copies
@@ -130,7 +130,7 @@ void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index,
   // Unused bytes minus the header size; 0 on a page with fewer left (a full first page of a chain).
   const size_t unused = f.page_size - used;
   PutU16(page + f.tdef_page_free_space, static_cast<uint16_t>(unused <= f.tdef_page_header_size ? 0 : unused - f.tdef_page_header_size));
-  PutU32(page + f.tdef_next_page, next_page);
+  PutPageNumber(page + f.tdef_next_page, next_page);
 }
 
 }  // namespace engine::jet

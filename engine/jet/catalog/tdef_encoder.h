@@ -17,7 +17,7 @@ std::vector<uint8_t> EncodeTableDefinition(const TableDefinition& table);
 size_t TableDefinitionPageCount(size_t encoded_size);
 
 // Writes page `index` (0 = first) of the definition into `page` (a whole page, overwritten);
-// `next_page` is the following page of the chain, 0 for the last.
-void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index, uint32_t next_page, uint8_t* page);
+// `next_page` is the following page of the chain, none for the last.
+void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index, PageNumber next_page, uint8_t* page);
 
 }  // namespace engine::jet

@@ -34,7 +34,7 @@ std::string Hex(std::string_view key) {
   return out;
 }
 
-std::string RowName(RowId row) { return std::to_string(row.page) + ":" + std::to_string(row.row); }
+std::string RowName(RowId row) { return to_string(row.page) + ":" + std::to_string(row.row); }
 
 class Checker {
  public:
@@ -68,21 +68,23 @@ class Checker {
   void Problem(std::string line) { report_.problems.push_back(std::move(line)); }
 
   // Every page a map lists is used (global bit clear) and has one owner only.
-  void Claim(const std::string& owner, const std::vector<uint32_t>& pages) {
+  void Claim(const std::string& owner, const std::vector<PageNumber>& pages) {
     if (pager_.format().version != JetVersion::Jet4) return;  // the writer's maps are Jet 4 only
     UsageMapEditor global(pager_, kGlobalUsageMap);
-    for (uint32_t page : pages) {
-      if (page >= pager_.page_count()) continue;  // maps cover whole windows past the end
+    for (PageNumber page : pages) {
+      if (!pager_.has_page(page)) continue;  // maps cover whole windows past the end
       auto [it, inserted] = owners_.emplace(page, owner);
       if (!inserted && it->second != owner) {
-        Problem("page " + std::to_string(page) + " belongs both to " + it->second + " and to " + owner);
+        Problem("page " + to_string(page) + " belongs both to " + it->second + " and to " + owner);
       }
-      if (global.Contains(page)) Problem("page " + std::to_string(page) + " of " + owner + " is marked free in the global map");
+      if (global.Contains(page)) {
+        Problem("page " + to_string(page) + " of " + owner + " is marked free in the global map");
+      }
     }
   }
 
-  std::vector<uint32_t> MapPages(RowPointer map, const std::string& what) {
-    if (map.page == 0) return {};
+  std::vector<PageNumber> MapPages(RowPointer map, const std::string& what) {
+    if (map.page.is_none()) return {};
     try {
       return ReadUsageMap(pager_, map);
     } catch (const Error& error) {
@@ -91,8 +93,8 @@ class Checker {
     }
   }
 
-  void CheckDataPage(const std::string& table, uint32_t number, const DataPage& page) {
-    const std::string where = table + ", data page " + std::to_string(number);
+  void CheckDataPage(const std::string& table, PageNumber number, const DataPage& page) {
+    const std::string where = table + ", data page " + to_string(number);
     const uint16_t slots = page.slot_count();
     if (slots > kMaxRowsPerDataPage) {
       Problem(where + ": " + std::to_string(slots) + " rows, more than " + std::to_string(kMaxRowsPerDataPage));
@@ -127,16 +129,17 @@ class Checker {
   void CheckTable(const CatalogEntry& entry) {
     const std::string name = "table \"" + ToUtf8(entry.name) + "\"";
     TableDefinition table = ReadTableDefinition(pager_, text_, entry.tdef_page, entry.name);
-    Claim(name + " (definition)", table.tdef_pages.empty() ? std::vector<uint32_t>{entry.tdef_page} : table.tdef_pages);
+    Claim(name + " (definition)",
+          table.tdef_pages.empty() ? std::vector<PageNumber>{entry.tdef_page} : table.tdef_pages);
 
-    const std::vector<uint32_t> owned = MapPages(table.owned_pages, name + " owned-pages map");
-    const std::set<uint32_t> owned_set(owned.begin(), owned.end());
-    std::vector<uint32_t> data_pages;
-    for (uint32_t number : owned) {
-      if (number >= pager_.page_count()) continue;
+    const std::vector<PageNumber> owned = MapPages(table.owned_pages, name + " owned-pages map");
+    const std::set<PageNumber> owned_set(owned.begin(), owned.end());
+    std::vector<PageNumber> data_pages;
+    for (PageNumber number : owned) {
+      if (!pager_.has_page(number)) continue;
       const DataPage page(pager_.ReadPage(number), pager_.format());
       if (!page.owned_by(entry.tdef_page)) {
-        Problem(name + ": owned page " + std::to_string(number) + " is not one of its data pages (type " +
+        Problem(name + ": owned page " + to_string(number) + " is not one of its data pages (type " +
                 std::to_string(page.bytes()[0]) + ")");
         continue;
       }
@@ -144,10 +147,10 @@ class Checker {
       CheckDataPage(name, number, page);
     }
     Claim(name, data_pages);
-    for (uint32_t number : MapPages(table.free_space_pages, name + " free-space map")) {
-      if (number < pager_.page_count() && !owned_set.count(number)) {
+    for (PageNumber number : MapPages(table.free_space_pages, name + " free-space map")) {
+      if (pager_.has_page(number) && !owned_set.count(number)) {
         if (DataPage(pager_.ReadPage(number), pager_.format()).owned_by(entry.tdef_page)) {
-          Problem(name + ": page " + std::to_string(number) + " is in the free-space map but not in the owned map");
+          Problem(name + ": page " + to_string(number) + " is in the free-space map but not in the owned map");
         }
       }
     }
@@ -186,11 +189,11 @@ class Checker {
     }
 
     for (const ColumnDefinition& column : table.columns) {
-      if (!column.is_long_value() || column.lval_owned_map.page == 0) continue;
+      if (!column.is_long_value() || column.lval_owned_map.page.is_none()) continue;
       const std::string owner = name + ", column \"" + ToUtf8(column.name) + "\" long values";
-      std::vector<uint32_t> lval_pages;
-      for (uint32_t number : MapPages(column.lval_owned_map, owner + " map")) {
-        if (number < pager_.page_count() && LoadTableOwner(pager_, number) == kLongValueOwner) {
+      std::vector<PageNumber> lval_pages;
+      for (PageNumber number : MapPages(column.lval_owned_map, owner + " map")) {
+        if (pager_.has_page(number) && LoadTableOwner(pager_, number) == kLongValueOwner) {
           lval_pages.push_back(number);
         }
       }
@@ -207,20 +210,21 @@ class Checker {
                   const std::vector<RowId>& rows, const std::vector<std::vector<Value>>& values,
                   const std::vector<bool>& readable) {
     const std::string name = table_name + ", index " + std::to_string(index.number);
-    std::set<uint32_t> map_pages;
-    if (index.usage_map.page != 0) {
+    std::set<PageNumber> map_pages;
+    if (!index.usage_map.page.is_none()) {
       auto pages = MapPages(index.usage_map, name + " usage map");
       map_pages.insert(pages.begin(), pages.end());
     }
     IndexCheckResult shape =
         CheckIndexTree(pager_, index.root_page, table.tdef_page,
-                       index.usage_map.page != 0 ? std::function<bool(uint32_t)>([&](uint32_t page) { return map_pages.count(page) > 0; })
-                                                 : std::function<bool(uint32_t)>());
+                       !index.usage_map.page.is_none()
+                           ? std::function<bool(PageNumber)>([&](PageNumber page) { return map_pages.count(page) > 0; })
+                           : std::function<bool(PageNumber)>());
     for (const std::string& problem : shape.problems) Problem(name + ": " + problem);
     Claim(name, shape.pages);
     // Pages the map lists beyond the tree (pages given back but still listed) may not belong
     // to anyone else either.
-    Claim(name, std::vector<uint32_t>(map_pages.begin(), map_pages.end()));
+    Claim(name, std::vector<PageNumber>(map_pages.begin(), map_pages.end()));
     if (!shape.ok()) return;
     report_.index_entries += shape.entries;
     if (!IndexSortOrdersKnown(table, index)) return;  // its keys cannot be recomputed here
@@ -248,7 +252,8 @@ class Checker {
     }
     std::sort(expected.begin(), expected.end());
     std::vector<std::pair<std::string, RowId>> actual;
-    IndexTree tree(pager_, index.root_page, table.tdef_page, [] { return 0u; }, [](uint32_t) {}, pager_.file_name());
+    IndexTree tree(
+        pager_, index.root_page, table.tdef_page, [] { return kNoPage; }, [](PageNumber) {}, pager_.file_name());
     tree.ForEach([&](std::string_view key, RowId row) { actual.emplace_back(std::string(key), row); });
 
     size_t reported = 0;
@@ -283,7 +288,7 @@ class Checker {
   PageStore& pager_;
   CheckReport& report_;
   TextDecoder text_;
-  std::map<uint32_t, std::string> owners_;
+  std::map<PageNumber, std::string> owners_;
 };
 
 }  // namespace

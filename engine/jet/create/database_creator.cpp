@@ -76,13 +76,13 @@ EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabase
   DatabaseImage& image = result.image;
   EncodeJet4HeaderPage(image.WritePage(image.AppendPage()), created);
   // Page 1, the global usage map: every later page free until the allocator hands it out.
-  WriteGlobalMapPage(image.WritePage(image.AppendPage()), kGlobalUsageMap.page + 1);
+  WriteGlobalMapPage(image.WritePage(image.AppendPage()), kGlobalUsageMap.page.value() + 1);
   PageAllocator allocator(image);
   const PageSource new_page = [&allocator] { return allocator.Allocate(); };
 
   // TDEFs first, so that MSysObjects sits at page 2 where readers look for it.
   std::vector<TableDefinition> tables;
-  std::vector<uint32_t> tdef_pages;
+  std::vector<PageNumber> tdef_pages;
   for (const TableSpec& spec : SystemTableSpecs()) {
     tables.push_back(LayOutTable(spec));
     tables.back().tdef_pages = {new_page()};

@@ -87,7 +87,7 @@ const std::vector<TableSpec>& SystemTableSpecs() {
   return specs;
 }
 
-std::vector<std::vector<Value>> InitialCatalogueRows(const std::vector<uint32_t>& system_tdef_pages,
+std::vector<std::vector<Value>> InitialCatalogueRows(const std::vector<PageNumber>& system_tdef_pages,
                                                      double creation_days) {
   const size_t columns = SystemTableSpecs()[0].columns.size();
   auto row = [&](int64_t id, int64_t parent, const char16_t* name, int64_t type, const BinaryData& owner) {
@@ -110,17 +110,19 @@ std::vector<std::vector<Value>> InitialCatalogueRows(const std::vector<uint32_t>
   };
   const std::vector<TableSpec>& specs = SystemTableSpecs();
   for (size_t i = 0; i < specs.size() && i < system_tdef_pages.size(); ++i) {
-    rows.push_back(row(system_tdef_pages[i], kTablesId, specs[i].name.c_str(), kObjectTypeTable, kCreatorSid));
+    rows.push_back(row(system_tdef_pages[i].value(), kTablesId, specs[i].name.c_str(), kObjectTypeTable, kCreatorSid));
   }
   return rows;
 }
 
-std::vector<std::vector<Value>> InitialPermissionRows(const std::vector<uint32_t>& pages) {
+std::vector<std::vector<Value>> InitialPermissionRows(const std::vector<PageNumber>& pages) {
   auto ace = [](int64_t object, const BinaryData& sid, int64_t rights, bool inheritable) {
     return std::vector<Value>{Value::Integer(object), Value::Bytes(sid), Value::Integer(rights),
                               Value::Flag(inheritable)};
   };
-  const int64_t objects = pages.at(0), aces = pages.at(1), queries = pages.at(2), relationships = pages.at(3);
+  // A table's object id is its TDEF page.
+  const int64_t objects = pages.at(0).value(), aces = pages.at(1).value(), queries = pages.at(2).value(),
+                relationships = pages.at(3).value();
   // Access rights masks: the engine may read and write the system tables, the admins
   // administer the containers, users may read the catalogue and use the containers.
   return {

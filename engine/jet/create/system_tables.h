@@ -20,10 +20,10 @@ const std::vector<TableSpec>& SystemTableSpecs();
 
 // MSysObjects rows of a new database (values by column position), in the order Jet writes
 // them; `system_tdef_pages` are the TDEF pages of the system tables, in SystemTableSpecs order.
-std::vector<std::vector<engine::Value>> InitialCatalogueRows(const std::vector<uint32_t>& system_tdef_pages,
+std::vector<std::vector<engine::Value>> InitialCatalogueRows(const std::vector<PageNumber>& system_tdef_pages,
                                                              double creation_days);
 
 // MSysACEs rows: who may do what with the containers, MSysDb and the system tables.
-std::vector<std::vector<engine::Value>> InitialPermissionRows(const std::vector<uint32_t>& system_tdef_pages);
+std::vector<std::vector<engine::Value>> InitialPermissionRows(const std::vector<PageNumber>& system_tdef_pages);
 
 }  // namespace engine::jet

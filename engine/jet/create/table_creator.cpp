@@ -54,7 +54,7 @@ bool IsFixedType(ColumnType type) {
   throw Error("", "the table \"" + ToUtf8(spec.name) + "\" cannot be created: " + reason, ErrorKind::InvalidValue);
 }
 
-void WriteEmptyLeaf(PageStore& store, uint32_t page, uint32_t tdef_page) {
+void WriteEmptyLeaf(PageStore& store, PageNumber page, PageNumber tdef_page) {
   IndexPage leaf;
   leaf.leaf = true;
   leaf.owner = tdef_page;
@@ -64,7 +64,7 @@ void WriteEmptyLeaf(PageStore& store, uint32_t page, uint32_t tdef_page) {
 void WriteDefinition(PageStore& store, const TableDefinition& table) {
   const std::vector<uint8_t> encoded = EncodeTableDefinition(table);
   for (size_t i = 0; i < table.tdef_pages.size(); ++i) {
-    const uint32_t next = i + 1 < table.tdef_pages.size() ? table.tdef_pages[i + 1] : 0;
+    const PageNumber next = i + 1 < table.tdef_pages.size() ? table.tdef_pages[i + 1] : kNoPage;
     WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]));
   }
 }
@@ -177,15 +177,15 @@ TableDefinition LayOutTable(const TableSpec& spec) {
   return table;
 }
 
-RowPointer UsageMapRows::Add(uint32_t first_page, bool include_first) {
+RowPointer UsageMapRows::Add(PageNumber first_page, bool include_first) {
   uint8_t row[kMapRowSize] = {};
-  const uint32_t start = first_page & ~7u;
+  const uint32_t start = first_page.value() & ~7u;
   PutU32(row + 1, start);
   if (include_first) {
-    const uint32_t bit = first_page - start;
+    const uint32_t bit = first_page.value() - start;
     row[kMapBitmapOffset + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
   }
-  if (page_ == 0 || !DataPageHasRoom(store_.ReadPage(page_), sizeof row)) {
+  if (page_.is_none() || !DataPageHasRoom(store_.ReadPage(page_), sizeof row)) {
     page_ = new_page_();
     InitDataPage(store_.WritePage(page_), store_.page_size(), 0);
   }
@@ -203,7 +203,7 @@ void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRow
   table.tdef_page = table.tdef_pages.front();
 
   // The table's data pages will come after the pages made now, so its maps' windows start here.
-  const uint32_t data_start = store.page_count();
+  const PageNumber data_start(store.page_count());
   table.owned_pages = maps.Add(data_start, false);
   table.free_space_pages = maps.Add(data_start, false);
   for (ColumnDefinition& column : table.columns) {
@@ -227,7 +227,7 @@ void AddSystemRows(PageStore& store, const TableDefinition& table, const std::ve
 }
 
 std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, const std::u16string& name,
-                                        uint32_t tdef_page, bool system, double now_days) {
+                                        PageNumber tdef_page, bool system, double now_days) {
   // The creator's security id, as in the system objects of a new database.
   static const BinaryData kOwner = {0x65, 0x89};
   std::vector<Value> row(msys_objects.columns.size());
@@ -240,7 +240,7 @@ std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, con
     }
     throw Error("", "MSysObjects has no column " + ToUtf8(column), ErrorKind::Damaged);
   };
-  set(u"Id", Value::Integer(tdef_page));
+  set(u"Id", Value::Integer(tdef_page.value()));  // a table's object id is its TDEF page
   set(u"ParentId", Value::Integer(kTablesId));
   set(u"Name", Value::Text(name));
   set(u"Type", Value::Integer(kObjectTypeTable));
@@ -260,7 +260,7 @@ TableDefinition CreateTable(PageStore& store, const PageSource& new_page, const 
     throw error.Within(file_name);
   }
   // The (ParentId, Name) index finds a name whatever its case: its text keys ignore case.
-  std::vector<Value> probe = CatalogueRowForTable(catalogue, spec.name, 0, spec.system, now_days);
+  std::vector<Value> probe = CatalogueRowForTable(catalogue, spec.name, kNoPage, spec.system, now_days);
   for (const RealIndex& index : catalogue.real_indexes) {
     if (index.columns.size() != 2) continue;
     IndexTree tree(store, index.root_page, catalogue.tdef_page, nullptr, nullptr, file_name);
@@ -275,7 +275,7 @@ TableDefinition CreateTable(PageStore& store, const PageSource& new_page, const 
   return table;
 }
 
-uint32_t CreateTable(const std::filesystem::path& file, const TableSpec& spec) {
+PageNumber CreateTable(const std::filesystem::path& file, const TableSpec& spec) {
   // Through the pager's rollback journal: the file changes only at Commit, all at once.
   std::unique_ptr<Pager> pager = Pager::Open(file, OpenMode::ReadWrite);
   if (pager->format().is_jet3()) {

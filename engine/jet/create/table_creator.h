@@ -62,7 +62,7 @@ TableDefinition LayOutTable(const TableSpec& spec);
 
 // Hands out pages for a new table: each call gives a new zero-filled writable page that the
 // database's global usage map already counts as used.
-using PageSource = std::function<uint32_t()>;
+using PageSource = std::function<PageNumber()>;
 
 // Adds empty inline usage maps (69 bytes: 0x00, u32 first page, 64-byte bitmap) as rows of
 // map pages, data pages owned by no table; starts a new map page when one is full.
@@ -71,12 +71,12 @@ class UsageMapRows {
   UsageMapRows(PageStore& store, PageSource new_page) : store_(store), new_page_(std::move(new_page)) {}
   // A map whose window starts at `first_page` rounded down to 8; it lists `first_page`
   // itself when `include_first` is set.
-  RowPointer Add(uint32_t first_page, bool include_first);
+  RowPointer Add(PageNumber first_page, bool include_first);
 
  private:
   PageStore& store_;
   PageSource new_page_;
-  uint32_t page_ = 0;
+  PageNumber page_;
 };
 
 // Writes the table's pages into `store` and fills in their numbers in `table`: its TDEF
@@ -92,7 +92,7 @@ void AddSystemRows(PageStore& store, const TableDefinition& table, const std::ve
 
 // The catalogue row of a user or system table, by MSysObjects column position.
 std::vector<engine::Value> CatalogueRowForTable(const TableDefinition& msys_objects, const std::u16string& name,
-                                                uint32_t tdef_page, bool system, double now_days);
+                                                PageNumber tdef_page, bool system, double now_days);
 
 // Adds the table to an open database: its pages and its MSysObjects row (`catalogue` is the
 // definition of MSysObjects). Returns the table's definition. Throws
@@ -102,8 +102,8 @@ TableDefinition CreateTable(PageStore& store, const PageSource& new_page, const 
                             const TableSpec& spec, const std::string& file_name, double now_days);
 
 // Same on a file: reads it, adds the table, and replaces the file only when everything
-// succeeded.
-uint32_t CreateTable(const std::filesystem::path& file, const TableSpec& spec);
+// succeeded. Returns the table's TDEF page.
+PageNumber CreateTable(const std::filesystem::path& file, const TableSpec& spec);
 
 // The current local time as Jet stores dates (days since 1899-12-30).
 double JetNow();

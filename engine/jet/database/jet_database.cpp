@@ -295,8 +295,8 @@ class JetDatabase : public Database, public RecordWriter {
   TextDecoder text_;
   std::vector<CatalogEntry> catalog_;
   std::map<size_t, std::shared_ptr<const TableDefinition>> definitions_;  // by catalogue position
-  std::map<uint32_t, std::unique_ptr<TableWriter>> writers_;               // by TDEF page
-  std::map<uint32_t, std::unique_ptr<RowLookup>> lookups_;                 // by TDEF page (read-only)
+  std::map<PageNumber, std::unique_ptr<TableWriter>> writers_;            // by TDEF page
+  std::map<PageNumber, std::unique_ptr<RowLookup>> lookups_;              // by TDEF page (read-only)
   std::unique_ptr<RowLookup> fresh_lookup_;
   std::chrono::steady_clock::time_point last_commit_ = std::chrono::steady_clock::now();
   std::optional<Error> undone_change_;  // a long change undone by a failure, until Commit

@@ -7,20 +7,24 @@
 #include <vector>
 
 #include "engine/jet/format/column_type.h"
+#include "engine/jet/format/page_number.h"
 
 namespace engine::jet {
 
-// A pointer to a usage map row: page and row number.
+// A pointer to a usage map row: page and row number. Stored as one u32, the page in the
+// upper three bytes; page 0 means "no map".
 struct RowPointer {
-  uint32_t page = 0;
+  PageNumber page;
   uint8_t row = 0;
-  static RowPointer FromPacked(uint32_t packed) { return {packed >> 8, static_cast<uint8_t>(packed & 0xFF)}; }
-  uint32_t packed() const { return (page << 8) | row; }
+  static constexpr RowPointer FromPacked(uint32_t packed) {
+    return {PageNumber(packed >> 8), static_cast<uint8_t>(packed & 0xFF)};
+  }
+  constexpr uint32_t packed() const { return (page.value() << 8) | row; }
 };
 
 // Where a row lives: data page and slot number. Index entries point at rows this way.
 struct RowId {
-  uint32_t page = 0;
+  PageNumber page;
   uint8_t row = 0;
   auto operator<=>(const RowId&) const = default;
 };
@@ -69,7 +73,7 @@ struct RealIndex {
   uint32_t number = 0;
   std::vector<IndexColumn> columns;
   RowPointer usage_map;       // pages the index owns
-  uint32_t root_page = 0;     // "first_dp"; never changes
+  PageNumber root_page;       // "first_dp"; never changes
   uint8_t flags = 0;          // 0x01 unique, 0x02 ignore nulls, 0x08 required
   uint32_t unique_entry_count = 0;
   size_t count_offset = 0;        // of unique_entry_count in the TDEF buffer
@@ -97,7 +101,7 @@ inline constexpr uint8_t kSystemTableType = 0x53;  // Jet's own tables
 
 struct TableDefinition {
   std::u16string name;
-  uint32_t tdef_page = 0;
+  PageNumber tdef_page;
   JetVersion version = JetVersion::Jet4;
   uint32_t row_count = 0;
   uint32_t autonumber = 0;      // last value handed out
@@ -108,7 +112,7 @@ struct TableDefinition {
   std::vector<ColumnDefinition> columns;  // in column order (the order fields are shown)
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> logical_indexes;
-  std::vector<uint32_t> tdef_pages;  // the page chain holding the definition
+  std::vector<PageNumber> tdef_pages;  // the page chain holding the definition
 
   // Position in `columns` of the column with that number, or -1.
   int PositionOfNumber(uint16_t number) const {

@@ -11,18 +11,15 @@ namespace {
 
 constexpr size_t kMaxDepth = 32;
 
-std::string Describe(RowId row) {
-  return "row " + std::to_string(row.page) + ":" + std::to_string(row.row);
-}
+std::string Describe(RowId row) { return "row " + to_string(row.page) + ":" + std::to_string(row.row); }
 
 class TreeChecker {
  public:
-  TreeChecker(PageStore& store, uint32_t root, uint32_t tdef,
-              const std::function<bool(uint32_t)>& in_usage_map)
+  TreeChecker(PageStore& store, PageNumber root, PageNumber tdef, const std::function<bool(PageNumber)>& in_usage_map)
       : store_(store), root_(root), tdef_(tdef), in_usage_map_(in_usage_map) {}
 
   IndexCheckResult Run() {
-    Visit(root_, 0, 0);
+    Visit(root_, kNoPage, 0);
     CheckLeafChain();
     CheckNodeLinks();
     result_.levels = levels_.size();
@@ -35,21 +32,20 @@ class TreeChecker {
     RowId row;
   };
   struct Placed {
-    uint32_t page, parent, prev, next;
+    PageNumber page, parent, prev, next;
   };
 
-  void Report(uint32_t page, const std::string& what) {
-    result_.problems.push_back("index with root page " + std::to_string(root_) + ", page " +
-                               std::to_string(page) + ": " + what);
+  void Report(PageNumber page, const std::string& what) {
+    result_.problems.push_back("index with root page " + to_string(root_) + ", page " + to_string(page) + ": " + what);
   }
 
-  std::optional<Bound> Visit(uint32_t page, uint32_t parent, size_t depth) {
+  std::optional<Bound> Visit(PageNumber page, PageNumber parent, size_t depth) {
     if (depth >= kMaxDepth) {
       Report(page, "the tree is deeper than " + std::to_string(kMaxDepth) + " levels");
       return std::nullopt;
     }
-    if (page == 0 || page >= store_.page_count()) {
-      Report(parent, "points at page " + std::to_string(page) + ", outside the file");
+    if (page.is_none() || !store_.has_page(page)) {
+      Report(parent, "points at page " + to_string(page) + ", outside the file");
       return std::nullopt;
     }
     if (!seen_.insert(page).second) {
@@ -66,7 +62,7 @@ class TreeChecker {
     }
     result_.pages.push_back(page);
     if (p.owner != tdef_) {
-      Report(page, "belongs to table page " + std::to_string(p.owner) + ", not " + std::to_string(tdef_));
+      Report(page, "belongs to table page " + to_string(p.owner) + ", not " + to_string(tdef_));
     }
     if (levels_.size() <= depth) levels_.resize(depth + 1);
     levels_[depth].push_back({page, parent, p.prev, p.next});
@@ -78,13 +74,13 @@ class TreeChecker {
     return p.leaf ? VisitLeaf(page, p, depth) : VisitNode(page, p, depth);
   }
 
-  std::optional<Bound> VisitLeaf(uint32_t page, const IndexPage& p, size_t depth) {
+  std::optional<Bound> VisitLeaf(PageNumber page, const IndexPage& p, size_t depth) {
     ++result_.leaf_pages;
     result_.entries += p.entries.size();
     if (leaf_depth_ && *leaf_depth_ != depth) Report(page, "leaf at a different depth from the others");
     if (!leaf_depth_) leaf_depth_ = depth;
-    if (p.tail != 0) Report(page, "leaf with a child-tail pointer");
-    leaves_.push_back({page, 0, p.prev, p.next});
+    if (!p.tail.is_none()) Report(page, "leaf with a child-tail pointer");
+    leaves_.push_back({page, kNoPage, p.prev, p.next});
     if (p.entries.empty()) {
       if (page != root_) Report(page, "empty leaf inside the tree");
       return std::nullopt;
@@ -98,36 +94,36 @@ class TreeChecker {
     return last_leaf_entry_;
   }
 
-  std::optional<Bound> VisitNode(uint32_t page, const IndexPage& p, size_t depth) {
+  std::optional<Bound> VisitNode(PageNumber page, const IndexPage& p, size_t depth) {
     ++result_.node_pages;
     if (p.entries.empty()) {
-      Report(page, p.tail ? "node whose only child is its tail" : "node without children");
-      if (p.tail == 0) return std::nullopt;
+      Report(page, !p.tail.is_none() ? "node whose only child is its tail" : "node without children");
+      if (p.tail.is_none()) return std::nullopt;
     }
     for (size_t i = 0; i < p.entries.size(); ++i) {
       const IndexEntry& entry = p.entries[i];
       std::optional<Bound> last = Visit(entry.child, page, depth + 1);
       if (last && (last->key != entry.key || last->row != entry.row)) {
-        Report(page, "entry " + std::to_string(i) + " differs from the last entry of child page " +
-                         std::to_string(entry.child));
+        Report(page,
+               "entry " + std::to_string(i) + " differs from the last entry of child page " + to_string(entry.child));
       }
     }
-    if (p.tail != 0) return Visit(p.tail, page, depth + 1);
+    if (!p.tail.is_none()) return Visit(p.tail, page, depth + 1);
     if (p.entries.empty()) return std::nullopt;
     return Bound{p.entries.back().key, p.entries.back().row};
   }
 
   void CheckLeafChain() {
     for (size_t i = 0; i < leaves_.size(); ++i) {
-      uint32_t want_prev = i > 0 ? leaves_[i - 1].page : 0;
-      uint32_t want_next = i + 1 < leaves_.size() ? leaves_[i + 1].page : 0;
+      PageNumber want_prev = i > 0 ? leaves_[i - 1].page : kNoPage;
+      PageNumber want_next = i + 1 < leaves_.size() ? leaves_[i + 1].page : kNoPage;
       if (leaves_[i].prev != want_prev) {
-        Report(leaves_[i].page, "previous-leaf link is " + std::to_string(leaves_[i].prev) +
-                                    ", expected " + std::to_string(want_prev));
+        Report(leaves_[i].page,
+               "previous-leaf link is " + to_string(leaves_[i].prev) + ", expected " + to_string(want_prev));
       }
       if (leaves_[i].next != want_next) {
-        Report(leaves_[i].page, "next-leaf link is " + std::to_string(leaves_[i].next) +
-                                    ", expected " + std::to_string(want_next));
+        Report(leaves_[i].page,
+               "next-leaf link is " + to_string(leaves_[i].next) + ", expected " + to_string(want_next));
       }
     }
   }
@@ -142,29 +138,29 @@ class TreeChecker {
         const Placed& here = level[i];
         const Placed* right = i + 1 < level.size() ? &level[i + 1] : nullptr;
         const Placed* left = i > 0 ? &level[i - 1] : nullptr;
-        if (here.next != 0 && (!right || here.next != right->page)) {
-          Report(here.page, "next link points at page " + std::to_string(here.next) +
-                                ", which is not the following page on its level");
+        if (!here.next.is_none() && (!right || here.next != right->page)) {
+          Report(here.page,
+                 "next link points at page " + to_string(here.next) + ", which is not the following page on its level");
         }
-        if (here.prev != 0 && (!left || here.prev != left->page)) {
-          Report(here.page, "previous link points at page " + std::to_string(here.prev) +
+        if (!here.prev.is_none() && (!left || here.prev != left->page)) {
+          Report(here.page, "previous link points at page " + to_string(here.prev) +
                                 ", which is not the preceding page on its level");
         }
         if (right && (here.next == right->page) != (right->prev == here.page)) {
-          Report(here.page, "link with page " + std::to_string(right->page) + " goes one way only");
+          Report(here.page, "link with page " + to_string(right->page) + " goes one way only");
         }
         if (right && right->parent == here.parent && here.next != right->page) {
-          Report(here.page, "not linked to its next sibling " + std::to_string(right->page));
+          Report(here.page, "not linked to its next sibling " + to_string(right->page));
         }
       }
     }
   }
 
   PageStore& store_;
-  uint32_t root_, tdef_;
-  const std::function<bool(uint32_t)>& in_usage_map_;
+  PageNumber root_, tdef_;
+  const std::function<bool(PageNumber)>& in_usage_map_;
   IndexCheckResult result_;
-  std::unordered_set<uint32_t> seen_;
+  std::unordered_set<PageNumber> seen_;
   std::vector<std::vector<Placed>> levels_;
   std::vector<Placed> leaves_;
   std::optional<size_t> leaf_depth_;
@@ -173,8 +169,8 @@ class TreeChecker {
 
 }  // namespace
 
-IndexCheckResult CheckIndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
-                                const std::function<bool(uint32_t)>& in_usage_map) {
+IndexCheckResult CheckIndexTree(PageStore& store, PageNumber root_page, PageNumber tdef_page,
+                                const std::function<bool(PageNumber)>& in_usage_map) {
   return TreeChecker(store, root_page, tdef_page, in_usage_map).Run();
 }
 

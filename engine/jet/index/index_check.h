@@ -22,7 +22,7 @@ namespace engine::jet {
 
 struct IndexCheckResult {
   std::vector<std::string> problems;
-  std::vector<uint32_t> pages;  // every page of the tree, root first
+  std::vector<PageNumber> pages;  // every page of the tree, root first
   size_t entries = 0;           // leaf entries
   size_t leaf_pages = 0;
   size_t node_pages = 0;
@@ -32,7 +32,7 @@ struct IndexCheckResult {
 };
 
 // `in_usage_map`, when given, says whether a page is listed in the index's usage map.
-IndexCheckResult CheckIndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
-                                const std::function<bool(uint32_t)>& in_usage_map = {});
+IndexCheckResult CheckIndexTree(PageStore& store, PageNumber root_page, PageNumber tdef_page,
+                                const std::function<bool(PageNumber)>& in_usage_map = {});
 
 }  // namespace engine::jet

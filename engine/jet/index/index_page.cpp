@@ -10,16 +10,16 @@
 namespace engine::jet {
 namespace {
 
-[[noreturn]] void Fail(uint32_t page_number, const std::string& what) {
-  throw Error("", "index page " + std::to_string(page_number) + " is damaged: " + what, ErrorKind::Damaged);
+[[noreturn]] void Fail(PageNumber page_number, const std::string& what) {
+  throw Error("", "index page " + to_string(page_number) + " is damaged: " + what, ErrorKind::Damaged);
 }
 
 // Writes the big-endian row pointer (and child on nodes); returns the byte after them.
 uint8_t* WritePointers(const IndexEntry& entry, bool leaf, uint8_t* out) {
-  PutBigEndianU24(out, entry.row.page);
+  PutBigEndianU24(out, entry.row.page.value());
   out[3] = entry.row.row;
   if (leaf) return out + 4;
-  PutBigEndianU32(out + 4, entry.child);
+  PutBigEndianU32(out + 4, entry.child.value());
   return out + 8;
 }
 
@@ -107,18 +107,18 @@ std::string EntryBytes(const IndexEntry& entry, bool leaf) {
   return out;
 }
 
-IndexPage DecodeIndexPage(const uint8_t* bytes, uint32_t page_number) {
+IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number) {
   IndexPage page;
   if ((bytes[0] != kIndexLeafPageType && bytes[0] != kIndexNodePageType) || bytes[1] != 0x01) {
     Fail(page_number, "it is not an index page (type " + std::to_string(bytes[0]) + ")");
   }
   page.leaf = bytes[0] == kIndexLeafPageType;
   uint16_t free_space = GetU16(bytes + kIndexFreeSpaceOffset);
-  page.owner = GetU32(bytes + kIndexOwnerOffset);
+  page.owner = GetPageNumber(bytes + kIndexOwnerOffset);
   page.unknown_8 = GetU32(bytes + kIndexUnknown8Offset);
-  page.prev = GetU32(bytes + kIndexPrevOffset);
-  page.next = GetU32(bytes + kIndexNextOffset);
-  page.tail = GetU32(bytes + kIndexTailOffset);
+  page.prev = GetPageNumber(bytes + kIndexPrevOffset);
+  page.next = GetPageNumber(bytes + kIndexNextOffset);
+  page.tail = GetPageNumber(bytes + kIndexTailOffset);
   page.prefix_length = GetU16(bytes + kIndexPrefixOffset);
   page.unknown_26 = bytes[kIndexUnknown26Offset];
   if (free_space > kIndexEntryCapacity) Fail(page_number, "free space larger than the page");
@@ -149,9 +149,9 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, uint32_t page_number) {
       size_t key_size = full.size() - pointer_size;
       entry.key = IndexKey(std::string_view(full).substr(0, key_size));
       const auto* p = reinterpret_cast<const uint8_t*>(full.data()) + key_size;
-      entry.row.page = GetBigEndianU24(p);
+      entry.row.page = PageNumber(GetBigEndianU24(p));
       entry.row.row = p[3];
-      if (!page.leaf) entry.child = GetBigEndianU32(p + 4);
+      if (!page.leaf) entry.child = PageNumber(GetBigEndianU32(p + 4));
       page.entries.push_back(std::move(entry));
       start = end;
     }
@@ -189,11 +189,11 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
   bytes[0] = page.leaf ? kIndexLeafPageType : kIndexNodePageType;
   bytes[1] = 0x01;
   PutU16(bytes + kIndexFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - size));
-  PutU32(bytes + kIndexOwnerOffset, page.owner);
+  PutPageNumber(bytes + kIndexOwnerOffset, page.owner);
   PutU32(bytes + kIndexUnknown8Offset, page.unknown_8);
-  PutU32(bytes + kIndexPrevOffset, page.prev);
-  PutU32(bytes + kIndexNextOffset, page.next);
-  PutU32(bytes + kIndexTailOffset, page.leaf ? 0 : page.tail);
+  PutPageNumber(bytes + kIndexPrevOffset, page.prev);
+  PutPageNumber(bytes + kIndexNextOffset, page.next);
+  PutPageNumber(bytes + kIndexTailOffset, page.leaf ? kNoPage : page.tail);
   PutU16(bytes + kIndexPrefixOffset, page.prefix_length);
   bytes[kIndexUnknown26Offset] = page.unknown_26;
 

@@ -112,7 +112,7 @@ class IndexKey {
 struct IndexEntry {
   IndexKey key;
   RowId row;
-  uint32_t child = 0;
+  PageNumber child;
 };
 
 // Index order: key bytes compared unsigned (a prefix sorts first), then the row pointer.
@@ -128,10 +128,10 @@ inline int CompareKeys(std::string_view a, std::string_view b) {
 
 struct IndexPage {
   bool leaf = true;
-  uint32_t owner = 0;  // TDEF page of the table
-  uint32_t prev = 0;
-  uint32_t next = 0;
-  uint32_t tail = 0;  // nodes: rightmost child, which has no entry of its own
+  PageNumber owner;  // TDEF page of the table
+  PageNumber prev;
+  PageNumber next;
+  PageNumber tail;  // nodes: rightmost child, which has no entry of its own
   uint16_t prefix_length = 0;
   uint32_t unknown_8 = 0;
   uint8_t unknown_26 = 0;
@@ -145,7 +145,7 @@ struct IndexPage {
 // Reads an index page. Throws engine::Error (without a file name; callers add it) when the
 // bytes are not a consistent index page: wrong type, bitmap past the free-space field,
 // an entry shorter than its pointers, a prefix longer than the first entry.
-IndexPage DecodeIndexPage(const uint8_t* bytes, uint32_t page_number);
+IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number);
 
 // Bytes the entries take on the page with the given prefix length.
 size_t EncodedEntriesSize(const IndexPage& page, size_t prefix_length);

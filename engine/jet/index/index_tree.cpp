@@ -29,14 +29,14 @@ size_t LowerBoundKey(const std::vector<IndexEntry>& entries, std::string_view ke
 
 }  // namespace
 
-std::optional<std::vector<uint32_t>> ListTreePages(PageStore& store, uint32_t root_page, uint32_t tdef_page) {
-  std::vector<uint32_t> pages;
-  std::unordered_set<uint32_t> seen;
-  std::vector<uint32_t> pending{root_page};
+std::optional<std::vector<PageNumber>> ListTreePages(PageStore& store, PageNumber root_page, PageNumber tdef_page) {
+  std::vector<PageNumber> pages;
+  std::unordered_set<PageNumber> seen;
+  std::vector<PageNumber> pending{root_page};
   while (!pending.empty()) {
-    const uint32_t page = pending.back();
+    const PageNumber page = pending.back();
     pending.pop_back();
-    if (page == 0 || page >= store.page_count() || !seen.insert(page).second) return std::nullopt;
+    if (page.is_none() || !store.has_page(page) || !seen.insert(page).second) return std::nullopt;
     IndexPage decoded;
     try {
       decoded = DecodeIndexPage(store.ReadPage(page), page);
@@ -46,15 +46,15 @@ std::optional<std::vector<uint32_t>> ListTreePages(PageStore& store, uint32_t ro
     if (decoded.owner != tdef_page) return std::nullopt;
     pages.push_back(page);
     if (decoded.leaf) continue;
-    if (decoded.tail != 0) pending.push_back(decoded.tail);
+    if (!decoded.tail.is_none()) pending.push_back(decoded.tail);
     for (auto entry = decoded.entries.rbegin(); entry != decoded.entries.rend(); ++entry) pending.push_back(entry->child);
   }
   return pages;
 }
 
-IndexTree::IndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
-                     std::function<uint32_t()> allocate_page,
-                     std::function<void(uint32_t)> release_page, std::string file_name)
+IndexTree::IndexTree(PageStore& store, PageNumber root_page, PageNumber tdef_page,
+                     std::function<PageNumber()> allocate_page, std::function<void(PageNumber)> release_page,
+                     std::string file_name)
     : store_(store),
       root_(root_page),
       tdef_page_(tdef_page),
@@ -67,16 +67,17 @@ IndexTree::IndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
   }
 }
 
-void IndexTree::Damaged(uint32_t page, const std::string& what) const {
-  throw Error(file_name_, "an index of the table is damaged (index page " + std::to_string(page) +
-                              ": " + what + "); repair the database with Access",
+void IndexTree::Damaged(PageNumber page, const std::string& what) const {
+  throw Error(file_name_,
+              "an index of the table is damaged (index page " + to_string(page) + ": " + what +
+                  "); repair the database with Access",
               ErrorKind::Damaged);
 }
 
-IndexPage& IndexTree::Load(uint32_t page) {
+IndexPage& IndexTree::Load(PageNumber page) {
   auto found = cache_.find(page);
   if (found != cache_.end()) return found->second;
-  if (page == 0 || page >= store_.page_count()) Damaged(page, "page outside the file");
+  if (page.is_none() || !store_.has_page(page)) Damaged(page, "page outside the file");
   try {
     IndexPage decoded = DecodeIndexPage(store_.ReadPage(page), page);
     return cache_.emplace(page, std::move(decoded)).first->second;
@@ -86,26 +87,26 @@ IndexPage& IndexTree::Load(uint32_t page) {
   }
 }
 
-void IndexTree::MarkModified(uint32_t page) {
+void IndexTree::MarkModified(PageNumber page) {
   if (std::find(modified_.begin(), modified_.end(), page) == modified_.end()) modified_.push_back(page);
 }
 
-void IndexTree::WriteBack(uint32_t page) {
+void IndexTree::WriteBack(PageNumber page) {
   IndexPage& decoded = Load(page);
   decoded.prefix_length = CommonKeyPrefix(decoded.entries);
   EncodeIndexPage(decoded, store_.WritePage(page));
 }
 
-uint32_t IndexTree::ChildAt(const IndexPage& node, size_t slot, uint32_t page) const {
+PageNumber IndexTree::ChildAt(const IndexPage& node, size_t slot, PageNumber page) const {
   if (slot < node.entries.size()) return node.entries[slot].child;
-  if (node.tail != 0) return node.tail;
+  if (!node.tail.is_none()) return node.tail;
   Damaged(page, "node page without children");
 }
 
-IndexTree::LastEntry IndexTree::SubtreeLast(uint32_t page) {
+IndexTree::LastEntry IndexTree::SubtreeLast(PageNumber page) {
   for (int depth = 0; depth < kMaxDepth; ++depth) {
     const IndexPage& p = Load(page);
-    if (!p.leaf && p.tail != 0) {
+    if (!p.leaf && !p.tail.is_none()) {
       page = p.tail;
       continue;
     }
@@ -116,18 +117,18 @@ IndexTree::LastEntry IndexTree::SubtreeLast(uint32_t page) {
 }
 
 void IndexTree::ScanEqual(std::string_view key, const std::function<bool(RowId)>& take) {
-  uint32_t page = root_;
+  PageNumber page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
     const IndexPage& p = Load(page);
     if (p.leaf) break;
     size_t slot = LowerBoundKey(p.entries, key);
-    if (slot == p.entries.size() && p.tail == 0 && slot > 0) --slot;
+    if (slot == p.entries.size() && p.tail.is_none() && slot > 0) --slot;
     page = ChildAt(p, slot, page);
   }
   // Equal keys may run on into the following leaves.
   size_t position = LowerBoundKey(Load(page).entries, key);
-  for (uint32_t hops = 0; page != 0; ++hops) {
+  for (uint32_t hops = 0; !page.is_none(); ++hops) {
     if (hops > store_.page_count()) Damaged(page, "the leaf chain loops");
     const IndexPage& p = Load(page);
     for (; position < p.entries.size(); ++position) {
@@ -157,14 +158,14 @@ bool IndexTree::Contains(std::string_view key) {
 }
 
 void IndexTree::ForEach(const std::function<void(std::string_view key, RowId row)>& visit) {
-  uint32_t page = root_;
+  PageNumber page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
     const IndexPage& p = Load(page);
     if (p.leaf) break;
     page = ChildAt(p, 0, page);
   }
-  for (uint32_t hops = 0; page != 0; ++hops) {
+  for (uint32_t hops = 0; !page.is_none(); ++hops) {
     if (hops > store_.page_count()) Damaged(page, "the leaf chain loops");
     const IndexPage& p = Load(page);
     for (const IndexEntry& entry : p.entries) visit(entry.key, entry.row);
@@ -177,7 +178,8 @@ bool IndexTree::Insert(std::string_view key, RowId row) {
   if (key.size() > kMaxIndexKeySize) {
     throw Error(file_name_, "a value is too long to be entered in an index", ErrorKind::InvalidValue);
   }
-  if (row.page > 0xFFFFFF) throw Error(file_name_, "row outside the range an index can point at", ErrorKind::TooLarge);
+  if (row.page.value() > 0xFFFFFF)
+    throw Error(file_name_, "row outside the range an index can point at", ErrorKind::TooLarge);
   modified_.clear();
   bool new_key = false;
   try {
@@ -205,10 +207,10 @@ void IndexTree::BeginBatch() { batch_ = true; }
 void IndexTree::Flush() {
   if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error", ErrorKind::Damaged);
   // Sorted, so pages are written in a repeatable order.
-  std::vector<uint32_t> pages(dirty_.begin(), dirty_.end());
+  std::vector<PageNumber> pages(dirty_.begin(), dirty_.end());
   std::sort(pages.begin(), pages.end());
   try {
-    for (uint32_t page : pages) WriteBack(page);
+    for (PageNumber page : pages) WriteBack(page);
   } catch (...) {
     broken_ = true;  // some pages written, others not
     throw;
@@ -221,13 +223,13 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   // Descend: at each node take the first entry not below the new one, else the tail, else
   // (a node Access wrote without a tail) the last entry, whose bound then moves up.
   std::vector<PathStep> path;
-  uint32_t page = root_;
+  PageNumber page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
     const IndexPage& p = Load(page);
     if (p.leaf) break;
     size_t slot = LowerBound(p.entries, key, row);
-    if (slot == p.entries.size() && p.tail == 0) {
+    if (slot == p.entries.size() && p.tail.is_none()) {
       if (slot == 0) Damaged(page, "node page without children");
       --slot;
     }
@@ -247,8 +249,8 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   bool new_key = true;
   if (position > 0) {
     new_key = !same_key(leaf->entries[position - 1]);
-  } else if (leaf->prev != 0) {
-    uint32_t prev = leaf->prev;
+  } else if (!leaf->prev.is_none()) {
+    PageNumber prev = leaf->prev;
     const IndexPage& p = Load(prev);
     if (!p.entries.empty() && same_key(p.entries.back())) new_key = false;
     leaf = &Load(page);
@@ -256,8 +258,8 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   if (new_key) {
     if (position < leaf->entries.size()) {
       new_key = !same_key(leaf->entries[position]);
-    } else if (leaf->next != 0) {
-      uint32_t next = leaf->next;
+    } else if (!leaf->next.is_none()) {
+      PageNumber next = leaf->next;
       const IndexPage& p = Load(next);
       if (!p.entries.empty() && same_key(p.entries.front())) new_key = false;
       leaf = &Load(page);
@@ -265,7 +267,7 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   }
 
   leaf->entries.insert(leaf->entries.begin() + static_cast<std::ptrdiff_t>(position),
-                       IndexEntry{IndexKey(key), row, 0});
+                       IndexEntry{IndexKey(key), row, kNoPage});
   MarkModified(page);
   if (position + 1 == leaf->entries.size()) PropagateLastEntry(path, leaf->entries.back());
 
@@ -273,7 +275,7 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   // entry sizes are very uneven, so each level keeps a list of pages to look at.
   // Every level is looked at up to the root, since a longer bound copied into a parent can
   // make it overflow without any split below.
-  std::vector<uint32_t> level = {page};
+  std::vector<PageNumber> level = {page};
   size_t parent_index = path.size();  // path[parent_index - 1] is the parent of `level`
   for (;;) {
     for (size_t i = 0; i < level.size(); ++i) {
@@ -281,14 +283,14 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
       if (std::find(modified_.begin(), modified_.end(), level[i]) == modified_.end()) continue;
       if (!Overflows(Load(level[i]))) continue;
       if (level[i] == root_) {
-        uint32_t child = NestRoot();
+        PageNumber child = NestRoot();
         path.insert(path.begin(), PathStep{root_, 0});
         ++parent_index;
         level = {child};
         i = static_cast<size_t>(-1);
         continue;
       }
-      uint32_t parent = path[parent_index - 1].page;
+      PageNumber parent = path[parent_index - 1].page;
       level.push_back(SplitPage(level[i], parent));
       --i;  // the same page may still be too full
     }
@@ -312,7 +314,7 @@ void IndexTree::PropagateLastEntry(const std::vector<PathStep>& path, const Inde
     parent.entries[slot].key = key;
     parent.entries[slot].row = row;
     MarkModified(path[i].page);
-    if (slot + 1 != parent.entries.size() || parent.tail != 0) return;
+    if (slot + 1 != parent.entries.size() || !parent.tail.is_none()) return;
   }
 }
 
@@ -322,31 +324,31 @@ bool IndexTree::Overflows(const IndexPage& page) const {
   return EncodedEntriesSize(page, CommonKeyPrefix(page.entries)) > kIndexEntryCapacity;
 }
 
-void IndexTree::NormalizeTail(uint32_t page) {
+void IndexTree::NormalizeTail(PageNumber page) {
   IndexPage& node = Load(page);
   if (node.leaf) return;
-  if (node.tail == 0 && node.entries.size() >= 2) {
+  if (node.tail.is_none() && node.entries.size() >= 2) {
     node.tail = node.entries.back().child;
     node.entries.pop_back();
     MarkModified(page);
-  } else if (node.tail != 0 && node.entries.empty()) {
-    uint32_t tail = node.tail;
+  } else if (!node.tail.is_none() && node.entries.empty()) {
+    PageNumber tail = node.tail;
     LastEntry last = SubtreeLast(tail);
     IndexPage& again = Load(page);
     again.entries.push_back(IndexEntry{std::move(last.key), last.row, tail});
-    again.tail = 0;
+    again.tail = kNoPage;
     MarkModified(page);
   }
 }
 
-uint32_t IndexTree::NestRoot() {
-  uint32_t child = allocate_page_();
+PageNumber IndexTree::NestRoot() {
+  PageNumber child = allocate_page_();
   LastEntry last = SubtreeLast(root_);
   IndexPage& root = Load(root_);
   IndexPage moved = root;
   moved.owner = tdef_page_;
-  moved.prev = 0;
-  moved.next = 0;
+  moved.prev = kNoPage;
+  moved.next = kNoPage;
   cache_[child] = std::move(moved);
   MarkModified(child);
 
@@ -362,22 +364,22 @@ uint32_t IndexTree::NestRoot() {
   return child;
 }
 
-void IndexTree::CutNodeLinks(uint32_t left, uint32_t right) {
+void IndexTree::CutNodeLinks(PageNumber left, PageNumber right) {
   IndexPage& l = Load(left);
   if (l.leaf) return;  // leaves stay chained across parents
   if (l.next == right) {
-    l.next = 0;
+    l.next = kNoPage;
     MarkModified(left);
   }
   IndexPage& r = Load(right);
   if (r.prev == left) {
-    r.prev = 0;
+    r.prev = kNoPage;
     MarkModified(right);
   }
 }
 
-uint32_t IndexTree::SplitPage(uint32_t page, uint32_t parent) {
-  uint32_t fresh_page = allocate_page_();
+PageNumber IndexTree::SplitPage(PageNumber page, PageNumber parent) {
+  PageNumber fresh_page = allocate_page_();
   IndexPage& original = Load(page);
   if (original.entries.size() < 2) Damaged(page, "page too full to split");
 
@@ -392,10 +394,10 @@ uint32_t IndexTree::SplitPage(uint32_t page, uint32_t parent) {
   original.entries.erase(original.entries.begin(), original.entries.begin() + static_cast<std::ptrdiff_t>(move));
   fresh.prev = original.prev;
   fresh.next = page;
-  uint32_t old_prev = original.prev;
+  PageNumber old_prev = original.prev;
   original.prev = fresh_page;
   LastEntry bound{fresh.entries.back().key, fresh.entries.back().row};
-  uint32_t first_child_left = 0, last_child_moved = 0;
+  PageNumber first_child_left, last_child_moved;
   if (!fresh.leaf) {
     last_child_moved = fresh.entries.back().child;
     first_child_left = ChildAt(original, 0, page);
@@ -403,18 +405,18 @@ uint32_t IndexTree::SplitPage(uint32_t page, uint32_t parent) {
   cache_[fresh_page] = std::move(fresh);
   MarkModified(fresh_page);
   MarkModified(page);
-  if (old_prev != 0) {
+  if (!old_prev.is_none()) {
     Load(old_prev).next = fresh_page;
     MarkModified(old_prev);
   }
-  if (last_child_moved != 0) CutNodeLinks(last_child_moved, first_child_left);
+  if (!last_child_moved.is_none()) CutNodeLinks(last_child_moved, first_child_left);
   NormalizeTail(fresh_page);
   NormalizeTail(page);
   InsertChildEntry(parent, fresh_page, std::move(bound));
   return fresh_page;
 }
 
-void IndexTree::InsertChildEntry(uint32_t parent, uint32_t child, LastEntry bound) {
+void IndexTree::InsertChildEntry(PageNumber parent, PageNumber child, LastEntry bound) {
   IndexPage& node = Load(parent);
   size_t at = LowerBound(node.entries, bound.key, bound.row);
   node.entries.insert(node.entries.begin() + static_cast<std::ptrdiff_t>(at),
@@ -428,19 +430,19 @@ void IndexTree::Clear() {
   modified_.clear();
   dirty_.clear();  // every page but the root is about to go
   // Gather every page below the root first, so a damaged tree releases nothing.
-  std::vector<uint32_t> below;
-  std::unordered_set<uint32_t> seen = {root_};
-  std::vector<std::pair<uint32_t, int>> stack = {{root_, 0}};
+  std::vector<PageNumber> below;
+  std::unordered_set<PageNumber> seen = {root_};
+  std::vector<std::pair<PageNumber, int>> stack = {{root_, 0}};
   while (!stack.empty()) {
     auto [page, depth] = stack.back();
     stack.pop_back();
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
     const IndexPage& p = Load(page);
     if (p.leaf) continue;
-    std::vector<uint32_t> children;
+    std::vector<PageNumber> children;
     for (const IndexEntry& e : p.entries) children.push_back(e.child);
-    if (p.tail != 0) children.push_back(p.tail);
-    for (uint32_t child : children) {
+    if (!p.tail.is_none()) children.push_back(p.tail);
+    for (PageNumber child : children) {
       if (!seen.insert(child).second) Damaged(child, "page reached twice");
       below.push_back(child);
       stack.push_back({child, depth + 1});
@@ -452,7 +454,7 @@ void IndexTree::Clear() {
   cache_.clear();
   EncodeIndexPage(empty, store_.WritePage(root_));
   cache_.emplace(root_, std::move(empty));
-  for (uint32_t page : below) {
+  for (PageNumber page : below) {
     // Like Jackcess, blank the page type so a freed page no longer looks like an index page.
     std::memset(store_.WritePage(page), 0, 4);
     release_page_(page);

@@ -39,18 +39,17 @@ inline constexpr size_t kMaxIndexKeySize =
 // Every page of the tree rooted at `root_page`, root first, found by following the child
 // pointers; nothing when the pointers do not make a tree of index pages of the table (a page
 // outside the file, one reached twice, one that is not an index page of `tdef_page`).
-std::optional<std::vector<uint32_t>> ListTreePages(PageStore& store, uint32_t root_page, uint32_t tdef_page);
+std::optional<std::vector<PageNumber>> ListTreePages(PageStore& store, PageNumber root_page, PageNumber tdef_page);
 
 class IndexTree {
  public:
   // `allocate_page` returns a fresh, zeroed, writable page that the caller has already
   // recorded in the index's usage map; `release_page` takes back a page the tree no longer
   // uses. `file_name` only labels error messages.
-  IndexTree(PageStore& store, uint32_t root_page, uint32_t tdef_page,
-            std::function<uint32_t()> allocate_page, std::function<void(uint32_t)> release_page,
-            std::string file_name = {});
+  IndexTree(PageStore& store, PageNumber root_page, PageNumber tdef_page, std::function<PageNumber()> allocate_page,
+            std::function<void(PageNumber)> release_page, std::string file_name = {});
 
-  uint32_t root_page() const { return root_; }
+  PageNumber root_page() const { return root_; }
 
   // Rows of every entry whose key bytes equal `key`, in index order.
   std::vector<RowId> FindEqual(std::string_view key);
@@ -78,7 +77,7 @@ class IndexTree {
 
  private:
   struct PathStep {
-    uint32_t page;
+    PageNumber page;
     size_t slot;  // child taken: entry index, or entries.size() for the tail
   };
   struct LastEntry {
@@ -88,30 +87,30 @@ class IndexTree {
 
   // Calls `take` for each row with these key bytes, in order, until it returns false.
   void ScanEqual(std::string_view key, const std::function<bool(RowId)>& take);
-  IndexPage& Load(uint32_t page);
-  void WriteBack(uint32_t page);
-  uint32_t ChildAt(const IndexPage& node, size_t slot, uint32_t page) const;
-  LastEntry SubtreeLast(uint32_t page);
+  IndexPage& Load(PageNumber page);
+  void WriteBack(PageNumber page);
+  PageNumber ChildAt(const IndexPage& node, size_t slot, PageNumber page) const;
+  LastEntry SubtreeLast(PageNumber page);
   void PropagateLastEntry(const std::vector<PathStep>& path, const IndexEntry& last);
-  void NormalizeTail(uint32_t page);
+  void NormalizeTail(PageNumber page);
   bool Overflows(const IndexPage& page) const;
-  uint32_t NestRoot();
-  uint32_t SplitPage(uint32_t page, uint32_t parent);
-  void CutNodeLinks(uint32_t left, uint32_t right);
-  void InsertChildEntry(uint32_t parent, uint32_t child, LastEntry bound);
-  void MarkModified(uint32_t page);
-  [[noreturn]] void Damaged(uint32_t page, const std::string& what) const;
+  PageNumber NestRoot();
+  PageNumber SplitPage(PageNumber page, PageNumber parent);
+  void CutNodeLinks(PageNumber left, PageNumber right);
+  void InsertChildEntry(PageNumber parent, PageNumber child, LastEntry bound);
+  void MarkModified(PageNumber page);
+  [[noreturn]] void Damaged(PageNumber page, const std::string& what) const;
   bool InsertUnchecked(std::string_view key, RowId row);
 
   PageStore& store_;
-  uint32_t root_;
-  uint32_t tdef_page_;
-  std::function<uint32_t()> allocate_page_;
-  std::function<void(uint32_t)> release_page_;
+  PageNumber root_;
+  PageNumber tdef_page_;
+  std::function<PageNumber()> allocate_page_;
+  std::function<void(PageNumber)> release_page_;
   std::string file_name_;
-  std::unordered_map<uint32_t, IndexPage> cache_;
-  std::vector<uint32_t> modified_;       // pages changed by the current Insert
-  std::unordered_set<uint32_t> dirty_;   // pages changed and not yet written
+  std::unordered_map<PageNumber, IndexPage> cache_;
+  std::vector<PageNumber> modified_;      // pages changed by the current Insert
+  std::unordered_set<PageNumber> dirty_;  // pages changed and not yet written
   bool batch_ = false;
   bool broken_ = false;
 };

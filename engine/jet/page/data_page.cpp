@@ -24,18 +24,18 @@ uint16_t SlotCount(const PageStore& store, const uint8_t* page) {
   return data.slot_count();
 }
 
-RowSlot ReadRowSlot(PageStore& store, uint32_t page_number, uint32_t row) {
+RowSlot ReadRowSlot(PageStore& store, PageNumber page_number, uint32_t row) {
   const DataPage page(store.ReadPage(page_number), store.format());
   if (!page.is_data_page()) {
-    store.Damaged("page " + std::to_string(page_number) + " should hold rows but does not");
+    store.Damaged("page " + to_string(page_number) + " should hold rows but does not");
   }
   const uint16_t count = SlotCount(store, page.bytes());
   if (row >= count) {
-    store.Damaged("row " + std::to_string(row) + " of page " + std::to_string(page_number) + " does not exist");
+    store.Damaged("row " + std::to_string(row) + " of page " + to_string(page_number) + " does not exist");
   }
   const SlotEntry slot = page.slot(static_cast<uint16_t>(row));
   if (!slot.fits(page.slot_table_end()) || slot.end > store.page_size()) {
-    store.Damaged("row " + std::to_string(row) + " of page " + std::to_string(page_number) + " has impossible bounds");
+    store.Damaged("row " + std::to_string(row) + " of page " + to_string(page_number) + " has impossible bounds");
   }
   RowSlot out;
   out.flags = slot.flags;
@@ -44,12 +44,12 @@ RowSlot ReadRowSlot(PageStore& store, uint32_t page_number, uint32_t row) {
   return out;
 }
 
-uint32_t LoadTableOwner(PageStore& store, uint32_t page) {
+uint32_t LoadTableOwner(PageStore& store, PageNumber page) {
   return DataPage(store.ReadPage(page), store.format()).owner();
 }
 
 RowSlot ReadLiveRow(PageStore& store, RowId id) {
-  uint32_t page = id.page;
+  PageNumber page = id.page;
   uint32_t row = id.row;
   for (int hop = 0; hop <= kMaxOverflowHops; ++hop) {
     RowSlot slot = ReadRowSlot(store, page, row);
@@ -59,7 +59,7 @@ RowSlot ReadLiveRow(PageStore& store, RowId id) {
     if (!slot.overflow()) return slot;
     if (slot.size < 4) store.Damaged("a moved row's pointer is cut short");
     row = slot.data[0];
-    page = GetU24(slot.data + 1);
+    page = PageNumber(GetU24(slot.data + 1));
   }
   store.Damaged("moved rows point at each other in a loop");
 }

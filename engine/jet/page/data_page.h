@@ -53,9 +53,11 @@ class DataPage {
   DataPage(const uint8_t* bytes, const JetFormat& format) : bytes_(bytes), format_(&format) {}
 
   bool is_data_page() const { return bytes_[0] == kPageData; }
+  // The owner field: a table's TDEF page, or kLongValueOwner; so a tag, not a PageNumber.
   uint32_t owner() const { return GetU32(bytes_ + kDataPageOwner); }
   // A data page of the given owner (usage maps may keep bits for pages given back).
-  bool owned_by(uint32_t owner_page) const { return is_data_page() && owner() == owner_page; }
+  bool owned_by(uint32_t owner_tag) const { return is_data_page() && owner() == owner_tag; }
+  bool owned_by(PageNumber tdef_page) const { return owned_by(tdef_page.value()); }
   uint16_t free_space() const { return GetU16(bytes_ + kDataPageFreeSpace); }
   uint16_t slot_count() const { return GetU16(bytes_ + format_->data_slot_count); }
   size_t slot_table_end() const { return format_->data_header_size + 2u * slot_count(); }
@@ -92,10 +94,10 @@ uint16_t SlotCount(const PageStore& store, const uint8_t* page);
 
 // The slot `row` of `page` as stored. Throws when the page is not a data page, the row does not
 // exist or its bounds are impossible.
-RowSlot ReadRowSlot(PageStore& store, uint32_t page, uint32_t row);
+RowSlot ReadRowSlot(PageStore& store, PageNumber page, uint32_t row);
 
 // The owner field of a data page: the TDEF page of the table it belongs to.
-uint32_t LoadTableOwner(PageStore& store, uint32_t page);
+uint32_t LoadTableOwner(PageStore& store, PageNumber page);
 
 // A live row's bytes, following overflow pointers to where the row now lives (that place is
 // flagged deleted). Throws for a deleted row and for pointer loops.

@@ -8,51 +8,49 @@ RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner,
                      RowPointer free_map)
     : store_(store), allocator_(allocator), owner_(owner), owned_map_(owned_map), free_map_(free_map) {}
 
-bool RowPlacer::Usable(uint32_t page, size_t row_length) {
-  if (page == 0 || page >= store_.page_count()) return false;
+bool RowPlacer::Usable(PageNumber page, size_t row_length) {
+  if (page.is_none() || !store_.has_page(page)) return false;
   const uint8_t* bytes = store_.ReadPage(page);
   return DataPage(bytes, store_.format()).owned_by(owner_) && DataPageHasRoom(bytes, row_length);
 }
 
-uint32_t RowPlacer::Candidate() {
-  if (free_map_.page != 0) {
+PageNumber RowPlacer::Candidate() {
+  if (!free_map_.page.is_none()) {
     UsageMapEditor free_pages(store_, free_map_);
-    if (hint_ != 0 && hint_ < store_.page_count() && free_pages.Contains(hint_)) return hint_;
+    if (!hint_.is_none() && store_.has_page(hint_) && free_pages.Contains(hint_)) return hint_;
     // The last free page that the owner really owns (Access keeps free ⊆ owned).
     UsageMapEditor owned(store_, owned_map_);
-    for (uint32_t below = UINT32_MAX;;) {
-      const uint32_t page = free_pages.HighestBelow(below);
-      if (page == 0) return 0;
+    for (PageNumber page = free_pages.Highest();; page = free_pages.HighestBelow(page)) {
+      if (page.is_none()) return kNoPage;
       if (owned.Contains(page)) return page;
-      below = page;
     }
   }
-  if (owned_map_.page == 0) return hint_;
+  if (owned_map_.page.is_none()) return hint_;
   UsageMapEditor owned(store_, owned_map_);
-  return owned.HighestBelow(UINT32_MAX);
+  return owned.Highest();
 }
 
-uint32_t RowPlacer::NewPage() {
-  const uint32_t page = allocator_.Allocate();
+PageNumber RowPlacer::NewPage() {
+  const PageNumber page = allocator_.Allocate();
   InitDataPage(store_.WritePage(page), store_.page_size(), owner_);
   auto allocate_bitmap = [this] { return allocator_.Allocate(); };
-  if (owned_map_.page != 0) UsageMapEditor(store_, owned_map_, allocate_bitmap).Add(page);
-  if (free_map_.page != 0) UsageMapEditor(store_, free_map_, allocate_bitmap).Add(page);
+  if (!owned_map_.page.is_none()) UsageMapEditor(store_, owned_map_, allocate_bitmap).Add(page);
+  if (!free_map_.page.is_none()) UsageMapEditor(store_, free_map_, allocate_bitmap).Add(page);
   return page;
 }
 
 RowId RowPlacer::Place(std::string_view row) {
   if (row.size() > kMaxLongValueRowSize) throw Error("", "a record part is too long for a page", ErrorKind::InvalidValue);
-  uint32_t page = Candidate();
+  PageNumber page = Candidate();
   // A candidate too full for the row leaves the free-space map, as Access does, and the next
   // one is tried (pages emptied by a DELETE are re-used this way); then a new page.
   for (int tries = 0; !Usable(page, row.size()); ++tries) {
-    if (page == 0 || free_map_.page == 0 || page >= store_.page_count() || tries >= 64) {
+    if (page.is_none() || free_map_.page.is_none() || !store_.has_page(page) || tries >= 64) {
       page = NewPage();
       break;
     }
     UsageMapEditor(store_, free_map_).Remove(page);
-    hint_ = 0;
+    hint_ = kNoPage;
     page = Candidate();
   }
   hint_ = page;

@@ -20,18 +20,18 @@ class RowPlacer {
  public:
   RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner, RowPointer owned_map, RowPointer free_map);
   RowId Place(std::string_view row);
-  void ForgetHint() { hint_ = 0; }
+  void ForgetHint() { hint_ = kNoPage; }
 
  private:
-  uint32_t Candidate();
-  bool Usable(uint32_t page, size_t row_length);
-  uint32_t NewPage();
+  PageNumber Candidate();
+  bool Usable(PageNumber page, size_t row_length);
+  PageNumber NewPage();
 
   PageStore& store_;
   PageAllocator& allocator_;
-  uint32_t owner_;
+  uint32_t owner_;  // the owner field: a TDEF page, or kLongValueOwner
   RowPointer owned_map_, free_map_;
-  uint32_t hint_ = 0;  // the page used last; checked again before every use
+  PageNumber hint_;  // the page used last; checked again before every use
 };
 
 }  // namespace engine::jet

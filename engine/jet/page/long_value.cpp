@@ -26,11 +26,11 @@ void LongValueHeader::Encode(uint8_t* out) const {
   EncodeRowPointer(first, out + 4);
 }
 
-RowId DecodeRowPointer(const uint8_t* bytes) { return RowId{GetU24(bytes + 1), bytes[0]}; }
+RowId DecodeRowPointer(const uint8_t* bytes) { return RowId{PageNumber(GetU24(bytes + 1)), bytes[0]}; }
 
 void EncodeRowPointer(RowId row, uint8_t* out) {
   out[0] = row.row;
-  for (int i = 0; i < 3; ++i) out[1 + i] = static_cast<uint8_t>(row.page >> (8 * i));
+  PutU24(out + 1, row.page.value());
 }
 
 void ReadLongValue(PageStore& store, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out) {
@@ -55,8 +55,9 @@ void ReadLongValue(PageStore& store, const uint8_t* field, size_t field_size, st
   std::unordered_set<uint32_t> visited;
   RowId at = header.first;
   while (out.size() < length) {
-    if (at.page == 0) store.Damaged("a memo or OLE value ends before its length");
-    if (!visited.insert((at.page << 8) | at.row).second) store.Damaged("a memo or OLE value's pages form a loop");
+    if (at.page.is_none()) store.Damaged("a memo or OLE value ends before its length");
+    if (!visited.insert((at.page.value() << 8) | at.row).second)
+      store.Damaged("a memo or OLE value's pages form a loop");
     RowSlot row = ReadRowSlot(store, at.page, at.row);
     if (row.size < kLongValuePointerSize) store.Damaged("a memo or OLE page row is cut short");
     const size_t chunk = std::min(row.size - kLongValuePointerSize, length - out.size());

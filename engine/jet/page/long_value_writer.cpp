@@ -50,7 +50,7 @@ void FreeLongValue(PageStore& store, std::string_view field) {
   RowId at = header.first;
   // A chain never has more rows than the value has chunks; the bound also stops loops.
   size_t remaining = header.length / kLongValueChunk + 2;
-  while (at.page != 0 && at.page < store.page_count() && remaining-- > 0) {
+  while (!at.page.is_none() && store.has_page(at.page) && remaining-- > 0) {
     const DataPage page(store.ReadPage(at.page), store.format());
     if (!page.owned_by(kLongValueOwner) || at.row >= page.slot_count()) return;
     const SlotEntry slot = page.slot(at.row);

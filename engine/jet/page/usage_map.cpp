@@ -34,15 +34,15 @@ UsageMapBits::UsageMapBits(PageStore& store, const uint8_t* row, size_t size) : 
   }
 }
 
-uint32_t UsageMapBits::bitmap_page(size_t i) const { return GetU32(row_ + kReferenceMapHeader + 4 * i); }
+PageNumber UsageMapBits::bitmap_page(size_t i) const { return GetPageNumber(row_ + kReferenceMapHeader + 4 * i); }
 
 BitmapRun UsageMapBits::run(size_t i) const {
   if (!is_reference()) return {GetU32(row_ + 1), row_ + kInlineMapHeader, size_ - kInlineMapHeader};
   const size_t page_size = store_.page_size();
   BitmapRun out;
   out.first = static_cast<uint64_t>(i) * PagesPerBitmapPage(page_size);
-  const uint32_t page = bitmap_page(i);
-  if (page == 0) return out;
+  const PageNumber page = bitmap_page(i);
+  if (page.is_none()) return out;
   const uint8_t* bitmap = store_.ReadPage(page);
   if (bitmap[0] != kPageUsageBitmap) store_.Damaged("a usage map points to a page that is not a bitmap");
   out.bits = bitmap + kBitmapPageHeader;
@@ -59,9 +59,9 @@ size_t UsageMapBits::RunCovering(uint64_t page) const {
   return slot < run_count_ ? static_cast<size_t>(slot) : run_count_;
 }
 
-std::vector<uint32_t> ReadUsageMap(PageStore& pager, RowPointer map) {
-  std::vector<uint32_t> pages;
-  if (map.page == 0) return pages;
+std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowPointer map) {
+  std::vector<PageNumber> pages;
+  if (map.page.is_none()) return pages;
   const RowSlot row = ReadRowSlot(pager, map.page, map.row);
   const UsageMapBits bits(pager, row.data, row.size);
   const uint32_t page_count = pager.page_count();
@@ -70,7 +70,7 @@ std::vector<uint32_t> ReadUsageMap(PageStore& pager, RowPointer map) {
       if (page >= page_count) {
         pager.Damaged("a table lists page " + std::to_string(page) + ", past the end of the file: the file is cut short");
       }
-      pages.push_back(static_cast<uint32_t>(page));
+      pages.push_back(PageNumber(static_cast<uint32_t>(page)));
     });
   }
   return pages;

@@ -60,8 +60,8 @@ class UsageMapBits {
   size_t run_count() const { return run_count_; }
   // Run i, ascending by first page; a reference map's bitmap page is read here.
   BitmapRun run(size_t i) const;
-  // The bitmap page of slot i of a reference map; 0 while it is not made.
-  uint32_t bitmap_page(size_t i) const;
+  // The bitmap page of slot i of a reference map; none while it is not made.
+  PageNumber bitmap_page(size_t i) const;
   // The run that covers `page`, run_count() when none does.
   size_t RunCovering(uint64_t page) const;
   bool Contains(uint64_t page) const {
@@ -81,6 +81,6 @@ class UsageMapBits {
 // The pages the map lists, in ascending order. A null pointer (page 0) gives an empty list.
 // A page past the end of the file means the file was cut short: that throws. (Only the
 // global map, which this reader never reads, marks pages beyond the end.)
-std::vector<uint32_t> ReadUsageMap(PageStore& pager, RowPointer map);
+std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowPointer map);
 
 }  // namespace engine::jet

@@ -21,15 +21,15 @@ bool IsGlobal(RowPointer where) { return where.page == kGlobalUsageMap.page && w
 
 }  // namespace
 
-UsageMapEditor::UsageMapEditor(PageStore& store, RowPointer where, std::function<uint32_t()> allocate_bitmap_page)
+UsageMapEditor::UsageMapEditor(PageStore& store, RowPointer where, std::function<PageNumber()> allocate_bitmap_page)
     : store_(store), where_(where), allocate_bitmap_page_(std::move(allocate_bitmap_page)) {}
 
 UsageMapEditor::Row UsageMapEditor::Locate(bool writable) {
   const size_t page_size = store_.page_size();
   const DataPage page(store_.ReadPage(where_.page), store_.format());
-  if (!page.is_data_page()) Damaged("page " + std::to_string(where_.page) + " is not a data page");
+  if (!page.is_data_page()) Damaged("page " + to_string(where_.page) + " is not a data page");
   if (where_.row >= page.slot_count()) {
-    Damaged("row " + std::to_string(where_.row) + " missing on page " + std::to_string(where_.page));
+    Damaged("row " + std::to_string(where_.row) + " missing on page " + to_string(where_.page));
   }
   const SlotEntry slot = page.slot(where_.row);
   const size_t start = slot.start;
@@ -52,31 +52,32 @@ UsageMapBits UsageMapEditor::Bits() {
 
 bool UsageMapEditor::is_reference() { return Bits().is_reference(); }
 
-bool UsageMapEditor::Contains(uint32_t page) { return Bits().Contains(page); }
+bool UsageMapEditor::Contains(PageNumber page) { return Bits().Contains(page.value()); }
 
-std::vector<uint32_t> UsageMapEditor::Pages() {
-  std::vector<uint32_t> pages;
+std::vector<PageNumber> UsageMapEditor::Pages() {
+  std::vector<PageNumber> pages;
   const UsageMapBits bits = Bits();
   for (size_t i = 0; i < bits.run_count(); ++i) {
-    bits.run(i).ForEachPage([&](uint64_t page) { pages.push_back(static_cast<uint32_t>(page)); });
+    bits.run(i).ForEachPage([&](uint64_t page) { pages.push_back(PageNumber(static_cast<uint32_t>(page))); });
   }
   return pages;
 }
 
-uint32_t UsageMapEditor::HighestBelow(uint32_t below) {
-  if (below == 0) return 0;
+PageNumber UsageMapEditor::HighestBelow(PageNumber limit) {
+  const uint32_t below = limit.value();
+  if (below == 0) return kNoPage;
   const UsageMapBits bits = Bits();
   // Runs lie in ascending order: start with the one that holds below - 1 (all of them when
   // none does), so no bitmap page wholly above `below` is read.
   for (size_t i = std::min(bits.run_count(), bits.RunCovering(below - 1) + 1); i-- > 0;) {
     uint64_t found = 0;
-    if (bits.run(i).HighestBelow(below, found)) return static_cast<uint32_t>(found);
+    if (bits.run(i).HighestBelow(below, found)) return PageNumber(static_cast<uint32_t>(found));
   }
-  return 0;
+  return kNoPage;
 }
 
-void UsageMapEditor::Add(uint32_t page) { SetBit(page, true); }
-void UsageMapEditor::Remove(uint32_t page) { SetBit(page, false); }
+void UsageMapEditor::Add(PageNumber page) { SetBit(page, true); }
+void UsageMapEditor::Remove(PageNumber page) { SetBit(page, false); }
 
 void UsageMapEditor::Clear() {
   const UsageMapBits bits = Bits();
@@ -89,33 +90,34 @@ void UsageMapEditor::Clear() {
     return;
   }
   for (size_t slot = 0; slot < bits.run_count(); ++slot) {
-    const uint32_t map_page = bits.bitmap_page(slot);
-    if (map_page == 0) continue;
+    const PageNumber map_page = bits.bitmap_page(slot);
+    if (map_page.is_none()) continue;
     std::memset(store_.WritePage(map_page) + kBitmapPageHeader, 0, store_.page_size() - kBitmapPageHeader);
   }
 }
 
-void UsageMapEditor::SetBit(uint32_t page, bool value) {
+void UsageMapEditor::SetBit(PageNumber page, bool value) {
   const UsageMapBits bits = Bits();
   if (bits.is_reference()) {
-    if (bits.Contains(page) == value) return;
+    if (bits.Contains(page.value()) == value) return;
     SetInReference(Locate(true), page, value);
     return;
   }
   const BitmapRun window = bits.run(0);
-  if (window.covers(page)) {
-    if (window.test(page) == value) return;
+  if (window.covers(page.value())) {
+    if (window.test(page.value()) == value) return;
   } else if (IsGlobal(where_)) {
     // Outside the global window, pages before it count as used and pages after it are not
     // recorded; only marking a later page used needs the window moved.
-    if (value || page < window.first) return;
+    if (value || page.value() < window.first) return;
   } else if (!value) {
     return;  // removing a page the map does not hold
   }
   AddInline(Locate(true), page, value);
 }
 
-void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
+void UsageMapEditor::AddInline(Row row, PageNumber added, bool value) {
+  const uint32_t page = added.value();  // bit arithmetic below
   const uint32_t start = GetU32(row.bytes + 1);
   const size_t bits = (row.length - kInlineMapHeader) * 8;
   if (page >= start && page - start < bits) {
@@ -154,22 +156,22 @@ void UsageMapEditor::AddInline(Row row, uint32_t page, bool value) {
   }
   if (!value) return;  // removing a page that is not in the map
   // Owned-pages map: move the window if every page still fits, otherwise promote.
-  std::vector<uint32_t> pages = Pages();
-  pages.push_back(page);
+  std::vector<PageNumber> pages = Pages();
+  pages.push_back(added);
   const auto [lo, hi] = std::minmax_element(pages.begin(), pages.end());
-  const uint32_t new_start = *lo / 8 * 8;
-  if (static_cast<uint64_t>(*hi) - new_start < bits) {
+  const uint32_t new_start = lo->value() / 8 * 8;
+  if (static_cast<uint64_t>(hi->value()) - new_start < bits) {
     std::memset(row.bytes + kInlineMapHeader, 0, row.length - kInlineMapHeader);
     PutU32(row.bytes + 1, new_start);
-    for (uint32_t p : pages) {
-      const uint32_t bit = p - new_start;
+    for (PageNumber p : pages) {
+      const uint32_t bit = p.value() - new_start;
       row.bytes[kInlineMapHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
     }
     return;
   }
   Promote(row);
   row = Locate(true);
-  for (uint32_t p : pages) SetInReference(row, p, true);
+  for (PageNumber p : pages) SetInReference(row, p, true);
 }
 
 void UsageMapEditor::Promote(Row row) {
@@ -177,7 +179,8 @@ void UsageMapEditor::Promote(Row row) {
   row.bytes[0] = kReferenceMapKind;
 }
 
-void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
+void UsageMapEditor::SetInReference(Row row, PageNumber set, bool value) {
+  const uint32_t page = set.value();  // bit arithmetic below
   const size_t page_size = store_.page_size();
   const size_t per_page = UsageMapBits::PagesPerBitmapPage(page_size);
   const size_t slot = page / per_page;
@@ -187,8 +190,8 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
     throw Error("", "usage map cannot cover page " + std::to_string(page) + ": the file is too large",
                 ErrorKind::TooLarge);
   }
-  uint32_t map_page = GetU32(row.bytes + slot_offset);
-  if (map_page == 0) {
+  PageNumber map_page = GetPageNumber(row.bytes + slot_offset);
+  if (map_page.is_none()) {
     if (!value && !IsGlobal(where_)) return;
     if (IsGlobal(where_)) {
       // A new bitmap page of the global map: pages past the end of the file are free.
@@ -201,7 +204,7 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
         if (slot * per_page + i >= file_pages) bitmap[kBitmapPageHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
       }
       row = Locate(true);
-      PutU32(row.bytes + slot_offset, map_page);
+      PutPageNumber(row.bytes + slot_offset, map_page);
       SetBit(map_page, false);
       row = Locate(true);
     } else {
@@ -214,7 +217,7 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
       bitmap[0] = kPageUsageBitmap;
       bitmap[1] = 0x01;
       row = Locate(true);
-      PutU32(row.bytes + slot_offset, map_page);
+      PutPageNumber(row.bytes + slot_offset, map_page);
     }
   }
   uint8_t* bitmap = store_.WritePage(map_page);
@@ -226,18 +229,18 @@ void UsageMapEditor::SetInReference(Row row, uint32_t page, bool value) {
   }
 }
 
-uint32_t PageAllocator::Allocate() {
-  const uint32_t page = store_.AppendPage();
+PageNumber PageAllocator::Allocate() {
+  const PageNumber page = store_.AppendPage();
   MarkUsed(page);
   return page;
 }
 
-void PageAllocator::MarkUsed(uint32_t page) {
+void PageAllocator::MarkUsed(PageNumber page) {
   UsageMapEditor global(store_, kGlobalUsageMap);
   global.SetBit(page, false);
 }
 
-void PageAllocator::Release(uint32_t page) {
+void PageAllocator::Release(PageNumber page) {
   UsageMapEditor global(store_, kGlobalUsageMap);
   global.SetBit(page, true);
 }

@@ -24,21 +24,23 @@ class UsageMapEditor {
  public:
   // `allocate_bitmap_page` gives a fresh writable page for a reference map's bitmap pages
   // (already taken out of the global map); it is needed only when a map grows.
-  UsageMapEditor(PageStore& store, RowPointer where, std::function<uint32_t()> allocate_bitmap_page = {});
+  UsageMapEditor(PageStore& store, RowPointer where, std::function<PageNumber()> allocate_bitmap_page = {});
 
-  bool Contains(uint32_t page);
+  bool Contains(PageNumber page);
   // Every page whose bit is set, ascending.
-  std::vector<uint32_t> Pages();
-  // The highest page whose bit is set, at most `below` - 1; 0 when none.
-  uint32_t HighestBelow(uint32_t below);
-  void Add(uint32_t page);
-  void Remove(uint32_t page);
+  std::vector<PageNumber> Pages();
+  // The highest page whose bit is set, at most `below` - 1; none when there is none.
+  PageNumber HighestBelow(PageNumber below);
+  // The highest page whose bit is set; none when there is none.
+  PageNumber Highest() { return HighestBelow(PageNumber(UINT32_MAX)); }
+  void Add(PageNumber page);
+  void Remove(PageNumber page);
   // Clears every bit (keeps the kind and, for inline maps, the start page).
   void Clear();
   bool is_reference();
 
   // Sets a bit to the given state; for the global map "true" means free.
-  void SetBit(uint32_t page, bool value);
+  void SetBit(PageNumber page, bool value);
 
  private:
   struct Row {
@@ -49,13 +51,13 @@ class UsageMapEditor {
   Row Locate(bool writable);
   // The map's bits as they stand, read through the one map reader.
   UsageMapBits Bits();
-  void AddInline(Row row, uint32_t page, bool value);
+  void AddInline(Row row, PageNumber page, bool value);
   void Promote(Row row);
-  void SetInReference(Row row, uint32_t page, bool value);
+  void SetInReference(Row row, PageNumber page, bool value);
 
   PageStore& store_;
   RowPointer where_;
-  std::function<uint32_t()> allocate_bitmap_page_;
+  std::function<PageNumber()> allocate_bitmap_page_;
 };
 
 // Hands out new pages at the end of the file and records them in the global usage map, as
@@ -64,17 +66,17 @@ class PageAllocator {
  public:
   explicit PageAllocator(PageStore& store) : store_(store) {}
   // A new zero-filled writable page, marked used in the global map.
-  uint32_t Allocate();
+  PageNumber Allocate();
   // Marks a page free in the global map (its content stays).
-  void Release(uint32_t page);
+  void Release(PageNumber page);
   // Marks a page used in the global map (a page taken again by its owner).
-  void MarkUsed(uint32_t page);
+  void MarkUsed(PageNumber page);
 
  private:
   PageStore& store_;
 };
 
 // The global usage map's pointer: page 1, row 0.
-inline constexpr RowPointer kGlobalUsageMap{1, 0};
+inline constexpr RowPointer kGlobalUsageMap{PageNumber(1), 0};
 
 }  // namespace engine::jet

@@ -9,7 +9,7 @@ namespace engine::jet {
 
 std::vector<RowId> ListLiveRows(PageStore& store, const TableDefinition& table) {
   std::vector<RowId> rows;
-  for (uint32_t page_number : ReadUsageMap(store, table.owned_pages)) {
+  for (PageNumber page_number : ReadUsageMap(store, table.owned_pages)) {
     const DataPage page(store.ReadPage(page_number), store.format());
     // Usage maps may keep bits for pages the table gave back; only its own data pages count.
     if (!page.owned_by(table.tdef_page)) continue;

@@ -48,10 +48,10 @@ void Append64(std::vector<uint8_t>& out, uint64_t v) {
   PutU64(out.data() + out.size() - 8, v);
 }
 
-uint64_t RecordChecksum(uint64_t mark, uint32_t page, const uint8_t* bytes, size_t page_size) {
+uint64_t RecordChecksum(uint64_t mark, PageNumber page, const uint8_t* bytes, size_t page_size) {
   std::vector<uint8_t> prefix;
   Append64(prefix, mark);
-  Append32(prefix, page);
+  Append32(prefix, page.value());
   return Fnv1a(bytes, page_size, Fnv1a(prefix.data(), prefix.size()));
 }
 
@@ -197,10 +197,10 @@ JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd)
   // cut short or does not check marks the end of what needs undoing.
   std::vector<uint8_t> record(kRecordOverhead + page_size);
   for (off_t at = kHeaderSize; ReadAll(in, record.data(), record.size(), at); at += static_cast<off_t>(record.size())) {
-    const uint32_t page = GetU32(record.data());
+    const PageNumber page = GetPageNumber(record.data());
     const uint8_t* bytes = record.data() + 4;
     if (GetU64(bytes + page_size) != RecordChecksum(mark, page, bytes, page_size)) break;
-    WriteAll(fd, bytes, page_size, static_cast<off_t>(page) * page_size, database, undo);
+    WriteAll(fd, bytes, page_size, static_cast<off_t>(FileOffset(page, page_size)), database, undo);
   }
   if (ftruncate(fd, static_cast<off_t>(size_before)) != 0) Fail(database, undo, errno);
   Sync(fd, database, undo);
@@ -220,12 +220,12 @@ Journal::~Journal() {
   if (journal_fd_ >= 0) close(journal_fd_);
 }
 
-void Journal::Save(uint32_t page, const uint8_t* content) {
+void Journal::Save(PageNumber page, const uint8_t* content) {
   auto copy = std::make_unique<uint8_t[]>(page_size_);
   std::memcpy(copy.get(), content, page_size_);
   originals_.emplace(page, std::move(copy));
   changed_.push_back(page);
-  saved_[page] = true;
+  saved_[page.value()] = true;
 }
 
 void Journal::StartJournalFile() {
@@ -276,7 +276,7 @@ void Journal::AppendSaved() {
   try {
     std::vector<uint8_t> batch;
     for (auto entry = originals_.begin(); entry != originals_.end();) {
-      Append32(batch, entry->first);
+      Append32(batch, entry->first.value());
       batch.insert(batch.end(), entry->second.get(), entry->second.get() + page_size_);
       Append64(batch, RecordChecksum(mark_, entry->first, entry->second.get(), page_size_));
       ++entry;
@@ -315,13 +315,14 @@ void Journal::Spill() {
   AppendSaved();
 }
 
-void Journal::WritePages(const std::function<const uint8_t*(uint32_t)>& page_bytes, uint32_t page_count) {
-  for (uint32_t page : changed_) {
-    WriteAll(fd_, page_bytes(page), page_size_, static_cast<off_t>(page) * page_size_, database_,
+void Journal::WritePages(const std::function<const uint8_t*(PageNumber)>& page_bytes, uint32_t page_count) {
+  for (PageNumber page : changed_) {
+    WriteAll(fd_, page_bytes(page), page_size_, static_cast<off_t>(FileOffset(page, page_size_)), database_,
              "cannot write the database");
   }
-  for (uint32_t page = committed_pages_; page < page_count; ++page) {
-    WriteAll(fd_, page_bytes(page), page_size_, static_cast<off_t>(page) * page_size_, database_,
+  for (uint32_t appended = committed_pages_; appended < page_count; ++appended) {
+    const PageNumber page(appended);
+    WriteAll(fd_, page_bytes(page), page_size_, static_cast<off_t>(FileOffset(page, page_size_)), database_,
              "cannot write the database");
   }
   Sync(fd_, database_, "cannot write the database");
@@ -349,7 +350,7 @@ void Journal::Reset(uint32_t committed_pages) {
   mark_ = 0;
 }
 
-void Journal::Commit(const std::function<const uint8_t*(uint32_t)>& page_bytes, uint32_t page_count) {
+void Journal::Commit(const std::function<const uint8_t*(PageNumber)>& page_bytes, uint32_t page_count) {
   if (!has_changes()) {
     EndJournalFile();
     Reset(committed_pages_);
@@ -384,12 +385,12 @@ void Journal::Commit(const std::function<const uint8_t*(uint32_t)>& page_bytes, 
   Reset(page_count);
 }
 
-uint32_t Journal::Rollback(const std::function<uint8_t*(uint32_t)>& cached_page) {
-  for (uint32_t page : changed_) {
+uint32_t Journal::Rollback(const std::function<uint8_t*(PageNumber)>& cached_page) {
+  for (PageNumber page : changed_) {
     auto original = originals_.find(page);
     if (original != originals_.end()) {
       std::memcpy(cached_page(page), original->second.get(), page_size_);
-    } else if (!ReadAll(fd_, cached_page(page), page_size_, static_cast<off_t>(page) * page_size_)) {
+    } else if (!ReadAll(fd_, cached_page(page), page_size_, static_cast<off_t>(FileOffset(page, page_size_)))) {
       // (Moved to the journal file, the content is read back from the database, which
       // nothing of the change has reached.)
       std::memset(cached_page(page), 0, page_size_);

@@ -23,6 +23,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/jet/format/page_number.h"
 #include "engine/jet/storage/file_lock.h"
 
 namespace engine::jet {
@@ -51,8 +52,8 @@ class Journal {
 
   // Call before a page is changed: keeps its committed content the first time (pages the
   // change appended need nothing).
-  void BeforeChange(uint32_t page, const uint8_t* committed_content) {
-    if (page < committed_pages_ && !saved_[page]) Save(page, committed_content);
+  void BeforeChange(PageNumber page, const uint8_t* committed_content) {
+    if (page.value() < committed_pages_ && !saved_[page.value()]) Save(page, committed_content);
   }
   void NoteAppended() { appended_ = true; }
 
@@ -66,17 +67,17 @@ class Journal {
   // current content, `page_count` the database's length in pages now. Throws engine::Error
   // when the file cannot be written; the database is then as it was at the last commit (or a
   // journal stays behind that the next open rolls back).
-  void Commit(const std::function<const uint8_t*(uint32_t)>& page_bytes, uint32_t page_count);
+  void Commit(const std::function<const uint8_t*(PageNumber)>& page_bytes, uint32_t page_count);
 
   // Undoes the change in memory: writes the committed contents into the cached pages through
   // `cached_page` and returns the page count to go back to.
-  uint32_t Rollback(const std::function<uint8_t*(uint32_t)>& cached_page);
+  uint32_t Rollback(const std::function<uint8_t*(PageNumber)>& cached_page);
 
  private:
-  void Save(uint32_t page, const uint8_t* content);
+  void Save(PageNumber page, const uint8_t* content);
   void StartJournalFile();
   void AppendSaved();
-  void WritePages(const std::function<const uint8_t*(uint32_t)>& page_bytes, uint32_t page_count);
+  void WritePages(const std::function<const uint8_t*(PageNumber)>& page_bytes, uint32_t page_count);
   // Removes the journal file; `clear_mark` also takes the mark out of the header page.
   void EndJournalFile(bool clear_mark = true);
   void Reset(uint32_t committed_pages);
@@ -89,8 +90,8 @@ class Journal {
   bool appended_ = false;
   bool long_change_ = false;
   std::vector<bool> saved_;         // by page: its committed content is kept (memory or journal)
-  std::vector<uint32_t> changed_;   // pages below committed_pages_ changed, in order
-  std::map<uint32_t, std::unique_ptr<uint8_t[]>> originals_;  // saved, not yet in the journal file
+  std::vector<PageNumber> changed_;                             // pages below committed_pages_ changed, in order
+  std::map<PageNumber, std::unique_ptr<uint8_t[]>> originals_;  // saved, not yet in the journal file
   int journal_fd_ = -1;             // the journal file while it exists
   uint64_t journal_size_ = 0;
   uint64_t mark_ = 0;

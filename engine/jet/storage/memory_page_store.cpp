@@ -7,14 +7,14 @@ namespace engine::jet {
 MemoryPageStore::MemoryPageStore(std::string file_name, const JetFormat& format)
     : PageStore(format), file_name_(std::move(file_name)) {}
 
-uint8_t* MemoryPageStore::Page(uint32_t page) {
-  if (page >= pages_.size()) Damaged("page " + std::to_string(page) + " is past the end of the file");
-  return pages_[page].get();
+uint8_t* MemoryPageStore::Page(PageNumber page) {
+  if (!has_page(page)) Damaged("page " + to_string(page) + " is past the end of the file");
+  return pages_[page.value()].get();
 }
 
-uint32_t MemoryPageStore::AppendPage() {
+PageNumber MemoryPageStore::AppendPage() {
   pages_.push_back(std::make_unique<uint8_t[]>(page_size()));  // value-initialised: zeros
-  return page_count() - 1;
+  return PageNumber(page_count() - 1);
 }
 
 std::vector<uint8_t> MemoryPageStore::Bytes() const {

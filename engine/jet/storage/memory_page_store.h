@@ -17,15 +17,15 @@ class MemoryPageStore : public PageStore {
 
   const std::string& file_name() const override { return file_name_; }
   uint32_t page_count() const override { return static_cast<uint32_t>(pages_.size()); }
-  const uint8_t* ReadPage(uint32_t page) override { return Page(page); }
-  uint8_t* WritePage(uint32_t page) override { return Page(page); }
-  uint32_t AppendPage() override;
+  const uint8_t* ReadPage(PageNumber page) override { return Page(page); }
+  uint8_t* WritePage(PageNumber page) override { return Page(page); }
+  PageNumber AppendPage() override;
 
   // The file's bytes: every page in order.
   std::vector<uint8_t> Bytes() const;
 
  private:
-  uint8_t* Page(uint32_t page);
+  uint8_t* Page(PageNumber page);
 
   std::string file_name_;
   std::vector<std::unique_ptr<uint8_t[]>> pages_;

@@ -10,6 +10,7 @@
 
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/format.h"
+#include "engine/jet/format/page_number.h"
 #include "engine/jet/storage/header_page.h"
 
 namespace engine::jet {
@@ -29,16 +30,18 @@ class PageStore {
   [[noreturn]] void Damaged(const std::string& what) const { ThrowDamaged(file_name(), what); }
 
   virtual uint32_t page_count() const = 0;
+  // Whether the page lies inside the file.
+  bool has_page(PageNumber page) const { return page.value() < page_count(); }
   // A page's bytes. The pointer stays valid until the store is closed or a transaction is
   // rolled back, so code may hold several pages at once. Throws engine::Error for a page
   // number past the end of the file.
-  virtual const uint8_t* ReadPage(uint32_t page) = 0;
+  virtual const uint8_t* ReadPage(PageNumber page) = 0;
   // A page to change; its old content is saved to the journal before the first change in a
   // transaction. Read-only stores throw.
-  virtual uint8_t* WritePage(uint32_t page) = 0;
+  virtual uint8_t* WritePage(PageNumber page) = 0;
   // A new page at the end of the file (zero-filled), already writable. The caller records it
   // in the usage maps.
-  virtual uint32_t AppendPage() = 0;
+  virtual PageNumber AppendPage() = 0;
 
  protected:
   // A store of the given version whose header says nothing else.

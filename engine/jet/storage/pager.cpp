@@ -237,25 +237,26 @@ void Pager::ReadAhead(uint32_t page) {
   for (uint32_t i = 0; i < count; ++i) cache_[page + i] = std::move(buffers[i]);
 }
 
-const uint8_t* Pager::ReadPage(uint32_t page) {
-  if (page >= page_count_) {
-    Damaged("page " + std::to_string(page) + " is past the end of the file");
+const uint8_t* Pager::ReadPage(PageNumber page) {
+  const uint32_t index = page.value();
+  if (index >= page_count_) {
+    Damaged("page " + std::to_string(index) + " is past the end of the file");
   }
-  if (in_place_) return in_place_ + static_cast<size_t>(page) * page_size();
-  if (!cache_[page]) ReadAhead(page);
-  return cache_[page].get();
+  if (in_place_) return in_place_ + static_cast<size_t>(index) * page_size();
+  if (!cache_[index]) ReadAhead(index);
+  return cache_[index].get();
 }
 
-uint8_t* Pager::WritePage(uint32_t page) {
+uint8_t* Pager::WritePage(PageNumber page) {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
   if (header().encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
-  if (page == 0) throw Error(file_name_, "the header page is never written", ErrorKind::Other);
+  if (page.is_none()) throw Error(file_name_, "the header page is never written", ErrorKind::Other);
   uint8_t* bytes = const_cast<uint8_t*>(ReadPage(page));
   journal_->BeforeChange(page, bytes);
   return bytes;
 }
 
-uint32_t Pager::AppendPage() {
+PageNumber Pager::AppendPage() {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
   if (header().encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
   if (page_count_ >= 0xFFFFFF) {
@@ -265,13 +266,14 @@ uint32_t Pager::AppendPage() {
   std::memset(buffer.get(), 0, page_size());
   cache_.push_back(std::move(buffer));
   journal_->NoteAppended();
-  return page_count_++;
+  return PageNumber(page_count_++);
 }
 
 void Pager::Commit() {
   if (!journal_) return;
   try {
-    journal_->Commit([this](uint32_t page) { return static_cast<const uint8_t*>(cache_[page].get()); }, page_count_);
+    journal_->Commit([this](PageNumber page) { return static_cast<const uint8_t*>(cache_[page.value()].get()); },
+                     page_count_);
   } catch (const Error&) {
     // The file is as it was at the last commit; make the cache agree with it.
     Rollback();
@@ -290,7 +292,7 @@ void Pager::Spill() {
 
 void Pager::Rollback() {
   if (!journal_) return;
-  page_count_ = journal_->Rollback([this](uint32_t page) { return cache_[page].get(); });
+  page_count_ = journal_->Rollback([this](PageNumber page) { return cache_[page.value()].get(); });
   cache_.resize(page_count_);
 }
 

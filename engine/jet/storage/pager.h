@@ -37,9 +37,9 @@ class Pager final : public PageStore {
   ~Pager() override;
 
   uint32_t page_count() const override { return page_count_; }
-  const uint8_t* ReadPage(uint32_t page) override;
-  uint8_t* WritePage(uint32_t page) override;
-  uint32_t AppendPage() override;
+  const uint8_t* ReadPage(PageNumber page) override;
+  uint8_t* WritePage(PageNumber page) override;
+  PageNumber AppendPage() override;
 
   // Writing (read-write opens only): changed pages stay in the cache until Commit, which goes
   // through the rollback journal (journal.h); Rollback forgets them. Pointers to pages

@@ -42,7 +42,7 @@ const RealIndex* RowLookup::IndexOn(int position) const {
     return nullptr;
   }
   for (const RealIndex& index : table_.real_indexes) {
-    if (index.columns.size() == 1 && index.columns[0].column_number == column.number && index.root_page != 0) {
+    if (index.columns.size() == 1 && index.columns[0].column_number == column.number && !index.root_page.is_none()) {
       return &index;
     }
   }
@@ -54,17 +54,17 @@ std::vector<RowId> RowLookup::FindWithIndex(const RealIndex& index, std::u16stri
   AppendTextKey(literal, index.columns[0].ascending, &key);
   auto& tree = trees_[index.root_page];
   if (!tree) {
-    auto read_only = [this]() -> uint32_t {
+    auto read_only = [this]() -> PageNumber {
       throw Error(pager_.file_name(), "the database is open read-only", ErrorKind::ReadOnly);
     };
-    tree = std::make_unique<IndexTree>(pager_, index.root_page, table_.tdef_page, read_only, [](uint32_t) {},
-                                       pager_.file_name());
+    tree = std::make_unique<IndexTree>(
+        pager_, index.root_page, table_.tdef_page, read_only, [](PageNumber) {}, pager_.file_name());
   }
   std::vector<RowId> rows = tree->FindEqual(key);
   // An index entry must point at a live row of this table; anything else is damage.
   for (RowId id : rows) {
     RowSlot slot = ReadRowSlot(pager_, id.page, id.row);
-    if (slot.deleted() || LoadTableOwner(pager_, id.page) != table_.tdef_page) {
+    if (slot.deleted() || LoadTableOwner(pager_, id.page) != table_.tdef_page.value()) {
       pager_.Damaged("an index points to a row that is not in its table");
     }
   }

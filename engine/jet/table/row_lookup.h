@@ -50,7 +50,7 @@ class RowLookup {
   RowDecoder decoder_;
   CrackedRow cracked_;
   bool used_index_ = false;
-  std::map<uint32_t, std::unique_ptr<IndexTree>> trees_;  // by root page
+  std::map<PageNumber, std::unique_ptr<IndexTree>> trees_;  // by root page
 };
 
 }  // namespace engine::jet

@@ -39,7 +39,7 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
       locale_(std::move(locale)),
       file_name_(std::move(file_name)),
       allocator_(store),
-      placer_(store, allocator_, table_.tdef_page, table_.owned_pages, table_.free_space_pages),
+      placer_(store, allocator_, table_.tdef_page.value(), table_.owned_pages, table_.free_space_pages),
       trees_(table_.real_indexes.size()),
       primary_key_(table_.real_indexes.size(), false),
       reuse_(reuse),
@@ -88,20 +88,23 @@ std::optional<std::string> TableWriter::ReadOnlyReason() const {
 // out again before the file grows: otherwise every purge-and-import cycle would add a whole
 // new set of index pages to the file. They are found again on every start as the pages of
 // the index's map that its tree does not reach.
-std::vector<uint32_t> TableWriter::SparePagesOf(const RealIndex& index) {
-  if (index.usage_map.page == 0) return {};
-  std::optional<std::vector<uint32_t>> tree = ListTreePages(store_, index.root_page, table_.tdef_page);
+std::vector<PageNumber> TableWriter::SparePagesOf(const RealIndex& index) {
+  if (index.usage_map.page.is_none()) return {};
+  std::optional<std::vector<PageNumber>> tree = ListTreePages(store_, index.root_page, table_.tdef_page);
   if (!tree) return {};  // a damaged tree: better not to touch anything near it
-  std::vector<uint32_t> in_tree = std::move(*tree);
+  std::vector<PageNumber> in_tree = std::move(*tree);
   std::sort(in_tree.begin(), in_tree.end());
-  std::vector<uint32_t> spare;
-  for (uint32_t page : UsageMapEditor(store_, index.usage_map).Pages()) {
-    if (page >= store_.page_count() || page <= 2 || std::binary_search(in_tree.begin(), in_tree.end(), page)) continue;
+  std::vector<PageNumber> spare;
+  for (PageNumber page : UsageMapEditor(store_, index.usage_map).Pages()) {
+    if (!store_.has_page(page) || page.value() <= 2 || std::binary_search(in_tree.begin(), in_tree.end(), page)) {
+      continue;
+    }
     // Only what still looks like an old index page of this table, in case a map lists a
     // page that went elsewhere.
     const uint8_t* bytes = store_.ReadPage(page);
     // (A tree that lets a page go zeroes its first bytes, as Jackcess does.)
-    if ((bytes[0] == 0x03 || bytes[0] == 0x04 || bytes[0] == 0x00) && GetU32(bytes + 4) == table_.tdef_page) {
+    if ((bytes[0] == 0x03 || bytes[0] == 0x04 || bytes[0] == 0x00) &&
+        GetPageNumber(bytes + kIndexOwnerOffset) == table_.tdef_page) {
       spare.push_back(page);
     }
   }
@@ -112,22 +115,22 @@ std::vector<uint32_t> TableWriter::SparePagesOf(const RealIndex& index) {
 IndexTree& TableWriter::Tree(size_t i) {
   if (!trees_[i]) {
     const RealIndex& index = table_.real_indexes[i];
-    auto spare = std::make_shared<std::vector<uint32_t>>(
-        reuse_ == IndexPageReuse::SparePages ? SparePagesOf(index) : std::vector<uint32_t>{});
+    auto spare = std::make_shared<std::vector<PageNumber>>(
+        reuse_ == IndexPageReuse::SparePages ? SparePagesOf(index) : std::vector<PageNumber>{});
     auto allocate = [this, spare, map = index.usage_map] {
       if (!spare->empty()) {
-        const uint32_t page = spare->back();
+        const PageNumber page = spare->back();
         spare->pop_back();
         std::memset(store_.WritePage(page), 0, store_.page_size());
         allocator_.MarkUsed(page);
         return page;
       }
-      const uint32_t page = allocator_.Allocate();
-      if (map.page != 0) UsageMapEditor(store_, map, [this] { return allocator_.Allocate(); }).Add(page);
+      const PageNumber page = allocator_.Allocate();
+      if (!map.page.is_none()) UsageMapEditor(store_, map, [this] { return allocator_.Allocate(); }).Add(page);
       return page;
     };
-    auto release = [this, spare, map = index.usage_map](uint32_t page) {
-      if (map.page != 0) {
+    auto release = [this, spare, map = index.usage_map](PageNumber page) {
+      if (!map.page.is_none()) {
         spare->push_back(page);
       } else {
         allocator_.Release(page);
@@ -155,7 +158,8 @@ std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16s
   }
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     const RealIndex& index = table_.real_indexes[i];
-    if (index.columns.size() != 1 || index.columns[0].column_number != column.number || index.root_page == 0) continue;
+    if (index.columns.size() != 1 || index.columns[0].column_number != column.number || index.root_page.is_none())
+      continue;
     std::string key;
     AppendTextKey(literal, index.columns[0].ascending, &key);
     return Tree(i).FindEqual(key);
@@ -170,10 +174,10 @@ void TableWriter::ForgetCachedPages() {
 
 uint8_t* TableWriter::TdefField(size_t offset) {
   const TdefPlace place = PlaceInTdefChain(format_, offset);
-  const uint32_t page = place.page_index < table_.tdef_pages.size() ? table_.tdef_pages[place.page_index]
-                        : place.page_index == 0                    ? table_.tdef_page
-                                                                   : 0;
-  if (page == 0) Fail("its definition is damaged", ErrorKind::Damaged);
+  const PageNumber page = place.page_index < table_.tdef_pages.size() ? table_.tdef_pages[place.page_index]
+                          : place.page_index == 0                     ? table_.tdef_page
+                                                                      : kNoPage;
+  if (page.is_none()) Fail("its definition is damaged", ErrorKind::Damaged);
   return store_.WritePage(page) + place.in_page;
 }
 
@@ -336,8 +340,8 @@ RowId TableWriter::Store(PreparedRow prepared) {
 void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
   CrackedRow cracked;
   UsageMapEditor owned(store_, table_.owned_pages);
-  for (uint32_t page_number : owned.Pages()) {
-    if (page_number >= store_.page_count()) continue;
+  for (PageNumber page_number : owned.Pages()) {
+    if (!store_.has_page(page_number)) continue;
     DataPage page(store_.ReadPage(page_number), store_.format());
     if (!page.owned_by(table_.tdef_page) || !page.slot_table_fits()) continue;
     for (uint16_t slot = 0; slot < page.slot_count(); ++slot) {
@@ -374,17 +378,17 @@ void TableWriter::DeleteAll() {
   for (size_t i = 0; i < table_.columns.size(); ++i) {
     const ColumnDefinition& column = table_.columns[i];
     if (!column.is_long_value()) continue;
-    if (column.lval_owned_map.page == 0) {
+    if (column.lval_owned_map.page.is_none()) {
       unmapped.push_back(i);
       continue;
     }
     UsageMapEditor owned(store_, column.lval_owned_map);
-    for (uint32_t page_number : owned.Pages()) {
-      if (page_number >= store_.page_count()) continue;
+    for (PageNumber page_number : owned.Pages()) {
+      if (!store_.has_page(page_number)) continue;
       const DataPage page(store_.ReadPage(page_number), store_.format());
       if (!page.owned_by(kLongValueOwner) || page.slot_count() == 0) continue;
       EmptyDataPage(store_.WritePage(page_number), store_.page_size());
-      if (column.lval_free_map.page != 0) {
+      if (!column.lval_free_map.page.is_none()) {
         UsageMapEditor(store_, column.lval_free_map, [this] { return allocator_.Allocate(); }).Add(page_number);
       }
     }
@@ -392,12 +396,12 @@ void TableWriter::DeleteAll() {
   if (!unmapped.empty()) FreeLongValuesOfRows(unmapped);
 
   UsageMapEditor owned(store_, table_.owned_pages);
-  for (uint32_t page_number : owned.Pages()) {
-    if (page_number >= store_.page_count()) continue;
+  for (PageNumber page_number : owned.Pages()) {
+    if (!store_.has_page(page_number)) continue;
     const DataPage page(store_.ReadPage(page_number), store_.format());
     if (!page.owned_by(table_.tdef_page) || page.slot_count() == 0) continue;
     EmptyDataPage(store_.WritePage(page_number), store_.page_size());
-    if (table_.free_space_pages.page != 0) {
+    if (!table_.free_space_pages.page.is_none()) {
       UsageMapEditor(store_, table_.free_space_pages, [this] { return allocator_.Allocate(); }).Add(page_number);
     }
   }

@@ -84,7 +84,7 @@ class TableWriter {
 
  private:
   IndexTree& Tree(size_t real_index);
-  std::vector<uint32_t> SparePagesOf(const RealIndex& index);
+  std::vector<PageNumber> SparePagesOf(const RealIndex& index);
   uint8_t* TdefField(size_t offset);
   uint32_t ReadTdefU32(size_t offset);
   std::string EncodeLongValue(size_t position, const Value& value, bool may_inline);

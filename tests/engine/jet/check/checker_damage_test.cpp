@@ -40,7 +40,7 @@ class CheckerTest : public ::testing::Test {
     return testsupport::CheckProblems(file_);
   }
 
-  uint32_t FirstDataPage() { return ReadUsageMap(*pager_, table_.owned_pages).front(); }
+  engine::jet::PageNumber FirstDataPage() { return ReadUsageMap(*pager_, table_.owned_pages).front(); }
 
   std::vector<Value> Article(const char16_t* code) {
     std::vector<Value> values(table_.columns.size());
@@ -81,7 +81,7 @@ TEST_F(CheckerTest, RowStoredWithoutItsIndexEntry) {
   const RowId row = writer.AddRow(Article(u"SENZA-INDICE"));
   writer.Flush();
   const std::string problems = Check();
-  EXPECT_TRUE(Has(problems, "row " + std::to_string(row.page) + ":" + std::to_string(row.row) + " is missing"))
+  EXPECT_TRUE(Has(problems, "row " + engine::jet::to_string(row.page) + ":" + std::to_string(row.row) + " is missing"))
       << problems;
 }
 
@@ -98,26 +98,28 @@ TEST_F(CheckerTest, IndexEntryForADeletedRow) {
 }
 
 TEST_F(CheckerTest, FreeSpaceFieldOutOfStep) {
-  const uint32_t data_page = FirstDataPage();
+  const engine::jet::PageNumber data_page = FirstDataPage();
   pager_->WritePage(data_page)[2] ^= 0x04;
   const std::string problems = Check();
-  EXPECT_TRUE(Has(problems, "data page " + std::to_string(data_page) + ": free space field")) << problems;
+  EXPECT_TRUE(Has(problems, "data page " + engine::jet::to_string(data_page) + ": free space field")) << problems;
 }
 
 TEST_F(CheckerTest, OwnedPageMarkedFreeInTheGlobalMap) {
-  const uint32_t data_page = FirstDataPage();
+  const engine::jet::PageNumber data_page = FirstDataPage();
   PageAllocator(*pager_).Release(data_page);
   const std::string problems = Check();
-  EXPECT_TRUE(Has(problems, "page " + std::to_string(data_page) + " of table \"Articoli\" is marked free")) << problems;
+  EXPECT_TRUE(Has(problems, "page " + engine::jet::to_string(data_page) + " of table \"Articoli\" is marked free"))
+      << problems;
 }
 
 TEST_F(CheckerTest, PageClaimedByTwoOwners) {
-  const uint32_t data_page = FirstDataPage();
+  const engine::jet::PageNumber data_page = FirstDataPage();
   // The index's usage map also lists a data page of the table.
   UsageMapEditor(*pager_, table_.real_indexes[0].usage_map).Add(data_page);
   UsageMapEditor(*pager_, table_.real_indexes[1].usage_map).Add(table_.real_indexes[0].root_page);
   const std::string problems = Check();
-  EXPECT_TRUE(Has(problems, "page " + std::to_string(table_.real_indexes[0].root_page) + " belongs both to")) << problems;
+  EXPECT_TRUE(Has(problems, "page " + engine::jet::to_string(table_.real_indexes[0].root_page) + " belongs both to"))
+      << problems;
 }
 
 TEST_F(CheckerTest, FileCutInTheMiddleOfAPage) {

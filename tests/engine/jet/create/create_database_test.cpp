@@ -63,7 +63,7 @@ TEST_F(NewDatabase, HasTheSystemTablesOfJetMadeDatabasesWithTheSameDefinitions) 
       // Memo and OLE columns have their own usage maps, as in Access 2000 files.
       for (const ColumnDefinition& column : made_table.columns) {
         if (column.is_long_value()) {
-          EXPECT_NE(column.lval_owned_map.page, 0u) << engine::ToUtf8(column.name);
+          EXPECT_NE(column.lval_owned_map.page, kNoPage) << engine::ToUtf8(column.name);
         }
       }
     }

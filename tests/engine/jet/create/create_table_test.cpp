@@ -114,7 +114,7 @@ TEST_F(CreateTableTest, EveryColumnTypeAndIndexKindReadsBackAsLaidOut) {
   EXPECT_EQ(flags[u"Piccolo"], 0x88);
   for (const ColumnDefinition& c : read.columns) {
     if (c.is_long_value()) {
-      EXPECT_NE(c.lval_owned_map.page, 0u) << engine::ToUtf8(c.name);
+      EXPECT_NE(c.lval_owned_map.page, kNoPage) << engine::ToUtf8(c.name);
     }
   }
   EXPECT_EQ(CheckDatabase(path), std::vector<std::string>{});
@@ -208,7 +208,7 @@ TEST_F(CreateTableTest, TableAddedToAccessMadeFilesKeepsTheirTables) {
     OpenedDatabase before(path);
     const size_t tables_before = before.Catalog().size();
     const TableSpec spec = EveryKindSpec();
-    const uint32_t tdef = engine::jet::CreateTable(path, spec);
+    const engine::jet::PageNumber tdef = engine::jet::CreateTable(path, spec);
 
     OpenedDatabase after(path);
     const std::vector<CatalogEntry> catalog = after.Catalog();
@@ -300,7 +300,7 @@ TEST(LayOutTable, RefusesImpossibleDescriptions) {
 TEST(TableDefinitionPages, FreeSpaceFieldAndContinuationAsAccessWritesThem) {
   std::vector<uint8_t> small(708, 0xAB), page(4096);
   ASSERT_EQ(TableDefinitionPageCount(small.size()), 1u);
-  WriteTableDefinitionPage(small, 0, 0, page.data());
+  WriteTableDefinitionPage(small, 0, kNoPage, page.data());
   EXPECT_EQ(page[0], 0x02);
   EXPECT_EQ(page[1], 0x01);
   EXPECT_EQ(GetU16(page.data() + 2), 3380);
@@ -312,11 +312,11 @@ TEST(TableDefinitionPages, FreeSpaceFieldAndContinuationAsAccessWritesThem) {
   std::vector<uint8_t> large(5365);
   for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<uint8_t>(i * 7);
   ASSERT_EQ(TableDefinitionPageCount(large.size()), 2u);
-  WriteTableDefinitionPage(large, 0, 77, page.data());
+  WriteTableDefinitionPage(large, 0, PageNumber(77), page.data());
   EXPECT_EQ(GetU16(page.data() + 2), 0);
   EXPECT_EQ(GetU32(page.data() + 4), 77u);
   EXPECT_EQ(page[4095], large[4095]);
-  WriteTableDefinitionPage(large, 1, 0, page.data());
+  WriteTableDefinitionPage(large, 1, kNoPage, page.data());
   EXPECT_EQ(GetU16(page.data() + 2), 2811);
   EXPECT_EQ(GetU32(page.data() + 4), 0u);
   // The second page continues the buffer right after its own 8-byte header.

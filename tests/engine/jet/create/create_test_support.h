@@ -133,9 +133,9 @@ inline void ExpectSameIndexes(const TableDefinition& made, const TableDefinition
 
 // Pages inside the file that the global usage map (page 1, row 0) marks free. Bits for pages
 // past the end of the file are normal there (free space to come) and are left out.
-inline std::vector<uint32_t> GlobalFreePages(Pager& pager) {
-  const RowSlot row = ReadRowSlot(pager, 1, 0);
-  std::vector<uint32_t> pages;
+inline std::vector<PageNumber> GlobalFreePages(Pager& pager) {
+  const RowSlot row = ReadRowSlot(pager, PageNumber(1), 0);
+  std::vector<PageNumber> pages;
   if (row.size < 5 || row.data[0] != 0x00) {
     ADD_FAILURE() << "the global usage map is not an inline map";
     return pages;
@@ -143,7 +143,7 @@ inline std::vector<uint32_t> GlobalFreePages(Pager& pager) {
   const uint32_t first = GetU32(row.data + 1);
   for (size_t bit = 0; bit < (row.size - 5) * 8; ++bit) {
     if ((row.data[5 + bit / 8] >> (bit % 8) & 1) && first + bit < pager.page_count()) {
-      pages.push_back(static_cast<uint32_t>(first + bit));
+      pages.push_back(PageNumber(static_cast<uint32_t>(first + bit)));
     }
   }
   return pages;
@@ -163,22 +163,22 @@ inline std::vector<std::string> CheckDatabase(const std::filesystem::path& path)
   for (const std::string& problem : engine::jet::CheckDatabase(pager, std::filesystem::file_size(path)).problems) {
     problems.push_back("archivi check: " + problem);
   }
-  const std::vector<uint32_t> global = GlobalFreePages(pager);
-  const std::set<uint32_t> free_pages(global.begin(), global.end());
-  std::map<uint32_t, std::string> owner_of;
-  auto claim = [&](uint32_t page, const std::string& owner) {
-    if (free_pages.count(page)) problems.push_back(owner + ": page " + std::to_string(page) + " is free in the global map");
+  const std::vector<PageNumber> global = GlobalFreePages(pager);
+  const std::set<PageNumber> free_pages(global.begin(), global.end());
+  std::map<PageNumber, std::string> owner_of;
+  auto claim = [&](PageNumber page, const std::string& owner) {
+    if (free_pages.count(page)) problems.push_back(owner + ": page " + to_string(page) + " is free in the global map");
     auto [it, added] = owner_of.emplace(page, owner);
-    if (!added) problems.push_back("page " + std::to_string(page) + " belongs to " + it->second + " and " + owner);
+    if (!added) problems.push_back("page " + to_string(page) + " belongs to " + it->second + " and " + owner);
   };
-  for (uint32_t page = 0; page < pager.page_count(); ++page) {
-    if (free_pages.count(page)) problems.push_back("page " + std::to_string(page) + " is in the file but marked free");
+  for (PageNumber page : free_pages) {
+    if (pager.has_page(page)) problems.push_back("page " + to_string(page) + " is in the file but marked free");
   }
   for (const CatalogEntry& entry : db.Catalog()) {
     const std::string name = engine::ToUtf8(entry.name);
     const TableDefinition table = db.Table(entry.name);
-    for (uint32_t page : table.tdef_pages) claim(page, name + " definition");
-    for (uint32_t page : ReadUsageMap(pager, table.owned_pages)) claim(page, name + " data");
+    for (PageNumber page : table.tdef_pages) claim(page, name + " definition");
+    for (PageNumber page : ReadUsageMap(pager, table.owned_pages)) claim(page, name + " data");
     std::vector<RowId> ids;
     const std::vector<std::vector<Value>> rows = db.Rows(table, &ids);
     if (rows.size() != table.row_count) {
@@ -187,12 +187,12 @@ inline std::vector<std::string> CheckDatabase(const std::filesystem::path& path)
     }
     for (const RealIndex& index : table.real_indexes) {
       const std::string label = name + " index " + std::to_string(index.number);
-      const std::vector<uint32_t> map = ReadUsageMap(pager, index.usage_map);
-      const std::set<uint32_t> in_map(map.begin(), map.end());
+      const std::vector<PageNumber> map = ReadUsageMap(pager, index.usage_map);
+      const std::set<PageNumber> in_map(map.begin(), map.end());
       const IndexCheckResult result = CheckIndexTree(pager, index.root_page, table.tdef_page,
-                                                     [&](uint32_t page) { return in_map.count(page) > 0; });
+                                                     [&](PageNumber page) { return in_map.count(page) > 0; });
       for (const std::string& problem : result.problems) problems.push_back(label + ": " + problem);
-      for (uint32_t page : result.pages) claim(page, label);
+      for (PageNumber page : result.pages) claim(page, label);
       std::multiset<std::pair<std::string, RowId>> expected, found;
       for (size_t i = 0; i < rows.size(); ++i) {
         bool all_null = true;

@@ -46,14 +46,14 @@ void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t v) {
 }
 
 // TDEF page of a table of a fixture, found through the catalogue.
-uint32_t TdefPage(const std::vector<uint8_t>& bytes, const std::u16string& table) {
+engine::jet::PageNumber TdefPage(const std::vector<uint8_t>& bytes, const std::u16string& table) {
   auto pager = engine::jet::Pager::FromBytes(bytes, "copy");
   engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, "copy");
   for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
     if (entry.name == table) return entry.tdef_page;
   }
   ADD_FAILURE() << "no table";
-  return 0;
+  return engine::jet::kNoPage;
 }
 
 class DamagedFiles : public testing::Test {
@@ -132,7 +132,7 @@ TEST_F(DamagedFiles, TruncatedCopiesGiveErrors) {
 }
 
 TEST_F(DamagedFiles, LoopsAndAbsurdPointersInTheTableDefinition) {
-  const uint32_t tdef = TdefPage(full_, u"Articoli");
+  const uint32_t tdef = TdefPage(full_, u"Articoli").value();  // for byte surgery on the file
   ASSERT_GT(tdef, 2u);
 
   auto loop = full_;
@@ -154,7 +154,7 @@ TEST_F(DamagedFiles, LoopsAndAbsurdPointersInTheTableDefinition) {
 
 TEST_F(DamagedFiles, RowsWithImpossibleBounds) {
   // The first data page of Articoli: find a page of type 1 owned by its TDEF.
-  const uint32_t tdef = TdefPage(full_, u"Articoli");
+  const uint32_t tdef = TdefPage(full_, u"Articoli").value();  // for byte surgery on the file
   size_t data_page = 0;
   for (size_t p = 3; p * kPage4 < full_.size(); ++p) {
     const uint8_t* page = full_.data() + p * kPage4;

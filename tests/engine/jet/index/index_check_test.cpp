@@ -32,7 +32,7 @@ bool Mentions(const IndexCheckResult& result, const std::string& text) {
                      [&](const std::string& line) { return line.find(text) != std::string::npos; });
 }
 
-void RewritePage(TestPageStore& store, uint32_t page, const std::function<void(IndexPage&)>& change) {
+void RewritePage(TestPageStore& store, PageNumber page, const std::function<void(IndexPage&)>& change) {
   IndexPage decoded = DecodeIndexPage(store.ReadPage(page), page);
   change(decoded);
   decoded.prefix_length = CommonKeyPrefix(decoded.entries);
@@ -49,7 +49,7 @@ TEST(IndexCheck, EveryFixtureIndexIsSound) {
       for (const FixtureIndex& index : testsupport::FindFixtureIndexes(store)) {
         std::set<uint32_t> owned = testsupport::UsageMapPages(store, index.usage_map);
         IndexCheckResult result = CheckIndexTree(store, index.root_page, index.tdef_page,
-                                                 [&](uint32_t page) { return owned.count(page) > 0; });
+                                                 [&](PageNumber page) { return owned.count(page.value()) > 0; });
         EXPECT_TRUE(result.ok()) << item.path().filename() << " root " << index.root_page << "\n"
                                  << Joined(result.problems);
         EXPECT_EQ(result.pages.size(), result.leaf_pages + result.node_pages);
@@ -71,7 +71,7 @@ TEST(IndexCheck, ReaderCatalogueIndexesAreAmongThePageScanAndSound) {
                            "jet/V2000/compIndexTestV2000.mdb", "jet/V2000/testIndexPropertiesV2000.mdb"}) {
     auto pager = Pager::Open(testsupport::FixturesDir() / name, OpenMode::ReadOnly);
     TextDecoder text(pager->format().version, pager->header().code_page, name);
-    std::set<std::pair<uint32_t, uint32_t>> scanned;
+    std::set<std::pair<PageNumber, PageNumber>> scanned;
     for (const FixtureIndex& index : testsupport::FindFixtureIndexes(*pager)) {
       scanned.insert({index.tdef_page, index.root_page});
     }
@@ -81,7 +81,7 @@ TEST(IndexCheck, ReaderCatalogueIndexesAreAmongThePageScanAndSound) {
         EXPECT_TRUE(scanned.count({table.tdef_page, index.root_page})) << name << " root " << index.root_page;
         std::set<uint32_t> owned = testsupport::UsageMapPages(*pager, index.usage_map);
         IndexCheckResult result = CheckIndexTree(*pager, index.root_page, table.tdef_page,
-                                                 [&](uint32_t page) { return owned.count(page) > 0; });
+                                                 [&](PageNumber page) { return owned.count(page.value()) > 0; });
         EXPECT_TRUE(result.ok()) << name << "\n" << Joined(result.problems);
         ++compared;
       }
@@ -102,12 +102,12 @@ class IndexCheckCorruption : public ::testing::Test {
         baseline_ = result;
       }
     }
-    ASSERT_NE(0u, index_.root_page) << "primary key of Articoli not found";
+    ASSERT_NE(kNoPage, index_.root_page) << "primary key of Articoli not found";
     ASSERT_TRUE(baseline_.ok()) << Joined(baseline_.problems);
     ASSERT_EQ(5000u, baseline_.entries);
     root_ = DecodeIndexPage(store_.ReadPage(index_.root_page), index_.root_page);
     ASSERT_FALSE(root_.leaf);
-    ASSERT_NE(0u, root_.tail);
+    ASSERT_NE(kNoPage, root_.tail);
     ASSERT_GE(root_.entries.size(), 2u);
   }
 
@@ -138,19 +138,19 @@ TEST_F(IndexCheckCorruption, NodeEntryNotTheChildsLastEntry) {
 }
 
 TEST_F(IndexCheckCorruption, BrokenLeafChain) {
-  RewritePage(store_, root_.entries[0].child, [](IndexPage& p) { p.next = 0; });
+  RewritePage(store_, root_.entries[0].child, [](IndexPage& p) { p.next = kNoPage; });
   IndexCheckResult result = Check();
-  EXPECT_TRUE(Mentions(result, "next-leaf link is 0, expected " + std::to_string(root_.entries[1].child)));
+  EXPECT_TRUE(Mentions(result, "next-leaf link is 0, expected " + to_string(root_.entries[1].child)));
 }
 
 TEST_F(IndexCheckCorruption, PageOfAnotherTable) {
-  RewritePage(store_, root_.tail, [](IndexPage& p) { p.owner += 1; });
-  EXPECT_TRUE(Mentions(Check(), "belongs to table page " + std::to_string(index_.tdef_page + 1)));
+  RewritePage(store_, root_.tail, [](IndexPage& p) { p.owner = PageNumber(p.owner.value() + 1); });
+  EXPECT_TRUE(Mentions(Check(), "belongs to table page " + std::to_string(index_.tdef_page.value() + 1)));
 }
 
 TEST_F(IndexCheckCorruption, TailAsOnlyChildAndLeafWithTail) {
   RewritePage(store_, index_.root_page, [](IndexPage& p) { p.entries.clear(); });
-  RewritePage(store_, root_.tail, [](IndexPage& p) { p.tail = 99; });
+  RewritePage(store_, root_.tail, [](IndexPage& p) { p.tail = PageNumber(99); });
   IndexCheckResult result = Check();
   EXPECT_TRUE(Mentions(result, "node whose only child is its tail"));
   // EncodeIndexPage never writes a tail on a leaf, so set the bytes by hand.
@@ -166,7 +166,7 @@ TEST_F(IndexCheckCorruption, FreeSpaceFieldDisagreesWithBitmap) {
 TEST_F(IndexCheckCorruption, LoopsAndPagesOutsideTheFile) {
   RewritePage(store_, index_.root_page, [&](IndexPage& p) {
     p.entries[0].child = index_.root_page;
-    p.entries[1].child = 0xFFFFFF;
+    p.entries[1].child = PageNumber(0xFFFFFF);
   });
   IndexCheckResult result = Check();
   EXPECT_TRUE(Mentions(result, "reached twice from the root"));
@@ -174,10 +174,10 @@ TEST_F(IndexCheckCorruption, LoopsAndPagesOutsideTheFile) {
 }
 
 TEST_F(IndexCheckCorruption, PageMissingFromTheUsageMap) {
-  IndexCheckResult result = CheckIndexTree(store_, index_.root_page, index_.tdef_page,
-                                           [&](uint32_t page) { return page != root_.tail; });
+  IndexCheckResult result =
+      CheckIndexTree(store_, index_.root_page, index_.tdef_page, [&](PageNumber page) { return page != root_.tail; });
   ASSERT_EQ(1u, result.problems.size());
-  EXPECT_TRUE(Mentions(result, "page " + std::to_string(root_.tail) + ": not in the index's usage map"));
+  EXPECT_TRUE(Mentions(result, "page " + to_string(root_.tail) + ": not in the index's usage map"));
 }
 
 }  // namespace

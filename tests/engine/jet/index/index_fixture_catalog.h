@@ -19,10 +19,12 @@
 
 namespace testsupport {
 
+using engine::jet::PageNumber;
+
 struct FixtureIndex {
-  uint32_t tdef_page = 0;
+  PageNumber tdef_page;
   uint32_t number = 0;  // real index number within the table
-  uint32_t root_page = 0;
+  PageNumber root_page;
   engine::jet::RowPointer usage_map;
   uint8_t flags = 0;
 };
@@ -33,7 +35,7 @@ using engine::GetU32;
 // The bytes of one row of a data page, or nothing when the pointer is out of range.
 inline std::optional<std::vector<uint8_t>> ReadDataRow(engine::jet::PageStore& store,
                                                        engine::jet::RowPointer at) {
-  if (at.page == 0 || at.page >= store.page_count()) return std::nullopt;
+  if (at.page.is_none() || !store.has_page(at.page)) return std::nullopt;
   const uint8_t* page = store.ReadPage(at.page);
   if (page[0] != 0x01) return std::nullopt;
   uint16_t slots = GetU16(page + 12);
@@ -58,8 +60,8 @@ inline std::set<uint32_t> UsageMapPages(engine::jet::PageStore& store, engine::j
   } else if (map[0] == 0x01) {
     const size_t per_page = (store.page_size() - 4) * 8;
     for (size_t k = 0; 1 + 4 * k + 4 <= map.size(); ++k) {
-      uint32_t bitmap_page = GetU32(map.data() + 1 + 4 * k);
-      if (bitmap_page == 0 || bitmap_page >= store.page_count()) continue;
+      const PageNumber bitmap_page(GetU32(map.data() + 1 + 4 * k));
+      if (bitmap_page.is_none() || !store.has_page(bitmap_page)) continue;
       const uint8_t* bits = store.ReadPage(bitmap_page) + 4;
       for (size_t bit = 0; bit < per_page; ++bit) {
         if (bits[bit / 8] & (1u << (bit % 8))) pages.insert(static_cast<uint32_t>(k * per_page + bit));
@@ -71,20 +73,20 @@ inline std::set<uint32_t> UsageMapPages(engine::jet::PageStore& store, engine::j
 
 // Every real index of every live table (system tables included), Jet 4 layout.
 inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& store) {
-  const std::set<uint32_t> free_pages = UsageMapPages(store, {1, 0});
+  const std::set<uint32_t> free_pages = UsageMapPages(store, {PageNumber(1), 0});
   std::set<uint32_t> continuations;
   for (uint32_t p = 1; p < store.page_count(); ++p) {
-    const uint8_t* page = store.ReadPage(p);
+    const uint8_t* page = store.ReadPage(PageNumber(p));
     if (page[0] == 0x02 && page[1] == 0x01 && GetU32(page + 4) != 0) continuations.insert(GetU32(page + 4));
   }
   std::vector<FixtureIndex> found;
   for (uint32_t p = 1; p < store.page_count(); ++p) {
-    const uint8_t* page = store.ReadPage(p);
+    const uint8_t* page = store.ReadPage(PageNumber(p));
     if (page[0] != 0x02 || page[1] != 0x01 || continuations.count(p) || free_pages.count(p)) continue;
     std::vector<uint8_t> tdef(page, page + store.page_size());
     std::set<uint32_t> chain = {p};
     for (uint32_t next = GetU32(page + 4); next != 0 && next < store.page_count() && chain.insert(next).second;) {
-      const uint8_t* more = store.ReadPage(next);
+      const uint8_t* more = store.ReadPage(PageNumber(next));
       tdef.insert(tdef.end(), more + 8, more + store.page_size());
       next = GetU32(more + 4);
     }
@@ -102,10 +104,10 @@ inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& stor
     for (uint32_t i = 0; i < real_indexes; ++i) {
       const uint8_t* d = tdef.data() + at + 52 * i;
       FixtureIndex index;
-      index.tdef_page = p;
+      index.tdef_page = PageNumber(p);
       index.number = i;
       index.usage_map = engine::jet::RowPointer::FromPacked(GetU32(d + 34));
-      index.root_page = GetU32(d + 38);
+      index.root_page = PageNumber(GetU32(d + 38));
       index.flags = d[46];
       found.push_back(index);
     }

@@ -30,7 +30,7 @@ std::vector<std::filesystem::path> Jet4Fixtures() {
 }
 
 IndexEntry Entry(std::string key, uint32_t page, uint8_t row, uint32_t child = 0) {
-  return IndexEntry{std::move(key), RowId{page, row}, child};
+  return IndexEntry{std::move(key), RowId{PageNumber(page), row}, PageNumber(child)};
 }
 
 TEST(IndexPageCodec, EveryFixtureIndexPageReencodesByteForByte) {
@@ -40,8 +40,8 @@ TEST(IndexPageCodec, EveryFixtureIndexPageReencodesByteForByte) {
     SCOPED_TRACE(file.filename().string());
     TestPageStore store = TestPageStore::FromFile(file);
     for (const auto& index : testsupport::FindFixtureIndexes(store)) {
-      for (uint32_t page : CheckIndexTree(store, index.root_page, index.tdef_page).pages) {
-        SCOPED_TRACE("page " + std::to_string(page));
+      for (PageNumber page : CheckIndexTree(store, index.root_page, index.tdef_page).pages) {
+        SCOPED_TRACE("page " + to_string(page));
         const uint8_t* original = store.ReadPage(page);
         IndexPage decoded = DecodeIndexPage(original, page);
         std::vector<uint8_t> encoded(kIndexPageSize);
@@ -66,9 +66,9 @@ TEST(IndexPageCodec, EveryFixtureIndexPageReencodesByteForByte) {
 TEST(IndexPageCodec, LaysOutHeaderBitmapPrefixAndBigEndianPointers) {
   IndexPage page;
   page.leaf = true;
-  page.owner = 0x1234;
-  page.prev = 7;
-  page.next = 9;
+  page.owner = PageNumber(0x1234);
+  page.prev = PageNumber(7);
+  page.next = PageNumber(9);
   page.entries = {Entry("\x7f\x41\x42", 0x010203, 4), Entry("\x7f\x41\x43\x44", 0x0A0B0C, 0xFE)};
   page.prefix_length = CommonKeyPrefix(page.entries);
   ASSERT_EQ(2, page.prefix_length);
@@ -94,18 +94,18 @@ TEST(IndexPageCodec, LaysOutHeaderBitmapPrefixAndBigEndianPointers) {
                                           bytes.begin() + kIndexEntriesOffset + 13));
   EXPECT_EQ(0, bytes[kIndexEntriesOffset + 13]);
 
-  IndexPage back = DecodeIndexPage(bytes.data(), 5);
+  IndexPage back = DecodeIndexPage(bytes.data(), PageNumber(5));
   ASSERT_EQ(2u, back.entries.size());
   EXPECT_EQ(page.entries[1].key, back.entries[1].key);
-  EXPECT_EQ((RowId{0x0A0B0C, 0xFE}), back.entries[1].row);
-  EXPECT_EQ(7u, back.prev);
-  EXPECT_EQ(9u, back.next);
+  EXPECT_EQ((RowId{PageNumber(0x0A0B0C), 0xFE}), back.entries[1].row);
+  EXPECT_EQ(PageNumber(7), back.prev);
+  EXPECT_EQ(PageNumber(9), back.next);
 }
 
 TEST(IndexPageCodec, NodeEntriesCarryTheChildAndTheTail) {
   IndexPage page;
   page.leaf = false;
-  page.tail = 0x55;
+  page.tail = PageNumber(0x55);
   page.unknown_26 = 1;
   page.entries = {Entry(std::string("\x80\x7f\x00", 3), 17, 0, 0x20)};
   std::vector<uint8_t> bytes(kIndexPageSize);
@@ -116,11 +116,11 @@ TEST(IndexPageCodec, NodeEntriesCarryTheChildAndTheTail) {
   const std::vector<uint8_t> entry = {0x80, 0x7f, 0x00, 0, 0, 17, 0, 0, 0, 0, 0x20};
   EXPECT_EQ(entry, std::vector<uint8_t>(bytes.begin() + kIndexEntriesOffset,
                                         bytes.begin() + kIndexEntriesOffset + 11));
-  IndexPage back = DecodeIndexPage(bytes.data(), 3);
+  IndexPage back = DecodeIndexPage(bytes.data(), PageNumber(3));
   ASSERT_EQ(1u, back.entries.size());
-  EXPECT_EQ(0x20u, back.entries[0].child);
+  EXPECT_EQ(PageNumber(0x20), back.entries[0].child);
   EXPECT_EQ(page.entries[0].key, back.entries[0].key);
-  EXPECT_EQ(0x55u, back.tail);
+  EXPECT_EQ(PageNumber(0x55), back.tail);
 }
 
 TEST(IndexPageCodec, PrefixMayRunIntoTheRowPointer) {
@@ -131,9 +131,9 @@ TEST(IndexPageCodec, PrefixMayRunIntoTheRowPointer) {
   std::vector<uint8_t> bytes(kIndexPageSize);
   EncodeIndexPage(page, bytes.data());
   EXPECT_EQ(kIndexEntryCapacity - 7, static_cast<size_t>(bytes[2] | (bytes[3] << 8)));
-  IndexPage back = DecodeIndexPage(bytes.data(), 3);
+  IndexPage back = DecodeIndexPage(bytes.data(), PageNumber(3));
   ASSERT_EQ(2u, back.entries.size());
-  EXPECT_EQ((RowId{0x105, 2}), back.entries[1].row);
+  EXPECT_EQ((RowId{PageNumber(0x105), 2}), back.entries[1].row);
   EXPECT_EQ("\x7f\x10", back.entries[1].key);
 }
 
@@ -145,7 +145,7 @@ TEST(IndexPageCodec, RejectsDamagedPages) {
 
   auto decode_fails = [](std::vector<uint8_t> bytes) {
     try {
-      DecodeIndexPage(bytes.data(), 42);
+      DecodeIndexPage(bytes.data(), PageNumber(42));
     } catch (const Error& error) {
       EXPECT_NE(std::string::npos, error.reason().find("42"));
       return true;
@@ -188,13 +188,13 @@ TEST(IndexPageCodec, RefusesToWriteWhatDoesNotFit) {
 }
 
 TEST(IndexEntryOrder, UnsignedBytesThenShorterKeyThenRow) {
-  EXPECT_TRUE(CompareEntries("\x7f", {9, 9}, "\x80", {1, 0}) < 0);
-  EXPECT_TRUE(CompareEntries(std::string("\x01", 1), {9, 9}, "\xff", {1, 0}) < 0);
-  EXPECT_TRUE(CompareEntries("ab", {9, 9}, "abc", {1, 0}) < 0);
-  EXPECT_TRUE(CompareEntries("ab", {1, 200}, "ab", {2, 0}) < 0);
-  EXPECT_TRUE(CompareEntries("ab", {2, 1}, "ab", {2, 2}) < 0);
-  EXPECT_TRUE(CompareEntries("ab", {2, 2}, "ab", {2, 2}) == 0);
-  EXPECT_TRUE(CompareEntries("b", {0, 0}, "ab", {2, 2}) > 0);
+  EXPECT_TRUE(CompareEntries("\x7f", RowId{PageNumber(9), 9}, "\x80", RowId{PageNumber(1), 0}) < 0);
+  EXPECT_TRUE(CompareEntries(std::string("\x01", 1), RowId{PageNumber(9), 9}, "\xff", RowId{PageNumber(1), 0}) < 0);
+  EXPECT_TRUE(CompareEntries("ab", RowId{PageNumber(9), 9}, "abc", RowId{PageNumber(1), 0}) < 0);
+  EXPECT_TRUE(CompareEntries("ab", RowId{PageNumber(1), 200}, "ab", RowId{PageNumber(2), 0}) < 0);
+  EXPECT_TRUE(CompareEntries("ab", RowId{PageNumber(2), 1}, "ab", RowId{PageNumber(2), 2}) < 0);
+  EXPECT_TRUE(CompareEntries("ab", RowId{PageNumber(2), 2}, "ab", RowId{PageNumber(2), 2}) == 0);
+  EXPECT_TRUE(CompareEntries("b", RowId{PageNumber(0), 0}, "ab", RowId{PageNumber(2), 2}) > 0);
 }
 
 }  // namespace

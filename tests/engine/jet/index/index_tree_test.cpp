@@ -19,13 +19,19 @@ namespace {
 using testsupport::TestPageStore;
 using Model = std::set<std::pair<std::string, RowId>>;  // std::string orders bytes unsigned
 
-constexpr uint32_t kTdefPage = 2;
+constexpr PageNumber kTdefPage{2};
+
+RowId RowAt(uint32_t page, uint8_t row) { return RowId{PageNumber(page), row}; }
+IndexEntry EntryAt(const char* key, uint32_t page, uint8_t row, uint32_t child) {
+  return IndexEntry{key, RowAt(page, row), PageNumber(child)};
+}
 
 // A tree over an in-memory store, with the page callbacks recorded.
 class Harness {
  public:
-  Harness(TestPageStore store, uint32_t root, uint32_t tdef, std::set<uint32_t> owned = {})
-      : store_(std::move(store)), root_(root), tdef_(tdef), owned_(std::move(owned)) {
+  Harness(TestPageStore store, PageNumber root, PageNumber tdef, const std::set<uint32_t>& owned = {})
+      : store_(std::move(store)), root_(root), tdef_(tdef) {
+    for (uint32_t page : owned) owned_.insert(PageNumber(page));
     owned_.insert(root);
     tree_.emplace(MakeTree());
   }
@@ -38,20 +44,20 @@ class Harness {
     TestPageStore store(4);
     IndexPage root;
     root.owner = kTdefPage;
-    EncodeIndexPage(root, store.WritePage(3));
-    return Harness(std::move(store), 3, kTdefPage);
+    EncodeIndexPage(root, store.WritePage(PageNumber(3)));
+    return Harness(std::move(store), PageNumber(3), kTdefPage);
   }
 
   IndexTree MakeTree() {
     return IndexTree(
         store_, root_, tdef_,
         [this] {
-          uint32_t page = store_.AppendPage();
+          PageNumber page = store_.AppendPage();
           allocated_.insert(page);
           owned_.insert(page);
           return page;
         },
-        [this](uint32_t page) {
+        [this](PageNumber page) {
           released_.insert(page);
           owned_.erase(page);
         },
@@ -60,19 +66,19 @@ class Harness {
 
   IndexTree& tree() { return *tree_; }
   TestPageStore& store() { return store_; }
-  uint32_t root() const { return root_; }
-  const std::set<uint32_t>& allocated() const { return allocated_; }
-  const std::set<uint32_t>& released() const { return released_; }
-  const std::set<uint32_t>& owned() const { return owned_; }
+  PageNumber root() const { return root_; }
+  const std::set<PageNumber>& allocated() const { return allocated_; }
+  const std::set<PageNumber>& released() const { return released_; }
+  const std::set<PageNumber>& owned() const { return owned_; }
 
   IndexCheckResult Check() {
-    return CheckIndexTree(store_, root_, tdef_, [this](uint32_t page) { return owned_.count(page) > 0; });
+    return CheckIndexTree(store_, root_, tdef_, [this](PageNumber page) { return owned_.count(page) > 0; });
   }
 
  private:
   TestPageStore store_;
-  uint32_t root_, tdef_;
-  std::set<uint32_t> owned_, allocated_, released_;
+  PageNumber root_, tdef_;
+  std::set<PageNumber> owned_, allocated_, released_;
   std::optional<IndexTree> tree_;
 };
 
@@ -84,7 +90,7 @@ std::string Problems(const IndexCheckResult& result) {
 
 std::vector<RowId> RowsOf(const Model& model, const std::string& key) {
   std::vector<RowId> rows;
-  for (auto it = model.lower_bound({key, RowId{0, 0}}); it != model.end() && it->first == key; ++it) {
+  for (auto it = model.lower_bound({key, RowId{}}); it != model.end() && it->first == key; ++it) {
     rows.push_back(it->second);
   }
   return rows;
@@ -96,7 +102,7 @@ void ExpectTreeHolds(Harness& harness, const Model& model, const std::vector<std
   IndexCheckResult check = harness.Check();
   ASSERT_TRUE(check.ok()) << Problems(check);
   EXPECT_EQ(model.size(), check.entries);
-  std::set<uint32_t> tree_pages(check.pages.begin(), check.pages.end());
+  std::set<PageNumber> tree_pages(check.pages.begin(), check.pages.end());
   EXPECT_EQ(harness.owned(), tree_pages) << "pages allocated but not in the tree, or the reverse";
 
   IndexTree fresh = harness.MakeTree();
@@ -137,7 +143,7 @@ class KeyMaker {
     for (size_t i = 280; i < key.size(); ++i) key[i] = static_cast<char>(Pick(256));
     return Remember(key);
   }
-  RowId Row() { return RowId{1 + static_cast<uint32_t>(Pick(0xFFFFFE)), static_cast<uint8_t>(Pick(256))}; }
+  RowId Row() { return RowAt(1 + static_cast<uint32_t>(Pick(0xFFFFFE)), static_cast<uint8_t>(Pick(256))); }
   size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
   const std::vector<std::string>& used() const { return used_; }
 
@@ -152,7 +158,7 @@ class KeyMaker {
 
 void InsertChecked(IndexTree& tree, Model& model, const std::string& key, RowId row) {
   if (model.count({key, row})) return;
-  auto next = model.lower_bound({key, RowId{0, 0}});
+  auto next = model.lower_bound({key, RowId{}});
   bool was_new = next == model.end() || next->first != key;
   ASSERT_EQ(was_new, tree.Insert(key, row)) << "new-key answer wrong";
   model.insert({key, row});
@@ -207,10 +213,10 @@ TEST(IndexTreeInsert, ManyMixedKeysIntoAnEmptyIndex) {
   ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, every_key));
   IndexCheckResult check = harness.Check();
   EXPECT_GE(check.levels, 3u) << "node splits were not exercised";
-  EXPECT_EQ(3u, harness.root());
+  EXPECT_EQ(PageNumber(3), harness.root());
   EXPECT_TRUE(harness.released().empty());
   // Only pages of the tree were written.
-  for (uint32_t page : harness.store().written()) EXPECT_TRUE(harness.owned().count(page)) << page;
+  for (PageNumber page : harness.store().written()) EXPECT_TRUE(harness.owned().count(page)) << page;
 }
 
 TEST(IndexTreeInsert, SortedRunsAloneKeepTheShape) {
@@ -221,8 +227,8 @@ TEST(IndexTreeInsert, SortedRunsAloneKeepTheShape) {
     Model model;
     KeyMaker keys(7);
     for (uint32_t i = 0; i < 8000; ++i) {
-      ASSERT_NO_FATAL_FAILURE(
-          InsertChecked(harness.tree(), model, keys.Counter(up ? i : 100000 - i), RowId{i / 100 + 1, uint8_t(i % 100)}));
+      ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Counter(up ? i : 100000 - i),
+                                            RowAt(i / 100 + 1, uint8_t(i % 100))));
     }
     ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 200)));
   }
@@ -257,8 +263,8 @@ TEST(IndexTreeInsert, RefusesRepeatsAndOversizedKeysWithoutDamage) {
   for (int i = 0; i < 500; ++i) ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Random(), keys.Row()));
   const auto& [key, row] = *std::next(model.begin(), 250);
   EXPECT_THROW(harness.tree().Insert(key, row), Error);
-  EXPECT_THROW(harness.tree().Insert(std::string(kMaxIndexKeySize + 1, 'x'), RowId{1, 1}), Error);
-  EXPECT_THROW(harness.tree().Insert("a", RowId{0x1000000, 1}), Error);
+  EXPECT_THROW(harness.tree().Insert(std::string(kMaxIndexKeySize + 1, 'x'), RowAt(1, 1)), Error);
+  EXPECT_THROW(harness.tree().Insert("a", RowAt(0x1000000, 1)), Error);
   ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Random(), keys.Row()));
   ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 100)));
 }
@@ -269,29 +275,29 @@ TEST(IndexTreeInsert, NodeWithoutTailGetsOneWhenRewritten) {
   TestPageStore store(6);
   IndexPage left, right, root;
   left.owner = right.owner = root.owner = kTdefPage;
-  left.entries = {{"\x7f\x10", {100, 0}, 0}, {"\x7f\x20", {100, 1}, 0}};
-  right.entries = {{"\x7f\x30", {100, 2}, 0}, {"\x7f\x40", {100, 3}, 0}};
-  left.next = 5;
-  right.prev = 4;
+  left.entries = {EntryAt("\x7f\x10", 100, 0, 0), EntryAt("\x7f\x20", 100, 1, 0)};
+  right.entries = {EntryAt("\x7f\x30", 100, 2, 0), EntryAt("\x7f\x40", 100, 3, 0)};
+  left.next = PageNumber(5);
+  right.prev = PageNumber(4);
   root.leaf = false;
-  root.entries = {{"\x7f\x20", {100, 1}, 4}, {"\x7f\x40", {100, 3}, 5}};
-  EncodeIndexPage(left, store.WritePage(4));
-  EncodeIndexPage(right, store.WritePage(5));
-  EncodeIndexPage(root, store.WritePage(3));
-  Harness harness(std::move(store), 3, kTdefPage, {4, 5});
+  root.entries = {EntryAt("\x7f\x20", 100, 1, 4), EntryAt("\x7f\x40", 100, 3, 5)};
+  EncodeIndexPage(left, store.WritePage(PageNumber(4)));
+  EncodeIndexPage(right, store.WritePage(PageNumber(5)));
+  EncodeIndexPage(root, store.WritePage(PageNumber(3)));
+  Harness harness(std::move(store), PageNumber(3), kTdefPage, {4, 5});
   ASSERT_TRUE(harness.Check().ok()) << Problems(harness.Check());
 
   // Lookups past the last bound and on the last child work on the tail-less form too.
   EXPECT_TRUE(harness.tree().FindEqual("\x7f\x50").empty());
-  EXPECT_EQ(std::vector<RowId>{(RowId{100, 3})}, harness.tree().FindEqual("\x7f\x40"));
+  EXPECT_EQ(std::vector<RowId>{(RowAt(100, 3))}, harness.tree().FindEqual("\x7f\x40"));
   Model model;
   harness.tree().ForEach([&](std::string_view key, RowId row) { model.insert({std::string(key), row}); });
-  ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x50", RowId{100, 4}));
+  ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x50", RowAt(100, 4)));
   ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, {"\x7f\x50", "\x7f\x40", "\x7f\x45"}));
-  IndexPage rewritten = DecodeIndexPage(harness.store().ReadPage(3), 3);
-  EXPECT_EQ(5u, rewritten.tail);
+  IndexPage rewritten = DecodeIndexPage(harness.store().ReadPage(PageNumber(3)), PageNumber(3));
+  EXPECT_EQ(PageNumber(5), rewritten.tail);
   ASSERT_EQ(1u, rewritten.entries.size());
-  EXPECT_EQ(4u, rewritten.entries[0].child);
+  EXPECT_EQ(PageNumber(4), rewritten.entries[0].child);
 }
 
 TEST(IndexTreeInsert, NewLastEntryUnderATailMovesTheBoundAboveIt) {
@@ -300,25 +306,25 @@ TEST(IndexTreeInsert, NewLastEntryUnderATailMovesTheBoundAboveIt) {
   TestPageStore store(7);
   IndexPage root, middle, first, last;
   root.owner = middle.owner = first.owner = last.owner = kTdefPage;
-  first.entries = {{"\x7f\x10", {100, 0}, 0}};
-  last.entries = {{"\x7f\x20", {100, 1}, 0}};
-  first.next = 6;
-  last.prev = 5;
+  first.entries = {EntryAt("\x7f\x10", 100, 0, 0)};
+  last.entries = {EntryAt("\x7f\x20", 100, 1, 0)};
+  first.next = PageNumber(6);
+  last.prev = PageNumber(5);
   middle.leaf = false;
-  middle.entries = {{"\x7f\x10", {100, 0}, 5}};
-  middle.tail = 6;
+  middle.entries = {EntryAt("\x7f\x10", 100, 0, 5)};
+  middle.tail = PageNumber(6);
   root.leaf = false;
-  root.entries = {{"\x7f\x20", {100, 1}, 4}};
-  EncodeIndexPage(root, store.WritePage(3));
-  EncodeIndexPage(middle, store.WritePage(4));
-  EncodeIndexPage(first, store.WritePage(5));
-  EncodeIndexPage(last, store.WritePage(6));
-  Harness harness(std::move(store), 3, kTdefPage, {4, 5, 6});
+  root.entries = {EntryAt("\x7f\x20", 100, 1, 4)};
+  EncodeIndexPage(root, store.WritePage(PageNumber(3)));
+  EncodeIndexPage(middle, store.WritePage(PageNumber(4)));
+  EncodeIndexPage(first, store.WritePage(PageNumber(5)));
+  EncodeIndexPage(last, store.WritePage(PageNumber(6)));
+  Harness harness(std::move(store), PageNumber(3), kTdefPage, {4, 5, 6});
   ASSERT_TRUE(harness.Check().ok()) << Problems(harness.Check());
-  Model model = {{"\x7f\x10", {100, 0}}, {"\x7f\x20", {100, 1}}};
-  ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x30", RowId{100, 2}));
+  Model model = {{"\x7f\x10", RowAt(100, 0)}, {"\x7f\x20", RowAt(100, 1)}};
+  ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x30", RowAt(100, 2)));
   ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, {"\x7f\x30", "\x7f\x20"}));
-  IndexPage new_root = DecodeIndexPage(harness.store().ReadPage(3), 3);
+  IndexPage new_root = DecodeIndexPage(harness.store().ReadPage(PageNumber(3)), PageNumber(3));
   ASSERT_EQ(1u, new_root.entries.size());
   EXPECT_EQ("\x7f\x30", new_root.entries[0].key);
 }
@@ -336,19 +342,19 @@ TEST(IndexTreeInsert, DeepTreeOfHugeKeysKeepsNodeLinksWithinOneParent) {
   IndexCheckResult check = harness.Check();
   ASSERT_GE(check.levels, 5u);
   // Walk the levels: a node's links may only reach nodes with the same parent.
-  std::map<uint32_t, uint32_t> parent_of;
-  std::vector<uint32_t> level = {harness.root()};
+  std::map<PageNumber, PageNumber> parent_of;
+  std::vector<PageNumber> level = {harness.root()};
   size_t cross_parent_pairs = 0;
   while (!level.empty()) {
-    std::vector<uint32_t> below;
-    for (uint32_t page : level) {
+    std::vector<PageNumber> below;
+    for (PageNumber page : level) {
       IndexPage p = DecodeIndexPage(harness.store().ReadPage(page), page);
       if (p.leaf) continue;
       for (const IndexEntry& e : p.entries) below.push_back(e.child);
-      if (p.tail) below.push_back(p.tail);
+      if (!p.tail.is_none()) below.push_back(p.tail);
       for (const IndexEntry& e : p.entries) parent_of[e.child] = page;
-      if (p.tail) parent_of[p.tail] = page;
-      if (p.next != 0) {
+      if (!p.tail.is_none()) parent_of[p.tail] = page;
+      if (!p.next.is_none()) {
         EXPECT_EQ(parent_of[page], parent_of[p.next]) << "node " << page << " linked across parents";
       }
     }
@@ -361,14 +367,14 @@ TEST(IndexTreeInsert, DeepTreeOfHugeKeysKeepsNodeLinksWithinOneParent) {
 
   // The check notices a missing link between siblings.
   IndexPage root = DecodeIndexPage(harness.store().ReadPage(harness.root()), harness.root());
-  uint32_t node = root.entries.at(0).child;
+  PageNumber node = root.entries.at(0).child;
   IndexPage p = DecodeIndexPage(harness.store().ReadPage(node), node);
   ASSERT_FALSE(p.leaf);
-  const uint32_t sibling = p.next;
-  p.next = 0;
+  const PageNumber sibling = p.next;
+  p.next = kNoPage;
   EncodeIndexPage(p, harness.store().WritePage(node));
   std::string problems = Problems(harness.Check());
-  EXPECT_NE(std::string::npos, problems.find("not linked to its next sibling " + std::to_string(sibling))) << problems;
+  EXPECT_NE(std::string::npos, problems.find("not linked to its next sibling " + to_string(sibling))) << problems;
   EXPECT_NE(std::string::npos, problems.find("goes one way only")) << problems;
 }
 
@@ -380,7 +386,7 @@ TEST(IndexTreeInsert, IntoCopiesOfFixtureIndexes) {
     std::vector<testsupport::FixtureIndex> indexes = testsupport::FindFixtureIndexes(original);
     ASSERT_GE(indexes.size(), 9u) << name;
     for (const auto& index : indexes) {
-      SCOPED_TRACE(std::string(name) + " root " + std::to_string(index.root_page));
+      SCOPED_TRACE(std::string(name) + " root " + to_string(index.root_page));
       const bool has_nodes = CheckIndexTree(original, index.root_page, index.tdef_page).levels > 1;
       multi_level += has_nodes;
       Harness harness(TestPageStore::FromFile(testsupport::FixturesDir() / name), index.root_page,
@@ -390,7 +396,7 @@ TEST(IndexTreeInsert, IntoCopiesOfFixtureIndexes) {
       // Existing keys come back with new rows, next to fresh keys of every kind.
       std::vector<std::string> existing;
       for (const auto& entry : model) existing.push_back(entry.first);
-      KeyMaker keys(index.root_page);
+      KeyMaker keys(index.root_page.value());
       const int batches = has_nodes ? 3 : 1;
       for (int batch = 0; batch < batches; ++batch) {
         for (int i = 0; i < 500; ++i) {
@@ -421,7 +427,7 @@ TEST(IndexTreeBatch, PagesAreWrittenOnlyByFlushAndReadsSeePendingEntries) {
   for (int i = 0; i < 3000; ++i) ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, keys.Random(), keys.Row()));
   EXPECT_TRUE(harness.tree().has_unwritten_changes());
   // Only the fresh pages from AppendPage were touched, and the root still holds its old bytes.
-  for (uint32_t page : harness.store().written()) EXPECT_TRUE(harness.allocated().count(page)) << page;
+  for (PageNumber page : harness.store().written()) EXPECT_TRUE(harness.allocated().count(page)) << page;
   EXPECT_TRUE(std::equal(root_before.begin(), root_before.end(), harness.store().ReadPage(harness.root())));
   for (const std::string& key : Probes(keys, 100)) ASSERT_EQ(RowsOf(model, key), harness.tree().FindEqual(key));
 
@@ -449,12 +455,13 @@ TEST(IndexTreeBatch, ARefusedInsertKeepsTheBatchButAFailedSplitEndsIt) {
   // A page allocation that fails half way through a split inside a batch.
   TestPageStore& store = harness.store();
   int allocations_left = 0;
-  IndexTree tree(store, harness.root(), kTdefPage,
-                 [&]() -> uint32_t {
-                   if (allocations_left-- <= 0) throw Error("test.mdb", "disk full");
-                   return store.AppendPage();
-                 },
-                 [](uint32_t) {});
+  IndexTree tree(
+      store, harness.root(), kTdefPage,
+      [&]() -> PageNumber {
+        if (allocations_left-- <= 0) throw Error("test.mdb", "disk full");
+        return store.AppendPage();
+      },
+      [](PageNumber) {});
   tree.BeginBatch();
   try {
     for (int i = 0; i < 5000; ++i) tree.Insert(keys.Random(), keys.Row());
@@ -462,7 +469,7 @@ TEST(IndexTreeBatch, ARefusedInsertKeepsTheBatchButAFailedSplitEndsIt) {
   } catch (const Error& error) {
     EXPECT_EQ("disk full", error.reason());
   }
-  EXPECT_THROW(tree.Insert("x", RowId{1, 1}), Error);
+  EXPECT_THROW(tree.Insert("x", RowAt(1, 1)), Error);
   EXPECT_THROW(tree.Flush(), Error);
 }
 
@@ -471,16 +478,16 @@ TEST(IndexTreeClear, EmptiesTheRootReleasesTheRestAndTakesNewEntries) {
   Model model;
   KeyMaker keys(99);
   RunMixedBatches(harness, model, keys, 1, 5000);
-  std::set<uint32_t> tree_pages = harness.allocated();
+  std::set<PageNumber> tree_pages = harness.allocated();
   ASSERT_GT(tree_pages.size(), 10u);
 
   harness.tree().Clear();
   EXPECT_EQ(tree_pages, harness.released());
-  for (uint32_t page : tree_pages) EXPECT_EQ(0, harness.store().ReadPage(page)[0]) << "freed page " << page;
+  for (PageNumber page : tree_pages) EXPECT_EQ(0, harness.store().ReadPage(page)[0]) << "freed page " << page;
   IndexPage root = DecodeIndexPage(harness.store().ReadPage(harness.root()), harness.root());
   EXPECT_TRUE(root.leaf);
   EXPECT_TRUE(root.entries.empty());
-  EXPECT_EQ(0u, root.prev + root.next + root.tail);
+  EXPECT_EQ(0u, root.prev.value() + root.next.value() + root.tail.value());
   model.clear();
   ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, Probes(keys, 50)));
   EXPECT_FALSE(harness.tree().Contains(keys.used().front()));
@@ -495,12 +502,13 @@ TEST(IndexTreeClear, FixtureIndexWithNodes) {
   for (const auto& index : testsupport::FindFixtureIndexes(store)) {
     IndexCheckResult before = CheckIndexTree(store, index.root_page, index.tdef_page);
     if (before.levels < 2) continue;
-    std::set<uint32_t> released;
-    IndexTree tree(store, index.root_page, index.tdef_page, [&] { return store.AppendPage(); },
-                   [&](uint32_t page) { released.insert(page); });
+    std::set<PageNumber> released;
+    IndexTree tree(
+        store, index.root_page, index.tdef_page, [&] { return store.AppendPage(); },
+        [&](PageNumber page) { released.insert(page); });
     tree.Clear();
     ++cleared;
-    EXPECT_EQ(std::set<uint32_t>(before.pages.begin() + 1, before.pages.end()), released);
+    EXPECT_EQ(std::set<PageNumber>(before.pages.begin() + 1, before.pages.end()), released);
     IndexCheckResult after = CheckIndexTree(store, index.root_page, index.tdef_page);
     EXPECT_TRUE(after.ok()) << Problems(after);
     EXPECT_EQ(0u, after.entries);
@@ -514,10 +522,11 @@ TEST(IndexTreePages, ListedInTheCheckersOrderAndNotForABrokenTree) {
   TestPageStore store = TestPageStore::FromFile(testsupport::FixturesDir() / "listini/listini-pieno.mdb");
   size_t broken = 0;
   for (const auto& index : testsupport::FindFixtureIndexes(store)) {
-    SCOPED_TRACE("root " + std::to_string(index.root_page));
+    SCOPED_TRACE("root " + to_string(index.root_page));
     const IndexCheckResult check = CheckIndexTree(store, index.root_page, index.tdef_page);
     EXPECT_EQ(check.pages, ListTreePages(store, index.root_page, index.tdef_page));
-    EXPECT_EQ(std::nullopt, ListTreePages(store, index.root_page, index.tdef_page + 1));  // another table's
+    EXPECT_EQ(std::nullopt,
+              ListTreePages(store, index.root_page, PageNumber(index.tdef_page.value() + 1)));  // another table's
     if (check.levels < 2) continue;
     // A node whose first child is the root again: a loop, not a tree.
     IndexPage root = DecodeIndexPage(store.ReadPage(index.root_page), index.root_page);
@@ -539,11 +548,11 @@ TEST(IndexTreeDamage, LoopsAndMissingPagesAreReportedNotFollowedForever) {
   IndexCheckResult check = harness.Check();
   ASSERT_GE(check.leaf_pages, 3u);
   // Point the last leaf back at the first one.
-  uint32_t first_leaf = 0, last_leaf = 0;
-  for (uint32_t page : check.pages) {
+  PageNumber first_leaf, last_leaf;
+  for (PageNumber page : check.pages) {
     IndexPage p = DecodeIndexPage(harness.store().ReadPage(page), page);
-    if (p.leaf && p.prev == 0) first_leaf = page;
-    if (p.leaf && p.next == 0) last_leaf = page;
+    if (p.leaf && p.prev.is_none()) first_leaf = page;
+    if (p.leaf && p.next.is_none()) last_leaf = page;
   }
   IndexPage last = DecodeIndexPage(harness.store().ReadPage(last_leaf), last_leaf);
   last.next = first_leaf;
@@ -559,7 +568,7 @@ TEST(IndexTreeDamage, LoopsAndMissingPagesAreReportedNotFollowedForever) {
     ADD_FAILURE() << "no error";
   } catch (const Error& error) {
     EXPECT_EQ("test.mdb", error.file());
-    EXPECT_NE(std::string::npos, error.reason().find(std::to_string(first_leaf)));
+    EXPECT_NE(std::string::npos, error.reason().find(to_string(first_leaf)));
   }
 }
 

@@ -11,29 +11,31 @@
 #include "tests/support/test_page_store.h"
 
 using engine::jet::PageAllocator;
+using engine::jet::PageNumber;
 using engine::jet::ReadUsageMap;
 using engine::jet::RowPointer;
 using engine::jet::UsageMapEditor;
 using testsupport::AddMapRow;
 using testsupport::InlineMap;
+using testsupport::Pages;
 using testsupport::TestPageStore;
 
 TEST(WriterUsageMap, InlineAddRemoveAndEnumerate) {
   TestPageStore store(8);
   const RowPointer where = AddMapRow(store, 3, InlineMap(0));
   UsageMapEditor map(store, where);
-  map.Add(5);
-  map.Add(100);
-  map.Add(7);
-  map.Add(5);
-  EXPECT_EQ(map.Pages(), (std::vector<uint32_t>{5, 7, 100}));
-  EXPECT_TRUE(map.Contains(7));
-  EXPECT_FALSE(map.Contains(6));
-  EXPECT_EQ(map.HighestBelow(UINT32_MAX), 100u);
-  EXPECT_EQ(map.HighestBelow(100), 7u);
-  map.Remove(7);
-  map.Remove(300);  // not there: nothing happens
-  EXPECT_EQ(map.Pages(), (std::vector<uint32_t>{5, 100}));
+  map.Add(PageNumber(5));
+  map.Add(PageNumber(100));
+  map.Add(PageNumber(7));
+  map.Add(PageNumber(5));
+  EXPECT_EQ(map.Pages(), Pages({5, 7, 100}));
+  EXPECT_TRUE(map.Contains(PageNumber(7)));
+  EXPECT_FALSE(map.Contains(PageNumber(6)));
+  EXPECT_EQ(map.Highest(), PageNumber(100));
+  EXPECT_EQ(map.HighestBelow(PageNumber(100)), PageNumber(7));
+  map.Remove(PageNumber(7));
+  map.Remove(PageNumber(300));  // not there: nothing happens
+  EXPECT_EQ(map.Pages(), Pages({5, 100}));
   EXPECT_FALSE(map.is_reference());
 }
 
@@ -41,27 +43,27 @@ TEST(WriterUsageMap, InlineWindowMovesWhenEverythingStillFits) {
   TestPageStore store(8);
   const RowPointer where = AddMapRow(store, 3, InlineMap(0, 8));  // 64 pages
   UsageMapEditor map(store, where);
-  map.Add(40);
-  map.Add(90);  // outside 0..63, but 40..90 fits once the window starts at 40
+  map.Add(PageNumber(40));
+  map.Add(PageNumber(90));  // outside 0..63, but 40..90 fits once the window starts at 40
   EXPECT_FALSE(map.is_reference());
-  EXPECT_EQ(map.Pages(), (std::vector<uint32_t>{40, 90}));
+  EXPECT_EQ(map.Pages(), Pages({40, 90}));
 }
 
 TEST(WriterUsageMap, InlineMapIsPromotedWhenPagesSpreadTooFar) {
   TestPageStore store(8);
   const RowPointer where = AddMapRow(store, 3, InlineMap(0, 8));
   UsageMapEditor map(store, where, [&store] { return store.AppendPage(); });
-  map.Add(2);
-  map.Add(6);
-  map.Add(40000);  // second bitmap page of a reference map
+  map.Add(PageNumber(2));
+  map.Add(PageNumber(6));
+  map.Add(PageNumber(40000));  // second bitmap page of a reference map
   EXPECT_TRUE(map.is_reference());
-  EXPECT_EQ(map.Pages(), (std::vector<uint32_t>{2, 6, 40000}));
+  EXPECT_EQ(map.Pages(), Pages({2, 6, 40000}));
   // Two bitmap pages were created, each with the 0x05 page header.
   ASSERT_EQ(store.page_count(), 10u);
-  EXPECT_EQ(store.ReadPage(8)[0], 0x05);
-  EXPECT_EQ(store.ReadPage(9)[0], 0x05);
-  map.Remove(6);
-  EXPECT_EQ(map.HighestBelow(40000), 2u);
+  EXPECT_EQ(store.ReadPage(PageNumber(8))[0], 0x05);
+  EXPECT_EQ(store.ReadPage(PageNumber(9))[0], 0x05);
+  map.Remove(PageNumber(6));
+  EXPECT_EQ(map.HighestBelow(PageNumber(40000)), PageNumber(2));
   map.Clear();
   EXPECT_TRUE(map.Pages().empty());
 }
@@ -74,17 +76,17 @@ TEST(WriterUsageMap, GlobalMapBitMeansFreeAndItsWindowSlides) {
   ASSERT_EQ(AddMapRow(store, 1, row).row, 0);
   PageAllocator allocator(store);
   for (int i = 0; i < 40; ++i) {
-    const uint32_t page = allocator.Allocate();
-    EXPECT_EQ(page, static_cast<uint32_t>(2 + i));
+    const PageNumber page = allocator.Allocate();
+    EXPECT_EQ(page, PageNumber(static_cast<uint32_t>(2 + i)));
     UsageMapEditor global(store, engine::jet::kGlobalUsageMap);
     EXPECT_FALSE(global.Contains(page)) << "page " << page << " still marked free";
   }
   UsageMapEditor global(store, engine::jet::kGlobalUsageMap);
   // The window moved on; pages past the end of the file read as free, none inside it does.
-  for (uint32_t page = 0; page < store.page_count(); ++page) EXPECT_FALSE(global.Contains(page)) << page;
-  EXPECT_TRUE(global.Contains(store.page_count()));
-  allocator.Release(store.page_count() - 1);
-  EXPECT_TRUE(global.Contains(store.page_count() - 1));
+  for (uint32_t page = 0; page < store.page_count(); ++page) EXPECT_FALSE(global.Contains(PageNumber(page))) << page;
+  EXPECT_TRUE(global.Contains(PageNumber(store.page_count())));
+  allocator.Release(PageNumber(store.page_count() - 1));
+  EXPECT_TRUE(global.Contains(PageNumber(store.page_count() - 1)));
 }
 
 TEST(WriterUsageMap, ReferenceGlobalMapCreatesBitmapPagesOnlyToRecordFreePages) {
@@ -93,20 +95,20 @@ TEST(WriterUsageMap, ReferenceGlobalMapCreatesBitmapPagesOnlyToRecordFreePages) 
   row[0] = 0x01;  // a reference map with no bitmap page yet: its pages count as used
   AddMapRow(store, 1, row);
   PageAllocator allocator(store);
-  EXPECT_EQ(allocator.Allocate(), 2u);
+  EXPECT_EQ(allocator.Allocate(), PageNumber(2));
   EXPECT_EQ(store.page_count(), 3u);  // nothing to record for a used page
-  allocator.Release(2);
+  allocator.Release(PageNumber(2));
   // Releasing needs a bitmap page: made at the end, marked used itself, with the pages past
   // the end of the file free and the released page free.
   ASSERT_EQ(store.page_count(), 4u);
-  EXPECT_EQ(store.ReadPage(3)[0], 0x05);
+  EXPECT_EQ(store.ReadPage(PageNumber(3))[0], 0x05);
   UsageMapEditor global(store, engine::jet::kGlobalUsageMap);
-  EXPECT_TRUE(global.Contains(2));
-  EXPECT_FALSE(global.Contains(3));
-  EXPECT_FALSE(global.Contains(1));
-  EXPECT_TRUE(global.Contains(10));
-  EXPECT_EQ(allocator.Allocate(), 4u);
-  EXPECT_FALSE(global.Contains(4));
+  EXPECT_TRUE(global.Contains(PageNumber(2)));
+  EXPECT_FALSE(global.Contains(PageNumber(3)));
+  EXPECT_FALSE(global.Contains(PageNumber(1)));
+  EXPECT_TRUE(global.Contains(PageNumber(10)));
+  EXPECT_EQ(allocator.Allocate(), PageNumber(4));
+  EXPECT_FALSE(global.Contains(PageNumber(4)));
 }
 
 // The table reader and the editor read a map through the same code: both kinds give the
@@ -137,7 +139,7 @@ TEST(WriterUsageMap, EditorReadsAgreeWithTheReader) {
     uint32_t first = 16;
     if (c.kind == 0x01) {
       row[1] = kBitmapPage;  // slot 0; slot 1 has no bitmap page yet
-      uint8_t* bitmap = store.WritePage(kBitmapPage);
+      uint8_t* bitmap = store.WritePage(PageNumber(kBitmapPage));
       bitmap[0] = c.bitmap_page_type;
       bitmap[1] = 0x01;
       bits = bitmap + 4;
@@ -148,7 +150,8 @@ TEST(WriterUsageMap, EditorReadsAgreeWithTheReader) {
     UsageMapEditor editor(store, where);
     if (c.pages.empty()) {
       const std::vector<std::function<void()>> reads = {[&] { ReadUsageMap(store, where); }, [&] { editor.Pages(); },
-                                                        [&] { editor.Contains(2); }, [&] { editor.HighestBelow(kPages); }};
+                                                        [&] { editor.Contains(PageNumber(2)); },
+                                                        [&] { editor.HighestBelow(PageNumber(kPages)); }};
       for (const auto& read : reads) {
         try {
           read();
@@ -159,13 +162,16 @@ TEST(WriterUsageMap, EditorReadsAgreeWithTheReader) {
       }
       continue;
     }
-    EXPECT_EQ(ReadUsageMap(store, where), c.pages);
-    EXPECT_EQ(editor.Pages(), c.pages);
-    uint32_t highest = 0;
-    for (uint32_t page = 0; page <= kPages; ++page) {
-      EXPECT_EQ(editor.HighestBelow(page), highest) << page;
-      const bool listed = std::find(c.pages.begin(), c.pages.end(), page) != c.pages.end();
-      EXPECT_EQ(editor.Contains(page), listed) << page;
+    std::vector<PageNumber> expected;
+    for (uint32_t page : c.pages) expected.push_back(PageNumber(page));
+    EXPECT_EQ(ReadUsageMap(store, where), expected);
+    EXPECT_EQ(editor.Pages(), expected);
+    PageNumber highest;
+    for (uint32_t number = 0; number <= kPages; ++number) {
+      const PageNumber page(number);
+      EXPECT_EQ(editor.HighestBelow(page), highest) << number;
+      const bool listed = std::find(expected.begin(), expected.end(), page) != expected.end();
+      EXPECT_EQ(editor.Contains(page), listed) << number;
       if (listed) highest = page;
     }
   }

@@ -225,7 +225,7 @@ TEST(RowFrame, CrackReadsBackEveryFieldEncodeRowWrote) {
 
 TEST(WriterDataPage, RowsStackDownwardsAndFreeSpaceStaysExact) {
   testsupport::TestPageStore store(4);
-  uint8_t* page = store.WritePage(2);
+  uint8_t* page = store.WritePage(PageNumber(2));
   InitDataPage(page, 4096, 7);
   EXPECT_EQ(page[2] | (page[3] << 8), 4082);
   EXPECT_EQ(AppendRowToPage(page, 4096, std::string(100, 'a')), 0);
@@ -262,17 +262,17 @@ TEST(WriterDataPage, PlacerFillsTheLastFreePageThenAddsPagesToBothMaps) {
   std::vector<RowId> rows;
   for (int i = 0; i < 100; ++i) rows.push_back(placer.Place(std::string(100, static_cast<char>('a' + i % 26))));
   // 100-byte rows: 40 a page (4082 / 102).
-  EXPECT_EQ(rows[0].page, 3u);
-  EXPECT_EQ(rows[39].page, 3u);
-  EXPECT_EQ(rows[40].page, 4u);
+  EXPECT_EQ(rows[0].page, PageNumber(3));
+  EXPECT_EQ(rows[39].page, PageNumber(3));
+  EXPECT_EQ(rows[40].page, PageNumber(4));
   EXPECT_EQ(rows[40].row, 0);
-  EXPECT_EQ(rows[99].page, 5u);
+  EXPECT_EQ(rows[99].page, PageNumber(5));
   UsageMapEditor owned_pages(store, owned), free_pages(store, free_map);
-  EXPECT_EQ(owned_pages.Pages(), (std::vector<uint32_t>{3, 4, 5}));
-  EXPECT_EQ(free_pages.Pages(), (std::vector<uint32_t>{5}));  // full pages leave the free map
+  EXPECT_EQ(owned_pages.Pages(), testsupport::Pages({3, 4, 5}));
+  EXPECT_EQ(free_pages.Pages(), testsupport::Pages({5}));  // full pages leave the free map
   UsageMapEditor global_map(store, kGlobalUsageMap);
-  for (uint32_t p : {3u, 4u, 5u}) EXPECT_FALSE(global_map.Contains(p));
-  const uint8_t* page = store.ReadPage(4);
+  for (PageNumber p : testsupport::Pages({3, 4, 5})) EXPECT_FALSE(global_map.Contains(p));
+  const uint8_t* page = store.ReadPage(PageNumber(4));
   EXPECT_EQ(page[4], 99);  // owner
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(page) + 4096 - 100, 100), std::string(100, 'o'));
 }
@@ -294,7 +294,7 @@ TEST(WriterLongValue, InlineSingleRowAndChain) {
 
   const std::string one = writer.Write(std::string(1000, 'x'), true);
   EXPECT_EQ(Hex(one.substr(0, 8)), "e8030040" "00030000");  // one LVAL row: row 0 of page 3
-  EXPECT_EQ(std::memcmp(store.ReadPage(3) + 4, "LVAL", 4), 0);
+  EXPECT_EQ(std::memcmp(store.ReadPage(PageNumber(3)) + 4, "LVAL", 4), 0);
 
   std::string big(10000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
@@ -303,14 +303,15 @@ TEST(WriterLongValue, InlineSingleRowAndChain) {
   EXPECT_EQ(h[0] | (h[1] << 8) | (h[2] << 16) | (h[3] << 24), 10000);  // no flags: a chain
   // Follow the chain as a reader does and get the value back.
   std::string back;
-  RowId at{static_cast<uint32_t>(h[5] | (h[6] << 8) | (h[7] << 16)), h[4]};
+  RowId at{PageNumber(static_cast<uint32_t>(h[5] | (h[6] << 8) | (h[7] << 16))), h[4]};
   int rows = 0;
-  while (at.page != 0 && rows++ < 10) {
+  while (!at.page.is_none() && rows++ < 10) {
     const uint8_t* page = store.ReadPage(at.page);
     const size_t start = (page[14 + 2 * at.row] | (page[15 + 2 * at.row] << 8)) & 0x1FFF;
     const size_t end = at.row == 0 ? 4096 : (page[12 + 2 * at.row] | (page[13 + 2 * at.row] << 8)) & 0x1FFF;
     back.append(reinterpret_cast<const char*>(page) + start + 4, end - start - 4);
-    at = RowId{static_cast<uint32_t>(page[start + 1] | (page[start + 2] << 8) | (page[start + 3] << 16)), page[start]};
+    at = RowId{PageNumber(static_cast<uint32_t>(page[start + 1] | (page[start + 2] << 8) | (page[start + 3] << 16))),
+               page[start]};
   }
   EXPECT_EQ(rows, 3);
   EXPECT_EQ(back, big);
@@ -319,7 +320,7 @@ TEST(WriterLongValue, InlineSingleRowAndChain) {
   FreeLongValue(store, chain);
   FreeLongValue(store, one);
   for (uint32_t p = 3; p < store.page_count(); ++p) {
-    const uint8_t* page = store.ReadPage(p);
+    const uint8_t* page = store.ReadPage(PageNumber(p));
     for (int slot = 0; slot < page[12]; ++slot) EXPECT_EQ(page[15 + 2 * slot] & 0x80, 0x80) << p << "/" << slot;
   }
 }

@@ -103,7 +103,8 @@ TEST(ReaderLock, LiveWritersJournalIsLeftToItAndUndoneOnceItIsGone) {
     // A long change whose saved pages went to the journal, the file not yet written.
     auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadWrite);
     pager->BeginLongChange();
-    for (uint32_t page = 3; page < pager->page_count(); ++page) pager->WritePage(page)[20] ^= 0xFF;
+    for (uint32_t page = 3; page < pager->page_count(); ++page)
+      pager->WritePage(engine::jet::PageNumber(page))[20] ^= 0xFF;
     pager->Spill();
     auto reader = engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly);  // same process: no conflict
     SayReady(ready);
@@ -132,7 +133,8 @@ TEST(ReaderLock, LongChangeLeavesAnOpenReadersFileAlone) {
   Child writer([&](int ready) {
     auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadWrite);
     pager->BeginLongChange();
-    for (uint32_t page = 3; page < pager->page_count(); ++page) pager->WritePage(page)[20] ^= 0xFF;
+    for (uint32_t page = 3; page < pager->page_count(); ++page)
+      pager->WritePage(engine::jet::PageNumber(page))[20] ^= 0xFF;
     pager->Spill();
     SayReady(ready, fs::exists(engine::jet::JournalPathFor(file)) ? 'j' : 'n');
     pause();
@@ -140,5 +142,6 @@ TEST(ReaderLock, LongChangeLeavesAnOpenReadersFileAlone) {
   ASSERT_TRUE(writer.ready());
   EXPECT_EQ(writer.said(), 'n') << "the change spilled under a reader";
   EXPECT_EQ(ReadBytes(file), original);
-  for (uint32_t page = 1; page < reader->page_count(); ++page) reader->ReadPage(page);  // no "file changed"
+  for (uint32_t page = 1; page < reader->page_count(); ++page)
+    reader->ReadPage(engine::jet::PageNumber(page));  // no "file changed"
 }
