@@ -10,6 +10,7 @@
 #include <functional>
 #include <iosfwd>
 #include <string>
+#include <type_traits>
 
 #include "engine/bytes.h"
 
@@ -32,6 +33,9 @@ class PageNumber {
  private:
   uint32_t value_ = 0;
 };
+
+// Free on the read path: passed and stored exactly as the u32 it wraps.
+static_assert(sizeof(PageNumber) == sizeof(uint32_t) && std::is_trivially_copyable_v<PageNumber>);
 
 inline constexpr PageNumber kNoPage{};
 

@@ -178,8 +178,9 @@ bool IndexTree::Insert(std::string_view key, RowId row) {
   if (key.size() > kMaxIndexKeySize) {
     throw Error(file_name_, "a value is too long to be entered in an index", ErrorKind::InvalidValue);
   }
-  if (row.page.value() > 0xFFFFFF)
+  if (row.page.value() > 0xFFFFFF) {
     throw Error(file_name_, "row outside the range an index can point at", ErrorKind::TooLarge);
+  }
   modified_.clear();
   bool new_key = false;
   try {
