@@ -37,9 +37,6 @@ constexpr size_t kMaxIndexColumns = 10;
 constexpr uint16_t kMaxTextChars = 255;
 constexpr uint16_t kMaxBinaryBytes = 510;  // Jet 4; system tables use the whole of it
 
-// Usage map rows: 0x00 (inline), u32 first page, 64-byte bitmap = pages first..first+511.
-constexpr size_t kMapBitmapOffset = 5;
-
 bool IsFixedType(ColumnType type) {
   switch (type) {
     case ColumnType::Text:
@@ -183,7 +180,7 @@ RowPointer UsageMapRows::Add(PageNumber first_page, bool include_first) {
   PutU32(row + 1, start);
   if (include_first) {
     const uint32_t bit = first_page.value() - start;
-    row[kMapBitmapOffset + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+    row[kInlineMapHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
   }
   if (page_.is_none() || !DataPageHasRoom(store_.ReadPage(page_), sizeof row)) {
     page_ = new_page_();
