@@ -24,11 +24,10 @@ constexpr uint32_t kGlobalMapPageOwner = 1;  // what Jet stores in the owner fie
 // Page 1 of a file of `page_count` pages: those pages are used, the rest of the window free.
 void WriteGlobalMapPage(uint8_t* page, uint32_t page_count) {
   InitDataPage(page, kJet4Format.page_size, kGlobalMapPageOwner);
-  std::string map(kMapRowSize, '\0');  // inline, first page 0
-  for (uint32_t p = page_count; p < (kMapRowSize - kInlineMapHeader) * 8; ++p) {
-    map[kInlineMapHeader + p / 8] = static_cast<char>(map[kInlineMapHeader + p / 8] | (1 << (p % 8)));
-  }
-  AppendRowToPage(page, kJet4Format.page_size, map);
+  uint8_t map[kMapRowSize];
+  StartInlineMap(map, sizeof map, 0);
+  for (uint32_t p = page_count; p < (kMapRowSize - kInlineMapHeader) * 8; ++p) SetMapBit(map + kInlineMapHeader, p, true);
+  AppendRowToPage(page, kJet4Format.page_size, std::string_view(reinterpret_cast<const char*>(map), sizeof map));
   AppendRowToPage(page, kJet4Format.page_size, std::string(kMapRowSize, '\0'));
 }
 

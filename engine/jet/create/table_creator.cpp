@@ -175,13 +175,10 @@ TableDefinition LayOutTable(const TableSpec& spec) {
 }
 
 RowPointer UsageMapRows::Add(PageNumber first_page, bool include_first) {
-  uint8_t row[kMapRowSize] = {};
+  uint8_t row[kMapRowSize];
   const uint32_t start = first_page.value() & ~7u;
-  PutU32(row + 1, start);
-  if (include_first) {
-    const uint32_t bit = first_page.value() - start;
-    row[kInlineMapHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-  }
+  StartInlineMap(row, sizeof row, start);
+  if (include_first) SetMapBit(row + kInlineMapHeader, first_page.value() - start, true);
   if (page_.is_none() || !DataPageHasRoom(store_.ReadPage(page_), sizeof row)) {
     page_ = new_page_();
     InitDataPage(store_.WritePage(page_), store_.page_size(), 0);

@@ -1,6 +1,8 @@
 // Usage map decoding: see usage_map.h.
 #include "engine/jet/page/usage_map.h"
 
+#include <cstring>
+
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/page/data_page.h"
 
@@ -74,6 +76,18 @@ std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowPointer map) {
     });
   }
   return pages;
+}
+
+void StartInlineMap(uint8_t* row, size_t size, uint32_t first) {
+  std::memset(row, 0, size);
+  row[0] = kInlineMapKind;
+  PutU32(row + 1, first);
+}
+
+void StartBitmapPage(uint8_t* page, size_t page_size) {
+  std::memset(page, 0, page_size);
+  page[0] = kPageUsageBitmap;
+  page[1] = 0x01;
 }
 
 }  // namespace engine::jet

@@ -24,6 +24,18 @@ inline constexpr size_t kBitmapPageHeader = 4;    // 05 01 00 00
 // The inline maps Jet creates: the header and 64 bitmap bytes (512 pages).
 inline constexpr size_t kMapRowSize = kInlineMapHeader + 64;
 
+// Bit i of a bitmap: byte i / 8, least significant bit first.
+inline bool MapBit(const uint8_t* bits, size_t i) { return (bits[i / 8] >> (i % 8)) & 1u; }
+inline void SetMapBit(uint8_t* bits, size_t i, bool value) {
+  const auto mask = static_cast<uint8_t>(1u << (i % 8));
+  bits[i / 8] = static_cast<uint8_t>(value ? bits[i / 8] | mask : bits[i / 8] & ~mask);
+}
+
+// Makes `row` (`size` bytes) an inline map whose window starts at `first`, with no bit set.
+void StartInlineMap(uint8_t* row, size_t size, uint32_t first);
+// Makes `page` an empty bitmap page of a reference map (its header, then no bit set).
+void StartBitmapPage(uint8_t* page, size_t page_size);
+
 // One stretch of a map's bitmap: bit i (byte i / 8, least significant bit first) stands for
 // page first + i. Pages are 64-bit here: an inline window may reach past 32 bits.
 struct BitmapRun {
@@ -34,8 +46,7 @@ struct BitmapRun {
   bool covers(uint64_t page) const { return page >= first && page - first < bytes * 8; }
   bool test(uint64_t page) const {
     if (!covers(page)) return false;
-    const uint64_t bit = page - first;
-    return (bits[bit / 8] >> (bit % 8)) & 1u;
+    return MapBit(bits, page - first);
   }
   // Calls visit(page) for every set bit, ascending.
   template <typename Visit>

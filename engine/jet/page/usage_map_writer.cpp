@@ -121,12 +121,7 @@ void UsageMapEditor::AddInline(Row row, PageNumber added, bool value) {
   const uint32_t start = GetU32(row.bytes + 1);
   const size_t bits = (row.length - kInlineMapHeader) * 8;
   if (page >= start && page - start < bits) {
-    const uint32_t bit = page - start;
-    if (value) {
-      row.bytes[kInlineMapHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-    } else {
-      row.bytes[kInlineMapHeader + bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
-    }
+    SetMapBit(row.bytes + kInlineMapHeader, page - start, value);
     return;
   }
   if (IsGlobal(where_)) {
@@ -137,20 +132,19 @@ void UsageMapEditor::AddInline(Row row, PageNumber added, bool value) {
     uint32_t new_start = page > bits / 2 ? static_cast<uint32_t>((page - bits / 2) / 8 * 8) : 0;
     if (new_start < start) new_start = start;
     std::vector<uint8_t> old(row.bytes + kInlineMapHeader, row.bytes + row.length);
-    std::memset(row.bytes + kInlineMapHeader, 0, row.length - kInlineMapHeader);
-    PutU32(row.bytes + 1, new_start);
+    StartInlineMap(row.bytes, row.length, new_start);
     const uint32_t file_pages = store_.page_count();
     for (size_t i = 0; i < bits; ++i) {
       const uint64_t p = static_cast<uint64_t>(new_start) + i;
       bool free_bit;
       if (p - start < bits) {
         const size_t ob = p - start;
-        free_bit = old[ob / 8] & (1u << (ob % 8));
+        free_bit = MapBit(old.data(), ob);
       } else {
         free_bit = p >= file_pages;
       }
       if (p == page) free_bit = value;
-      if (free_bit) row.bytes[kInlineMapHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+      if (free_bit) SetMapBit(row.bytes + kInlineMapHeader, i, true);
     }
     return;
   }
@@ -161,12 +155,8 @@ void UsageMapEditor::AddInline(Row row, PageNumber added, bool value) {
   const auto [lo, hi] = std::minmax_element(pages.begin(), pages.end());
   const uint32_t new_start = lo->value() / 8 * 8;
   if (static_cast<uint64_t>(hi->value()) - new_start < bits) {
-    std::memset(row.bytes + kInlineMapHeader, 0, row.length - kInlineMapHeader);
-    PutU32(row.bytes + 1, new_start);
-    for (PageNumber p : pages) {
-      const uint32_t bit = p.value() - new_start;
-      row.bytes[kInlineMapHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-    }
+    StartInlineMap(row.bytes, row.length, new_start);
+    for (PageNumber p : pages) SetMapBit(row.bytes + kInlineMapHeader, p.value() - new_start, true);
     return;
   }
   Promote(row);
@@ -197,11 +187,10 @@ void UsageMapEditor::SetInReference(Row row, PageNumber set, bool value) {
       // A new bitmap page of the global map: pages past the end of the file are free.
       map_page = store_.AppendPage();
       uint8_t* bitmap = store_.WritePage(map_page);
-      bitmap[0] = kPageUsageBitmap;
-      bitmap[1] = 0x01;
+      StartBitmapPage(bitmap, page_size);
       const uint32_t file_pages = store_.page_count();
       for (size_t i = 0; i < per_page; ++i) {
-        if (slot * per_page + i >= file_pages) bitmap[kBitmapPageHeader + i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+        if (slot * per_page + i >= file_pages) SetMapBit(bitmap + kBitmapPageHeader, i, true);
       }
       row = Locate(true);
       PutPageNumber(row.bytes + slot_offset, map_page);
@@ -212,21 +201,13 @@ void UsageMapEditor::SetInReference(Row row, PageNumber set, bool value) {
         throw Error("", "usage map needs a new bitmap page but cannot allocate one", ErrorKind::Other);
       }
       map_page = allocate_bitmap_page_();
-      uint8_t* bitmap = store_.WritePage(map_page);
-      std::memset(bitmap, 0, page_size);
-      bitmap[0] = kPageUsageBitmap;
-      bitmap[1] = 0x01;
+      StartBitmapPage(store_.WritePage(map_page), page_size);
       row = Locate(true);
       PutPageNumber(row.bytes + slot_offset, map_page);
     }
   }
   uint8_t* bitmap = store_.WritePage(map_page);
-  const size_t bit = page % per_page;
-  if (value) {
-    bitmap[kBitmapPageHeader + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
-  } else {
-    bitmap[kBitmapPageHeader + bit / 8] &= static_cast<uint8_t>(~(1u << (bit % 8)));
-  }
+  SetMapBit(bitmap + kBitmapPageHeader, page % per_page, value);
 }
 
 PageNumber PageAllocator::Allocate() {
