@@ -65,8 +65,8 @@ size_t ReadCount(const uint8_t* p) {
   }
 }
 
-// The frame of a row whose counts are kCountSize bytes wide: one copy per version, so that
-// the read of every row tests no version.
+// The frame of a row whose counts are kCountSize bytes wide. One copy per version: the width
+// is a constant inside, and CrackRow picks the copy with a single test per row.
 template <size_t kCountSize>
 void CrackFrame(bool has_var_columns, const uint8_t* data, size_t size, CrackedRow& row, const std::string& file) {
   row.data = data;
