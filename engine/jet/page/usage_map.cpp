@@ -2,11 +2,10 @@
 #include "engine/jet/page/usage_map.h"
 
 #include <cstring>
+#include <string>
 
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/page/data_page.h"
-
-#include <string>
 
 namespace engine::jet {
 
@@ -67,14 +66,12 @@ std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowPointer map) {
   const RowSlot row = ReadRowSlot(pager, map.page, map.row);
   const UsageMapBits bits(pager, row.data, row.size);
   const uint32_t page_count = pager.page_count();
-  for (size_t i = 0; i < bits.run_count(); ++i) {
-    bits.run(i).ForEachPage([&](uint64_t page) {
-      if (page >= page_count) {
-        pager.Damaged("a table lists page " + std::to_string(page) + ", past the end of the file: the file is cut short");
-      }
-      pages.push_back(PageNumber(static_cast<uint32_t>(page)));
-    });
-  }
+  bits.ForEachPage([&](uint64_t page) {
+    if (page >= page_count) {
+      pager.Damaged("a table lists page " + std::to_string(page) + ", past the end of the file: the file is cut short");
+    }
+    pages.push_back(PageNumber(static_cast<uint32_t>(page)));
+  });
   return pages;
 }
 

@@ -75,6 +75,11 @@ class UsageMapBits {
   PageNumber bitmap_page(size_t i) const;
   // The run that covers `page`, run_count() when none does.
   size_t RunCovering(uint64_t page) const;
+  // Calls visit(page) for every set bit of every run, ascending.
+  template <typename Visit>
+  void ForEachPage(Visit&& visit) const {
+    for (size_t i = 0; i < run_count_; ++i) run(i).ForEachPage(visit);
+  }
   bool Contains(uint64_t page) const {
     const size_t i = RunCovering(page);
     return i < run_count_ && run(i).test(page);

@@ -12,12 +12,7 @@
 namespace engine::jet {
 namespace {
 
-
 bool IsGlobal(RowPointer where) { return where.page == kGlobalUsageMap.page && where.row == kGlobalUsageMap.row; }
-
-[[noreturn]] void Damaged(const std::string& what) {
-  throw Error("", "damaged usage map: " + what, ErrorKind::Damaged);
-}
 
 }  // namespace
 
@@ -25,20 +20,14 @@ UsageMapEditor::UsageMapEditor(PageStore& store, RowPointer where, std::function
     : store_(store), where_(where), allocate_bitmap_page_(std::move(allocate_bitmap_page)) {}
 
 UsageMapEditor::Row UsageMapEditor::Locate(bool writable) {
-  const size_t page_size = store_.page_size();
-  const DataPage page(store_.ReadPage(where_.page), store_.format());
-  if (!page.is_data_page()) Damaged("page " + to_string(where_.page) + " is not a data page");
-  if (where_.row >= page.slot_count()) {
-    Damaged("row " + std::to_string(where_.row) + " missing on page " + to_string(where_.page));
-  }
-  const SlotEntry slot = page.slot(where_.row);
-  const size_t start = slot.start;
-  const size_t end = slot.end;
-  if (start >= end || end > page_size || end - start < kInlineMapHeader) Damaged("bad row bounds");
+  const RowSlot slot = ReadRowSlot(store_, where_.page, where_.row);
+  // Every map the editor changes is at least an inline map's header long.
+  if (slot.size < kInlineMapHeader) store_.Damaged("a usage map is cut short");
   Row row;
-  row.read = page.bytes() + start;
-  row.length = end - start;
+  row.read = slot.data;
+  row.length = slot.size;
   if (writable) {
+    const size_t start = static_cast<size_t>(slot.data - store_.ReadPage(where_.page));
     row.bytes = store_.WritePage(where_.page) + start;
     row.read = row.bytes;
   }
@@ -56,10 +45,7 @@ bool UsageMapEditor::Contains(PageNumber page) { return Bits().Contains(page.val
 
 std::vector<PageNumber> UsageMapEditor::Pages() {
   std::vector<PageNumber> pages;
-  const UsageMapBits bits = Bits();
-  for (size_t i = 0; i < bits.run_count(); ++i) {
-    bits.run(i).ForEachPage([&](uint64_t page) { pages.push_back(PageNumber(static_cast<uint32_t>(page))); });
-  }
+  Bits().ForEachPage([&](uint64_t page) { pages.push_back(PageNumber(static_cast<uint32_t>(page))); });
   return pages;
 }
 
