@@ -18,6 +18,13 @@ const JetFormat& kWritten = kJet4Format;
 
 }  // namespace
 
+RowId DecodeRowPointer(const uint8_t* bytes) { return RowId{PageNumber(GetU24(bytes + 1)), bytes[0]}; }
+
+void EncodeRowPointer(RowId row, uint8_t* out) {
+  out[0] = row.row;
+  PutU24(out + 1, row.page.value());
+}
+
 uint16_t SlotCount(const PageStore& store, const uint8_t* page) {
   const DataPage data(page, store.format());
   if (!data.slot_table_fits()) store.Damaged("a data page lists more rows than it can hold");
@@ -57,9 +64,10 @@ RowSlot ReadLiveRow(PageStore& store, RowId id) {
     // through the pointer; only the first slot must be live.
     if (hop == 0 && slot.deleted()) store.Damaged("a deleted row was asked for");
     if (!slot.overflow()) return slot;
-    if (slot.size < 4) store.Damaged("a moved row's pointer is cut short");
-    row = slot.data[0];
-    page = PageNumber(GetU24(slot.data + 1));
+    if (slot.size < kStoredRowPointerSize) store.Damaged("a moved row's pointer is cut short");
+    const RowId moved_to = DecodeRowPointer(slot.data);
+    page = moved_to.page;
+    row = moved_to.row;
   }
   store.Damaged("moved rows point at each other in a loop");
 }

@@ -36,6 +36,12 @@ inline constexpr size_t kMaxRowSize = 4060;
 inline constexpr size_t kMaxLongValueRowSize = kMaxRowSize + 16;  // 4076
 inline constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL" as a little-endian u32
 
+// A row pointer as rows store it: the row byte, then the 3-byte page. A moved row points to
+// its new place with one, and a long value to its LVAL rows (long_value.h).
+inline constexpr size_t kStoredRowPointerSize = 4;
+RowId DecodeRowPointer(const uint8_t* bytes);
+void EncodeRowPointer(RowId row, uint8_t* out);
+
 // One slot and the bounds it gives its row: [start, end).
 struct SlotEntry {
   uint16_t flags = 0;  // kSlotDeleted / kSlotOverflow bits

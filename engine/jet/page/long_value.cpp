@@ -21,16 +21,8 @@ LongValueHeader LongValueHeader::Decode(const uint8_t* field) {
 
 void LongValueHeader::Encode(uint8_t* out) const {
   std::memset(out, 0, kLongValueHeaderSize);
-  const uint32_t word = length | flags;
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(word >> (8 * i));
+  PutU32(out, length | flags);
   EncodeRowPointer(first, out + 4);
-}
-
-RowId DecodeRowPointer(const uint8_t* bytes) { return RowId{PageNumber(GetU24(bytes + 1)), bytes[0]}; }
-
-void EncodeRowPointer(RowId row, uint8_t* out) {
-  out[0] = row.row;
-  PutU24(out + 1, row.page.value());
 }
 
 void ReadLongValue(PageStore& store, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out) {

@@ -12,12 +12,14 @@
 #include <vector>
 
 #include "engine/jet/format/table_definition.h"
+#include "engine/jet/page/data_page.h"
 #include "engine/jet/storage/page_store.h"
 
 namespace engine::jet {
 
 inline constexpr size_t kLongValueHeaderSize = 12;
-inline constexpr size_t kLongValuePointerSize = 4;  // a chain row's pointer to the next row
+// A chain row starts with its pointer to the next row; page 0 ends the chain.
+inline constexpr size_t kLongValuePointerSize = kStoredRowPointerSize;
 inline constexpr uint32_t kLongValueInline = 0x80000000;
 inline constexpr uint32_t kLongValueSingleRow = 0x40000000;
 inline constexpr uint32_t kLongValueLengthMask = 0x3FFFFFFF;
@@ -35,10 +37,6 @@ struct LongValueHeader {
   // Writes kLongValueHeaderSize bytes.
   void Encode(uint8_t* out) const;
 };
-
-// A chain row's pointer (row byte, 3-byte page) to the next row; page 0 ends the chain.
-RowId DecodeRowPointer(const uint8_t* bytes);
-void EncodeRowPointer(RowId row, uint8_t* out);
 
 // The value's bytes. Throws when the header, a pointer or the chain is damaged.
 void ReadLongValue(PageStore& pager, const uint8_t* field, size_t field_size, std::vector<uint8_t>& out);

@@ -103,7 +103,7 @@ std::vector<PageNumber> TableWriter::SparePagesOf(const RealIndex& index) {
     // page that went elsewhere.
     const uint8_t* bytes = store_.ReadPage(page);
     // (A tree that lets a page go zeroes its first bytes, as Jackcess does.)
-    if ((bytes[0] == 0x03 || bytes[0] == 0x04 || bytes[0] == 0x00) &&
+    if ((bytes[0] == kIndexNodePageType || bytes[0] == kIndexLeafPageType || bytes[0] == 0x00) &&
         GetPageNumber(bytes + kIndexOwnerOffset) == table_.tdef_page) {
       spare.push_back(page);
     }
