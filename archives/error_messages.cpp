@@ -19,6 +19,16 @@ std::u16string WithFullStop(std::u16string text) {
   return text;
 }
 
+// A value quoted in a sentence: a long one (an image path, a description) is cut, since the
+// sentence is about the column and the kind of value; the reports carry it whole.
+constexpr size_t kQuotedValueLimit = 60;
+
+std::u16string ShortValue(const std::string& value) {
+  std::u16string text = engine::FromUtf8(value);
+  if (text.size() > kQuotedValueLimit) text = text.substr(0, kQuotedValueLimit - 1) + u"…";
+  return text;
+}
+
 }  // namespace
 
 std::u16string ItalianReason(const std::exception& error) {
@@ -28,6 +38,12 @@ std::u16string ItalianReason(const std::exception& error) {
   }
   std::u16string text(ReasonText(engine_error->kind()));
   switch (engine_error->kind()) {
+    case engine::ErrorKind::InvalidValue:
+      if (!engine_error->column().empty()) {
+        text = RefusedValueText(engine_error->refusal(), ShortValue(engine_error->value()),
+                                engine::FromUtf8(engine_error->column()));
+      }
+      break;
     case engine::ErrorKind::RuleViolation:
       if (!engine_error->reason().empty()) text = engine::FromUtf8(engine_error->reason());
       break;

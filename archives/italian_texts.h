@@ -46,6 +46,20 @@ constexpr std::u16string_view ReasonText(engine::ErrorKind kind) {
   }
   return u"errore imprevisto dell'archivio";
 }
+// A value a column refused, naming both, lower-case and without a full stop: "il valore
+// «dodici» non è un numero valido per il campo Prezzo". `value` is already shortened.
+inline std::u16string RefusedValueText(engine::Refusal refusal, std::u16string_view value, std::u16string_view column) {
+  std::u16string_view what;
+  switch (refusal) {
+    case engine::Refusal::NotANumber: what = u" non è un numero valido per il campo "; break;
+    case engine::Refusal::NotADate: what = u" non è una data valida per il campo "; break;
+    case engine::Refusal::NotAYesNo: what = u" non è un valore Sì/No valido per il campo "; break;
+    case engine::Refusal::OutOfRange: what = u" è fuori dall'intervallo ammesso dal campo "; break;
+    case engine::Refusal::TooLong: what = u" è più lungo di quanto ammette il campo "; break;
+    default: what = u" non è un valore ammesso dal campo "; break;
+  }
+  return u"il valore «" + std::u16string(value) + u"»" + std::u16string(what) + std::u16string(column);
+}
 inline constexpr std::u16string_view kOutOfMemory = u"memoria insufficiente";
 inline constexpr std::u16string_view kUnexpectedError = u"errore imprevisto";
 inline constexpr std::u16string_view kNotAllowedToChange = u"questo utente non ha il permesso di modificarlo";

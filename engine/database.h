@@ -30,6 +30,10 @@ class Recordset {
   // Records the table's definition counts that its pages did not give (damaged pages); 0 when
   // they agree or when the archive keeps no such count.
   virtual long UnreadRecords() const { return 0; }
+  // The number the first record goes by where a clerk finds it in the archive's own program,
+  // the next ones following on: 1 in a table; in a worksheet the sheet's row number, counted
+  // from 1 with the header row before the records.
+  virtual long FirstRecordRow() const { return 1; }
 
   // Fields in column order; names are found without regard to letter case.
   virtual int FieldCount() const = 0;

@@ -35,6 +35,11 @@ enum class ErrorKind {
                       // already the text for the user (ValidationText or Italian)
 };
 
+// What a column found wrong with a value it refused, so that the window can say it in a
+// sentence naming the column and the value. ValidationText: the table's own text for a
+// broken rule, which names neither.
+enum class Refusal { None, NotANumber, NotADate, NotAYesNo, OutOfRange, TooLong, WrongType, ValidationText };
+
 // The kind of a failed open, read or write, from its errno.
 constexpr ErrorKind KindOfSystemError(int error_number) {
   switch (error_number) {
@@ -61,9 +66,11 @@ class Error : public std::runtime_error {
         lock_file_(std::move(lock_file)) {}
 
   // The same failure told of `file`, its reason after `context` ("table \"X\": "); the kind
-  // and the lock file stay. For re-raising with the file an inner part did not know.
+  // the lock file and what it concerns stay. For re-raising with the file an inner part did
+  // not know.
   Error Within(std::string file, std::string_view context = {}) const {
-    return Error(std::move(file), std::string(context) + reason_, kind_, lock_file_);
+    Error error(std::move(file), std::string(context) + reason_, kind_, lock_file_);
+    return error.Concerning(column_, value_, refusal_);
   }
 
   const std::string& file() const { return file_; }
@@ -71,11 +78,26 @@ class Error : public std::runtime_error {
   ErrorKind kind() const { return kind_; }
   const std::string& lock_file() const { return lock_file_; }
 
+  // The column a refused value was meant for, the value as text (both UTF-8), and what was
+  // wrong with it; empty and Refusal::None when the failure concerns no one column.
+  Error& Concerning(std::string column, std::string value, Refusal refusal) {
+    column_ = std::move(column);
+    value_ = std::move(value);
+    refusal_ = refusal;
+    return *this;
+  }
+  const std::string& column() const { return column_; }
+  const std::string& value() const { return value_; }
+  Refusal refusal() const { return refusal_; }
+
  private:
   std::string file_;
   std::string reason_;
   ErrorKind kind_;
   std::string lock_file_;
+  std::string column_;
+  std::string value_;
+  Refusal refusal_ = Refusal::None;
 };
 
 }  // namespace engine

@@ -55,6 +55,7 @@ WorksheetTable WorksheetTable::ForRange(std::shared_ptr<const Workbook> book, si
 
 void WorksheetTable::Frame(uint16_t header_row, uint16_t first_column, uint16_t last_column, uint16_t last_row,
                            const TextLocale& locale) {
+  header_row_ = header_row;
   first_column_ = first_column;
   std::vector<std::u16string> headers(size_t{last_column} - first_column + 1);
   size_t header_end = LowerBound(cells(), header_row, uint32_t{last_column} + 1);
@@ -87,6 +88,7 @@ class WorksheetRecordset : public Recordset {
   }
 
   long RecordCount() const override { return static_cast<long>(table_->record_count()); }
+  long FirstRecordRow() const override { return table_->first_record_row(); }
   bool Eof() const override { return position_ >= table_->record_count(); }
   void MoveFirst() override {
     RequireRecords();

@@ -25,6 +25,8 @@ class WorksheetTable {
   const std::vector<std::u16string>& field_names() const { return field_names_; }
   size_t record_count() const { return record_starts_.empty() ? 0 : record_starts_.size() - 1; }
   Value GetValue(size_t record, size_t field) const;
+  // The sheet's row number (from 1) of the first record: the one below the header row.
+  long first_record_row() const { return long{header_row_} + 2; }
 
  private:
   WorksheetTable(std::shared_ptr<const Workbook> book, size_t sheet) : book_(std::move(book)), sheet_(sheet) {}
@@ -34,6 +36,7 @@ class WorksheetTable {
 
   std::shared_ptr<const Workbook> book_;
   size_t sheet_;
+  uint16_t header_row_ = 0;  // from 0, as the file counts rows
   uint16_t first_column_ = 0;
   std::vector<std::u16string> field_names_;
   // Record i's cells are cells()[record_starts_[i] .. record_starts_[i + 1]).

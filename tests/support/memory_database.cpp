@@ -204,13 +204,20 @@ engine::Value MemoryDatabase::Convert(const MemoryColumn& column, const engine::
   using Type = engine::Value::Type;
   if (value.is_null()) return value;
   const std::u16string text = value.ToText(locale_);
-  auto refuse = [&](const std::string& why) {
-    return engine::Error(path_.string(), "column " + engine::ToUtf8(column.name) + ": " + why);
+  // As the engine refuses a value: naming the column and the value.
+  auto refuse = [&](const std::string& why, engine::Refusal refusal = engine::Refusal::NotANumber) {
+    engine::Error error(path_.string(), "column " + engine::ToUtf8(column.name) + ": " + why,
+                        engine::ErrorKind::InvalidValue);
+    return error.Concerning(engine::ToUtf8(column.name), engine::ToUtf8(text), refusal);
   };
   switch (column.type) {
     case Type::Text:
-      if (column.max_length > 0 && text.size() > column.max_length) throw refuse("the text is too long");
-      if (text.empty() && !column.allow_empty_text) throw refuse("an empty text is not allowed");
+      if (column.max_length > 0 && text.size() > column.max_length) {
+        throw refuse("the text is too long", engine::Refusal::TooLong);
+      }
+      if (text.empty() && !column.allow_empty_text) {
+        throw refuse("an empty text is not allowed", engine::Refusal::WrongType);
+      }
       return engine::Value::Text(text);
     case Type::Integer: {
       if (value.type() == Type::Integer) return value;
@@ -231,12 +238,12 @@ engine::Value MemoryDatabase::Convert(const MemoryColumn& column, const engine::
     case Type::Date: {
       if (value.type() == Type::Date) return value;
       const auto date = engine::ParseDate(text, locale_);
-      if (!date) throw refuse("not a date");
+      if (!date) throw refuse("not a date", engine::Refusal::NotADate);
       return engine::Value::DateTime(*date);
     }
     case Type::Flag: {
       const auto flag = engine::ParseFlag(text, locale_);
-      if (!flag) throw refuse("not yes or no");
+      if (!flag) throw refuse("not yes or no", engine::Refusal::NotAYesNo);
       return engine::Value::Flag(*flag);
     }
     default:

@@ -18,8 +18,10 @@ std::string Quoted(const std::u16string& text) {
   return "\"" + utf8 + "\"";
 }
 
-[[noreturn]] void Refuse(const ColumnDefinition& column, const std::string& reason) {
-  throw Error("", "column \"" + ToUtf8(column.name) + "\": " + reason, ErrorKind::InvalidValue);
+// The value itself is added by ConvertForColumn, which has it in its original form.
+[[noreturn]] void Refuse(const ColumnDefinition& column, Refusal refusal, const std::string& reason) {
+  Error error("", "column \"" + ToUtf8(column.name) + "\": " + reason, ErrorKind::InvalidValue);
+  throw error.Concerning(ToUtf8(column.name), {}, refusal);
 }
 
 const char* TypeName(ColumnType type) {
@@ -54,10 +56,12 @@ double AsNumber(const ColumnDefinition& column, const Value& value, const TextLo
     }
     case Value::Type::Text: {
       auto number = ParseNumber(value.text(), locale);
-      if (!number) Refuse(column, Quoted(value.text()) + " is not " + TypeName(column.type));
+      if (!number) Refuse(column, Refusal::NotANumber, Quoted(value.text()) + " is not " + TypeName(column.type));
       return *number;
     }
-    default: Refuse(column, std::string("this kind of value cannot be stored as ") + TypeName(column.type));
+    default:
+      Refuse(column, Refusal::WrongType,
+             std::string("this kind of value cannot be stored as ") + TypeName(column.type));
   }
 }
 
@@ -75,13 +79,15 @@ Value ToWholeNumber(const ColumnDefinition& column, const Value& value, const Te
     // Jet rounds half to even when a fraction goes into a whole-number column.
     const double rounded = std::nearbyint(AsNumber(column, value, locale));
     if (!(rounded >= static_cast<double>(lo) && rounded <= static_cast<double>(hi))) {
-      Refuse(column, Quoted(value.ToText(locale)) + " is out of range (" + std::to_string(lo) + " to " +
-                         std::to_string(hi) + ")");
+      Refuse(
+          column, Refusal::OutOfRange,
+          Quoted(value.ToText(locale)) + " is out of range (" + std::to_string(lo) + " to " + std::to_string(hi) + ")");
     }
     result = static_cast<int64_t>(rounded);
   }
   if (result < lo || result > hi) {
-    Refuse(column, std::to_string(result) + " is out of range (" + std::to_string(lo) + " to " + std::to_string(hi) + ")");
+    Refuse(column, Refusal::OutOfRange,
+           std::to_string(result) + " is out of range (" + std::to_string(lo) + " to " + std::to_string(hi) + ")");
   }
   return Value::Integer(result);
 }
@@ -92,24 +98,27 @@ Value ToMoney(const ColumnDefinition& column, const Value& value, const TextLoca
   if (value.type() == Value::Type::Text) {
     amount = ParseCurrency(value.text(), locale);
     if (!amount) {
-      if (ParseNumber(value.text(), locale)) Refuse(column, Quoted(value.text()) + " is out of range for an amount");
-      Refuse(column, Quoted(value.text()) + " is not an amount");
+      if (ParseNumber(value.text(), locale))
+        Refuse(column, Refusal::OutOfRange, Quoted(value.text()) + " is out of range for an amount");
+      Refuse(column, Refusal::NotANumber, Quoted(value.text()) + " is not an amount");
     }
     return Value::Money(*amount);
   }
   if (value.type() == Value::Type::Decimal) {
     // Exact, half to even at the fourth decimal: no detour through a double.
     const std::optional<Decimal> at_four = RescaleDecimal(value.decimal(), 4);
-    const unsigned __int128 limit = static_cast<unsigned __int128>(std::numeric_limits<int64_t>::max()) +
-                                    (at_four && at_four->negative);
-    if (!at_four || at_four->magnitude > limit) Refuse(column, Quoted(value.ToText(locale)) + " is out of range for an amount");
+    const unsigned __int128 limit =
+        static_cast<unsigned __int128>(std::numeric_limits<int64_t>::max()) + (at_four && at_four->negative);
+    if (!at_four || at_four->magnitude > limit)
+      Refuse(column, Refusal::OutOfRange, Quoted(value.ToText(locale)) + " is out of range for an amount");
     const uint64_t magnitude = static_cast<uint64_t>(at_four->magnitude);
-    return Value::Money(Currency{at_four->negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude)});
+    return Value::Money(
+        Currency{at_four->negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude)});
   }
   if (value.type() == Value::Type::Integer) {
     const int64_t v = value.integer();
     if (v > std::numeric_limits<int64_t>::max() / 10000 || v < std::numeric_limits<int64_t>::min() / 10000) {
-      Refuse(column, std::to_string(v) + " is out of range for an amount");
+      Refuse(column, Refusal::OutOfRange, std::to_string(v) + " is out of range for an amount");
     }
     return Value::Money(Currency{v * 10000});
   }
@@ -123,7 +132,7 @@ Value ToMoney(const ColumnDefinition& column, const Value& value, const TextLoca
   plain.thousands_separator = u'\0';
   std::string ascii(buffer);
   amount = ParseCurrency(std::u16string(ascii.begin(), ascii.end()), plain);
-  if (!amount) Refuse(column, Quoted(value.ToText(locale)) + " is out of range for an amount");
+  if (!amount) Refuse(column, Refusal::OutOfRange, Quoted(value.ToText(locale)) + " is out of range for an amount");
   return Value::Money(*amount);
 }
 
@@ -163,21 +172,26 @@ Value ToDecimal(const ColumnDefinition& column, const Value& value, const TextLo
       result = RescaleDecimal(Decimal{v < 0, 4, magnitude}, scale);
       break;
     }
-    case Value::Type::Flag: result = RescaleDecimal(Decimal{value.flag(), 0, value.flag() ? 1u : 0u}, scale); break;  // True is -1
+    case Value::Type::Flag:
+      result = RescaleDecimal(Decimal{value.flag(), 0, value.flag() ? 1u : 0u}, scale);
+      break;  // True is -1
     case Value::Type::Text:
       result = ParseDecimal(value.text(), locale, scale);
-      if (!result && !ParseNumber(value.text(), locale)) Refuse(column, Quoted(value.text()) + " is not a number");
+      if (!result && !ParseNumber(value.text(), locale))
+        Refuse(column, Refusal::NotANumber, Quoted(value.text()) + " is not a number");
       break;
     case Value::Type::Single: result = DecimalOfShownDigits(value.single(), 7, scale); break;
     case Value::Type::Double: result = DecimalOfShownDigits(value.dbl(), 15, scale); break;
     case Value::Type::Date: result = DecimalOfShownDigits(value.date().days, 15, scale); break;
-    default: Refuse(column, "this kind of value cannot be stored as a number");
+    default: Refuse(column, Refusal::WrongType, "this kind of value cannot be stored as a number");
   }
   const int precision = std::clamp<int>(column.precision, 1, kMaxDecimalPrecision);
   if (!result || result->magnitude >= PowerOfTen(precision)) {
-    Refuse(column, Quoted(value.ToText(locale)) + " is too large: the column holds numbers of at most " +
-                       std::to_string(precision - std::min<int>(scale, precision)) + " digits before the decimal point (precision " +
-                       std::to_string(column.precision) + ", scale " + std::to_string(scale) + ")");
+    Refuse(column, Refusal::OutOfRange,
+           Quoted(value.ToText(locale)) + " is too large: the column holds numbers of at most " +
+               std::to_string(precision - std::min<int>(scale, precision)) +
+               " digits before the decimal point (precision " + std::to_string(column.precision) + ", scale " +
+               std::to_string(scale) + ")");
   }
   return Value::Numeric(*result);
 }
@@ -186,12 +200,13 @@ Value ToDate(const ColumnDefinition& column, const Value& value, const TextLocal
   if (value.type() == Value::Type::Date) return value;
   if (value.type() == Value::Type::Text) {
     auto date = ParseDate(value.text(), locale);
-    if (!date) Refuse(column, Quoted(value.text()) + " is not a date");
+    if (!date) Refuse(column, Refusal::NotADate, Quoted(value.text()) + " is not a date");
     return Value::DateTime(*date);
   }
   const double days = AsNumber(column, value, locale);
   // Jet's dates run from the year 100 to 9999.
-  if (!(days >= -657434.0 && days < 2958466.0)) Refuse(column, Quoted(value.ToText(locale)) + " is out of range for a date");
+  if (!(days >= -657434.0 && days < 2958466.0))
+    Refuse(column, Refusal::OutOfRange, Quoted(value.ToText(locale)) + " is out of range for a date");
   return Value::DateTime(Date{days});
 }
 
@@ -199,7 +214,7 @@ Value ToFlag(const ColumnDefinition& column, const Value& value, const TextLocal
   if (value.type() == Value::Type::Flag) return value;
   if (value.type() == Value::Type::Text) {
     auto flag = ParseFlag(value.text(), locale);
-    if (!flag) Refuse(column, Quoted(value.text()) + " is not a yes/no value");
+    if (!flag) Refuse(column, Refusal::NotAYesNo, Quoted(value.text()) + " is not a yes/no value");
     return Value::Flag(*flag);
   }
   return Value::Flag(AsNumber(column, value, locale) != 0);
@@ -214,16 +229,17 @@ int HexDigit(char16_t c) {
 
 Value ToGuid(const ColumnDefinition& column, const Value& value) {
   if (value.type() == Value::Type::Guid) return value;
-  if (value.type() != Value::Type::Text) Refuse(column, "this kind of value cannot be stored as a replication id");
+  if (value.type() != Value::Type::Text)
+    Refuse(column, Refusal::WrongType, "this kind of value cannot be stored as a replication id");
   // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}; the first three groups are stored little-endian.
   std::u16string digits;
   const std::u16string& text = value.text();
   for (char16_t c : text) {
     if (c == u'{' || c == u'}' || c == u'-' || c == u' ') continue;
-    if (HexDigit(c) < 0) Refuse(column, Quoted(text) + " is not a replication id");
+    if (HexDigit(c) < 0) Refuse(column, Refusal::WrongType, Quoted(text) + " is not a replication id");
     digits += c;
   }
-  if (digits.size() != 32) Refuse(column, Quoted(text) + " is not a replication id");
+  if (digits.size() != 32) Refuse(column, Refusal::WrongType, Quoted(text) + " is not a replication id");
   uint8_t b[16];
   for (int i = 0; i < 16; ++i) b[i] = static_cast<uint8_t>(HexDigit(digits[2 * i]) * 16 + HexDigit(digits[2 * i + 1]));
   Guid guid;
@@ -232,9 +248,7 @@ Value ToGuid(const ColumnDefinition& column, const Value& value) {
   return Value::Id(guid);
 }
 
-}  // namespace
-
-Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const TextLocale& locale) {
+Value Convert(const ColumnDefinition& column, const Value& value, const TextLocale& locale) {
   if (value.is_null()) return value;
   switch (column.type) {
     case ColumnType::Text:
@@ -242,44 +256,52 @@ Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const
       std::u16string text = value.type() == Value::Type::Text ? value.text() : value.ToText(locale);
       const size_t limit = column.type == ColumnType::Text ? column.length / 2 : 0x3FFFFFFF / 2;
       if (text.size() > limit) {
-        Refuse(column, "the text is " + std::to_string(text.size()) + " characters long, the column holds at most " +
-                           std::to_string(limit));
+        Refuse(column, Refusal::TooLong,
+               "the text is " + std::to_string(text.size()) + " characters long, the column holds at most " +
+                   std::to_string(limit));
       }
       return Value::Text(std::move(text));
     }
     case ColumnType::Byte:
     case ColumnType::Integer:
-    case ColumnType::Long:
-      return ToWholeNumber(column, value, locale);
-    case ColumnType::Money:
-      return ToMoney(column, value, locale);
+    case ColumnType::Long: return ToWholeNumber(column, value, locale);
+    case ColumnType::Money: return ToMoney(column, value, locale);
     case ColumnType::Float: {
       const double v = AsNumber(column, value, locale);
-      if (std::fabs(v) > std::numeric_limits<float>::max()) Refuse(column, Quoted(value.ToText(locale)) + " is out of range");
+      if (std::fabs(v) > std::numeric_limits<float>::max())
+        Refuse(column, Refusal::OutOfRange, Quoted(value.ToText(locale)) + " is out of range");
       return Value::Single(static_cast<float>(v));
     }
-    case ColumnType::Double:
-      return Value::Double(AsNumber(column, value, locale));
-    case ColumnType::DateTime:
-      return ToDate(column, value, locale);
-    case ColumnType::Boolean:
-      return ToFlag(column, value, locale);
+    case ColumnType::Double: return Value::Double(AsNumber(column, value, locale));
+    case ColumnType::DateTime: return ToDate(column, value, locale);
+    case ColumnType::Boolean: return ToFlag(column, value, locale);
     case ColumnType::Binary:
     case ColumnType::Ole: {
-      if (value.type() != Value::Type::Binary) Refuse(column, "only binary data can be stored in this column");
+      if (value.type() != Value::Type::Binary)
+        Refuse(column, Refusal::WrongType, "only binary data can be stored in this column");
       if (column.type == ColumnType::Binary && value.binary().size() > column.length) {
-        Refuse(column, "the data is " + std::to_string(value.binary().size()) + " bytes long, the column holds at most " +
-                           std::to_string(column.length));
+        Refuse(column, Refusal::TooLong,
+               "the data is " + std::to_string(value.binary().size()) + " bytes long, the column holds at most " +
+                   std::to_string(column.length));
       }
       return value;
     }
-    case ColumnType::Guid:
-      return ToGuid(column, value);
-    case ColumnType::Numeric:
-      return ToDecimal(column, value, locale);
+    case ColumnType::Guid: return ToGuid(column, value);
+    case ColumnType::Numeric: return ToDecimal(column, value, locale);
     default:
       throw Error("", "column \"" + ToUtf8(column.name) + "\": writing this column type is not supported",
                   ErrorKind::UnsupportedFormat);
+  }
+}
+
+}  // namespace
+
+Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const TextLocale& locale) {
+  try {
+    return Convert(column, value, locale);
+  } catch (Error& error) {
+    if (error.refusal() == Refusal::None) throw;
+    throw error.Concerning(error.column(), ToUtf8(value.ToText(locale)), error.refusal());
   }
 }
 

@@ -33,8 +33,10 @@ inline std::u16string RequiredText(std::u16string_view column) {
 inline std::u16string NoEmptyTextText(std::u16string_view column) {
   return u"Il campo " + std::u16string(column) + u" non può contenere un testo vuoto.";
 }
-inline std::u16string ColumnRuleBrokenText(std::u16string_view column, std::u16string_view rule) {
-  return u"Il valore " + ColumnPlaceText(column) + u" non rispetta la regola " + std::u16string(rule) + u".";
+inline std::u16string ColumnRuleBrokenText(std::u16string_view column, std::u16string_view value,
+                                           std::u16string_view rule) {
+  return u"Il valore «" + std::u16string(value) + u"» " + ColumnPlaceText(column) + u" non rispetta la regola " +
+         std::u16string(rule) + u".";
 }
 inline std::u16string TableRuleBrokenText(std::u16string_view rule, std::u16string_view table) {
   return u"Il record non rispetta la regola " + std::u16string(rule) + u" " + TablePlaceText(table) + u".";

@@ -31,6 +31,14 @@ std::optional<bool> FlagOf(const PropertyMap* map, std::u16string_view name) {
   throw Error("", ToUtf8(reason), ErrorKind::RuleViolation);
 }
 
+// A refusal by one column's property, which names the column and its value for the reports
+// of an import.
+[[noreturn]] void RefuseValue(const std::u16string& reason, const ColumnDefinition& column, const Value& value,
+                              const TextLocale& locale, Refusal refusal = Refusal::None) {
+  Error error("", ToUtf8(reason), ErrorKind::RuleViolation);
+  throw error.Concerning(ToUtf8(column.name), ToUtf8(value.ToText(locale)), refusal);
+}
+
 Date LocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -142,16 +150,18 @@ void TableRules::Check(const TableDefinition& table, const std::vector<Value>& v
     const ColumnRules& rules = columns_[i];
     const ColumnDefinition& column = table.columns[i];
     const Value& value = values[i];
-    if (rules.required && value.is_null()) Refuse(RequiredText(column.name));
+    if (rules.required && value.is_null()) RefuseValue(RequiredText(column.name), column, value, locale);
     if (!rules.allow_zero_length && value.type() == Value::Type::Text && value.text().empty() &&
         (column.type == ColumnType::Text || column.type == ColumnType::Memo)) {
-      Refuse(NoEmptyTextText(column.name));
+      RefuseValue(NoEmptyTextText(column.name), column, value, locale);
     }
     if (!rules.rule) continue;
     context.this_column = value;
     if (holds(*rules.rule)) continue;
-    if (!rules.rule->validation_text.empty()) Refuse(rules.rule->validation_text);
-    Refuse(ColumnRuleBrokenText(column.name, rules.rule->text));
+    if (!rules.rule->validation_text.empty()) {
+      RefuseValue(rules.rule->validation_text, column, value, locale, Refusal::ValidationText);
+    }
+    RefuseValue(ColumnRuleBrokenText(column.name, value.ToText(locale), rules.rule->text), column, value, locale);
   }
   if (table_rule_ && !holds(*table_rule_)) {
     if (!table_rule_->validation_text.empty()) Refuse(table_rule_->validation_text);

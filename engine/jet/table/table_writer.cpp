@@ -198,7 +198,7 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
     try {
       value = ConvertForColumn(column, value, locale_);
     } catch (const Error& error) {
-      Fail(error.reason(), error.kind());
+      throw error.Within(file_name_, "table \"" + ToUtf8(table_.name) + "\": ");
     }
     if (column.type == ColumnType::Boolean && value.is_null()) value = Value::Flag(false);
     if (column.is_autonumber() && column.type == ColumnType::Long) {
@@ -227,7 +227,7 @@ TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) 
   try {
     rules_.Check(table_, prepared.values, locale_);
   } catch (const Error& error) {
-    throw Error(file_name_, error.reason(), error.kind());
+    throw error.Within(file_name_);
   }
 
   // Size check with long values at their largest row footprint, before anything is written.

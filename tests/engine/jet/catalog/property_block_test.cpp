@@ -172,6 +172,10 @@ TEST_F(PriceListRules, StoringRefusesWhatBreaksARule) {
     } catch (const engine::Error& error) {
       EXPECT_EQ(error.kind(), engine::ErrorKind::RuleViolation);
       EXPECT_EQ(error.reason(), c.reason);
+      // The refusal names its column and value, and says whether the reason is the table's own text.
+      EXPECT_EQ(error.column(), engine::ToUtf8(c.column));
+      EXPECT_EQ(error.value(), engine::ToUtf8(c.value.ToText(engine::TextLocale::Italian())));
+      EXPECT_EQ(error.refusal() == engine::Refusal::ValidationText, c.column == u"Prezzo");
     }
   }
 }
@@ -192,7 +196,7 @@ TEST_F(PriceListRules, ReasonsWithoutAValidationText) {
     std::string reason;
   };
   const Case cases[] = {
-      {block_with(u"Prezzo", false, u">=100"), "Il valore del campo Prezzo non rispetta la regola >=100."},
+      {block_with(u"Prezzo", false, u">=100"), "Il valore «10» del campo Prezzo non rispetta la regola >=100."},
       {block_with(u"", true, u"[Prezzo 2]<=[Prezzo]"),
        "Il record non rispetta la regola [Prezzo 2]<=[Prezzo] della tabella Articoli."},
       {block_with(u"Prezzo", false, u">0 Xor <5"),
