@@ -64,13 +64,13 @@ struct MappingRow {
 };
 
 inline constexpr std::array<MappingRow, archives::kPickerCount> kMappingRows{{
-    {1, kCodeCaption, 360, 1050, 1, 240, 22, kRequired, 360, 1440},
-    {0, kCategoryCaption, 780, 1125, 0, 660, 23, kOptional, 720, 1755},
-    {2, kDescriptionCaption, 1200, 825, 2, 1080, 24, kOptional, 1080, 1755},
-    {3, kCatalogueDescriptionCaption, 1560, 1485, 3, 1440, 27, kOptional, 1440, 1755},
-    {4, kPriceCaption, 1920, 480, 4, 1800, 26, kOptional, 1800, 1755},
-    {6, kPrice2Caption, 2280, 615, 5, 2160, 25, kOptional, 2160, 1755},
-    {7, kImagePathCaption, 2640, 1335, 6, 2520, 29, kOptional, 2520, 1755},
+    {1, import::kPickerCaptions[1], 360, 1050, 1, 240, 22, kRequired, 360, 1440},
+    {0, import::kPickerCaptions[0], 780, 1125, 0, 660, 23, kOptional, 720, 1755},
+    {2, import::kPickerCaptions[2], 1200, 825, 2, 1080, 24, kOptional, 1080, 1755},
+    {3, import::kPickerCaptions[3], 1560, 1485, 3, 1440, 27, kOptional, 1440, 1755},
+    {4, import::kPickerCaptions[4], 1920, 480, 4, 1800, 26, kOptional, 1800, 1755},
+    {6, import::kPickerCaptions[5], 2280, 615, 5, 2160, 25, kOptional, 2160, 1755},
+    {7, import::kPickerCaptions[6], 2640, 1335, 6, 2520, 29, kOptional, 2520, 1755},
 }};
 
 // Toolbar buttons: key (equal to the caption), picture in the image list, size in twips.

@@ -18,19 +18,17 @@ inline constexpr std::u16string_view kStep3Caption = u"Passo 3 - Selezione campi
 inline constexpr std::u16string_view kLabel6Caption = u"Selezionare la tabella \"Articoli\" dal database sorgente";
 inline constexpr std::u16string_view kLabel11Caption = u"Stato di avanzamento:";
 
-// Step 3: what each picker chooses, and the note beside it.
-inline constexpr std::u16string_view kCodeCaption = u"Codice articolo";
-inline constexpr std::u16string_view kCategoryCaption = u"Nome categoria";
-inline constexpr std::u16string_view kDescriptionCaption = u"Descrizione";
-inline constexpr std::u16string_view kCatalogueDescriptionCaption = u"Descrizione catalogo";
-inline constexpr std::u16string_view kPriceCaption = u"Prezzo";
-inline constexpr std::u16string_view kPrice2Caption = u"Prezzo 2";
-inline constexpr std::u16string_view kImagePathCaption = u"Percorso immagine";
+// Step 3: the note beside each picker (what each one chooses is the import's, which names the
+// pickers in its reports too: import::kPickerCaptions).
 inline constexpr std::u16string_view kRequired = u"(Campo obbligatorio)";
 inline constexpr std::u16string_view kOptional = u"(Campo non obbligatorio)";
 
 // The Toolbar1 button's key, which is also its caption.
 inline constexpr std::u16string_view kBrowseKey = u"Sfoglia";
+
+// The file dialog's type column, where Qt's own Italian texts have none.
+inline constexpr std::u16string_view kFolderType = u"Cartella";
+inline constexpr std::u16string_view kDriveType = u"Unità";
 
 // A handler that failed: the program says why and ends.
 inline std::u16string RunTimeErrorText(std::u16string_view reason) {

@@ -4,9 +4,11 @@
 #include <optional>
 #include <string>
 
+#include "archives/error_messages.h"
 #include "archives/handlers.h"
 #include "engine/value.h"
 #include "import/destination_queries.h"
+#include "import/import_report.h"
 #include "import/italian_texts.h"
 #include "import/record_transfer.h"
 #include "import/resume_next.h"
@@ -51,10 +53,16 @@ class ProgressReport {
 
 class ImportRun {
  public:
-  ImportRun(archives::WindowState& state, archives::FormControls& form, archives::Dialogs& dialogs)
-      : source_(state.DataSorgente), destination_(state.DataDestinazione), form_(form), dialogs_(dialogs) {}
+  ImportRun(archives::WindowState& state, archives::FormControls& form, archives::Dialogs& dialogs,
+            const ReportPlace& report_place)
+      : source_(state.DataSorgente),
+        destination_(state.DataDestinazione),
+        form_(form),
+        dialogs_(dialogs),
+        report_place_(report_place) {}
 
   ImportResult Run(std::u16string_view button_key) {
+    report_.start = LocalTimeNow();
     steps_.Run([&] { form_.SetProgress(0); });
     steps_.Run([&] { dialogs_.ProcessEvents(); });
     if (button_key == kCloseKey) dialogs_.EndProgram();
@@ -69,8 +77,11 @@ class ImportRun {
     result_.added = tally_->added();
     result_.failed = tally_->not_imported();
     result_.values_not_written = tally_->values_not_written();
-    result_.first_failure = tally_->first_reason().text;
-    result_.first_failure_in_italian = tally_->first_reason().in_italian;
+    result_.first_failure = TextWithPlace(tally_->first_reason());
+    result_.first_failure_in_italian = ItalianWithPlace(tally_->first_reason());
+    result_.first_failure_row = tally_->first_reason_record().row;
+    result_.first_failure_code = tally_->first_reason_record().code;
+    WriteReport();
     ShowClosingMessage();
     return result_;
   }
@@ -80,8 +91,12 @@ class ImportRun {
     steps_.Run([&] { dialogs_.MessageBox(text, style); });
   }
 
-  // Counts records that were not imported because of the failure just swallowed.
-  void CountFailure(long records = 1) { tally_->NotImported(records, steps_.last_reason()); }
+  // Counts records that were not imported because of the failure just swallowed: the current
+  // one, or those of the walk from `index` on.
+  void CountFailure() { tally_->NotImported(current_, 1, steps_.last_reason()); }
+  void CountFailure(long index, long records) {
+    tally_->NotImported({first_row_ + index - 1, {}}, records, steps_.last_reason());
+  }
 
   std::optional<engine::Database::StoredRecords> DestinationCounts() {
     return steps_.Get([&] { return destination_.Database().stored_records(); });
@@ -141,6 +156,7 @@ class ImportRun {
       Show(message, archives::MessageStyle::OkOnly);
       return false;
     }
+    report_.purged = true;
     Show(kPurgeDone, archives::MessageStyle::Information);
     return true;
   }
@@ -161,28 +177,30 @@ class ImportRun {
     steps_.Run([&] { source_.Recordset().MoveLast(); });
     steps_.Run([&] { count = source_.Recordset().RecordCount(); });
     steps_.Run([&] { source_.Recordset().MoveFirst(); });
+    steps_.Run([&] { first_row_ = source_.Recordset().FirstRecordRow(); });
     if (!count) {
       // Without the count there is no walk; the records the source said it had stay out.
-      CountFailure(fresh_count > 0 ? fresh_count : 1);
+      CountFailure(1, fresh_count > 0 ? fresh_count : 1);
       return;
     }
     ProgressReport progress(form_, steps_);
     for (long index = 1; index <= *count; ++index) {
       progress.Reached(index, *count);
+      current_ = {first_row_ + index - 1, {}};
       ImportCurrentRecord();
       if (steps_.file_changed()) {
         // Another program changed a file under the run: nothing more can be read from it.
-        CountFailure(*count - index);
+        CountFailure(index + 1, *count - index);
         return;
       }
       if (steps_.Run([&] { source_.Recordset().MoveNext(); })) continue;
       if (index < *count) {
         // Going on would take the same record again for every remaining pass.
-        CountFailure(*count - index);
+        CountFailure(index + 1, *count - index);
         return;
       }
       // Past the last record: the table's pages held fewer (or more) records than it counts.
-      CountFailure(steps_.Get([&] { return source_.Recordset().UnreadRecords(); }).value_or(0));
+      CountFailure(index + 1, steps_.Get([&] { return source_.Recordset().UnreadRecords(); }).value_or(0));
     }
   }
 
@@ -195,6 +213,7 @@ class ImportRun {
       ++result_.without_code;
       return;
     }
+    current_.code = code->ToText(source_.locale());
     // Looked up as it will be stored, cut to the column's limit, so that a long code is
     // found again on the next run instead of being added once more.
     std::u16string literal(CutToLimit(code->ToText(source_.locale())));
@@ -222,13 +241,24 @@ class ImportRun {
     TransferLosses losses = TransferRecord(form_, source_, destination_, steps_);
     if (steps_.file_changed()) return CountFailure();  // its values may mix the file's old and new content
     if (steps_.Run([&] { destination_.Recordset().Update(); })) {
-      tally_->Stored(std::move(losses));
+      tally_->Stored(current_, std::move(losses));
     } else {
-      CountFailure();
+      CountRefusal();
     }
     // A store, and the commit the engine may make after it, can also take back the articles
     // stored since the last commit.
     tally_->Settle(DestinationCounts(), steps_.last_reason());
+  }
+
+  // A record the destination refused: a field's rule names the field, and the report shows
+  // the value the source gave it.
+  void CountRefusal() {
+    FailureReason reason = steps_.last_reason();
+    if (!reason.field.empty()) {
+      const std::u16string source_text = SourceTextFor(reason.field, form_, source_, destination_);
+      if (!source_text.empty()) reason.value = source_text;
+    }
+    tally_->NotImported(current_, 1, reason);
   }
 
   // What the closing message reports must be on disk.
@@ -239,13 +269,48 @@ class ImportRun {
   }
 
   void ShowClosingMessage() {
+    std::u16string message;
     if (steps_.Holds([&] { return form_.Combo2Text().empty(); })) {
-      Show(kImportNotDone, archives::MessageStyle::OkOnly);
+      message = kImportNotDone;
     } else if (result_.failed == 0 && result_.values_not_written == 0 && result_.first_failure.empty()) {
-      Show(kImportDone, archives::MessageStyle::OkOnly);
+      message = kImportDone;
     } else {
-      Show(ClosingReport(), archives::MessageStyle::OkOnly);
+      message = ClosingReport();
+      if (!result_.report.empty()) message += u" " + ReportDetailText(engine::FromUtf8(result_.report.string()));
     }
+    if (!result_.report_failure.empty()) message += u" " + result_.report_failure;
+    Show(message, archives::MessageStyle::OkOnly);
+  }
+
+  // The report never changes the run: one that cannot be written is only told.
+  void WriteReport() {
+    if (report_place_.kind == ReportPlace::Kind::None) return;
+    const std::filesystem::path price_list =
+        steps_.Get([&] { return destination_.Database().path(); }).value_or(std::filesystem::path());
+    try {
+      result_.report = WriteReportAt(report_place_, price_list, report_.start, ReportCsv(Report(price_list)));
+    } catch (const std::exception& failure) {
+      const std::filesystem::path place = IntendedReportPlace(report_place_, price_list);
+      result_.report_failure = ReportNotWrittenText(engine::FromUtf8(place.string()), archives::ItalianReason(failure));
+    }
+  }
+
+  ImportReport Report(const std::filesystem::path& price_list) {
+    report_.end = LocalTimeNow();
+    report_.source_archive = steps_.Get([&] { return form_.Text1(); }).value_or(u"");
+    report_.table = steps_.Get([&] { return form_.Combo2Text(); }).value_or(u"");
+    report_.price_list = engine::FromUtf8(price_list.string());
+    for (int picker = 0; picker < archives::kPickerCount; ++picker) {
+      const std::u16string column = steps_.Get([&] { return form_.PickerText(picker); }).value_or(u"");
+      if (!column.empty()) report_.mapping.emplace_back(kPickerCaptions[static_cast<size_t>(picker)], column);
+    }
+    report_.added = result_.added;
+    report_.already_present = result_.already_present;
+    report_.without_code = result_.without_code;
+    report_.not_imported = result_.failed;
+    report_.values_not_written = result_.values_not_written;
+    report_.lines = tally_->lines();
+    return report_;
   }
 
   // Records lost make it an error, values lost alone a warning; the first reason follows.
@@ -274,15 +339,19 @@ class ImportRun {
   ResumeNext steps_;
   ImportResult result_;
   std::optional<RunTally> tally_;  // from the start of the walk
+  ReportPlace report_place_;
+  ImportReport report_;   // filled as the run learns what it holds
+  long first_row_ = 1;    // the number the source's first record goes by
+  SourceRecord current_;  // the record the walk stands on
 };
 
 }  // namespace
 
 ImportResult RunImport(std::u16string_view button_key, archives::WindowState& state, archives::FormControls& form,
-                       archives::Dialogs& dialogs) {
+                       archives::Dialogs& dialogs, const ReportPlace& report) {
   if (run_under_way) return {};
   RunUnderWay guard;
-  return ImportRun(state, form, dialogs).Run(button_key);
+  return ImportRun(state, form, dialogs, report).Run(button_key);
 }
 
 }  // namespace import

@@ -2,9 +2,19 @@
 // always had it (its spelling included).
 #pragma once
 
+#include <array>
+#include <string>
 #include <string_view>
 
+#include "archives/window_interface.h"
+
 namespace import {
+
+// What each column picker chooses, by picker: the caption beside it on the window, and the
+// name the report gives it.
+inline constexpr std::array<std::u16string_view, archives::kPickerCount> kPickerCaptions = {
+    u"Nome categoria", u"Codice articolo", u"Descrizione",      u"Descrizione catalogo",
+    u"Prezzo",         u"Prezzo 2",        u"Percorso immagine"};
 
 // Keys of the Toolbar4 buttons, which are also their captions.
 inline constexpr std::u16string_view kImportKey = u"Importa";
@@ -37,5 +47,39 @@ inline constexpr std::u16string_view kImportDoneWithErrorsEnd = u" articoli non 
 inline constexpr std::u16string_view kRecordsNotImportedAnd = u" articoli non importati, ";
 inline constexpr std::u16string_view kImportDoneWithWarningsStart = u"Importazione eseguita con avvisi: ";
 inline constexpr std::u16string_view kValuesNotWrittenEnd = u" valori non scritti.";  // + the reason
+// A reason that does not name the field and the value it concerns gets them after it:
+// "Il prezzo non può essere negativo (campo Prezzo, valore «-5»)."
+inline std::u16string PlaceOfReasonText(std::u16string_view field, std::u16string_view value) {
+  return u" (campo " + std::u16string(field) + u", valore «" + std::u16string(value) + u"»)";
+}
+// After the counts, where the report is; or why it could not be written.
+inline std::u16string ReportDetailText(std::u16string_view file) {
+  return u"Il dettaglio è nel file " + std::u16string(file) + u".";
+}
+inline std::u16string ReportNotWrittenText(std::u16string_view file, std::u16string_view reason) {
+  return u"Il resoconto dell'importazione non è stato scritto in " + std::u16string(file) + u": " +
+         std::u16string(reason) + u".";
+}
+
+// The report a run writes (a CSV file a spreadsheet opens): its summary keys, the words of
+// its detail, and its outcomes.
+inline constexpr std::u16string_view kReportFolderName = u"Importazioni";
+inline constexpr std::u16string_view kReportSourceKey = u"Archivio di origine";
+inline constexpr std::u16string_view kReportTableKey = u"Tabella";
+inline constexpr std::u16string_view kReportPriceListKey = u"Listino";
+inline constexpr std::u16string_view kReportStartKey = u"Inizio";
+inline constexpr std::u16string_view kReportEndKey = u"Fine";
+inline constexpr std::u16string_view kReportPurgeKey = u"Cancellazione prima dell'importazione";
+inline constexpr std::u16string_view kReportYes = u"Sì";
+inline constexpr std::u16string_view kReportNo = u"No";
+inline constexpr std::u16string_view kReportAddedKey = u"Articoli aggiunti";
+inline constexpr std::u16string_view kReportAlreadyPresentKey = u"Già presenti";
+inline constexpr std::u16string_view kReportWithoutCodeKey = u"Senza codice";
+inline constexpr std::u16string_view kReportNotImportedKey = u"Non importati";
+inline constexpr std::u16string_view kReportValuesNotWrittenKey = u"Valori non scritti";
+inline constexpr std::array<std::u16string_view, 6> kReportHeader = {u"Riga",  u"Codice articolo", u"Esito",
+                                                                     u"Campo", u"Valore",          u"Motivo"};
+inline constexpr std::u16string_view kReportNotImported = u"non importato";
+inline constexpr std::u16string_view kReportValueNotWritten = u"valore non scritto";
 
 }  // namespace import

@@ -46,6 +46,16 @@ void Write(engine::Recordset& destination, const Slot& slot, const engine::Value
   }
 }
 
+// The destination field a slot writes, by name; empty when it cannot be told.
+std::u16string FieldOf(const Slot& slot, archives::DataBinding& destination) {
+  if (slot.column_position == kByName) return std::u16string(slot.column_name);
+  try {
+    return destination.Recordset().FieldName(slot.column_position);
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
 engine::Value Treat(const Slot& slot, const engine::Value& value, std::u16string_view text_form) {
   switch (slot.treatment) {
     case Treatment::CleanCategory:
@@ -64,11 +74,15 @@ TransferLosses TransferRecord(const archives::FormControls& form, archives::Data
                               archives::DataBinding& destination, ResumeNext& steps) {
   const engine::TextLocale& locale = source.locale();
   TransferLosses losses;
-  // A slot that meant to write and could not: its column stays as the new record has it.
-  const auto lost = [&] {
-    if (losses.values++ == 0) losses.first_reason = steps.last_reason();
-  };
   for (const Slot& slot : kSlots) {
+    // A slot that meant to write and could not: its column stays as the new record has it.
+    // The report names the field and the value as the source gave it.
+    const auto lost = [&](std::u16string_view source_text = {}) {
+      FailureReason reason = steps.last_reason();
+      if (reason.field.empty()) reason.field = FieldOf(slot, destination);
+      if (!source_text.empty()) reason.value = source_text;
+      losses.values.push_back(std::move(reason));
+    };
     const std::optional<std::u16string> column = steps.Get([&] { return form.PickerText(slot.picker); });
     if (!column) {
       lost();  // the picker cannot be read: nothing is known to write
@@ -77,7 +91,7 @@ TransferLosses TransferRecord(const archives::FormControls& form, archives::Data
     if (column->empty()) {
       if (slot.default_text &&
           !steps.Run([&] { Write(destination.Recordset(), slot, engine::Value::Text(std::u16string(*slot.default_text))); })) {
-        lost();
+        lost(*slot.default_text);
       }
       continue;
     }
@@ -91,9 +105,24 @@ TransferLosses TransferRecord(const archives::FormControls& form, archives::Data
     if (value->is_null()) continue;
     const std::u16string text_form = value->ToText(locale);
     if (text_form.empty()) continue;  // Null and the empty text pass nothing, not even the default
-    if (!steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text_form)); })) lost();
+    if (!steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text_form)); })) lost(text_form);
   }
   return losses;
+}
+
+std::u16string SourceTextFor(std::u16string_view field, const archives::FormControls& form,
+                             archives::DataBinding& source, archives::DataBinding& destination) {
+  for (const Slot& slot : kSlots) {
+    if (FieldOf(slot, destination) != field) continue;
+    try {
+      const std::u16string column = form.PickerText(slot.picker);
+      if (column.empty()) return std::u16string(slot.default_text.value_or(u""));
+      return source.Recordset().GetValue(column).ToText(source.locale());
+    } catch (const std::exception&) {
+      return {};
+    }
+  }
+  return {};
 }
 
 }  // namespace import

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "archives/data_binding.h"
 #include "archives/window_interface.h"
@@ -14,10 +15,10 @@ namespace import {
 // The picker of the article code, the one the run requires.
 inline constexpr int kCodePicker = 1;
 
-// The values a transfer could not write, which the record will be stored without.
+// The values a transfer could not write, which the record will be stored without, in slot
+// order: why each was lost, with the destination field and the source value.
 struct TransferLosses {
-  int values = 0;
-  FailureReason first_reason;  // why the first of them was lost
+  std::vector<FailureReason> values;
 };
 
 // Writes the slots into the record being added on `destination` (after AddNew), from the
@@ -25,5 +26,12 @@ struct TransferLosses {
 // counted in the result; the record is neither stored nor moved here.
 TransferLosses TransferRecord(const archives::FormControls& form, archives::DataBinding& source,
                               archives::DataBinding& destination, ResumeNext& steps);
+
+// The value a slot gives the destination field `field` from the current source record, as
+// the clerk sees it (its text form; a slot's default when its picker is empty), to name the
+// value a rule of that field refused. Empty when no slot feeds the field or nothing can be
+// read; reads outside the run's regime, so that its last failure stays the one to report.
+std::u16string SourceTextFor(std::u16string_view field, const archives::FormControls& form,
+                             archives::DataBinding& source, archives::DataBinding& destination);
 
 }  // namespace import

@@ -2,18 +2,25 @@
 
 #include "archives/error_messages.h"
 #include "engine/error.h"
+#include "engine/value.h"
 
 namespace import {
 
 void ResumeNext::Swallow(const std::exception& failure) {
   ++failures_;
+  last_reason_ = {};
   if (const auto* engine_failure = dynamic_cast<const engine::Error*>(&failure)) {
-    last_failure_ = engine_failure->reason();
+    last_reason_.text = engine_failure->reason();
+    last_reason_.field = engine::FromUtf8(engine_failure->column());
+    last_reason_.value = engine::FromUtf8(engine_failure->value());
+    // A table's own validation text names neither; the engine's sentences name both.
+    last_reason_.names_place =
+        !last_reason_.field.empty() && engine_failure->refusal() != engine::Refusal::ValidationText;
     if (engine_failure->kind() == engine::ErrorKind::FileChanged) file_changed_ = true;
   } else {
-    last_failure_ = failure.what();
+    last_reason_.text = failure.what();
   }
-  last_failure_in_italian_ = archives::ItalianSentence(failure);
+  last_reason_.in_italian = archives::ItalianSentence(failure);
 }
 
 }  // namespace import

@@ -13,10 +13,14 @@
 
 namespace import {
 
-// Why something failed: the engine's own words and the Italian sentence.
+// Why something failed: the engine's own words and the Italian sentence; for a value a field
+// refused, the field and the value too.
 struct FailureReason {
   std::string text;
   std::u16string in_italian;
+  std::u16string field;      // the destination field it concerns; empty for the whole record
+  std::u16string value;      // the value refused, as the clerk sees it
+  bool names_place = false;  // the two sentences already name the field and the value
 };
 
 class ResumeNext {
@@ -51,9 +55,9 @@ class ResumeNext {
 
   // The reason of the last failure swallowed: the engine's own words (engine::Error::reason(),
   // or what()) for the command-line tool, and the Italian sentence the window shows.
-  const std::string& last_failure() const { return last_failure_; }
-  const std::u16string& last_failure_in_italian() const { return last_failure_in_italian_; }
-  FailureReason last_reason() const { return {last_failure_, last_failure_in_italian_}; }
+  const std::string& last_failure() const { return last_reason_.text; }
+  const std::u16string& last_failure_in_italian() const { return last_reason_.in_italian; }
+  const FailureReason& last_reason() const { return last_reason_; }
   int failures() const { return failures_; }
   // True once a failure said that a file changed under the run (engine::ErrorKind::
   // FileChanged): nothing read from it after that can be trusted.
@@ -62,8 +66,7 @@ class ResumeNext {
  private:
   void Swallow(const std::exception& failure);
 
-  std::string last_failure_;
-  std::u16string last_failure_in_italian_;
+  FailureReason last_reason_;
   int failures_ = 0;
   bool file_changed_ = false;
 };

@@ -4,12 +4,16 @@
 
 namespace import {
 
-void RunTally::NotImported(long records, const FailureReason& reason) {
+void RunTally::NotImported(const SourceRecord& first, long records, const FailureReason& reason) {
   not_imported_ += records;
-  Reason(reason, events_++);
+  Reason({first, true, reason}, events_++);
+  // Records after the first were never read: only their place is known.
+  for (long n = 0; n < records; ++n) lines_.push_back({{first.row + n, n == 0 ? first.code : u""}, true, reason});
 }
 
-void RunTally::Stored(TransferLosses losses) { waiting_.push_back({std::move(losses), events_++}); }
+void RunTally::Stored(const SourceRecord& record, TransferLosses losses) {
+  waiting_.push_back({record, std::move(losses), events_++});
+}
 
 void RunTally::Settle(const std::optional<engine::Database::StoredRecords>& now, const FailureReason& reason) {
   if (!seen_ || !now) return;
@@ -32,8 +36,9 @@ void RunTally::Committed(long records) {
   for (long n = std::min<long>(records, static_cast<long>(waiting_.size())); n > 0; --n) {
     const Waiting& article = waiting_.front();
     ++added_;
-    values_not_written_ += article.losses.values;
-    if (article.losses.values > 0) Reason(article.losses.first_reason, article.event);
+    values_not_written_ += static_cast<long>(article.losses.values.size());
+    for (const FailureReason& value : article.losses.values) lines_.push_back({article.record, false, value});
+    if (!article.losses.values.empty()) Reason({article.record, false, article.losses.values.front()}, article.event);
     waiting_.pop_front();
   }
 }
@@ -41,8 +46,11 @@ void RunTally::Committed(long records) {
 void RunTally::TakenBack(long records, const FailureReason& reason) {
   const long n = std::min<long>(records, static_cast<long>(waiting_.size()));
   if (n <= 0) return;
+  // Articles stored one by one and taken back together: each is a record not imported.
+  Reason({waiting_.front().record, true, reason}, events_++);
+  not_imported_ += n;
+  for (long i = 0; i < n; ++i) lines_.push_back({waiting_[static_cast<size_t>(i)].record, true, reason});
   waiting_.erase(waiting_.begin(), waiting_.begin() + n);
-  NotImported(n, reason);
 }
 
 }  // namespace import

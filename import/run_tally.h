@@ -1,15 +1,18 @@
 // The counts an import run reports, kept so that they say exactly what the destination holds
 // after the run's last commit. An article that Update stored is only waiting: it counts as
 // added once the destination reports it committed, and as not imported when a failed write
-// or commit took it back; the values it was stored without count only if it stays.
+// or commit took it back; the values it was stored without count only if it stays. Each
+// count keeps its lines for the report: the records and values behind it.
 #pragma once
 
 #include <climits>
 #include <deque>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/database.h"
+#include "import/import_report.h"
 #include "import/record_transfer.h"
 
 namespace import {
@@ -20,10 +23,11 @@ class RunTally {
   // be read, and then the outcome of the final commit decides (SettleAll).
   explicit RunTally(std::optional<engine::Database::StoredRecords> start) : seen_(start) {}
 
-  // Records that were not imported (0 keeps only the reason, for a failure that lost none).
-  void NotImported(long records, const FailureReason& reason);
+  // Records that were not imported, `first` and the ones after it (0 keeps only the reason,
+  // for a failure that lost none).
+  void NotImported(const SourceRecord& first, long records, const FailureReason& reason);
   // An article stored by Update, still waiting for a commit, and the values it lacks.
-  void Stored(TransferLosses losses);
+  void Stored(const SourceRecord& record, TransferLosses losses);
   // Follows the destination's counts: `reason` explains the articles taken back.
   void Settle(const std::optional<engine::Database::StoredRecords>& now, const FailureReason& reason);
   // After the final commit: settles what is still waiting when the destination cannot say.
@@ -35,15 +39,19 @@ class RunTally {
   // The reason of the first loss that counts, records or values, in the order they happened
   // (values lost by an article count only once it is committed, but happened when it was
   // stored).
-  const FailureReason& first_reason() const { return first_reason_; }
+  const FailureReason& first_reason() const { return first_reason_.reason; }
+  const SourceRecord& first_reason_record() const { return first_reason_.record; }
+  // One line per record not imported and per value not written, as the counts say.
+  const std::vector<ReportLine>& lines() const { return lines_; }
 
  private:
   struct Waiting {
+    SourceRecord record;
     TransferLosses losses;
     long event;  // when it was stored
   };
-  void Reason(const FailureReason& reason, long event) {
-    if (event < first_reason_event_) first_reason_ = reason, first_reason_event_ = event;
+  void Reason(const ReportLine& line, long event) {
+    if (event < first_reason_event_) first_reason_ = line, first_reason_event_ = event;
   }
   void Committed(long records);
   void TakenBack(long records, const FailureReason& reason);
@@ -55,7 +63,8 @@ class RunTally {
   long added_ = 0;
   long not_imported_ = 0;
   long values_not_written_ = 0;
-  FailureReason first_reason_;
+  ReportLine first_reason_;
+  std::vector<ReportLine> lines_;
 };
 
 }  // namespace import

@@ -48,34 +48,6 @@ std::u16string Counted(std::u16string_view start, long n, std::u16string_view en
   return std::u16string(start) + engine::FromUtf8(std::to_string(n)) + std::u16string(end) + u" " + reason;
 }
 
-// A source made here, every value of it one the price list may refuse: text prices, numbers
-// no amount holds, an image path longer than the column, a date past Jet's last year.
-void WriteAwkwardSource(const fs::path& path) {
-  using engine::jet::ColumnType;
-  engine::jet::TableSpec spec;
-  spec.name = u"Prodotti";
-  spec.columns = {{u"Codice", ColumnType::Text}, {u"Prezzo", ColumnType::Text},
-                  {u"Listino", ColumnType::Double}, {u"Immagine", ColumnType::Memo},
-                  {u"Data", ColumnType::DateTime}};
-  engine::jet::CreateDatabase(path, {spec});
-  auto database = engine::jet::OpenJetDatabase(path, engine::OpenMode::ReadWrite, kLocale);
-  auto records = database->OpenRecordset(u"Prodotti");
-  const auto T = [](std::u16string text) { return Value::Text(std::move(text)); };
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const std::vector<std::vector<Value>> rows = {
-      {T(u"A1"), T(u"dodici"), Value::Double(7.5), T(u"img\\a1.jpg"), Value()},
-      {T(u"A2"), T(u"1e400"), Value::Double(nan), T(std::u16string(300, u'p')), Value::DateTime({3e6})},
-      {T(u"A3"), T(u"12,50"), Value::Double(1e300), T(std::u16string(200, u'i')), Value()},
-      {T(u"A4"), Value(), Value(), Value(), Value()},
-  };
-  for (const auto& row : rows) {
-    records->AddNew();
-    for (int i = 0; i < static_cast<int>(row.size()); ++i) records->SetValue(i, row[i]);
-    records->Update();
-  }
-  database->Commit();
-}
-
 TEST(Losses, AwkwardValuesAreCountedExactlyAsTheFileLacksThem) {
   struct Case {
     const char* name;

@@ -100,4 +100,35 @@ std::optional<std::string> MdbReaderDump(const fs::path& file, const std::string
   return out;
 }
 
+std::optional<std::vector<std::vector<std::string>>> PythonCsvRows(const fs::path& file) {
+  int status = 0;
+  RunCommand("command -v python3 >/dev/null", &status);
+  if (status != 0) return std::nullopt;
+  // Fields and rows come back between the ASCII unit and record separators, which no report
+  // holds.
+  const std::string script =
+      "import csv, sys\n"
+      "with open(sys.argv[1], encoding='utf-8-sig', newline='') as f:\n"
+      "    rows = list(csv.reader(f, delimiter=';'))\n"
+      "sys.stdout.write('\\x1e'.join('\\x1f'.join(row) for row in rows))\n";
+  const std::string out = RunCommand("python3 -c " + Quoted(script) + " " + Quoted(file), &status);
+  if (status != 0) throw std::runtime_error("python3 could not read " + file.string() + " as CSV");
+  std::vector<std::vector<std::string>> rows;
+  if (out.empty()) return rows;
+  for (size_t start = 0;;) {
+    const size_t end = out.find('\x1e', start);
+    const std::string row = out.substr(start, end - start);
+    std::vector<std::string>& fields = rows.emplace_back();
+    for (size_t from = 0; !row.empty();) {  // an empty line has no field
+      const size_t to = row.find('\x1f', from);
+      fields.push_back(row.substr(from, to - from));
+      if (to == std::string::npos) break;
+      from = to + 1;
+    }
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return rows;
+}
+
 }  // namespace testsupport

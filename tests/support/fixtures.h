@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -61,6 +62,11 @@ std::string RunArchivi(const std::string& arguments, int* status, const std::str
 // std::runtime_error when it fails on the file.
 // (mdb-reader reads dates before 1899-12-30 differently: compare around those.)
 std::optional<std::string> MdbReaderDump(const std::filesystem::path& file, const std::string& table);
+
+// The rows of a CSV file as python3's csv module reads them, an independent reader: UTF-8
+// with a byte-order mark, ';' between fields. Empty optional when python3 is not installed;
+// throws std::runtime_error when it fails on the file.
+std::optional<std::vector<std::vector<std::string>>> PythonCsvRows(const std::filesystem::path& file);
 
 }  // namespace testsupport
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <map>
 
 #include "engine/value.h"
 #include "import/italian_texts.h"
@@ -54,17 +55,50 @@ TEST(ImportWithFieldProperties, DecimalSourceIntoThePriceListWithRules) {
   testsupport::TempDir dir;
   const fs::path destination = dir.Copy(regole / "listini-proprieta.mdb");
 
+  const fs::path report = dir.path() / "resoconto.csv";
   int status = -1;
   const std::string output =
       RunArchivi("import " + Quoted(destination) + " " + Quoted(regole / "fonte-decimali.mdb") +
-                  " Prodotti --slot 0=Categoria --slot 1=Codice --slot 2=Nome --slot 4=Prezzo --slot 5=Sconto --purge no",
+                  " Prodotti --slot 0=Categoria --slot 1=Codice --slot 2=Nome --slot 4=Prezzo --slot 5=Sconto --purge no"
+                  " --report " +
+                  Quoted(report),
               &status, "2>/dev/null");
   EXPECT_EQ(status, 1);  // some articles were refused
+  // The first refusal, a negative price, with the field and the value its own text leaves out.
   const std::string closing = engine::ToUtf8(import::kImportDoneWithErrorsStart) + "20" +
                               engine::ToUtf8(import::kImportDoneWithErrorsEnd) +
-                              " Il prezzo non può essere negativo.";  // the first refusal: a negative price
+                              " Il prezzo non può essere negativo (campo Prezzo, valore «-1.5»). " +
+                              engine::ToUtf8(import::ReportDetailText(engine::FromUtf8(report.string())));
   EXPECT_EQ(output, engine::ToUtf8(import::kPurgeQuestion) + "\n" + closing +
                         "\nadded: 252\nalready present: 25\nwithout code: 3\nfailed: 20\nvalues not written: 0\n");
+
+  // The report, read by python3: the printed counts, and a line with its field and reason
+  // for each refused record, D-0001 to D-0010 for their price, D-0011 to D-0020 for a
+  // description they lack.
+  const std::optional<std::vector<std::vector<std::string>>> rows = testsupport::PythonCsvRows(report);
+  if (rows) {
+    std::map<std::string, std::string> summary;
+    std::vector<std::vector<std::string>> refused;
+    for (const auto& row : *rows) {
+      if (row.size() == 2) summary[row[0]] = row[1];
+      if (row.size() == 6 && row[2] == engine::ToUtf8(import::kReportNotImported)) refused.push_back(row);
+    }
+    const std::vector<std::pair<std::u16string_view, std::string>> counts = {
+        {import::kReportAddedKey, "252"}, {import::kReportAlreadyPresentKey, "25"},
+        {import::kReportWithoutCodeKey, "3"}, {import::kReportNotImportedKey, "20"},
+        {import::kReportValuesNotWrittenKey, "0"}};
+    for (const auto& [key, count] : counts) EXPECT_EQ(summary[engine::ToUtf8(key)], count) << engine::ToUtf8(key);
+    EXPECT_EQ(refused.size(), 20u);
+    for (const auto& row : refused) {
+      const bool price = row[1] <= "D-0010";
+      EXPECT_EQ(row[3], price ? "Prezzo" : "Descrizione") << row[1];
+      EXPECT_EQ(row[5], price ? "Il prezzo non può essere negativo." : "Il campo Descrizione non può essere vuoto.")
+          << row[1];
+      if (price) {
+        EXPECT_EQ(row[4].substr(0, 1), "-") << row[1];
+      }
+    }
+  }
 
   const std::string dump = RunArchivi("dump " + Quoted(destination) + " Articoli", &status);
   ASSERT_EQ(status, 0) << dump;

@@ -19,14 +19,16 @@ namespace archivi {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: archivi import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no]\n"
+    "usage: archivi import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no] [--report FILE]\n"
     "  K: 0 category, 1 article code (required), 2 description, 3 catalogue description,\n"
-    "     4 price, 5 second price, 6 image path\n";
+    "     4 price, 5 second price, 6 image path\n"
+    "  --report FILE: the window's report of the run (CSV for a spreadsheet), written to FILE\n";
 
 struct ImportOptions {
   std::string destination, source, table;
   std::array<std::u16string, archives::kPickerCount> pickers;
   bool purge = false;
+  std::string report;
 };
 
 bool ParseOptions(const Arguments& args, ImportOptions* options) {
@@ -41,6 +43,8 @@ bool ParseOptions(const Arguments& args, ImportOptions* options) {
       const std::string& answer = args[++i];
       if (answer != "yes" && answer != "no") return false;
       options->purge = answer == "yes";
+    } else if (args[i] == "--report" && i + 1 < args.size()) {
+      options->report = args[++i];
     } else if (args[i].starts_with("--")) {
       return false;
     } else {
@@ -128,14 +132,23 @@ int ImportCommand(const Arguments& args) {
 
   CommandLineForm form(options);
   PrintedDialogs dialogs(options.purge);
-  const import::ImportResult result = import::RunImport(import::kImportKey, state, form, dialogs);
+  const import::ReportPlace report =
+      options.report.empty() ? import::ReportPlace{} : import::ReportPlace::File(options.report);
+  const import::ImportResult result = import::RunImport(import::kImportKey, state, form, dialogs, report);
   state.DataDestinazione.Close();
 
   std::printf("added: %ld\nalready present: %ld\nwithout code: %ld\nfailed: %ld\nvalues not written: %ld\n",
               result.added, result.already_present, result.without_code, result.failed, result.values_not_written);
   // The messages above are the window's, in Italian; the engine's own words go to stderr.
-  if (!result.first_failure.empty()) std::fprintf(stderr, "first failure: %s\n", result.first_failure.c_str());
-  return result.walked && result.failed == 0 && result.values_not_written == 0 ? 0 : 1;
+  if (!result.first_failure.empty()) {
+    std::string record;
+    if (result.first_failure_row > 0) record = "row " + std::to_string(result.first_failure_row) + ", ";
+    if (!result.first_failure_code.empty()) record += "code \"" + engine::ToUtf8(result.first_failure_code) + "\", ";
+    std::fprintf(stderr, "first failure: %s%s\n", record.c_str(), result.first_failure.c_str());
+  }
+  // A report asked for and not written (the closing message above says why) fails too.
+  const bool report_missing = !options.report.empty() && result.report.empty();
+  return result.walked && result.failed == 0 && result.values_not_written == 0 && !report_missing ? 0 : 1;
 }
 
 }  // namespace archivi

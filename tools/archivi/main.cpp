@@ -22,7 +22,7 @@ const Command kCommands[] = {
     {"check", "check FILE", archivi::CheckCommand},
     {"insert", "insert FILE TABLE < rows.tsv", archivi::InsertCommand},
     {"exec", "exec FILE \"DELETE * From T;\"", archivi::ExecCommand},
-    {"import", "import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no]", archivi::ImportCommand},
+    {"import", "import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no] [--report FILE]", archivi::ImportCommand},
 };
 
 int Usage() {

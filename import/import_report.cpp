@@ -1,0 +1,108 @@
+#include "import/import_report.h"
+
+#include <algorithm>
+
+#include "engine/value.h"
+#include "import/italian_texts.h"
+
+namespace import {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr char kSeparator = ';';
+constexpr std::string_view kLineEnd = "\r\n";
+
+// A field quoted when it holds the separator, a quote or a line end, its quotes doubled.
+std::string Field(std::u16string_view text) {
+  std::string utf8 = engine::ToUtf8(text);
+  if (utf8.find_first_of(";\"\r\n") == std::string::npos) return utf8;
+  std::string quoted = "\"";
+  for (char c : utf8) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+class CsvText {
+ public:
+  CsvText() : text_(kByteOrderMark) {}
+  CsvText& Line(std::initializer_list<std::u16string_view> fields) {
+    bool first = true;
+    for (std::u16string_view field : fields) {
+      if (!first) text_ += kSeparator;
+      text_ += Field(field);
+      first = false;
+    }
+    text_ += kLineEnd;
+    return *this;
+  }
+  std::string Take() { return std::move(text_); }
+
+ private:
+  std::string text_;
+};
+
+std::u16string Number(long n) { return engine::FromUtf8(std::to_string(n)); }
+
+// As the Italian desktop shows a date and time: 07/12/2026 14:03:05.
+std::u16string DateAndTime(const std::tm& time) {
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%d/%m/%Y %H:%M:%S", &time);
+  return engine::FromUtf8(buffer);
+}
+
+}  // namespace
+
+std::u16string ItalianWithPlace(const FailureReason& reason) {
+  if (reason.field.empty() || reason.names_place) return reason.in_italian;
+  std::u16string text = reason.in_italian;
+  if (!text.empty() && text.back() == u'.') text.pop_back();
+  return text + PlaceOfReasonText(reason.field, reason.value) + u".";
+}
+
+std::string TextWithPlace(const FailureReason& reason) {
+  if (reason.field.empty() || reason.names_place) return reason.text;
+  return "column \"" + engine::ToUtf8(reason.field) + "\", value \"" + engine::ToUtf8(reason.value) +
+         "\": " + reason.text;
+}
+
+std::tm LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+std::string ReportCsv(const ImportReport& report) {
+  CsvText csv;
+  csv.Line({kReportSourceKey, report.source_archive})
+      .Line({kReportTableKey, report.table})
+      .Line({kReportPriceListKey, report.price_list})
+      .Line({kReportStartKey, DateAndTime(report.start)})
+      .Line({kReportEndKey, DateAndTime(report.end)})
+      .Line({kReportPurgeKey, report.purged ? kReportYes : kReportNo});
+  for (const auto& [caption, column] : report.mapping) csv.Line({caption, column});
+  csv.Line({kReportAddedKey, Number(report.added)})
+      .Line({kReportAlreadyPresentKey, Number(report.already_present)})
+      .Line({kReportWithoutCodeKey, Number(report.without_code)})
+      .Line({kReportNotImportedKey, Number(report.not_imported)})
+      .Line({kReportValuesNotWrittenKey, Number(report.values_not_written)})
+      .Line({});
+  const auto& h = kReportHeader;
+  csv.Line({h[0], h[1], h[2], h[3], h[4], h[5]});
+  // Lines come as the run settles them (an article's lost values once it is committed):
+  // the clerk reads them in the source's order.
+  std::vector<const ReportLine*> lines;
+  for (const ReportLine& line : report.lines) lines.push_back(&line);
+  std::stable_sort(lines.begin(), lines.end(),
+                   [](const ReportLine* a, const ReportLine* b) { return a->record.row < b->record.row; });
+  for (const ReportLine* line : lines) {
+    csv.Line({Number(line->record.row), line->record.code,
+              line->not_imported ? kReportNotImported : kReportValueNotWritten, line->reason.field, line->reason.value,
+              line->reason.in_italian});
+  }
+  return csv.Take();
+}
+
+}  // namespace import

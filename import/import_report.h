@@ -1,0 +1,52 @@
+// The report of an import run: what it read and wrote, its counts, and one line for each
+// source record it did not import and each value an added article was stored without, so
+// that a clerk finds them in the source. Written as a CSV file that a spreadsheet opens in
+// Italian with a double click.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "import/resume_next.h"
+
+namespace import {
+
+// A record of the source: where the clerk finds it (its position in a table, the row
+// number in a sheet) and its article code as read (empty when it could not be read).
+struct SourceRecord {
+  long row = 0;
+  std::u16string code;
+};
+
+// A line of the detail: a record not imported, or a value an added article lacks.
+struct ReportLine {
+  SourceRecord record;
+  bool not_imported = false;
+  FailureReason reason;  // the field, the value and the Italian reason
+};
+
+struct ImportReport {
+  std::u16string source_archive, table, price_list;
+  std::tm start{}, end{};  // local time
+  bool purged = false;
+  std::vector<std::pair<std::u16string_view, std::u16string>> mapping;  // picker caption, source column
+  long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0;
+  std::vector<ReportLine> lines;  // in any order; written in source order
+};
+
+// A reason as a message tells it: with the field and the value after it when its own words
+// name neither (a table's validation text). In Italian for the window, in the engine's
+// words for `archivi`.
+std::u16string ItalianWithPlace(const FailureReason& reason);
+std::string TextWithPlace(const FailureReason& reason);
+
+// The local time now.
+std::tm LocalTimeNow();
+
+// The report in UTF-8 with a byte-order mark, ';' between fields, RFC 4180 quoting and CR LF
+// line ends: what Calc and Excel open in Italian, with accents, without asking.
+std::string ReportCsv(const ImportReport& report);
+
+}  // namespace import
