@@ -135,12 +135,15 @@ void Form1::BuildStep1() {
   text1_ = new QLineEdit(frame2_);
   text1_->setObjectName("Text1");
   text1_->setGeometry(ToPixels(layout::kText1));
+  // Without a label of its own, the box is announced by what its frame asks for.
+  text1_->setAccessibleName(ToQString(kStep1Caption));
 }
 
 void Form1::BuildStep2() {
   frame1_ = MakeFrame(this, layout::kStep2Frame);
   MakeLabel(frame1_, IndexedName("Label6", 0), kLabel6Caption, layout::kLabel6);
   combo2_ = MakeDropDown(frame1_, "Combo2", layout::kCombo2);
+  combo2_->setAccessibleName(ToQString(kLabel6Caption));
   // activated, not currentIndexChanged: choosing the entry already selected runs it again.
   connect(combo2_, &QComboBox::activated, this, &Form1::Combo2Click);
 }
@@ -153,6 +156,8 @@ void Form1::BuildStep3() {
     QComboBox* picker = MakeDropDown(frame3_, IndexedName("Combo6", row.picker),
                                      {layout::kPickerLeft, row.picker_top, layout::kPickerWidth, layout::kPickerHeight});
     picker->setEnabled(false);  // until a table is chosen
+    // A screen reader tells the pickers apart by the caption beside each.
+    picker->setAccessibleName(ToQString(row.role_caption));
     combo6_.at(row.picker) = picker;
     MakeAutoSizeLabel(frame3_, IndexedName("Label4", row.note_index), row.note_caption,
               {layout::kNoteLeft, row.note_top, row.note_width, layout::kOneLineLabelHeight});
@@ -205,7 +210,9 @@ void Form1::Toolbar1ButtonClick(const QString&) {
 
 void Form1::Toolbar4ButtonClick(const QString& key) {
   const std::u16string button_key = key.toStdU16String();
-  RunEventHandler([&] { import::RunImport(button_key, state_, *this, *dialogs_); });
+  // The window's runs leave their report beside the price list, for the clerk to open.
+  const import::ReportPlace report = import::ReportPlace::BesidePriceList();
+  RunEventHandler([&] { import::RunImport(button_key, state_, *this, *dialogs_, report); });
 }
 
 void Form1::RunEventHandler(const std::function<void()>& handler) {

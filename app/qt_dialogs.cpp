@@ -1,7 +1,10 @@
 #include "app/qt_dialogs.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
@@ -32,6 +35,27 @@ QString QtFileFilter(std::u16string_view filter) {
   return entries.join(";;");
 }
 
+int WidthForTitle(const QString& title) {
+  // The title bar's font is the window manager's; the application's title-bar font is the
+  // closest guess Qt has. Its icon and three buttons take about five lines' height.
+  const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+  return metrics.horizontalAdvance(title) + 5 * metrics.height() + 2 * metrics.averageCharWidth();
+}
+
+namespace {
+
+// A box sized to a short text would cut its title ("Impo…chivi"): QMessageBox sizes itself
+// from its grid's minimum width, so a spacer there asks for the title's. Added once the icon
+// and the buttons are set, since setting them builds the grid anew.
+void WidenForTitle(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  grid->addItem(new QSpacerItem(WidthForTitle(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+}  // namespace
+
 int QtDialogs::MessageBox(std::u16string_view text, archives::MessageStyle style) {
   QMessageBox box(parent_);
   box.setWindowTitle(ToQString(archives::kApplicationTitle));
@@ -43,6 +67,7 @@ int QtDialogs::MessageBox(std::u16string_view text, archives::MessageStyle style
       QPushButton* yes = box.addButton(QMessageBox::Yes);
       box.addButton(QMessageBox::No);
       box.setDefaultButton(yes);  // Enter answers Yes
+      WidenForTitle(box);
       box.exec();
       // Escape and the close box count as No: the caller only ever sees Yes or No.
       return box.clickedButton() == yes ? archives::kAnswerYes : archives::kAnswerNo;
@@ -56,6 +81,7 @@ int QtDialogs::MessageBox(std::u16string_view text, archives::MessageStyle style
   }
   box.setStandardButtons(QMessageBox::Ok);
   box.setDefaultButton(QMessageBox::Ok);
+  WidenForTitle(box);
   box.exec();
   return archives::kAnswerOk;
 }

@@ -19,6 +19,10 @@ QString QtFileFilter(std::u16string_view filter);
 
 QString ToQString(std::u16string_view text);
 
+// The width a window needs to show `title` whole in its title bar, with room for the window
+// manager's icon and buttons beside it.
+int WidthForTitle(const QString& title);
+
 class QtDialogs : public archives::Dialogs {
  public:
   // The boxes are modal over `parent`; `state` is the window's, closed by EndProgram.

@@ -6,8 +6,9 @@ class QCoreApplication;
 
 namespace app {
 
-// Installs qtbase_it from Qt's translations folder into `application`; false when the
-// file is missing (Debian package qt6-translations-l10n), and Qt then stays in English.
+// Installs qtbase_it from Qt's translations folder into `application`, and the few texts it
+// lacks (the file dialog's type names); false when the file is missing (Debian package
+// qt6-translations-l10n), and Qt's other texts then stay in English.
 bool InstallItalianQtTranslations(QCoreApplication& application);
 
 }  // namespace app

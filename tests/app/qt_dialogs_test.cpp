@@ -1,6 +1,8 @@
 // The Qt side of the dialogs: the file filter in Qt's syntax, the real message boxes driven
 // by the keyboard, and Qt's own buttons in Italian.
+#include <QAbstractFileIconProvider>
 #include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -39,6 +41,7 @@ struct SeenBox {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
   QString default_button;
+  int width = 0;
 };
 
 // Shows a real box through QtDialogs and answers it with `key` as soon as it is up.
@@ -53,6 +56,7 @@ int AnswerRealBox(std::u16string_view text, archives::MessageStyle style, Qt::Ke
     seen->title = box->windowTitle();
     seen->text = box->text();
     seen->icon = box->icon();
+    seen->width = box->width();
     for (QAbstractButton* button : box->buttons()) seen->buttons << button->text();
     if (box->defaultButton()) seen->default_button = box->defaultButton()->text();
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -86,6 +90,7 @@ TEST(QtDialogsTest, RealMessageBoxesAnswerFromTheKeyboard) {
     const std::u16string text = u"Eliminare gli articoli <b>presenti</b>?";
     EXPECT_EQ(AnswerRealBox(text, c.style, c.key, &seen), c.result);
     EXPECT_EQ(seen.title, "Importazione archivi");
+    EXPECT_GE(seen.width, app::WidthForTitle(seen.title)) << "the title shows whole";
     EXPECT_EQ(seen.text.toStdU16String(), text);  // shown as plain text
     EXPECT_EQ(seen.icon, c.icon);
     EXPECT_EQ(seen.buttons.size(), c.buttons);
@@ -95,6 +100,17 @@ TEST(QtDialogsTest, RealMessageBoxesAnswerFromTheKeyboard) {
       EXPECT_EQ(seen.default_button, "&Sì");
     }
   }
+  // A text much shorter than the title.
+  SeenBox seen;
+  AnswerRealBox(u"Fatto.", archives::MessageStyle::OkOnly, Qt::Key_Return, &seen);
+  EXPECT_GE(seen.width, app::WidthForTitle(seen.title)) << "the title shows whole";
+}
+
+// Qt 6's file dialog takes its type names from a context its Italian catalogue lacks.
+TEST(QtTranslationsTest, TheFileDialogNamesAFolderInItalian) {
+  app::InstallItalianQtTranslations(testsupport::Application());
+  const QAbstractFileIconProvider provider;
+  EXPECT_EQ(provider.type(QFileInfo(QDir::tempPath())), "Cartella");
 }
 
 }  // namespace
