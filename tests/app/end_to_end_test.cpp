@@ -20,6 +20,7 @@
 #include "engine/open/open_database.h"
 #include "import/text_rules.h"
 #include "tests/app/window_test_support.h"
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace {
@@ -133,6 +134,12 @@ TEST_F(EndToEndTest, FromADatabaseWithThePurgeAnsweredYes) {
   EXPECT_EQ(ArticleCount(price_list_),
             static_cast<long>(ExpectedNewArticles(source, u"Access 2000;", u"Prodotti", u"Codice")));
   ExpectSoundFile(price_list_);
+  // A clean run says nothing of its report, and still leaves it beside the price list.
+  std::vector<fs::path> reports;
+  for (const auto& entry : fs::directory_iterator(folder_.path() / "Importazioni")) reports.push_back(entry.path());
+  ASSERT_EQ(reports.size(), 1u);
+  const std::string added = "Articoli aggiunti;" + std::to_string(ArticleCount(price_list_)) + "\r\n";
+  EXPECT_NE(testsupport::ReadText(reports[0]).find(added), std::string::npos) << reports[0];
 }
 
 TEST_F(EndToEndTest, FromAWorkbookWithTheRealDialogsKeepingTheArticles) {

@@ -1,5 +1,7 @@
 // The controls as the handlers see them (FormControls) and the keyboard's way through them.
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -9,6 +11,7 @@
 #include <stdexcept>
 
 #include "app/form1.h"
+#include "app/form1_layout.h"
 #include "tests/app/window_test_support.h"
 
 namespace {
@@ -41,6 +44,25 @@ class Form1ControlsTest : public ::testing::Test {
   testsupport::ScriptedDialogs dialogs_;
   app::Form1 window_{engine::TextLocale::Italian(), &dialogs_};
 };
+
+// A screen reader announces each box by the caption that tells what it is for: the label
+// beside it, or the frame's for the path box, which has no label.
+TEST_F(Form1ControlsTest, EachBoxIsAnnouncedByItsOwnCaption) {
+  std::vector<std::pair<QWidget*, QString>> boxes = {
+      {window_.findChild<QLineEdit*>("Text1"), window_.findChild<QGroupBox*>("Frame2")->title()},
+      {Combo("Combo2"), window_.findChild<QLabel*>("Label6_0")->text()},
+  };
+  for (const auto& row : app::layout::kMappingRows) {
+    boxes.emplace_back(Picker(row.picker),
+                       window_.findChild<QLabel*>(QString("Label7_%1").arg(row.role_label_index))->text());
+  }
+  QSet<QString> names;
+  for (const auto& [box, caption] : boxes) {
+    EXPECT_EQ(box->accessibleName(), caption) << box->objectName().toStdString();
+    names.insert(box->accessibleName());
+  }
+  EXPECT_EQ(names.size(), static_cast<qsizetype>(boxes.size())) << "no two alike";
+}
 
 TEST_F(Form1ControlsTest, Text1ShowsAndReturnsAnyText) {
   for (std::u16string text : {std::u16string(u"C:\\Archivi\\fonte.mdb"), std::u16string(u"/home/négozio/città €.xls"),
