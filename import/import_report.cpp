@@ -12,10 +12,12 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr char kSeparator = ';';
 constexpr std::string_view kLineEnd = "\r\n";
 
-// A field quoted when it holds the separator, a quote or a line end, its quotes doubled.
+// A field quoted when it holds the separator, a quote or a line end, its quotes doubled; also
+// when it holds a comma or a tab, which Calc's import may take as separators too, and which
+// an Italian number ("-1,5") holds.
 std::string Field(std::u16string_view text) {
   std::string utf8 = engine::ToUtf8(text);
-  if (utf8.find_first_of(";\"\r\n") == std::string::npos) return utf8;
+  if (utf8.find_first_of(";,\t\"\r\n") == std::string::npos) return utf8;
   std::string quoted = "\"";
   for (char c : utf8) {
     if (c == '"') quoted += '"';

@@ -80,6 +80,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
   size_t bare_line_feeds = 0;
   for (size_t i = 0; i < bytes.size(); ++i) bare_line_feeds += bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r');
   EXPECT_EQ(bare_line_feeds, 0u) << "CR LF line ends";
+  EXPECT_NE(bytes.find(";\"-5,50\";"), std::string::npos) << "a comma is quoted: Calc may split there too";
 
   const Rows expected = {
       {"Archivio di origine", "/home/ufficio/Fornitori \"Nord\"; 2026/listino.xls"},
