@@ -65,8 +65,9 @@ std::u16string ItalianWithPlace(const FailureReason& reason) {
 
 std::string TextWithPlace(const FailureReason& reason) {
   if (reason.field.empty() || reason.names_place) return reason.text;
-  return "column \"" + engine::ToUtf8(reason.field) + "\", value \"" + engine::ToUtf8(reason.value) +
-         "\": " + reason.text;
+  std::string place = "column \"" + engine::ToUtf8(reason.field) + "\"";
+  if (!reason.value.empty()) place += ", value \"" + engine::ToUtf8(reason.value) + "\"";
+  return place + ": " + reason.text;
 }
 
 std::tm LocalTimeNow() {

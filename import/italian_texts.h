@@ -50,6 +50,7 @@ inline constexpr std::u16string_view kValuesNotWrittenEnd = u" valori non scritt
 // A reason that does not name the field and the value it concerns gets them after it:
 // "Il prezzo non può essere negativo (campo Prezzo, valore «-5»)."
 inline std::u16string PlaceOfReasonText(std::u16string_view field, std::u16string_view value) {
+  if (value.empty()) return u" (campo " + std::u16string(field) + u")";
   return u" (campo " + std::u16string(field) + u", valore «" + std::u16string(value) + u"»)";
 }
 // After the counts, where the report is; or why it could not be written.
