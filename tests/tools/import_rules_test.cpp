@@ -62,8 +62,13 @@ TEST(ImportWithFieldProperties, DecimalSourceIntoThePriceListWithRules) {
                   " Prodotti --slot 0=Categoria --slot 1=Codice --slot 2=Nome --slot 4=Prezzo --slot 5=Sconto --purge no"
                   " --report " +
                   Quoted(report),
-              &status, "2>/dev/null");
+              &status, "2>" + Quoted(dir.path() / "errors.txt"));
   EXPECT_EQ(status, 1);  // some articles were refused
+  // The engine's words for administrators, with the record, and the field and value that a
+  // table's own text leaves out.
+  EXPECT_EQ(testsupport::ReadText(dir.path() / "errors.txt"),
+            "first failure: row 27, code \"D-0003\", column \"Prezzo\", value \"-1.5\": "
+            "Il prezzo non può essere negativo.\n");
   // The first refusal, a negative price, with the field and the value its own text leaves out.
   const std::string closing = engine::ToUtf8(import::kImportDoneWithErrorsStart) + "20" +
                               engine::ToUtf8(import::kImportDoneWithErrorsEnd) +
