@@ -5,6 +5,7 @@
 #include "import/destination_queries.h"
 #include "import/italian_texts.h"
 #include "tests/import/import_setup.h"
+#include "tests/support/fixtures.h"
 
 namespace testsupport {
 namespace {
@@ -312,13 +313,28 @@ TEST_F(ImportRun, TheClosingMessageCountsRecordsAndValuesLost) {
     s.AddSource({T(u"A2"), T(u"1e400")});
     s.AddSource({T(u"A3"), T(u"12,50")});
     if (c.failing) s.destination->FailOn(c.failing, {}, c.skip, 1, "no space left on the disk", engine::ErrorKind::DiskFull);
-    const import::ImportResult result = s.Press();
+    TempDir dir;
+    const std::filesystem::path report = dir.path() / "resoconto.csv";
+    const import::ImportResult result = s.Press(import::kImportKey, import::ReportPlace::File(report));
     EXPECT_EQ(result.added, c.added);
     EXPECT_EQ(result.failed, c.failed);
     EXPECT_EQ(result.values_not_written, c.values_not_written);
     EXPECT_EQ(static_cast<long>(s.articoli().rows.size()), c.added) << "the counts are what the table holds";
     EXPECT_EQ(result.first_failure, c.first_engine_reason);
-    EXPECT_EQ(s.window.MessageTexts().back(), c.counts + u" " + result.first_failure_in_italian);
+    EXPECT_EQ(s.window.MessageTexts().back(), c.counts + u" " + result.first_failure_in_italian + u" " +
+                                                  import::ReportDetailText(engine::FromUtf8(report.string())));
+    // The report lists what the counts count: an article a failed commit took back as not
+    // imported, and none of its values.
+    if (const auto rows = PythonCsvRows(report)) {
+      long not_imported = 0, not_written = 0;
+      for (const auto& row : *rows) {
+        if (row.size() != import::kReportHeader.size()) continue;
+        not_imported += row[2] == engine::ToUtf8(import::kReportNotImported);
+        not_written += row[2] == engine::ToUtf8(import::kReportValueNotWritten);
+      }
+      EXPECT_EQ(not_imported, c.failed);
+      EXPECT_EQ(not_written, c.values_not_written);
+    }
   }
 }
 

@@ -76,10 +76,10 @@ class ImportSetup {
   }
 
   // Binds the source table as choosing it in Combo2 does, then presses the button.
-  import::ImportResult Press(std::u16string_view key = import::kImportKey) {
+  import::ImportResult Press(std::u16string_view key = import::kImportKey, const import::ReportPlace& report = {}) {
     state.DataSorgente.RecordSource = u"Prodotti";
     state.DataSorgente.Refresh();
-    return import::RunImport(key, state, window, window);
+    return import::RunImport(key, state, window, window, report);
   }
 
   const MemoryTable& articoli() { return destination->table(u"Articoli"); }
