@@ -82,6 +82,7 @@ class ImportRun {
     result_.first_failure_row = tally_->first_reason_record().row;
     result_.first_failure_code = tally_->first_reason_record().code;
     WriteReport();
+    if (destination_damaged_) return RefuseDamagedDestination();
     ShowClosingMessage();
     return result_;
   }
@@ -151,9 +152,14 @@ class ImportRun {
           destination_.Database().BeginTransaction();
           destination_.Database().Execute(kPurgeStatement);
         })) {
+      const bool damaged = DestinationDamaged();
       const std::u16string message = std::u16string(kPurgeFailed) + steps_.last_failure_in_italian();
       steps_.Run([&] { destination_.Database().Commit(); });  // ends the change the failure undid
-      Show(message, archives::MessageStyle::OkOnly);
+      if (damaged) {
+        Show(DamagedDestinationText(0), archives::MessageStyle::OkOnly);
+      } else {
+        Show(message, archives::MessageStyle::OkOnly);
+      }
       return false;
     }
     report_.purged = true;
@@ -188,6 +194,11 @@ class ImportRun {
       progress.Reached(index, *count);
       current_ = {first_row_ + index - 1, {}};
       ImportCurrentRecord();
+      if (destination_damaged_) {
+        // The engine undid what had not been saved; going on would only meet the damage again.
+        CountFailure(index + 1, *count - index);
+        return;
+      }
       if (steps_.file_changed()) {
         // Another program changed a file under the run: nothing more can be read from it.
         CountFailure(index + 1, *count - index);
@@ -223,7 +234,7 @@ class ImportRun {
       destination_.Refresh();
       return destination_.Recordset().RecordCount();
     });
-    if (!found) return CountFailure();
+    if (!found) return CountFailureOnDestination();
     if (*found > 0) {
       ++result_.already_present;
       return;
@@ -243,11 +254,37 @@ class ImportRun {
     if (steps_.Run([&] { destination_.Recordset().Update(); })) {
       tally_->Stored(current_, std::move(losses));
     } else {
+      if (DestinationDamaged()) destination_damaged_ = true;
       CountRefusal();
     }
     // A store, and the commit the engine may make after it, can also take back the articles
     // stored since the last commit.
     tally_->Settle(DestinationCounts(), steps_.last_reason());
+  }
+
+  // A lookup that failed; a damaged price list ends the walk.
+  void CountFailureOnDestination() {
+    if (DestinationDamaged()) destination_damaged_ = true;
+    CountFailure();
+  }
+
+  // The last failure was the engine finding the price list damaged. The engine has then
+  // undone everything not yet saved.
+  bool DestinationDamaged() {
+    if (steps_.last_reason().kind != engine::ErrorKind::Damaged) return false;
+    const std::string file = steps_.last_reason().file;
+    return steps_.Get([&] { return destination_.Database().path().string() == file; }).value_or(false);
+  }
+
+  std::u16string DamagedDestinationText(long saved) {
+    const std::u16string path = steps_.Get([&] { return engine::FromUtf8(destination_.Database().path().string()); })
+                                    .value_or(u"");
+    return DamagedPriceListText(path, archives::kDestinationTable, saved);
+  }
+
+  ImportResult RefuseDamagedDestination() {
+    Show(DamagedDestinationText(result_.added), archives::MessageStyle::OkOnly);
+    return result_;
   }
 
   // A record the destination refused: a field's rule names the field, and the report shows
@@ -343,6 +380,7 @@ class ImportRun {
   ImportReport report_;   // filled as the run learns what it holds
   long first_row_ = 1;    // the number the source's first record goes by
   SourceRecord current_;  // the record the walk stands on
+  bool destination_damaged_ = false;
 };
 
 }  // namespace

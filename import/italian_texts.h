@@ -83,4 +83,19 @@ inline constexpr std::array<std::u16string_view, 6> kReportHeader = {u"Riga",  u
 inline constexpr std::u16string_view kReportNotImported = u"non importato";
 inline constexpr std::u16string_view kReportValueNotWritten = u"valore non scritto";
 
+// The price list's table was found damaged while the run was writing to it: what had not been
+// saved was undone. `saved` articles reached the file before (saves are grouped), normally 0,
+// since what the run writes is checked before the first save.
+inline std::u16string DamagedPriceListText(std::u16string_view path, std::u16string_view table, long saved) {
+  std::u16string text = u"Il listino " + std::u16string(path) + u" è danneggiato (tabella " + std::u16string(table) + u"): ";
+  if (saved == 0) {
+    text += u"nessun articolo è stato importato.";
+  } else {
+    const std::string digits = std::to_string(saved);
+    text += u"sono stati importati solo " + std::u16string(digits.begin(), digits.end()) +
+            u" articoli, poi l'importazione è stata interrotta.";
+  }
+  return text + u" Aprirlo con Access e usare «Compatta e ripristina database», poi riprovare.";
+}
+
 }  // namespace import

@@ -11,6 +11,8 @@
 #include <string>
 #include <type_traits>
 
+#include "engine/error.h"
+
 namespace import {
 
 // Why something failed: the engine's own words and the Italian sentence; for a value a field
@@ -21,6 +23,8 @@ struct FailureReason {
   std::u16string field;      // the destination field it concerns; empty for the whole record
   std::u16string value;      // the value refused, as the clerk sees it
   bool names_place = false;  // the two sentences already name the field and the value
+  engine::ErrorKind kind = engine::ErrorKind::Other;  // Other when it was not the engine's
+  std::string file;                                   // the file the engine named, if any
 };
 
 class ResumeNext {

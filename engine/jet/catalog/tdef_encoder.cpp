@@ -117,7 +117,7 @@ size_t TableDefinitionPageCount(size_t encoded_size) { return TdefPageCount(kFor
 
 void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index, PageNumber next_page, uint8_t* page) {
   const JetFormat& f = kFormat;
-  std::fill(page, page + f.page_size, 0);
+  StartPage(page, f.page_size, kPageTableDefinition);
   // The buffer's own first bytes stand for the first page's header, so every page copies
   // its share of the buffer after its header.
   const size_t from = FirstOffsetOnTdefPage(f, index);
@@ -125,8 +125,6 @@ void WriteTableDefinitionPage(const std::vector<uint8_t>& encoded, size_t index,
   std::copy(encoded.begin() + static_cast<std::ptrdiff_t>(from), encoded.begin() + static_cast<std::ptrdiff_t>(to),
             page + f.tdef_page_header_size);
   const size_t used = f.tdef_page_header_size + (to - from);
-  page[0] = kPageTableDefinition;
-  page[1] = 0x01;
   // Unused bytes minus the header size; 0 on a page with fewer left (a full first page of a chain).
   const size_t unused = f.page_size - used;
   PutU16(page + f.tdef_page_free_space, static_cast<uint16_t>(unused <= f.tdef_page_header_size ? 0 : unused - f.tdef_page_header_size));

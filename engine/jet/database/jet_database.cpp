@@ -75,9 +75,13 @@ class JetDatabase : public Database, public RecordWriter {
     {
       const int position = ColumnPosition(*table, *statement.where_column);
       // While writing, index changes wait in the table writer (see TableWriter::Flush): it
-      // answers lookups itself, and anything else reads the pages after a flush.
+      // answers lookups itself, and anything else reads the pages after a flush. The writer
+      // checks the table before its first lookup, as before its first change; damage found
+      // there, or later on the way down a tree, ends the change under way like a failed write.
       std::optional<std::vector<RowId>> found;
-      if (pager_->writable()) found = Writer(*table).FindEqual(position, statement.where_literal);
+      if (pager_->writable()) {
+        WriteOrRollBack([&] { found = Writer(*table).FindEqual(position, statement.where_literal); });
+      }
       if (found) {
         rows = std::move(*found);
       } else {

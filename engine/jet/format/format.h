@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/jet/format/table_definition.h"
 
@@ -125,10 +126,26 @@ inline constexpr JetFormat kJet4Format = MakeJetFormat(JetVersion::Jet4);
 
 inline const JetFormat& FormatOf(JetVersion version) { return version == JetVersion::Jet3 ? kJet3Format : kJet4Format; }
 
-// Page types (byte 0 of a page).
+// Page types (byte 0 of a page): every kind of page there is (FORMAT.md, "The file and its
+// pages").
+inline constexpr uint8_t kPageHeaderOrFreed = 0x00;  // page 0; also a page the engine blanked
 inline constexpr uint8_t kPageData = 0x01;
 inline constexpr uint8_t kPageTableDefinition = 0x02;
+inline constexpr uint8_t kPageIndexNode = 0x03;
+inline constexpr uint8_t kPageIndexLeaf = 0x04;
 inline constexpr uint8_t kPageUsageBitmap = 0x05;
+// Byte 1 of every page in use.
+inline constexpr uint8_t kPageInUse = 0x01;
+inline constexpr size_t kPageTypeOffset = 0;
+inline constexpr size_t kPageInUseOffset = 1;
+
+// How every page the engine writes from scratch begins: zeros, then its type and the in-use
+// byte. The writer of each page type fills in the rest.
+inline void StartPage(uint8_t* page, size_t page_size, uint8_t type) {
+  std::memset(page, 0, page_size);
+  page[kPageTypeOffset] = type;
+  page[kPageInUseOffset] = kPageInUse;
+}
 // Data and index pages begin alike, in both versions: the type byte, 0x01, the u16 free space
 // and the u32 page of the owning table's definition.
 inline constexpr size_t kPageFreeSpaceOffset = 2;

@@ -109,7 +109,8 @@ std::string EntryBytes(const IndexEntry& entry, bool leaf) {
 
 IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number) {
   IndexPage page;
-  if ((bytes[0] != kIndexLeafPageType && bytes[0] != kIndexNodePageType) || bytes[1] != 0x01) {
+  if ((bytes[kPageTypeOffset] != kIndexLeafPageType && bytes[kPageTypeOffset] != kIndexNodePageType) ||
+      bytes[kPageInUseOffset] != kPageInUse) {
     Fail(page_number, "it is not an index page (type " + std::to_string(bytes[0]) + ")");
   }
   page.leaf = bytes[0] == kIndexLeafPageType;
@@ -152,6 +153,11 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number) {
       entry.row.page = PageNumber(GetBigEndianU24(p));
       entry.row.row = p[3];
       if (!page.leaf) entry.child = PageNumber(GetBigEndianU32(p + 4));
+      // Searches and the writer's prefix rely on the order (an entry out of it could be
+      // shorter than the prefix the page is written with).
+      if (!page.entries.empty() && CompareEntries(page.entries.back(), entry) >= 0) {
+        Fail(page_number, "the entries are out of order");
+      }
       page.entries.push_back(std::move(entry));
       start = end;
     }
@@ -185,9 +191,7 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
   if (size > kIndexEntryCapacity) {
     throw Error("", "index page entries do not fit (" + std::to_string(size) + " bytes)", ErrorKind::Other);
   }
-  std::memset(bytes, 0, kIndexPageSize);
-  bytes[0] = page.leaf ? kIndexLeafPageType : kIndexNodePageType;
-  bytes[1] = 0x01;
+  StartPage(bytes, kIndexPageSize, page.leaf ? kIndexLeafPageType : kIndexNodePageType);
   PutU16(bytes + kIndexFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - size));
   PutPageNumber(bytes + kIndexOwnerOffset, page.owner);
   PutU32(bytes + kIndexUnknown8Offset, page.unknown_8);
@@ -205,15 +209,15 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
     EncodeEntriesSlowly(page, area, bitmap);  // the prefix reaches into the row pointer
     return;
   }
-  // Entries are in index order, so when the first and last keys share the prefix, every key
-  // between them does too.
-  if (!SharesPrefix(page.entries.back().key, first_key, prefix)) {
-    throw Error("", "index page entries do not share the page prefix", ErrorKind::Other);
-  }
   size_t at = 0;
   for (size_t i = 0; i < page.entries.size(); ++i) {
     const IndexEntry& entry = page.entries[i];
     const size_t skip = i > 0 ? prefix : 0;
+    // Checked for every entry, not only the last: the prefix is left out of each, so one that
+    // does not share it would be written wrong (or, shorter than it, not at all).
+    if (i > 0 && !SharesPrefix(entry.key, first_key, prefix)) {
+      throw Error("", "index page entries do not share the page prefix", ErrorKind::Damaged);
+    }
     std::memcpy(area + at, entry.key.data() + skip, entry.key.size() - skip);
     at += entry.key.size() - skip;
     at = WritePointers(entry, page.leaf, area + at) - area;

@@ -29,8 +29,8 @@
 namespace engine::jet {
 
 inline constexpr size_t kIndexPageSize = kJet4Format.page_size;  // written for Jet 4 files only
-inline constexpr uint8_t kIndexNodePageType = 0x03;
-inline constexpr uint8_t kIndexLeafPageType = 0x04;
+inline constexpr uint8_t kIndexNodePageType = kPageIndexNode;
+inline constexpr uint8_t kIndexLeafPageType = kPageIndexLeaf;
 inline constexpr size_t kIndexFreeSpaceOffset = kPageFreeSpaceOffset;
 inline constexpr size_t kIndexOwnerOffset = kPageOwnerOffset;
 inline constexpr size_t kIndexUnknown8Offset = 8;

@@ -80,6 +80,7 @@ IndexPage& IndexTree::Load(PageNumber page) {
   if (page.is_none() || !store_.has_page(page)) Damaged(page, "page outside the file");
   try {
     IndexPage decoded = DecodeIndexPage(store_.ReadPage(page), page);
+    if (decoded.owner != tdef_page_) Damaged(page, "the page belongs to another table");
     return cache_.emplace(page, std::move(decoded)).first->second;
   } catch (const Error& error) {
     if (!error.file().empty()) throw;
@@ -116,16 +117,43 @@ IndexTree::LastEntry IndexTree::SubtreeLast(PageNumber page) {
   Damaged(page, "the tree is too deep");
 }
 
-void IndexTree::ScanEqual(std::string_view key, const std::function<bool(RowId)>& take) {
+PageNumber IndexTree::LeafFor(std::string_view key) {
   PageNumber page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
     const IndexPage& p = Load(page);
-    if (p.leaf) break;
+    if (p.leaf) return page;
     size_t slot = LowerBoundKey(p.entries, key);
     if (slot == p.entries.size() && p.tail.is_none() && slot > 0) --slot;
     page = ChildAt(p, slot, page);
   }
+}
+
+IndexTree::Neighbours IndexTree::NeighboursOf(std::string_view key) {
+  Neighbours out;
+  const PageNumber page = LeafFor(key);
+  const IndexPage& leaf = Load(page);
+  const size_t position = LowerBoundKey(leaf.entries, key);
+  if (position > 0) {
+    out.below = leaf.entries[position - 1];
+  } else if (!leaf.prev.is_none()) {
+    const PageNumber prev = leaf.prev;
+    const IndexPage& p = Load(prev);
+    if (!p.entries.empty()) out.below = p.entries.back();
+  }
+  const IndexPage& again = Load(page);  // the cache may have grown meanwhile
+  if (position < again.entries.size()) {
+    out.above = again.entries[position];
+  } else if (!again.next.is_none()) {
+    const PageNumber next = again.next;
+    const IndexPage& p = Load(next);
+    if (!p.entries.empty()) out.above = p.entries.front();
+  }
+  return out;
+}
+
+void IndexTree::ScanEqual(std::string_view key, const std::function<bool(RowId)>& take) {
+  PageNumber page = LeafFor(key);
   // Equal keys may run on into the following leaves.
   size_t position = LowerBoundKey(Load(page).entries, key);
   for (uint32_t hops = 0; !page.is_none(); ++hops) {

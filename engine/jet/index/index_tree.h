@@ -55,6 +55,13 @@ class IndexTree {
   std::vector<RowId> FindEqual(std::string_view key);
   bool Contains(std::string_view key);
 
+  // The entries on either side of where `key` would go: the last one below it and the first
+  // one above it (none at the ends). Rows whose key bytes equal `key` count as above.
+  struct Neighbours {
+    std::optional<IndexEntry> below, above;
+  };
+  Neighbours NeighboursOf(std::string_view key);
+
   // Every entry in index order, following the leaf chain.
   void ForEach(const std::function<void(std::string_view key, RowId row)>& visit);
 
@@ -85,6 +92,8 @@ class IndexTree {
     RowId row;
   };
 
+  // The leaf where `key` belongs, descending from the root.
+  PageNumber LeafFor(std::string_view key);
   // Calls `take` for each row with these key bytes, in order, until it returns false.
   void ScanEqual(std::string_view key, const std::function<bool(RowId)>& take);
   IndexPage& Load(PageNumber page);

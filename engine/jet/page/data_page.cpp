@@ -72,28 +72,95 @@ RowSlot ReadLiveRow(PageStore& store, RowId id) {
   store.Damaged("moved rows point at each other in a loop");
 }
 
+CheckedSlots::CheckedSlots(const DataPage& page, size_t page_size) : page_(page), top_(page_size) {
+  if (!page.slot_table_fits() || page.slot_count() > kMaxRowsPerDataPage) {
+    sound_ = false;
+    return;
+  }
+  count_ = page.slot_count();
+}
+
+bool CheckedSlots::Next(SlotEntry& entry) {
+  if (!sound_ || next_ >= count_) return false;
+  entry = page_.slot(next_);
+  if (entry.start < page_.slot_table_end() || entry.start > top_) {
+    sound_ = false;
+    return false;
+  }
+  top_ = entry.start;
+  ++next_;
+  return true;
+}
+
+CheckedDataPage CheckedDataPage::Check(PageStore& store, PageNumber page_number, uint32_t owner) {
+  if (store.format().version != JetVersion::Jet4) store.Damaged("only Access 2000-2003 pages are written");
+  const uint8_t* bytes = store.ReadPage(page_number);
+  const DataPage page(bytes, kWritten);
+  if (!page.owned_by(owner)) store.Damaged("page " + to_string(page_number) + " should hold rows of its table but does not");
+  CheckedSlots slots(page, kWritten.page_size);
+  for (SlotEntry entry; slots.Next(entry);) {
+  }
+  if (!slots.sound()) store.Damaged("the slot table of data page " + to_string(page_number) + " is damaged");
+  return CheckedDataPage(store, page_number, bytes, slots.count(), slots.lowest_start());
+}
+
+uint8_t* CheckedDataPage::Writable() {
+  uint8_t* bytes = store_->WritePage(page_);
+  bytes_ = bytes;
+  return bytes;
+}
+
+uint8_t CheckedDataPage::Append(std::string_view row) {
+  const size_t start = lowest_start_ - row.size();
+  const size_t room_left = room() - row.size() - 2;
+  uint8_t* page = Writable();
+  std::memcpy(page + start, row.data(), row.size());
+  PutU16(page + kWritten.data_header_size + 2 * slot_count_, static_cast<uint16_t>(start));
+  PutU16(page + kWritten.data_slot_count, static_cast<uint16_t>(slot_count_ + 1));
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(room_left));
+  lowest_start_ = start;
+  return static_cast<uint8_t>(slot_count_++);
+}
+
+void CheckedDataPage::Empty() {
+  EmptyDataPage(Writable(), kWritten.page_size);
+  slot_count_ = 1;
+  lowest_start_ = kWritten.page_size;
+}
+
+void CheckedDataPage::DeleteRow(uint8_t slot) { DeleteRowOnPage(Writable(), slot); }
+
 void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner) {
-  std::memset(page, 0, page_size);
-  page[0] = kPageData;
-  page[1] = 0x01;
+  StartPage(page, page_size, kPageData);
   PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kWritten.data_header_size));
   PutU32(page + kDataPageOwner, owner);
 }
 
+namespace {
+
+// The room on a page the engine is making: from its slots, as CheckedDataPage does.
+size_t RoomOnNewPage(const DataPage& data, size_t page_size) {
+  const uint16_t slots = data.slot_count();
+  const size_t top = slots == 0 ? page_size : data.slot(static_cast<uint16_t>(slots - 1)).start;
+  return top - data.slot_table_end();
+}
+
+}  // namespace
+
 bool DataPageHasRoom(const uint8_t* page, size_t row_length) {
   const DataPage data(page, kWritten);
-  return data.slot_count() < kMaxRowsPerDataPage && row_length + 2 <= data.free_space();
+  return data.slot_count() < kMaxRowsPerDataPage && row_length + 2 <= RoomOnNewPage(data, kWritten.page_size);
 }
 
 uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row) {
   const DataPage data(page, kWritten);
   const uint16_t slots = data.slot_count();
-  const size_t top = slots == 0 ? page_size : data.slot(static_cast<uint16_t>(slots - 1)).start;
-  const size_t start = top - row.size();
+  const size_t room = RoomOnNewPage(data, page_size);
+  const size_t start = data.slot_table_end() + room - row.size();
   std::memcpy(page + start, row.data(), row.size());
   PutU16(page + kWritten.data_header_size + 2 * slots, static_cast<uint16_t>(start));
   PutU16(page + kWritten.data_slot_count, static_cast<uint16_t>(slots + 1));
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(data.free_space() - row.size() - 2));
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(room - row.size() - 2));
   return static_cast<uint8_t>(slots);
 }
 

@@ -86,6 +86,68 @@ class DataPage {
   const JetFormat* format_;
 };
 
+// The slot table of a data page read in order, each slot checked against the one before it:
+// a row starts above the slot table and at or below where the row before it starts (row 0
+// ends at the page end), so rows lie inside the page, in order, and never overlap. Every
+// check of a whole slot table goes through here.
+class CheckedSlots {
+ public:
+  // The slot count itself must leave the table inside the page and be at most 255.
+  CheckedSlots(const DataPage& page, size_t page_size);
+  bool sound() const { return sound_; }
+  uint16_t count() const { return count_; }
+  // The next slot; false at the end or, leaving sound() false, at the first slot that breaks
+  // the rules.
+  bool Next(SlotEntry& entry);
+  // Where the lowest row starts: the end of the room a new row may take (after every slot).
+  size_t lowest_start() const { return top_; }
+
+ private:
+  const DataPage& page_;
+  uint16_t count_ = 0;
+  uint16_t next_ = 0;
+  size_t top_;  // start of the row before the next one
+  bool sound_ = true;
+};
+
+// A Jet 4 data page the writer is about to use, checked whole when it is made: its type, its
+// owner and its slot table (CheckedSlots). The room for a new row comes from the slots, not
+// from the stored free-space field, which other writers leave wrong at times; the field is
+// written afresh with every change. Made only by Check, so no change can skip the checks; its
+// changes go through the store (journalled like every write).
+class CheckedDataPage {
+ public:
+  // Throws "damaged", naming the page, when it is not a data page of `owner` or its slot
+  // table is unsound.
+  static CheckedDataPage Check(PageStore& store, PageNumber page, uint32_t owner);
+
+  uint16_t slot_count() const { return slot_count_; }
+  // A slot, already checked; below slot_count().
+  SlotEntry slot(uint16_t i) const { return DataPage(bytes_, kJet4Format).slot(i); }
+  const uint8_t* row_data(const SlotEntry& slot) const { return bytes_ + slot.start; }
+  // Bytes between the slot table and the lowest row.
+  size_t room() const { return lowest_start_ - kJet4Format.data_header_size - 2u * slot_count_; }
+  // Whether a row of that length and its slot fit, within Jet's 255 rows a page.
+  bool HasRoom(size_t row_length) const { return slot_count_ < kMaxRowsPerDataPage && row_length + 2 <= room(); }
+
+  // Appends a row below the lowest one; returns its slot number. The caller checked HasRoom.
+  uint8_t Append(std::string_view row);
+  // See EmptyDataPage and DeleteRowOnPage.
+  void Empty();
+  void DeleteRow(uint8_t slot);
+
+ private:
+  CheckedDataPage(PageStore& store, PageNumber page, const uint8_t* bytes, uint16_t slots, size_t lowest_start)
+      : store_(&store), page_(page), bytes_(bytes), slot_count_(slots), lowest_start_(lowest_start) {}
+  uint8_t* Writable();
+
+  PageStore* store_;
+  PageNumber page_;
+  const uint8_t* bytes_;
+  uint16_t slot_count_;
+  size_t lowest_start_;
+};
+
 // A row's bytes as stored.
 struct RowSlot {
   uint16_t flags = 0;  // kSlotDeleted / kSlotOverflow bits
@@ -112,9 +174,10 @@ RowSlot ReadLiveRow(PageStore& store, RowId id);
 // Writing. Only Jet 4 pages are written.
 // Writes an empty data page header for the owner.
 void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner);
-// Whether a row of that length fits (free space and the row limit).
+// For pages the engine itself is making (new files and tables); everything else goes through
+// CheckedDataPage. Whether a row of that length fits, and appending it below the last one
+// (returns its slot number; the caller checked the room).
 bool DataPageHasRoom(const uint8_t* page, size_t row_length);
-// Appends a row below the last one; returns its slot number. The caller checked the room.
 uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row);
 // Empties the page for "delete every row", when nothing can point at its rows any more
 // (every index of the table is emptied in the same transaction): one deleted, zero-length

@@ -10,8 +10,10 @@ RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner,
 
 bool RowPlacer::Usable(PageNumber page, size_t row_length) {
   if (page.is_none() || !store_.has_page(page)) return false;
-  const uint8_t* bytes = store_.ReadPage(page);
-  return DataPage(bytes, store_.format()).owned_by(owner_) && DataPageHasRoom(bytes, row_length);
+  // A page of someone else's is passed over (maps may keep bits for pages given back); one of
+  // the owner's that does not check out stops the change.
+  if (!DataPage(store_.ReadPage(page), store_.format()).owned_by(owner_)) return false;
+  return CheckedDataPage::Check(store_, page, owner_).HasRoom(row_length);
 }
 
 PageNumber RowPlacer::Candidate() {
@@ -54,9 +56,7 @@ RowId RowPlacer::Place(std::string_view row) {
     page = Candidate();
   }
   hint_ = page;
-  uint8_t* bytes = store_.WritePage(page);
-  const uint8_t slot = AppendRowToPage(bytes, store_.page_size(), row);
-  return RowId{page, slot};
+  return RowId{page, CheckedDataPage::Check(store_, page, owner_).Append(row)};
 }
 
 }  // namespace engine::jet

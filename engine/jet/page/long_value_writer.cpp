@@ -50,13 +50,17 @@ void FreeLongValue(PageStore& store, std::string_view field) {
   RowId at = header.first;
   // A chain never has more rows than the value has chunks; the bound also stops loops.
   size_t remaining = header.length / kLongValueChunk + 2;
-  while (!at.page.is_none() && store.has_page(at.page) && remaining-- > 0) {
-    const DataPage page(store.ReadPage(at.page), store.format());
-    if (!page.owned_by(kLongValueOwner) || at.row >= page.slot_count()) return;
+  while (!at.page.is_none() && remaining-- > 0) {
+    if (!store.has_page(at.page)) store.Damaged("a memo or OLE value points past the end of the file");
+    CheckedDataPage page = CheckedDataPage::Check(store, at.page, kLongValueOwner);
+    if (at.row >= page.slot_count()) store.Damaged("a memo or OLE value points at a row that does not exist");
     const SlotEntry slot = page.slot(at.row);
-    if (slot.deleted()) return;
-    const RowId next = header.single_row() ? RowId{} : DecodeRowPointer(page.bytes() + slot.start);
-    DeleteRowOnPage(store.WritePage(at.page), at.row);
+    if (slot.deleted()) return;  // freed already
+    if (!header.single_row() && slot.end - slot.start < kLongValuePointerSize) {
+      store.Damaged("a memo or OLE page row is cut short");
+    }
+    const RowId next = header.single_row() ? RowId{} : DecodeRowPointer(page.row_data(slot));
+    page.DeleteRow(at.row);
     if (header.single_row()) return;
     at = next;
   }

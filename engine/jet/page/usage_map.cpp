@@ -82,9 +82,7 @@ void StartInlineMap(uint8_t* row, size_t size, uint32_t first) {
 }
 
 void StartBitmapPage(uint8_t* page, size_t page_size) {
-  std::memset(page, 0, page_size);
-  page[0] = kPageUsageBitmap;
-  page[1] = 0x01;
+  StartPage(page, page_size, kPageUsageBitmap);
 }
 
 }  // namespace engine::jet

@@ -1,7 +1,7 @@
 #include "engine/jet/row/row_encoder.h"
 
 #include <algorithm>
-#include <cstring>
+#include <bit>
 
 #include "engine/bytes.h"
 #include "engine/error.h"
@@ -17,10 +17,20 @@ namespace {
 constexpr size_t kMinCompressedChars = 3;
 constexpr size_t kMaxCompressedChars = 1024;
 
-template <typename T>
-std::string Raw(T v) {
-  std::string out(sizeof v, '\0');
-  std::memcpy(out.data(), &v, sizeof v);  // the platform is little-endian, as the file
+// A number's bytes as the file stores them, little-endian on any host.
+std::string Little16(uint16_t v) {
+  std::string out(2, '\0');
+  PutU16(reinterpret_cast<uint8_t*>(out.data()), v);
+  return out;
+}
+std::string Little32(uint32_t v) {
+  std::string out(4, '\0');
+  PutU32(reinterpret_cast<uint8_t*>(out.data()), v);
+  return out;
+}
+std::string Little64(uint64_t v) {
+  std::string out(8, '\0');
+  PutU64(reinterpret_cast<uint8_t*>(out.data()), v);
   return out;
 }
 
@@ -30,12 +40,12 @@ std::string EncodeFixedValue(const ColumnDefinition& column, const Value& value)
   std::string out;
   switch (column.type) {
     case ColumnType::Byte: out = std::string(1, static_cast<char>(static_cast<uint8_t>(value.integer()))); break;
-    case ColumnType::Integer: out = Raw(static_cast<int16_t>(value.integer())); break;
-    case ColumnType::Long: out = Raw(static_cast<int32_t>(value.integer())); break;
-    case ColumnType::Money: out = Raw(value.currency().ten_thousandths); break;
-    case ColumnType::Float: out = Raw(value.single()); break;
-    case ColumnType::Double: out = Raw(value.dbl()); break;
-    case ColumnType::DateTime: out = Raw(value.date().days); break;
+    case ColumnType::Integer: out = Little16(static_cast<uint16_t>(value.integer())); break;
+    case ColumnType::Long: out = Little32(static_cast<uint32_t>(value.integer())); break;
+    case ColumnType::Money: out = Little64(static_cast<uint64_t>(value.currency().ten_thousandths)); break;
+    case ColumnType::Float: out = Little32(std::bit_cast<uint32_t>(value.single())); break;
+    case ColumnType::Double: out = Little64(std::bit_cast<uint64_t>(value.dbl())); break;
+    case ColumnType::DateTime: out = Little64(std::bit_cast<uint64_t>(value.date().days)); break;
     case ColumnType::Guid: out.assign(value.guid().bytes.begin(), value.guid().bytes.end()); break;
     case ColumnType::Numeric:
       out.assign(kDecimalFieldSize, '\0');

@@ -2,12 +2,13 @@
 #include "engine/jet/storage/header_page.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/byte_reader.h"
-#include "engine/bytes.h"
+#include "engine/jet/format/format.h"
 
 namespace engine::jet {
 namespace {
@@ -62,7 +63,7 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
   if (size < kHeaderBytesNeeded) {
     throw Error(file, "the file is too short to be an Access database", ErrorKind::Damaged);
   }
-  if (page[0] != 0x00 || page[1] != 0x01 || std::memcmp(page + 4, "Standard ", 9) != 0) {
+  if (page[kPageTypeOffset] != kPageHeaderOrFreed || page[kPageInUseOffset] != kPageInUse || std::memcmp(page + 4, "Standard ", 9) != 0) {
     throw Error(file, "the file is not an Access database", ErrorKind::Damaged);
   }
   const uint8_t version = page[kVersionOffset];
@@ -114,8 +115,7 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
 
 void EncodeJet4HeaderPage(uint8_t* page, double creation_days) {
   const size_t page_size = kJet4Format.page_size;
-  std::memset(page, 0, page_size);
-  page[1] = 0x01;
+  StartPage(page, page_size, kPageHeaderOrFreed);
   std::memcpy(page + kEngineNameOffset, kEngineName, sizeof kEngineName - 1);
   page[kVersionOffset] = kJet4Version;
   std::memcpy(page + kMaskedStart, kMaskedPrologue, sizeof kMaskedPrologue);
@@ -125,7 +125,7 @@ void EncodeJet4HeaderPage(uint8_t* page, double creation_days) {
   for (size_t i = 0; i < kPasswordLengthJet4; i += 4) PutU32(page + kPassword + i, day_mask);
   PutU32(page + kUnknown6A, kUnknown6AValue);
   PutU16(page + kSortOrderJet4, kGeneralSortOrder);
-  std::memcpy(page + kCreationDate, &creation_days, sizeof creation_days);
+  PutU64(page + kCreationDate, std::bit_cast<uint64_t>(creation_days));
   Rc4Apply(kHeaderMaskKey, sizeof kHeaderMaskKey, page + kMaskedStart, kMaskedLengthJet4);
   std::memcpy(page + kEngineVersionOffset, kEngineVersion, sizeof kEngineVersion);
   page[kTrailerTableOffset] = 0x01;

@@ -8,6 +8,7 @@
 #include "engine/error.h"
 #include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/format/format.h"
+#include "engine/jet/index/index_check.h"
 #include "engine/jet/index/index_tree.h"
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/row/row_encoder.h"
@@ -35,9 +36,12 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
     : store_(store),
       format_(store.format()),
       table_(std::move(table)),
+      counters_(store, table_),
       rules_(std::move(rules)),
       locale_(std::move(locale)),
       file_name_(std::move(file_name)),
+      text_(format_.version, store.header().code_page, file_name_),
+      decoder_(store, table_, text_),
       allocator_(store),
       placer_(store, allocator_, table_.tdef_page.value(), table_.owned_pages, table_.free_space_pages),
       trees_(table_.real_indexes.size()),
@@ -90,9 +94,11 @@ std::optional<std::string> TableWriter::ReadOnlyReason() const {
 // the index's map that its tree does not reach.
 std::vector<PageNumber> TableWriter::SparePagesOf(const RealIndex& index) {
   if (index.usage_map.page.is_none()) return {};
-  std::optional<std::vector<PageNumber>> tree = ListTreePages(store_, index.root_page, table_.tdef_page);
-  if (!tree) return {};  // a damaged tree: better not to touch anything near it
-  std::vector<PageNumber> in_tree = std::move(*tree);
+  // The walk reads every page of the tree, so it checks the whole tree too: a change must not
+  // start on a tree that does not hold together.
+  IndexCheckResult tree = CheckIndexTree(store_, index.root_page, table_.tdef_page);
+  if (!tree.ok()) Fail("an index is damaged (" + tree.problems.front() + ")", ErrorKind::Damaged);
+  std::vector<PageNumber> in_tree = std::move(tree.pages);
   std::sort(in_tree.begin(), in_tree.end());
   std::vector<PageNumber> spare;
   for (PageNumber page : UsageMapEditor(store_, index.usage_map).Pages()) {
@@ -103,7 +109,7 @@ std::vector<PageNumber> TableWriter::SparePagesOf(const RealIndex& index) {
     // page that went elsewhere.
     const uint8_t* bytes = store_.ReadPage(page);
     // (A tree that lets a page go zeroes its first bytes, as Jackcess does.)
-    if ((bytes[0] == kIndexNodePageType || bytes[0] == kIndexLeafPageType || bytes[0] == 0x00) &&
+    if ((bytes[0] == kIndexNodePageType || bytes[0] == kIndexLeafPageType || bytes[0] == kPageHeaderOrFreed) &&
         GetPageNumber(bytes + kIndexOwnerOffset) == table_.tdef_page) {
       spare.push_back(page);
     }
@@ -162,9 +168,40 @@ std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16s
       continue;
     std::string key;
     AppendTextKey(literal, index.columns[0].ascending, &key);
-    return Tree(i).FindEqual(key);
+    if (!writes_this_format_) return Tree(i).FindEqual(key);
+    CheckBeforeWriting();  // a lookup here comes before a change
+    std::vector<RowId> rows = Tree(i).FindEqual(key);
+    if (rows.empty()) CheckNeighbours(i, key);
+    return rows;
   }
   return std::nullopt;
+}
+
+// A value not found is about to be added. One damaged byte can change an entry's key without
+// breaking the order, and the value it stood for would then be added a second time; such an
+// entry sits right beside the place searched, so the entries there are read back from their
+// rows.
+void TableWriter::CheckNeighbours(size_t i, std::string_view key) {
+  const RealIndex& index = table_.real_indexes[i];
+  const IndexTree::Neighbours around = Tree(i).NeighboursOf(key);
+  for (const std::optional<IndexEntry>* entry : {&around.below, &around.above}) {
+    if (*entry && KeyOfRow(index, (*entry)->row) != (*entry)->key.view()) {
+      Fail("an index entry does not match its row (index on " + ColumnNames(table_, index) + ")", ErrorKind::Damaged);
+    }
+  }
+}
+
+std::string TableWriter::KeyOfRow(const RealIndex& index, RowId row) {
+  const RowSlot slot = ReadLiveRow(store_, row);
+  decoder_.Crack(slot.data, slot.size, cracked_);
+  std::vector<Value> values(table_.columns.size());
+  for (const IndexColumn& column : index.columns) {
+    const int position = table_.PositionOfNumber(column.column_number);
+    if (position >= 0) values[position] = decoder_.Decode(cracked_, position);
+  }
+  std::string key;
+  EncodeIndexKey(table_, index, values, &key);
+  return key;
 }
 
 void TableWriter::ForgetCachedPages() {
@@ -172,26 +209,31 @@ void TableWriter::ForgetCachedPages() {
   placer_.ForgetHint();
 }
 
-uint8_t* TableWriter::TdefField(size_t offset) {
-  const TdefPlace place = PlaceInTdefChain(format_, offset);
-  const PageNumber page = place.page_index < table_.tdef_pages.size() ? table_.tdef_pages[place.page_index]
-                          : place.page_index == 0                     ? table_.tdef_page
-                                                                      : kNoPage;
-  if (page.is_none()) Fail("its definition is damaged", ErrorKind::Damaged);
-  return store_.WritePage(page) + place.in_page;
-}
-
-uint32_t TableWriter::ReadTdefU32(size_t offset) {
-  if (offset < format_.page_size) return GetU32(store_.ReadPage(table_.tdef_page) + offset);
-  return GetU32(TdefField(offset));
+void TableWriter::CheckBeforeWriting() {
+  if (checked_) return;
+  try {
+    counters_.Check();
+    std::vector<RowPointer> maps = {table_.owned_pages, table_.free_space_pages};
+    for (const RealIndex& index : table_.real_indexes) maps.push_back(index.usage_map);
+    for (const ColumnDefinition& column : table_.columns) {
+      maps.push_back(column.lval_owned_map);
+      maps.push_back(column.lval_free_map);
+    }
+    for (RowPointer map : maps) ReadUsageMap(store_, map);
+  } catch (const Error& error) {
+    Fail(error.reason(), error.kind());
+  }
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) Tree(i);
+  checked_ = true;
 }
 
 TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) {
   if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
   if (values.size() > table_.columns.size()) Fail("more values than columns", ErrorKind::Other);
+  CheckBeforeWriting();
   PreparedRow prepared;
   prepared.values.resize(table_.columns.size());
-  uint32_t autonumber = ReadTdefU32(format_.tdef_autonumber);
+  uint32_t autonumber = counters_.last_autonumber();
   for (size_t i = 0; i < table_.columns.size(); ++i) {
     const ColumnDefinition& column = table_.columns[i];
     Value value = i < values.size() ? values[i] : Value();
@@ -322,17 +364,11 @@ RowId TableWriter::Store(PreparedRow prepared) {
 
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     if (!prepared.keys[i]) continue;
-    if (Tree(i).Insert(*prepared.keys[i], row)) {
-      uint8_t* count = TdefField(table_.real_indexes[i].count_offset);
-      PutU32(count, GetU32(count) + 1);
-    }
+    if (Tree(i).Insert(*prepared.keys[i], row)) counters_.AddUniqueEntry(table_.real_indexes[i]);
   }
-  uint8_t* tdef = store_.WritePage(table_.tdef_page);
-  uint8_t* row_count = tdef + format_.tdef_row_count;
-  PutU32(row_count, GetU32(row_count) + 1);
-  uint8_t* last_autonumber = tdef + format_.tdef_autonumber;
-  if (prepared.new_autonumber && *prepared.new_autonumber > GetU32(last_autonumber)) {
-    PutU32(last_autonumber, *prepared.new_autonumber);
+  counters_.set_row_count(counters_.row_count() + 1);
+  if (prepared.new_autonumber && *prepared.new_autonumber > counters_.last_autonumber()) {
+    counters_.set_last_autonumber(*prepared.new_autonumber);
   }
   return row;
 }
@@ -342,19 +378,15 @@ void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
   UsageMapEditor owned(store_, table_.owned_pages);
   for (PageNumber page_number : owned.Pages()) {
     if (!store_.has_page(page_number)) continue;
-    DataPage page(store_.ReadPage(page_number), store_.format());
-    if (!page.owned_by(table_.tdef_page) || !page.slot_table_fits()) continue;
+    if (!DataPage(store_.ReadPage(page_number), store_.format()).owned_by(table_.tdef_page)) continue;
+    const CheckedDataPage page = CheckedDataPage::Check(store_, page_number, table_.tdef_page.value());
     for (uint16_t slot = 0; slot < page.slot_count(); ++slot) {
       const SlotEntry entry = page.slot(slot);
       if (entry.flags != 0) continue;
-      if (entry.start >= entry.end || entry.end > store_.page_size()) continue;
       // A copy: freeing a long value may change this page.
-      const std::vector<uint8_t> row(page.bytes() + entry.start, page.bytes() + entry.end);
-      try {
-        CrackRow(format_, table_.var_columns != 0, row.data(), row.size(), cracked, file_name_);
-      } catch (const Error&) {
-        continue;  // a damaged row: its long values are left alone
-      }
+      const std::vector<uint8_t> row(page.row_data(entry), page.row_data(entry) + (entry.end - entry.start));
+      // A row that does not decode would keep its long values for ever: refuse instead.
+      CrackRow(format_, table_.var_columns != 0, row.data(), row.size(), cracked, file_name_);
       for (size_t position : positions) {
         const uint8_t* field = nullptr;
         size_t size = 0;
@@ -365,13 +397,13 @@ void TableWriter::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
         }
         if (present) FreeLongValue(store_, std::string_view(reinterpret_cast<const char*>(field), size));
       }
-      page = DataPage(store_.ReadPage(page_number), store_.format());
     }
   }
 }
 
 void TableWriter::DeleteAll() {
   if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
+  CheckBeforeWriting();
   // Long values: a column with its own LVAL maps has all its pages emptied; without maps
   // (older files, where LVAL pages may be shared) follow each row's pointers.
   std::vector<size_t> unmapped;
@@ -385,9 +417,10 @@ void TableWriter::DeleteAll() {
     UsageMapEditor owned(store_, column.lval_owned_map);
     for (PageNumber page_number : owned.Pages()) {
       if (!store_.has_page(page_number)) continue;
-      const DataPage page(store_.ReadPage(page_number), store_.format());
-      if (!page.owned_by(kLongValueOwner) || page.slot_count() == 0) continue;
-      EmptyDataPage(store_.WritePage(page_number), store_.page_size());
+      if (!DataPage(store_.ReadPage(page_number), store_.format()).owned_by(kLongValueOwner)) continue;
+      CheckedDataPage page = CheckedDataPage::Check(store_, page_number, kLongValueOwner);
+      if (page.slot_count() == 0) continue;
+      page.Empty();
       if (!column.lval_free_map.page.is_none()) {
         UsageMapEditor(store_, column.lval_free_map, [this] { return allocator_.Allocate(); }).Add(page_number);
       }
@@ -398,16 +431,17 @@ void TableWriter::DeleteAll() {
   UsageMapEditor owned(store_, table_.owned_pages);
   for (PageNumber page_number : owned.Pages()) {
     if (!store_.has_page(page_number)) continue;
-    const DataPage page(store_.ReadPage(page_number), store_.format());
-    if (!page.owned_by(table_.tdef_page) || page.slot_count() == 0) continue;
-    EmptyDataPage(store_.WritePage(page_number), store_.page_size());
+    if (!DataPage(store_.ReadPage(page_number), store_.format()).owned_by(table_.tdef_page)) continue;
+    CheckedDataPage page = CheckedDataPage::Check(store_, page_number, table_.tdef_page.value());
+    if (page.slot_count() == 0) continue;
+    page.Empty();
     if (!table_.free_space_pages.page.is_none()) {
       UsageMapEditor(store_, table_.free_space_pages, [this] { return allocator_.Allocate(); }).Add(page_number);
     }
   }
   Flush();
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) Tree(i).Clear();
-  PutU32(store_.WritePage(table_.tdef_page) + format_.tdef_row_count, 0);
+  counters_.set_row_count(0);
 }
 
 }  // namespace engine::jet

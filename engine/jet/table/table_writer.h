@@ -1,5 +1,11 @@
 // Adding rows to a Jet 4 table and emptying it, with every index kept in step.
 //
+// Before its first change the writer checks what every change relies on: the definition's
+// pages and counters, every usage map of the table, and every index tree whole (the walk
+// that finds an index's spare pages reads them all anyway). Pages met later (a data page
+// with room, a long value's rows) are checked as they are met. Whatever does not check out
+// throws ErrorKind::Damaged before anything is written on its account.
+//
 // Adding a row touches: the row's data page (and maybe a new one, with the table's owned and
 // free-space maps and the global map), LVAL pages for long memo/OLE values, one entry in every
 // real index (index pages, the index's usage map), and in the first TDEF page the row count
@@ -18,8 +24,11 @@
 #include <vector>
 
 #include "engine/error.h"
+#include "engine/jet/catalog/tdef_counters.h"
 #include "engine/jet/page/data_page_writer.h"
 #include "engine/jet/index/index_tree.h"
+#include "engine/jet/row/row_decoder.h"
+#include "engine/jet/row/text_codec.h"
 #include "engine/jet/storage/page_store.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/format/table_definition.h"
@@ -85,8 +94,9 @@ class TableWriter {
  private:
   IndexTree& Tree(size_t real_index);
   std::vector<PageNumber> SparePagesOf(const RealIndex& index);
-  uint8_t* TdefField(size_t offset);
-  uint32_t ReadTdefU32(size_t offset);
+  void CheckBeforeWriting();
+  void CheckNeighbours(size_t real_index, std::string_view key);
+  std::string KeyOfRow(const RealIndex& index, RowId row);
   std::string EncodeLongValue(size_t position, const Value& value, bool may_inline);
   void FreeLongValuesOfRows(const std::vector<size_t>& positions);
   [[noreturn]] void Fail(const std::string& reason, ErrorKind kind) const;
@@ -94,9 +104,14 @@ class TableWriter {
   PageStore& store_;
   const JetFormat& format_;  // the store's: every offset the writer uses comes from here
   TableDefinition table_;
+  TdefCounters counters_;
+  bool checked_ = false;  // CheckBeforeWriting passed
   TableRules rules_;
   TextLocale locale_;
   std::string file_name_;
+  TextDecoder text_;
+  RowDecoder decoder_;  // rows read back to check index entries against
+  CrackedRow cracked_;
   PageAllocator allocator_;
   RowPlacer placer_;
   std::vector<std::unique_ptr<IndexTree>> trees_;
