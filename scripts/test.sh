@@ -71,9 +71,10 @@ run_fuzzers() {  # build folder
   local dir="$1" seconds="${FUZZ_SECONDS:-30}"
   local fixtures="${ARCHIVI_FIXTURES:-$root/../shared/fixtures}"
   local target corpus seeds
-  for target in jet_reader_fuzz excel_fuzz; do
+  for target in jet_reader_fuzz jet_writer_fuzz excel_fuzz; do
     case "$target" in
       jet_reader_fuzz) corpus=fuzz/corpus/jet seeds="$fixtures/jet/V2000 $fixtures/jet/V1997 $fixtures/listini" ;;
+      jet_writer_fuzz) corpus=fuzz/corpus/jet-writer seeds="$fixtures/listini" ;;
       excel_fuzz) corpus=fuzz/corpus/excel seeds="$fixtures/xls" ;;
     esac
     local work="$dir/corpus-$target"
@@ -94,7 +95,7 @@ run_fuzzers() {  # build folder
 
 build "program" build program
 build "sanitizers" build-asan sanitize && run_tests build-asan
-build "fuzz" build-fuzz fuzz jet_reader_fuzz excel_fuzz && run_fuzzers build-fuzz
+build "fuzz" build-fuzz fuzz jet_reader_fuzz jet_writer_fuzz excel_fuzz && run_fuzzers build-fuzz
 step "done"
 
 echo "$passed passed, $failed failed"

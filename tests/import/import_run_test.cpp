@@ -340,12 +340,21 @@ TEST_F(ImportRun, TheClosingMessageCountsRecordsAndValuesLost) {
 
 TEST_F(ImportRun, AFailedLookupDoesNotAddTheRecord) {
   setup.AddSourceCodes({u"A1", u"A2"});
-  setup.destination->FailOn("OpenRecordset", u"'A1'", 0, INT_MAX, "index page 12 is damaged",
-                            engine::ErrorKind::Damaged);
+  setup.destination->FailOn("OpenRecordset", u"'A1'", 0, INT_MAX, "the disk refused a read", engine::ErrorKind::Io);
   const import::ImportResult result = setup.Press();
   EXPECT_EQ(Codes(), std::vector<std::u16string>{u"A2"});
   EXPECT_EQ(result.failed, 1);
-  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(1, u"Il file è danneggiato o non è un archivio valido."));
+  EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(1, u"Errore di lettura o scrittura sul disco."));
+}
+
+TEST_F(ImportRun, APriceListFoundDamagedStopsTheRunAndIsNamed) {
+  setup.AddSourceCodes({u"A1", u"A2"});
+  setup.destination->FailOn("OpenRecordset", u"'A1'", 0, INT_MAX, "index page 12 is damaged",
+                            engine::ErrorKind::Damaged);
+  const import::ImportResult result = setup.Press();
+  EXPECT_TRUE(Codes().empty());
+  EXPECT_EQ(result.failed, 2);
+  EXPECT_EQ(setup.window.MessageTexts().back(), import::DamagedPriceListText(u"listini.mdb", u"Articoli", 0));
 }
 
 TEST_F(ImportRun, ACodeColumnMissingFromTheSourceAddsNothing) {

@@ -156,7 +156,7 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number) {
       // Searches and the writer's prefix rely on the order (an entry out of it could be
       // shorter than the prefix the page is written with).
       if (!page.entries.empty() && CompareEntries(page.entries.back(), entry) >= 0) {
-        Fail(page_number, "the entries are out of order");
+        Fail(page_number, "entry " + std::to_string(page.entries.size()) + " is not above the one before it");
       }
       page.entries.push_back(std::move(entry));
       start = end;

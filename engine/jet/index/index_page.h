@@ -144,7 +144,8 @@ struct IndexPage {
 
 // Reads an index page. Throws engine::Error (without a file name; callers add it) when the
 // bytes are not a consistent index page: wrong type, bitmap past the free-space field,
-// an entry shorter than its pointers, a prefix longer than the first entry.
+// an entry shorter than its pointers, a prefix longer than the first entry, entries not in
+// strictly increasing index order.
 IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number);
 
 // Bytes the entries take on the page with the given prefix length.
@@ -157,7 +158,7 @@ uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries);
 
 // Writes the whole page (4096 bytes): header, bitmap, entries, zeros after them.
 // Entries must be in index order. Uses page.prefix_length as given; throws engine::Error when
-// the entries do not fit or the first and last do not share that prefix.
+// the entries do not fit or one of them does not share that prefix.
 void EncodeIndexPage(const IndexPage& page, uint8_t* bytes);
 
 // The full bytes of one entry as the page stores it before prefix compression.

@@ -14,6 +14,9 @@ namespace engine::jet {
 class MemoryPageStore : public PageStore {
  public:
   explicit MemoryPageStore(std::string file_name, const JetFormat& format = kJet4Format);
+  // The pages of a file's bytes, in the layout its header names (a partial last page is left
+  // out, as the pager leaves it). Throws engine::Error when page 0 is not a Jet header.
+  static std::unique_ptr<MemoryPageStore> FromBytes(const uint8_t* bytes, size_t size, std::string file_name);
 
   const std::string& file_name() const override { return file_name_; }
   uint32_t page_count() const override { return static_cast<uint32_t>(pages_.size()); }
