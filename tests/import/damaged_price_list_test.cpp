@@ -85,17 +85,24 @@ uint8_t AnyByte(Rng& rng) { return static_cast<uint8_t>(rng()); }
 // One damage to the loaded list; false when the list has no such structure.
 using Damage = std::function<bool(Loaded&, Rng&)>;
 
-bool DamageFreeSpaceField(Loaded& list, Rng& rng) {
+// One of the table's data pages; every other time the last one, where new rows go.
+std::optional<PageNumber> PickTablePage(Loaded& list, Rng& rng) {
   const auto pages = list.DataPagesOf(list.table.tdef_page.value());
-  if (pages.empty()) return false;
-  PutU16(list.store.WritePage(Pick(pages, rng)) + kDataPageFreeSpace, static_cast<uint16_t>(rng() % 4096));
+  if (pages.empty()) return std::nullopt;
+  return rng() % 2 ? pages.back() : Pick(pages, rng);
+}
+
+bool DamageFreeSpaceField(Loaded& list, Rng& rng) {
+  const std::optional<PageNumber> page = PickTablePage(list, rng);
+  if (!page) return false;
+  PutU16(list.store.WritePage(*page) + kDataPageFreeSpace, static_cast<uint16_t>(rng() % 4096));
   return true;
 }
 
 bool DamageSlotOffset(Loaded& list, Rng& rng) {
-  const auto pages = list.DataPagesOf(list.table.tdef_page.value());
-  if (pages.empty()) return false;
-  const PageNumber page = Pick(pages, rng);
+  const std::optional<PageNumber> chosen = PickTablePage(list, rng);
+  if (!chosen) return false;
+  const PageNumber page = *chosen;
   const uint16_t slots = DataPage(list.store.ReadPage(page), list.store.format()).slot_count();
   PutU16(list.SlotEntryOf(page, static_cast<uint16_t>(rng() % slots)), static_cast<uint16_t>(rng()));
   return true;
