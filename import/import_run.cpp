@@ -271,8 +271,8 @@ class ImportRun {
   // The last failure was the engine finding the price list damaged. The engine has then
   // undone everything not yet saved.
   bool DestinationDamaged() {
-    if (steps_.last_reason().kind != engine::ErrorKind::Damaged) return false;
-    const std::string file = steps_.last_reason().file;
+    if (steps_.last_kind() != engine::ErrorKind::Damaged) return false;
+    const std::string file = steps_.last_file();
     return steps_.Get([&] { return destination_.Database().path().string() == file; }).value_or(false);
   }
 

@@ -9,10 +9,12 @@ namespace import {
 void ResumeNext::Swallow(const std::exception& failure) {
   ++failures_;
   last_reason_ = {};
+  last_kind_ = engine::ErrorKind::Other;
+  last_file_.clear();
   if (const auto* engine_failure = dynamic_cast<const engine::Error*>(&failure)) {
     last_reason_.text = engine_failure->reason();
-    last_reason_.kind = engine_failure->kind();
-    last_reason_.file = engine_failure->file();
+    last_kind_ = engine_failure->kind();
+    last_file_ = engine_failure->file();
     last_reason_.field = engine::FromUtf8(engine_failure->column());
     last_reason_.value = engine::FromUtf8(engine_failure->value());
     // A table's own validation text names neither; the engine's sentences name both.

@@ -23,8 +23,6 @@ struct FailureReason {
   std::u16string field;      // the destination field it concerns; empty for the whole record
   std::u16string value;      // the value refused, as the clerk sees it
   bool names_place = false;  // the two sentences already name the field and the value
-  engine::ErrorKind kind = engine::ErrorKind::Other;  // Other when it was not the engine's
-  std::string file;                                   // the file the engine named, if any
 };
 
 class ResumeNext {
@@ -62,6 +60,10 @@ class ResumeNext {
   const std::string& last_failure() const { return last_reason_.text; }
   const std::u16string& last_failure_in_italian() const { return last_reason_.in_italian; }
   const FailureReason& last_reason() const { return last_reason_; }
+  // The kind of the last failure and the file it concerns (Other and empty when it was not
+  // the engine's).
+  engine::ErrorKind last_kind() const { return last_kind_; }
+  const std::string& last_file() const { return last_file_; }
   int failures() const { return failures_; }
   // True once a failure said that a file changed under the run (engine::ErrorKind::
   // FileChanged): nothing read from it after that can be trusted.
@@ -71,6 +73,8 @@ class ResumeNext {
   void Swallow(const std::exception& failure);
 
   FailureReason last_reason_;
+  engine::ErrorKind last_kind_ = engine::ErrorKind::Other;
+  std::string last_file_;
   int failures_ = 0;
   bool file_changed_ = false;
 };
