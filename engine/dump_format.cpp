@@ -67,7 +67,9 @@ void AppendShortest(Float v, std::string& out) {
   auto result = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::scientific);
   std::string_view text(buffer, result.ptr - buffer);
   const size_t e = text.find('e');
-  const int exponent = std::stoi(std::string(text.substr(e + 1)));
+  int exponent = 0;
+  const std::string_view written = text.substr(e + 1);
+  std::from_chars(written.data() + (written[0] == '+' ? 1 : 0), written.data() + written.size(), exponent);
   std::string digits;
   bool negative = false;
   for (char c : text.substr(0, e)) {

@@ -2,6 +2,7 @@
 #include "engine/value.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -18,12 +19,14 @@ std::u16string WithSeparator(std::string s, char16_t separator) {
   return out;
 }
 
-// printf's %G, made to look like the platform's number text: no exponent padding.
+// printf's %G, made to look like the platform's number text: no exponent padding. Always
+// with a dot, whatever the C library's locale: the caller puts in the user's separator.
 std::string FormatSignificant(double v, int digits) {
   if (v == 0) return "0";
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*G", digits, v);
-  std::string s = buffer;
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, digits);
+  std::string s(buffer, written.ptr);
+  std::transform(s.begin(), s.end(), s.begin(), [](char c) { return c == 'e' ? 'E' : c; });
   size_t e = s.find('E');
   if (e != std::string::npos) {
     std::string mantissa = s.substr(0, e);

@@ -9,7 +9,7 @@ lock_wait="${LOCK_WAIT_SECONDS:-300}"
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n fonts-liberation2)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-             mdbtools python3 python3-xlrd xvfb xauth openbox x11-utils imagemagick)
+             mdbtools python3 python3-xlrd xvfb xauth openbox x11-utils imagemagick locales)
 fi
 
 # apt-get waits for the dpkg locks itself when told to; the lock on the package lists,
@@ -43,6 +43,16 @@ if (( ${#missing[@]} > 0 )); then
   echo "Installing: ${missing[*]}"
   apt_update
   apt_install "${missing[@]}"
+fi
+
+# Some tests run again under an Italian and a German desktop's locale (decimal comma): those
+# locales must exist, which a fresh system does not have.
+if [[ "${1:-}" == "--test" ]]; then
+  for name in it_IT de_DE; do
+    if ! locale -a 2>/dev/null | grep -qix "$name.utf-\?8"; then
+      localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    fi
+  done
 fi
 
 # The independent JavaScript reader the tests compare with, kept inside the build folder.

@@ -1,4 +1,5 @@
 // archivi: a command-line tool for developers and administrators over the program's engine.
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -34,6 +35,9 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // As the window does (Qt sets it at start): both run the engine under the user's locale,
+  // so that what one writes, the other writes too.
+  std::setlocale(LC_ALL, "");
   if (argc < 2) return Usage();
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.name) != 0) continue;

@@ -14,7 +14,7 @@ namespace {
 std::u16string ConnectFor(const std::string& file) {
   if (file.size() >= 4) {
     std::string extension = file.substr(file.size() - 4);
-    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : extension) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
     if (extension == ".xls") return u"Excel 8.0;";
   }
   return u"Access 2000;";

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <charconv>
 #include <limits>
 #include <string>
 
@@ -126,11 +126,11 @@ Value ToMoney(const ColumnDefinition& column, const Value& value, const TextLoca
   // even at the fourth decimal) rather than by its binary approximation.
   const double number = AsNumber(column, value, locale);
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.15g", number);
+  const auto written = std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::general, 15);
   TextLocale plain;
   plain.decimal_separator = u'.';
   plain.thousands_separator = u'\0';
-  std::string ascii(buffer);
+  const std::string ascii(buffer, written.ptr);
   amount = ParseCurrency(std::u16string(ascii.begin(), ascii.end()), plain);
   if (!amount) Refuse(column, Refusal::OutOfRange, Quoted(value.ToText(locale)) + " is out of range for an amount");
   return Value::Money(*amount);
@@ -147,11 +147,12 @@ unsigned __int128 PowerOfTen(int exponent) {
 std::optional<Decimal> DecimalOfShownDigits(double number, int significant, uint8_t scale) {
   if (!std::isfinite(number)) return std::nullopt;
   char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*e", significant - 1, number);
+  const auto written =
+      std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::scientific, significant - 1);
   TextLocale plain;
   plain.decimal_separator = u'.';
   plain.thousands_separator = u'\0';
-  const std::string ascii(buffer);
+  const std::string ascii(buffer, written.ptr);
   return ParseDecimal(std::u16string(ascii.begin(), ascii.end()), plain, scale);
 }
 

@@ -4,6 +4,7 @@
 // Between, In, Is), &, + and -, * and /, unary minus. In a column rule an operator without
 // a left operand takes the column's value, and an operand of Not/And/Or (or the whole rule)
 // that is a plain value is compared with the column for equality.
+#include <charconv>
 #include <cmath>
 
 #include "engine/case_fold.h"
@@ -89,8 +90,10 @@ class Tokenizer {
         digits();
       }
     }
+    // A file's rules read the same on every desktop: never the C library's locale, whose
+    // decimal separator may be a comma.
     const std::string literal = ToUtf8(text_.substr(start, at_ - start));
-    token.number = std::strtod(literal.c_str(), nullptr);
+    std::from_chars(literal.data(), literal.data() + literal.size(), token.number);
     token.integral = !fraction && std::fabs(token.number) < 9.0e15;
     return token;
   }
