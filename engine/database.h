@@ -27,6 +27,10 @@ class Recordset {
   // Moving past the last record of a table whose pages hold fewer or more rows than its
   // definition counts (damaged pages) throws, once the set stands past the end.
   virtual void MoveNext() = 0;
+  // Ends a walk that stops before the last record: the set lets go of the file (other
+  // programs may then write it) and lists its records again, as the file then is, when next
+  // moved, counted or read. A set that reads its archive whole does nothing.
+  virtual void EndWalk() {}
   // Records the table's definition counts that its pages did not give (damaged pages); 0 when
   // they agree or when the archive keeps no such count.
   virtual long UnreadRecords() const { return 0; }

@@ -69,6 +69,7 @@ engine::Value Unescape(const std::string& field, engine::jet::ColumnType type) {
 
 engine::jet::TableDefinition ReadDefinition(const std::string& file, const std::string& table_name) {
   auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly);
+  const engine::jet::ReadHold read(*pager);
   ReportSetAsideJournal(file, pager->set_aside_journal());
   engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
   const std::u16string wanted = engine::FromUtf8(table_name);
@@ -92,6 +93,11 @@ int CheckCommand(const Arguments& args) {
     throw engine::Error(args[0], "the file does not exist", engine::ErrorKind::NotFound);
   }
   auto pager = engine::jet::Pager::Open(args[0], engine::OpenMode::ReadOnly);
+  // One read for the whole check: a writer elsewhere waits for it (a while) to end.
+  const engine::jet::ReadHold read(*pager);
+  if (stat(args[0].c_str(), &info) != 0) {
+    throw engine::Error(args[0], "the file does not exist", engine::ErrorKind::NotFound);
+  }
   ReportSetAsideJournal(args[0], pager->set_aside_journal());
   const engine::jet::CheckReport report = engine::jet::CheckDatabase(*pager, static_cast<uint64_t>(info.st_size));
   for (const std::string& problem : report.problems) std::printf("%s\n", problem.c_str());

@@ -1,6 +1,8 @@
-// A Jet database as an engine::Database: the pager, the catalogue read once on open, and the
+// A Jet database as an engine::Database: the pager, the catalogue read on open, and the
 // table definitions read the first time a table is used and kept, so that reopening record
-// sets (a binding's Refresh) reads only rows.
+// sets (a binding's Refresh) reads only rows. A file opened read-only is read in reads (see
+// pager.h): one that another program changed between them has its catalogue and definitions
+// read again.
 #include "engine/jet/database/jet_database.h"
 
 #include <algorithm>
@@ -32,12 +34,16 @@ class JetDatabase : public Database, public RecordWriter {
       : path_(path),
         pager_(std::move(pager)),
         locale_(locale),
-        text_(pager_->format().version, pager_->header().code_page, pager_->file_name()),
-        catalog_(ReadCatalog(*pager_, text_)) {}
+        text_(pager_->format().version, pager_->header().code_page, pager_->file_name()) {
+    ReadHold read(*pager_);
+    CatchUp();
+  }
 
   // Listed in name order, as Jet lists its table definitions (by the catalogue's name index,
   // so letter case and accents do not count), whatever order the catalogue rows have.
   std::vector<TableInfo> TableDefs() const override {
+    ReadHold read(*pager_);
+    CatchUp();
     std::vector<std::pair<std::string, TableInfo>> keyed;
     keyed.reserve(catalog_.size());
     for (const CatalogEntry& entry : catalog_) {
@@ -59,14 +65,19 @@ class JetDatabase : public Database, public RecordWriter {
     } catch (const Error& error) {
       throw error.Within(pager_->file_name());
     }
+    ReadHold read(*pager_);
+    CatchUp();
     std::shared_ptr<const TableDefinition> table = Table(statement.table);
     RecordWriter* writer = pager_->writable() ? this : nullptr;
     if (!statement.where_column) {
-      // Listed when first needed: the import opens the whole table only to add a record.
+      // Listed when first needed: the import opens the whole table only to add a record. By
+      // then another program may have changed the file: the table is looked up again.
       const bool held_to_count = table->table_type != kSystemTableType && !IsSystemTable(statement.table);
-      auto list_rows = [this, table, held_to_count] {
-        JetRecordset::ListedRows listed{ListLiveRows(*pager_, *table), std::nullopt};
-        if (held_to_count) listed.counted = CountedRows(*pager_, *table);
+      auto list_rows = [this, name = statement.table, held_to_count] {
+        CatchUp();
+        std::shared_ptr<const TableDefinition> now = Table(name);
+        JetRecordset::ListedRows listed{now, ListLiveRows(*pager_, *now), std::nullopt};
+        if (held_to_count) listed.counted = CountedRows(*pager_, *now);
         return listed;
       };
       return std::make_unique<JetRecordset>(*pager_, table, text_, JetRecordset::RowLister(list_rows), writer);
@@ -164,7 +175,8 @@ class JetDatabase : public Database, public RecordWriter {
       throw error;
     }
     WriteOrRollBack([&] { FlushWriters(); });
-    if (pager_->has_uncommitted_changes()) {
+    // A long change ends here even when it wrote nothing, and lets go of its commit lock.
+    if (pager_->has_uncommitted_changes() || pager_->in_long_change()) {
       try {
         pager_->Commit();
       } catch (const Error&) {
@@ -183,6 +195,15 @@ class JetDatabase : public Database, public RecordWriter {
   const std::filesystem::path& path() const override { return path_; }
 
  private:
+  // What was read from the file before another program changed it is read again.
+  void CatchUp() const {
+    if (catalog_generation_ && *catalog_generation_ == pager_->generation()) return;
+    catalog_ = ReadCatalog(*pager_, text_);
+    definitions_.clear();
+    lookups_.clear();
+    catalog_generation_ = pager_->generation();
+  }
+
   std::shared_ptr<const TableDefinition> Table(std::u16string_view name) {
     for (size_t i = 0; i < catalog_.size(); ++i) {
       if (!SameName(catalog_[i].name, name)) continue;
@@ -297,10 +318,11 @@ class JetDatabase : public Database, public RecordWriter {
   std::unique_ptr<Pager> pager_;
   TextLocale locale_;
   TextDecoder text_;
-  std::vector<CatalogEntry> catalog_;
-  std::map<size_t, std::shared_ptr<const TableDefinition>> definitions_;  // by catalogue position
-  std::map<PageNumber, std::unique_ptr<TableWriter>> writers_;            // by TDEF page
-  std::map<PageNumber, std::unique_ptr<RowLookup>> lookups_;              // by TDEF page (read-only)
+  mutable std::vector<CatalogEntry> catalog_;
+  mutable std::optional<uint64_t> catalog_generation_;  // the pager's generation it was read in
+  mutable std::map<size_t, std::shared_ptr<const TableDefinition>> definitions_;  // by catalogue position
+  std::map<PageNumber, std::unique_ptr<TableWriter>> writers_;                    // by TDEF page
+  mutable std::map<PageNumber, std::unique_ptr<RowLookup>> lookups_;              // by TDEF page (read-only)
   std::unique_ptr<RowLookup> fresh_lookup_;
   std::chrono::steady_clock::time_point last_commit_ = std::chrono::steady_clock::now();
   std::optional<Error> undone_change_;  // a long change undone by a failure, until Commit

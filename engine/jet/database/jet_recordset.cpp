@@ -10,27 +10,60 @@ namespace engine::jet {
 
 JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
                            std::vector<RowId> rows, RecordWriter* writer)
-    : pager_(pager),
-      table_(std::move(table)),
-      decoder_(pager, *table_, text),
-      rows_(std::move(rows)),
-      writer_(writer) {}
+    : pager_(pager), text_(text), table_(std::move(table)), rows_(std::move(rows)), writer_(writer) {
+  decoder_.emplace(pager_, *table_, text_);
+  // Made inside the read that found the rows: the walk goes on from there.
+  generation_ = pager_.generation();
+  walk_.emplace(pager_);
+}
 
 JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> table, const TextDecoder& text,
                            RowLister list_rows, RecordWriter* writer)
-    : pager_(pager),
-      table_(std::move(table)),
-      decoder_(pager, *table_, text),
-      list_rows_(std::move(list_rows)),
-      writer_(writer) {}
+    : pager_(pager), text_(text), table_(std::move(table)), list_rows_(std::move(list_rows)), writer_(writer) {
+  decoder_.emplace(pager_, *table_, text_);
+}
 
 const std::vector<RowId>& JetRecordset::rows() const {
   if (!rows_) {
+    walk_.reset();
+    walk_.emplace(pager_);
     ListedRows listed = list_rows_();
+    if (listed.table != table_) {
+      cracked_position_ = SIZE_MAX;
+      table_ = std::move(listed.table);
+      decoder_.emplace(pager_, *table_, text_);
+    }
     rows_ = std::move(listed.rows);
     counted_rows_ = listed.counted;
+    generation_ = pager_.generation();
+    EndWalkIfPastEnd();  // nothing to walk
   }
   return *rows_;
+}
+
+void JetRecordset::ContinueWalk() const {
+  if (!rows_) return;  // rows() begins the walk
+  if (!walk_) walk_.emplace(pager_);
+  if (pager_.generation() != generation_) {
+    walk_.reset();
+    throw Error(pager_.file_name(),
+                "table \"" + ToUtf8(table_->name) + "\": the file was changed by another program while it was being read",
+                ErrorKind::FileChanged);
+  }
+}
+
+void JetRecordset::EndWalkIfPastEnd() const {
+  if (rows_ && position_ >= rows_->size()) walk_.reset();
+}
+
+void JetRecordset::EndWalk() {
+  walk_.reset();
+  if (list_rows_) {
+    rows_.reset();
+    counted_rows_.reset();
+    position_ = 0;
+    cracked_position_ = SIZE_MAX;
+  }
 }
 
 long JetRecordset::UnreadRecords() const {
@@ -47,18 +80,24 @@ void JetRecordset::RequireCurrent() const {
 }
 
 void JetRecordset::MoveFirst() {
+  ContinueWalk();
   position_ = 0;
+  EndWalkIfPastEnd();
   RequireCurrent();
 }
 
 void JetRecordset::MoveLast() {
+  ContinueWalk();
   position_ = rows().empty() ? 0 : rows().size() - 1;
+  EndWalkIfPastEnd();
   RequireCurrent();
 }
 
 void JetRecordset::MoveNext() {
   RequireCurrent();
+  ContinueWalk();
   ++position_;
+  EndWalkIfPastEnd();
   if (position_ == rows().size() && counted_rows_ && *counted_rows_ != rows().size()) {
     ThrowDamaged(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\": its definition counts " +
                                          std::to_string(*counted_rows_) + " rows, its pages hold " +
@@ -87,13 +126,14 @@ Value JetRecordset::GetValue(int position) const {
   if (position < 0 || position >= FieldCount()) FieldName(position);  // throws
   if (new_record_) return (*new_record_)[position];
   RequireCurrent();
+  ContinueWalk();
   if (cracked_position_ != position_) {
     cracked_position_ = SIZE_MAX;
     RowSlot slot = ReadLiveRow(pager_, rows()[position_]);
-    decoder_.Crack(slot.data, slot.size, cracked_);
+    decoder_->Crack(slot.data, slot.size, cracked_);
     cracked_position_ = position_;
   }
-  return decoder_.Decode(cracked_, position);
+  return decoder_->Decode(cracked_, position);
 }
 
 // Writing: the new record's values are converted as they are set (so a bad value fails at

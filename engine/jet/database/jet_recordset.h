@@ -1,6 +1,12 @@
 // A record set over a Jet table: the list of its rows' ids, and the current row decoded on
 // demand (each field only when asked for). A set over a whole table lists its rows only when
 // first moved, counted or read, so that opening a table just to add a record costs nothing.
+//
+// A walk over the rows, from their listing until the set is past its last row, is one read
+// of the file (pager.h): writers elsewhere wait for it to end. A set whose rows are not
+// listed yet reads nothing and holds nothing; EndWalk puts a set back in that state, so that
+// it lists the rows again, as the file then is. A walk that goes on after another program
+// changed the file fails with an error of kind FileChanged.
 #pragma once
 
 #include <functional>
@@ -21,6 +27,7 @@ class JetRecordset : public Recordset {
   // A whole table's rows, with the row count its definition holds when the table is held to
   // it (user tables: Access does not keep the counts of its own system tables exact).
   struct ListedRows {
+    std::shared_ptr<const TableDefinition> table;  // as the file defines it when listed
     std::vector<RowId> rows;
     std::optional<uint32_t> counted;
   };
@@ -48,15 +55,22 @@ class JetRecordset : public Recordset {
   void SetValue(int position, const Value& value) override;
   using Recordset::SetValue;
   void Update() override;
+  void EndWalk() override;
 
   const std::vector<RowId>& rows() const;
 
  private:
   void RequireCurrent() const;
+  // Before rows are read: the walk's read is held, and the file is as it was when listed.
+  void ContinueWalk() const;
+  void EndWalkIfPastEnd() const;
 
   Pager& pager_;
-  std::shared_ptr<const TableDefinition> table_;
-  RowDecoder decoder_;
+  const TextDecoder& text_;
+  mutable std::shared_ptr<const TableDefinition> table_;
+  mutable std::optional<RowDecoder> decoder_;
+  mutable std::optional<ReadHold> walk_;
+  mutable uint64_t generation_ = 0;  // the pager's when the rows were listed
   mutable std::optional<std::vector<RowId>> rows_;
   RowLister list_rows_;
   mutable std::optional<uint32_t> counted_rows_;  // see ListedRows

@@ -24,8 +24,8 @@ namespace {
 constexpr off_t kWriterByte = off_t{1} << 40;
 constexpr off_t kCommitByte = kWriterByte + 1;
 
-// Commits take milliseconds; a reader that keeps a file open longer (a dump of a large table)
-// is waited for this long before the commit gives up.
+// Commits take milliseconds; a read that lasts longer (a walk over a large table) is waited
+// for this long before the commit gives up.
 constexpr auto kLockWait = std::chrono::seconds(10);
 constexpr auto kLockRetry = std::chrono::milliseconds(5);
 

@@ -3,7 +3,7 @@
 // untouched and other programs' readers are not hindered:
 //  - the writer byte, held exclusively for as long as a program has the file open for
 //    writing: one writer at a time;
-//  - the commit byte, held shared by every reader for as long as it has the file open, and
+//  - the commit byte, held shared by every reader for the length of a read (pager.h), and
 //    exclusively by a writer while its commit changes the file (or while a journal left by a
 //    crash is undone). A reader therefore never sees a commit half done, and a journal seen
 //    while another program holds the writer byte belongs to a live write, not to a crash.
@@ -49,10 +49,10 @@ class DatabaseLock {
   void AddReader();
   void RemoveReader();
 
-  // The commit byte, exclusive; waits a while for other programs' readers to close. Throws
+  // The commit byte, exclusive; waits a while for other programs' reads to end. Throws
   // engine::Error (kind Locked) when they do not.
   void BeginCommit();
-  // The same without waiting: false when a reader elsewhere has the file open.
+  // The same without waiting: false when a reader elsewhere is reading the file.
   bool TryBeginCommit();
   void EndCommit();
 

@@ -27,6 +27,7 @@ constexpr size_t kRecordOverhead = 4 + 8;
 // Jet 4 file leaves zero (past the masked region and the version string, well inside 2 KB).
 constexpr size_t kMarkOffset = 0x400;
 constexpr size_t kMarkSize = 8;
+static_assert(kChangeCounterOffset == kMarkOffset + kMarkSize, "the change counter follows the mark");
 constexpr size_t kVersionOffset = 0x14;
 
 constexpr uint64_t kFnvStart = 0xcbf29ce484222325ULL;
@@ -127,6 +128,17 @@ void ClearMark(int fd) {
   }
 }
 
+// Moves the change counter on once a commit is complete (under the commit lock, after the
+// journal is gone, so that a journal's checksum of the header page never counts it). Not
+// synced: after a crash the file's size and modification time still tell of the change.
+void CountChange(int fd) {
+  uint8_t bytes[8];
+  PutU64(bytes, ChangeCounterIn(fd) + 1);
+  if (pwrite(fd, bytes, sizeof bytes, kChangeCounterOffset) < 0) {
+    // Readers then go by the file's size and modification time alone.
+  }
+}
+
 // Renames a journal that belongs to some other file, never over an earlier one.
 std::filesystem::path SetAside(const std::filesystem::path& database, const std::filesystem::path& journal) {
   for (int n = 1;; ++n) {
@@ -152,6 +164,11 @@ class FileCloser {
 
 std::filesystem::path JournalPathFor(const std::filesystem::path& database) {
   return std::filesystem::path(database.string() + "-journal");
+}
+
+uint64_t ChangeCounterIn(int fd) {
+  uint8_t bytes[8];
+  return ReadAll(fd, bytes, sizeof bytes, kChangeCounterOffset) ? GetU64(bytes) : 0;
 }
 
 bool HasJournal(const std::filesystem::path& database) {
@@ -377,6 +394,7 @@ void Journal::Commit(const std::function<const uint8_t*(PageNumber)>& page_bytes
       throw;
     }
     EndJournalFile();
+    CountChange(fd_);
   } catch (...) {
     lock_.EndCommit();
     throw;

@@ -41,6 +41,12 @@ struct JournalOutcome {
 JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd);
 // True when a journal lies beside the database.
 bool HasJournal(const std::filesystem::path& database);
+// Where the header page keeps the change counter: 8 bytes beside the journal's mark.
+inline constexpr size_t kChangeCounterOffset = 0x408;
+// The database's change counter, which every commit of ours moves on (0 in a file we never
+// wrote, or when it cannot be read): with the file's size and modification time it tells a
+// reader coming back whether another program committed meanwhile.
+uint64_t ChangeCounterIn(int fd);
 
 class Journal {
  public:

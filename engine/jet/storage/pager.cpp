@@ -17,9 +17,15 @@
 
 namespace engine::jet {
 
-std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode mode) {
+std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& given, OpenMode mode) {
   std::unique_ptr<Pager> pager(new Pager());
-  pager->file_name_ = path.string();
+  pager->file_name_ = given.string();
+  // The journal and Access's lock file sit beside the real file, not beside a symbolic link
+  // to it (the installed program's listini.mdb is one): every program that reaches the file,
+  // by whatever name, must find them there.
+  std::error_code unresolved;
+  std::filesystem::path path = std::filesystem::canonical(given, unresolved);
+  if (unresolved) path = given;
   const int flags = (mode == OpenMode::ReadWrite ? O_RDWR : O_RDONLY) | O_CLOEXEC;
   if (mode == OpenMode::ReadWrite) RefuseIfAccessLockFile(path);
   pager->fd_ = ::open(path.c_str(), flags);
@@ -40,7 +46,7 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
   struct stat info {};
   if (::fstat(pager->fd_, &info) != 0) pager->ThrowSystemError("the file cannot be read", errno);
   if (!S_ISREG(info.st_mode)) throw Error(pager->file_name_, "not a regular file", ErrorKind::Damaged);
-  pager->lock_ = DatabaseLock::For(pager->fd_, path);
+  pager->lock_ = DatabaseLock::For(pager->fd_, given);
   if (mode == OpenMode::ReadWrite) {
     pager->lock_->TakeWriter(pager->fd_);
     pager->writing_ = true;
@@ -57,8 +63,9 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
       pager->lock_->EndCommit();
     }
   } else {
+    // The open is a read of its own.
     pager->lock_->AddReader();
-    pager->reading_ = true;
+    pager->read_depth_ = 1;
     // A journal while another program holds the writer lock belongs to its change under way
     // (the file holds the last commit meanwhile); one with no writer was left by a crash.
     if (HasJournal(path) && !pager->lock_->writer_here() && !pager->lock_->WriterElsewhere()) {
@@ -72,11 +79,63 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& path, OpenMode m
         std::make_unique<Journal>(path, pager->fd_, pager->page_size(), pager->page_count_, *pager->lock_);
   } else {
     pager->watch_for_changes_ = true;
-    pager->opened_size_ = static_cast<uint64_t>(info.st_size);
-    pager->opened_mtime_seconds_ = info.st_mtim.tv_sec;
-    pager->opened_mtime_nanoseconds_ = info.st_mtim.tv_nsec;
+    pager->path_ = path;
+    pager->NoteFileState(info);
+    pager->EndRead();
   }
   return pager;
+}
+
+void Pager::NoteFileState(const struct stat& info) {
+  seen_size_ = static_cast<uint64_t>(info.st_size);
+  seen_mtime_seconds_ = info.st_mtim.tv_sec;
+  seen_mtime_nanoseconds_ = info.st_mtim.tv_nsec;
+  seen_change_counter_ = ChangeCounterIn(fd_);
+}
+
+void Pager::BeginRead() {
+  if (!watch_for_changes_) return;
+  if (read_depth_ > 0) {
+    ++read_depth_;
+    return;
+  }
+  lock_->AddReader();
+  read_depth_ = 1;
+  try {
+    CatchUp(path_);
+  } catch (...) {
+    EndRead();
+    throw;
+  }
+}
+
+void Pager::EndRead() {
+  if (!watch_for_changes_ || read_depth_ == 0) return;
+  if (--read_depth_ == 0) lock_->RemoveReader();
+}
+
+// Commits elsewhere change the file only while no read of ours is under way, and each moves
+// the change counter on: at the start of a read, the file is either as last seen or whole
+// and new (a crash's journal undone first). A file changed without a commit of ours (a copy
+// under way, a file cut short) is refused, as inside a read.
+void Pager::CatchUp(const std::filesystem::path& path) {
+  bool undone = false;
+  if (HasJournal(path) && !lock_->writer_here() && !lock_->WriterElsewhere()) {
+    UndoJournalForReading(path);
+    undone = true;
+  }
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0) ThrowSystemError("the file cannot be read", errno);
+  const bool committed = ChangeCounterIn(fd_) != seen_change_counter_;
+  if (!undone && !committed) {
+    RefuseIfChanged(0);
+    return;
+  }
+  cache_.clear();
+  page_count_ = 0;  // until the new header is read
+  Start(static_cast<uint64_t>(info.st_size));
+  NoteFileState(info);
+  ++generation_;
 }
 
 std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string name) {
@@ -125,7 +184,7 @@ Pager::~Pager() {
   }
   journal_.reset();
   if (lock_) {
-    if (reading_) lock_->RemoveReader();
+    if (read_depth_ > 0) lock_->RemoveReader();
     if (writing_) lock_->ReleaseWriter();
   }
   if (fd_ >= 0) ::close(fd_);
@@ -208,8 +267,8 @@ void Pager::RefuseIfChanged(uint32_t page) const {
   if (!watch_for_changes_) return;
   struct stat now {};
   if (::fstat(fd_, &now) != 0) ThrowSystemError("the file cannot be read", errno);
-  if (static_cast<uint64_t>(now.st_size) != opened_size_ || now.st_mtim.tv_sec != opened_mtime_seconds_ ||
-      now.st_mtim.tv_nsec != opened_mtime_nanoseconds_) {
+  if (static_cast<uint64_t>(now.st_size) != seen_size_ || now.st_mtim.tv_sec != seen_mtime_seconds_ ||
+      now.st_mtim.tv_nsec != seen_mtime_nanoseconds_) {
     Changed(page);
   }
 }
@@ -243,7 +302,22 @@ const uint8_t* Pager::ReadPage(PageNumber page) {
     Damaged("page " + std::to_string(index) + " is past the end of the file");
   }
   if (in_place_) return in_place_ + static_cast<size_t>(index) * page_size();
-  if (!cache_[index]) ReadAhead(index);
+  if (cache_[index]) return cache_[index].get();
+  if (watch_for_changes_ && read_depth_ == 0) {
+    // A page wanted outside any read: fetched under the lock, from the file as last seen.
+    lock_->AddReader();
+    read_depth_ = 1;
+    try {
+      RefuseIfChanged(index);
+      ReadAhead(index);
+    } catch (...) {
+      EndRead();
+      throw;
+    }
+    EndRead();
+  } else {
+    ReadAhead(index);
+  }
   return cache_[index].get();
 }
 
@@ -283,6 +357,11 @@ void Pager::Commit() {
 
 void Pager::BeginLongChange() {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  // Nothing is written until the final commit, which will wait for other programs' reads to
+  // end: one under way now is waited for here, so that a change that could not be committed
+  // is refused before it begins.
+  lock_->BeginCommit();
+  lock_->EndCommit();
   journal_->BeginLongChange();
 }
 

@@ -9,8 +9,19 @@
 // read past the new end comes back short, and a file opened read-only is also checked for a
 // new size or modification time at every read: either way the reader gets an Error of kind
 // FileChanged.
+//
+// A file opened read-only is read in reads (ReadHold): a walk over a table, a lookup, the
+// catalogue. A read holds the reader's share of the file's lock for its length, nested reads
+// share it, and between reads writers elsewhere may commit. A read that begins after such a
+// commit (the engine's change counter in the file moved on) drops the cached pages and moves
+// generation() on, so that what was decoded from them is read again. Inside a read, or
+// between reads without a commit of ours (another program's copy, a file cut short), a new
+// size or modification time is an error of kind FileChanged. Files opened for writing
+// and databases in memory have one generation, and their reads take no lock.
 // Layout: FORMAT.md, "The file and its pages" and "Header page".
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -29,8 +40,8 @@ namespace engine::jet {
 
 class Pager final : public PageStore {
  public:
-  // Opens a file. Throws engine::Error for a missing, unreadable, password-protected or
-  // non-Jet file.
+  // Opens a file, following symbolic links to it (errors still name `path` as given). Throws
+  // engine::Error for a missing, unreadable, password-protected or non-Jet file.
   static std::unique_ptr<Pager> Open(const std::filesystem::path& path, OpenMode mode);
   // Reads a database held in memory (tests, fuzzing); `name` stands for the file in errors.
   static std::unique_ptr<Pager> FromBytes(std::vector<uint8_t> bytes, std::string name);
@@ -50,6 +61,8 @@ class Pager final : public PageStore {
   bool writable() const { return journal_ != nullptr; }
   // Everything written until the next Commit or Rollback is one change, however long;
   // Spill moves the saved contents to the journal file meanwhile, to keep memory bounded.
+  // Waits first, as a commit does, for other programs' reads under way to end (throws
+  // engine::Error of kind Locked when they do not within the wait).
   void BeginLongChange();
   bool in_long_change() const { return journal_ && journal_->in_long_change(); }
   void Spill();
@@ -58,6 +71,13 @@ class Pager final : public PageStore {
   const std::filesystem::path& set_aside_journal() const { return set_aside_journal_; }
 
   const std::string& file_name() const override { return file_name_; }
+
+  // A read: see the top of this file. Throws engine::Error (kind Locked) when a commit
+  // elsewhere does not end within the wait.
+  void BeginRead();
+  void EndRead();
+  // How many times the file was found changed by another program since it was opened.
+  uint64_t generation() const { return generation_; }
 
  private:
   Pager() : PageStore(kJet4Format) {}
@@ -70,6 +90,9 @@ class Pager final : public PageStore {
   void ReadAhead(uint32_t page);
   void RefuseIfChanged(uint32_t page) const;
   [[noreturn]] void Changed(uint32_t page) const;
+  // At the start of a read: starts afresh when another program changed the file.
+  void CatchUp(const std::filesystem::path& path);
+  void NoteFileState(const struct stat& info);
   static constexpr uint32_t kReadAheadPages = 16;
 
   std::string file_name_;
@@ -78,17 +101,32 @@ class Pager final : public PageStore {
   uint32_t page_count_ = 0;
   std::vector<std::unique_ptr<uint8_t[]>> cache_;
   const uint8_t* in_place_ = nullptr;  // databases from bytes: memory_ itself
-  // Read-only files: the size and modification time seen on open, which must not change
-  // while we read.
+  // Read-only files: the size, modification time and change counter seen at the start of the
+  // current read (or the last one), which must not change while we read.
   bool watch_for_changes_ = false;
-  uint64_t opened_size_ = 0;
-  int64_t opened_mtime_seconds_ = 0;
-  int64_t opened_mtime_nanoseconds_ = 0;
+  std::filesystem::path path_;
+  uint64_t seen_size_ = 0;
+  int64_t seen_mtime_seconds_ = 0;
+  int64_t seen_mtime_nanoseconds_ = 0;
+  uint64_t seen_change_counter_ = 0;
+  uint64_t generation_ = 0;
+  int read_depth_ = 0;                  // nested reads under way; the outermost holds a reader's share
   std::shared_ptr<DatabaseLock> lock_;  // files opened by path
-  bool reading_ = false;                // holds a reader's share of lock_
   bool writing_ = false;                // holds lock_'s writer byte
   std::unique_ptr<Journal> journal_;    // set when open for writing
   std::filesystem::path set_aside_journal_;
+};
+
+// A read of a pager for as long as it lives (see the top of this file).
+class ReadHold {
+ public:
+  explicit ReadHold(Pager& pager) : pager_(pager) { pager_.BeginRead(); }
+  ~ReadHold() { pager_.EndRead(); }
+  ReadHold(const ReadHold&) = delete;
+  ReadHold& operator=(const ReadHold&) = delete;
+
+ private:
+  Pager& pager_;
 };
 
 }  // namespace engine::jet

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/storage/journal.h"
 #include "engine/jet/storage/pager.h"
@@ -188,9 +189,13 @@ TEST(JournalRecovery, LongChangeIsOneCommit) {
   EXPECT_TRUE(std::equal(original.begin() + 4096, original.end(), during.begin() + 4096))
       << "nothing but the header page's mark changes before the commit";
   pager->Commit();
-  const std::vector<uint8_t> after = ReadBytes(file);
+  std::vector<uint8_t> after = ReadBytes(file);
   EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
   for (size_t at : {3 * 4096 + 100, 7 * 4096 + 101}) EXPECT_EQ(after[at], original[at] ^ 0xFF) << at;
+  // The header page as before, but for the change counter, moved on once.
+  const auto counter = after.begin() + engine::jet::kChangeCounterOffset;
+  EXPECT_EQ(engine::GetU64(&*counter), engine::GetU64(&original[engine::jet::kChangeCounterOffset]) + 1);
+  std::fill(counter, counter + 8, uint8_t{0});
   EXPECT_TRUE(std::equal(original.begin(), original.begin() + 4096, after.begin())) << "header page as before";
 }
 
