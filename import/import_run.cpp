@@ -130,6 +130,8 @@ class ImportRun {
       }
       return false;
     }
+    // Counting read the source: let go of it while the user answers the purge question.
+    steps_.Run([&] { source_.Recordset().EndWalk(); });
     return true;
   }
 
@@ -147,11 +149,17 @@ class ImportRun {
     }
     if (answer != archives::kAnswerYes) return true;
     // The purge and the import after it are one change, committed at the end of the run: a
-    // crash in between leaves the price list as it was before the click.
-    if (!steps_.Run([&] {
-          destination_.Database().BeginTransaction();
-          destination_.Database().Execute(kPurgeStatement);
-        })) {
+    // crash in between leaves the price list as it was before the click. Beginning it waits
+    // for other programs' reads of the price list to end, so that the user is not told of a
+    // deletion that the final commit could not bring to the file.
+    if (!steps_.Run([&] { destination_.Database().BeginTransaction(); })) {
+      Show(steps_.last_failure_in_use() ? std::u16string(kPriceListInUseNothingDeleted)
+                                        : std::u16string(kPurgeFailed) + steps_.last_failure_in_italian(),
+           archives::MessageStyle::OkOnly);
+      return false;
+    }
+    purged_ = true;
+    if (!steps_.Run([&] { destination_.Database().Execute(kPurgeStatement); })) {
       const bool damaged = DestinationDamaged();
       const std::u16string message = std::u16string(kPurgeFailed) + steps_.last_failure_in_italian();
       steps_.Run([&] { destination_.Database().Commit(); });  // ends the change the failure undid
@@ -194,8 +202,9 @@ class ImportRun {
       progress.Reached(index, *count);
       current_ = {first_row_ + index - 1, {}};
       ImportCurrentRecord();
-      if (destination_damaged_) {
-        // The engine undid what had not been saved; going on would only meet the damage again.
+      if (destination_damaged_ || stopped_) {
+        // The engine undid what had not been saved, or every later article would meet the
+        // same failure: going on would only meet it again.
         CountFailure(index + 1, *count - index);
         return;
       }
@@ -256,6 +265,12 @@ class ImportRun {
     } else {
       if (DestinationDamaged()) destination_damaged_ = true;
       CountRefusal();
+      // A price list that cannot be written now (in use, read-only, the disk full) stops the
+      // run: trying each remaining article would only wait and fail again.
+      if (steps_.last_failure_recurs()) {
+        stopped_ = true;
+        stop_reason_ = steps_.last_failure_in_italian();
+      }
     }
     // A store, and the commit the engine may make after it, can also take back the articles
     // stored since the last commit.
@@ -301,14 +316,25 @@ class ImportRun {
   // What the closing message reports must be on disk.
   void CommitDestination() {
     const bool committed = steps_.Run([&] { destination_.Database().Commit(); });
+    if (!committed && purged_) {
+      purge_undone_ = true;
+      undo_reason_ = steps_.last_failure_in_italian();
+    }
     tally_->Settle(DestinationCounts(), steps_.last_reason());
     tally_->SettleAll(committed, steps_.last_reason());
   }
 
   void ShowClosingMessage() {
     std::u16string message;
+    const auto number = [](long n) { return engine::FromUtf8(std::to_string(n)); };
     if (steps_.Holds([&] { return form_.Combo2Text().empty(); })) {
       message = kImportNotDone;
+    } else if (purge_undone_) {
+      message = std::u16string(kPurgeUndone) + undo_reason_;
+    } else if (stopped_) {
+      message = std::u16string(kImportStoppedStart) + number(result_.added) + std::u16string(kImportStoppedEnd) +
+                stop_reason_;
+      if (!result_.report.empty()) message += u" " + ReportDetailText(engine::FromUtf8(result_.report.string()));
     } else if (result_.failed == 0 && result_.values_not_written == 0 && result_.first_failure.empty()) {
       message = kImportDone;
     } else {
@@ -381,6 +407,11 @@ class ImportRun {
   long first_row_ = 1;    // the number the source's first record goes by
   SourceRecord current_;  // the record the walk stands on
   bool destination_damaged_ = false;
+  bool purged_ = false;        // the run began a change with the purge
+  bool purge_undone_ = false;  // and its final commit failed, so the purge was undone too
+  std::u16string undo_reason_;
+  bool stopped_ = false;       // the price list refused a write that every later one would meet
+  std::u16string stop_reason_;
 };
 
 }  // namespace
@@ -389,7 +420,11 @@ ImportResult RunImport(std::u16string_view button_key, archives::WindowState& st
                        archives::Dialogs& dialogs, const ReportPlace& report) {
   if (run_under_way) return {};
   RunUnderWay guard;
-  return ImportRun(state, form, dialogs, report).Run(button_key);
+  ImportResult result = ImportRun(state, form, dialogs, report).Run(button_key);
+  // A run that ended before the source's last record lets go of the source, which other
+  // programs may then write, until the next run reads it again.
+  ResumeNext().Run([&] { state.DataSorgente.Recordset().EndWalk(); });
+  return result;
 }
 
 }  // namespace import

@@ -36,6 +36,14 @@ inline constexpr std::u16string_view kPurgeQuestion =
     u"vuole procedere con la cancellazione dei dati già importati?";
 inline constexpr std::u16string_view kPurgeDone = u"Cancellazione record effettuata.";
 inline constexpr std::u16string_view kPurgeFailed = u"Cancellazione non riuscita. ";  // + the reason
+// The purge could not take the price list for itself: another program is reading it.
+inline constexpr std::u16string_view kPriceListInUseNothingDeleted =
+    u"Il listino è in uso da un altro programma: nessun record è stato cancellato e l'importazione non è stata "
+    u"eseguita. Riprovare quando l'altro programma avrà terminato.";
+// The final commit of a run with the purge failed: the whole change was undone.
+inline constexpr std::u16string_view kPurgeUndone =
+    u"Importazione non riuscita: la cancellazione è stata annullata e il listino è rimasto com'era prima "
+    u"dell'importazione. ";  // + the reason
 
 // The closing message. Records not imported make it an error, values not written alone a
 // warning; the first reason follows the counts.
@@ -82,6 +90,10 @@ inline constexpr std::array<std::u16string_view, 6> kReportHeader = {u"Riga",  u
                                                                      u"Campo", u"Valore",          u"Motivo"};
 inline constexpr std::u16string_view kReportNotImported = u"non importato";
 inline constexpr std::u16string_view kReportValueNotWritten = u"valore non scritto";
+// A write the price list refused, which every later one would meet too, stopped the run.
+inline constexpr std::u16string_view kImportStoppedStart = u"Importazione interrotta: ";
+inline constexpr std::u16string_view kImportStoppedEnd =
+    u" articoli importati prima dell'interruzione, gli altri non sono stati importati. ";  // + the reason
 
 // The price list's table was found damaged while the run was writing to it: what had not been
 // saved was undone. `saved` articles reached the file before (saves are grouped), normally 0,

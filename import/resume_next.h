@@ -68,6 +68,11 @@ class ResumeNext {
   // True once a failure said that a file changed under the run (engine::ErrorKind::
   // FileChanged): nothing read from it after that can be trusted.
   bool file_changed() const { return file_changed_; }
+  // True when the last failure was one that every later write to the same file meets too:
+  // the file is in use by another program, read-only or out of reach, the disk is full.
+  bool last_failure_recurs() const { return last_failure_recurs_; }
+  // True when the last failure was that another program holds the file.
+  bool last_failure_in_use() const { return last_failure_in_use_; }
 
  private:
   void Swallow(const std::exception& failure);
@@ -77,6 +82,8 @@ class ResumeNext {
   std::string last_file_;
   int failures_ = 0;
   bool file_changed_ = false;
+  bool last_failure_recurs_ = false;
+  bool last_failure_in_use_ = false;
 };
 
 }  // namespace import

@@ -18,6 +18,12 @@ std::u16string WithErrors(int count, std::u16string_view reason) {
          std::u16string(import::kImportDoneWithErrorsEnd) + u" " + std::u16string(reason);
 }
 
+// A run the price list stopped after `imported` articles.
+std::u16string Stopped(int imported, std::u16string_view reason) {
+  return std::u16string(import::kImportStoppedStart) + engine::FromUtf8(std::to_string(imported)) +
+         std::u16string(import::kImportStoppedEnd) + std::u16string(reason);
+}
+
 std::u16string Lookup(std::u16string_view literal) {
   return std::u16string(import::kLookupStart) + std::u16string(literal) + std::u16string(import::kLookupEnd);
 }
@@ -253,17 +259,23 @@ TEST_F(ImportRun, TheBarMovesOnlyWhenItsWholeValueChanges) {
   EXPECT_EQ(thirds.window.progress[3], 100.0f);
 }
 
+// A record refused for itself is passed over; a write refused for a reason every later one
+// would meet too (the disk full or read-only, the file in use) stops the run at once, and
+// the message says how many articles came in before.
 TEST(ImportRunFailures, ARecordThatCannotBeStoredIsReportedInItalianNotHidden) {
   struct Case {
     engine::ErrorKind kind;
     std::string engine_reason;  // for archivi
     std::u16string window_reason;
     std::vector<std::u16string> stored = {u"A1", u"A4"};
+    bool stops = false;
   };
   const Case cases[] = {
-      {engine::ErrorKind::DiskFull, "cannot write the database: the disk is full", u"Il disco è pieno."},
+      {engine::ErrorKind::DiskFull, "cannot write the database: the disk is full", u"Il disco è pieno.", {u"A1"}, true},
       {engine::ErrorKind::ReadOnlyFileSystem, "cannot write the database: the file system is read-only",
-       u"Il disco è di sola lettura."},
+       u"Il disco è di sola lettura.", {u"A1"}, true},
+      {engine::ErrorKind::Locked, "the database is being read by another program",
+       u"Il file è in uso da un altro programma.", {u"A1"}, true},
       // A file changed under the run ends the walk: the records left are not imported.
       {engine::ErrorKind::FileChanged, "the file ended at page 7 while it was read",
        u"Il file è cambiato durante la lettura.", {u"A1"}},
@@ -277,7 +289,8 @@ TEST(ImportRunFailures, ARecordThatCannotBeStoredIsReportedInItalianNotHidden) {
     setup.destination->FailOn("Update", {}, 1, 2, c.engine_reason, c.kind);
     const import::ImportResult result = setup.Press();
     const int failed = 4 - static_cast<int>(c.stored.size());
-    EXPECT_EQ(setup.window.MessageTexts().back(), WithErrors(failed, c.window_reason));
+    EXPECT_EQ(setup.window.MessageTexts().back(),
+              c.stops ? Stopped(1, c.window_reason) : WithErrors(failed, c.window_reason));
     EXPECT_EQ(CodesIn(setup), c.stored);
     EXPECT_EQ(result.added, static_cast<long>(c.stored.size()));
     EXPECT_EQ(result.failed, failed);
@@ -292,6 +305,7 @@ TEST_F(ImportRun, TheClosingMessageCountsRecordsAndValuesLost) {
   struct Case {
     const char* name;
     const char* failing;  // an operation of the destination that fails once, or nothing
+    engine::ErrorKind kind;
     int skip;
     long added, failed, values_not_written;
     std::u16string counts;           // the closing message up to its reason
@@ -299,10 +313,10 @@ TEST_F(ImportRun, TheClosingMessageCountsRecordsAndValuesLost) {
   };
   const std::string refused = "column Prezzo: not an amount";
   const Case cases[] = {
-      {"values only", nullptr, 0, 3, 0, 2, u"Importazione eseguita con avvisi: 2 valori non scritti.", refused},
-      {"records and values", "Update", 2, 2, 1, 2,
+      {"values only", nullptr, {}, 0, 3, 0, 2, u"Importazione eseguita con avvisi: 2 valori non scritti.", refused},
+      {"records and values", "Update", engine::ErrorKind::InvalidValue, 2, 2, 1, 2,
        u"Importazione eseguita con errori: 1 articoli non importati, 2 valori non scritti.", refused},
-      {"records only, their values taken back with them", "Commit", 0, 0, 3, 0,
+      {"records only, their values taken back with them", "Commit", engine::ErrorKind::DiskFull, 0, 0, 3, 0,
        u"Importazione eseguita con errori: 3 articoli non importati.", "no space left on the disk"},
   };
   for (const Case& c : cases) {
@@ -312,7 +326,7 @@ TEST_F(ImportRun, TheClosingMessageCountsRecordsAndValuesLost) {
     s.AddSource({T(u"A1"), T(u"dodici")});
     s.AddSource({T(u"A2"), T(u"1e400")});
     s.AddSource({T(u"A3"), T(u"12,50")});
-    if (c.failing) s.destination->FailOn(c.failing, {}, c.skip, 1, "no space left on the disk", engine::ErrorKind::DiskFull);
+    if (c.failing) s.destination->FailOn(c.failing, {}, c.skip, 1, "no space left on the disk", c.kind);
     TempDir dir;
     const std::filesystem::path report = dir.path() / "resoconto.csv";
     const import::ImportResult result = s.Press(import::kImportKey, import::ReportPlace::File(report));
@@ -399,6 +413,16 @@ TEST_F(ImportRun, TheDestinationIsCommittedBeforeTheClosingMessage) {
   const import::ImportResult result = failing.Press();
   EXPECT_EQ(failing.window.MessageTexts().back(), WithErrors(2, u"Errore di lettura o scrittura sul disco."));
   EXPECT_EQ(result.added, 0);
+
+  // With the purge, the failed commit undid the deletion too.
+  ImportSetup purged;
+  purged.AddArticle(u"A0");
+  purged.AddSourceCodes({u"A1"});
+  purged.destination->FailOn("Commit", {}, 0, INT_MAX, "cannot write the database: Input/output error");
+  purged.window.answers = {archives::kAnswerYes};
+  purged.Press();
+  EXPECT_EQ(purged.window.MessageTexts().back(),
+            std::u16string(import::kPurgeUndone) + u"Errore di lettura o scrittura sul disco.");
 }
 
 TEST_F(ImportRun, PressesQueuedDuringTheRunAreIgnored) {
