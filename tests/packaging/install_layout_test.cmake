@@ -1,8 +1,11 @@
 # Installs the build into a temporary folder and checks what lands there:
-#   cmake -DBUILD_DIR=... -DWORK_DIR=... -DSYSTEM_PREFIX=... -P install_layout_test.cmake
+#   cmake -DBUILD_DIR=... -DWORK_DIR=... -DSYSTEM_PREFIX=... -DPACKAGE_SCRIPTS=... -P install_layout_test.cmake
 # First to a plain prefix: the program's folder with its menu entry and icons under it, and
 # a price list that a second install keeps. Then staged (DESTDIR) to the system's place, as
-# the Debian package is built: menu entry and icons in /usr/share, no price list.
+# the Debian package is built: menu entry and icons in /usr/share, no price list. Then, as
+# root, the package's install script run over the staged folder as over a system's root
+# (DPKG_ROOT): first installs, an upgrade from the layout with the price list in the
+# program's folder, an upgrade that finds a price list in both places, and the removal.
 # Every failed check is reported (SEND_ERROR), which makes the script fail.
 cmake_minimum_required(VERSION 3.22)
 file(REMOVE_RECURSE "${WORK_DIR}")
@@ -78,4 +81,102 @@ unset(ENV{DESTDIR})
 check_layout("${stage}" "${SYSTEM_PREFIX}" "/usr/share" "importazione-archivi")
 if(EXISTS "${stage}${SYSTEM_PREFIX}/listini.mdb")
   message(SEND_ERROR "a staged install made a price list")
+endif()
+
+# The package's scripts over the staged folder. They set owners and groups: only as root.
+execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE)
+if(NOT uid STREQUAL "0")
+  message(STATUS "not root: the package's scripts are not tried")
+  return()
+endif()
+set(folder "${stage}${SYSTEM_PREFIX}")
+set(data "${stage}/var/lib/importazione-archivi")
+function(run_script script action)
+  execute_process(COMMAND "${CMAKE_COMMAND}" -E env "DPKG_ROOT=${stage}" sh "${PACKAGE_SCRIPTS}/${script}" ${action}
+                  RESULT_VARIABLE failed OUTPUT_VARIABLE said ERROR_VARIABLE errors)
+  if(failed)
+    message(SEND_ERROR "${script} ${action} failed: ${errors}")
+  endif()
+  set(said "${said}" PARENT_SCOPE)
+endfunction()
+# The price list a link beside the program points to, in the data folder, and nothing in the
+# program's folder that anyone but root could change.
+function(check_installed)
+  file(READ_SYMLINK "${folder}/listini.mdb" target)
+  if(NOT target STREQUAL "/var/lib/importazione-archivi/listini.mdb")
+    message(SEND_ERROR "listini.mdb beside the program is not a link to the data folder: '${target}'")
+  endif()
+  if(IS_SYMLINK "${data}/listini.mdb" OR NOT EXISTS "${data}/listini.mdb")
+    message(SEND_ERROR "no price list in the data folder")
+  endif()
+  execute_process(COMMAND find "${folder}" ! -type l "(" -perm /022 -o ! -user root ")" OUTPUT_VARIABLE writable)
+  if(NOT writable STREQUAL "")
+    message(SEND_ERROR "in the program's folder, not root's alone: ${writable}")
+  endif()
+  foreach(shared "${data}" "${data}/Importazioni")
+    execute_process(COMMAND stat -c "%a %G" "${shared}" OUTPUT_VARIABLE mode OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT mode STREQUAL "2775 users")
+      message(SEND_ERROR "${shared} is '${mode}', not setgid and writable by the group users")
+    endif()
+  endforeach()
+  execute_process(COMMAND stat -c "%a %G" "${data}/listini.mdb" OUTPUT_VARIABLE mode OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT mode STREQUAL "664 users")
+    message(SEND_ERROR "the price list is '${mode}', not writable by the group users")
+  endif()
+endfunction()
+
+# The earlier layout: the program's folder writable by the group, the price list in it.
+function(lay_out_earlier_version content)
+  file(REMOVE "${folder}/listini.mdb")
+  file(WRITE "${folder}/listini.mdb" "${content}")
+  execute_process(COMMAND chmod 2775 "${folder}")
+  execute_process(COMMAND chmod 0664 "${folder}/listini.mdb")
+endfunction()
+
+# A first install makes an empty price list; running the script again changes nothing and
+# says nothing more.
+run_script(postinst configure)
+check_installed()
+if(NOT said MATCHES "Creato il listino vuoto")
+  message(SEND_ERROR "the first install did not say it made the price list: ${said}")
+endif()
+file(WRITE "${data}/listini.mdb" "the shop's articles")
+run_script(postinst configure)
+check_installed()
+file(READ "${data}/listini.mdb" kept)
+if(NOT kept STREQUAL "the shop's articles" OR NOT said STREQUAL "")
+  message(SEND_ERROR "a second configure replaced the price list or spoke: ${said}")
+endif()
+
+# An upgrade from the earlier layout moves the price list, with a journal left beside it.
+file(REMOVE "${data}/listini.mdb")
+lay_out_earlier_version("the articles of before")
+file(WRITE "${folder}/listini.mdb-journal" "an interrupted change")
+run_script(postinst configure)
+check_installed()
+file(READ "${data}/listini.mdb" moved)
+if(NOT moved STREQUAL "the articles of before" OR NOT EXISTS "${data}/listini.mdb-journal")
+  message(SEND_ERROR "the upgrade did not move the price list and its journal")
+endif()
+file(REMOVE "${data}/listini.mdb-journal")
+
+# One that finds a price list in both places replaces neither.
+lay_out_earlier_version("a second price list")
+run_script(postinst configure)
+check_installed()
+file(READ "${data}/listini.mdb" kept)
+file(READ "${data}/listini-precedente.mdb" set_aside)
+if(NOT kept STREQUAL "the articles of before" OR NOT set_aside STREQUAL "a second price list")
+  message(SEND_ERROR "an upgrade replaced a price list")
+endif()
+
+# Removal takes the link away and leaves the data, saying so once.
+run_script(postrm remove)
+if(EXISTS "${folder}/listini.mdb" OR IS_SYMLINK "${folder}/listini.mdb" OR NOT EXISTS "${data}/listini.mdb")
+  message(SEND_ERROR "removal left the link or took the price list")
+endif()
+string(REGEX MATCHALL "restano" told "${said}")
+list(LENGTH told times)
+if(NOT times EQUAL 1)
+  message(SEND_ERROR "removal said where the data stays ${times} times: ${said}")
 endif()
