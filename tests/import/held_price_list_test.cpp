@@ -58,7 +58,7 @@ TEST(HeldPriceList, TheRunStopsOnceAndTheFileStaysWhole) {
   struct Case {
     const char* name;
     int purge_answer;
-    std::u16string closing;  // the message after the purge question, or how it ends
+    std::u16string closing;  // the message after the purge question, or its reason
   };
   const Case cases[] = {
       {"with the purge", archives::kAnswerYes, std::u16string(import::kPriceListInUseNothingDeleted)},
@@ -79,7 +79,8 @@ TEST(HeldPriceList, TheRunStopsOnceAndTheFileStaysWhole) {
     const std::vector<std::u16string> shown = run.window.MessageTexts();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0], import::kPurgeQuestion);
-    EXPECT_TRUE(shown[1].ends_with(c.closing)) << engine::ToUtf8(shown[1]);
+    // (The report's place may follow.)
+    EXPECT_NE(shown[1].find(c.closing), std::u16string::npos) << engine::ToUtf8(shown[1]);
     EXPECT_EQ(result.added, 0);
     EXPECT_TRUE(ReadBytes(destination) == before) << "the held price list was changed";
   }

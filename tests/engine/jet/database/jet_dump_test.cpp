@@ -1,6 +1,8 @@
 // Every user table of every fixture database dumps as the independent reader's dump.
 #include <gtest/gtest.h>
 
+#include <charconv>
+
 #include <cstdlib>
 
 #include "engine/dump_format.h"
@@ -39,7 +41,11 @@ std::vector<ExpectedDump> AllExpectedDumps() {
 // The reference reader writes singles with Java's float digits, which are not always the
 // shortest; both forms must read back to the same single.
 bool SameSingle(const std::string& ours, const std::string& theirs) {
-  return std::strtof(ours.c_str(), nullptr) == std::strtof(theirs.c_str(), nullptr);
+  float x = 0;
+  float y = 0;
+  std::from_chars(ours.data(), ours.data() + ours.size(), x);
+  std::from_chars(theirs.data(), theirs.data() + theirs.size(), y);
+  return x == y;
 }
 
 class ExpectedDumpTest : public testing::TestWithParam<ExpectedDump> {};

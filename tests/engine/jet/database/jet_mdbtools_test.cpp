@@ -3,6 +3,8 @@
 // digits, and dates before 1900 wrongly; the comparison allows for exactly those differences.
 #include <gtest/gtest.h>
 
+#include <charconv>
+
 #include <cmath>
 
 #include "engine/dump_format.h"
@@ -18,11 +20,11 @@ bool HaveMdbExport() {
 }
 
 bool SameNumber(const std::string& a, const std::string& b) {
-  char* end_a;
-  char* end_b;
-  const double x = std::strtod(a.c_str(), &end_a);
-  const double y = std::strtod(b.c_str(), &end_b);
-  if (*end_a != '\0' || *end_b != '\0' || a.empty() || b.empty()) return false;
+  double x = 0;
+  double y = 0;
+  const auto read_a = std::from_chars(a.data(), a.data() + a.size(), x);
+  const auto read_b = std::from_chars(b.data(), b.data() + b.size(), y);
+  if (read_a.ptr != a.data() + a.size() || read_b.ptr != b.data() + b.size() || a.empty() || b.empty()) return false;
   return std::fabs(x - y) <= 1e-9 * std::max(1.0, std::fabs(x));
 }
 
@@ -51,7 +53,7 @@ TEST_P(MdbExportAgrees, OnEveryField) {
   const auto path = testsupport::Fixture(file);
   int status = 0;
   const std::string theirs = testsupport::RunCommand(
-      "mdb-export -d '\t' -Q -e -b hex -0 '\\N' -B -T '%Y-%m-%dT%H:%M:%S' '" + path.string() + "' '" + table + "'", &status);
+      "LC_ALL=C.UTF-8 mdb-export -d '\t' -Q -e -b hex -0 '\\N' -B -T '%Y-%m-%dT%H:%M:%S' '" + path.string() + "' '" + table + "'", &status);
   ASSERT_EQ(status, 0);
   auto database = testsupport::OpenFixture(file);
   auto records = database->OpenRecordset(engine::FromUtf8(table));

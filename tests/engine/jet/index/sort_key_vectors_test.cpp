@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+
 #include "engine/jet/index/sort_key.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/fixtures.h"
@@ -175,12 +177,18 @@ TypedValue ParseValue(const std::string& type, const std::string& text) {
       // Kept at the text's own scale: the column overload must bring it to scale 4.
       t.value = Value::Numeric(ParseDecimal(text));
       break;
-    case ColumnType::Double:
-      t.value = Value::Double(std::strtod(text.c_str(), nullptr));
+    case ColumnType::Double: {
+      double number = 0;
+      std::from_chars(text.data(), text.data() + text.size(), number);
+      t.value = Value::Double(number);
       break;
-    case ColumnType::Float:
-      t.value = Value::Single(std::strtof(text.c_str(), nullptr));
+    }
+    case ColumnType::Float: {
+      float number = 0;
+      std::from_chars(text.data(), text.data() + text.size(), number);
+      t.value = Value::Single(number);
       break;
+    }
     case ColumnType::DateTime:
       t.value = Value::DateTime(Date{JetDays(text)});
       break;
