@@ -228,3 +228,36 @@ TEST(JournalRecovery, ReadOnlyStoresRefuseWrites) {
   EXPECT_THROW(pager->WritePage(engine::jet::PageNumber(3)), engine::Error);
   EXPECT_THROW(pager->AppendPage(), engine::Error);
 }
+
+// Opened through a symbolic link (the installed program's listini.mdb is one), the file
+// keeps its journal beside itself, where every program that reaches it by any name looks,
+// and a change left there is undone by an open through the link.
+TEST(JournalRecovery, TheJournalSitsBesideTheRealFileNotTheLink) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  fs::create_directories(dir.path() / "dati");
+  fs::create_directories(dir.path() / "programma");
+  const fs::path file = dir.path() / "dati" / "listini.mdb";
+  fs::copy_file(testsupport::Listini("listini.mdb"), file);
+  const fs::path link = dir.path() / "programma" / "listini.mdb";
+  fs::create_symlink(file, link);
+  const std::vector<uint8_t> original = ReadBytes(file);
+  {
+    auto pager = Pager::Open(link, engine::OpenMode::ReadWrite);
+    pager->BeginLongChange();
+    pager->WritePage(engine::jet::PageNumber(3))[10] ^= 0xFF;
+    pager->Spill();
+    EXPECT_TRUE(fs::exists(engine::jet::JournalPathFor(file)));
+    EXPECT_FALSE(fs::is_symlink(engine::jet::JournalPathFor(link)) || fs::exists(engine::jet::JournalPathFor(link)));
+    // A crash now: the journal stays (a copy of it), the file has the change's mark.
+    const std::vector<uint8_t> journal = ReadBytes(engine::jet::JournalPathFor(file));
+    const std::vector<uint8_t> marked = ReadBytes(file);
+    pager->Rollback();
+    pager.reset();
+    WriteBytes(file, marked);
+    WriteBytes(engine::jet::JournalPathFor(file), journal);
+  }
+  Pager::Open(link, engine::OpenMode::ReadOnly);
+  EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
+  EXPECT_EQ(ReadBytes(file), original);
+}
