@@ -29,6 +29,10 @@ std::u16string ShortValue(const std::string& value) {
   return text;
 }
 
+std::u16string FileNameOf(const std::string& path) {
+  return engine::FromUtf8(std::filesystem::path(path).filename().string());
+}
+
 }  // namespace
 
 std::u16string ItalianReason(const std::exception& error) {
@@ -50,12 +54,18 @@ std::u16string ItalianReason(const std::exception& error) {
     case engine::ErrorKind::OpenInAccess: {
       // A lock file left by Access after a crash keeps the archive closed until removed.
       text += kCloseAccessAdvice;
-      const std::filesystem::path lock(engine_error->lock_file());
+      const std::filesystem::path lock(engine_error->other_file());
       if (!lock.empty()) {
         text += RemoveLockFileAdvice(engine::FromUtf8(lock.filename().string()));
       }
       break;
     }
+    case engine::ErrorKind::JournalUnreadable:
+      text = JournalUnreadableReason(FileNameOf(engine_error->other_file()));
+      break;
+    case engine::ErrorKind::ForeignJournal:
+      text = ForeignJournalReason(FileNameOf(engine_error->other_file()));
+      break;
     default:
       break;
   }

@@ -42,6 +42,8 @@ constexpr std::u16string_view ReasonText(engine::ErrorKind kind) {
     case engine::ErrorKind::ReadOnlyFileSystem: return u"il disco è di sola lettura";
     case engine::ErrorKind::FileChanged: return u"il file è cambiato durante la lettura";
     case engine::ErrorKind::RuleViolation: return u"il record non rispetta le regole della tabella";
+    case engine::ErrorKind::JournalUnreadable: return u"il file di ripristino di una scrittura interrotta non si può leggere";
+    case engine::ErrorKind::ForeignJournal: return u"accanto all'archivio c'è un file di ripristino che non gli appartiene";
     case engine::ErrorKind::Other: break;
   }
   return u"errore imprevisto dell'archivio";
@@ -84,8 +86,22 @@ inline std::u16string CannotWritePriceListText(std::u16string_view path, std::u1
 }
 inline std::u16string JournalSetAsideText(std::u16string_view archive, std::u16string_view set_aside_as) {
   return u"Accanto all'archivio " + std::u16string(archive) +
-         u" c'era un file di ripristino che non appartiene a questo archivio: non è stato applicato ed è stato "
-         u"rinominato in " + std::u16string(set_aside_as) + u". L'archivio non è stato modificato.";
+         u" c'era un file di ripristino che non appartiene a questo archivio o è danneggiato: non è stato applicato "
+         u"ed è stato rinominato in " + std::u16string(set_aside_as) + u". L'archivio non è stato modificato.";
+}
+
+// Reasons for the two journal kinds, naming the journal, with what to do.
+inline std::u16string JournalUnreadableReason(std::u16string_view journal) {
+  return u"il file di ripristino " + std::u16string(journal) +
+         u", lasciato da una scrittura interrotta, non si può leggere. L'archivio non è stato toccato e il file di "
+         u"ripristino è stato conservato: controllare il disco e riprovare; l'archivio sarà ripristinato appena il "
+         u"file si potrà leggere";
+}
+inline std::u16string ForeignJournalReason(std::u16string_view journal) {
+  return u"accanto all'archivio c'è il file di ripristino " + std::u16string(journal) +
+         u", che appartiene a un altro archivio o è danneggiato, e non è stato possibile metterlo da parte perché il "
+         u"disco o la cartella sono di sola lettura. L'archivio non è stato toccato: spostare quel file in un'altra "
+         u"cartella, oppure copiare l'archivio da solo in una cartella scrivibile, e riprovare";
 }
 
 }  // namespace archives

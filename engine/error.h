@@ -14,7 +14,7 @@ enum class ErrorKind {
   NotFound,           // the file does not exist
   AccessDenied,       // no permission to read or write it
   Locked,             // another program holds the file
-  OpenInAccess,       // Access's lock file lies beside the database (see Error::lock_file)
+  OpenInAccess,       // Access's lock file lies beside the database (see Error::other_file)
   Protected,          // a database password or an encrypted workbook
   UnsupportedFormat,  // .accdb, .xlsx content, old Excel versions, unknown sort orders
   Damaged,            // not a valid archive of its kind, or damaged
@@ -33,6 +33,10 @@ enum class ErrorKind {
   FileChanged,        // the file was cut short or replaced while we read it
   RuleViolation,      // a record refused by a column's or table's rule; the reason is
                       // already the text for the user (ValidationText or Italian)
+  JournalUnreadable,  // the journal of an interrupted write cannot be read; the database was
+                      // left as it was, and the journal kept for a later open
+  ForeignJournal,     // a journal that cannot be applied to the database (another file's, or
+                      // damaged) lies beside it and cannot be set aside
 };
 
 // What a column found wrong with a value it refused, so that the window can say it in a
@@ -56,27 +60,28 @@ constexpr ErrorKind KindOfSystemError(int error_number) {
 
 class Error : public std::runtime_error {
  public:
-  // `file` may be empty when the error concerns no particular file. `lock_file` names the
-  // lock file that keeps the database from being written, for ErrorKind::OpenInAccess.
-  Error(std::string file, const std::string& reason, ErrorKind kind = ErrorKind::Other, std::string lock_file = {})
+  // `file` may be empty when the error concerns no particular file. `other_file` names a
+  // second file the failure is about: the lock file that keeps the database from being
+  // written (OpenInAccess), or the journal beside it (the two journal kinds).
+  Error(std::string file, const std::string& reason, ErrorKind kind = ErrorKind::Other, std::string other_file = {})
       : std::runtime_error(file.empty() ? reason : file + ": " + reason),
         file_(std::move(file)),
         reason_(reason),
         kind_(kind),
-        lock_file_(std::move(lock_file)) {}
+        other_file_(std::move(other_file)) {}
 
   // The same failure told of `file`, its reason after `context` ("table \"X\": "); the kind
-  // the lock file and what it concerns stay. For re-raising with the file an inner part did
+  // the other file and what it concerns stay. For re-raising with the file an inner part did
   // not know.
   Error Within(std::string file, std::string_view context = {}) const {
-    Error error(std::move(file), std::string(context) + reason_, kind_, lock_file_);
+    Error error(std::move(file), std::string(context) + reason_, kind_, other_file_);
     return error.Concerning(column_, value_, refusal_);
   }
 
   const std::string& file() const { return file_; }
   const std::string& reason() const { return reason_; }
   ErrorKind kind() const { return kind_; }
-  const std::string& lock_file() const { return lock_file_; }
+  const std::string& other_file() const { return other_file_; }
 
   // The column a refused value was meant for, the value as text (both UTF-8), and what was
   // wrong with it; empty and Refusal::None when the failure concerns no one column.
@@ -94,7 +99,7 @@ class Error : public std::runtime_error {
   std::string file_;
   std::string reason_;
   ErrorKind kind_;
-  std::string lock_file_;
+  std::string other_file_;
   std::string column_;
   std::string value_;
   Refusal refusal_ = Refusal::None;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "archives/data_binding.h"
+#include "archives/italian_texts.h"
 #include "engine/error.h"
 #include "engine/open/open_database.h"
 #include "engine/value.h"
@@ -114,6 +115,14 @@ TEST(ErrorMessages, EachBadArchiveHasItsKindAndItsItalianReason) {
        writing, ErrorKind::OpenInAccess,
        u"l'archivio è aperto in Microsoft Access: chiudere Access e riprovare; se Access non è aperto, eliminare "
        u"il file LISTINI.LDB"},
+      {"journal that cannot be read",
+       [&] {
+         const fs::path file = temp.path() / "ripristino.mdb";
+         fs::copy_file(Fixture("listini/listini.mdb"), file);
+         fs::create_directory(temp.path() / "ripristino.mdb-journal");  // reads of a folder fail
+         return file;
+       },
+       writing, ErrorKind::JournalUnreadable, JournalUnreadableReason(u"ripristino.mdb-journal")},
       {"encrypted workbook", [&] { return Fixture("xls/poi--password.xls"); }, excel, ErrorKind::Protected,
        protected_archive},
       {"encrypted workbook, default password",

@@ -15,8 +15,8 @@ using Arguments = std::vector<std::string>;
 inline void ReportSetAsideJournal(const std::filesystem::path& file, const std::filesystem::path& set_aside_as) {
   if (set_aside_as.empty()) return;
   std::fprintf(stderr,
-               "%s: the journal beside it belongs to another file (or to an earlier copy of this one); it was not "
-               "applied and was renamed to %s\n",
+               "%s: the journal beside it belongs to another file (or to an earlier copy of this one) or its header "
+               "is damaged; it was not applied and was renamed to %s\n",
                file.c_str(), set_aside_as.c_str());
 }
 

@@ -79,17 +79,10 @@ void WriteAll(int fd, const uint8_t* data, size_t size, off_t offset, const std:
   }
 }
 
-// Whole reads; false when the file ends first.
+// Whole reads; false when the file ends first or cannot be read (the writer's own reads,
+// whose failure the write that follows reports).
 bool ReadAll(int fd, uint8_t* data, size_t size, off_t offset) {
-  while (size > 0) {
-    const ssize_t n = pread(fd, data, size, offset);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += n;
-  }
-  return true;
+  return ReadJournalBytes(fd, data, size, static_cast<uint64_t>(offset)) == JournalRead::Data;
 }
 
 void Sync(int fd, const std::filesystem::path& database, const char* what) {
@@ -106,19 +99,10 @@ void SyncFolder(const std::filesystem::path& database) {
   close(fd);
 }
 
-// The checksum of the header page as it was before the change: the mark counts as zeros.
-bool HeaderPageChecksum(int fd, size_t page_size, uint64_t* checksum) {
-  if (page_size < kMarkOffset + kMarkSize) return false;
-  std::vector<uint8_t> page(page_size);
-  if (!ReadAll(fd, page.data(), page_size, 0)) return false;
+// The checksum of a header page as it was before the change: the mark counts as zeros.
+uint64_t HeaderPageChecksum(std::vector<uint8_t> page) {
   std::memset(page.data() + kMarkOffset, 0, kMarkSize);
-  *checksum = Fnv1a(page.data(), page.size());
-  return true;
-}
-
-uint64_t MarkIn(int fd) {
-  uint8_t bytes[kMarkSize];
-  return ReadAll(fd, bytes, sizeof bytes, kMarkOffset) ? GetU64(bytes) : 0;
+  return Fnv1a(page.data(), page.size());
 }
 
 void ClearMark(int fd) {
@@ -139,13 +123,13 @@ void CountChange(int fd) {
   }
 }
 
-// Renames a journal that belongs to some other file, never over an earlier one.
+// Renames a journal that cannot be applied to the database, never over an earlier one.
 std::filesystem::path SetAside(const std::filesystem::path& database, const std::filesystem::path& journal) {
   for (int n = 1;; ++n) {
     std::filesystem::path target = journal.string() + ".not-applied" + (n == 1 ? "" : "-" + std::to_string(n));
     std::error_code error;
     if (std::filesystem::exists(target, error)) continue;
-    if (rename(journal.c_str(), target.c_str()) != 0) Fail(database, "cannot set aside a journal that is not this database's", errno);
+    if (rename(journal.c_str(), target.c_str()) != 0) ThrowForeignJournal(database, errno);
     SyncFolder(database);
     return target;
   }
@@ -160,7 +144,113 @@ class FileCloser {
   int fd_;
 };
 
+// A journal as recovery reads it: every read answers data, end or error, and an error
+// stops the recovery before the database is touched, keeping the journal for a later open
+// (the journal is the only copy of the pages the interrupted write overwrote).
+class JournalReading {
+ public:
+  JournalReading(const std::filesystem::path& database, int fd, const JournalReader& read)
+      : database_(database), fd_(fd), read_(read) {}
+
+  // The bytes at `offset`: true when all are there, false when the journal ends first.
+  bool Read(uint8_t* into, size_t size, uint64_t offset) const {
+    const JournalRead got = read_(fd_, into, size, offset);
+    if (got == JournalRead::Error) Unreadable("at byte " + std::to_string(offset) + ": " + std::strerror(errno));
+    return got == JournalRead::Data;
+  }
+
+  [[noreturn]] void Unreadable(const std::string& why) const {
+    const std::filesystem::path journal = JournalPathFor(database_);
+    throw Error(database_.string(),
+                "the journal " + journal.filename().string() + " of an interrupted write cannot be read (" + why +
+                    "); the database was not touched and the journal is kept: the next open that can read it "
+                    "undoes the write",
+                ErrorKind::JournalUnreadable, journal.string());
+  }
+
+ private:
+  const std::filesystem::path& database_;
+  int fd_;
+  const JournalReader& read_;
+};
+
+struct JournalHeader {
+  enum State { Empty, CannotApply, Sound } state = Empty;
+  uint32_t page_size = 0;
+  uint64_t size_before = 0;
+  uint64_t header_page_checksum = 0;
+  uint64_t mark = 0;
+};
+
+// A journal created but never written is empty. One whose header is cut short or does not
+// check may still be the only copy of pages the write overwrote, or another program's: it is
+// never applied and never deleted.
+JournalHeader ReadHeader(const JournalReading& in) {
+  uint8_t bytes[kHeaderSize];
+  if (!in.Read(bytes, 1, 0)) return {};
+  if (!in.Read(bytes, kHeaderSize, 0) || std::memcmp(bytes, kMagic, sizeof kMagic) != 0 ||
+      GetU64(bytes + kHeaderFields) != Fnv1a(bytes, kHeaderFields)) {
+    return {JournalHeader::CannotApply};
+  }
+  return {JournalHeader::Sound, GetU32(bytes + 8), GetU64(bytes + 16), GetU64(bytes + 24), GetU64(bytes + 32)};
+}
+
+// Whether the journal was made for the database as it is now: the page size of its
+// version, and the change's mark and header-page checksum.
+bool MadeFor(const std::filesystem::path& database, int fd, const JournalHeader& header) {
+  if (header.mark == 0 || (header.page_size != 2048 && header.page_size != 4096)) return false;
+  std::vector<uint8_t> page(header.page_size);
+  const JournalRead got = ReadJournalBytes(fd, page.data(), page.size(), 0);
+  if (got == JournalRead::Error) {
+    Fail(database, "cannot read the header page to undo an interrupted write (nothing was changed)", errno);
+  }
+  return got == JournalRead::Data && header.page_size == (page[kVersionOffset] == 0 ? 2048u : 4096u) &&
+         GetU64(page.data() + kMarkOffset) == header.mark && HeaderPageChecksum(page) == header.header_page_checksum;
+}
+
+// Reads record `index` into `record`; false when it is cut short or does not check.
+bool ReadRecord(const JournalReading& in, const JournalHeader& header, uint64_t index, std::vector<uint8_t>& record) {
+  if (!in.Read(record.data(), record.size(), kHeaderSize + index * record.size())) return false;
+  const uint8_t* bytes = record.data() + 4;
+  return GetU64(bytes + header.page_size) ==
+         RecordChecksum(header.mark, GetPageNumber(record.data()), bytes, header.page_size);
+}
+
+JournalHeader::State Inspect(const std::filesystem::path& database, int fd, const JournalReading& in,
+                             JournalHeader& header) {
+  header = ReadHeader(in);
+  if (header.state == JournalHeader::Sound && !MadeFor(database, fd, header)) header.state = JournalHeader::CannotApply;
+  return header.state;
+}
+
+void RemoveJournal(const std::filesystem::path& database) {
+  if (unlink(JournalPathFor(database).c_str()) != 0 && errno != ENOENT) Fail(database, "cannot remove the journal", errno);
+  SyncFolder(database);
+}
+
 }  // namespace
+
+JournalRead ReadJournalBytes(int fd, uint8_t* into, size_t size, uint64_t offset) {
+  while (size > 0) {
+    const ssize_t n = pread(fd, into, size, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return JournalRead::Error;
+    if (n == 0) return JournalRead::End;
+    into += n;
+    size -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return JournalRead::Data;
+}
+
+void ThrowForeignJournal(const std::filesystem::path& database, int error) {
+  const std::filesystem::path journal = JournalPathFor(database);
+  throw Error(database.string(),
+              "the journal " + journal.filename().string() +
+                  " beside it cannot be applied to it (it belongs to another file, or its header is damaged) and "
+                  "cannot be set aside: " + std::strerror(error) + "; the database was not touched",
+              ErrorKind::ForeignJournal, journal.string());
+}
 
 std::filesystem::path JournalPathFor(const std::filesystem::path& database) {
   return std::filesystem::path(database.string() + "-journal");
@@ -176,53 +266,56 @@ bool HasJournal(const std::filesystem::path& database) {
   return std::filesystem::exists(JournalPathFor(database), error);
 }
 
-JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd) {
+JournalFinding InspectJournal(const std::filesystem::path& database, int fd, const JournalReader& read) {
+  const int journal_fd = open(JournalPathFor(database).c_str(), O_RDONLY | O_CLOEXEC);
+  if (journal_fd < 0 && errno == ENOENT) return JournalFinding::None;
+  const JournalReading in(database, journal_fd, read);
+  if (journal_fd < 0) in.Unreadable(std::string("cannot open it: ") + std::strerror(errno));
+  FileCloser closer(journal_fd);
+  JournalHeader header;
+  switch (Inspect(database, fd, in, header)) {
+    case JournalHeader::Empty: return JournalFinding::Empty;
+    case JournalHeader::CannotApply: return JournalFinding::CannotApply;
+    case JournalHeader::Sound: break;
+  }
+  return JournalFinding::Applies;
+}
+
+JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd, const JournalReader& read) {
   const std::filesystem::path journal = JournalPathFor(database);
-  const int in = open(journal.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) return {};
-  FileCloser closer(in);
+  const int journal_fd = open(journal.c_str(), O_RDONLY | O_CLOEXEC);
+  if (journal_fd < 0 && errno == ENOENT) return {};
+  const JournalReading in(database, journal_fd, read);
+  if (journal_fd < 0) in.Unreadable(std::string("cannot open it: ") + std::strerror(errno));
+  FileCloser closer(journal_fd);
+  JournalHeader header;
+  switch (Inspect(database, fd, in, header)) {
+    case JournalHeader::Empty:
+      RemoveJournal(database);
+      return {JournalOutcome::Removed, {}};
+    case JournalHeader::CannotApply:
+      return {JournalOutcome::SetAside, SetAside(database, journal)};
+    case JournalHeader::Sound:
+      break;
+  }
+
+  // Records reach the disk before the pages they protect, so the first one that is cut short
+  // or does not check marks the end of what needs undoing. The whole journal is read before
+  // the first page is written back: a read error leaves the database untouched.
+  std::vector<uint8_t> record(kRecordOverhead + header.page_size);
+  uint64_t sound = 0;
+  while (ReadRecord(in, header, sound, record)) ++sound;
   const char* undo = "cannot undo an interrupted write";
-
-  uint8_t header[kHeaderSize];
-  struct stat info {};
-  fstat(in, &info);
-  const size_t length = static_cast<size_t>(info.st_size);
-  const bool has_magic = length >= sizeof kMagic && ReadAll(in, header, sizeof kMagic, 0);
-  if (has_magic && std::memcmp(header, kMagic, sizeof kMagic) != 0) {
-    return {JournalOutcome::SetAside, SetAside(database, journal)};  // not a journal we can read
-  }
-  if (!has_magic || length < kHeaderSize || !ReadAll(in, header, kHeaderSize, 0) ||
-      GetU64(header + kHeaderFields) != Fnv1a(header, kHeaderFields)) {
-    // Cut short while being written, before the database was touched: drop it.
-    if (unlink(journal.c_str()) != 0 && errno != ENOENT) Fail(database, "cannot remove the journal", errno);
-    SyncFolder(database);
-    return {JournalOutcome::CutShort, {}};
-  }
-  const uint32_t page_size = GetU32(header + 8);
-  const uint64_t size_before = GetU64(header + 16);
-  const uint64_t header_page_checksum = GetU64(header + 24);
-  const uint64_t mark = GetU64(header + 32);
-
-  uint8_t version = 0;
-  uint64_t checksum = 0;
-  const bool matches = ReadAll(fd, &version, 1, kVersionOffset) && page_size == (version == 0 ? 2048u : 4096u) &&
-                       mark != 0 && MarkIn(fd) == mark && HeaderPageChecksum(fd, page_size, &checksum) &&
-                       checksum == header_page_checksum;
-  if (!matches) return {JournalOutcome::SetAside, SetAside(database, journal)};
-
-  // Records were synced before the pages they protect were written, so the first one that is
-  // cut short or does not check marks the end of what needs undoing.
-  std::vector<uint8_t> record(kRecordOverhead + page_size);
-  for (off_t at = kHeaderSize; ReadAll(in, record.data(), record.size(), at); at += static_cast<off_t>(record.size())) {
+  for (uint64_t index = 0; index < sound; ++index) {
+    // Writing back is idempotent: a journal kept after a failure here is applied whole again.
+    if (!ReadRecord(in, header, index, record)) in.Unreadable("record " + std::to_string(index) + " read differently");
     const PageNumber page = GetPageNumber(record.data());
-    const uint8_t* bytes = record.data() + 4;
-    if (GetU64(bytes + page_size) != RecordChecksum(mark, page, bytes, page_size)) break;
-    WriteAll(fd, bytes, page_size, static_cast<off_t>(FileOffset(page, page_size)), database, undo);
+    WriteAll(fd, record.data() + 4, header.page_size, static_cast<off_t>(FileOffset(page, header.page_size)),
+             database, undo);
   }
-  if (ftruncate(fd, static_cast<off_t>(size_before)) != 0) Fail(database, undo, errno);
+  if (ftruncate(fd, static_cast<off_t>(header.size_before)) != 0) Fail(database, undo, errno);
   Sync(fd, database, undo);
-  if (unlink(journal.c_str()) != 0 && errno != ENOENT) Fail(database, "cannot remove the journal", errno);
-  SyncFolder(database);
+  RemoveJournal(database);
   ClearMark(fd);
   return {JournalOutcome::RolledBack, {}};
 }
@@ -258,8 +351,9 @@ void Journal::StartJournalFile() {
   Append64(mark, mark_);
   WriteAll(fd_, mark.data(), mark.size(), kMarkOffset, database_, "cannot write the database");
   if (fdatasync(fd_) != 0) Fail(database_, "cannot write the database", errno);
-  uint64_t checksum = 0;
-  if (!HeaderPageChecksum(fd_, page_size_, &checksum)) Fail(database_, "cannot read the database", EIO);
+  std::vector<uint8_t> header_page(page_size_);
+  if (!ReadAll(fd_, header_page.data(), page_size_, 0)) Fail(database_, "cannot read the database", EIO);
+  const uint64_t checksum = HeaderPageChecksum(std::move(header_page));
 
   std::vector<uint8_t> header(kMagic, kMagic + sizeof kMagic);
   Append32(header, static_cast<uint32_t>(page_size_));

@@ -152,8 +152,18 @@ std::unique_ptr<Pager> Pager::FromBytes(std::vector<uint8_t> bytes, std::string 
 // is undone first, which needs write access for a moment.
 void Pager::UndoJournalForReading(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  const int open_error = errno;
+  if (fd < 0) {
+    // On a read-only disk, say what lies beside the file rather than what could not be done.
+    switch (InspectJournal(path, fd_)) {
+      case JournalFinding::None:
+      case JournalFinding::Empty: return;  // nothing to undo
+      case JournalFinding::CannotApply: ThrowForeignJournal(path, open_error);
+      case JournalFinding::Applies: break;
+    }
+  }
   try {
-    if (fd < 0) ThrowSystemError("the file cannot be opened for writing", errno);
+    if (fd < 0) ThrowSystemError("the file cannot be opened for writing", open_error);
     lock_->TakeWriter(fd);
     try {
       lock_->BeginCommit();

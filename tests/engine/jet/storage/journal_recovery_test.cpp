@@ -3,6 +3,10 @@
 // journal cut short is ignored, and a commit that cannot write leaves the last commit intact.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 
@@ -96,7 +100,10 @@ TEST(JournalRecovery, InterruptedCommitIsUndoneOnTheNextOpen) {
   }
 }
 
-TEST(JournalRecovery, JournalCutShortIsDroppedAndTheFileLeftAlone) {
+// A journal is applied only when its header checks; records cut short end the list. A
+// journal cut short in its header, or whose header does not check, may still be the only
+// copy of the old pages: it is set aside, never deleted.
+TEST(JournalRecovery, JournalCutShortOrDamagedIsAppliedUpToItsEndOrSetAside) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
   const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
@@ -104,21 +111,86 @@ TEST(JournalRecovery, JournalCutShortIsDroppedAndTheFileLeftAlone) {
   const Crash crash = CrashedChange(file);
   std::vector<uint8_t> bad_header = crash.journal;
   bad_header[12] ^= 1;  // the page count before the change, under the header's checksum
-  // Cut in the header, in the first record, before the last record's checksum; a header
-  // whose checksum fails.
-  const std::vector<std::vector<uint8_t>> journals = {
-      {crash.journal.begin(), crash.journal.begin() + 5},
-      {crash.journal.begin(), crash.journal.begin() + 30},
-      {crash.journal.begin(), crash.journal.begin() + 100},
-      {crash.journal.begin(), crash.journal.end() - 1},
-      bad_header,
+  using engine::jet::JournalOutcome;
+  using Finding = engine::jet::JournalFinding;
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> journal;
+    JournalOutcome::Kind outcome;
+    Finding finding;  // what a look without writing finds (a reader on a read-only disk)
   };
-  for (size_t i = 0; i < journals.size(); ++i) {
+  const std::vector<Case> cases = {
+      {"empty", {}, JournalOutcome::Removed, Finding::Empty},
+      {"cut in the magic", {crash.journal.begin(), crash.journal.begin() + 5}, JournalOutcome::SetAside,
+       Finding::CannotApply},
+      {"cut in the header", {crash.journal.begin(), crash.journal.begin() + 30}, JournalOutcome::SetAside,
+       Finding::CannotApply},
+      {"header checksum fails", bad_header, JournalOutcome::SetAside, Finding::CannotApply},
+      {"cut in the first record", {crash.journal.begin(), crash.journal.begin() + 100}, JournalOutcome::RolledBack,
+       Finding::Applies},
+      {"cut before the last checksum", {crash.journal.begin(), crash.journal.end() - 1}, JournalOutcome::RolledBack,
+       Finding::Applies},
+  };
+  for (const Case& c : cases) {
+    const fs::path journal = engine::jet::JournalPathFor(file);
     WriteBytes(file, crash.database);
-    WriteBytes(engine::jet::JournalPathFor(file), journals[i]);
-    auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
-    EXPECT_EQ(ReadBytes(file).size(), original.size()) << "journal " << i;
-    EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file))) << "journal " << i;
+    WriteBytes(journal, c.journal);
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    EXPECT_EQ(engine::jet::InspectJournal(file, fd), c.finding) << c.what;
+    ::close(fd);
+    {
+      auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
+      const bool set_aside = c.outcome == JournalOutcome::SetAside;
+      // (An empty journal's mark stays in the header page, harmless with no journal to carry it.)
+      EXPECT_EQ(ReadBytes(file), c.outcome == JournalOutcome::RolledBack ? original : crash.database) << c.what;
+      EXPECT_FALSE(fs::exists(journal)) << c.what;
+      EXPECT_EQ(pager->set_aside_journal().empty(), !set_aside) << c.what;
+      if (set_aside) {
+        EXPECT_EQ(ReadBytes(pager->set_aside_journal()), c.journal) << c.what;
+      }
+    }
+    fs::remove(journal.string() + ".not-applied");
+  }
+}
+
+// A journal the disk will not read, wherever the error falls, stops the open before anything
+// is written, cut or removed; the next open that reads it restores the file exactly.
+TEST(JournalRecovery, JournalThatCannotBeReadIsKeptAndLaterRestoresTheFile) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  const fs::path file = dir.Copy(testsupport::Listini("listini-pieno.mdb"));
+  const fs::path journal = engine::jet::JournalPathFor(file);
+  const std::vector<uint8_t> original = ReadBytes(file);
+  const Crash crash = CrashedChange(file);
+  const std::vector<uint8_t> half_written = HalfWritten(crash.database);
+  const uint64_t record = 4 + 4096 + 8, header = crash.journal.size() - 2 * record;
+  // The magic, the page size, the first record's page, inside its page, the last checksum.
+  for (uint64_t fault : {uint64_t{0}, uint64_t{8}, header + 8, header + 2000, crash.journal.size() - 3}) {
+    WriteBytes(file, half_written);
+    WriteBytes(journal, crash.journal);
+    const engine::jet::JournalReader failing_at_fault = [fault](int fd, uint8_t* into, size_t size, uint64_t offset) {
+      if (offset <= fault && fault < offset + size) {
+        errno = EIO;
+        return engine::jet::JournalRead::Error;
+      }
+      return engine::jet::ReadJournalBytes(fd, into, size, offset);
+    };
+    {
+      const int fd = ::open(file.c_str(), O_RDWR);
+      try {
+        engine::jet::RecoverFromJournal(file, fd, failing_at_fault);
+        ADD_FAILURE() << "recovered past a read error at byte " << fault;
+      } catch (const engine::Error& error) {
+        EXPECT_EQ(error.kind(), engine::ErrorKind::JournalUnreadable) << fault;
+        EXPECT_EQ(error.other_file(), journal.string()) << fault;
+      }
+      ::close(fd);
+    }
+    EXPECT_EQ(ReadBytes(file), half_written) << fault;
+    EXPECT_EQ(ReadBytes(journal), crash.journal) << fault;
+    Pager::Open(file, engine::OpenMode::ReadWrite);
+    EXPECT_EQ(ReadBytes(file), original) << fault;
+    EXPECT_FALSE(fs::exists(journal)) << fault;
   }
 }
 

@@ -379,7 +379,7 @@ TEST(WriterTable, SecondWriterAndAccessLockFileAreRefused) {
     } catch (const Error& error) {
       EXPECT_TRUE(refused) << error.what();
       EXPECT_EQ(error.kind(), engine::ErrorKind::OpenInAccess);
-      EXPECT_EQ(error.lock_file(), (dir.path() / name).string());
+      EXPECT_EQ(error.other_file(), (dir.path() / name).string());
       EXPECT_NE(std::string(error.what()).find(name), std::string::npos) << error.what();
     }
     fs::remove(dir.path() / name);
