@@ -120,13 +120,15 @@ Form1::Form1(const engine::TextLocale& locale, archives::Dialogs* dialogs)
 }
 
 Form1::~Form1() {
-  // Closing through the title bar runs no handler, but what was added to the price list is
-  // kept.
+  // Normally End closed the price list already; a window that goes without it keeps what was
+  // added all the same.
   try {
     state_.DataDestinazione.Close();
   } catch (...) {
   }
 }
+
+int Form1::End() { return archives::CloseAtEnd(state_, *dialogs_); }
 
 void Form1::BuildStep1() {
   frame2_ = MakeFrame(this, layout::kStep1Frame);

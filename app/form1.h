@@ -31,6 +31,9 @@ class Form1 : public QWidget, public archives::FormControls {
 
   // The window's load: binds the destination archive. Call before the window is shown.
   void Load();
+  // After the event loop, when the window was closed through its title bar (which runs no
+  // handler): saves what was added to the price list, as "Chiudi" does. The exit status.
+  int End();
 
   archives::WindowState& state() { return state_; }
 

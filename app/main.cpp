@@ -17,5 +17,7 @@ int main(int argc, char** argv) {
   app::Form1 window(engine::TextLocale::FromEnvironment());
   window.Load();
   window.show();
-  return application.exec();
+  const int status = application.exec();
+  const int saved = window.End();
+  return status != 0 ? status : saved;
 }

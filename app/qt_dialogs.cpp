@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "archives/handlers.h"
 #include "archives/italian_texts.h"
 
 namespace app {
@@ -96,14 +97,11 @@ std::u16string QtDialogs::OpenFile(std::u16string_view filter) {
 void QtDialogs::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void QtDialogs::EndProgram() {
-  // What was written to the price list must reach the disk; after that nothing more runs:
-  // no handler, no event, no destructor.
-  try {
-    state_.DataDestinazione.Close();
-  } catch (...) {
-  }
+  // What was written to the price list must reach the disk, or the user hear that it did
+  // not; after that nothing more runs: no handler, no event, no destructor.
+  const int status = archives::CloseAtEnd(state_, *this);
   std::fflush(nullptr);
-  std::_Exit(EXIT_SUCCESS);
+  std::_Exit(status);
 }
 
 }  // namespace app

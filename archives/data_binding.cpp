@@ -39,8 +39,9 @@ void DataBinding::Attach(std::unique_ptr<engine::Database> database) {
 
 void DataBinding::Close() {
   recordset_.reset();
-  if (database_) database_->Commit();
-  database_.reset();
+  // Closed whether or not its last commit succeeds; a failure is the caller's to tell.
+  const std::unique_ptr<engine::Database> database = std::move(database_);
+  if (database) database->Close();
 }
 
 }  // namespace archives

@@ -31,7 +31,8 @@ class DataBinding {
   engine::Recordset& Recordset();
   engine::Database& Database();
 
-  // Commits what was written (destination) and closes everything.
+  // Commits what was stored (destination; see engine::Database::Close) and closes
+  // everything. Throws when that commit fails, with the binding closed all the same.
   void Close();
 
   // Takes an archive that is already open as the one for the current DatabaseName and

@@ -72,6 +72,17 @@ void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& 
   TellOfSetAsideJournal(destination, dialogs);
 }
 
+int CloseAtEnd(WindowState& state, Dialogs& dialogs) {
+  try {
+    state.DataDestinazione.Close();
+    return 0;
+  } catch (const std::exception& error) {
+    dialogs.MessageBox(CannotSaveAtEndText(state.DataDestinazione.DatabaseName, ItalianReason(error)),
+                       MessageStyle::OkOnly);
+    return 1;
+  }
+}
+
 void Browse(WindowState& state, FormControls& form, Dialogs& dialogs) {
   const std::u16string path = dialogs.OpenFile(kArchiveFileFilter);
   state.source_archive_path = path;

@@ -22,6 +22,11 @@ void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& 
 // not write it (or the disk is read-only), the message says so and what to do about it.
 std::u16string StartupFailureMessage(std::u16string_view path, const std::exception& error);
 
+// The end of the program ("Chiudi", or the window closed): closes the destination, which
+// saves what was stored in it. Returns the exit status: 0, or 1 once the user has been told
+// that the last changes to the price list could not be saved.
+int CloseAtEnd(WindowState& state, Dialogs& dialogs);
+
 // A Toolbar1 button: choose the source archive and list its tables in Combo2.
 void Browse(WindowState& state, FormControls& form, Dialogs& dialogs);
 

@@ -84,6 +84,10 @@ inline std::u16string CannotWritePriceListText(std::u16string_view path, std::u1
   return u"Impossibile aprire in scrittura il listino " + std::u16string(path) + u": " + std::u16string(reason) +
          u". Chiedere all'amministratore di rendere scrivibili il file e la sua cartella.";
 }
+inline std::u16string CannotSaveAtEndText(std::u16string_view path, std::u16string_view reason) {
+  return u"Impossibile salvare le ultime modifiche al listino " + std::u16string(path) + u": " +
+         std::u16string(reason) + u". Il listino è rimasto com'era all'ultimo salvataggio.";
+}
 inline std::u16string JournalSetAsideText(std::u16string_view archive, std::u16string_view set_aside_as) {
   return u"Accanto all'archivio " + std::u16string(archive) +
          u" c'era un file di ripristino che non appartiene a questo archivio o è danneggiato: non è stato applicato "

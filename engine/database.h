@@ -86,6 +86,12 @@ class Database {
   // written before. Read-only archives throw.
   virtual void BeginTransaction();
 
+  // Ends the work with the archive before it goes away: commits what Update and Execute
+  // stored (each is durable to its caller), but undoes a change begun with BeginTransaction
+  // that was not committed, as it was to be all or nothing. Throws when the commit fails;
+  // the archive is then as it was at the last commit. No-op for read-only archives.
+  virtual void Close() { Commit(); }
+
   // A journal of some other file found beside this one on open: it was not applied but
   // renamed to this path. Empty when there was none.
   virtual std::filesystem::path SetAsideJournal() const { return {}; }

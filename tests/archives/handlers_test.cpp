@@ -201,5 +201,50 @@ TEST(StartupBindingTest, ExplainsAPriceListThatCannotBeWritten) {
   }
 }
 
+// The end of the program saves what was stored, undoes a change still open (all or
+// nothing), and tells of a save that failed, ending with a non-zero status.
+TEST(CloseAtEndTest, SavesWhatWasStoredOrSaysItCouldNot) {
+  REQUIRE_FIXTURES();
+  struct Case {
+    const char* what;
+    bool add_record, open_change, commit_fails;
+    int status;
+    long rows_added;  // in the file afterwards
+  } cases[] = {
+      {"a record stored", true, false, false, 0, 1},
+      {"a change not committed", true, true, false, 0, 0},
+      {"the save fails", true, false, true, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    testsupport::TempDir folder;
+    const std::filesystem::path file = folder.path() / kDestinationFile;
+    std::filesystem::copy_file(testsupport::Listini("listini-pieno.mdb"), file);
+    ScriptedDialogs dialogs;
+    WindowState state{engine::TextLocale::Italian()};
+    StartupBinding(state, dialogs, U16(folder.path()));
+    const long rows = state.DataDestinazione.Recordset().RecordCount();
+    if (c.open_change) state.DataDestinazione.Database().BeginTransaction();
+    engine::Recordset& records = state.DataDestinazione.Recordset();
+    records.AddNew();
+    records.SetValue(u"Codice Articolo", engine::Value::Text(u"NUOVO-1"));
+    records.Update();
+    if (c.commit_fails) std::filesystem::create_directory(file.string() + "-journal");
+    EXPECT_EQ(CloseAtEnd(state, dialogs), c.status);
+    if (c.commit_fails) {
+      ASSERT_EQ(dialogs.messages.size(), 1u);
+      EXPECT_TRUE(dialogs.messages[0].text.starts_with(u"Impossibile salvare le ultime modifiche al listino " +
+                                                       U16(file) + u": "))
+          << engine::ToUtf8(dialogs.messages[0].text);
+      std::filesystem::remove(file.string() + "-journal");
+    } else {
+      EXPECT_TRUE(dialogs.messages.empty());
+    }
+    WindowState again{engine::TextLocale::Italian()};
+    StartupBinding(again, dialogs, U16(folder.path()));
+    EXPECT_EQ(again.DataDestinazione.Recordset().RecordCount(), rows + c.rows_added);
+  }
+}
+
 }  // namespace
 }  // namespace archives

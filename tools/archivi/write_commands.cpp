@@ -125,7 +125,10 @@ int InsertCommand(const Arguments& args) {
     positions.push_back(records->FieldPosition(engine::FromUtf8(name)));
     types.push_back(table.columns.at(positions.back()).type);
   }
-  size_t added = 0, refused = 0, line_number = 1;
+  // Only what a commit made durable counts as added: a failed commit takes back every row
+  // stored since the one before, however Update answered.
+  const engine::Database::StoredRecords before = database->stored_records();
+  size_t refused = 0, line_number = 1;
   while (std::getline(std::cin, line)) {
     ++line_number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -138,15 +141,24 @@ int InsertCommand(const Arguments& args) {
       records->AddNew();
       for (size_t i = 0; i < fields.size(); ++i) records->SetValue(positions[i], Unescape(fields[i], types[i]));
       records->Update();
-      ++added;
     } catch (const engine::Error& error) {
       ++refused;
       std::fprintf(stderr, "line %zu: %s\n", line_number, error.reason().c_str());
     }
   }
-  database->Commit();
-  std::printf("%zu rows added, %zu refused\n", added, refused);
-  return refused == 0 ? 0 : 1;
+  bool committed = true;
+  try {
+    database->Commit();
+  } catch (const engine::Error& error) {
+    committed = false;
+    std::fprintf(stderr, "%s\n", error.what());
+  }
+  const engine::Database::StoredRecords after = database->stored_records();
+  const long taken_back = after.taken_back - before.taken_back;
+  std::printf("%ld rows added, %zu refused", after.committed - before.committed, refused);
+  if (taken_back > 0) std::printf(", %ld taken back by a commit that failed", taken_back);
+  std::printf("\n");
+  return refused == 0 && committed && taken_back == 0 ? 0 : 1;
 }
 
 int ExecCommand(const Arguments& args) {

@@ -108,9 +108,19 @@ class JetDatabase : public Database, public RecordWriter {
   // Commits are grouped (at least once a second, on Commit and when the database closes).
   ~JetDatabase() override {
     try {
-      Commit();
+      Close();
     } catch (const Error&) {
     }
+  }
+
+  void Close() override {
+    if (pager_->in_long_change()) {
+      pager_->Rollback();
+      ForgetWriterCaches();
+      TakeBackUncommitted();
+      return;
+    }
+    Commit();
   }
 
   Value ConvertField(const TableDefinition& table, int position, const Value& value) override {

@@ -185,8 +185,11 @@ void Pager::UndoJournalForReading(const std::filesystem::path& path) {
 }
 
 Pager::~Pager() {
-  // Closing the file commits what was written (a failure leaves the last commit intact).
-  if (has_uncommitted_changes()) {
+  // Closing the file commits what was written (a failure leaves the last commit intact),
+  // except a long change, which only its own Commit may end.
+  if (in_long_change()) {
+    Rollback();
+  } else if (has_uncommitted_changes()) {
     try {
       Commit();
     } catch (const Error&) {

@@ -54,7 +54,8 @@ class Pager final : public PageStore {
 
   // Writing (read-write opens only): changed pages stay in the cache until Commit, which goes
   // through the rollback journal (journal.h); Rollback forgets them. Pointers to pages
-  // appended since the last commit die with a rollback.
+  // appended since the last commit die with a rollback. Closing the pager commits, except
+  // a long change, which it rolls back: only its own Commit ends it.
   void Commit();
   void Rollback();
   bool has_uncommitted_changes() const { return journal_ && journal_->has_changes(); }
