@@ -25,7 +25,8 @@ class Recordset {
   virtual void MoveFirst() = 0;
   virtual void MoveLast() = 0;
   // Moving past the last record of a table whose pages hold fewer or more rows than its
-  // definition counts (damaged pages) throws, once the set stands past the end.
+  // definition counts (damaged pages) throws, once the set stands past the end; a table
+  // whose pages hold none of the rows it counts throws at the first look at the set.
   virtual void MoveNext() = 0;
   // Ends a walk that stops before the last record: the set lets go of the file (other
   // programs may then write it) and lists its records again, as the file then is, when next

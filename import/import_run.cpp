@@ -120,11 +120,16 @@ class ImportRun {
       return false;
     }
     if (steps_.Holds([&] { return (*fresh_count = source_.Recordset().RecordCount()) == 0; })) {
-      if (steps_.file_changed()) {
-        // Not an empty source: one that another program is changing.
+      const long unread = steps_.Get([&] { return source_.Recordset().UnreadRecords(); }).value_or(0);
+      if (steps_.file_changed() || unread > 0) {
+        // Not an empty source: one that another program is changing, or whose pages hold
+        // none of the records its table counts.
+        result_.failed = unread;
         result_.first_failure = steps_.last_failure();
         result_.first_failure_in_italian = steps_.last_failure_in_italian();
-        Show(std::u16string(kImportNotDoneBecause) + result_.first_failure_in_italian, MessageStyle::OkOnly);
+        Show(std::u16string(kImportNotDoneBecause) + (unread > 0 ? RecordsNotReadText(unread) : u"") +
+                 result_.first_failure_in_italian,
+             MessageStyle::OkOnly);
       } else {
         Show(kSourceIsEmpty, MessageStyle::OkOnly);
       }

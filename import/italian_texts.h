@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "archives/window_interface.h"
+#include "engine/utf.h"
 
 namespace import {
 
@@ -49,6 +50,10 @@ inline constexpr std::u16string_view kPurgeUndone =
 // warning; the first reason follows the counts.
 inline constexpr std::u16string_view kImportNotDone = u"Importazione non eseguita.";
 inline constexpr std::u16string_view kImportNotDoneBecause = u"Importazione non eseguita: ";  // + the reason
+// After kImportNotDoneBecause, when the source's pages hold none of the records it counts.
+inline std::u16string RecordsNotReadText(long count) {
+  return engine::FromUtf8(std::to_string(count)) + u" record dell'archivio sorgente non si possono leggere. ";
+}
 inline constexpr std::u16string_view kImportDone = u"Importazione eseguita.";
 inline constexpr std::u16string_view kImportDoneWithErrorsStart = u"Importazione eseguita con errori: ";
 inline constexpr std::u16string_view kImportDoneWithErrorsEnd = u" articoli non importati.";  // + the reason

@@ -124,16 +124,19 @@ std::u16string RecordReader::RichExtendedString() {
 
 bool RecordStream::Next() {
   parts_.clear();
-  if (next_ + kRecordHeaderSize > stream_.size()) return false;
+  // Every part of a workbook ends with its EOF record, so a reader that gets here has not
+  // met it yet: a stream that ends inside a record was cut short or overwritten.
+  if (next_ >= stream_.size()) return false;
+  if (next_ + kRecordHeaderSize > stream_.size()) Truncated();
   offset_ = next_;
   type_ = GetU16(stream_.data() + next_);
   size_t length = GetU16(stream_.data() + next_ + 2);
-  if (next_ + kRecordHeaderSize + length > stream_.size()) return false;
+  if (next_ + kRecordHeaderSize + length > stream_.size()) Truncated();
   parts_.push_back(stream_.subspan(next_ + kRecordHeaderSize, length));
   next_ += kRecordHeaderSize + length;
   while (next_ + kRecordHeaderSize <= stream_.size() && GetU16(stream_.data() + next_) == record::kContinue) {
     size_t part_length = GetU16(stream_.data() + next_ + 2);
-    if (next_ + kRecordHeaderSize + part_length > stream_.size()) break;
+    if (next_ + kRecordHeaderSize + part_length > stream_.size()) Truncated();
     parts_.push_back(stream_.subspan(next_ + kRecordHeaderSize, part_length));
     next_ += kRecordHeaderSize + part_length;
   }

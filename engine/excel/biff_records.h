@@ -25,12 +25,15 @@ constexpr uint16_t kContinue = 0x003C;
 constexpr uint16_t kCodePage = 0x0042;
 constexpr uint16_t kBoundSheet = 0x0085;
 constexpr uint16_t kMulRk = 0x00BD;
+constexpr uint16_t kMulBlank = 0x00BE;
 constexpr uint16_t kRString = 0x00D6;
 constexpr uint16_t kXf = 0x00E0;
 constexpr uint16_t kMergedCells = 0x00E5;
 constexpr uint16_t kSst = 0x00FC;
 constexpr uint16_t kLabelSst = 0x00FD;
 constexpr uint16_t kSupBook = 0x01AE;
+constexpr uint16_t kDimensions = 0x0200;
+constexpr uint16_t kBlank = 0x0201;
 constexpr uint16_t kNumber = 0x0203;
 constexpr uint16_t kLabel = 0x0204;
 constexpr uint16_t kBoolErr = 0x0205;
@@ -80,8 +83,8 @@ class RecordStream {
   explicit RecordStream(std::span<const uint8_t> stream) : stream_(stream) {}
 
   void Seek(size_t offset) { next_ = offset; }
-  // Moves to the next record (with its CONTINUE records). False at the end of the stream or
-  // where a record header is cut off.
+  // Moves to the next record (with its CONTINUE records). False at the end of the stream;
+  // throws (damaged) when the stream ends inside a record.
   bool Next();
   uint16_t type() const { return type_; }
   size_t offset() const { return offset_; }

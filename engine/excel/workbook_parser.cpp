@@ -61,6 +61,36 @@ bool IsHiddenBuiltInName(std::u16string_view name) {
          folded == u"print_titles";
 }
 
+// How far a sheet's cells reach against the rows its DIMENSIONS record gives. Writers that
+// give too few rows (or none) do no harm, as a table ends at its last value anyway, and
+// Excel keeps the dimensions of a sheet whose cells were all cleared; but cells that stop
+// short of them mean that records were lost (a sector zeroed or overwritten).
+class SheetExtent {
+ public:
+  void Note(uint16_t type, std::span<const uint8_t> data, bool biff8) {
+    switch (type) {
+      case record::kDimensions:
+        // First row, then the row after the last: u32 each in BIFF8, u16 in BIFF5.
+        if (biff8 && data.size() >= 8) rows_end_ = GetU32(data.data() + 4);
+        if (!biff8 && data.size() >= 4) rows_end_ = GetU16(data.data() + 2);
+        break;
+      case record::kLabelSst: case record::kLabel: case record::kRString: case record::kNumber:
+      case record::kRk: case record::kMulRk: case record::kBoolErr: case record::kFormula:
+      case record::kBlank: case record::kMulBlank:
+        // Every cell record starts with its row.
+        if (data.size() >= 2) cells_end_ = std::max<uint32_t>(cells_end_, GetU16(data.data()) + 1u);
+        break;
+      default:
+        break;
+    }
+  }
+  bool CellsStopEarly() const { return cells_end_ > 0 && cells_end_ < rows_end_; }
+
+ private:
+  uint32_t rows_end_ = 0;
+  uint32_t cells_end_ = 0;
+};
+
 class Parser {
  public:
   explicit Parser(std::span<const uint8_t> stream) : records_(stream) {}
@@ -295,6 +325,8 @@ class Parser {
     std::vector<CellRange> merged;
     size_t pending_text = kNoCell;  // a formula whose text result follows in STRING
     int depth = 0;
+    bool ended = false;
+    SheetExtent extent;
     while (records_.Next()) {
       uint16_t type = records_.type();
       if (type == record::kBof) {
@@ -302,10 +334,14 @@ class Parser {
         continue;
       }
       if (type == record::kEof) {
-        if (depth-- == 0) break;
+        if (depth-- == 0) {
+          ended = true;
+          break;
+        }
         continue;
       }
       if (depth > 0) continue;
+      extent.Note(type, records_.Data(), biff8());
       RecordReader in = records_.Reader();
       switch (type) {
         case record::kLabelSst: {
@@ -383,6 +419,8 @@ class Parser {
           break;
       }
     }
+    if (!ended) Damaged("a sheet's records stop before its end");
+    if (extent.CellsStopEarly()) Damaged("a sheet's cells stop before the rows its dimensions record gives");
     Tidy(sheet, merged);
     return true;
   }

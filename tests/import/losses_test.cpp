@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "engine/database.h"
 #include "engine/jet/catalog/catalog.h"
@@ -94,46 +95,59 @@ TEST(Losses, AwkwardValuesAreCountedExactlyAsTheFileLacksThem) {
   }
 }
 
-TEST(Losses, TheRecordsOfAZeroedSourcePageAreReportedAsNotImported) {
+// The records of zeroed source pages are counted as not imported, with the reason; when no
+// page of the table is left, nothing is imported and the run says how many records it could
+// not read, rather than that the source is empty.
+TEST(Losses, TheRecordsOfZeroedSourcePagesAreReportedAsNotImported) {
   REQUIRE_FIXTURES();
-  TempDir dir;
-  const fs::path source = dir.Copy(Listini("fonte.mdb"));
-  const fs::path destination = dir.path() / "listini.mdb";
-  engine::jet::CreateListiniDatabase(destination);
-  // The data page of the table's middle row, and how many rows it holds.
-  uint32_t page = 0;
-  size_t page_size = 0;
-  long on_page = 0;
-  {
-    auto pager = engine::jet::Pager::Open(source, engine::OpenMode::ReadOnly);
-    engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
-    for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
-      if (entry.name != u"Prodotti") continue;
-      const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
-      const auto rows = engine::jet::ListLiveRows(*pager, table);
-      page = rows[rows.size() / 2].page.value();
-      for (const auto& row : rows) on_page += row.page.value() == page;
+  for (const bool every_page : {false, true}) {
+    SCOPED_TRACE(every_page ? "every page" : "one page");
+    TempDir dir;
+    const fs::path source = dir.Copy(Listini("fonte.mdb"));
+    const fs::path destination = dir.path() / "listini.mdb";
+    engine::jet::CreateListiniDatabase(destination);
+    // The data pages of the table's rows (the middle row's alone, or all), and how many
+    // rows they hold.
+    std::set<uint32_t> pages;
+    size_t page_size = 0;
+    long on_pages = 0;
+    {
+      auto pager = engine::jet::Pager::Open(source, engine::OpenMode::ReadOnly);
+      engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
+      for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
+        if (entry.name != u"Prodotti") continue;
+        const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
+        const auto rows = engine::jet::ListLiveRows(*pager, table);
+        for (const auto& row : rows) {
+          if (every_page || row.page == rows[rows.size() / 2].page) pages.insert(row.page.value());
+        }
+        for (const auto& row : rows) on_pages += pages.count(row.page.value()) > 0;
+      }
+      page_size = pager->page_size();
     }
-    page_size = pager->page_size();
-  }
-  ASSERT_GT(on_page, 0);
-  {
-    const int fd = ::open(source.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    const std::vector<char> zeros(page_size, 0);
-    ASSERT_EQ(::pwrite(fd, zeros.data(), zeros.size(), static_cast<off_t>(page) * page_size),
-              static_cast<ssize_t>(page_size));
-    ::close(fd);
-  }
+    ASSERT_GT(on_pages, 0);
+    {
+      const int fd = ::open(source.c_str(), O_WRONLY);
+      ASSERT_GE(fd, 0);
+      const std::vector<char> zeros(page_size, 0);
+      for (uint32_t page : pages) {
+        ASSERT_EQ(::pwrite(fd, zeros.data(), zeros.size(), static_cast<off_t>(page) * page_size),
+                  static_cast<ssize_t>(page_size));
+      }
+      ::close(fd);
+    }
 
-  FileRun run(destination, source, {u"", u"Codice", u"", u"", u"", u"", u""});
-  const import::ImportResult result = run.Press();
-  EXPECT_EQ(result.failed, on_page);
-  EXPECT_NE(result.first_failure.find("counts 2000 rows"), std::string::npos) << result.first_failure;
-  EXPECT_EQ(run.window.MessageTexts().back(),
-            Counted(import::kImportDoneWithErrorsStart, on_page, import::kImportDoneWithErrorsEnd,
-                    result.first_failure_in_italian));
-  EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size()), result.added);
+    FileRun run(destination, source, {u"", u"Codice", u"", u"", u"", u"", u""});
+    const import::ImportResult result = run.Press();
+    EXPECT_EQ(result.failed, on_pages);
+    EXPECT_NE(result.first_failure.find("counts 2000 rows"), std::string::npos) << result.first_failure;
+    EXPECT_EQ(run.window.MessageTexts().back(),
+              every_page ? std::u16string(import::kImportNotDoneBecause) + import::RecordsNotReadText(on_pages) +
+                               result.first_failure_in_italian
+                         : Counted(import::kImportDoneWithErrorsStart, on_pages, import::kImportDoneWithErrorsEnd,
+                                   result.first_failure_in_italian));
+    EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size()), result.added);
+  }
 }
 
 // A source whose long descriptions live on pages of their own, read only as the walk

@@ -38,6 +38,9 @@ const std::vector<RowId>& JetRecordset::rows() const {
     generation_ = pager_.generation();
     EndWalkIfPastEnd();  // nothing to walk
   }
+  // A walk over no rows ends before it starts: a table that counts rows its pages do not
+  // hold at all cannot pass for an empty one.
+  if (rows_->empty() && counted_rows_ && *counted_rows_ > 0) ThrowRowsNotAccountedFor();
   return *rows_;
 }
 
@@ -67,9 +70,15 @@ void JetRecordset::EndWalk() {
 }
 
 long JetRecordset::UnreadRecords() const {
-  if (!counted_rows_) return 0;
-  const long listed = static_cast<long>(rows().size());
+  if (!rows_ || !counted_rows_) return 0;
+  const long listed = static_cast<long>(rows_->size());
   return *counted_rows_ > listed ? *counted_rows_ - listed : 0;
+}
+
+void JetRecordset::ThrowRowsNotAccountedFor() const {
+  ThrowDamaged(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\": its definition counts " +
+                                       std::to_string(*counted_rows_) + " rows, its pages hold " +
+                                       std::to_string(rows_->size()));
 }
 
 void JetRecordset::RequireCurrent() const {
@@ -98,11 +107,7 @@ void JetRecordset::MoveNext() {
   ContinueWalk();
   ++position_;
   EndWalkIfPastEnd();
-  if (position_ == rows().size() && counted_rows_ && *counted_rows_ != rows().size()) {
-    ThrowDamaged(pager_.file_name(), "table \"" + ToUtf8(table_->name) + "\": its definition counts " +
-                                         std::to_string(*counted_rows_) + " rows, its pages hold " +
-                                         std::to_string(rows().size()));
-  }
+  if (position_ == rows().size() && counted_rows_ && *counted_rows_ != rows().size()) ThrowRowsNotAccountedFor();
 }
 
 std::u16string JetRecordset::FieldName(int position) const {

@@ -64,6 +64,8 @@ class JetRecordset : public Recordset {
   // Before rows are read: the walk's read is held, and the file is as it was when listed.
   void ContinueWalk() const;
   void EndWalkIfPastEnd() const;
+  // The walk met fewer (or more) rows than the table's definition counts: damaged pages.
+  [[noreturn]] void ThrowRowsNotAccountedFor() const;
 
   Pager& pager_;
   const TextDecoder& text_;

@@ -359,6 +359,23 @@ TEST(ExcelErrors, DamagedWorkbookStreamsAreReportedAsDamaged) {
 
   testsupport::Bytes no_end(stream.begin(), stream.begin() + 40);  // the global part is cut
   EXPECT_NE(OpenError(testsupport::WrapInCompoundFile(no_end)).find("damaged"), std::string::npos);
+
+  // A stream that ends inside the sheet's last record, or right before the sheet's end.
+  for (size_t cut : {size_t{6}, size_t{4}}) {
+    testsupport::Bytes cut_short(stream.begin(), stream.end() - static_cast<long>(cut));
+    EXPECT_NE(OpenError(testsupport::WrapInCompoundFile(cut_short)).find("damaged"), std::string::npos) << cut;
+  }
+
+  // Cells that stop before the rows DIMENSIONS gives (rows 0 to 9) were lost; dimensions
+  // that give fewer rows than the cells are a harmless slip of some writers.
+  for (const uint8_t rows_end : {uint8_t{10}, uint8_t{1}}) {
+    WorkbookWriter dimensions;
+    size_t d = dimensions.AddSheet(u"S");
+    dimensions.Raw(d, 0x0200, {0, 0, 0, 0, rows_end, 0, 0, 0, 0, 0, 1, 0, 0, 0});
+    dimensions.Text(d, 0, 0, u"Codice");
+    dimensions.Text(d, 1, 0, u"A-1");
+    EXPECT_EQ(OpenError(dimensions.File()).find("damaged") != std::string::npos, rows_end == 10) << int{rows_end};
+  }
 }
 
 TEST(ExcelTables, MergedRangesPiledOnEachOtherStillLeaveTheirTopLeftCell) {

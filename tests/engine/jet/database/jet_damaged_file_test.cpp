@@ -184,6 +184,24 @@ TEST_F(DamagedFiles, RowsWithImpossibleBounds) {
   EXPECT_NE(ReadEverything(columns).find("more variable columns"), std::string::npos);
 }
 
+// A data page whose owner field no longer names the table drops out of the walk; the rows
+// the table's definition counts then do not add up, and the walk says so instead of ending
+// short, whether some pages are left or none.
+TEST_F(DamagedFiles, WalkThatCannotAccountForTheTablesRowsIsDamaged) {
+  const uint32_t tdef = TdefPage(full_, u"Articoli").value();
+  std::vector<size_t> data_pages;
+  for (size_t p = 3; p * kPage4 < full_.size(); ++p) {
+    const uint8_t* page = full_.data() + p * kPage4;
+    if (page[0] == 0x01 && engine::GetU32(page + 4) == tdef) data_pages.push_back(p);
+  }
+  ASSERT_GT(data_pages.size(), 1u);
+  for (size_t flipped : {size_t{1}, data_pages.size()}) {
+    auto bytes = full_;
+    for (size_t i = 0; i < flipped; ++i) bytes[data_pages[i] * kPage4 + 4] ^= 0x01;  // one bit of the owner
+    EXPECT_NE(ReadEverything(bytes).find("its definition counts"), std::string::npos) << flipped << " pages";
+  }
+}
+
 TEST(DamagedLongValues, ChainThatPointsToItselfIsALoop) {
   REQUIRE_FIXTURES();
   // test2V2000's OLE value is a chain of LVAL rows starting at page 0x35, row 0.
