@@ -22,7 +22,7 @@ namespace {
 using namespace engine::jet;
 
 // Enough for a small price list with a few index levels, and quick to copy per commit.
-constexpr size_t kMostPages = 512;
+constexpr size_t kMostPages = 96;
 constexpr size_t kMostOperations = 64;
 
 enum Operation : uint8_t { kLookUpAndAdd, kAddAgain, kPurge, kCommit, kRollBack, kOperationKinds };

@@ -117,23 +117,23 @@ IndexTree::LastEntry IndexTree::SubtreeLast(PageNumber page) {
   Damaged(page, "the tree is too deep");
 }
 
-PageNumber IndexTree::LeafFor(std::string_view key) {
+IndexTree::Place IndexTree::PlaceOf(std::string_view key) {
   PageNumber page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
     const IndexPage& p = Load(page);
-    if (p.leaf) return page;
+    if (p.leaf) return {page, LowerBoundKey(p.entries, key)};
     size_t slot = LowerBoundKey(p.entries, key);
     if (slot == p.entries.size() && p.tail.is_none() && slot > 0) --slot;
     page = ChildAt(p, slot, page);
   }
 }
 
-IndexTree::Neighbours IndexTree::NeighboursOf(std::string_view key) {
+IndexTree::Neighbours IndexTree::NeighboursAt(Place place) {
   Neighbours out;
-  const PageNumber page = LeafFor(key);
+  const PageNumber page = place.leaf;
   const IndexPage& leaf = Load(page);
-  const size_t position = LowerBoundKey(leaf.entries, key);
+  const size_t position = place.position;
   if (position > 0) {
     out.below = leaf.entries[position - 1];
   } else if (!leaf.prev.is_none()) {
@@ -152,10 +152,10 @@ IndexTree::Neighbours IndexTree::NeighboursOf(std::string_view key) {
   return out;
 }
 
-void IndexTree::ScanEqual(std::string_view key, const std::function<bool(RowId)>& take) {
-  PageNumber page = LeafFor(key);
+void IndexTree::ScanEqual(std::string_view key, Place start, const std::function<bool(RowId)>& take) {
+  PageNumber page = start.leaf;
   // Equal keys may run on into the following leaves.
-  size_t position = LowerBoundKey(Load(page).entries, key);
+  size_t position = start.position;
   for (uint32_t hops = 0; !page.is_none(); ++hops) {
     if (hops > store_.page_count()) Damaged(page, "the leaf chain loops");
     const IndexPage& p = Load(page);
@@ -167,18 +167,20 @@ void IndexTree::ScanEqual(std::string_view key, const std::function<bool(RowId)>
   }
 }
 
-std::vector<RowId> IndexTree::FindEqual(std::string_view key) {
+std::vector<RowId> IndexTree::FindEqual(std::string_view key, Neighbours* around) {
   std::vector<RowId> rows;
-  ScanEqual(key, [&](RowId row) {
+  const Place place = PlaceOf(key);
+  ScanEqual(key, place, [&](RowId row) {
     rows.push_back(row);
     return true;
   });
+  if (rows.empty() && around) *around = NeighboursAt(place);
   return rows;
 }
 
 bool IndexTree::Contains(std::string_view key) {
   bool found = false;
-  ScanEqual(key, [&](RowId) {
+  ScanEqual(key, PlaceOf(key), [&](RowId) {
     found = true;
     return false;
   });

@@ -51,16 +51,16 @@ class IndexTree {
 
   PageNumber root_page() const { return root_; }
 
-  // Rows of every entry whose key bytes equal `key`, in index order.
-  std::vector<RowId> FindEqual(std::string_view key);
-  bool Contains(std::string_view key);
-
-  // The entries on either side of where `key` would go: the last one below it and the first
-  // one above it (none at the ends). Rows whose key bytes equal `key` count as above.
+  // The entries on either side of where a key would go: the last one below it and the first
+  // one above it (none at the ends).
   struct Neighbours {
     std::optional<IndexEntry> below, above;
   };
-  Neighbours NeighboursOf(std::string_view key);
+
+  // Rows of every entry whose key bytes equal `key`, in index order. When there is none and
+  // `around` is given, the entries beside the place are put there (from the same descent).
+  std::vector<RowId> FindEqual(std::string_view key, Neighbours* around = nullptr);
+  bool Contains(std::string_view key);
 
   // Every entry in index order, following the leaf chain.
   void ForEach(const std::function<void(std::string_view key, RowId row)>& visit);
@@ -92,10 +92,15 @@ class IndexTree {
     RowId row;
   };
 
-  // The leaf where `key` belongs, descending from the root.
-  PageNumber LeafFor(std::string_view key);
+  // Where `key` belongs: a leaf, descending from the root, and the first entry on it not below.
+  struct Place {
+    PageNumber leaf;
+    size_t position = 0;
+  };
+  Place PlaceOf(std::string_view key);
+  Neighbours NeighboursAt(Place place);
   // Calls `take` for each row with these key bytes, in order, until it returns false.
-  void ScanEqual(std::string_view key, const std::function<bool(RowId)>& take);
+  void ScanEqual(std::string_view key, Place start, const std::function<bool(RowId)>& take);
   IndexPage& Load(PageNumber page);
   void WriteBack(PageNumber page);
   PageNumber ChildAt(const IndexPage& node, size_t slot, PageNumber page) const;

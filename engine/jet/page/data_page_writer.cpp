@@ -8,12 +8,14 @@ RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner,
                      RowPointer free_map)
     : store_(store), allocator_(allocator), owner_(owner), owned_map_(owned_map), free_map_(free_map) {}
 
-bool RowPlacer::Usable(PageNumber page, size_t row_length) {
-  if (page.is_none() || !store_.has_page(page)) return false;
+std::optional<CheckedDataPage> RowPlacer::Usable(PageNumber page, size_t row_length) {
+  if (page.is_none() || !store_.has_page(page)) return std::nullopt;
   // A page of someone else's is passed over (maps may keep bits for pages given back); one of
   // the owner's that does not check out stops the change.
-  if (!DataPage(store_.ReadPage(page), store_.format()).owned_by(owner_)) return false;
-  return CheckedDataPage::Check(store_, page, owner_).HasRoom(row_length);
+  if (!DataPage(store_.ReadPage(page), store_.format()).owned_by(owner_)) return std::nullopt;
+  CheckedDataPage checked = CheckedDataPage::Check(store_, page, owner_);
+  if (!checked.HasRoom(row_length)) return std::nullopt;
+  return checked;
 }
 
 PageNumber RowPlacer::Candidate() {
@@ -46,17 +48,20 @@ RowId RowPlacer::Place(std::string_view row) {
   PageNumber page = Candidate();
   // A candidate too full for the row leaves the free-space map, as Access does, and the next
   // one is tried (pages emptied by a DELETE are re-used this way); then a new page.
-  for (int tries = 0; !Usable(page, row.size()); ++tries) {
+  std::optional<CheckedDataPage> usable = Usable(page, row.size());
+  for (int tries = 0; !usable; ++tries) {
     if (page.is_none() || free_map_.page.is_none() || !store_.has_page(page) || tries >= 64) {
       page = NewPage();
+      usable = CheckedDataPage::Check(store_, page, owner_);
       break;
     }
     UsageMapEditor(store_, free_map_).Remove(page);
     hint_ = kNoPage;
     page = Candidate();
+    usable = Usable(page, row.size());
   }
   hint_ = page;
-  return RowId{page, CheckedDataPage::Check(store_, page, owner_).Append(row)};
+  return RowId{page, usable->Append(row)};
 }
 
 }  // namespace engine::jet

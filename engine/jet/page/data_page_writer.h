@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "engine/jet/format/table_definition.h"
@@ -24,7 +25,8 @@ class RowPlacer {
 
  private:
   PageNumber Candidate();
-  bool Usable(PageNumber page, size_t row_length);
+  // The page checked, when it is one of the owner's with room for the row.
+  std::optional<CheckedDataPage> Usable(PageNumber page, size_t row_length);
   PageNumber NewPage();
 
   PageStore& store_;

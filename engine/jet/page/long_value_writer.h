@@ -29,6 +29,8 @@ class LongValueWriter {
 };
 
 // Marks the LVAL rows a long-value field points at deleted (the field as stored in a row).
+// Each page is checked before its row is marked (CheckedDataPage); a pointer to a page or row
+// that is not there, or a chain row too short for its pointer, throws "damaged".
 void FreeLongValue(PageStore& store, std::string_view field);
 
 }  // namespace engine::jet

@@ -42,6 +42,7 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
       file_name_(std::move(file_name)),
       text_(format_.version, store.header().code_page, file_name_),
       decoder_(store, table_, text_),
+      matching_rows_(table_.real_indexes.size()),
       allocator_(store),
       placer_(store, allocator_, table_.tdef_page.value(), table_.owned_pages, table_.free_space_pages),
       trees_(table_.real_indexes.size()),
@@ -170,8 +171,9 @@ std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16s
     AppendTextKey(literal, index.columns[0].ascending, &key);
     if (!writes_this_format_) return Tree(i).FindEqual(key);
     CheckBeforeWriting();  // a lookup here comes before a change
-    std::vector<RowId> rows = Tree(i).FindEqual(key);
-    if (rows.empty()) CheckNeighbours(i, key);
+    IndexTree::Neighbours around;
+    std::vector<RowId> rows = Tree(i).FindEqual(key, &around);
+    if (rows.empty()) CheckNeighbours(i, around);
     return rows;
   }
   return std::nullopt;
@@ -181,31 +183,36 @@ std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16s
 // breaking the order, and the value it stood for would then be added a second time; such an
 // entry sits right beside the place searched, so the entries there are read back from their
 // rows.
-void TableWriter::CheckNeighbours(size_t i, std::string_view key) {
-  const RealIndex& index = table_.real_indexes[i];
-  const IndexTree::Neighbours around = Tree(i).NeighboursOf(key);
+void TableWriter::CheckNeighbours(size_t i, const IndexTree::Neighbours& around) {
   for (const std::optional<IndexEntry>* entry : {&around.below, &around.above}) {
-    if (*entry && KeyOfRow(index, (*entry)->row) != (*entry)->key.view()) {
-      Fail("an index entry does not match its row (index on " + ColumnNames(table_, index) + ")", ErrorKind::Damaged);
+    if (*entry && !EntryMatchesRow(i, **entry)) {
+      Fail("an index entry does not match its row (index on " + ColumnNames(table_, table_.real_indexes[i]) + ")",
+           ErrorKind::Damaged);
     }
   }
 }
 
-std::string TableWriter::KeyOfRow(const RealIndex& index, RowId row) {
-  const RowSlot slot = ReadLiveRow(store_, row);
+bool TableWriter::EntryMatchesRow(size_t i, const IndexEntry& entry) {
+  const uint32_t row_key = (entry.row.page.value() << 8) | entry.row.row;
+  if (matching_rows_[i].count(row_key)) return true;
+  const RealIndex& index = table_.real_indexes[i];
+  const RowSlot slot = ReadLiveRow(store_, entry.row);
   decoder_.Crack(slot.data, slot.size, cracked_);
-  std::vector<Value> values(table_.columns.size());
+  row_values_.assign(table_.columns.size(), Value());
   for (const IndexColumn& column : index.columns) {
     const int position = table_.PositionOfNumber(column.column_number);
-    if (position >= 0) values[position] = decoder_.Decode(cracked_, position);
+    if (position >= 0) row_values_[position] = decoder_.Decode(cracked_, position);
   }
   std::string key;
-  EncodeIndexKey(table_, index, values, &key);
-  return key;
+  EncodeIndexKey(table_, index, row_values_, &key);
+  if (key != entry.key.view()) return false;
+  matching_rows_[i].insert(row_key);
+  return true;
 }
 
 void TableWriter::ForgetCachedPages() {
   for (auto& tree : trees_) tree.reset();
+  for (auto& rows : matching_rows_) rows.clear();
   placer_.ForgetHint();
 }
 
@@ -365,6 +372,7 @@ RowId TableWriter::Store(PreparedRow prepared) {
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     if (!prepared.keys[i]) continue;
     if (Tree(i).Insert(*prepared.keys[i], row)) counters_.AddUniqueEntry(table_.real_indexes[i]);
+    matching_rows_[i].insert((row.page.value() << 8) | row.row);
   }
   counters_.set_row_count(counters_.row_count() + 1);
   if (prepared.new_autonumber && *prepared.new_autonumber > counters_.last_autonumber()) {

@@ -20,6 +20,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -95,8 +96,8 @@ class TableWriter {
   IndexTree& Tree(size_t real_index);
   std::vector<PageNumber> SparePagesOf(const RealIndex& index);
   void CheckBeforeWriting();
-  void CheckNeighbours(size_t real_index, std::string_view key);
-  std::string KeyOfRow(const RealIndex& index, RowId row);
+  void CheckNeighbours(size_t real_index, const IndexTree::Neighbours& around);
+  bool EntryMatchesRow(size_t real_index, const IndexEntry& entry);
   std::string EncodeLongValue(size_t position, const Value& value, bool may_inline);
   void FreeLongValuesOfRows(const std::vector<size_t>& positions);
   [[noreturn]] void Fail(const std::string& reason, ErrorKind kind) const;
@@ -112,6 +113,10 @@ class TableWriter {
   TextDecoder text_;
   RowDecoder decoder_;  // rows read back to check index entries against
   CrackedRow cracked_;
+  std::vector<Value> row_values_;  // scratch for EntryMatchesRow
+  // Per real index, the rows whose entries are known to match them (read back, or added by
+  // this writer); forgotten with the cached pages.
+  std::vector<std::unordered_set<uint32_t>> matching_rows_;
   PageAllocator allocator_;
   RowPlacer placer_;
   std::vector<std::unique_ptr<IndexTree>> trees_;
