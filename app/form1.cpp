@@ -158,6 +158,10 @@ void Form1::BuildStep3() {
     QComboBox* picker = MakeDropDown(frame3_, IndexedName("Combo6", row.picker),
                                      {layout::kPickerLeft, row.picker_top, layout::kPickerWidth, layout::kPickerHeight});
     picker->setEnabled(false);  // until a table is chosen
+    // The import reads the pickers' choices once per record: kept here as the lists change,
+    // they are not fetched from the list's model and converted each time.
+    connect(picker, &QComboBox::currentTextChanged, this,
+            [this, index = row.picker](const QString& text) { picker_texts_.at(index) = text.toStdU16String(); });
     // A screen reader tells the pickers apart by the caption beside each.
     picker->setAccessibleName(ToQString(row.role_caption));
     combo6_.at(row.picker) = picker;
@@ -236,7 +240,7 @@ void Form1::ClearCombo2() { combo2_->clear(); }
 
 void Form1::AppendCombo2(std::u16string_view entry) { AppendKeepingSelection(combo2_, entry); }
 
-std::u16string Form1::PickerText(int picker) const { return Picker(picker)->currentText().toStdU16String(); }
+std::u16string Form1::PickerText(int picker) const { return picker_texts_.at(static_cast<size_t>(picker)); }
 
 void Form1::ClearPicker(int picker) { Picker(picker)->clear(); }
 

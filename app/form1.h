@@ -78,6 +78,7 @@ class Form1 : public QWidget, public archives::FormControls {
   QLineEdit* text1_ = nullptr;
   QComboBox* combo2_ = nullptr;
   std::array<QComboBox*, archives::kPickerCount> combo6_{};
+  std::array<std::u16string, archives::kPickerCount> picker_texts_;  // each picker's current text
   QProgressBar* progress_bar1_ = nullptr;
 };
 
