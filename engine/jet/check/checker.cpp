@@ -1,15 +1,17 @@
 #include "engine/jet/check/checker.h"
 
 #include <algorithm>
-#include <map>
+#include <cstdint>
+#include <functional>
 #include <set>
 
 #include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/catalog/catalog.h"
+#include "engine/jet/check/entry_digest.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/index/index_check.h"
-#include "engine/jet/index/index_tree.h"
+#include "engine/jet/index/index_page.h"
 #include "engine/jet/row/row_decoder.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/catalog/table_definition_reader.h"
@@ -32,6 +34,22 @@ std::string Hex(std::string_view key) {
   }
   if (key.size() > 24) out += "...";
   return out;
+}
+
+// Visits a sound tree's leaf entries in order, one page decoded at a time and dropped.
+void ForEachLeafEntry(PageStore& pager, PageNumber root, const std::function<void(std::string_view, RowId)>& visit) {
+  IndexPage page = DecodeIndexPage(pager.ReadPage(root), root);
+  PageNumber number = root;
+  while (!page.leaf) {
+    number = page.entries.empty() ? page.tail : page.entries.front().child;
+    page = DecodeIndexPage(pager.ReadPage(number), number);
+  }
+  while (true) {
+    for (const IndexEntry& entry : page.entries) visit(entry.key, entry.row);
+    if (page.next.is_none()) return;
+    number = page.next;
+    page = DecodeIndexPage(pager.ReadPage(number), number);
+  }
 }
 
 std::string RowName(RowId row) { return to_string(row.page) + ":" + std::to_string(row.row); }
@@ -71,16 +89,29 @@ class Checker {
   void Claim(const std::string& owner, const std::vector<PageNumber>& pages) {
     if (pager_.format().version != JetVersion::Jet4) return;  // the writer's maps are Jet 4 only
     UsageMapEditor global(pager_, kGlobalUsageMap);
+    const uint32_t claimant = OwnerNumber(owner);
     for (PageNumber page : pages) {
       if (!pager_.has_page(page)) continue;  // maps cover whole windows past the end
-      auto [it, inserted] = owners_.emplace(page, owner);
-      if (!inserted && it->second != owner) {
-        Problem("page " + to_string(page) + " belongs both to " + it->second + " and to " + owner);
+      if (page.value() >= page_owners_.size()) page_owners_.resize(size_t{page.value()} + 1, kNoOwner);
+      uint32_t& held_by = page_owners_[page.value()];
+      if (held_by != kNoOwner && held_by != claimant) {
+        Problem("page " + to_string(page) + " belongs both to " + owner_names_[held_by] + " and to " + owner);
       }
+      if (held_by == kNoOwner) held_by = claimant;
       if (global.Contains(page)) {
         Problem("page " + to_string(page) + " of " + owner + " is marked free in the global map");
       }
     }
+  }
+
+  // Owners are few (a table, its indexes and long values): each page keeps a number, not a name.
+  uint32_t OwnerNumber(const std::string& owner) {
+    if (owner_names_.empty() || owner_names_.back() != owner) {
+      const auto found = std::find(owner_names_.begin(), owner_names_.end(), owner);
+      if (found != owner_names_.end()) return static_cast<uint32_t>(found - owner_names_.begin());
+      owner_names_.push_back(owner);
+    }
+    return static_cast<uint32_t>(owner_names_.size() - 1);
   }
 
   std::vector<PageNumber> MapPages(RowPointer map, const std::string& what) {
@@ -155,7 +186,8 @@ class Checker {
       }
     }
 
-    // Scan: every live row decodes; row count and autonumber agree.
+    // Scan: every live row decodes; row count and autonumber agree. Each row is decoded once
+    // and forgotten: what the indexes need of it is folded into their digests as it goes.
     std::vector<RowId> rows = ListLiveRows(pager_, table);
     report_.rows += rows.size();
     // Access does not keep the counts of its own system tables exact (MSysACEs, MSysQueries
@@ -164,28 +196,32 @@ class Checker {
       Problem(name + ": the definition counts " + std::to_string(table.row_count) + " rows, the pages hold " +
               std::to_string(rows.size()));
     }
-    RowDecoder decoder(pager_, table, text_);
-    CrackedRow cracked;
-    std::vector<std::vector<Value>> values(rows.size());
-    std::vector<bool> readable(rows.size(), true);
-    for (size_t r = 0; r < rows.size(); ++r) {
-      try {
-        RowSlot slot = ReadLiveRow(pager_, rows[r]);
-        decoder.Crack(slot.data, slot.size, cracked);
-        values[r].resize(table.columns.size());
-        for (size_t c = 0; c < table.columns.size(); ++c) {
-          values[r][c] = decoder.Decode(cracked, static_cast<int>(c));
-          const ColumnDefinition& column = table.columns[c];
-          if (column.is_autonumber() && values[r][c].type() == Value::Type::Integer &&
-              values[r][c].integer() > static_cast<int64_t>(table.autonumber) && table.version == JetVersion::Jet4) {
-            Problem(name + ", row " + RowName(rows[r]) + ": autonumber " + std::to_string(values[r][c].integer()) +
-                    " is above the last one handed out (" + std::to_string(table.autonumber) + ")");
-          }
-        }
-      } catch (const Error& error) {
-        readable[r] = false;
-        Problem(name + ", row " + RowName(rows[r]) + ": " + error.reason());
+    std::vector<ExpectedEntries> expected;
+    if (table.version == JetVersion::Jet4) {  // Jet 3 text keys use another code table
+      for (const RealIndex& index : table.real_indexes) {
+        expected.push_back({&index, IndexSortOrdersKnown(table, index), {}, {}});
       }
+    }
+    RowReader reader(pager_, table, text_);
+    std::vector<Value> values;
+    std::string key;
+    for (RowId row : rows) {
+      try {
+        reader.Read(row, values);
+      } catch (const Error& error) {
+        for (ExpectedEntries& index : expected) index.known = false;  // the keys cannot all be computed
+        Problem(name + ", row " + RowName(row) + ": " + error.reason());
+        continue;
+      }
+      for (size_t c = 0; c < table.columns.size(); ++c) {
+        const ColumnDefinition& column = table.columns[c];
+        if (column.is_autonumber() && values[c].type() == Value::Type::Integer &&
+            values[c].integer() > static_cast<int64_t>(table.autonumber) && table.version == JetVersion::Jet4) {
+          Problem(name + ", row " + RowName(row) + ": autonumber " + std::to_string(values[c].integer()) +
+                  " is above the last one handed out (" + std::to_string(table.autonumber) + ")");
+        }
+      }
+      for (ExpectedEntries& index : expected) AddExpectedEntry(name, table, row, values, index, key);
     }
 
     for (const ColumnDefinition& column : table.columns) {
@@ -200,15 +236,75 @@ class Checker {
       Claim(owner, lval_pages);
     }
 
-    if (table.version != JetVersion::Jet4) return;  // Jet 3 text keys use another code table
-    for (const RealIndex& index : table.real_indexes) {
-      CheckIndex(name, table, index, rows, values, readable);
-    }
+    for (const ExpectedEntries& index : expected) CheckIndex(name, table, rows, index);
   }
 
-  void CheckIndex(const std::string& table_name, const TableDefinition& table, const RealIndex& index,
-                  const std::vector<RowId>& rows, const std::vector<std::vector<Value>>& values,
-                  const std::vector<bool>& readable) {
+  // What the rows call for in one index: the digest of their (key, row) pairs, and for a
+  // unique index the rows with a Null in the key, which Jet lets through more than once.
+  struct ExpectedEntries {
+    const RealIndex* index;
+    bool known;  // every key could be computed; false when the sort order is not ours
+    EntryDigest digest;
+    RowPlaceBits with_null;
+  };
+
+  // Reads a live row's values into a buffer reused from row to row.
+  class RowReader {
+   public:
+    RowReader(PageStore& pager, const TableDefinition& table, const TextDecoder& text)
+        : pager_(pager), table_(table), decoder_(pager, table, text) {}
+    void Read(RowId row, std::vector<Value>& values) {
+      RowSlot slot = ReadLiveRow(pager_, row);
+      decoder_.Crack(slot.data, slot.size, cracked_);
+      values.resize(table_.columns.size());
+      for (size_t c = 0; c < table_.columns.size(); ++c) values[c] = decoder_.Decode(cracked_, static_cast<int>(c));
+    }
+
+   private:
+    PageStore& pager_;
+    const TableDefinition& table_;
+    RowDecoder decoder_;
+    CrackedRow cracked_;
+  };
+
+  // Builds the key the row calls for in the index into `key`; false when it has none.
+  // Throws engine::Error when a value does not suit its key.
+  static bool ExpectedKey(const TableDefinition& table, const RealIndex& index, const std::vector<Value>& values,
+                          bool* with_null, std::string& key) {
+    bool all_null = true;
+    *with_null = false;
+    for (const IndexColumn& c : index.columns) {
+      const int position = table.PositionOfNumber(c.column_number);
+      if (position < 0 || values[static_cast<size_t>(position)].is_null()) {
+        *with_null = true;
+      } else {
+        all_null = false;
+      }
+    }
+    if (all_null && index.ignore_nulls()) return false;
+    EncodeIndexKey(table, index, values, &key);
+    return true;
+  }
+
+  void AddExpectedEntry(const std::string& table_name, const TableDefinition& table, RowId row,
+                        const std::vector<Value>& values, ExpectedEntries& expected, std::string& key) {
+    if (!expected.known) return;
+    bool with_null = false;
+    try {
+      if (!ExpectedKey(table, *expected.index, values, &with_null, key)) return;
+    } catch (const Error& error) {
+      Problem(table_name + ", index " + std::to_string(expected.index->number) + ", row " + RowName(row) +
+              ": no key: " + error.reason());
+      expected.known = false;
+      return;
+    }
+    expected.digest.Add(key, row);
+    if (with_null && expected.index->unique()) expected.with_null.Set(row);
+  }
+
+  void CheckIndex(const std::string& table_name, const TableDefinition& table, const std::vector<RowId>& rows,
+                  const ExpectedEntries& expected) {
+    const RealIndex& index = *expected.index;
     const std::string name = table_name + ", index " + std::to_string(index.number);
     std::set<PageNumber> map_pages;
     if (!index.usage_map.page.is_none()) {
@@ -227,34 +323,46 @@ class Checker {
     Claim(name, std::vector<PageNumber>(map_pages.begin(), map_pages.end()));
     if (!shape.ok()) return;
     report_.index_entries += shape.entries;
-    if (!IndexSortOrdersKnown(table, index)) return;  // its keys cannot be recomputed here
+    if (!expected.known) return;  // its keys cannot be recomputed here
 
+    // The tree's entries rise strictly (the shape check saw to it), so a repeated key sits
+    // beside its twin.
+    EntryDigest actual;
+    std::string previous_key, duplicate;
+    RowId previous_row{};
+    bool first = true;
+    ForEachLeafEntry(pager_, index.root_page, [&](std::string_view key, RowId row) {
+      actual.Add(key, row);
+      if (index.unique() && duplicate.empty() && !first && key == previous_key &&
+          !expected.with_null.Test(previous_row) && !expected.with_null.Test(row)) {
+        duplicate = name + ": the unique index holds key " + Hex(key) + " for rows " + RowName(previous_row) +
+                    " and " + RowName(row);
+      }
+      previous_key.assign(key);
+      previous_row = row;
+      first = false;
+    });
+    if (!(actual == expected.digest)) NameDifferences(name, table, index, rows);
+    if (!duplicate.empty()) Problem(duplicate);
+  }
+
+  // The slow way, for an index whose entries differ from what the rows call for: both lists
+  // of pairs in full, merged to name the rows missing and the entries left over.
+  void NameDifferences(const std::string& name, const TableDefinition& table, const RealIndex& index,
+                       const std::vector<RowId>& rows) {
     std::vector<std::pair<std::string, RowId>> expected;
-    std::set<RowId> with_null;
-    for (size_t r = 0; r < rows.size(); ++r) {
-      if (!readable[r]) return;
-      bool all_null = true;
-      for (const IndexColumn& c : index.columns) {
-        const int position = table.PositionOfNumber(c.column_number);
-        if (position >= 0 && !values[r][position].is_null()) all_null = false;
-      }
-      if (all_null && index.ignore_nulls()) continue;
-      for (const IndexColumn& c : index.columns) {
-        const int position = table.PositionOfNumber(c.column_number);
-        if (position < 0 || values[r][position].is_null()) with_null.insert(rows[r]);
-      }
-      try {
-        expected.emplace_back(EncodeIndexKey(table, index, values[r]), rows[r]);
-      } catch (const Error& error) {
-        Problem(name + ", row " + RowName(rows[r]) + ": no key: " + error.reason());
-        return;
-      }
+    RowReader reader(pager_, table, text_);
+    std::vector<Value> values;
+    std::string key;
+    for (RowId row : rows) {
+      bool with_null = false;
+      reader.Read(row, values);
+      if (ExpectedKey(table, index, values, &with_null, key)) expected.emplace_back(key, row);
     }
     std::sort(expected.begin(), expected.end());
     std::vector<std::pair<std::string, RowId>> actual;
-    IndexTree tree(
-        pager_, index.root_page, table.tdef_page, [] { return kNoPage; }, [](PageNumber) {}, pager_.file_name());
-    tree.ForEach([&](std::string_view key, RowId row) { actual.emplace_back(std::string(key), row); });
+    ForEachLeafEntry(pager_, index.root_page,
+                     [&](std::string_view entry_key, RowId row) { actual.emplace_back(std::string(entry_key), row); });
 
     size_t reported = 0;
     size_t e = 0, a = 0;
@@ -270,25 +378,14 @@ class Checker {
         ++a, ++reported;
       }
     }
-    if (index.unique()) {
-      // Jet lets rows with a Null in the key through a unique index more than once.
-      std::map<std::string, RowId> seen;
-      for (const auto& [key, row] : expected) {
-        if (with_null.count(row)) continue;
-        auto [it, inserted] = seen.emplace(key, row);
-        if (!inserted) {
-          Problem(name + ": the unique index holds key " + Hex(key) + " for rows " + RowName(it->second) + " and " +
-                  RowName(row));
-          break;
-        }
-      }
-    }
   }
 
   PageStore& pager_;
   CheckReport& report_;
   TextDecoder text_;
-  std::map<PageNumber, std::string> owners_;
+  static constexpr uint32_t kNoOwner = UINT32_MAX;
+  std::vector<uint32_t> page_owners_;     // by page number: the owner that claimed it first
+  std::vector<std::string> owner_names_;  // by owner number
 };
 
 }  // namespace

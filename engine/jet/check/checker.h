@@ -10,6 +10,8 @@
 //    belongs to one owner only;
 //  - every real index passes the B-tree check, and its entries are exactly the (key, row)
 //    pairs computed from the scanned rows, in order; a unique index holds no duplicate key.
+// Rows are decoded one at a time and forgotten: the pairs are compared as digests
+// (entry_digest.h), and listed in full only for an index whose digest differs, to name the rows.
 // Rules: FORMAT.md, one section per structure checked.
 #pragma once
 

@@ -127,3 +127,42 @@ TEST_F(CheckerTest, FileCutInTheMiddleOfAPage) {
   std::ofstream(file_, std::ios::app | std::ios::binary) << std::string(100, 'x');
   EXPECT_TRUE(Has(testsupport::CheckProblems(file_), "not a whole number of pages"));
 }
+
+TEST_F(CheckerTest, IndexEntriesThatNoLongerMatchTheirRows) {
+  TableWriter writer(*pager_, table_, engine::TextLocale::Italian(), file_.string());
+  const RowId row = writer.AddRow(Article(u"CODICE-PRIMA"));
+  writer.Flush();
+  // The stored code changes behind the indexes' back: as many entries as rows, one key wrong.
+  uint8_t* page = pager_->WritePage(row.page);
+  const std::string_view old_code = "CODICE-PRIMA";
+  std::string_view bytes(reinterpret_cast<const char*>(page), pager_->page_size());
+  const size_t at = bytes.find(old_code);
+  ASSERT_NE(at, std::string_view::npos) << "the code is stored compressed";
+  page[at + old_code.size() - 1] = 'O';
+  const std::string problems = Check();
+  const std::string name = engine::jet::to_string(row.page) + ":" + std::to_string(row.row);
+  EXPECT_TRUE(Has(problems, "row " + name + " is missing")) << problems;
+  EXPECT_TRUE(Has(problems, "entry for row " + name)) << problems;
+}
+
+TEST_F(CheckerTest, KeyTwiceInAUniqueIndex) {
+  TableDefinition lenient = table_;
+  // A writer that takes the unique indexes (the article id's) for ones that allow repeats.
+  int id = -1;
+  for (RealIndex& index : lenient.real_indexes) {
+    if (!index.unique()) continue;
+    index.flags = static_cast<uint8_t>(index.flags & ~kIndexUnique);
+    id = lenient.PositionOfNumber(index.columns[0].column_number);
+  }
+  ASSERT_GE(id, 0);
+  ASSERT_TRUE(lenient.columns[static_cast<size_t>(id)].is_autonumber());
+  TableWriter writer(*pager_, lenient, engine::TextLocale::Italian(), file_.string());
+  for (const char16_t* code : {u"PRIMO", u"SECONDO"}) {
+    std::vector<Value> values = Article(code);
+    values[static_cast<size_t>(id)] = Value::Integer(999999);
+    writer.AddRow(values);
+  }
+  writer.Flush();
+  const std::string problems = Check();
+  EXPECT_TRUE(Has(problems, "the unique index holds key")) << problems;
+}
