@@ -12,11 +12,24 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr char kSeparator = ';';
 constexpr std::string_view kLineEnd = "\r\n";
 
+// Whether a spreadsheet would take the text for a formula: Excel evaluates a field that begins
+// with = + - or @ when it opens a CSV file, so a value from a supplier's archive such as
+// "=HYPERLINK(...)" would run on the clerk's machine. A signed number ("-1,5") is only a number.
+bool LooksLikeFormula(std::u16string_view text) {
+  if (text.empty()) return false;
+  if (text[0] == u'=' || text[0] == u'@') return true;
+  if (text[0] != u'+' && text[0] != u'-') return false;
+  const std::u16string_view rest = text.substr(1);
+  return rest.empty() || rest.find_first_not_of(u"0123456789,. ") != std::u16string_view::npos;
+}
+
 // A field quoted when it holds the separator, a quote or a line end, its quotes doubled; also
 // when it holds a comma or a tab, which Calc's import may take as separators too, and which
-// an Italian number ("-1,5") holds.
+// an Italian number ("-1,5") holds. A text a spreadsheet would evaluate gets an apostrophe
+// before it, as a clerk would type it to keep it a text.
 std::string Field(std::u16string_view text) {
   std::string utf8 = engine::ToUtf8(text);
+  if (LooksLikeFormula(text)) utf8.insert(0, 1, '\'');
   if (utf8.find_first_of(";,\t\"\r\n") == std::string::npos) return utf8;
   std::string quoted = "\"";
   for (char c : utf8) {

@@ -63,13 +63,14 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
   report.end = LocalTime(2026, 12, 7, 14, 4, 9);
   report.purged = true;
   report.mapping = {{import::kPickerCaptions[1], u"Codice"}, {import::kPickerCaptions[4], u"Prezzo €"}};
-  report.added = 3, report.already_present = 2, report.without_code = 1, report.not_imported = 2;
+  report.added = 3, report.already_present = 2, report.without_code = 1, report.not_imported = 3;
   report.values_not_written = 1;
   // Given out of order, as the run settles them; written in source order.
   report.lines = {
       {{7, u"CAFFÈ;1"}, false, {"", u"Il valore «dodici» non è un numero valido.", u"Prezzo", u"dodici", true}},
       {{3, u"ZUPPA \"ß\""}, true, {"", u"Il prezzo non può essere negativo.", u"Prezzo", u"-5,50", false}},
       {{5, u""}, true, {"", u"Riga su\r\ndue righe.", u"", u"", false}},
+      {{9, u"=HYPERLINK(\"x\")"}, true, {"", u"Codice troppo lungo.", u"Immagine", u"-cmd|' /C calc'!A0", false}},
   };
   testsupport::TempDir dir;
   const fs::path file = dir.path() / "resoconto.csv";
@@ -81,6 +82,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
   for (size_t i = 0; i < bytes.size(); ++i) bare_line_feeds += bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r');
   EXPECT_EQ(bare_line_feeds, 0u) << "CR LF line ends";
   EXPECT_NE(bytes.find(";\"-5,50\";"), std::string::npos) << "a comma is quoted: Calc may split there too";
+  EXPECT_EQ(bytes.find(";=HYPERLINK"), std::string::npos) << "no field begins a formula";
 
   const Rows expected = {
       {"Archivio di origine", "/home/ufficio/Fornitori \"Nord\"; 2026/listino.xls"},
@@ -94,13 +96,14 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {"Articoli aggiunti", "3"},
       {"Già presenti", "2"},
       {"Senza codice", "1"},
-      {"Non importati", "2"},
+      {"Non importati", "3"},
       {"Valori non scritti", "1"},
       {},
       {"Riga", "Codice articolo", "Esito", "Campo", "Valore", "Motivo"},
       {"3", "ZUPPA \"ß\"", "non importato", "Prezzo", "-5,50", "Il prezzo non può essere negativo."},
       {"5", "", "non importato", "", "", "Riga su\r\ndue righe."},
       {"7", "CAFFÈ;1", "valore non scritto", "Prezzo", "dodici", "Il valore «dodici» non è un numero valido."},
+      {"9", "'=HYPERLINK(\"x\")", "non importato", "Immagine", "'-cmd|' /C calc'!A0", "Codice troppo lungo."},
   };
   try {
     EXPECT_EQ(ReadWithPython(file), expected);
