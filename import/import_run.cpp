@@ -163,7 +163,6 @@ class ImportRun {
            archives::MessageStyle::OkOnly);
       return false;
     }
-    purged_ = true;
     if (!steps_.Run([&] { destination_.Database().Execute(kPurgeStatement); })) {
       const bool damaged = DestinationDamaged();
       const std::u16string message = std::u16string(kPurgeFailed) + steps_.last_failure_in_italian();
@@ -321,7 +320,7 @@ class ImportRun {
   // What the closing message reports must be on disk.
   void CommitDestination() {
     const bool committed = steps_.Run([&] { destination_.Database().Commit(); });
-    if (!committed && purged_) {
+    if (!committed && report_.purged) {
       purge_undone_ = true;
       undo_reason_ = steps_.last_failure_in_italian();
     }
@@ -412,7 +411,6 @@ class ImportRun {
   long first_row_ = 1;    // the number the source's first record goes by
   SourceRecord current_;  // the record the walk stands on
   bool destination_damaged_ = false;
-  bool purged_ = false;        // the run began a change with the purge
   bool purge_undone_ = false;  // and its final commit failed, so the purge was undone too
   std::u16string undo_reason_;
   bool stopped_ = false;       // the price list refused a write that every later one would meet
