@@ -93,6 +93,11 @@ class TableWriter {
   std::optional<std::vector<RowId>> FindEqual(int position, std::u16string_view literal);
 
  private:
+  // Prepare's steps, one file each: the values (conversion, autonumbers, rules), the row's
+  // fields and size, the index keys.
+  void ConvertValues(const std::vector<Value>& values, PreparedRow& prepared);
+  void EncodeFields(PreparedRow& prepared);
+  void MakeKeys(PreparedRow& prepared);
   IndexTree& Tree(size_t real_index);
   std::vector<PageNumber> SparePagesOf(const RealIndex& index);
   void CheckBeforeWriting();

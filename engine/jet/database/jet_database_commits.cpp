@@ -1,0 +1,95 @@
+// Writing through a Jet database: records added and tables emptied, each all-or-nothing
+// (see jet_database_rollback.cpp), with commits grouped so that an import does not pay for
+// one per record: at least once a second, on Commit and when the database closes. Within a
+// long change (BeginTransaction) the pages saved so far are spilled instead, and the change
+// reaches the file with its Commit.
+#include <chrono>
+
+#include "engine/jet/database/jet_database_impl.h"
+#include "engine/sql.h"
+
+namespace engine::jet {
+
+JetDatabase::~JetDatabase() {
+  try {
+    Close();
+  } catch (const Error&) {
+  }
+}
+
+void JetDatabase::Close() {
+  if (pager_->in_long_change()) {
+    pager_->Rollback();
+    ForgetWriterCaches();
+    TakeBackUncommitted();
+    return;
+  }
+  Commit();
+}
+
+void JetDatabase::AddRecord(const TableDefinition& table, const std::vector<Value>& values) {
+  RefuseIfChangeUndone();
+  TableWriter& writer = Writer(table);
+  TableWriter::PreparedRow row = writer.Prepare(values);
+  WriteOrRollBack([&] { writer.Store(std::move(row)); });
+  ++uncommitted_records_;
+  if (std::chrono::steady_clock::now() - last_commit_ < std::chrono::seconds(1)) return;
+  if (pager_->in_long_change()) {
+    WriteOrRollBack([&] { pager_->Spill(); });
+    last_commit_ = std::chrono::steady_clock::now();
+  } else {
+    Commit();
+  }
+}
+
+void JetDatabase::Execute(std::u16string_view statement) {
+  DeleteAllStatement del;
+  try {
+    del = ParseDeleteAll(statement);
+  } catch (const Error& error) {
+    throw error.Within(pager_->file_name());
+  }
+  if (!pager_->writable()) throw Error(pager_->file_name(), "the database is open read-only", ErrorKind::ReadOnly);
+  RefuseIfChangeUndone();
+  TableWriter& writer = Writer(*Table(del.table));
+  if (pager_->in_long_change()) {
+    // Part of a larger change: it reaches the file with that change's commit.
+    WriteOrRollBack([&] { writer.DeleteAll(); });
+    return;
+  }
+  Commit();
+  WriteOrRollBack([&] { writer.DeleteAll(); });
+  Commit();
+}
+
+void JetDatabase::BeginTransaction() {
+  if (!pager_->writable()) throw Error(pager_->file_name(), "the database is open read-only", ErrorKind::ReadOnly);
+  RefuseIfChangeUndone();
+  Commit();
+  pager_->BeginLongChange();
+}
+
+void JetDatabase::Commit() {
+  if (undone_change_) {
+    // The change this commit was to end was undone by a failure: say so once.
+    const Error error = *undone_change_;
+    undone_change_.reset();
+    throw error;
+  }
+  WriteOrRollBack([&] { FlushWriters(); });
+  // A long change ends here even when it wrote nothing, and lets go of its commit lock.
+  if (pager_->has_uncommitted_changes() || pager_->in_long_change()) {
+    try {
+      pager_->Commit();
+    } catch (const Error&) {
+      ForgetWriterCaches();
+      TakeBackUncommitted();
+      throw;
+    }
+    last_commit_ = std::chrono::steady_clock::now();
+  }
+  stored_.committed += uncommitted_records_;
+  uncommitted_records_ = 0;
+}
+
+}  // namespace engine::jet
