@@ -136,9 +136,9 @@ bool DamageLongValueRow(Loaded& list, Rng& rng) {
 }
 
 bool DamageUsageMap(Loaded& list, Rng& rng) {
-  std::vector<RowPointer> maps = {list.table.owned_pages, list.table.free_space_pages};
+  std::vector<RowId> maps = {list.table.owned_pages, list.table.free_space_pages};
   for (const RealIndex& index : list.table.real_indexes) maps.push_back(index.usage_map);
-  const RowPointer map = Pick(maps, rng);
+  const RowId map = Pick(maps, rng);
   if (map.page.is_none()) return false;
   const RowSlot row = ReadRowSlot(list.store, map.page, map.row);
   const size_t start = static_cast<size_t>(row.data - list.store.ReadPage(map.page));

@@ -61,7 +61,7 @@ class TestPageStore : public engine::jet::MemoryPageStore {
 
 // Puts one usage-map row on a data page of the store (owner 0; a zeroed page is started as a
 // data page) and returns where.
-inline engine::jet::RowPointer AddMapRow(TestPageStore& store, uint32_t page_number, const std::vector<uint8_t>& row) {
+inline engine::jet::RowId AddMapRow(TestPageStore& store, uint32_t page_number, const std::vector<uint8_t>& row) {
   const engine::jet::PageNumber page(page_number);
   uint8_t* bytes = store.WritePage(page);
   if (bytes[0] == 0) engine::jet::InitDataPage(bytes, store.page_size(), 0);

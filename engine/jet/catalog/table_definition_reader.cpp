@@ -21,11 +21,6 @@ std::u16string ReadName(const ByteReader& in, size_t& pos, const JetFormat& f, c
   return text.Decode(bytes, length);
 }
 
-RowPointer Pointer(uint32_t packed) {
-  // Stored as row byte then 3-byte page, i.e. the u32 LE (page << 8) | row.
-  return RowPointer::FromPacked(packed);
-}
-
 }  // namespace
 
 std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, PageNumber first_page, std::vector<PageNumber>* chain) {
@@ -73,8 +68,8 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, P
   const size_t column_count = in.U16(f.tdef_column_count, "table definition");
   const size_t logical_count = in.U32(f.tdef_logical_index_count, "table definition");
   const size_t real_count = in.U32(f.tdef_real_index_count, "table definition");
-  def.owned_pages = Pointer(in.U32(f.tdef_owned_map, "table definition"));
-  def.free_space_pages = Pointer(in.U32(f.tdef_free_map, "table definition"));
+  def.owned_pages = RowId::FromPacked(in.U32(f.tdef_owned_map, "table definition"));
+  def.free_space_pages = RowId::FromPacked(in.U32(f.tdef_free_map, "table definition"));
 
   // Every count must fit in the buffer before anything is allocated for it.
   if (real_count > buffer.size() / f.real_index_descriptor_size ||
@@ -134,7 +129,7 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, P
       if (number == kNoIndexColumn) continue;
       index.columns.push_back({number, (entry[2] & kIndexColumnAscending) != 0});
     }
-    index.usage_map = Pointer(GetU32(d + f.real_usage_map));
+    index.usage_map = RowId::FromPacked(GetU32(d + f.real_usage_map));
     index.root_page = GetPageNumber(d + f.real_root_page);
     index.flags = d[f.real_flags];
     pos += f.real_index_descriptor_size;
@@ -161,8 +156,8 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, P
       if (number == kEndOfLongValueMaps) break;
       const int position = def.PositionOfNumber(number);
       if (position >= 0) {
-        def.columns[position].lval_owned_map = Pointer(GetU32(buffer.data() + pos + 2));
-        def.columns[position].lval_free_map = Pointer(GetU32(buffer.data() + pos + 6));
+        def.columns[position].lval_owned_map = RowId::FromPacked(GetU32(buffer.data() + pos + 2));
+        def.columns[position].lval_free_map = RowId::FromPacked(GetU32(buffer.data() + pos + 6));
       }
       pos += f.lval_map_entry_size;
     }

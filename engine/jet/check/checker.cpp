@@ -114,7 +114,7 @@ class Checker {
     return static_cast<uint32_t>(owner_names_.size() - 1);
   }
 
-  std::vector<PageNumber> MapPages(RowPointer map, const std::string& what) {
+  std::vector<PageNumber> MapPages(RowId map, const std::string& what) {
     if (map.page.is_none()) return {};
     try {
       return ReadUsageMap(pager_, map);

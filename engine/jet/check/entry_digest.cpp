@@ -17,7 +17,7 @@ uint64_t Mix(uint64_t x) {
 uint64_t HashEntry(std::string_view key, RowId row) {
   uint64_t hash = 0xcbf29ce484222325ULL;
   for (unsigned char c : key) hash = (hash ^ c) * 0x100000001b3ULL;
-  hash ^= (uint64_t{row.page.value()} << 8) | row.row;
+  hash ^= uint64_t{row.packed()};
   return hash * 0x100000001b3ULL;
 }
 

@@ -174,7 +174,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
   return table;
 }
 
-RowPointer UsageMapRows::Add(PageNumber first_page, bool include_first) {
+RowId UsageMapRows::Add(PageNumber first_page, bool include_first) {
   uint8_t row[kMapRowSize];
   const uint32_t start = first_page.value() & ~7u;
   StartInlineMap(row, sizeof row, start);

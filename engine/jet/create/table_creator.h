@@ -71,7 +71,7 @@ class UsageMapRows {
   UsageMapRows(PageStore& store, PageSource new_page) : store_(store), new_page_(std::move(new_page)) {}
   // A map whose window starts at `first_page` rounded down to 8; it lists `first_page`
   // itself when `include_first` is set.
-  RowPointer Add(PageNumber first_page, bool include_first);
+  RowId Add(PageNumber first_page, bool include_first);
 
  private:
   PageStore& store_;

@@ -11,21 +11,17 @@
 
 namespace engine::jet {
 
-// A pointer to a usage map row: page and row number. Stored as one u32, the page in the
-// upper three bytes; page 0 means "no map".
-struct RowPointer {
-  PageNumber page;
-  uint8_t row = 0;
-  static constexpr RowPointer FromPacked(uint32_t packed) {
-    return {PageNumber(packed >> 8), static_cast<uint8_t>(packed & 0xFF)};
-  }
-  constexpr uint32_t packed() const { return (page.value() << 8) | row; }
-};
-
-// Where a row lives: data page and slot number. Index entries point at rows this way.
+// Where a row lives: a data page and the row's slot on it. Usage maps, long values and
+// overflow rows are pointed at by four stored bytes, the row byte then the 3-byte page: read
+// as one little-endian u32 that is (page << 8) | row (FromPacked, packed), and 0 means none.
+// Index entries store the same two parts big-endian (index/index_page.h).
 struct RowId {
   PageNumber page;
   uint8_t row = 0;
+  static constexpr RowId FromPacked(uint32_t packed) {
+    return {PageNumber(packed >> 8), static_cast<uint8_t>(packed & 0xFF)};
+  }
+  constexpr uint32_t packed() const { return (page.value() << 8) | row; }
   auto operator<=>(const RowId&) const = default;
 };
 
@@ -49,7 +45,7 @@ struct ColumnDefinition {
   uint8_t sort_version = 0;      // text: 0 General (Legacy), 1 General 2010
   uint8_t precision = 0, scale = 0;  // numeric
   // Long-value columns: their own usage maps (Jet 4; zero when absent).
-  RowPointer lval_owned_map, lval_free_map;
+  RowId lval_owned_map, lval_free_map;
 
   bool is_fixed() const { return flags & kColumnFixed; }
   bool is_autonumber() const { return flags & kColumnAutonumber; }
@@ -72,7 +68,7 @@ inline constexpr uint8_t kIndexAccess2000 = 0x80;  // set on every index by Acce
 struct RealIndex {
   uint32_t number = 0;
   std::vector<IndexColumn> columns;
-  RowPointer usage_map;       // pages the index owns
+  RowId usage_map;       // pages the index owns
   PageNumber root_page;       // "first_dp"; never changes
   uint8_t flags = 0;          // 0x01 unique, 0x02 ignore nulls, 0x08 required
   uint32_t unique_entry_count = 0;
@@ -108,7 +104,7 @@ struct TableDefinition {
   uint8_t table_type = kUserTableType;
   uint16_t max_columns = 0;
   uint16_t var_columns = 0;
-  RowPointer owned_pages, free_space_pages;
+  RowId owned_pages, free_space_pages;
   std::vector<ColumnDefinition> columns;  // in column order (the order fields are shown)
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> logical_indexes;

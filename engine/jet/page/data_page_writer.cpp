@@ -4,8 +4,8 @@
 
 namespace engine::jet {
 
-RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner, RowPointer owned_map,
-                     RowPointer free_map)
+RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner, RowId owned_map,
+                     RowId free_map)
     : store_(store), allocator_(allocator), owner_(owner), owned_map_(owned_map), free_map_(free_map) {}
 
 std::optional<CheckedDataPage> RowPlacer::Usable(PageNumber page, size_t row_length) {

@@ -19,7 +19,7 @@ namespace engine::jet {
 // free maps. `free_map` may be null (page 0): then only the owned map is used.
 class RowPlacer {
  public:
-  RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner, RowPointer owned_map, RowPointer free_map);
+  RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner, RowId owned_map, RowId free_map);
   RowId Place(std::string_view row);
   void ForgetHint() { hint_ = kNoPage; }
 
@@ -32,7 +32,7 @@ class RowPlacer {
   PageStore& store_;
   PageAllocator& allocator_;
   uint32_t owner_;  // the owner field: a TDEF page, or kLongValueOwner
-  RowPointer owned_map_, free_map_;
+  RowId owned_map_, free_map_;
   PageNumber hint_;  // the page used last; checked again before every use
 };
 

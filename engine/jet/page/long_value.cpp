@@ -48,7 +48,7 @@ void ReadLongValue(PageStore& store, const uint8_t* field, size_t field_size, st
   RowId at = header.first;
   while (out.size() < length) {
     if (at.page.is_none()) store.Damaged("a memo or OLE value ends before its length");
-    if (!visited.insert((at.page.value() << 8) | at.row).second)
+    if (!visited.insert(at.packed()).second)
       store.Damaged("a memo or OLE value's pages form a loop");
     RowSlot row = ReadRowSlot(store, at.page, at.row);
     if (row.size < kLongValuePointerSize) store.Damaged("a memo or OLE page row is cut short");

@@ -60,7 +60,7 @@ size_t UsageMapBits::RunCovering(uint64_t page) const {
   return slot < run_count_ ? static_cast<size_t>(slot) : run_count_;
 }
 
-std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowPointer map) {
+std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowId map) {
   std::vector<PageNumber> pages;
   if (map.page.is_none()) return pages;
   const RowSlot row = ReadRowSlot(pager, map.page, map.row);

@@ -97,6 +97,6 @@ class UsageMapBits {
 // The pages the map lists, in ascending order. A null pointer (page 0) gives an empty list.
 // A page past the end of the file means the file was cut short: that throws. (Only the
 // global map, which this reader never reads, marks pages beyond the end.)
-std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowPointer map);
+std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowId map);
 
 }  // namespace engine::jet

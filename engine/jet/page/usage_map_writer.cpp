@@ -12,11 +12,11 @@
 namespace engine::jet {
 namespace {
 
-bool IsGlobal(RowPointer where) { return where.page == kGlobalUsageMap.page && where.row == kGlobalUsageMap.row; }
+bool IsGlobal(RowId where) { return where.page == kGlobalUsageMap.page && where.row == kGlobalUsageMap.row; }
 
 }  // namespace
 
-UsageMapEditor::UsageMapEditor(PageStore& store, RowPointer where, std::function<PageNumber()> allocate_bitmap_page)
+UsageMapEditor::UsageMapEditor(PageStore& store, RowId where, std::function<PageNumber()> allocate_bitmap_page)
     : store_(store), where_(where), allocate_bitmap_page_(std::move(allocate_bitmap_page)) {}
 
 UsageMapEditor::Row UsageMapEditor::Locate(bool writable) {

@@ -24,7 +24,7 @@ class UsageMapEditor {
  public:
   // `allocate_bitmap_page` gives a fresh writable page for a reference map's bitmap pages
   // (already taken out of the global map); it is needed only when a map grows.
-  UsageMapEditor(PageStore& store, RowPointer where, std::function<PageNumber()> allocate_bitmap_page = {});
+  UsageMapEditor(PageStore& store, RowId where, std::function<PageNumber()> allocate_bitmap_page = {});
 
   bool Contains(PageNumber page);
   // Every page whose bit is set, ascending.
@@ -56,7 +56,7 @@ class UsageMapEditor {
   void SetInReference(Row row, PageNumber page, bool value);
 
   PageStore& store_;
-  RowPointer where_;
+  RowId where_;
   std::function<PageNumber()> allocate_bitmap_page_;
 };
 
@@ -77,6 +77,6 @@ class PageAllocator {
 };
 
 // The global usage map's pointer: page 1, row 0.
-inline constexpr RowPointer kGlobalUsageMap{PageNumber(1), 0};
+inline constexpr RowId kGlobalUsageMap{PageNumber(1), 0};
 
 }  // namespace engine::jet

@@ -74,13 +74,13 @@ void TableWriter::CheckBeforeWriting() {
   if (checked_) return;
   try {
     counters_.Check();
-    std::vector<RowPointer> maps = {table_.owned_pages, table_.free_space_pages};
+    std::vector<RowId> maps = {table_.owned_pages, table_.free_space_pages};
     for (const RealIndex& index : table_.real_indexes) maps.push_back(index.usage_map);
     for (const ColumnDefinition& column : table_.columns) {
       maps.push_back(column.lval_owned_map);
       maps.push_back(column.lval_free_map);
     }
-    for (RowPointer map : maps) ReadUsageMap(store_, map);
+    for (RowId map : maps) ReadUsageMap(store_, map);
   } catch (const Error& error) {
     Fail(error.reason(), error.kind());
   }

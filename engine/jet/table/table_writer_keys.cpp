@@ -81,7 +81,7 @@ void TableWriter::CheckNeighbours(size_t i, const IndexTree::Neighbours& around)
 }
 
 bool TableWriter::EntryMatchesRow(size_t i, const IndexEntry& entry) {
-  const uint32_t row_key = (entry.row.page.value() << 8) | entry.row.row;
+  const uint32_t row_key = entry.row.packed();
   if (matching_rows_[i].count(row_key)) return true;
   const RealIndex& index = table_.real_indexes[i];
   const RowSlot slot = ReadLiveRow(store_, entry.row);

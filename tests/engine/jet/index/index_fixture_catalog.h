@@ -25,7 +25,7 @@ struct FixtureIndex {
   PageNumber tdef_page;
   uint32_t number = 0;  // real index number within the table
   PageNumber root_page;
-  engine::jet::RowPointer usage_map;
+  engine::jet::RowId usage_map;
   uint8_t flags = 0;
 };
 
@@ -34,7 +34,7 @@ using engine::GetU32;
 
 // The bytes of one row of a data page, or nothing when the pointer is out of range.
 inline std::optional<std::vector<uint8_t>> ReadDataRow(engine::jet::PageStore& store,
-                                                       engine::jet::RowPointer at) {
+                                                       engine::jet::RowId at) {
   if (at.page.is_none() || !store.has_page(at.page)) return std::nullopt;
   const uint8_t* page = store.ReadPage(at.page);
   if (page[0] != 0x01) return std::nullopt;
@@ -47,7 +47,7 @@ inline std::optional<std::vector<uint8_t>> ReadDataRow(engine::jet::PageStore& s
 }
 
 // Pages a usage map lists (set bits).
-inline std::set<uint32_t> UsageMapPages(engine::jet::PageStore& store, engine::jet::RowPointer at) {
+inline std::set<uint32_t> UsageMapPages(engine::jet::PageStore& store, engine::jet::RowId at) {
   std::set<uint32_t> pages;
   auto row = ReadDataRow(store, at);
   if (!row || row->empty()) return pages;
@@ -106,7 +106,7 @@ inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& stor
       FixtureIndex index;
       index.tdef_page = PageNumber(p);
       index.number = i;
-      index.usage_map = engine::jet::RowPointer::FromPacked(GetU32(d + 34));
+      index.usage_map = engine::jet::RowId::FromPacked(GetU32(d + 34));
       index.root_page = PageNumber(GetU32(d + 38));
       index.flags = d[46];
       found.push_back(index);

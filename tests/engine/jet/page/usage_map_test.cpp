@@ -13,7 +13,7 @@
 using engine::jet::PageAllocator;
 using engine::jet::PageNumber;
 using engine::jet::ReadUsageMap;
-using engine::jet::RowPointer;
+using engine::jet::RowId;
 using engine::jet::UsageMapEditor;
 using testsupport::AddMapRow;
 using testsupport::InlineMap;
@@ -22,7 +22,7 @@ using testsupport::TestPageStore;
 
 TEST(WriterUsageMap, InlineAddRemoveAndEnumerate) {
   TestPageStore store(8);
-  const RowPointer where = AddMapRow(store, 3, InlineMap(0));
+  const RowId where = AddMapRow(store, 3, InlineMap(0));
   UsageMapEditor map(store, where);
   map.Add(PageNumber(5));
   map.Add(PageNumber(100));
@@ -41,7 +41,7 @@ TEST(WriterUsageMap, InlineAddRemoveAndEnumerate) {
 
 TEST(WriterUsageMap, InlineWindowMovesWhenEverythingStillFits) {
   TestPageStore store(8);
-  const RowPointer where = AddMapRow(store, 3, InlineMap(0, 8));  // 64 pages
+  const RowId where = AddMapRow(store, 3, InlineMap(0, 8));  // 64 pages
   UsageMapEditor map(store, where);
   map.Add(PageNumber(40));
   map.Add(PageNumber(90));  // outside 0..63, but 40..90 fits once the window starts at 40
@@ -51,7 +51,7 @@ TEST(WriterUsageMap, InlineWindowMovesWhenEverythingStillFits) {
 
 TEST(WriterUsageMap, InlineMapIsPromotedWhenPagesSpreadTooFar) {
   TestPageStore store(8);
-  const RowPointer where = AddMapRow(store, 3, InlineMap(0, 8));
+  const RowId where = AddMapRow(store, 3, InlineMap(0, 8));
   UsageMapEditor map(store, where, [&store] { return store.AppendPage(); });
   map.Add(PageNumber(2));
   map.Add(PageNumber(6));
@@ -146,7 +146,7 @@ TEST(WriterUsageMap, EditorReadsAgreeWithTheReader) {
       first = 0;
     }
     for (uint32_t page : c.pages) bits[(page - first) / 8] |= static_cast<uint8_t>(1u << ((page - first) % 8));
-    const RowPointer where = AddMapRow(store, kMapPage, row);
+    const RowId where = AddMapRow(store, kMapPage, row);
     UsageMapEditor editor(store, where);
     if (c.pages.empty()) {
       const std::vector<std::function<void()>> reads = {[&] { ReadUsageMap(store, where); }, [&] { editor.Pages(); },

@@ -255,8 +255,8 @@ TEST(WriterDataPage, PlacerFillsTheLastFreePageThenAddsPagesToBothMaps) {
   for (size_t i = 5; i < global.size(); ++i) global[i] = 0xFF;
   global[5] = 0xF8;  // pages 0..2 used
   testsupport::AddMapRow(store, 1, global);
-  const RowPointer owned = testsupport::AddMapRow(store, 2, testsupport::InlineMap(0));
-  const RowPointer free_map = testsupport::AddMapRow(store, 2, testsupport::InlineMap(0));
+  const RowId owned = testsupport::AddMapRow(store, 2, testsupport::InlineMap(0));
+  const RowId free_map = testsupport::AddMapRow(store, 2, testsupport::InlineMap(0));
   PageAllocator allocator(store);
   RowPlacer placer(store, allocator, 99, owned, free_map);
   std::vector<RowId> rows;
