@@ -75,16 +75,6 @@ void IndexKey::Assign(std::string_view bytes) {
   }
 }
 
-void IndexKey::Steal(IndexKey& other) noexcept {
-  size_ = other.size_;
-  if (size_ <= kInlineBytes) {
-    std::memcpy(inline_, other.inline_, size_);
-  } else {
-    heap_ = other.heap_;
-  }
-  other.size_ = 0;
-}
-
 std::ostream& operator<<(std::ostream& out, const IndexKey& key) {
   static const char kHex[] = "0123456789abcdef";
   for (size_t i = 0; i < key.size(); ++i) {
@@ -158,6 +148,7 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number) {
       if (!page.entries.empty() && CompareEntries(page.entries.back(), entry) >= 0) {
         Fail(page_number, "entry " + std::to_string(page.entries.size()) + " is not above the one before it");
       }
+      page.key_bytes += entry.key.size();
       page.entries.push_back(std::move(entry));
       start = end;
     }
@@ -174,6 +165,18 @@ size_t EncodedEntriesSize(const IndexPage& page, size_t prefix_length) {
 }
 
 size_t EncodedEntriesSize(const IndexPage& page) { return EncodedEntriesSize(page, page.prefix_length); }
+
+size_t EncodedEntriesSizeFromKeyBytes(const IndexPage& page, size_t prefix_length) {
+  const size_t count = page.entries.size();
+  if (count == 0) return 0;
+  return page.key_bytes + count * page.pointer_size() - prefix_length * (count - 1);
+}
+
+size_t SumOfKeySizes(const std::vector<IndexEntry>& entries) {
+  size_t total = 0;
+  for (const IndexEntry& entry : entries) total += entry.key.size();
+  return total;
+}
 
 uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries) {
   if (entries.size() < 2) return 0;

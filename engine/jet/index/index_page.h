@@ -18,6 +18,7 @@
 #include <compare>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -94,7 +95,14 @@ class IndexKey {
 
  private:
   void Assign(std::string_view bytes);
-  void Steal(IndexKey& other) noexcept;
+  // Inline here, and the whole inline block copied at a fixed size (which carries the heap
+  // pointer too): a page's entries are moved one by one each time an entry is inserted in
+  // the middle of it.
+  void Steal(IndexKey& other) noexcept {
+    std::memcpy(inline_, other.inline_, kInlineBytes);
+    size_ = other.size_;
+    other.size_ = 0;
+  }
   void Release() noexcept {
     if (size_ > kInlineBytes) delete[] heap_;
     size_ = 0;
@@ -136,6 +144,11 @@ struct IndexPage {
   uint32_t unknown_8 = 0;
   uint8_t unknown_26 = 0;
   std::vector<IndexEntry> entries;
+  // The sum of the entries' key sizes, so that whether a page has room is known without
+  // walking its entries on every insert: DecodeIndexPage sets it and IndexTree keeps it as
+  // it changes the entries. Pages put together by hand may leave it 0; EncodeIndexPage and
+  // EncodedEntriesSize do not read it.
+  size_t key_bytes = 0;
 
   size_t pointer_size() const {
     return leaf ? kIndexRowPointerSize : kIndexRowPointerSize + kIndexChildPointerSize;
@@ -150,6 +163,10 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number);
 
 // Bytes the entries take on the page with the given prefix length.
 size_t EncodedEntriesSize(const IndexPage& page, size_t prefix_length);
+// The same from page.key_bytes, without walking the entries.
+size_t EncodedEntriesSizeFromKeyBytes(const IndexPage& page, size_t prefix_length);
+// The sum of the entries' key sizes, counted.
+size_t SumOfKeySizes(const std::vector<IndexEntry>& entries);
 size_t EncodedEntriesSize(const IndexPage& page);  // with page.prefix_length
 
 // The prefix a writer chooses: the bytes the first and last keys share (all keys between them

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <unordered_set>
 
 #include "engine/error.h"
@@ -94,6 +95,11 @@ void IndexTree::MarkModified(PageNumber page) {
 
 void IndexTree::WriteBack(PageNumber page) {
   IndexPage& decoded = Load(page);
+  // The running size decides where pages split; one that drifted from the entries would
+  // let a page be written too full, or split too soon. Counted once per written page.
+  if (decoded.key_bytes != SumOfKeySizes(decoded.entries)) {
+    throw std::logic_error("index page " + to_string(page) + ": running key size differs from the entries");
+  }
   decoded.prefix_length = CommonKeyPrefix(decoded.entries);
   EncodeIndexPage(decoded, store_.WritePage(page));
 }
@@ -299,6 +305,7 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
 
   leaf->entries.insert(leaf->entries.begin() + static_cast<std::ptrdiff_t>(position),
                        IndexEntry{IndexKey(key), row, kNoPage});
+  leaf->key_bytes += key.size();
   MarkModified(page);
   if (position + 1 == leaf->entries.size()) PropagateLastEntry(path, leaf->entries.back());
 
@@ -342,6 +349,7 @@ void IndexTree::PropagateLastEntry(const std::vector<PathStep>& path, const Inde
     IndexPage& parent = Load(path[i].page);
     size_t slot = path[i].slot;
     if (slot >= parent.entries.size()) continue;  // tail child: parent bytes stay, its bound moved
+    parent.key_bytes = parent.key_bytes - parent.entries[slot].key.size() + key.size();
     parent.entries[slot].key = key;
     parent.entries[slot].row = row;
     MarkModified(path[i].page);
@@ -351,8 +359,8 @@ void IndexTree::PropagateLastEntry(const std::vector<PathStep>& path, const Inde
 
 bool IndexTree::Overflows(const IndexPage& page) const {
   // The prefix only saves bytes, so the uncompressed size settles most cases cheaply.
-  if (EncodedEntriesSize(page, 0) <= kIndexEntryCapacity) return false;
-  return EncodedEntriesSize(page, CommonKeyPrefix(page.entries)) > kIndexEntryCapacity;
+  if (EncodedEntriesSizeFromKeyBytes(page, 0) <= kIndexEntryCapacity) return false;
+  return EncodedEntriesSizeFromKeyBytes(page, CommonKeyPrefix(page.entries)) > kIndexEntryCapacity;
 }
 
 void IndexTree::NormalizeTail(PageNumber page) {
@@ -360,12 +368,14 @@ void IndexTree::NormalizeTail(PageNumber page) {
   if (node.leaf) return;
   if (node.tail.is_none() && node.entries.size() >= 2) {
     node.tail = node.entries.back().child;
+    node.key_bytes -= node.entries.back().key.size();
     node.entries.pop_back();
     MarkModified(page);
   } else if (!node.tail.is_none() && node.entries.empty()) {
     PageNumber tail = node.tail;
     LastEntry last = SubtreeLast(tail);
     IndexPage& again = Load(page);
+    again.key_bytes += last.key.size();
     again.entries.push_back(IndexEntry{std::move(last.key), last.row, tail});
     again.tail = kNoPage;
     MarkModified(page);
@@ -389,6 +399,7 @@ PageNumber IndexTree::NestRoot() {
   fresh.owner = new_root.owner;
   fresh.unknown_8 = new_root.unknown_8;
   fresh.unknown_26 = new_root.unknown_26;
+  fresh.key_bytes = last.key.size();
   fresh.entries.push_back(IndexEntry{std::move(last.key), last.row, child});
   new_root = std::move(fresh);
   MarkModified(root_);
@@ -423,6 +434,8 @@ PageNumber IndexTree::SplitPage(PageNumber page, PageNumber parent) {
   fresh.entries.assign(std::make_move_iterator(original.entries.begin()),
                        std::make_move_iterator(original.entries.begin() + static_cast<std::ptrdiff_t>(move)));
   original.entries.erase(original.entries.begin(), original.entries.begin() + static_cast<std::ptrdiff_t>(move));
+  fresh.key_bytes = SumOfKeySizes(fresh.entries);
+  original.key_bytes -= fresh.key_bytes;
   fresh.prev = original.prev;
   fresh.next = page;
   PageNumber old_prev = original.prev;
@@ -450,6 +463,7 @@ PageNumber IndexTree::SplitPage(PageNumber page, PageNumber parent) {
 void IndexTree::InsertChildEntry(PageNumber parent, PageNumber child, LastEntry bound) {
   IndexPage& node = Load(parent);
   size_t at = LowerBound(node.entries, bound.key, bound.row);
+  node.key_bytes += bound.key.size();
   node.entries.insert(node.entries.begin() + static_cast<std::ptrdiff_t>(at),
                       IndexEntry{std::move(bound.key), bound.row, child});
   MarkModified(parent);
