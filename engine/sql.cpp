@@ -60,28 +60,36 @@ class Scanner {
     return std::u16string(text_.substr(start, pos_ - start));
   }
   // A string literal in apostrophes, with '' standing for one apostrophe.
+  // The import asks for one record by its code this way per source record, so the text
+  // between apostrophes is copied a run at a time, not character by character.
   std::optional<std::u16string> Literal() {
     SkipSpaces();
     if (pos_ >= text_.size() || text_[pos_] != u'\'') return std::nullopt;
     std::u16string value;
-    for (size_t i = pos_ + 1; i < text_.size(); ++i) {
-      if (text_[i] != u'\'') {
-        value += text_[i];
-      } else if (i + 1 < text_.size() && text_[i + 1] == u'\'') {
+    for (size_t i = pos_ + 1;;) {
+      const size_t quote = text_.find(u'\'', i);
+      if (quote == std::u16string_view::npos) return std::nullopt;
+      value.append(text_.substr(i, quote - i));
+      if (quote + 1 < text_.size() && text_[quote + 1] == u'\'') {
         value += u'\'';
-        ++i;
+        i = quote + 2;
       } else {
-        pos_ = i + 1;
+        pos_ = quote + 1;
         return value;
       }
     }
-    return std::nullopt;
   }
 
  private:
+  // A switch, not a search of a string of stops: it runs for every character of every name.
   static bool IsNameChar(char16_t c) {
-    if (c == u' ' || c == u'\t' || c == u'\r' || c == u'\n') return false;
-    return std::u16string_view(u";[]'=*,()").find(c) == std::u16string_view::npos;
+    switch (c) {
+      case u' ': case u'\t': case u'\r': case u'\n':
+      case u';': case u'[': case u']': case u'\'': case u'=': case u'*': case u',': case u'(': case u')':
+        return false;
+      default:
+        return true;
+    }
   }
 
   std::u16string_view text_;
