@@ -84,13 +84,6 @@ std::ostream& operator<<(std::ostream& out, const IndexKey& key) {
   return out;
 }
 
-std::strong_ordering CompareEntries(std::string_view key_a, RowId row_a, std::string_view key_b,
-                                    RowId row_b) {
-  int by_key = CompareKeys(key_a, key_b);
-  if (by_key != 0) return by_key < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
-  return row_a <=> row_b;
-}
-
 std::string EntryBytes(const IndexEntry& entry, bool leaf) {
   std::string out;
   AppendEntryBytes(entry, leaf, out);

@@ -123,15 +123,20 @@ struct IndexEntry {
   PageNumber child;
 };
 
-// Index order: key bytes compared unsigned (a prefix sorts first), then the row pointer.
-std::strong_ordering CompareEntries(std::string_view key_a, RowId row_a, std::string_view key_b,
-                                    RowId row_b);
-inline std::strong_ordering CompareEntries(const IndexEntry& a, const IndexEntry& b) {
-  return CompareEntries(a.key, a.row, b.key, b.row);
-}
 // Key bytes alone, unsigned.
 inline int CompareKeys(std::string_view a, std::string_view b) {
   return a.compare(b);  // char_traits<char> compares as unsigned char
+}
+// Index order: key bytes compared unsigned (a prefix sorts first), then the row pointer.
+// Inline: every step of every descent and binary search calls it.
+inline std::strong_ordering CompareEntries(std::string_view key_a, RowId row_a, std::string_view key_b,
+                                           RowId row_b) {
+  const int by_key = CompareKeys(key_a, key_b);
+  if (by_key != 0) return by_key < 0 ? std::strong_ordering::less : std::strong_ordering::greater;
+  return row_a <=> row_b;
+}
+inline std::strong_ordering CompareEntries(const IndexEntry& a, const IndexEntry& b) {
+  return CompareEntries(a.key, a.row, b.key, b.row);
 }
 
 struct IndexPage {

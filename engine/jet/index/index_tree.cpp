@@ -259,7 +259,8 @@ void IndexTree::Flush() {
 bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   // Descend: at each node take the first entry not below the new one, else the tail, else
   // (a node Access wrote without a tail) the last entry, whose bound then moves up.
-  std::vector<PathStep> path;
+  std::vector<PathStep>& path = path_;
+  path.clear();
   PageNumber page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
@@ -313,7 +314,8 @@ bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
   // entry sizes are very uneven, so each level keeps a list of pages to look at.
   // Every level is looked at up to the root, since a longer bound copied into a parent can
   // make it overflow without any split below.
-  std::vector<PageNumber> level = {page};
+  std::vector<PageNumber>& level = level_;
+  level = {page};
   size_t parent_index = path.size();  // path[parent_index - 1] is the parent of `level`
   for (;;) {
     for (size_t i = 0; i < level.size(); ++i) {

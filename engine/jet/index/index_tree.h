@@ -124,6 +124,10 @@ class IndexTree {
   std::string file_name_;
   std::unordered_map<PageNumber, IndexPage> cache_;
   std::vector<PageNumber> modified_;      // pages changed by the current Insert
+  // The current Insert's way down and the pages it looks at for overflow: kept here so that
+  // an insert allocates nothing for them.
+  std::vector<PathStep> path_;
+  std::vector<PageNumber> level_;
   std::unordered_set<PageNumber> dirty_;  // pages changed and not yet written
   bool batch_ = false;
   bool broken_ = false;
