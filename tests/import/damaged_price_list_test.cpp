@@ -62,13 +62,13 @@ struct Loaded {
   std::vector<PageNumber> DataPagesOf(uint32_t owner) {
     std::vector<PageNumber> pages;
     for (uint32_t n = 3; n < store.page_count(); ++n) {
-      const DataPage page(store.ReadPage(PageNumber(n)), store.format());
+      const DataPage page(store.ReadPage(PageNumber(n)).data(), store.format());
       if (page.owned_by(owner) && page.slot_count() > 0) pages.push_back(PageNumber(n));
     }
     return pages;
   }
   uint8_t* SlotEntryOf(PageNumber page, uint16_t slot) {
-    return store.WritePage(page) + store.format().data_header_size + 2 * slot;
+    return store.WritePage(page).data() + store.format().data_header_size + 2 * slot;
   }
 
   TestPageStore store;
@@ -95,7 +95,7 @@ std::optional<PageNumber> PickTablePage(Loaded& list, Rng& rng) {
 bool DamageFreeSpaceField(Loaded& list, Rng& rng) {
   const std::optional<PageNumber> page = PickTablePage(list, rng);
   if (!page) return false;
-  PutU16(list.store.WritePage(*page) + kDataPageFreeSpace, static_cast<uint16_t>(rng() % 4096));
+  PutU16(list.store.WritePage(*page).data() + kDataPageFreeSpace, static_cast<uint16_t>(rng() % 4096));
   return true;
 }
 
@@ -103,7 +103,7 @@ bool DamageSlotOffset(Loaded& list, Rng& rng) {
   const std::optional<PageNumber> chosen = PickTablePage(list, rng);
   if (!chosen) return false;
   const PageNumber page = *chosen;
-  const uint16_t slots = DataPage(list.store.ReadPage(page), list.store.format()).slot_count();
+  const uint16_t slots = DataPage(list.store.ReadPage(page).data(), list.store.format()).slot_count();
   PutU16(list.SlotEntryOf(page, static_cast<uint16_t>(rng() % slots)), static_cast<uint16_t>(rng()));
   return true;
 }
@@ -113,7 +113,7 @@ bool DamageIndexByte(Loaded& list, Rng& rng) {
   const RealIndex& index = Pick(list.table.real_indexes, rng);
   const auto pages = ListTreePages(list.store, index.root_page, list.table.tdef_page);
   if (!pages) return false;
-  uint8_t* bytes = list.store.WritePage(Pick(*pages, rng));
+  uint8_t* bytes = list.store.WritePage(Pick(*pages, rng)).data();
   // The header, the bitmap and the entries in use, where a change is not a no-op.
   const size_t used = 480 + (4096 - 480 - GetU16(bytes + 2));
   bytes[rng() % used] ^= static_cast<uint8_t>(1 + rng() % 255);
@@ -124,13 +124,13 @@ bool DamageLongValueRow(Loaded& list, Rng& rng) {
   const auto pages = list.DataPagesOf(kLongValueOwner);
   if (pages.empty()) return false;
   const PageNumber page = Pick(pages, rng);
-  const uint16_t slots = DataPage(list.store.ReadPage(page), list.store.format()).slot_count();
+  const uint16_t slots = DataPage(list.store.ReadPage(page).data(), list.store.format()).slot_count();
   const uint16_t slot = static_cast<uint16_t>(rng() % slots);
   if (rng() % 2) {
     PutU16(list.SlotEntryOf(page, slot), static_cast<uint16_t>(rng() & 0x3FFF));
   } else {
     const size_t start = GetU16(list.SlotEntryOf(page, slot)) & kSlotOffsetMask;
-    if (start + 4 <= list.store.page_size()) list.store.WritePage(page)[start + rng() % 4] = AnyByte(rng);
+    if (start + 4 <= list.store.page_size()) list.store.WritePage(page).data()[start + rng() % 4] = AnyByte(rng);
   }
   return true;
 }
@@ -141,11 +141,11 @@ bool DamageUsageMap(Loaded& list, Rng& rng) {
   const RowId map = Pick(maps, rng);
   if (map.page.is_none()) return false;
   const RowSlot row = ReadRowSlot(list.store, map.page, map.row);
-  const size_t start = static_cast<size_t>(row.data - list.store.ReadPage(map.page));
+  const size_t start = static_cast<size_t>(row.data - list.store.ReadPage(map.page).data());
   if (rng() % 4 == 0) {
     PutU16(list.SlotEntryOf(map.page, map.row), static_cast<uint16_t>(rng() & 0x1FFF));
   } else {
-    list.store.WritePage(map.page)[start + rng() % row.size] = AnyByte(rng);
+    list.store.WritePage(map.page).data()[start + rng() % row.size] = AnyByte(rng);
   }
   return true;
 }
@@ -156,7 +156,7 @@ bool DamageDefinitionCounter(Loaded& list, Rng& rng) {
   for (const RealIndex& index : list.table.real_indexes) counters.push_back(index.count_offset);
   const size_t at = Pick(counters, rng) + rng() % 4;
   if (at >= f.page_size) return false;
-  list.store.WritePage(list.table.tdef_page)[at] ^= static_cast<uint8_t>(1 + rng() % 255);
+  list.store.WritePage(list.table.tdef_page).data()[at] ^= static_cast<uint8_t>(1 + rng() % 255);
   return true;
 }
 

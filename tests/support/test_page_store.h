@@ -34,14 +34,14 @@ class TestPageStore : public engine::jet::MemoryPageStore {
     TestPageStore store(0, *header.format);
     store.set_header(header);
     for (size_t at = 0; at + store.page_size() <= bytes.size(); at += store.page_size()) {
-      std::copy_n(bytes.data() + at, store.page_size(), store.WritePage(store.AppendPage()));
+      std::copy_n(bytes.data() + at, store.page_size(), store.WritePage(store.AppendPage()).data());
     }
     store.written_.clear();
     return store;
   }
 
-  uint8_t* WritePage(engine::jet::PageNumber page) override {
-    uint8_t* bytes = MemoryPageStore::WritePage(page);
+  engine::jet::WritablePage WritePage(engine::jet::PageNumber page) override {
+    engine::jet::WritablePage bytes = MemoryPageStore::WritePage(page);
     written_.insert(page);
     return bytes;
   }
@@ -63,7 +63,7 @@ class TestPageStore : public engine::jet::MemoryPageStore {
 // data page) and returns where.
 inline engine::jet::RowId AddMapRow(TestPageStore& store, uint32_t page_number, const std::vector<uint8_t>& row) {
   const engine::jet::PageNumber page(page_number);
-  uint8_t* bytes = store.WritePage(page);
+  uint8_t* bytes = store.WritePage(page).data();
   if (bytes[0] == 0) engine::jet::InitDataPage(bytes, store.page_size(), 0);
   const std::string_view text(reinterpret_cast<const char*>(row.data()), row.size());
   return {page, engine::jet::AppendRowToPage(bytes, store.page_size(), text)};

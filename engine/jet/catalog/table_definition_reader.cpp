@@ -30,7 +30,8 @@ std::vector<uint8_t> LoadTableDefinitionBytes(PageStore& pager, PageNumber first
   std::vector<bool> visited;  // by page number: a chain through every page stays linear
   PageNumber page_number = first_page;
   while (true) {
-    const uint8_t* page = pager.ReadPage(page_number);  // checks the page number first
+    const PageRef held = pager.ReadPage(page_number);  // checks the page number first
+    const uint8_t* page = held.data();
     if (visited.empty()) visited.resize(pager.page_count());
     if (visited[page_number.value()]) pager.Damaged("a table definition's pages form a loop");
     visited[page_number.value()] = true;

@@ -11,7 +11,7 @@ namespace engine::jet {
 
 void TdefCounters::Check() {
   for (PageNumber page : table_.tdef_pages) {
-    if (!store_.has_page(page) || store_.ReadPage(page)[kPageTypeOffset] != kPageTableDefinition) {
+    if (!store_.has_page(page) || store_.ReadPage(page).data()[kPageTypeOffset] != kPageTableDefinition) {
       store_.Damaged("the definition of table \"" + ToUtf8(table_.name) + "\" is damaged");
     }
   }
@@ -24,7 +24,17 @@ void TdefCounters::Check() {
   }
 }
 
-const uint8_t* TdefCounters::Field(size_t offset, bool writable) {
+uint32_t TdefCounters::Read(size_t offset) {
+  const Place place = Locate(offset);
+  return GetU32(store_.ReadPage(place.page).data() + place.in_page);
+}
+
+void TdefCounters::Write(size_t offset, uint32_t value) {
+  const Place place = Locate(offset);
+  PutU32(store_.WritePage(place.page).data() + place.in_page, value);
+}
+
+TdefCounters::Place TdefCounters::Locate(size_t offset) {
   const JetFormat& f = store_.format();
   const TdefPlace place = PlaceInTdefChain(f, offset);
   const PageNumber page = place.page_index < table_.tdef_pages.size() ? table_.tdef_pages[place.page_index]
@@ -33,7 +43,7 @@ const uint8_t* TdefCounters::Field(size_t offset, bool writable) {
   if (page.is_none() || place.in_page + 4 > f.page_size) {
     store_.Damaged("the definition of table \"" + ToUtf8(table_.name) + "\" is damaged");
   }
-  return (writable ? store_.WritePage(page) : store_.ReadPage(page)) + place.in_page;
+  return {page, place.in_page};
 }
 
 }  // namespace engine::jet

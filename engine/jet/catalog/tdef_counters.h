@@ -29,10 +29,14 @@ class TdefCounters {
   void AddUniqueEntry(const RealIndex& index) { Write(index.count_offset, Read(index.count_offset) + 1); }
 
  private:
+  struct Place {
+    PageNumber page;
+    size_t in_page = 0;
+  };
   // The page and place of a definition byte; throws "damaged" when the chain is too short.
-  const uint8_t* Field(size_t offset, bool writable);
-  uint32_t Read(size_t offset) { return GetU32(Field(offset, false)); }
-  void Write(size_t offset, uint32_t value) { PutU32(const_cast<uint8_t*>(Field(offset, true)), value); }
+  Place Locate(size_t offset);
+  uint32_t Read(size_t offset);
+  void Write(size_t offset, uint32_t value);
 
   PageStore& store_;
   const TableDefinition& table_;

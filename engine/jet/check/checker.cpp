@@ -38,17 +38,17 @@ std::string Hex(std::string_view key) {
 
 // Visits a sound tree's leaf entries in order, one page decoded at a time and dropped.
 void ForEachLeafEntry(PageStore& pager, PageNumber root, const std::function<void(std::string_view, RowId)>& visit) {
-  IndexPage page = DecodeIndexPage(pager.ReadPage(root), root);
+  IndexPage page = DecodeIndexPage(pager.ReadPage(root).data(), root);
   PageNumber number = root;
   while (!page.leaf) {
     number = page.entries.empty() ? page.tail : page.entries.front().child;
-    page = DecodeIndexPage(pager.ReadPage(number), number);
+    page = DecodeIndexPage(pager.ReadPage(number).data(), number);
   }
   while (true) {
     for (const IndexEntry& entry : page.entries) visit(entry.key, entry.row);
     if (page.next.is_none()) return;
     number = page.next;
-    page = DecodeIndexPage(pager.ReadPage(number), number);
+    page = DecodeIndexPage(pager.ReadPage(number).data(), number);
   }
 }
 

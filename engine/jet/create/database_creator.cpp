@@ -73,9 +73,9 @@ EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabase
   const double created = options.creation_days != 0 ? options.creation_days : JetNow();
   EmptyDatabase result{DatabaseImage(file_name), {}};
   DatabaseImage& image = result.image;
-  EncodeJet4HeaderPage(image.WritePage(image.AppendPage()), created);
+  EncodeJet4HeaderPage(image.WritePage(image.AppendPage()).data(), created);
   // Page 1, the global usage map: every later page free until the allocator hands it out.
-  WriteGlobalMapPage(image.WritePage(image.AppendPage()), kGlobalUsageMap.page.value() + 1);
+  WriteGlobalMapPage(image.WritePage(image.AppendPage()).data(), kGlobalUsageMap.page.value() + 1);
   PageAllocator allocator(image);
   const PageSource new_page = [&allocator] { return allocator.Allocate(); };
 

@@ -55,14 +55,14 @@ void WriteEmptyLeaf(PageStore& store, PageNumber page, PageNumber tdef_page) {
   IndexPage leaf;
   leaf.leaf = true;
   leaf.owner = tdef_page;
-  EncodeIndexPage(leaf, store.WritePage(page));
+  EncodeIndexPage(leaf, store.WritePage(page).data());
 }
 
 void WriteDefinition(PageStore& store, const TableDefinition& table) {
   const std::vector<uint8_t> encoded = EncodeTableDefinition(table);
   for (size_t i = 0; i < table.tdef_pages.size(); ++i) {
     const PageNumber next = i + 1 < table.tdef_pages.size() ? table.tdef_pages[i + 1] : kNoPage;
-    WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]));
+    WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]).data());
   }
 }
 
@@ -179,11 +179,11 @@ RowId UsageMapRows::Add(PageNumber first_page, bool include_first) {
   const uint32_t start = first_page.value() & ~7u;
   StartInlineMap(row, sizeof row, start);
   if (include_first) SetMapBit(row + kInlineMapHeader, first_page.value() - start, true);
-  if (page_.is_none() || !DataPageHasRoom(store_.ReadPage(page_), sizeof row)) {
+  if (page_.is_none() || !DataPageHasRoom(store_.ReadPage(page_).data(), sizeof row)) {
     page_ = new_page_();
-    InitDataPage(store_.WritePage(page_), store_.page_size(), 0);
+    InitDataPage(store_.WritePage(page_).data(), store_.page_size(), 0);
   }
-  const uint8_t slot = AppendRowToPage(store_.WritePage(page_), store_.page_size(),
+  const uint8_t slot = AppendRowToPage(store_.WritePage(page_).data(), store_.page_size(),
                                        std::string_view(reinterpret_cast<const char*>(row), sizeof row));
   return {page_, slot};
 }

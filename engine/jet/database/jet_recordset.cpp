@@ -66,6 +66,7 @@ void JetRecordset::EndWalk() {
     counted_rows_.reset();
     position_ = 0;
     cracked_position_ = SIZE_MAX;
+    cracked_slot_ = {};
   }
 }
 
@@ -134,8 +135,8 @@ Value JetRecordset::GetValue(int position) const {
   ContinueWalk();
   if (cracked_position_ != position_) {
     cracked_position_ = SIZE_MAX;
-    RowSlot slot = ReadLiveRow(pager_, rows()[position_]);
-    decoder_->Crack(slot.data, slot.size, cracked_);
+    cracked_slot_ = ReadLiveRow(pager_, rows()[position_]);
+    decoder_->Crack(cracked_slot_.data, cracked_slot_.size, cracked_);
     cracked_position_ = position_;
   }
   return decoder_->Decode(cracked_, position);

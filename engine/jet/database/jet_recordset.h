@@ -16,6 +16,7 @@
 
 #include "engine/database.h"
 #include "engine/jet/storage/pager.h"
+#include "engine/jet/page/data_page.h"
 #include "engine/jet/table/record_writer.h"
 #include "engine/jet/row/row_decoder.h"
 #include "engine/jet/format/table_definition.h"
@@ -77,6 +78,9 @@ class JetRecordset : public Recordset {
   RowLister list_rows_;
   mutable std::optional<uint32_t> counted_rows_;  // see ListedRows
   size_t position_ = 0;
+  // The current row's frame points into its page, which the slot's handle keeps in memory
+  // (and readable, if stale, after a rollback drops the page).
+  mutable RowSlot cracked_slot_;
   mutable CrackedRow cracked_;
   mutable size_t cracked_position_ = SIZE_MAX;  // the row `cracked_` holds
   RecordWriter* writer_ = nullptr;

@@ -40,7 +40,7 @@ std::optional<std::vector<PageNumber>> ListTreePages(PageStore& store, PageNumbe
     if (page.is_none() || !store.has_page(page) || !seen.insert(page).second) return std::nullopt;
     IndexPage decoded;
     try {
-      decoded = DecodeIndexPage(store.ReadPage(page), page);
+      decoded = DecodeIndexPage(store.ReadPage(page).data(), page);
     } catch (const Error&) {
       return std::nullopt;
     }
@@ -78,15 +78,26 @@ void IndexTree::Damaged(PageNumber page, const std::string& what) const {
 IndexPage& IndexTree::Load(PageNumber page) {
   auto found = cache_.find(page);
   if (found != cache_.end()) return found->second;
+  return cache_.emplace(page, Decode(page)).first->second;
+}
+
+IndexPage IndexTree::Decode(PageNumber page) const {
   if (page.is_none() || !store_.has_page(page)) Damaged(page, "page outside the file");
   try {
-    IndexPage decoded = DecodeIndexPage(store_.ReadPage(page), page);
+    IndexPage decoded = DecodeIndexPage(store_.ReadPage(page).data(), page);
     if (decoded.owner != tdef_page_) Damaged(page, "the page belongs to another table");
-    return cache_.emplace(page, std::move(decoded)).first->second;
+    return decoded;
   } catch (const Error& error) {
     if (!error.file().empty()) throw;
     throw error.Within(file_name_);
   }
+}
+
+// Between operations: no reference into the cache is held, and every changed page is in
+// dirty_, so any other page may go.
+void IndexTree::TrimCache() {
+  if (cache_.size() <= kDecodedPagesKept + dirty_.size()) return;
+  std::erase_if(cache_, [this](const auto& cached) { return !dirty_.contains(cached.first); });
 }
 
 void IndexTree::MarkModified(PageNumber page) {
@@ -101,7 +112,7 @@ void IndexTree::WriteBack(PageNumber page) {
     throw std::logic_error("index page " + to_string(page) + ": running key size differs from the entries");
   }
   decoded.prefix_length = CommonKeyPrefix(decoded.entries);
-  EncodeIndexPage(decoded, store_.WritePage(page));
+  EncodeIndexPage(decoded, store_.WritePage(page).data());
 }
 
 PageNumber IndexTree::ChildAt(const IndexPage& node, size_t slot, PageNumber page) const {
@@ -174,6 +185,7 @@ void IndexTree::ScanEqual(std::string_view key, Place start, const std::function
 }
 
 std::vector<RowId> IndexTree::FindEqual(std::string_view key, Neighbours* around) {
+  TrimCache();
   std::vector<RowId> rows;
   const Place place = PlaceOf(key);
   ScanEqual(key, place, [&](RowId row) {
@@ -185,6 +197,7 @@ std::vector<RowId> IndexTree::FindEqual(std::string_view key, Neighbours* around
 }
 
 bool IndexTree::Contains(std::string_view key) {
+  TrimCache();
   bool found = false;
   ScanEqual(key, PlaceOf(key), [&](RowId) {
     found = true;
@@ -201,9 +214,14 @@ void IndexTree::ForEach(const std::function<void(std::string_view key, RowId row
     if (p.leaf) break;
     page = ChildAt(p, 0, page);
   }
+  // Leaves not in the cache are decoded one at a time and not kept, so a walk over a large
+  // index holds one page.
+  IndexPage uncached;
   for (uint32_t hops = 0; !page.is_none(); ++hops) {
     if (hops > store_.page_count()) Damaged(page, "the leaf chain loops");
-    const IndexPage& p = Load(page);
+    auto found = cache_.find(page);
+    if (found == cache_.end()) uncached = Decode(page);
+    const IndexPage& p = found == cache_.end() ? uncached : found->second;
     for (const IndexEntry& entry : p.entries) visit(entry.key, entry.row);
     page = p.next;
   }
@@ -217,6 +235,7 @@ bool IndexTree::Insert(std::string_view key, RowId row) {
   if (row.page.value() > 0xFFFFFF) {
     throw Error(file_name_, "row outside the range an index can point at", ErrorKind::TooLarge);
   }
+  TrimCache();
   modified_.clear();
   bool new_key = false;
   try {
@@ -499,11 +518,11 @@ void IndexTree::Clear() {
   empty.leaf = true;
   empty.owner = tdef_page_;
   cache_.clear();
-  EncodeIndexPage(empty, store_.WritePage(root_));
+  EncodeIndexPage(empty, store_.WritePage(root_).data());
   cache_.emplace(root_, std::move(empty));
   for (PageNumber page : below) {
     // Like Jackcess, blank the page type so a freed page no longer looks like an index page.
-    std::memset(store_.WritePage(page), 0, 4);
+    std::memset(store_.WritePage(page).data(), 0, 4);
     release_page_(page);
   }
 }

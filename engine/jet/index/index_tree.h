@@ -8,8 +8,9 @@
 //   a node with one child names it by an ordinary entry and has no tail;
 // - leaves form one doubly linked list in index order; nodes are linked only to siblings
 //   under the same parent.
-// Decoded pages are cached for the life of the object, so use one IndexTree per index per
-// transaction and make a new one after a rollback. Changes are written through
+// Decoded pages are cached: the pages a change has not written yet, and others up to
+// kDecodedPagesKept between operations; so use one IndexTree per index per transaction and
+// make a new one after a rollback. Changes are written through
 // PageStore::WritePage only: before Insert or Clear returns, or, inside a batch, once per
 // changed page by Flush (Access itself works this way, and re-encoding a leaf per insert
 // would cost more than the insert).
@@ -102,6 +103,10 @@ class IndexTree {
   // Calls `take` for each row with these key bytes, in order, until it returns false.
   void ScanEqual(std::string_view key, Place start, const std::function<bool(RowId)>& take);
   IndexPage& Load(PageNumber page);
+  IndexPage Decode(PageNumber page) const;
+  void TrimCache();
+  // About 2-4 MB of decoded pages: the upper levels of a large tree and the recent leaves.
+  static constexpr size_t kDecodedPagesKept = 512;
   void WriteBack(PageNumber page);
   PageNumber ChildAt(const IndexPage& node, size_t slot, PageNumber page) const;
   LastEntry SubtreeLast(PageNumber page);

@@ -45,6 +45,7 @@ RowSlot ReadRowSlot(PageStore& store, PageNumber page_number, uint32_t row) {
     store.Damaged("row " + std::to_string(row) + " of page " + to_string(page_number) + " has impossible bounds");
   }
   RowSlot out;
+  out.page = page.page();
   out.flags = slot.flags;
   out.data = page.bytes() + slot.start;
   out.size = slot.end - slot.start;
@@ -94,19 +95,20 @@ bool CheckedSlots::Next(SlotEntry& entry) {
 
 CheckedDataPage CheckedDataPage::Check(PageStore& store, PageNumber page_number, uint32_t owner) {
   if (store.format().version != JetVersion::Jet4) store.Damaged("only Access 2000-2003 pages are written");
-  const uint8_t* bytes = store.ReadPage(page_number);
-  const DataPage page(bytes, kWritten);
+  PageRef bytes = store.ReadPage(page_number);
+  const DataPage page(bytes.data(), kWritten);
   if (!page.owned_by(owner)) store.Damaged("page " + to_string(page_number) + " should hold rows of its table but does not");
   CheckedSlots slots(page, kWritten.page_size);
   for (SlotEntry entry; slots.Next(entry);) {
   }
   if (!slots.sound()) store.Damaged("the slot table of data page " + to_string(page_number) + " is damaged");
-  return CheckedDataPage(store, page_number, bytes, slots.count(), slots.lowest_start());
+  return CheckedDataPage(store, page_number, std::move(bytes), slots.count(), slots.lowest_start());
 }
 
 uint8_t* CheckedDataPage::Writable() {
-  uint8_t* bytes = store_->WritePage(page_);
-  bytes_ = bytes;
+  WritablePage page = store_->WritePage(page_);
+  uint8_t* bytes = page.data();
+  bytes_ = std::move(page);
   return bytes;
 }
 

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/table_definition.h"
@@ -53,10 +54,12 @@ struct SlotEntry {
   bool fits(size_t slot_table_end) const { return slot_table_end <= start && start <= end; }
 };
 
-// A data page's header and slot table, read in place.
+// A data page's header and slot table, read in place: from a page the caller holds, or from
+// a handle the view then keeps.
 class DataPage {
  public:
   DataPage(const uint8_t* bytes, const JetFormat& format) : bytes_(bytes), format_(&format) {}
+  DataPage(PageRef page, const JetFormat& format) : page_(std::move(page)), bytes_(page_.data()), format_(&format) {}
 
   bool is_data_page() const { return bytes_[0] == kPageData; }
   // The owner field: a table's TDEF page, or kLongValueOwner; so a tag, not a PageNumber.
@@ -80,8 +83,11 @@ class DataPage {
     return out;
   }
   const uint8_t* bytes() const { return bytes_; }
+  // The handle the view was made from (empty for a page the caller holds).
+  const PageRef& page() const { return page_; }
 
  private:
+  PageRef page_;
   const uint8_t* bytes_;
   const JetFormat* format_;
 };
@@ -123,8 +129,8 @@ class CheckedDataPage {
 
   uint16_t slot_count() const { return slot_count_; }
   // A slot, already checked; below slot_count().
-  SlotEntry slot(uint16_t i) const { return DataPage(bytes_, kJet4Format).slot(i); }
-  const uint8_t* row_data(const SlotEntry& slot) const { return bytes_ + slot.start; }
+  SlotEntry slot(uint16_t i) const { return DataPage(bytes_.data(), kJet4Format).slot(i); }
+  const uint8_t* row_data(const SlotEntry& slot) const { return bytes_.data() + slot.start; }
   // Bytes between the slot table and the lowest row.
   size_t room() const { return lowest_start_ - kJet4Format.data_header_size - 2u * slot_count_; }
   // Whether a row of that length and its slot fit, within Jet's 255 rows a page.
@@ -137,19 +143,20 @@ class CheckedDataPage {
   void DeleteRow(uint8_t slot);
 
  private:
-  CheckedDataPage(PageStore& store, PageNumber page, const uint8_t* bytes, uint16_t slots, size_t lowest_start)
-      : store_(&store), page_(page), bytes_(bytes), slot_count_(slots), lowest_start_(lowest_start) {}
+  CheckedDataPage(PageStore& store, PageNumber page, PageRef bytes, uint16_t slots, size_t lowest_start)
+      : store_(&store), page_(page), bytes_(std::move(bytes)), slot_count_(slots), lowest_start_(lowest_start) {}
   uint8_t* Writable();
 
   PageStore* store_;
   PageNumber page_;
-  const uint8_t* bytes_;
+  PageRef bytes_;
   uint16_t slot_count_;
   size_t lowest_start_;
 };
 
-// A row's bytes as stored.
+// A row's bytes as stored, and the handle that keeps them in memory.
 struct RowSlot {
+  PageRef page;
   uint16_t flags = 0;  // kSlotDeleted / kSlotOverflow bits
   const uint8_t* data = nullptr;
   size_t size = 0;

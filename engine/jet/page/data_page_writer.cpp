@@ -36,7 +36,7 @@ PageNumber RowPlacer::Candidate() {
 
 PageNumber RowPlacer::NewPage() {
   const PageNumber page = allocator_.Allocate();
-  InitDataPage(store_.WritePage(page), store_.page_size(), owner_);
+  InitDataPage(store_.WritePage(page).data(), store_.page_size(), owner_);
   auto allocate_bitmap = [this] { return allocator_.Allocate(); };
   if (!owned_map_.page.is_none()) UsageMapEditor(store_, owned_map_, allocate_bitmap).Add(page);
   if (!free_map_.page.is_none()) UsageMapEditor(store_, free_map_, allocate_bitmap).Add(page);

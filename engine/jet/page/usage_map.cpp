@@ -24,7 +24,8 @@ bool BitmapRun::HighestBelow(uint64_t limit, uint64_t& page) const {
   return false;
 }
 
-UsageMapBits::UsageMapBits(PageStore& store, const uint8_t* row, size_t size) : store_(store), row_(row), size_(size) {
+UsageMapBits::UsageMapBits(PageStore& store, PageRef page, const uint8_t* row, size_t size)
+    : store_(store), page_(std::move(page)), row_(row), size_(size) {
   if (size < 1) store.Damaged("an empty usage map");
   if (row[0] == kInlineMapKind) {
     if (size < kInlineMapHeader) store.Damaged("a usage map is cut short");
@@ -38,13 +39,14 @@ UsageMapBits::UsageMapBits(PageStore& store, const uint8_t* row, size_t size) : 
 PageNumber UsageMapBits::bitmap_page(size_t i) const { return GetPageNumber(row_ + kReferenceMapHeader + 4 * i); }
 
 BitmapRun UsageMapBits::run(size_t i) const {
-  if (!is_reference()) return {GetU32(row_ + 1), row_ + kInlineMapHeader, size_ - kInlineMapHeader};
+  if (!is_reference()) return {page_, GetU32(row_ + 1), row_ + kInlineMapHeader, size_ - kInlineMapHeader};
   const size_t page_size = store_.page_size();
   BitmapRun out;
   out.first = static_cast<uint64_t>(i) * PagesPerBitmapPage(page_size);
   const PageNumber page = bitmap_page(i);
   if (page.is_none()) return out;
-  const uint8_t* bitmap = store_.ReadPage(page);
+  out.bitmap_page = store_.ReadPage(page);
+  const uint8_t* bitmap = out.bitmap_page.data();
   if (bitmap[0] != kPageUsageBitmap) store_.Damaged("a usage map points to a page that is not a bitmap");
   out.bits = bitmap + kBitmapPageHeader;
   out.bytes = page_size - kBitmapPageHeader;
@@ -64,7 +66,7 @@ std::vector<PageNumber> ReadUsageMap(PageStore& pager, RowId map) {
   std::vector<PageNumber> pages;
   if (map.page.is_none()) return pages;
   const RowSlot row = ReadRowSlot(pager, map.page, map.row);
-  const UsageMapBits bits(pager, row.data, row.size);
+  const UsageMapBits bits(pager, row.page, row.data, row.size);
   const uint32_t page_count = pager.page_count();
   bits.ForEachPage([&](uint64_t page) {
     if (page >= page_count) {

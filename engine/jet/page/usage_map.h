@@ -39,6 +39,7 @@ void StartBitmapPage(uint8_t* page, size_t page_size);
 // One stretch of a map's bitmap: bit i (byte i / 8, least significant bit first) stands for
 // page first + i. Pages are 64-bit here: an inline window may reach past 32 bits.
 struct BitmapRun {
+  PageRef bitmap_page;  // holds a reference map's bitmap page
   uint64_t first = 0;
   const uint8_t* bits = nullptr;
   size_t bytes = 0;
@@ -59,13 +60,13 @@ struct BitmapRun {
   bool HighestBelow(uint64_t limit, uint64_t& page) const;
 };
 
-// The bitmaps of one map row, read in place: an inline map is one run, a reference map one
+// The bitmaps of one map row, read in place (the view holds the row's page): an inline map is one run, a reference map one
 // run per bitmap-page slot (an empty run while the slot has no page). Throws "damaged" for an
 // empty row, an inline row shorter than its header, an unknown kind, and a slot that names a
 // page that is not a bitmap page.
 class UsageMapBits {
  public:
-  UsageMapBits(PageStore& store, const uint8_t* row, size_t size);
+  UsageMapBits(PageStore& store, PageRef page, const uint8_t* row, size_t size);
 
   bool is_reference() const { return row_[0] == kReferenceMapKind; }
   size_t run_count() const { return run_count_; }
@@ -89,6 +90,7 @@ class UsageMapBits {
 
  private:
   PageStore& store_;
+  PageRef page_;
   const uint8_t* row_;
   size_t size_;
   size_t run_count_ = 1;

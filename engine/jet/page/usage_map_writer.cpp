@@ -24,19 +24,22 @@ UsageMapEditor::Row UsageMapEditor::Locate(bool writable) {
   // Every map the editor changes is at least an inline map's header long.
   if (slot.size < kInlineMapHeader) store_.Damaged("a usage map is cut short");
   Row row;
+  row.page = slot.page;
   row.read = slot.data;
   row.length = slot.size;
   if (writable) {
-    const size_t start = static_cast<size_t>(slot.data - store_.ReadPage(where_.page));
-    row.bytes = store_.WritePage(where_.page) + start;
+    const size_t start = static_cast<size_t>(slot.data - slot.page.data());
+    WritablePage page = store_.WritePage(where_.page);
+    row.bytes = page.data() + start;
     row.read = row.bytes;
+    row.page = std::move(page);
   }
   return row;
 }
 
 UsageMapBits UsageMapEditor::Bits() {
   const Row row = Locate(false);
-  return UsageMapBits(store_, row.read, row.length);
+  return UsageMapBits(store_, row.page, row.read, row.length);
 }
 
 bool UsageMapEditor::is_reference() { return Bits().is_reference(); }
@@ -78,7 +81,7 @@ void UsageMapEditor::Clear() {
   for (size_t slot = 0; slot < bits.run_count(); ++slot) {
     const PageNumber map_page = bits.bitmap_page(slot);
     if (map_page.is_none()) continue;
-    std::memset(store_.WritePage(map_page) + kBitmapPageHeader, 0, store_.page_size() - kBitmapPageHeader);
+    std::memset(store_.WritePage(map_page).data() + kBitmapPageHeader, 0, store_.page_size() - kBitmapPageHeader);
   }
 }
 
@@ -172,7 +175,8 @@ void UsageMapEditor::SetInReference(Row row, PageNumber set, bool value) {
     if (IsGlobal(where_)) {
       // A new bitmap page of the global map: pages past the end of the file are free.
       map_page = store_.AppendPage();
-      uint8_t* bitmap = store_.WritePage(map_page);
+      const WritablePage new_bitmap = store_.WritePage(map_page);
+      uint8_t* bitmap = new_bitmap.data();
       StartBitmapPage(bitmap, page_size);
       const uint32_t file_pages = store_.page_count();
       for (size_t i = 0; i < per_page; ++i) {
@@ -187,13 +191,12 @@ void UsageMapEditor::SetInReference(Row row, PageNumber set, bool value) {
         throw Error("", "usage map needs a new bitmap page but cannot allocate one", ErrorKind::Other);
       }
       map_page = allocate_bitmap_page_();
-      StartBitmapPage(store_.WritePage(map_page), page_size);
+      StartBitmapPage(store_.WritePage(map_page).data(), page_size);
       row = Locate(true);
       PutPageNumber(row.bytes + slot_offset, map_page);
     }
   }
-  uint8_t* bitmap = store_.WritePage(map_page);
-  SetMapBit(bitmap + kBitmapPageHeader, page % per_page, value);
+  SetMapBit(store_.WritePage(map_page).data() + kBitmapPageHeader, page % per_page, value);
 }
 
 PageNumber PageAllocator::Allocate() {

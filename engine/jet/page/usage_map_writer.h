@@ -44,6 +44,7 @@ class UsageMapEditor {
 
  private:
   struct Row {
+    PageRef page;              // keeps the row's page in memory
     uint8_t* bytes = nullptr;  // writable only after Writable()
     const uint8_t* read = nullptr;
     size_t length = 0;

@@ -24,7 +24,7 @@ std::vector<RowId> ListLiveRows(PageStore& store, const TableDefinition& table) 
 }
 
 uint32_t CountedRows(PageStore& store, const TableDefinition& table) {
-  return GetU32(store.ReadPage(table.tdef_page) + store.format().tdef_row_count);
+  return GetU32(store.ReadPage(table.tdef_page).data() + store.format().tdef_row_count);
 }
 
 }  // namespace engine::jet

@@ -1,5 +1,6 @@
 // A page store held in memory: a new database built before it is written to disk, and the
-// page stores of tests. Pages are zero-filled when appended and stay at a fixed address.
+// page stores of tests. Pages are zero-filled when appended and stay at a fixed address for
+// the store's life.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,8 @@ class MemoryPageStore : public PageStore {
 
   const std::string& file_name() const override { return file_name_; }
   uint32_t page_count() const override { return static_cast<uint32_t>(pages_.size()); }
-  const uint8_t* ReadPage(PageNumber page) override { return Page(page); }
-  uint8_t* WritePage(PageNumber page) override { return Page(page); }
+  PageRef ReadPage(PageNumber page) override { return PageRef(Page(page)); }
+  WritablePage WritePage(PageNumber page) override { return WritablePage(PageRef(Page(page))); }
   PageNumber AppendPage() override;
 
   // The file's bytes: every page in order.

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/format.h"
@@ -14,6 +15,55 @@
 #include "engine/jet/storage/header_page.h"
 
 namespace engine::jet {
+
+// A page held in a store's cache (page_cache.h): its bytes and how many handles keep it.
+struct PageFrame {
+  uint8_t* bytes = nullptr;
+  uint32_t pins = 0;
+  void (*unpinned)(PageFrame*) = nullptr;  // called when the last handle goes
+};
+
+// A handle on one page: the page stays in memory, at the same address, while a handle to it
+// lives, and no longer. Code that needs several pages holds several handles; a pointer into
+// a page must not outlive the handle it came from. Copies share the page.
+class PageRef {
+ public:
+  PageRef() = default;
+  // A page the store keeps for its whole life (stores in memory): no counting.
+  explicit PageRef(const uint8_t* bytes) : bytes_(const_cast<uint8_t*>(bytes)) {}
+  // A page of a cache, pinned while the handle lives.
+  explicit PageRef(PageFrame* frame) : bytes_(frame->bytes), frame_(frame) { ++frame_->pins; }
+  PageRef(const PageRef& other) : bytes_(other.bytes_), frame_(other.frame_) {
+    if (frame_) ++frame_->pins;
+  }
+  PageRef(PageRef&& other) noexcept : bytes_(other.bytes_), frame_(other.frame_) {
+    other.bytes_ = nullptr;
+    other.frame_ = nullptr;
+  }
+  PageRef& operator=(PageRef other) noexcept {
+    std::swap(bytes_, other.bytes_);
+    std::swap(frame_, other.frame_);
+    return *this;
+  }
+  ~PageRef() {
+    if (frame_ && --frame_->pins == 0) frame_->unpinned(frame_);
+  }
+
+  const uint8_t* data() const { return bytes_; }
+  explicit operator bool() const { return bytes_ != nullptr; }
+
+ protected:
+  uint8_t* bytes_ = nullptr;
+  PageFrame* frame_ = nullptr;
+};
+
+// A handle on a page being changed (PageStore::WritePage).
+class WritablePage : public PageRef {
+ public:
+  WritablePage() = default;
+  explicit WritablePage(PageRef page) : PageRef(std::move(page)) {}
+  uint8_t* data() const { return bytes_; }
+};
 
 class PageStore {
  public:
@@ -32,13 +82,12 @@ class PageStore {
   virtual uint32_t page_count() const = 0;
   // Whether the page lies inside the file.
   bool has_page(PageNumber page) const { return page.value() < page_count(); }
-  // A page's bytes. The pointer stays valid until the store is closed or a transaction is
-  // rolled back, so code may hold several pages at once. Throws engine::Error for a page
-  // number past the end of the file.
-  virtual const uint8_t* ReadPage(PageNumber page) = 0;
+  // A handle on a page's bytes (see PageRef). Throws engine::Error for a page number past
+  // the end of the file.
+  virtual PageRef ReadPage(PageNumber page) = 0;
   // A page to change; its old content is saved to the journal before the first change in a
   // transaction. Read-only stores throw.
-  virtual uint8_t* WritePage(PageNumber page) = 0;
+  virtual WritablePage WritePage(PageNumber page) = 0;
   // A new page at the end of the file (zero-filled), already writable. The caller records it
   // in the usage maps.
   virtual PageNumber AppendPage() = 0;

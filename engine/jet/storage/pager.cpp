@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/bytes.h"
@@ -16,6 +17,20 @@
 #include "engine/jet/storage/file_lock.h"
 
 namespace engine::jet {
+
+namespace {
+
+size_t CleanPagesKept(size_t by_default) {
+  const char* setting = std::getenv("ARCHIVI_PAGE_CACHE_PAGES");
+  if (!setting || !*setting) return by_default;
+  char* end = nullptr;
+  const unsigned long long pages = std::strtoull(setting, &end, 10);
+  return *end == '\0' ? static_cast<size_t>(pages) : by_default;
+}
+
+}  // namespace
+
+Pager::Pager() : PageStore(kJet4Format), cache_(kJet4Format.page_size, CleanPagesKept(kCleanPagesKept)) {}
 
 std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& given, OpenMode mode) {
   std::unique_ptr<Pager> pager(new Pager());
@@ -131,7 +146,7 @@ void Pager::CatchUp(const std::filesystem::path& path) {
     RefuseIfChanged(0);
     return;
   }
-  cache_.clear();
+  cache_.Clear();
   page_count_ = 0;  // until the new header is read
   Start(static_cast<uint64_t>(info.st_size));
   NoteFileState(info);
@@ -229,7 +244,7 @@ void Pager::Start(uint64_t file_size) {
   }
   if (pages > 0xFFFFFF) throw Error(file_name_, "the file is too large for an Access database", ErrorKind::TooLarge);
   page_count_ = static_cast<uint32_t>(pages);
-  cache_.resize(page_count_);
+  cache_.Resize(page_count_);
 }
 
 void Pager::ThrowSystemError(const std::string& what, int error_number) const {
@@ -293,54 +308,55 @@ void Pager::Changed(uint32_t page) const {
               ErrorKind::FileChanged);
 }
 
-void Pager::ReadAhead(uint32_t page) {
+PageRef Pager::ReadAhead(uint32_t page) {
   // Scans visit a table's pages in ascending order, so one read brings in the next few
   // uncached pages as well; pages already cached (perhaps changed) are never read over.
   uint32_t count = 1;
-  while (count < kReadAheadPages && page + count < page_count_ && !cache_[page + count]) ++count;
-  const size_t size = page_size();
+  while (count < kReadAheadPages && page + count < page_count_ && !cache_.Has(page + count)) ++count;
   std::unique_ptr<uint8_t[]> buffers[kReadAheadPages];
   uint8_t* into[kReadAheadPages];
   for (uint32_t i = 0; i < count; ++i) {
-    buffers[i].reset(new uint8_t[size]);
+    buffers[i] = cache_.NewBuffer();
     into[i] = buffers[i].get();
   }
   FetchRun(page, count, into);
-  for (uint32_t i = 0; i < count; ++i) cache_[page + i] = std::move(buffers[i]);
+  // The page asked for goes in last, so that the read-ahead pages cannot push it out.
+  for (uint32_t i = count; i-- > 1;) cache_.Add(page + i, std::move(buffers[i]), false);
+  return cache_.Add(page, std::move(buffers[0]), false);
 }
 
-const uint8_t* Pager::ReadPage(PageNumber page) {
+PageRef Pager::ReadPage(PageNumber page) {
   const uint32_t index = page.value();
   if (index >= page_count_) {
     Damaged("page " + std::to_string(index) + " is past the end of the file");
   }
-  if (in_place_) return in_place_ + static_cast<size_t>(index) * page_size();
-  if (cache_[index]) return cache_[index].get();
+  if (in_place_) return PageRef(in_place_ + static_cast<size_t>(index) * page_size());
+  if (cache_.Has(index)) return cache_.Get(index);
   if (watch_for_changes_ && read_depth_ == 0) {
     // A page wanted outside any read: fetched under the lock, from the file as last seen.
     lock_->AddReader();
     read_depth_ = 1;
     try {
       RefuseIfChanged(index);
-      ReadAhead(index);
+      PageRef read = ReadAhead(index);
+      EndRead();
+      return read;
     } catch (...) {
       EndRead();
       throw;
     }
-    EndRead();
-  } else {
-    ReadAhead(index);
   }
-  return cache_[index].get();
+  return ReadAhead(index);
 }
 
-uint8_t* Pager::WritePage(PageNumber page) {
+WritablePage Pager::WritePage(PageNumber page) {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
   if (header().encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
   if (page.is_none()) throw Error(file_name_, "the header page is never written", ErrorKind::Other);
-  uint8_t* bytes = const_cast<uint8_t*>(ReadPage(page));
-  journal_->BeforeChange(page, bytes);
-  return bytes;
+  WritablePage writable(ReadPage(page));
+  journal_->BeforeChange(page, writable.data());
+  cache_.MarkDirty(page.value());
+  return writable;
 }
 
 PageNumber Pager::AppendPage() {
@@ -349,9 +365,9 @@ PageNumber Pager::AppendPage() {
   if (page_count_ >= 0xFFFFFF) {
     throw Error(file_name_, "the database has reached Jet's size limit", ErrorKind::TooLarge);
   }
-  auto buffer = std::make_unique<uint8_t[]>(page_size());
+  std::unique_ptr<uint8_t[]> buffer = cache_.NewBuffer();
   std::memset(buffer.get(), 0, page_size());
-  cache_.push_back(std::move(buffer));
+  (void)cache_.Add(page_count_, std::move(buffer), true);
   journal_->NoteAppended();
   return PageNumber(page_count_++);
 }
@@ -359,8 +375,9 @@ PageNumber Pager::AppendPage() {
 void Pager::Commit() {
   if (!journal_) return;
   try {
-    journal_->Commit([this](PageNumber page) { return static_cast<const uint8_t*>(cache_[page.value()].get()); },
+    journal_->Commit([this](PageNumber page) { return static_cast<const uint8_t*>(cache_.bytes(page.value())); },
                      page_count_);
+    cache_.MarkAllClean();
   } catch (const Error&) {
     // The file is as it was at the last commit; make the cache agree with it.
     Rollback();
@@ -384,8 +401,11 @@ void Pager::Spill() {
 
 void Pager::Rollback() {
   if (!journal_) return;
-  page_count_ = journal_->Rollback([this](PageNumber page) { return cache_[page.value()].get(); });
-  cache_.resize(page_count_);
+  // Changed pages are all in memory (dirty pages never leave it): the journal puts their
+  // committed contents back; appended pages are dropped.
+  page_count_ = journal_->Rollback([this](PageNumber page) { return cache_.bytes(page.value()); });
+  cache_.Resize(page_count_);
+  cache_.MarkAllClean();
 }
 
 }  // namespace engine::jet

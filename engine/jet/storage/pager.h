@@ -1,7 +1,8 @@
 // The pages of one Jet file: page n is the page_size bytes at n * page_size. Page 0 is decoded
 // on open (header_page.h). Pages are read on demand with pread, a few at a time, into a cache
-// that keeps each page at a fixed address until the pager goes away; encrypted pages are
-// decrypted as they arrive. Every write goes through here too, and through the journal
+// of bounded size (page_cache.h) and handed out by handle (PageRef); encrypted pages are
+// decrypted as they arrive. The cache keeps ARCHIVI_PAGE_CACHE_PAGES unused clean pages when
+// that variable is set, else kCleanPagesKept. Every write goes through here too, and through the journal
 // (journal.h).
 //
 // Files are never memory-mapped: another program may cut a source short or rewrite it while
@@ -34,6 +35,7 @@
 #include "engine/jet/format/format.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/journal.h"
+#include "engine/jet/storage/page_cache.h"
 #include "engine/jet/storage/page_store.h"
 
 namespace engine::jet {
@@ -48,13 +50,13 @@ class Pager final : public PageStore {
   ~Pager() override;
 
   uint32_t page_count() const override { return page_count_; }
-  const uint8_t* ReadPage(PageNumber page) override;
-  uint8_t* WritePage(PageNumber page) override;
+  PageRef ReadPage(PageNumber page) override;
+  WritablePage WritePage(PageNumber page) override;
   PageNumber AppendPage() override;
 
   // Writing (read-write opens only): changed pages stay in the cache until Commit, which goes
-  // through the rollback journal (journal.h); Rollback forgets them. Pointers to pages
-  // appended since the last commit die with a rollback. Closing the pager commits, except
+  // through the rollback journal (journal.h); Rollback forgets them. Pages appended since the
+  // last commit leave with a rollback (a handle still held keeps its bytes, stale). Closing the pager commits, except
   // a long change, which it rolls back: only its own Commit ends it.
   void Commit();
   void Rollback();
@@ -73,6 +75,10 @@ class Pager final : public PageStore {
 
   const std::string& file_name() const override { return file_name_; }
 
+  // Pages held in memory now: those handles hold, the changes not committed, and the
+  // recently used clean pages the cache keeps.
+  size_t pages_in_memory() const { return cache_.pages_in_memory(); }
+
   // A read: see the top of this file. Throws engine::Error (kind Locked) when a commit
   // elsewhere does not end within the wait.
   void BeginRead();
@@ -81,26 +87,29 @@ class Pager final : public PageStore {
   uint64_t generation() const { return generation_; }
 
  private:
-  Pager() : PageStore(kJet4Format) {}
+  Pager();
   void Start(uint64_t file_size);
   void UndoJournalForReading(const std::filesystem::path& path);
   // Throws `what` with the system's reason for `error_number`, of the kind that errno gives.
   [[noreturn]] void ThrowSystemError(const std::string& what, int error_number) const;
   // Reads pages first .. first + count - 1 into the buffers `into` (one page each).
   void FetchRun(uint32_t first, uint32_t count, uint8_t* const* into);
-  void ReadAhead(uint32_t page);
+  // Reads the page and the next few not in memory; returns a handle on the page.
+  PageRef ReadAhead(uint32_t page);
   void RefuseIfChanged(uint32_t page) const;
   [[noreturn]] void Changed(uint32_t page) const;
   // At the start of a read: starts afresh when another program changed the file.
   void CatchUp(const std::filesystem::path& path);
   void NoteFileState(const struct stat& info);
   static constexpr uint32_t kReadAheadPages = 16;
+  // 8 MB of 4 KB pages: the benchmarks gain nothing from more.
+  static constexpr size_t kCleanPagesKept = 2048;
 
   std::string file_name_;
   int fd_ = -1;
   std::vector<uint8_t> memory_;  // the whole database when opened from bytes
   uint32_t page_count_ = 0;
-  std::vector<std::unique_ptr<uint8_t[]>> cache_;
+  PageCache cache_;
   const uint8_t* in_place_ = nullptr;  // databases from bytes: memory_ itself
   // Read-only files: the size, modification time and change counter seen at the start of the
   // current read (or the last one), which must not change while we read.

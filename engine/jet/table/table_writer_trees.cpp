@@ -31,7 +31,8 @@ std::vector<PageNumber> TableWriter::SparePagesOf(const RealIndex& index) {
     }
     // Only what still looks like an old index page of this table, in case a map lists a
     // page that went elsewhere.
-    const uint8_t* bytes = store_.ReadPage(page);
+    const PageRef held = store_.ReadPage(page);
+    const uint8_t* bytes = held.data();
     // (A tree that lets a page go zeroes its first bytes, as Jackcess does.)
     if ((bytes[0] == kIndexNodePageType || bytes[0] == kIndexLeafPageType || bytes[0] == kPageHeaderOrFreed) &&
         GetPageNumber(bytes + kIndexOwnerOffset) == table_.tdef_page) {
@@ -51,7 +52,7 @@ IndexTree& TableWriter::Tree(size_t i) {
       if (!spare->empty()) {
         const PageNumber page = spare->back();
         spare->pop_back();
-        std::memset(store_.WritePage(page), 0, store_.page_size());
+        std::memset(store_.WritePage(page).data(), 0, store_.page_size());
         allocator_.MarkUsed(page);
         return page;
       }

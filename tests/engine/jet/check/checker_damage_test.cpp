@@ -60,7 +60,7 @@ bool Has(const std::string& problems, const std::string& part) { return problems
 }  // namespace
 
 TEST_F(CheckerTest, RowCountThatDisagreesWithTheRows) {
-  uint8_t* tdef = pager_->WritePage(table_.tdef_page);
+  uint8_t* tdef = pager_->WritePage(table_.tdef_page).data();
   tdef[16] += 1;
   const std::string problems = Check();
   EXPECT_TRUE(Has(problems, "counts 5001 rows, the pages hold 5000")) << problems;
@@ -89,9 +89,9 @@ TEST_F(CheckerTest, IndexEntryForADeletedRow) {
   TableWriter writer(*pager_, table_, engine::TextLocale::Italian(), file_.string());
   const RowId row = writer.AddRow(Article(u"POI-CANCELLATO"));
   writer.Flush();
-  uint8_t* page = pager_->WritePage(row.page);
+  uint8_t* page = pager_->WritePage(row.page).data();
   page[15 + 2 * row.row] |= 0xC0;  // deleted behind the indexes' back
-  uint8_t* tdef = pager_->WritePage(table_.tdef_page);
+  uint8_t* tdef = pager_->WritePage(table_.tdef_page).data();
   tdef[16] -= 1;
   const std::string problems = Check();
   EXPECT_TRUE(Has(problems, "matches no row")) << problems;
@@ -99,7 +99,7 @@ TEST_F(CheckerTest, IndexEntryForADeletedRow) {
 
 TEST_F(CheckerTest, FreeSpaceFieldOutOfStep) {
   const engine::jet::PageNumber data_page = FirstDataPage();
-  pager_->WritePage(data_page)[2] ^= 0x04;
+  pager_->WritePage(data_page).data()[2] ^= 0x04;
   const std::string problems = Check();
   EXPECT_TRUE(Has(problems, "data page " + engine::jet::to_string(data_page) + ": free space field")) << problems;
 }
@@ -133,7 +133,7 @@ TEST_F(CheckerTest, IndexEntriesThatNoLongerMatchTheirRows) {
   const RowId row = writer.AddRow(Article(u"CODICE-PRIMA"));
   writer.Flush();
   // The stored code changes behind the indexes' back: as many entries as rows, one key wrong.
-  uint8_t* page = pager_->WritePage(row.page);
+  uint8_t* page = pager_->WritePage(row.page).data();
   const std::string_view old_code = "CODICE-PRIMA";
   std::string_view bytes(reinterpret_cast<const char*>(page), pager_->page_size());
   const size_t at = bytes.find(old_code);

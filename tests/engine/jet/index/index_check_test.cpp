@@ -33,10 +33,10 @@ bool Mentions(const IndexCheckResult& result, const std::string& text) {
 }
 
 void RewritePage(TestPageStore& store, PageNumber page, const std::function<void(IndexPage&)>& change) {
-  IndexPage decoded = DecodeIndexPage(store.ReadPage(page), page);
+  IndexPage decoded = DecodeIndexPage(store.ReadPage(page).data(), page);
   change(decoded);
   decoded.prefix_length = CommonKeyPrefix(decoded.entries);
-  EncodeIndexPage(decoded, store.WritePage(page));
+  EncodeIndexPage(decoded, store.WritePage(page).data());
 }
 
 TEST(IndexCheck, EveryFixtureIndexIsSound) {
@@ -105,7 +105,7 @@ class IndexCheckCorruption : public ::testing::Test {
     ASSERT_NE(kNoPage, index_.root_page) << "primary key of Articoli not found";
     ASSERT_TRUE(baseline_.ok()) << Joined(baseline_.problems);
     ASSERT_EQ(5000u, baseline_.entries);
-    root_ = DecodeIndexPage(store_.ReadPage(index_.root_page), index_.root_page);
+    root_ = DecodeIndexPage(store_.ReadPage(index_.root_page).data(), index_.root_page);
     ASSERT_FALSE(root_.leaf);
     ASSERT_NE(kNoPage, root_.tail);
     ASSERT_GE(root_.entries.size(), 2u);
@@ -126,7 +126,7 @@ TEST_F(IndexCheckCorruption, EntriesOutOfOrderInsideALeaf) {
 
 TEST_F(IndexCheckCorruption, LeavesOverlapping) {
   // The first leaf's last entry copied to the front of the second leaf breaks the chain order.
-  IndexPage first = DecodeIndexPage(store_.ReadPage(root_.entries[0].child), root_.entries[0].child);
+  IndexPage first = DecodeIndexPage(store_.ReadPage(root_.entries[0].child).data(), root_.entries[0].child);
   RewritePage(store_, root_.entries[1].child,
               [&](IndexPage& p) { p.entries.insert(p.entries.begin(), first.entries.back()); });
   EXPECT_TRUE(Mentions(Check(), "is not above the last entry of the leaf before"));
@@ -154,12 +154,12 @@ TEST_F(IndexCheckCorruption, TailAsOnlyChildAndLeafWithTail) {
   IndexCheckResult result = Check();
   EXPECT_TRUE(Mentions(result, "node whose only child is its tail"));
   // EncodeIndexPage never writes a tail on a leaf, so set the bytes by hand.
-  store_.WritePage(root_.tail)[kIndexTailOffset] = 99;
+  store_.WritePage(root_.tail).data()[kIndexTailOffset] = 99;
   EXPECT_TRUE(Mentions(Check(), "leaf with a child-tail pointer"));
 }
 
 TEST_F(IndexCheckCorruption, FreeSpaceFieldDisagreesWithBitmap) {
-  store_.WritePage(root_.tail)[kIndexFreeSpaceOffset] ^= 0x10;
+  store_.WritePage(root_.tail).data()[kIndexFreeSpaceOffset] ^= 0x10;
   EXPECT_TRUE(Mentions(Check(), "free-space"));
 }
 

@@ -36,7 +36,7 @@ using engine::GetU32;
 inline std::optional<std::vector<uint8_t>> ReadDataRow(engine::jet::PageStore& store,
                                                        engine::jet::RowId at) {
   if (at.page.is_none() || !store.has_page(at.page)) return std::nullopt;
-  const uint8_t* page = store.ReadPage(at.page);
+  const uint8_t* page = store.ReadPage(at.page).data();
   if (page[0] != 0x01) return std::nullopt;
   uint16_t slots = GetU16(page + 12);
   if (at.row >= slots) return std::nullopt;
@@ -62,7 +62,7 @@ inline std::set<uint32_t> UsageMapPages(engine::jet::PageStore& store, engine::j
     for (size_t k = 0; 1 + 4 * k + 4 <= map.size(); ++k) {
       const PageNumber bitmap_page(GetU32(map.data() + 1 + 4 * k));
       if (bitmap_page.is_none() || !store.has_page(bitmap_page)) continue;
-      const uint8_t* bits = store.ReadPage(bitmap_page) + 4;
+      const uint8_t* bits = store.ReadPage(bitmap_page).data() + 4;
       for (size_t bit = 0; bit < per_page; ++bit) {
         if (bits[bit / 8] & (1u << (bit % 8))) pages.insert(static_cast<uint32_t>(k * per_page + bit));
       }
@@ -76,17 +76,17 @@ inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& stor
   const std::set<uint32_t> free_pages = UsageMapPages(store, {PageNumber(1), 0});
   std::set<uint32_t> continuations;
   for (uint32_t p = 1; p < store.page_count(); ++p) {
-    const uint8_t* page = store.ReadPage(PageNumber(p));
+    const uint8_t* page = store.ReadPage(PageNumber(p)).data();
     if (page[0] == 0x02 && page[1] == 0x01 && GetU32(page + 4) != 0) continuations.insert(GetU32(page + 4));
   }
   std::vector<FixtureIndex> found;
   for (uint32_t p = 1; p < store.page_count(); ++p) {
-    const uint8_t* page = store.ReadPage(PageNumber(p));
+    const uint8_t* page = store.ReadPage(PageNumber(p)).data();
     if (page[0] != 0x02 || page[1] != 0x01 || continuations.count(p) || free_pages.count(p)) continue;
     std::vector<uint8_t> tdef(page, page + store.page_size());
     std::set<uint32_t> chain = {p};
     for (uint32_t next = GetU32(page + 4); next != 0 && next < store.page_count() && chain.insert(next).second;) {
-      const uint8_t* more = store.ReadPage(PageNumber(next));
+      const uint8_t* more = store.ReadPage(PageNumber(next)).data();
       tdef.insert(tdef.end(), more + 8, more + store.page_size());
       next = GetU32(more + 4);
     }

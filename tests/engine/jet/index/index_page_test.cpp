@@ -42,7 +42,7 @@ TEST(IndexPageCodec, EveryFixtureIndexPageReencodesByteForByte) {
     for (const auto& index : testsupport::FindFixtureIndexes(store)) {
       for (PageNumber page : CheckIndexTree(store, index.root_page, index.tdef_page).pages) {
         SCOPED_TRACE("page " + to_string(page));
-        const uint8_t* original = store.ReadPage(page);
+        const uint8_t* original = store.ReadPage(page).data();
         IndexPage decoded = DecodeIndexPage(original, page);
         std::vector<uint8_t> encoded(kIndexPageSize);
         EncodeIndexPage(decoded, encoded.data());

@@ -44,7 +44,7 @@ class Harness {
     TestPageStore store(4);
     IndexPage root;
     root.owner = kTdefPage;
-    EncodeIndexPage(root, store.WritePage(PageNumber(3)));
+    EncodeIndexPage(root, store.WritePage(PageNumber(3)).data());
     return Harness(std::move(store), PageNumber(3), kTdefPage);
   }
 
@@ -281,9 +281,9 @@ TEST(IndexTreeInsert, NodeWithoutTailGetsOneWhenRewritten) {
   right.prev = PageNumber(4);
   root.leaf = false;
   root.entries = {EntryAt("\x7f\x20", 100, 1, 4), EntryAt("\x7f\x40", 100, 3, 5)};
-  EncodeIndexPage(left, store.WritePage(PageNumber(4)));
-  EncodeIndexPage(right, store.WritePage(PageNumber(5)));
-  EncodeIndexPage(root, store.WritePage(PageNumber(3)));
+  EncodeIndexPage(left, store.WritePage(PageNumber(4)).data());
+  EncodeIndexPage(right, store.WritePage(PageNumber(5)).data());
+  EncodeIndexPage(root, store.WritePage(PageNumber(3)).data());
   Harness harness(std::move(store), PageNumber(3), kTdefPage, {4, 5});
   ASSERT_TRUE(harness.Check().ok()) << Problems(harness.Check());
 
@@ -294,7 +294,7 @@ TEST(IndexTreeInsert, NodeWithoutTailGetsOneWhenRewritten) {
   harness.tree().ForEach([&](std::string_view key, RowId row) { model.insert({std::string(key), row}); });
   ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x50", RowAt(100, 4)));
   ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, {"\x7f\x50", "\x7f\x40", "\x7f\x45"}));
-  IndexPage rewritten = DecodeIndexPage(harness.store().ReadPage(PageNumber(3)), PageNumber(3));
+  IndexPage rewritten = DecodeIndexPage(harness.store().ReadPage(PageNumber(3)).data(), PageNumber(3));
   EXPECT_EQ(PageNumber(5), rewritten.tail);
   ASSERT_EQ(1u, rewritten.entries.size());
   EXPECT_EQ(PageNumber(4), rewritten.entries[0].child);
@@ -315,16 +315,16 @@ TEST(IndexTreeInsert, NewLastEntryUnderATailMovesTheBoundAboveIt) {
   middle.tail = PageNumber(6);
   root.leaf = false;
   root.entries = {EntryAt("\x7f\x20", 100, 1, 4)};
-  EncodeIndexPage(root, store.WritePage(PageNumber(3)));
-  EncodeIndexPage(middle, store.WritePage(PageNumber(4)));
-  EncodeIndexPage(first, store.WritePage(PageNumber(5)));
-  EncodeIndexPage(last, store.WritePage(PageNumber(6)));
+  EncodeIndexPage(root, store.WritePage(PageNumber(3)).data());
+  EncodeIndexPage(middle, store.WritePage(PageNumber(4)).data());
+  EncodeIndexPage(first, store.WritePage(PageNumber(5)).data());
+  EncodeIndexPage(last, store.WritePage(PageNumber(6)).data());
   Harness harness(std::move(store), PageNumber(3), kTdefPage, {4, 5, 6});
   ASSERT_TRUE(harness.Check().ok()) << Problems(harness.Check());
   Model model = {{"\x7f\x10", RowAt(100, 0)}, {"\x7f\x20", RowAt(100, 1)}};
   ASSERT_NO_FATAL_FAILURE(InsertChecked(harness.tree(), model, "\x7f\x30", RowAt(100, 2)));
   ASSERT_NO_FATAL_FAILURE(ExpectTreeHolds(harness, model, {"\x7f\x30", "\x7f\x20"}));
-  IndexPage new_root = DecodeIndexPage(harness.store().ReadPage(PageNumber(3)), PageNumber(3));
+  IndexPage new_root = DecodeIndexPage(harness.store().ReadPage(PageNumber(3)).data(), PageNumber(3));
   ASSERT_EQ(1u, new_root.entries.size());
   EXPECT_EQ("\x7f\x30", new_root.entries[0].key);
 }
@@ -348,7 +348,7 @@ TEST(IndexTreeInsert, DeepTreeOfHugeKeysKeepsNodeLinksWithinOneParent) {
   while (!level.empty()) {
     std::vector<PageNumber> below;
     for (PageNumber page : level) {
-      IndexPage p = DecodeIndexPage(harness.store().ReadPage(page), page);
+      IndexPage p = DecodeIndexPage(harness.store().ReadPage(page).data(), page);
       if (p.leaf) continue;
       for (const IndexEntry& e : p.entries) below.push_back(e.child);
       if (!p.tail.is_none()) below.push_back(p.tail);
@@ -366,13 +366,13 @@ TEST(IndexTreeInsert, DeepTreeOfHugeKeysKeepsNodeLinksWithinOneParent) {
   EXPECT_GT(cross_parent_pairs, 5u) << "the tree was too small to tell";
 
   // The check notices a missing link between siblings.
-  IndexPage root = DecodeIndexPage(harness.store().ReadPage(harness.root()), harness.root());
+  IndexPage root = DecodeIndexPage(harness.store().ReadPage(harness.root()).data(), harness.root());
   PageNumber node = root.entries.at(0).child;
-  IndexPage p = DecodeIndexPage(harness.store().ReadPage(node), node);
+  IndexPage p = DecodeIndexPage(harness.store().ReadPage(node).data(), node);
   ASSERT_FALSE(p.leaf);
   const PageNumber sibling = p.next;
   p.next = kNoPage;
-  EncodeIndexPage(p, harness.store().WritePage(node));
+  EncodeIndexPage(p, harness.store().WritePage(node).data());
   std::string problems = Problems(harness.Check());
   EXPECT_NE(std::string::npos, problems.find("not linked to its next sibling " + to_string(sibling))) << problems;
   EXPECT_NE(std::string::npos, problems.find("goes one way only")) << problems;
@@ -419,8 +419,8 @@ TEST(IndexTreeBatch, PagesAreWrittenOnlyByFlushAndReadsSeePendingEntries) {
   Model model;
   KeyMaker keys(8);
   RunMixedBatches(harness, model, keys, 1, 1000);
-  const std::vector<uint8_t> root_before(harness.store().ReadPage(harness.root()),
-                                         harness.store().ReadPage(harness.root()) + kIndexPageSize);
+  const std::vector<uint8_t> root_before(harness.store().ReadPage(harness.root()).data(),
+                                         harness.store().ReadPage(harness.root()).data() + kIndexPageSize);
   harness.store().ForgetWrites();
 
   harness.tree().BeginBatch();
@@ -428,7 +428,7 @@ TEST(IndexTreeBatch, PagesAreWrittenOnlyByFlushAndReadsSeePendingEntries) {
   EXPECT_TRUE(harness.tree().has_unwritten_changes());
   // Only the fresh pages from AppendPage were touched, and the root still holds its old bytes.
   for (PageNumber page : harness.store().written()) EXPECT_TRUE(harness.allocated().count(page)) << page;
-  EXPECT_TRUE(std::equal(root_before.begin(), root_before.end(), harness.store().ReadPage(harness.root())));
+  EXPECT_TRUE(std::equal(root_before.begin(), root_before.end(), harness.store().ReadPage(harness.root()).data()));
   for (const std::string& key : Probes(keys, 100)) ASSERT_EQ(RowsOf(model, key), harness.tree().FindEqual(key));
 
   harness.tree().Flush();
@@ -483,8 +483,8 @@ TEST(IndexTreeClear, EmptiesTheRootReleasesTheRestAndTakesNewEntries) {
 
   harness.tree().Clear();
   EXPECT_EQ(tree_pages, harness.released());
-  for (PageNumber page : tree_pages) EXPECT_EQ(0, harness.store().ReadPage(page)[0]) << "freed page " << page;
-  IndexPage root = DecodeIndexPage(harness.store().ReadPage(harness.root()), harness.root());
+  for (PageNumber page : tree_pages) EXPECT_EQ(0, harness.store().ReadPage(page).data()[0]) << "freed page " << page;
+  IndexPage root = DecodeIndexPage(harness.store().ReadPage(harness.root()).data(), harness.root());
   EXPECT_TRUE(root.leaf);
   EXPECT_TRUE(root.entries.empty());
   EXPECT_EQ(0u, root.prev.value() + root.next.value() + root.tail.value());
@@ -529,12 +529,12 @@ TEST(IndexTreePages, ListedInTheCheckersOrderAndNotForABrokenTree) {
               ListTreePages(store, index.root_page, PageNumber(index.tdef_page.value() + 1)));  // another table's
     if (check.levels < 2) continue;
     // A node whose first child is the root again: a loop, not a tree.
-    IndexPage root = DecodeIndexPage(store.ReadPage(index.root_page), index.root_page);
+    IndexPage root = DecodeIndexPage(store.ReadPage(index.root_page).data(), index.root_page);
     root.entries.front().child = index.root_page;
-    std::vector<uint8_t> saved(store.ReadPage(index.root_page), store.ReadPage(index.root_page) + kIndexPageSize);
-    EncodeIndexPage(root, store.WritePage(index.root_page));
+    std::vector<uint8_t> saved(store.ReadPage(index.root_page).data(), store.ReadPage(index.root_page).data() + kIndexPageSize);
+    EncodeIndexPage(root, store.WritePage(index.root_page).data());
     EXPECT_EQ(std::nullopt, ListTreePages(store, index.root_page, index.tdef_page));
-    std::copy(saved.begin(), saved.end(), store.WritePage(index.root_page));
+    std::copy(saved.begin(), saved.end(), store.WritePage(index.root_page).data());
     ++broken;
   }
   EXPECT_EQ(3u, broken);
@@ -550,18 +550,18 @@ TEST(IndexTreeDamage, LoopsAndMissingPagesAreReportedNotFollowedForever) {
   // Point the last leaf back at the first one.
   PageNumber first_leaf, last_leaf;
   for (PageNumber page : check.pages) {
-    IndexPage p = DecodeIndexPage(harness.store().ReadPage(page), page);
+    IndexPage p = DecodeIndexPage(harness.store().ReadPage(page).data(), page);
     if (p.leaf && p.prev.is_none()) first_leaf = page;
     if (p.leaf && p.next.is_none()) last_leaf = page;
   }
-  IndexPage last = DecodeIndexPage(harness.store().ReadPage(last_leaf), last_leaf);
+  IndexPage last = DecodeIndexPage(harness.store().ReadPage(last_leaf).data(), last_leaf);
   last.next = first_leaf;
-  EncodeIndexPage(last, harness.store().WritePage(last_leaf));
+  EncodeIndexPage(last, harness.store().WritePage(last_leaf).data());
   IndexTree fresh = harness.MakeTree();
   EXPECT_THROW(fresh.ForEach([](std::string_view, RowId) {}), Error);
   EXPECT_FALSE(harness.Check().ok());
 
-  harness.store().WritePage(first_leaf)[0] = 0x01;  // no longer an index page
+  harness.store().WritePage(first_leaf).data()[0] = 0x01;  // no longer an index page
   IndexTree again = harness.MakeTree();
   try {
     again.FindEqual(model.begin()->first);

@@ -18,7 +18,7 @@ const PageNumber kPage(2);
 
 // A page of three rows (100, 0 and 10 bytes), then the change under test.
 CheckedDataPage MakeAndCheck(testsupport::TestPageStore& store, const std::function<void(uint8_t*)>& change) {
-  uint8_t* page = store.WritePage(kPage);
+  uint8_t* page = store.WritePage(kPage).data();
   InitDataPage(page, store.page_size(), kOwner);
   AppendRowToPage(page, store.page_size(), std::string(100, 'a'));
   AppendRowToPage(page, store.page_size(), "");
@@ -64,7 +64,7 @@ TEST(CheckedDataPage, RoomComesFromTheSlotsWhateverTheFreeSpaceFieldSays) {
     EXPECT_TRUE(page.HasRoom(3986 - 20 - 2));
     EXPECT_FALSE(page.HasRoom(3986 - 20 - 1));
     EXPECT_EQ(page.Append("xyz"), 3);
-    const uint8_t* bytes = store.ReadPage(kPage);
+    const uint8_t* bytes = store.ReadPage(kPage).data();
     EXPECT_EQ(GetU16(bytes + kJet4Format.data_header_size + 2 * 3), 3983);
     EXPECT_EQ(GetU16(bytes + kDataPageFreeSpace), 3983 - (14 + 2 * 4)) << "the field is written afresh";
     EXPECT_NO_THROW(CheckedDataPage::Check(store, kPage, kOwner));

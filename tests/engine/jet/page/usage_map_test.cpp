@@ -60,8 +60,8 @@ TEST(WriterUsageMap, InlineMapIsPromotedWhenPagesSpreadTooFar) {
   EXPECT_EQ(map.Pages(), Pages({2, 6, 40000}));
   // Two bitmap pages were created, each with the 0x05 page header.
   ASSERT_EQ(store.page_count(), 10u);
-  EXPECT_EQ(store.ReadPage(PageNumber(8))[0], 0x05);
-  EXPECT_EQ(store.ReadPage(PageNumber(9))[0], 0x05);
+  EXPECT_EQ(store.ReadPage(PageNumber(8)).data()[0], 0x05);
+  EXPECT_EQ(store.ReadPage(PageNumber(9)).data()[0], 0x05);
   map.Remove(PageNumber(6));
   EXPECT_EQ(map.HighestBelow(PageNumber(40000)), PageNumber(2));
   map.Clear();
@@ -101,7 +101,7 @@ TEST(WriterUsageMap, ReferenceGlobalMapCreatesBitmapPagesOnlyToRecordFreePages) 
   // Releasing needs a bitmap page: made at the end, marked used itself, with the pages past
   // the end of the file free and the released page free.
   ASSERT_EQ(store.page_count(), 4u);
-  EXPECT_EQ(store.ReadPage(PageNumber(3))[0], 0x05);
+  EXPECT_EQ(store.ReadPage(PageNumber(3)).data()[0], 0x05);
   UsageMapEditor global(store, engine::jet::kGlobalUsageMap);
   EXPECT_TRUE(global.Contains(PageNumber(2)));
   EXPECT_FALSE(global.Contains(PageNumber(3)));
@@ -139,7 +139,7 @@ TEST(WriterUsageMap, EditorReadsAgreeWithTheReader) {
     uint32_t first = 16;
     if (c.kind == 0x01) {
       row[1] = kBitmapPage;  // slot 0; slot 1 has no bitmap page yet
-      uint8_t* bitmap = store.WritePage(PageNumber(kBitmapPage));
+      uint8_t* bitmap = store.WritePage(PageNumber(kBitmapPage)).data();
       bitmap[0] = c.bitmap_page_type;
       bitmap[1] = 0x01;
       bits = bitmap + 4;

@@ -225,7 +225,7 @@ TEST(RowFrame, CrackReadsBackEveryFieldEncodeRowWrote) {
 
 TEST(WriterDataPage, RowsStackDownwardsAndFreeSpaceStaysExact) {
   testsupport::TestPageStore store(4);
-  uint8_t* page = store.WritePage(PageNumber(2));
+  uint8_t* page = store.WritePage(PageNumber(2)).data();
   InitDataPage(page, 4096, 7);
   EXPECT_EQ(page[2] | (page[3] << 8), 4082);
   EXPECT_EQ(AppendRowToPage(page, 4096, std::string(100, 'a')), 0);
@@ -272,7 +272,7 @@ TEST(WriterDataPage, PlacerFillsTheLastFreePageThenAddsPagesToBothMaps) {
   EXPECT_EQ(free_pages.Pages(), testsupport::Pages({5}));  // full pages leave the free map
   UsageMapEditor global_map(store, kGlobalUsageMap);
   for (PageNumber p : testsupport::Pages({3, 4, 5})) EXPECT_FALSE(global_map.Contains(p));
-  const uint8_t* page = store.ReadPage(PageNumber(4));
+  const uint8_t* page = store.ReadPage(PageNumber(4)).data();
   EXPECT_EQ(page[4], 99);  // owner
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(page) + 4096 - 100, 100), std::string(100, 'o'));
 }
@@ -294,7 +294,7 @@ TEST(WriterLongValue, InlineSingleRowAndChain) {
 
   const std::string one = writer.Write(std::string(1000, 'x'), true);
   EXPECT_EQ(Hex(one.substr(0, 8)), "e8030040" "00030000");  // one LVAL row: row 0 of page 3
-  EXPECT_EQ(std::memcmp(store.ReadPage(PageNumber(3)) + 4, "LVAL", 4), 0);
+  EXPECT_EQ(std::memcmp(store.ReadPage(PageNumber(3)).data() + 4, "LVAL", 4), 0);
 
   std::string big(10000, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
@@ -306,7 +306,7 @@ TEST(WriterLongValue, InlineSingleRowAndChain) {
   RowId at{PageNumber(static_cast<uint32_t>(h[5] | (h[6] << 8) | (h[7] << 16))), h[4]};
   int rows = 0;
   while (!at.page.is_none() && rows++ < 10) {
-    const uint8_t* page = store.ReadPage(at.page);
+    const uint8_t* page = store.ReadPage(at.page).data();
     const size_t start = (page[14 + 2 * at.row] | (page[15 + 2 * at.row] << 8)) & 0x1FFF;
     const size_t end = at.row == 0 ? 4096 : (page[12 + 2 * at.row] | (page[13 + 2 * at.row] << 8)) & 0x1FFF;
     back.append(reinterpret_cast<const char*>(page) + start + 4, end - start - 4);
@@ -320,7 +320,7 @@ TEST(WriterLongValue, InlineSingleRowAndChain) {
   FreeLongValue(store, chain);
   FreeLongValue(store, one);
   for (uint32_t p = 3; p < store.page_count(); ++p) {
-    const uint8_t* page = store.ReadPage(PageNumber(p));
+    const uint8_t* page = store.ReadPage(PageNumber(p)).data();
     for (int slot = 0; slot < page[12]; ++slot) EXPECT_EQ(page[15 + 2 * slot] & 0x80, 0x80) << p << "/" << slot;
   }
 }

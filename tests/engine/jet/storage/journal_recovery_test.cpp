@@ -33,8 +33,8 @@ struct Crash {
 Crash CrashedChange(const fs::path& file) {
   auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
   pager->BeginLongChange();
-  pager->WritePage(engine::jet::PageNumber(3))[10] ^= 0xFF;
-  pager->WritePage(engine::jet::PageNumber(5))[20] ^= 0xFF;
+  pager->WritePage(engine::jet::PageNumber(3)).data()[10] ^= 0xFF;
+  pager->WritePage(engine::jet::PageNumber(5)).data()[20] ^= 0xFF;
   pager->AppendPage();
   pager->Spill();
   Crash crash{ReadBytes(file), ReadBytes(engine::jet::JournalPathFor(file))};
@@ -60,10 +60,10 @@ TEST(JournalRecovery, CommitWritesEverythingAndRollbackForgetsIt) {
   const uint32_t pages = static_cast<uint32_t>(original.size() / 4096);
   {
     auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
-    pager->WritePage(engine::jet::PageNumber(4))[100] ^= 0xFF;
+    pager->WritePage(engine::jet::PageNumber(4)).data()[100] ^= 0xFF;
     const engine::jet::PageNumber added = pager->AppendPage();
     EXPECT_EQ(added, engine::jet::PageNumber(pages));
-    pager->WritePage(added)[7] = 42;
+    pager->WritePage(added).data()[7] = 42;
     EXPECT_EQ(ReadBytes(file), original) << "nothing reaches the file before the commit";
     pager->Commit();
     EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
@@ -72,11 +72,11 @@ TEST(JournalRecovery, CommitWritesEverythingAndRollbackForgetsIt) {
     EXPECT_EQ(now[4 * 4096 + 100], original[4 * 4096 + 100] ^ 0xFF);
     EXPECT_EQ(now[pages * 4096 + 7], 42);
 
-    pager->WritePage(engine::jet::PageNumber(4))[100] = 0x5A;
+    pager->WritePage(engine::jet::PageNumber(4)).data()[100] = 0x5A;
     pager->AppendPage();
     pager->Rollback();
     EXPECT_EQ(pager->page_count(), pages + 1);
-    EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(4))[100], now[4 * 4096 + 100]);
+    EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(4)).data()[100], now[4 * 4096 + 100]);
     EXPECT_FALSE(pager->has_uncommitted_changes());
   }
   EXPECT_EQ(ReadBytes(file).size(), original.size() + 4096);
@@ -246,10 +246,10 @@ TEST(JournalRecovery, LongChangeIsOneCommit) {
   pager->BeginLongChange();
   std::vector<size_t> journal_sizes;
   for (uint32_t page = 3; page < 8; ++page) {
-    pager->WritePage(engine::jet::PageNumber(page))[100] ^= 0xFF;
+    pager->WritePage(engine::jet::PageNumber(page)).data()[100] ^= 0xFF;
     pager->Spill();
     journal_sizes.push_back(fs::file_size(engine::jet::JournalPathFor(file)));
-    pager->WritePage(engine::jet::PageNumber(page))[101] ^= 0xFF;  // once journaled, a page is not saved again
+    pager->WritePage(engine::jet::PageNumber(page)).data()[101] ^= 0xFF;  // once journaled, a page is not saved again
   }
   // Each spill added one page's record.
   for (size_t i = 2; i < journal_sizes.size(); ++i) {
@@ -277,7 +277,7 @@ TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {
   const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
-  pager->WritePage(engine::jet::PageNumber(4))[100] ^= 0xFF;
+  pager->WritePage(engine::jet::PageNumber(4)).data()[100] ^= 0xFF;
   pager->AppendPage();
   // The journal cannot be created (a folder stands in its place): nothing may be written.
   fs::create_directory(engine::jet::JournalPathFor(file));
@@ -290,7 +290,7 @@ TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {
   }
   EXPECT_EQ(ReadBytes(file), original);
   EXPECT_FALSE(pager->has_uncommitted_changes());  // the cache went back to the file's state
-  EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(4))[100], original[4 * 4096 + 100]);
+  EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(4)).data()[100], original[4 * 4096 + 100]);
   EXPECT_EQ(pager->page_count(), original.size() / 4096);
 }
 
@@ -317,7 +317,7 @@ TEST(JournalRecovery, TheJournalSitsBesideTheRealFileNotTheLink) {
   {
     auto pager = Pager::Open(link, engine::OpenMode::ReadWrite);
     pager->BeginLongChange();
-    pager->WritePage(engine::jet::PageNumber(3))[10] ^= 0xFF;
+    pager->WritePage(engine::jet::PageNumber(3)).data()[10] ^= 0xFF;
     pager->Spill();
     EXPECT_TRUE(fs::exists(engine::jet::JournalPathFor(file)));
     EXPECT_FALSE(fs::is_symlink(engine::jet::JournalPathFor(link)) || fs::exists(engine::jet::JournalPathFor(link)));

@@ -146,7 +146,7 @@ TEST(ReaderLock, LiveWritersJournalIsLeftToItAndUndoneOnceItIsGone) {
     auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadWrite);
     pager->BeginLongChange();
     for (uint32_t page = 3; page < pager->page_count(); ++page)
-      pager->WritePage(engine::jet::PageNumber(page))[20] ^= 0xFF;
+      pager->WritePage(engine::jet::PageNumber(page)).data()[20] ^= 0xFF;
     pager->Spill();
     auto reader = engine::jet::Pager::Open(file, engine::OpenMode::ReadOnly);  // same process: no conflict
     SayReady(ready);
@@ -176,7 +176,7 @@ TEST(ReaderLock, LongChangeLeavesAReadersFileAlone) {
     auto pager = engine::jet::Pager::Open(file, engine::OpenMode::ReadWrite);
     pager->BeginLongChange();
     for (uint32_t page = 3; page < pager->page_count(); ++page)
-      pager->WritePage(engine::jet::PageNumber(page))[20] ^= 0xFF;
+      pager->WritePage(engine::jet::PageNumber(page)).data()[20] ^= 0xFF;
     SayReady(ready);
     WaitToGo(go);
     pager->Spill();

@@ -1,0 +1,105 @@
+// The pager's cache: a page handle keeps its page readable through eviction, commit and
+// rollback (the sanitizers see any use after free), a page read again after a rollback has its
+// committed content, and what the cache keeps stays within its bound however much is read.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "engine/jet/storage/pager.h"
+#include "tests/support/files.h"
+#include "tests/support/fixtures.h"
+
+namespace {
+
+using engine::jet::PageNumber;
+using engine::jet::PageRef;
+using engine::jet::Pager;
+
+// Opens a copy of the full price list with a cache that keeps `clean_pages` unused pages.
+std::unique_ptr<Pager> OpenWithCache(const testsupport::TempDir& dir, const char* clean_pages) {
+  setenv("ARCHIVI_PAGE_CACHE_PAGES", clean_pages, 1);
+  auto pager = Pager::Open(dir.Copy(testsupport::Fixture("listini/listini-pieno.mdb")), engine::OpenMode::ReadWrite);
+  unsetenv("ARCHIVI_PAGE_CACHE_PAGES");
+  return pager;
+}
+
+// Reads every page once, dropping each handle at once.
+void ReadEveryPage(Pager& pager) {
+  for (uint32_t page = 1; page < pager.page_count(); ++page) pager.ReadPage(PageNumber(page));
+}
+
+TEST(PageCache, AHandleOutlivesWhatHappensToTheCache) {
+  struct Case {
+    const char* name;
+    // Changes the file through `pager` after `held` was taken; returns the byte the held page
+    // must show, and the byte a fresh read must show.
+    std::function<std::pair<uint8_t, uint8_t>(Pager& pager, PageNumber held)> happen;
+  };
+  const PageNumber kChanged(3);
+  const Case cases[] = {
+      {"every other page read and evicted",
+       [](Pager& pager, PageNumber held) {
+         const uint8_t first = pager.ReadPage(held).data()[100];
+         ReadEveryPage(pager);
+         return std::pair{first, first};
+       }},
+      {"a change committed",
+       [](Pager& pager, PageNumber held) {
+         const uint8_t changed = static_cast<uint8_t>(pager.ReadPage(held).data()[100] ^ 0xFF);
+         pager.WritePage(held).data()[100] = changed;
+         pager.Commit();
+         ReadEveryPage(pager);
+         return std::pair{changed, changed};
+       }},
+      {"a change rolled back",
+       [](Pager& pager, PageNumber held) {
+         const uint8_t committed = pager.ReadPage(held).data()[100];
+         pager.WritePage(held).data()[100] = static_cast<uint8_t>(committed ^ 0xFF);
+         pager.Rollback();
+         ReadEveryPage(pager);
+         return std::pair{committed, committed};
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testsupport::TempDir dir;
+    auto pager = OpenWithCache(dir, "0");
+    const PageRef held = pager->ReadPage(kChanged);
+    const auto [held_byte, fresh_byte] = c.happen(*pager, kChanged);
+    EXPECT_EQ(held.data()[100], held_byte);
+    EXPECT_EQ(pager->ReadPage(kChanged).data()[100], fresh_byte);
+  }
+}
+
+TEST(PageCache, APageAppendedAndRolledBackStaysReadableThroughItsHandle) {
+  testsupport::TempDir dir;
+  auto pager = OpenWithCache(dir, "0");
+  const uint32_t pages_before = pager->page_count();
+  const PageNumber added = pager->AppendPage();
+  PageRef held = pager->WritePage(added);
+  pager->WritePage(added).data()[7] = 42;
+  pager->Rollback();
+  EXPECT_EQ(pager->page_count(), pages_before);
+  EXPECT_EQ(held.data()[7], 42);  // stale, but the bytes are still there
+  EXPECT_THROW(pager->ReadPage(added), engine::Error);
+  held = PageRef();
+  ReadEveryPage(*pager);
+}
+
+TEST(PageCache, MemoryStaysWithinTheBoundWhateverIsRead) {
+  testsupport::TempDir dir;
+  auto pager = OpenWithCache(dir, "8");
+  ASSERT_GT(pager->page_count(), 40u);
+  std::vector<PageRef> held;
+  for (uint32_t page = 1; page < 5; ++page) held.push_back(pager->ReadPage(PageNumber(page)));
+  pager->WritePage(PageNumber(10)).data()[50] ^= 1;  // a change: kept until the commit
+  ReadEveryPage(*pager);
+  EXPECT_LE(pager->pages_in_memory(), 8u + held.size() + 1);
+  pager->Commit();
+  held.clear();
+  EXPECT_LE(pager->pages_in_memory(), 8u);
+}
+
+}  // namespace
