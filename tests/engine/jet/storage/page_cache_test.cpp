@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "engine/jet/storage/pager.h"
@@ -19,9 +20,15 @@ using engine::jet::Pager;
 
 // Opens a copy of the full price list with a cache that keeps `clean_pages` unused pages.
 std::unique_ptr<Pager> OpenWithCache(const testsupport::TempDir& dir, const char* clean_pages) {
+  const char* setting = std::getenv("ARCHIVI_PAGE_CACHE_PAGES");
+  const std::string suite_setting = setting ? setting : "";
   setenv("ARCHIVI_PAGE_CACHE_PAGES", clean_pages, 1);
   auto pager = Pager::Open(dir.Copy(testsupport::Fixture("listini/listini-pieno.mdb")), engine::OpenMode::ReadWrite);
-  unsetenv("ARCHIVI_PAGE_CACHE_PAGES");
+  if (setting) {
+    setenv("ARCHIVI_PAGE_CACHE_PAGES", suite_setting.c_str(), 1);
+  } else {
+    unsetenv("ARCHIVI_PAGE_CACHE_PAGES");
+  }
   return pager;
 }
 
