@@ -17,6 +17,7 @@ foreach(sort_code_file ${JET_SORT_CODE_FILES})
 endforeach()
 
 add_executable(gen_sort_codes ${PROJECT_SOURCE_DIR}/tools/gen_sort_codes/gen_sort_codes.cpp)
+archivi_layer(gen_sort_codes tools/gen_sort_codes)  # it builds on nothing of the project
 
 set(JET_SORT_CODES_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/jet/sort_codes_generated.cpp)
 add_custom_command(
