@@ -18,12 +18,9 @@ const JetFormat& kWritten = kJet4Format;
 
 }  // namespace
 
-RowId DecodeRowPointer(const uint8_t* bytes) { return RowId{PageNumber(GetU24(bytes + 1)), bytes[0]}; }
+RowId DecodeRowPointer(const uint8_t* bytes) { return RowId::FromPacked(GetU32(bytes)); }
 
-void EncodeRowPointer(RowId row, uint8_t* out) {
-  out[0] = row.row;
-  PutU24(out + 1, row.page.value());
-}
+void EncodeRowPointer(RowId row, uint8_t* out) { PutU32(out, row.packed()); }
 
 uint16_t SlotCount(const PageStore& store, const uint8_t* page) {
   const DataPage data(page, store.format());
