@@ -336,6 +336,9 @@ void Journal::Save(PageNumber page, const uint8_t* content) {
   originals_.emplace(page, std::move(copy));
   changed_.push_back(page);
   saved_[page.value()] = true;
+  // A long change that touches many pages at once (emptying a large table) would otherwise
+  // hold a second copy of each until the next timed spill.
+  if (originals_.size() >= kOriginalsKept) Spill();
 }
 
 void Journal::StartJournalFile() {

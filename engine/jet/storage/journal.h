@@ -105,6 +105,8 @@ class Journal {
 
  private:
   void Save(PageNumber page, const uint8_t* content);
+  // Saved contents a long change keeps in memory before it spills them (4 MB of Jet 4 pages).
+  static constexpr size_t kOriginalsKept = 1024;
   void StartJournalFile();
   void AppendSaved();
   void WritePages(const std::function<const uint8_t*(PageNumber)>& page_bytes, uint32_t page_count);
