@@ -29,7 +29,8 @@ uint16_t SlotCount(const PageStore& store, const uint8_t* page) {
 }
 
 RowSlot ReadRowSlot(PageStore& store, PageNumber page_number, uint32_t row) {
-  const DataPage page(store.ReadPage(page_number), store.format());
+  PageRef held = store.ReadPage(page_number);
+  const DataPage page(held.data(), store.format());
   if (!page.is_data_page()) {
     store.Damaged("page " + to_string(page_number) + " should hold rows but does not");
   }
@@ -42,7 +43,7 @@ RowSlot ReadRowSlot(PageStore& store, PageNumber page_number, uint32_t row) {
     store.Damaged("row " + std::to_string(row) + " of page " + to_string(page_number) + " has impossible bounds");
   }
   RowSlot out;
-  out.page = page.page();
+  out.page = std::move(held);
   out.flags = slot.flags;
   out.data = page.bytes() + slot.start;
   out.size = slot.end - slot.start;

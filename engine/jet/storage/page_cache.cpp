@@ -35,7 +35,8 @@ void PageCache::Resize(uint32_t page_count) {
 }
 
 PageRef PageCache::Get(uint32_t page) {
-  Frame* frame = frames_[page];
+  Frame* frame = page < frames_.size() ? frames_[page] : nullptr;
+  if (!frame) return PageRef();
   if (frame->linked) Unlink(frame);
   return PageRef(frame);
 }

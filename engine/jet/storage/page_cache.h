@@ -28,7 +28,7 @@ class PageCache {
   // Pages 0 .. page_count - 1 may be cached; pages past the end are dropped.
   void Resize(uint32_t page_count);
   bool Has(uint32_t page) const { return page < frames_.size() && frames_[page] != nullptr; }
-  // A handle on a cached page (Has(page) must hold).
+  // A handle on the page when it is cached; an empty one otherwise.
   PageRef Get(uint32_t page);
   // A buffer for a page about to be read, then handed to Add; buffers of evicted pages are
   // used again.

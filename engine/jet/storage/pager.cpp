@@ -331,7 +331,7 @@ PageRef Pager::ReadPage(PageNumber page) {
     Damaged("page " + std::to_string(index) + " is past the end of the file");
   }
   if (in_place_) return PageRef(in_place_ + static_cast<size_t>(index) * page_size());
-  if (cache_.Has(index)) return cache_.Get(index);
+  if (PageRef cached = cache_.Get(index)) return cached;
   if (watch_for_changes_ && read_depth_ == 0) {
     // A page wanted outside any read: fetched under the lock, from the file as last seen.
     lock_->AddReader();
