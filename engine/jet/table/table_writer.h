@@ -20,7 +20,6 @@
 
 #include <memory>
 #include <optional>
-#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -34,6 +33,7 @@
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/rules/table_rules.h"
+#include "engine/jet/table/row_set.h"
 #include "engine/jet/page/usage_map_writer.h"
 #include "engine/text_locale.h"
 #include "engine/value.h"
@@ -121,7 +121,7 @@ class TableWriter {
   std::vector<Value> row_values_;  // scratch for EntryMatchesRow
   // Per real index, the rows whose entries are known to match them (read back, or added by
   // this writer); forgotten with the cached pages.
-  std::vector<std::unordered_set<uint32_t>> matching_rows_;
+  std::vector<RowSet> matching_rows_;
   PageAllocator allocator_;
   RowPlacer placer_;
   std::vector<std::unique_ptr<IndexTree>> trees_;

@@ -81,8 +81,7 @@ void TableWriter::CheckNeighbours(size_t i, const IndexTree::Neighbours& around)
 }
 
 bool TableWriter::EntryMatchesRow(size_t i, const IndexEntry& entry) {
-  const uint32_t row_key = entry.row.packed();
-  if (matching_rows_[i].count(row_key)) return true;
+  if (matching_rows_[i].contains(entry.row)) return true;
   const RealIndex& index = table_.real_indexes[i];
   const RowSlot slot = ReadLiveRow(store_, entry.row);
   decoder_.Crack(slot.data, slot.size, cracked_);
@@ -94,7 +93,7 @@ bool TableWriter::EntryMatchesRow(size_t i, const IndexEntry& entry) {
   std::string key;
   EncodeIndexKey(table_, index, row_values_, &key);
   if (key != entry.key.view()) return false;
-  matching_rows_[i].insert(row_key);
+  matching_rows_[i].insert(entry.row);
   return true;
 }
 

@@ -38,7 +38,7 @@ RowId TableWriter::Store(PreparedRow prepared) {
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     if (!prepared.keys[i]) continue;
     if (Tree(i).Insert(*prepared.keys[i], row)) counters_.AddUniqueEntry(table_.real_indexes[i]);
-    matching_rows_[i].insert(row.packed());
+    matching_rows_[i].insert(row);
   }
   counters_.set_row_count(counters_.row_count() + 1);
   if (prepared.new_autonumber && *prepared.new_autonumber > counters_.last_autonumber()) {
