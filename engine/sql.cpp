@@ -1,5 +1,7 @@
 #include "engine/sql.h"
 
+#include <utility>
+
 #include "engine/error.h"
 #include "engine/value.h"
 
@@ -123,14 +125,14 @@ SelectStatement ParseRecordSource(std::u16string_view source) {
   if (!scanner.Symbol(u'*') || !scanner.Keyword(u"FROM")) Refuse(source);
   auto table = scanner.Name();
   if (!table) Refuse(source);
-  result.table = *table;
+  result.table = std::move(*table);
   if (scanner.Keyword(u"WHERE")) {
     auto column = scanner.Name();
     if (!column || !scanner.Symbol(u'=')) Refuse(source);
     auto literal = scanner.Literal();
     if (!literal) Refuse(source);
-    result.where_column = *column;
-    result.where_literal = *literal;
+    result.where_column = std::move(*column);
+    result.where_literal = std::move(*literal);
   }
   ExpectEnd(scanner, source);
   return result;
@@ -144,7 +146,7 @@ DeleteAllStatement ParseDeleteAll(std::u16string_view statement) {
   auto table = scanner.Name();
   if (!table) Refuse(statement);
   ExpectEnd(scanner, statement);
-  return DeleteAllStatement{*table};
+  return DeleteAllStatement{std::move(*table)};
 }
 
 }  // namespace engine

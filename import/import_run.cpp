@@ -240,10 +240,11 @@ class ImportRun {
     current_.code = code->ToText(source_.locale());
     // Looked up as it will be stored, cut to the column's limit, so that a long code is
     // found again on the next run instead of being added once more.
-    std::u16string literal(CutToLimit(code->ToText(source_.locale())));
+    std::u16string literal(CutToLimit(current_.code));
     ToSql(literal);
     const std::optional<long> found = steps_.Get([&] {
-      destination_.RecordSource = std::u16string(kLookupStart) + literal + std::u16string(kLookupEnd);
+      std::u16string& query = destination_.RecordSource;
+      query.assign(kLookupStart).append(literal).append(kLookupEnd);
       destination_.Refresh();
       return destination_.Recordset().RecordCount();
     });

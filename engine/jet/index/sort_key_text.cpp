@@ -204,6 +204,10 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
   AppendByte(key, ascending ? 0x7F : 0x80);
   const size_t body_start = key->size();
   key->reserve(body_start + 2 * text.size() + 16);
+  // The inline bytes gather here and join the key at once: an append per character was a
+  // good part of making the key, which the import does for every lookup and every new row.
+  uint8_t inline_bytes[sizeof(SortCode::inline_bytes) * kMaxKeyChars];
+  size_t inline_length = 0;
 
   ExtraCodes extra;
   uint8_t unprintables[4 * kMaxKeyChars];
@@ -217,7 +221,8 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
     const SortCode& code = table[c];
     const size_t position = inline_chars;
     if (code.inline_len != 0) {
-      Append(key, code.inline_bytes, code.inline_len);
+      std::memcpy(inline_bytes + inline_length, code.inline_bytes, sizeof code.inline_bytes);
+      inline_length += code.inline_len;
       ++inline_chars;
     }
     switch (code.kind) {
@@ -250,6 +255,7 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
     }
   }
 
+  Append(key, inline_bytes, inline_length);
   AppendByte(key, kEndOfText);
   extra.TrimTrailing();
   Append(key, extra.bytes, extra.length);

@@ -14,9 +14,11 @@ void TableWriter::ConvertValues(const std::vector<Value>& values, PreparedRow& p
   uint32_t autonumber = counters_.last_autonumber();
   for (size_t i = 0; i < table_.columns.size(); ++i) {
     const ColumnDefinition& column = table_.columns[i];
-    Value value = i < values.size() ? values[i] : Value();
+    // Converted straight from the caller's value: a copy first would allocate every text twice.
+    static const Value kMissing;
+    Value value;
     try {
-      value = ConvertForColumn(column, value, locale_);
+      value = ConvertForColumn(column, i < values.size() ? values[i] : kMissing, locale_);
     } catch (const Error& error) {
       throw error.Within(file_name_, "table \"" + ToUtf8(table_.name) + "\": ");
     }
