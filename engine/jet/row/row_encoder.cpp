@@ -64,12 +64,12 @@ std::string EncodeText(const ColumnDefinition& column, std::u16string_view text)
   const bool compressible = column.compressed_unicode() && text.size() >= kMinCompressedChars &&
                             text.size() <= kMaxCompressedChars &&
                             std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x01 && c <= 0xFF; });
-  std::string out;
   if (compressible) {
-    out.reserve(text.size() + 2);
-    out += '\xFF';
-    out += '\xFE';
-    for (char16_t c : text) out += static_cast<char>(c);
+    // Sized once and filled in place: every text of every new row passes here.
+    std::string out(text.size() + 2, '\0');
+    out[0] = '\xFF';
+    out[1] = '\xFE';
+    for (size_t i = 0; i < text.size(); ++i) out[i + 2] = static_cast<char>(text[i]);
     return out;
   }
   return ToUtf16LittleEndian(text);
