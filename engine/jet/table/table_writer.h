@@ -68,6 +68,7 @@ class TableWriter {
     std::optional<uint32_t> new_autonumber;
     std::vector<EncodedField> fields;  // the row's fields; long values still to be written
     size_t row_size = 0;               // with every long value as a bare 12-byte header
+    std::string row_bytes;             // the row as measured: what Store writes when it has no long value
   };
 
   // Converts the values (by column position; missing ones are Null) and checks the row:

@@ -31,7 +31,8 @@ void TableWriter::EncodeFields(PreparedRow& prepared) {
     }
   }
   try {
-    prepared.row_size = EncodeRow(table_, fields).size();
+    prepared.row_bytes = EncodeRow(table_, fields);
+    prepared.row_size = prepared.row_bytes.size();
   } catch (const Error& error) {
     Fail(error.reason(), error.kind());
   }

@@ -22,8 +22,10 @@ std::string TableWriter::EncodeLongValue(size_t position, const Value& value, bo
 RowId TableWriter::Store(PreparedRow prepared) {
   std::vector<EncodedField>& fields = prepared.fields;
   size_t row_size = prepared.row_size;
+  bool has_long_values = false;
   for (size_t position = 0; position < table_.columns.size(); ++position) {
     if (!table_.columns[position].is_long_value() || !fields[position].present) continue;
+    has_long_values = true;
     // Short values go inline while the row stays within a page.
     const Value& value = prepared.values[position];
     const size_t length = table_.columns[position].type == ColumnType::Memo
@@ -33,7 +35,10 @@ RowId TableWriter::Store(PreparedRow prepared) {
     if (may_inline) row_size += length;
     fields[position].bytes = EncodeLongValue(position, value, may_inline);
   }
-  const RowId row = placer_.Place(EncodeRow(table_, fields));
+  // Without long values the row is as Prepare measured it; with them, their fields now hold
+  // the written values (inline data or a pointer) and the row is encoded again.
+  if (has_long_values) prepared.row_bytes = EncodeRow(table_, fields);
+  const RowId row = placer_.Place(prepared.row_bytes);
 
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     if (!prepared.keys[i]) continue;
