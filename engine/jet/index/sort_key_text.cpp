@@ -188,11 +188,22 @@ struct ExtraCodes {
   }
 };
 
-void Append(std::string* key, const uint8_t* bytes, size_t length) {
-  key->append(reinterpret_cast<const char*>(bytes), length);
-}
+// The key after its first byte, put together on the stack and added to the caller's string at
+// once: a string append per byte was a good part of making a key, which the import does for
+// every lookup and every new row. Room for the longest text: inline bytes (4 per character,
+// plus the slack of a fixed 4-byte copy), accent weights, Z codes and unprintable records.
+struct KeyBody {
+  static constexpr size_t kCapacity = (4 * kMaxKeyChars + 4) + 1 + sizeof(ExtraCodes::bytes) + 2 +
+                                      (kMaxKeyChars / 3 + 1) + sizeof kZCodesSuffix + 2 + 4 * kMaxKeyChars + 2;
+  uint8_t bytes[kCapacity];
+  size_t length = 0;
 
-void AppendByte(std::string* key, uint8_t byte) { key->push_back(static_cast<char>(byte)); }
+  void Append(const uint8_t* data, size_t count) {
+    std::memcpy(bytes + length, data, count);
+    length += count;
+  }
+  void Append(uint8_t byte) { bytes[length++] = byte; }
+};
 
 }  // namespace
 
@@ -201,13 +212,8 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
   text = text.substr(0, std::min(text.size(), kMaxKeyChars));
   while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
 
-  AppendByte(key, ascending ? 0x7F : 0x80);
-  const size_t body_start = key->size();
-  key->reserve(body_start + 2 * text.size() + 16);
-  // The inline bytes gather here and join the key at once: an append per character was a
-  // good part of making the key, which the import does for every lookup and every new row.
-  uint8_t inline_bytes[sizeof(SortCode::inline_bytes) * kMaxKeyChars];
-  size_t inline_length = 0;
+  key->push_back(static_cast<char>(ascending ? 0x7F : 0x80));
+  KeyBody body;
 
   ExtraCodes extra;
   uint8_t unprintables[4 * kMaxKeyChars];
@@ -221,8 +227,8 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
     const SortCode& code = table[c];
     const size_t position = inline_chars;
     if (code.inline_len != 0) {
-      std::memcpy(inline_bytes + inline_length, code.inline_bytes, sizeof code.inline_bytes);
-      inline_length += code.inline_len;
+      std::memcpy(body.bytes + body.length, code.inline_bytes, sizeof code.inline_bytes);
+      body.length += code.inline_len;
       ++inline_chars;
     }
     switch (code.kind) {
@@ -255,14 +261,13 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
     }
   }
 
-  Append(key, inline_bytes, inline_length);
-  AppendByte(key, kEndOfText);
+  body.Append(kEndOfText);
   extra.TrimTrailing();
-  Append(key, extra.bytes, extra.length);
+  body.Append(extra.bytes, extra.length);
 
   if (any_unprintable || z_count > 0) {
-    AppendByte(key, kEndOfText);
-    AppendByte(key, kEndOfText);
+    body.Append(kEndOfText);
+    body.Append(kEndOfText);
     if (z_count > 0) {
       size_t kept = z_count;
       while (kept > 0 && z_codes[kept - 1] == kZDefaultCode) --kept;
@@ -270,22 +275,23 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
         uint8_t packed = 0x80 | static_cast<uint8_t>(z_codes[i] << 4);
         if (i + 1 < kept) packed |= static_cast<uint8_t>(z_codes[i + 1] << 2);
         if (i + 2 < kept) packed |= z_codes[i + 2];
-        AppendByte(key, packed);
+        body.Append(packed);
       }
-      Append(key, kZCodesSuffix, sizeof kZCodesSuffix);
-      if (any_unprintable) AppendByte(key, kZBeforeUnprintableSuffix);
+      body.Append(kZCodesSuffix, sizeof kZCodesSuffix);
+      if (any_unprintable) body.Append(kZBeforeUnprintableSuffix);
     }
     if (any_unprintable) {
-      AppendByte(key, kEndOfText);
-      Append(key, unprintables, unprintables_length);
+      body.Append(kEndOfText);
+      body.Append(unprintables, unprintables_length);
     }
   }
-  AppendByte(key, kEndOfKey);
+  body.Append(kEndOfKey);
 
   if (!ascending) {
-    for (size_t i = body_start; i < key->size(); ++i) (*key)[i] = static_cast<char>(~(*key)[i]);
-    AppendByte(key, kEndOfKey);
+    for (size_t i = 0; i < body.length; ++i) body.bytes[i] = static_cast<uint8_t>(~body.bytes[i]);
+    body.Append(kEndOfKey);
   }
+  key->append(reinterpret_cast<const char*>(body.bytes), body.length);
 }
 
 }  // namespace engine::jet
