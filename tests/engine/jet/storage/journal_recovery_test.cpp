@@ -271,6 +271,25 @@ TEST(JournalRecovery, LongChangeIsOneCommit) {
   EXPECT_TRUE(std::equal(original.begin(), original.begin() + 4096, after.begin())) << "header page as before";
 }
 
+TEST(JournalRecovery, LongChangeOverManyPagesSpillsWithoutBeingAsked) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
+  auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
+  while (pager->page_count() < 1200) pager->AppendPage();
+  pager->Commit();
+  const std::vector<uint8_t> grown = ReadBytes(file);
+  pager->BeginLongChange();
+  for (uint32_t page = 3; page < 1200; ++page) pager->WritePage(engine::jet::PageNumber(page)).data()[100] ^= 0xFF;
+  // The saved contents went to the journal as they piled up, and nothing reached the file.
+  ASSERT_TRUE(fs::exists(engine::jet::JournalPathFor(file)));
+  EXPECT_GE(fs::file_size(engine::jet::JournalPathFor(file)), 1000u * 4096u);
+  pager->Rollback();
+  EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
+  EXPECT_EQ(ReadBytes(file), grown);
+  EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(600)).data()[100], grown[600 * 4096 + 100]);
+}
+
 TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
