@@ -309,10 +309,14 @@ void Pager::Changed(uint32_t page) const {
 }
 
 PageRef Pager::ReadAhead(uint32_t page) {
-  // Scans visit a table's pages in ascending order, so one read brings in the next few
-  // uncached pages as well; pages already cached (perhaps changed) are never read over.
+  // Scans visit a table's pages in ascending order, so a read that goes on from the last one
+  // brings in the next few uncached pages as well. A read elsewhere (a row an index points
+  // at) takes its page alone: pages read ahead there would mostly be evicted unused. Pages
+  // already cached (perhaps changed) are never read over.
+  const uint32_t wanted = page == next_in_sequence_ ? kReadAheadPages : 1;
   uint32_t count = 1;
-  while (count < kReadAheadPages && page + count < page_count_ && !cache_.Has(page + count)) ++count;
+  while (count < wanted && page + count < page_count_ && !cache_.Has(page + count)) ++count;
+  next_in_sequence_ = page + count;
   std::unique_ptr<uint8_t[]> buffers[kReadAheadPages];
   uint8_t* into[kReadAheadPages];
   for (uint32_t i = 0; i < count; ++i) {

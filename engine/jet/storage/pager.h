@@ -102,6 +102,7 @@ class Pager final : public PageStore {
   void CatchUp(const std::filesystem::path& path);
   void NoteFileState(const struct stat& info);
   static constexpr uint32_t kReadAheadPages = 16;
+  uint32_t next_in_sequence_ = 1;  // the page after the last ones read from the file
   // 8 MB of 4 KB pages: the benchmarks gain nothing from more.
   static constexpr size_t kCleanPagesKept = 2048;
 
