@@ -76,9 +76,12 @@ void IndexTree::Damaged(PageNumber page, const std::string& what) const {
 }
 
 IndexPage& IndexTree::Load(PageNumber page) {
+  Recent& recent = recent_[page.value() % recent_.size()];
+  if (recent.decoded && recent.page == page) return *recent.decoded;
   auto found = cache_.find(page);
-  if (found != cache_.end()) return found->second;
-  return cache_.emplace(page, Decode(page)).first->second;
+  IndexPage& decoded = found != cache_.end() ? found->second : cache_.emplace(page, Decode(page)).first->second;
+  recent = {page, &decoded};
+  return decoded;
 }
 
 IndexPage IndexTree::Decode(PageNumber page) const {
@@ -98,6 +101,7 @@ IndexPage IndexTree::Decode(PageNumber page) const {
 void IndexTree::TrimCache() {
   if (cache_.size() <= kDecodedPagesKept + dirty_.size()) return;
   std::erase_if(cache_, [this](const auto& cached) { return !dirty_.contains(cached.first); });
+  recent_.fill({});
 }
 
 void IndexTree::MarkModified(PageNumber page) {
@@ -246,6 +250,7 @@ bool IndexTree::Insert(std::string_view key, RowId row) {
     // tree is pending, so the store is still right; inside one, pending pages are lost.
     if (!modified_.empty()) {
       cache_.clear();
+      recent_.fill({});
       if (!dirty_.empty()) broken_ = true;
       dirty_.clear();
     }
@@ -518,6 +523,7 @@ void IndexTree::Clear() {
   empty.leaf = true;
   empty.owner = tdef_page_;
   cache_.clear();
+  recent_.fill({});
   EncodeIndexPage(empty, store_.WritePage(root_).data());
   cache_.emplace(root_, std::move(empty));
   for (PageNumber page : below) {

@@ -17,6 +17,7 @@
 // Layout: FORMAT.md, "Index trees".
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -128,6 +129,14 @@ class IndexTree {
   std::function<void(PageNumber)> release_page_;
   std::string file_name_;
   std::unordered_map<PageNumber, IndexPage> cache_;
+  // In front of cache_, most recently loaded by page number modulo its size: every descent
+  // passes through the same few upper pages. Emptied whenever cache_ loses an entry (the
+  // addresses of the others stay put).
+  struct Recent {
+    PageNumber page;
+    IndexPage* decoded = nullptr;
+  };
+  std::array<Recent, 64> recent_{};
   std::vector<PageNumber> modified_;      // pages changed by the current Insert
   // The current Insert's way down and the pages it looks at for overflow: kept here so that
   // an insert allocates nothing for them.
