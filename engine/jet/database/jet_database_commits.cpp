@@ -27,10 +27,10 @@ void JetDatabase::Close() {
   Commit();
 }
 
-void JetDatabase::AddRecord(const TableDefinition& table, const std::vector<Value>& values) {
+void JetDatabase::AddRecord(const TableDefinition& table, std::vector<Value> values) {
   RefuseIfChangeUndone();
   TableWriter& writer = Writer(table);
-  TableWriter::PreparedRow row = writer.Prepare(values);
+  TableWriter::PreparedRow row = writer.Prepare(std::move(values));
   WriteOrRollBack([&] { writer.Store(std::move(row)); });
   ++uncommitted_records_;
   if (std::chrono::steady_clock::now() - last_commit_ < std::chrono::seconds(1)) return;

@@ -48,7 +48,7 @@ class JetDatabase : public Database, public RecordWriter {
   void Close() override;
   Value ConvertField(const TableDefinition& table, int position, const Value& value) override;
   std::vector<Value> NewRecord(const TableDefinition& table) override;
-  void AddRecord(const TableDefinition& table, const std::vector<Value>& values) override;
+  void AddRecord(const TableDefinition& table, std::vector<Value> values) override;
   void Execute(std::u16string_view statement) override;
   void BeginTransaction() override;
   std::filesystem::path SetAsideJournal() const override { return pager_->set_aside_journal(); }

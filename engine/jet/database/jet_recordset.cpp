@@ -163,7 +163,7 @@ void JetRecordset::Update() {
   if (!new_record_) throw Error(pager_.file_name(), "Update without AddNew", ErrorKind::Unsupported);
   std::vector<Value> values = std::move(*new_record_);
   new_record_.reset();
-  writer_->AddRecord(*table_, values);
+  writer_->AddRecord(*table_, std::move(values));
 }
 
 }  // namespace engine::jet

@@ -249,13 +249,18 @@ Value ToGuid(const ColumnDefinition& column, const Value& value) {
   return Value::Id(guid);
 }
 
+// Characters a text or memo column holds.
+size_t TextLimit(const ColumnDefinition& column) {
+  return column.type == ColumnType::Text ? column.length / 2 : 0x3FFFFFFF / 2;
+}
+
 Value Convert(const ColumnDefinition& column, const Value& value, const TextLocale& locale) {
   if (value.is_null()) return value;
   switch (column.type) {
     case ColumnType::Text:
     case ColumnType::Memo: {
       std::u16string text = value.type() == Value::Type::Text ? value.text() : value.ToText(locale);
-      const size_t limit = column.type == ColumnType::Text ? column.length / 2 : 0x3FFFFFFF / 2;
+      const size_t limit = TextLimit(column);
       if (text.size() > limit) {
         Refuse(column, Refusal::TooLong,
                "the text is " + std::to_string(text.size()) + " characters long, the column holds at most " +
@@ -304,6 +309,14 @@ Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const
     if (error.refusal() == Refusal::None) throw;
     throw error.Concerning(error.column(), ToUtf8(value.ToText(locale)), error.refusal());
   }
+}
+
+Value ConvertForColumn(const ColumnDefinition& column, Value&& value, const TextLocale& locale) {
+  const bool text_column = column.type == ColumnType::Text || column.type == ColumnType::Memo;
+  if (text_column && value.type() == Value::Type::Text && value.text().size() <= TextLimit(column)) {
+    return std::move(value);
+  }
+  return ConvertForColumn(column, static_cast<const Value&>(value), locale);
 }
 
 }  // namespace engine::jet

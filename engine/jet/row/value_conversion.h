@@ -19,5 +19,8 @@ namespace engine::jet {
 // the column when the value does not convert, is out of range (a decimal beyond the column's
 // precision) or is too long.
 Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const TextLocale& locale);
+// The same for a value the caller gives up: a text that already fits its column is kept as
+// it is, not copied.
+Value ConvertForColumn(const ColumnDefinition& column, Value&& value, const TextLocale& locale);
 
 }  // namespace engine::jet

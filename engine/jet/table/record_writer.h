@@ -18,7 +18,7 @@ class RecordWriter {
   virtual Value ConvertField(const TableDefinition& table, int position, const Value& value) = 0;
   // Stores a record (values by column position, Null where nothing was set): all of it, or
   // nothing and an engine::Error.
-  virtual void AddRecord(const TableDefinition& table, const std::vector<Value>& values) = 0;
+  virtual void AddRecord(const TableDefinition& table, std::vector<Value> values) = 0;
 };
 
 }  // namespace engine::jet

@@ -88,7 +88,7 @@ void TableWriter::CheckBeforeWriting() {
   checked_ = true;
 }
 
-TableWriter::PreparedRow TableWriter::Prepare(const std::vector<Value>& values) {
+TableWriter::PreparedRow TableWriter::Prepare(std::vector<Value> values) {
   if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
   if (values.size() > table_.columns.size()) Fail("more values than columns", ErrorKind::Other);
   CheckBeforeWriting();

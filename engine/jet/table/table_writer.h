@@ -74,10 +74,10 @@ class TableWriter {
   // Converts the values (by column position; missing ones are Null) and checks the row:
   // the table's rules, then the row's size and its index keys.
   // Throws engine::Error; nothing is written.
-  PreparedRow Prepare(const std::vector<Value>& values);
+  PreparedRow Prepare(std::vector<Value> values);
   // Writes a prepared row: data page, long values, index entries, TDEF counters.
   RowId Store(PreparedRow row);
-  RowId AddRow(const std::vector<Value>& values) { return Store(Prepare(values)); }
+  RowId AddRow(std::vector<Value> values) { return Store(Prepare(std::move(values))); }
 
   // "DELETE * FROM": every row marked deleted, long values freed, indexes emptied, the row
   // count set to 0. The autonumber and unique-entry counts stay.
@@ -96,7 +96,7 @@ class TableWriter {
  private:
   // Prepare's steps, one file each: the values (conversion, autonumbers, rules), the row's
   // fields and size, the index keys.
-  void ConvertValues(const std::vector<Value>& values, PreparedRow& prepared);
+  void ConvertValues(std::vector<Value>& values, PreparedRow& prepared);
   void EncodeFields(PreparedRow& prepared);
   void MakeKeys(PreparedRow& prepared);
   IndexTree& Tree(size_t real_index);
