@@ -121,6 +121,11 @@ std::u16string JetRecordset::FieldName(int position) const {
 }
 
 int JetRecordset::FieldPosition(std::u16string_view name) const {
+  // Callers name a field as it is spelt nearly always: that is a cheap comparison, asked for
+  // every value of every record.
+  for (size_t i = 0; i < table_->columns.size(); ++i) {
+    if (table_->columns[i].name == name) return static_cast<int>(i);
+  }
   for (size_t i = 0; i < table_->columns.size(); ++i) {
     if (SameName(table_->columns[i].name, name)) return static_cast<int>(i);
   }
