@@ -1,5 +1,5 @@
 // The pages of one Jet file: page n is the page_size bytes at n * page_size. Page 0 is decoded
-// on open (header_page.h). Pages are read on demand with pread, a few at a time, into a cache
+// on open (header_page.h). Pages are read on demand with pread (a scan's a few at a time) into a cache
 // of bounded size (page_cache.h) and handed out by handle (PageRef); encrypted pages are
 // decrypted as they arrive. The cache keeps ARCHIVI_PAGE_CACHE_PAGES unused clean pages when
 // that variable is set, else kCleanPagesKept. Every write goes through here too, and through the journal
