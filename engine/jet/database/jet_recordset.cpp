@@ -140,7 +140,7 @@ Value JetRecordset::GetValue(int position) const {
   ContinueWalk();
   if (cracked_position_ != position_) {
     cracked_position_ = SIZE_MAX;
-    cracked_slot_ = ReadLiveRow(pager_, rows()[position_]);
+    cracked_slot_ = ReadLiveRow(pager_, rows()[position_], &cracked_slot_);
     decoder_->Crack(cracked_slot_.data, cracked_slot_.size, cracked_);
     cracked_position_ = position_;
   }

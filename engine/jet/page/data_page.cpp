@@ -28,8 +28,10 @@ uint16_t SlotCount(const PageStore& store, const uint8_t* page) {
   return data.slot_count();
 }
 
-RowSlot ReadRowSlot(PageStore& store, PageNumber page_number, uint32_t row) {
-  PageRef held = store.ReadPage(page_number);
+namespace {
+
+// The slot `row` of the page `held`, which is page `page_number`: see ReadRowSlot.
+RowSlot SlotOnPage(PageStore& store, PageRef held, PageNumber page_number, uint32_t row) {
   const DataPage page(held.data(), store.format());
   if (!page.is_data_page()) {
     store.Damaged("page " + to_string(page_number) + " should hold rows but does not");
@@ -44,21 +46,29 @@ RowSlot ReadRowSlot(PageStore& store, PageNumber page_number, uint32_t row) {
   }
   RowSlot out;
   out.page = std::move(held);
+  out.page_number = page_number;
   out.flags = slot.flags;
   out.data = page.bytes() + slot.start;
   out.size = slot.end - slot.start;
   return out;
 }
 
+}  // namespace
+
+RowSlot ReadRowSlot(PageStore& store, PageNumber page_number, uint32_t row) {
+  return SlotOnPage(store, store.ReadPage(page_number), page_number, row);
+}
+
 uint32_t LoadTableOwner(PageStore& store, PageNumber page) {
   return DataPage(store.ReadPage(page), store.format()).owner();
 }
 
-RowSlot ReadLiveRow(PageStore& store, RowId id) {
+RowSlot ReadLiveRow(PageStore& store, RowId id, const RowSlot* near) {
   PageNumber page = id.page;
   uint32_t row = id.row;
   for (int hop = 0; hop <= kMaxOverflowHops; ++hop) {
-    RowSlot slot = ReadRowSlot(store, page, row);
+    const bool on_near_page = near && near->page_number == page && near->page.current();
+    RowSlot slot = on_near_page ? SlotOnPage(store, near->page, page, row) : ReadRowSlot(store, page, row);
     // Jet flags the new place of a moved row as deleted too, so that scans see it only once,
     // through the pointer; only the first slot must be live.
     if (hop == 0 && slot.deleted()) store.Damaged("a deleted row was asked for");

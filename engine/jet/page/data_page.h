@@ -157,6 +157,7 @@ class CheckedDataPage {
 // A row's bytes as stored, and the handle that keeps them in memory.
 struct RowSlot {
   PageRef page;
+  PageNumber page_number;
   uint16_t flags = 0;  // kSlotDeleted / kSlotOverflow bits
   const uint8_t* data = nullptr;
   size_t size = 0;
@@ -175,8 +176,10 @@ RowSlot ReadRowSlot(PageStore& store, PageNumber page, uint32_t row);
 uint32_t LoadTableOwner(PageStore& store, PageNumber page);
 
 // A live row's bytes, following overflow pointers to where the row now lives (that place is
-// flagged deleted). Throws for a deleted row and for pointer loops.
-RowSlot ReadLiveRow(PageStore& store, RowId id);
+// flagged deleted). Throws for a deleted row and for pointer loops. `near`, a row read
+// before, lends its page's handle when the row is on the same page (a walk reads a page's
+// rows one after another).
+RowSlot ReadLiveRow(PageStore& store, RowId id, const RowSlot* near = nullptr);
 
 // Writing. Only Jet 4 pages are written.
 // Writes an empty data page header for the owner.

@@ -14,7 +14,6 @@ struct PageCache::Frame : PageFrame {
   PageCache* cache = nullptr;
   uint32_t page = 0;
   bool dirty = false;
-  bool dropped = false;  // no longer in the cache; freed with its last handle
   bool linked = false;   // in the list of unused clean pages
   Frame* older = nullptr;
   Frame* newer = nullptr;

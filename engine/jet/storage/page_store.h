@@ -20,6 +20,7 @@ namespace engine::jet {
 struct PageFrame {
   uint8_t* bytes = nullptr;
   uint32_t pins = 0;
+  bool dropped = false;  // no longer in the cache (stale); freed with its last handle
   void (*unpinned)(PageFrame*) = nullptr;  // called when the last handle goes
 };
 
@@ -40,7 +41,11 @@ class PageRef {
     other.bytes_ = nullptr;
     other.frame_ = nullptr;
   }
-  PageRef& operator=(PageRef other) noexcept {
+  PageRef& operator=(const PageRef& other) {
+    PageRef copy(other);
+    return *this = std::move(copy);
+  }
+  PageRef& operator=(PageRef&& other) noexcept {
     std::swap(bytes_, other.bytes_);
     std::swap(frame_, other.frame_);
     return *this;
@@ -51,6 +56,9 @@ class PageRef {
 
   const uint8_t* data() const { return bytes_; }
   explicit operator bool() const { return bytes_ != nullptr; }
+  // Whether the page is still the store's: a rollback or another program's commit leaves
+  // the pages it dropped readable through their handles, but stale.
+  bool current() const { return bytes_ && (!frame_ || !frame_->dropped); }
 
  protected:
   uint8_t* bytes_ = nullptr;

@@ -6,8 +6,10 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "engine/jet/page/data_page.h"
 #include "engine/jet/storage/pager.h"
 #include "tests/support/files.h"
 #include "tests/support/fixtures.h"
@@ -93,6 +95,26 @@ TEST(PageCache, APageAppendedAndRolledBackStaysReadableThroughItsHandle) {
   EXPECT_THROW(pager->ReadPage(added), engine::Error);
   held = PageRef();
   ReadEveryPage(*pager);
+}
+
+TEST(PageCache, ARowReadAgainAfterARollbackComesFromTheNewPageNotTheOldHandle) {
+  testsupport::TempDir dir;
+  auto pager = OpenWithCache(dir, "0");
+  const auto add_page_with_row = [&](std::string_view row) {
+    const PageNumber page = pager->AppendPage();
+    uint8_t* bytes = pager->WritePage(page).data();
+    engine::jet::InitDataPage(bytes, pager->page_size(), 0);
+    engine::jet::AppendRowToPage(bytes, pager->page_size(), row);
+    return engine::jet::RowId{page, 0};
+  };
+  const engine::jet::RowId old_row = add_page_with_row("old row");
+  const engine::jet::RowSlot near = engine::jet::ReadLiveRow(*pager, old_row);
+  pager->Rollback();
+  const engine::jet::RowId new_row = add_page_with_row("new row");
+  ASSERT_EQ(new_row.page, old_row.page);
+  const engine::jet::RowSlot again = engine::jet::ReadLiveRow(*pager, new_row, &near);
+  EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(again.data), again.size), "new row");
+  EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(near.data), near.size), "old row");
 }
 
 TEST(PageCache, MemoryStaysWithinTheBoundWhateverIsRead) {
