@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -76,6 +78,38 @@ void WriteAll(int fd, const uint8_t* data, size_t size, off_t offset, const std:
     data += n;
     size -= static_cast<size_t>(n);
     offset += n;
+  }
+}
+
+// Writes the pages first .. first + count - 1, which follow each other in the file, a batch a
+// call (a commit appends thousands of pages at the end of the file).
+void WritePageRun(int fd, const std::function<const uint8_t*(PageNumber)>& page_bytes, uint32_t first,
+                  uint32_t count, size_t page_size, const std::filesystem::path& database, const char* what) {
+  constexpr uint32_t kBatch = 64;
+  for (uint32_t done = 0; done < count;) {
+    const uint32_t batch = std::min(kBatch, count - done);
+    iovec parts[kBatch];
+    for (uint32_t i = 0; i < batch; ++i) {
+      parts[i] = {const_cast<uint8_t*>(page_bytes(PageNumber(first + done + i))), page_size};
+    }
+    const auto offset = static_cast<off_t>(FileOffset(PageNumber(first + done), page_size));
+    const ssize_t written = pwritev(fd, parts, static_cast<int>(batch), offset);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      Fail(database, what, errno);
+    }
+    // A short write: the rest of the batch page by page, which reports why it stopped.
+    size_t left = static_cast<size_t>(written);
+    for (uint32_t i = 0; i < batch; ++i) {
+      if (left >= page_size) {
+        left -= page_size;
+        continue;
+      }
+      WriteAll(fd, static_cast<const uint8_t*>(parts[i].iov_base) + left, page_size - left,
+               offset + static_cast<off_t>(i * page_size + left), database, what);
+      left = 0;
+    }
+    done += batch;
   }
 }
 
@@ -434,10 +468,9 @@ void Journal::WritePages(const std::function<const uint8_t*(PageNumber)>& page_b
     WriteAll(fd_, page_bytes(page), page_size_, static_cast<off_t>(FileOffset(page, page_size_)), database_,
              "cannot write the database");
   }
-  for (uint32_t appended = committed_pages_; appended < page_count; ++appended) {
-    const PageNumber page(appended);
-    WriteAll(fd_, page_bytes(page), page_size_, static_cast<off_t>(FileOffset(page, page_size_)), database_,
-             "cannot write the database");
+  if (page_count > committed_pages_) {
+    WritePageRun(fd_, page_bytes, committed_pages_, page_count - committed_pages_, page_size_, database_,
+                 "cannot write the database");
   }
   Sync(fd_, database_, "cannot write the database");
 }
