@@ -14,13 +14,12 @@
 // into a fresh copy of the destination.
 #include <benchmark/benchmark.h>
 
-#include <array>
 #include <filesystem>
 #include <string>
 
 #include "archives/data_binding.h"
-#include "archives/window_interface.h"
 #include "bench/bench_archives.h"
+#include "bench/headless_window.h"
 #include "import/import_run.h"
 
 namespace {
@@ -41,27 +40,6 @@ struct Archives : bench::ImportArchives {
   }
 };
 
-class Headless : public archives::FormControls, public archives::Dialogs {
- public:
-  std::array<std::u16string, 7> pickers = bench::SourceColumns();
-  std::u16string Text1() const override { return u"fonte.mdb"; }
-  void SetText1(std::u16string_view) override {}
-  std::u16string Combo2Text() const override { return u"Prodotti"; }
-  void ClearCombo2() override {}
-  void AppendCombo2(std::u16string_view) override {}
-  std::u16string PickerText(int picker) const override { return pickers.at(picker); }
-  void ClearPicker(int) override {}
-  void AppendPicker(int, std::u16string_view) override {}
-  void EnablePicker(int) override {}
-  void SetProgress(float) override {}
-  int MessageBox(std::u16string_view, archives::MessageStyle style) override {
-    return style == archives::MessageStyle::YesNo ? archives::kAnswerNo : archives::kAnswerOk;
-  }
-  std::u16string OpenFile(std::u16string_view) override { return {}; }
-  void ProcessEvents() override {}
-  [[noreturn]] void EndProgram() override { throw archives::ProgramEnded{}; }
-};
-
 void RunImports(benchmark::State& state, bool with_rules) {
   static Archives archives_on_disk;
   if (!archives_on_disk.error.empty()) {
@@ -80,7 +58,7 @@ void RunImports(benchmark::State& state, bool with_rules) {
     window.DataSorgente.DatabaseName = engine::FromUtf8(archives_on_disk.source.string());
     window.DataSorgente.RecordSource = u"Prodotti";
     window.DataSorgente.Refresh();
-    Headless headless;
+    bench::HeadlessWindow headless(u"fonte.mdb", archives::kAnswerNo);
     state.ResumeTiming();
 
     const import::ImportResult result = import::RunImport(u"Importa", window, headless, headless);

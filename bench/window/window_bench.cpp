@@ -20,6 +20,7 @@
 #include "app/form1.h"
 #include "archives/handlers.h"
 #include "bench/bench_archives.h"
+#include "bench/headless_window.h"
 #include "import/import_run.h"
 #include "import/italian_texts.h"
 
@@ -29,32 +30,6 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 QString Q(std::u16string_view text) { return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())); }
-
-// The tool's controls and dialogs: the pickers as the command line sets them, the purge
-// answered yes, nothing shown.
-class ToolWindow : public archives::FormControls, public archives::Dialogs {
- public:
-  explicit ToolWindow(std::u16string source) : source_(std::move(source)) {}
-  std::u16string Text1() const override { return source_; }
-  void SetText1(std::u16string_view) override {}
-  std::u16string Combo2Text() const override { return u"Prodotti"; }
-  void ClearCombo2() override {}
-  void AppendCombo2(std::u16string_view) override {}
-  std::u16string PickerText(int picker) const override { return bench::SourceColumns().at(static_cast<size_t>(picker)); }
-  void ClearPicker(int) override {}
-  void AppendPicker(int, std::u16string_view) override {}
-  void EnablePicker(int) override {}
-  void SetProgress(float) override {}
-  int MessageBox(std::u16string_view, archives::MessageStyle style) override {
-    return style == archives::MessageStyle::YesNo ? archives::kAnswerYes : archives::kAnswerOk;
-  }
-  std::u16string OpenFile(std::u16string_view) override { return source_; }
-  void ProcessEvents() override {}
-  [[noreturn]] void EndProgram() override { throw archives::ProgramEnded{}; }
-
- private:
-  std::u16string source_;
-};
 
 QApplication& Application() {
   static int argc = 1;
@@ -71,7 +46,7 @@ QApplication& Application() {
 // did not reach it.
 std::optional<double> WindowRun(const fs::path& folder, const fs::path& source) {
   app::Form1 window(engine::TextLocale::Italian());
-  ToolWindow file_dialog(source.u16string());
+  bench::HeadlessWindow file_dialog(source.u16string(), archives::kAnswerYes);
   archives::StartupBinding(window.state(), file_dialog, folder.u16string());
   window.show();
   archives::Browse(window.state(), window, file_dialog);
@@ -112,7 +87,7 @@ double ToolRun(const fs::path& destination, const fs::path& source) {
   state.DataSorgente.Connect = archives::kAccessConnect;
   state.DataSorgente.RecordSource = u"Prodotti";
   state.DataSorgente.Refresh();
-  ToolWindow tool(source.u16string());
+  bench::HeadlessWindow tool(source.u16string(), archives::kAnswerYes);
   const Clock::time_point start = Clock::now();
   const import::ImportResult result = import::RunImport(import::kImportKey, state, tool, tool);
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
