@@ -83,8 +83,6 @@ class DataPage {
     return out;
   }
   const uint8_t* bytes() const { return bytes_; }
-  // The handle the view was made from (empty for a page the caller holds).
-  const PageRef& page() const { return page_; }
 
  private:
   PageRef page_;

@@ -44,7 +44,6 @@ class PageCache {
 
   // The bytes of a cached page, for the pager's commit and rollback.
   uint8_t* bytes(uint32_t page) const;
-  size_t clean_pages_kept() const { return clean_pages_kept_; }
   size_t pages_in_memory() const { return in_memory_; }
 
  private:
