@@ -1,14 +1,19 @@
-// Page 0 decoding: see header_page.h for the bytes.
+// Page 0: Jet's fields decoded, the header of a new file, and the engine's mark and change
+// counter; see header_page.h for the bytes.
 #include "engine/jet/storage/header_page.h"
+
+#include <unistd.h>
 
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 #include "engine/bytes.h"
 #include "engine/error.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/format.h"
+#include "engine/jet/storage/file_io.h"
 
 namespace engine::jet {
 namespace {
@@ -41,6 +46,8 @@ constexpr uint8_t kEngineVersion[] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x0
 constexpr size_t kTrailerTableOffset = 0xE00;
 constexpr uint16_t kCodePage1252 = 1252;
 constexpr uint16_t kGeneralSortOrder = 0x0409;  // LCID; the version byte after it stays 0 (Legacy)
+static_assert(kChangeCounterOffset + 8 <= kHeaderBytesNeeded, "the engine's fields lie inside a Jet 3 page");
+static_assert(kJournalMarkOffset > kEngineVersionOffset + 8, "the mark lies past the engine's version");
 
 }  // namespace
 
@@ -131,6 +138,39 @@ void EncodeJet4HeaderPage(uint8_t* page, double creation_days) {
   page[kTrailerTableOffset] = 0x01;
   page[kTrailerTableOffset + 1] = 0x01;
   for (size_t i = kTrailerTableOffset + 3; i < page_size; i += 2) page[i] = 0x01;
+}
+
+size_t PageSizeNamedBy(const uint8_t* page) {
+  return page[kVersionOffset] == 0x00 ? kJet3Format.page_size : kJet4Format.page_size;
+}
+
+uint64_t JournalMarkIn(const uint8_t* page) { return GetU64(page + kJournalMarkOffset); }
+
+void WriteJournalMark(int fd, uint64_t mark, const std::filesystem::path& database) {
+  uint8_t bytes[kJournalMarkSize];
+  PutU64(bytes, mark);
+  WriteAt(fd, bytes, sizeof bytes, kJournalMarkOffset, database, "cannot write the database");
+  if (fdatasync(fd) != 0) ThrowFileError(database, "cannot write the database", errno);
+}
+
+void ClearJournalMark(int fd) {
+  const uint8_t zeros[kJournalMarkSize] = {};
+  if (pwrite(fd, zeros, sizeof zeros, kJournalMarkOffset) < 0) {
+    // Harmless if it stays: no journal carries it any more.
+  }
+}
+
+uint64_t ChangeCounterIn(int fd) {
+  uint8_t bytes[8];
+  return ReadAt(fd, bytes, sizeof bytes, kChangeCounterOffset) == FileRead::Data ? GetU64(bytes) : 0;
+}
+
+void CountChange(int fd) {
+  uint8_t bytes[8];
+  PutU64(bytes, ChangeCounterIn(fd) + 1);
+  if (pwrite(fd, bytes, sizeof bytes, kChangeCounterOffset) < 0) {
+    // Readers then go by the file's size and modification time alone.
+  }
 }
 
 }  // namespace engine::jet

@@ -2,10 +2,21 @@
 // 0x18 (126 bytes in Jet 3, 128 in Jet 4) XORed with a fixed RC4 keystream that holds the
 // code page (0x3C), the page encryption key (0x3E), the database password (0x42) and, in
 // Jet 4, the default sort order (0x6E) and the creation date (0x72).
+//
+// Two fields are the engine's own, in bytes every Jet 3 and Jet 4 file leaves zero (past the
+// masked region and the version string, well inside a Jet 3 page's 2 KB):
+//   0x400  u64 the mark of an open change: the random number its journal also carries
+//          (journal_format.h); written before the journal exists, zeroed once it is gone
+//   0x408  u64 the change counter, which every commit of ours moves on (0 in a file we never
+//          wrote): with the file's size and modification time it tells a reader coming
+//          back whether another program committed meanwhile
+// Nothing else of page 0 is ever written to an existing file.
 // Layout: FORMAT.md, "Header page".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "engine/jet/format/format.h"
@@ -31,6 +42,30 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
 // Writes the header page of a new Jet 4 database (a whole page): code page 1252, no
 // encryption key, an empty password, General sort order, the given creation date (Jet days).
 void EncodeJet4HeaderPage(uint8_t* page, double creation_days);
+
+// The page size the version byte at 0x14 names: 2048 for Jet 3, 4096 otherwise (without the
+// checks of DecodeHeaderPage).
+size_t PageSizeNamedBy(const uint8_t* page);
+
+inline constexpr size_t kJournalMarkOffset = 0x400;
+inline constexpr size_t kJournalMarkSize = 8;
+// 0x400 + 8: the change counter follows the mark.
+inline constexpr size_t kChangeCounterOffset = kJournalMarkOffset + kJournalMarkSize;
+
+// The mark in a header page read whole (at least kHeaderBytesNeeded bytes).
+uint64_t JournalMarkIn(const uint8_t* page);
+// Writes the mark into the header page of `database` (open read-write as `fd`) and syncs it.
+// Throws engine::Error when it cannot be written.
+void WriteJournalMark(int fd, uint64_t mark, const std::filesystem::path& database);
+// Zeroes the mark, not synced: one that stays is harmless, as no journal carries it any more.
+void ClearJournalMark(int fd);
+
+// The database's change counter (0 when it cannot be read).
+uint64_t ChangeCounterIn(int fd);
+// Moves the change counter on once a commit is complete (under the commit lock, after the
+// journal is gone, so that a journal's checksum of the header page never counts it). Not
+// synced: after a crash the file's size and modification time still tell of the change.
+void CountChange(int fd);
 
 // RC4 keystream XORed into `data` (used for the header mask and for encrypted pages).
 void Rc4Apply(const uint8_t* key, size_t key_length, uint8_t* data, size_t length);

@@ -1,19 +1,21 @@
-// The rollback journal that makes every change all-or-nothing. Changed pages stay in memory
-// until commit; the committed contents of the pages about to be overwritten go to
-// NAME-journal beside the database, which reaches the disk (fsync, also of the folder) before
-// any page of the database is written; then the pages are written and synced, and deleting
-// the journal is the moment of commit. A journal found on open means a commit was
-// interrupted: its pages are written back and the file cut to its old length.
+// The running change and its commit. Changed pages stay in memory until commit; the
+// committed contents of the pages about to be overwritten go to NAME-journal beside the
+// database, which reaches the disk (fsync, also of the folder) before any page of the
+// database is written; then the pages are written and synced, and deleting the journal is
+// the moment of commit. A journal found on open means a commit was interrupted: recovery
+// (journal_recovery.h) writes its pages back and cuts the file to its old length.
 //
-// A journal names its database: its header holds the page size, the file's length and a
-// checksum of the header page before the change, and a random mark that is also written into
-// the header page while the change is open. A journal that does not match the file beside it
-// (another copy's, a file restored or made anew since, or one whose header is damaged) is
-// never applied: it is set aside under another name. The bytes are described in FORMAT.md, "The rollback journal".
+// Writes, in this order: the change's random mark into the header page (header_page.h);
+// the journal's header and records (journal_format.h); the changed pages at page × page
+// size and the appended ones after them; then the journal is removed, the mark zeroed and
+// the header page's change counter moved on. Reads back, of the database, only the header
+// page (for the journal's checksum of it) and, after a rollback, the committed bytes of
+// pages whose saved contents already went to the journal file.
 //
 // A long change (a purge and the import after it) keeps the journal open across many
 // writes: the saved contents go to the journal file as they pile up (Spill), so memory holds
 // each page once, and nothing reaches the database before the final commit.
+// Layout: FORMAT.md, "The rollback journal".
 #pragma once
 
 #include <cstdint>
@@ -27,50 +29,6 @@
 #include "engine/jet/storage/file_lock.h"
 
 namespace engine::jet {
-
-std::filesystem::path JournalPathFor(const std::filesystem::path& database);
-
-// What an open found beside the database.
-struct JournalOutcome {
-  enum Kind { None, RolledBack, Removed, SetAside } kind = None;
-  std::filesystem::path set_aside_as;  // SetAside: the journal's new name
-};
-
-// One read of the journal's bytes: all `size` of them at `offset` (Data), fewer because the
-// file ends first (End), or a refusal of the disk (Error, errno set). Recovery reads the
-// journal through this alone, so that tests can make the disk fail at a chosen byte.
-enum class JournalRead { Data, End, Error };
-using JournalReader = std::function<JournalRead(int fd, uint8_t* into, size_t size, uint64_t offset)>;
-JournalRead ReadJournalBytes(int fd, uint8_t* into, size_t size, uint64_t offset);
-
-// Undoes an interrupted change of `database` (open read-write as `fd`; the caller holds the
-// writer lock and the commit lock): writes back every record up to the first that is cut
-// short or does not check, cuts the file to its old length and removes the journal. An empty
-// journal is removed; one that cannot be applied (another file's, or with a header that does
-// not check) is set aside, never deleted. A journal that cannot be read stops everything
-// with ErrorKind::JournalUnreadable: nothing is written, cut or removed, and the next open
-// that reads it restores the file.
-JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd,
-                                  const JournalReader& read = ReadJournalBytes);
-
-// What the journal beside `database` (open as `fd`, reading is enough) would lead recovery
-// to do; reads only, and throws as RecoverFromJournal does when the journal cannot be read.
-enum class JournalFinding { None, Empty, Applies, CannotApply };
-JournalFinding InspectJournal(const std::filesystem::path& database, int fd,
-                              const JournalReader& read = ReadJournalBytes);
-
-// Throws ErrorKind::ForeignJournal: a journal that cannot be applied lies beside `database`,
-// and `error` (an errno) kept it from being set aside.
-[[noreturn]] void ThrowForeignJournal(const std::filesystem::path& database, int error);
-
-// True when a journal lies beside the database.
-bool HasJournal(const std::filesystem::path& database);
-// Where the header page keeps the change counter: 8 bytes beside the journal's mark.
-inline constexpr size_t kChangeCounterOffset = 0x408;
-// The database's change counter, which every commit of ours moves on (0 in a file we never
-// wrote, or when it cannot be read): with the file's size and modification time it tells a
-// reader coming back whether another program committed meanwhile.
-uint64_t ChangeCounterIn(int fd);
 
 class Journal {
  public:

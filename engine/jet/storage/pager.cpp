@@ -15,6 +15,7 @@
 #include "engine/error.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/storage/file_lock.h"
+#include "engine/jet/storage/journal_recovery.h"
 
 namespace engine::jet {
 

@@ -3,7 +3,7 @@
 // of bounded size (page_cache.h) and handed out by handle (PageRef); encrypted pages are
 // decrypted as they arrive. The cache keeps ARCHIVI_PAGE_CACHE_PAGES unused clean pages when
 // that variable is set, else kCleanPagesKept. Every write goes through here too, and through the journal
-// (journal.h).
+// (journal.h); a journal an interrupted commit left is undone on open (journal_recovery.h).
 //
 // Files are never memory-mapped: another program may cut a source short or rewrite it while
 // we read it (a share, a backup tool), and a mapping turns that into a signal. With pread a

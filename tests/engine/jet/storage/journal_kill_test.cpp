@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "engine/jet/storage/journal.h"
+#include "engine/jet/storage/journal_format.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/jet_check.h"
 

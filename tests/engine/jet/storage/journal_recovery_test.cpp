@@ -12,7 +12,9 @@
 
 #include "engine/bytes.h"
 #include "engine/error.h"
-#include "engine/jet/storage/journal.h"
+#include "engine/jet/storage/header_page.h"
+#include "engine/jet/storage/journal_format.h"
+#include "engine/jet/storage/journal_recovery.h"
 #include "engine/jet/storage/pager.h"
 #include "tests/support/files.h"
 #include "tests/support/fixtures.h"
@@ -171,9 +173,9 @@ TEST(JournalRecovery, JournalThatCannotBeReadIsKeptAndLaterRestoresTheFile) {
     const engine::jet::JournalReader failing_at_fault = [fault](int fd, uint8_t* into, size_t size, uint64_t offset) {
       if (offset <= fault && fault < offset + size) {
         errno = EIO;
-        return engine::jet::JournalRead::Error;
+        return engine::jet::FileRead::Error;
       }
-      return engine::jet::ReadJournalBytes(fd, into, size, offset);
+      return engine::jet::ReadAt(fd, into, size, offset);
     };
     {
       const int fd = ::open(file.c_str(), O_RDWR);

@@ -14,7 +14,7 @@
 #include <type_traits>
 
 #include "engine/error.h"
-#include "engine/jet/storage/journal.h"
+#include "engine/jet/storage/journal_format.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/files.h"
 #include "tests/support/jet_check.h"
