@@ -311,9 +311,10 @@ void Pager::Changed(uint32_t page) const {
 
 PageRef Pager::ReadAhead(uint32_t page) {
   // Scans visit a table's pages in ascending order, so a read that goes on from the last one
-  // brings in the next few uncached pages as well. A read elsewhere (a row an index points
-  // at) takes its page alone: pages read ahead there would mostly be evicted unused. Pages
-  // already cached (perhaps changed) are never read over.
+  // brings in the pages that follow it as well, in one call: up to kReadAheadPages in all,
+  // and only as far as the first page already cached, which is never read over (it may be
+  // changed). A read elsewhere (a row an index points at) takes its page alone: pages read
+  // ahead there would mostly be evicted unused.
   const uint32_t wanted = page == next_in_sequence_ ? kReadAheadPages : 1;
   uint32_t count = 1;
   while (count < wanted && page + count < page_count_ && !cache_.Has(page + count)) ++count;

@@ -94,7 +94,8 @@ class Pager final : public PageStore {
   [[noreturn]] void ThrowSystemError(const std::string& what, int error_number) const;
   // Reads pages first .. first + count - 1 into the buffers `into` (one page each).
   void FetchRun(uint32_t first, uint32_t count, uint8_t* const* into);
-  // Reads the page and the next few not in memory; returns a handle on the page.
+  // Reads the page and, in a scan, the pages after it up to the first in memory; returns a
+  // handle on the page.
   PageRef ReadAhead(uint32_t page);
   void RefuseIfChanged(uint32_t page) const;
   [[noreturn]] void Changed(uint32_t page) const;
