@@ -1,52 +1,27 @@
-// The table writer's frame: what it is made of, whether it may write at all, the check
-// before its first change, and Prepare, which runs the row's checks in order. The steps live
-// beside it: table_writer_values.cpp (conversion, autonumbers, rules), table_writer_fields.cpp
-// (the row's fields and size), table_writer_keys.cpp (index keys and lookups),
-// table_writer_trees.cpp (the index trees kept between rows), table_writer_store.cpp (writing
-// a prepared row) and table_writer_purge.cpp (DELETE *).
 #include "engine/jet/table/table_writer.h"
 
 #include "engine/error.h"
 #include "engine/jet/index/sort_key.h"
+#include "engine/jet/page/usage_map.h"
 #include "engine/jet/table/index_column_names.h"
+#include "engine/jet/table/table_error.h"
 
 namespace engine::jet {
 
 TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale locale, std::string file_name,
                          TableRules rules, IndexPageReuse reuse)
     : store_(store),
-      format_(store.format()),
       table_(std::move(table)),
-      counters_(store, table_),
-      rules_(std::move(rules)),
-      locale_(std::move(locale)),
       file_name_(std::move(file_name)),
-      text_(format_.version, store.header().code_page, file_name_),
-      decoder_(store, table_, text_),
-      matching_rows_(table_.real_indexes.size()),
-      allocator_(store),
-      placer_(store, allocator_, table_.tdef_page.value(), table_.owned_pages, table_.free_space_pages),
-      trees_(table_.real_indexes.size()),
-      primary_key_(table_.real_indexes.size(), false),
-      reuse_(reuse),
-      writes_this_format_(format_.version == JetVersion::Jet4 && table_.version == JetVersion::Jet4) {
-  for (const LogicalIndex& logical : table_.logical_indexes) {
-    if (logical.kind == kLogicalPrimaryKey && logical.real_index < primary_key_.size()) primary_key_[logical.real_index] = true;
-  }
-}
-
-TableWriter::~TableWriter() = default;
-
-std::vector<Value> TableWriter::NewRecord() {
-  try {
-    return rules_.NewRecord(table_, locale_);
-  } catch (const Error& error) {
-    throw error.Within(file_name_);
-  }
-}
+      writes_this_format_(store.format().version == JetVersion::Jet4 && table_.version == JetVersion::Jet4),
+      counters_(store, table_),
+      values_(table_, std::move(rules), std::move(locale), file_name_),
+      rows_(store, table_, file_name_),
+      indexes_(store, table_, file_name_, reuse),
+      purge_(store, table_, indexes_, counters_, file_name_) {}
 
 void TableWriter::Fail(const std::string& reason, ErrorKind kind) const {
-  throw Error(file_name_, "table \"" + ToUtf8(table_.name) + "\": " + reason, kind);
+  FailOnTable(file_name_, table_, reason, kind);
 }
 
 std::optional<std::string> TableWriter::ReadOnlyReason() const {
@@ -84,7 +59,7 @@ void TableWriter::CheckBeforeWriting() {
   } catch (const Error& error) {
     Fail(error.reason(), error.kind());
   }
-  for (size_t i = 0; i < table_.real_indexes.size(); ++i) Tree(i);
+  indexes_.OpenAll();
   checked_ = true;
 }
 
@@ -93,10 +68,39 @@ TableWriter::PreparedRow TableWriter::Prepare(std::vector<Value> values) {
   if (values.size() > table_.columns.size()) Fail("more values than columns", ErrorKind::Other);
   CheckBeforeWriting();
   PreparedRow prepared;
-  ConvertValues(values, prepared);
-  EncodeFields(prepared);
-  MakeKeys(prepared);
+  prepared.values = values_.Convert(std::move(values), counters_.last_autonumber(), &prepared.new_autonumber);
+  prepared.row = rows_.Encode(prepared.values);
+  prepared.keys = indexes_.MakeKeys(prepared.values);
   return prepared;
+}
+
+RowId TableWriter::Store(PreparedRow prepared) {
+  const RowId row = rows_.Write(prepared.values, std::move(prepared.row));
+  indexes_.Add(prepared.keys, row, counters_);
+  counters_.set_row_count(counters_.row_count() + 1);
+  if (prepared.new_autonumber && *prepared.new_autonumber > counters_.last_autonumber()) {
+    counters_.set_last_autonumber(*prepared.new_autonumber);
+  }
+  return row;
+}
+
+void TableWriter::DeleteAll() {
+  if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
+  CheckBeforeWriting();
+  purge_.Run();
+}
+
+void TableWriter::ForgetCachedPages() {
+  indexes_.Forget();
+  rows_.ForgetCachedPages();
+}
+
+std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16string_view literal) {
+  const std::optional<size_t> index = indexes_.EqualityIndexOn(position);
+  if (!index) return std::nullopt;
+  if (!writes_this_format_) return indexes_.FindEqual(*index, literal, false);
+  CheckBeforeWriting();  // a lookup here comes before a change
+  return indexes_.FindEqual(*index, literal, true);
 }
 
 }  // namespace engine::jet

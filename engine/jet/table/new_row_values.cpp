@@ -1,17 +1,27 @@
-// A new row's values: each converted to its column's type, the autonumbers handed out (the
-// counter itself moves only when the row is stored), GUID autonumbers drawn, and the table's
-// rules checked on the result.
+#include "engine/jet/table/new_row_values.h"
+
 #include <random>
 
 #include "engine/error.h"
 #include "engine/jet/row/value_conversion.h"
-#include "engine/jet/table/table_writer.h"
+#include "engine/jet/table/table_error.h"
 
 namespace engine::jet {
 
-void TableWriter::ConvertValues(std::vector<Value>& values, PreparedRow& prepared) {
-  prepared.values.resize(table_.columns.size());
-  uint32_t autonumber = counters_.last_autonumber();
+NewRowValues::NewRowValues(const TableDefinition& table, TableRules rules, TextLocale locale, std::string file_name)
+    : table_(table), rules_(std::move(rules)), locale_(std::move(locale)), file_name_(std::move(file_name)) {}
+
+std::vector<Value> NewRowValues::Defaults() {
+  try {
+    return rules_.NewRecord(table_, locale_);
+  } catch (const Error& error) {
+    throw error.Within(file_name_);
+  }
+}
+
+std::vector<Value> NewRowValues::Convert(std::vector<Value>&& values, uint32_t autonumber,
+                                         std::optional<uint32_t>* new_autonumber) const {
+  std::vector<Value> converted(table_.columns.size());
   for (size_t i = 0; i < table_.columns.size(); ++i) {
     const ColumnDefinition& column = table_.columns[i];
     // Converted straight from the caller's value, which is ours to take: a text that fits is
@@ -26,14 +36,15 @@ void TableWriter::ConvertValues(std::vector<Value>& values, PreparedRow& prepare
     if (column.is_autonumber() && column.type == ColumnType::Long) {
       if (value.is_null()) {
         if (autonumber >= static_cast<uint32_t>(INT32_MAX)) {
-          Fail("the autonumber column \"" + ToUtf8(column.name) + "\" is exhausted", ErrorKind::TooLarge);
+          FailOnTable(file_name_, table_, "the autonumber column \"" + ToUtf8(column.name) + "\" is exhausted",
+                      ErrorKind::TooLarge);
         }
         value = Value::Integer(++autonumber);
-        prepared.new_autonumber = autonumber;
+        *new_autonumber = autonumber;
       } else if (value.integer() > 0 && static_cast<uint32_t>(value.integer()) > autonumber) {
         // An explicit id moves the counter on, as Jet does.
         autonumber = static_cast<uint32_t>(value.integer());
-        prepared.new_autonumber = autonumber;
+        *new_autonumber = autonumber;
       }
     }
     if ((column.flags & kColumnGuidAutonumber) && column.type == ColumnType::Guid && value.is_null()) {
@@ -43,14 +54,15 @@ void TableWriter::ConvertValues(std::vector<Value>& values, PreparedRow& prepare
       guid.bytes[7] = static_cast<uint8_t>((guid.bytes[7] & 0x0F) | 0x40);  // version 4
       value = Value::Id(guid);
     }
-    prepared.values[i] = std::move(value);
+    converted[i] = std::move(value);
   }
   // Refusals by a rule keep the user's text as it is (no table prefix).
   try {
-    rules_.Check(table_, prepared.values, locale_);
+    rules_.Check(table_, converted, locale_);
   } catch (const Error& error) {
     throw error.Within(file_name_);
   }
+  return converted;
 }
 
 }  // namespace engine::jet

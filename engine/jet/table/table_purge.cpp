@@ -1,0 +1,94 @@
+#include "engine/jet/table/table_purge.h"
+
+#include "engine/error.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/page/long_value_writer.h"
+#include "engine/jet/row/row_frame.h"
+
+namespace engine::jet {
+
+TablePurge::TablePurge(PageStore& store, const TableDefinition& table, IndexSet& indexes, TdefCounters& counters,
+                       std::string file_name)
+    : store_(store),
+      table_(table),
+      indexes_(indexes),
+      counters_(counters),
+      file_name_(std::move(file_name)),
+      allocator_(store) {}
+
+void TablePurge::Run() {
+  // Long values: a column with its own LVAL maps has all its pages emptied; without maps
+  // (older files, where LVAL pages may be shared) follow each row's pointers.
+  std::vector<size_t> unmapped;
+  for (size_t i = 0; i < table_.columns.size(); ++i) {
+    const ColumnDefinition& column = table_.columns[i];
+    if (!column.is_long_value()) continue;
+    if (column.lval_owned_map.page.is_none()) {
+      unmapped.push_back(i);
+    } else {
+      EmptyLongValuePages(column);
+    }
+  }
+  if (!unmapped.empty()) FreeLongValuesOfRows(unmapped);
+  EmptyDataPages();
+  indexes_.Clear();
+  counters_.set_row_count(0);
+}
+
+void TablePurge::EmptyLongValuePages(const ColumnDefinition& column) {
+  UsageMapEditor owned(store_, column.lval_owned_map);
+  for (PageNumber page_number : owned.Pages()) {
+    if (!store_.has_page(page_number)) continue;
+    if (!DataPage(store_.ReadPage(page_number), store_.format()).owned_by(kLongValueOwner)) continue;
+    CheckedDataPage page = CheckedDataPage::Check(store_, page_number, kLongValueOwner);
+    if (page.slot_count() == 0) continue;
+    page.Empty();
+    if (!column.lval_free_map.page.is_none()) {
+      UsageMapEditor(store_, column.lval_free_map, [this] { return allocator_.Allocate(); }).Add(page_number);
+    }
+  }
+}
+
+void TablePurge::FreeLongValuesOfRows(const std::vector<size_t>& positions) {
+  CrackedRow cracked;
+  UsageMapEditor owned(store_, table_.owned_pages);
+  for (PageNumber page_number : owned.Pages()) {
+    if (!store_.has_page(page_number)) continue;
+    if (!DataPage(store_.ReadPage(page_number), store_.format()).owned_by(table_.tdef_page)) continue;
+    const CheckedDataPage page = CheckedDataPage::Check(store_, page_number, table_.tdef_page.value());
+    for (uint16_t slot = 0; slot < page.slot_count(); ++slot) {
+      const SlotEntry entry = page.slot(slot);
+      if (entry.flags != 0) continue;
+      // A copy: freeing a long value may change this page.
+      const std::vector<uint8_t> row(page.row_data(entry), page.row_data(entry) + (entry.end - entry.start));
+      // A row that does not decode would keep its long values for ever: refuse instead.
+      CrackRow(store_.format(), table_.var_columns != 0, row.data(), row.size(), cracked, file_name_);
+      for (size_t position : positions) {
+        const uint8_t* field = nullptr;
+        size_t size = 0;
+        bool present = false;
+        try {
+          present = LocateField(cracked, table_.columns[position], &field, &size, file_name_);
+        } catch (const Error&) {
+        }
+        if (present) FreeLongValue(store_, std::string_view(reinterpret_cast<const char*>(field), size));
+      }
+    }
+  }
+}
+
+void TablePurge::EmptyDataPages() {
+  UsageMapEditor owned(store_, table_.owned_pages);
+  for (PageNumber page_number : owned.Pages()) {
+    if (!store_.has_page(page_number)) continue;
+    if (!DataPage(store_.ReadPage(page_number), store_.format()).owned_by(table_.tdef_page)) continue;
+    CheckedDataPage page = CheckedDataPage::Check(store_, page_number, table_.tdef_page.value());
+    if (page.slot_count() == 0) continue;
+    page.Empty();
+    if (!table_.free_space_pages.page.is_none()) {
+      UsageMapEditor(store_, table_.free_space_pages, [this] { return allocator_.Allocate(); }).Add(page_number);
+    }
+  }
+}
+
+}  // namespace engine::jet
