@@ -248,14 +248,15 @@ class Checker {
     RowPlaceBits with_null;
   };
 
-  // Reads a live row's values into a buffer reused from row to row.
+  // Reads a live row's values into a buffer reused from row to row. The cracked row points
+  // into the last row's page, whose handle the reader keeps until the next row.
   class RowReader {
    public:
     RowReader(PageStore& pager, const TableDefinition& table, const TextDecoder& text)
         : pager_(pager), table_(table), decoder_(pager, table, text) {}
     void Read(RowId row, std::vector<Value>& values) {
-      RowSlot slot = ReadLiveRow(pager_, row);
-      decoder_.Crack(slot.data, slot.size, cracked_);
+      slot_ = ReadLiveRow(pager_, row);
+      decoder_.Crack(slot_.data, slot_.size, cracked_);
       values.resize(table_.columns.size());
       for (size_t c = 0; c < table_.columns.size(); ++c) values[c] = decoder_.Decode(cracked_, static_cast<int>(c));
     }
@@ -264,6 +265,7 @@ class Checker {
     PageStore& pager_;
     const TableDefinition& table_;
     RowDecoder decoder_;
+    RowSlot slot_;
     CrackedRow cracked_;
   };
 

@@ -75,10 +75,14 @@ std::vector<RowId> RowLookup::FindByScan(int position, std::u16string_view liter
   const std::string wanted = TextKey(literal);
   std::vector<RowId> found;
   std::string key;
+  // The cracked row points into the slot's page: declared after the slot, it goes first, and
+  // each pass cracks the row again once the slot holds its new page.
+  RowSlot slot;
+  CrackedRow cracked;
   for (RowId id : ListLiveRows(pager_, table_)) {
-    RowSlot slot = ReadLiveRow(pager_, id);
-    decoder_.Crack(slot.data, slot.size, cracked_);
-    const Value value = decoder_.Decode(cracked_, position);
+    slot = ReadLiveRow(pager_, id);
+    decoder_.Crack(slot.data, slot.size, cracked);
+    const Value value = decoder_.Decode(cracked, position);
     if (value.is_null()) continue;
     key.clear();
     AppendTextKey(value.type() == Value::Type::Text ? value.text() : value.ToText(locale_), true, &key);

@@ -48,7 +48,6 @@ class RowLookup {
   const TableDefinition& table_;
   const TextLocale& locale_;
   RowDecoder decoder_;
-  CrackedRow cracked_;
   bool used_index_ = false;
   std::map<PageNumber, std::unique_ptr<IndexTree>> trees_;  // by root page
 };
