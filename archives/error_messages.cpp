@@ -66,6 +66,9 @@ std::u16string ItalianReason(const std::exception& error) {
     case engine::ErrorKind::ForeignJournal:
       text = ForeignJournalReason(FileNameOf(engine_error->other_file()));
       break;
+    case engine::ErrorKind::NotAJournal:
+      text = NotAJournalReason(FileNameOf(engine_error->other_file()));
+      break;
     default:
       break;
   }

@@ -44,6 +44,7 @@ constexpr std::u16string_view ReasonText(engine::ErrorKind kind) {
     case engine::ErrorKind::RuleViolation: return u"il record non rispetta le regole della tabella";
     case engine::ErrorKind::JournalUnreadable: return u"il file di ripristino di una scrittura interrotta non si può leggere";
     case engine::ErrorKind::ForeignJournal: return u"accanto all'archivio c'è un file di ripristino che non gli appartiene";
+    case engine::ErrorKind::NotAJournal: return u"al posto del file di ripristino dell'archivio c'è qualcosa che non è un file";
     case engine::ErrorKind::Other: break;
   }
   return u"errore imprevisto dell'archivio";
@@ -94,7 +95,7 @@ inline std::u16string JournalSetAsideText(std::u16string_view archive, std::u16s
          u"ed è stato rinominato in " + std::u16string(set_aside_as) + u". L'archivio non è stato modificato.";
 }
 
-// Reasons for the two journal kinds, naming the journal, with what to do.
+// Reasons for the three journal kinds, naming the journal, with what to do.
 inline std::u16string JournalUnreadableReason(std::u16string_view journal) {
   return u"il file di ripristino " + std::u16string(journal) +
          u", lasciato da una scrittura interrotta, non si può leggere. L'archivio non è stato toccato e il file di "
@@ -106,6 +107,12 @@ inline std::u16string ForeignJournalReason(std::u16string_view journal) {
          u", che appartiene a un altro archivio o è danneggiato, e non è stato possibile metterlo da parte perché il "
          u"disco o la cartella sono di sola lettura. L'archivio non è stato toccato: spostare quel file in un'altra "
          u"cartella, oppure copiare l'archivio da solo in una cartella scrivibile, e riprovare";
+}
+
+inline std::u16string NotAJournalReason(std::u16string_view journal) {
+  return u"accanto all'archivio, al posto del file di ripristino " + std::u16string(journal) +
+         u", c'è qualcosa che non è un file (una cartella, una pipe o un dispositivo). L'archivio non è stato "
+         u"toccato: chiedere all'amministratore di toglierlo e riprovare";
 }
 
 }  // namespace archives

@@ -37,6 +37,8 @@ enum class ErrorKind {
                       // left as it was, and the journal kept for a later open
   ForeignJournal,     // a journal that cannot be applied to the database (another file's, or
                       // damaged) lies beside it and cannot be set aside
+  NotAJournal,        // something other than a file (a pipe, a folder, a device) stands at the
+                      // journal's name; the database was not touched
 };
 
 // What a column found wrong with a value it refused, so that the window can say it in a

@@ -2,6 +2,8 @@
 // explains that kind in Italian, naming the file, without the engine's English words.
 #include "archives/error_messages.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -115,14 +117,22 @@ TEST(ErrorMessages, EachBadArchiveHasItsKindAndItsItalianReason) {
        writing, ErrorKind::OpenInAccess,
        u"l'archivio è aperto in Microsoft Access: chiudere Access e riprovare; se Access non è aperto, eliminare "
        u"il file LISTINI.LDB"},
-      {"journal that cannot be read",
+      {"folder at the journal's name",
        [&] {
          const fs::path file = temp.path() / "ripristino.mdb";
          fs::copy_file(Fixture("listini/listini.mdb"), file);
-         fs::create_directory(temp.path() / "ripristino.mdb-journal");  // reads of a folder fail
+         fs::create_directory(temp.path() / "ripristino.mdb-journal");
          return file;
        },
-       writing, ErrorKind::JournalUnreadable, JournalUnreadableReason(u"ripristino.mdb-journal")},
+       writing, ErrorKind::NotAJournal, NotAJournalReason(u"ripristino.mdb-journal")},
+      {"pipe at the journal's name, opened for reading",
+       [&] {
+         const fs::path file = temp.path() / "tubo.mdb";
+         fs::copy_file(Fixture("listini/listini.mdb"), file);
+         if (::mkfifo((temp.path() / "tubo.mdb-journal").c_str(), 0600) != 0) ADD_FAILURE() << "mkfifo";
+         return file;
+       },
+       {}, ErrorKind::NotAJournal, NotAJournalReason(u"tubo.mdb-journal")},
       {"encrypted workbook", [&] { return Fixture("xls/poi--password.xls"); }, excel, ErrorKind::Protected,
        protected_archive},
       {"encrypted workbook, default password",

@@ -2,6 +2,7 @@
 #include "engine/jet/storage/journal_recovery.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,55 @@ class FileCloser {
   int fd_;
 };
 
+[[noreturn]] void ThrowUnreadable(const std::filesystem::path& database, const std::string& why) {
+  const std::filesystem::path journal = JournalPathFor(database);
+  throw Error(database.string(),
+              "the journal " + journal.filename().string() + " of an interrupted write cannot be read (" + why +
+                  "); the database was not touched and the journal is kept: the next open that can read it "
+                  "undoes the write",
+              ErrorKind::JournalUnreadable, journal.string());
+}
+
+const char* KindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder";
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a file";
+}
+
+// What stands at the journal's name: nothing, a symbolic link, or a file open for reading.
+struct JournalEntry {
+  enum State { Missing, Link, File } state = Missing;
+  int fd = -1;  // File
+};
+
+// Anyone who may write the database's folder may have put something at the journal's name.
+// The open neither follows a link nor waits (a pipe would hold it for ever), and only a
+// regular file is read. A link is never one of ours (a journal is made with O_EXCL): it is
+// set aside unread, as a journal made for another file is.
+JournalEntry OpenJournal(const std::filesystem::path& database) {
+  const std::filesystem::path journal = JournalPathFor(database);
+  const int fd = open(journal.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) return {};
+  if (fd < 0 && errno == ELOOP) return {JournalEntry::Link, -1};
+  if (fd < 0) ThrowUnreadable(database, std::string("cannot open it: ") + std::strerror(errno));
+  struct stat info {};
+  if (fstat(fd, &info) != 0) {
+    const int error = errno;
+    close(fd);
+    ThrowUnreadable(database, std::string("cannot open it: ") + std::strerror(error));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    close(fd);
+    throw Error(database.string(),
+                "what stands at the name of its journal, " + journal.filename().string() + ", is " +
+                    KindOfFile(info.st_mode) + ", not a journal: it was left alone and the database was not touched",
+                ErrorKind::NotAJournal, journal.string());
+  }
+  return {JournalEntry::File, fd};
+}
+
 // A journal as recovery reads it: every read answers data, end or error, and an error
 // stops the recovery before the database is touched, keeping the journal for a later open
 // (the journal is the only copy of the pages the interrupted write overwrote).
@@ -43,14 +93,7 @@ class JournalReading {
     return got == FileRead::Data;
   }
 
-  [[noreturn]] void Unreadable(const std::string& why) const {
-    const std::filesystem::path journal = JournalPathFor(database_);
-    throw Error(database_.string(),
-                "the journal " + journal.filename().string() + " of an interrupted write cannot be read (" + why +
-                    "); the database was not touched and the journal is kept: the next open that can read it "
-                    "undoes the write",
-                ErrorKind::JournalUnreadable, journal.string());
-  }
+  [[noreturn]] void Unreadable(const std::string& why) const { ThrowUnreadable(database_, why); }
 
  private:
   const std::filesystem::path& database_;
@@ -111,7 +154,7 @@ std::filesystem::path SetAside(const std::filesystem::path& database, const std:
   for (int n = 1;; ++n) {
     std::filesystem::path target = journal.string() + ".not-applied" + (n == 1 ? "" : "-" + std::to_string(n));
     std::error_code error;
-    if (std::filesystem::exists(target, error)) continue;
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, error))) continue;
     if (rename(journal.c_str(), target.c_str()) != 0) ThrowForeignJournal(database, errno);
     SyncFolderOf(database);
     return target;
@@ -129,7 +172,7 @@ void RemoveJournal(const std::filesystem::path& database) {
 
 bool HasJournal(const std::filesystem::path& database) {
   std::error_code error;
-  return std::filesystem::exists(JournalPathFor(database), error);
+  return std::filesystem::exists(std::filesystem::symlink_status(JournalPathFor(database), error));
 }
 
 void ThrowForeignJournal(const std::filesystem::path& database, int error) {
@@ -142,11 +185,11 @@ void ThrowForeignJournal(const std::filesystem::path& database, int error) {
 }
 
 JournalFinding InspectJournal(const std::filesystem::path& database, int fd, const JournalReader& read) {
-  const int journal_fd = open(JournalPathFor(database).c_str(), O_RDONLY | O_CLOEXEC);
-  if (journal_fd < 0 && errno == ENOENT) return JournalFinding::None;
-  const JournalReading in(database, journal_fd, read);
-  if (journal_fd < 0) in.Unreadable(std::string("cannot open it: ") + std::strerror(errno));
-  FileCloser closer(journal_fd);
+  const JournalEntry entry = OpenJournal(database);
+  if (entry.state == JournalEntry::Missing) return JournalFinding::None;
+  if (entry.state == JournalEntry::Link) return JournalFinding::CannotApply;
+  FileCloser closer(entry.fd);
+  const JournalReading in(database, entry.fd, read);
   switch (Inspect(database, fd, in).state) {
     case Inspection::Empty: return JournalFinding::Empty;
     case Inspection::CannotApply: return JournalFinding::CannotApply;
@@ -157,11 +200,11 @@ JournalFinding InspectJournal(const std::filesystem::path& database, int fd, con
 
 JournalOutcome RecoverFromJournal(const std::filesystem::path& database, int fd, const JournalReader& read) {
   const std::filesystem::path journal = JournalPathFor(database);
-  const int journal_fd = open(journal.c_str(), O_RDONLY | O_CLOEXEC);
-  if (journal_fd < 0 && errno == ENOENT) return {};
-  const JournalReading in(database, journal_fd, read);
-  if (journal_fd < 0) in.Unreadable(std::string("cannot open it: ") + std::strerror(errno));
-  FileCloser closer(journal_fd);
+  const JournalEntry entry = OpenJournal(database);
+  if (entry.state == JournalEntry::Missing) return {};
+  if (entry.state == JournalEntry::Link) return {JournalOutcome::SetAside, SetAside(database, journal)};
+  FileCloser closer(entry.fd);
+  const JournalReading in(database, entry.fd, read);
   const Inspection found = Inspect(database, fd, in);
   switch (found.state) {
     case Inspection::Empty:

@@ -5,7 +5,9 @@
 // record's page bytes are written back at page × page size, the file is cut to the length the
 // header gives, the journal removed and the mark zeroed. One that cannot be applied (another
 // file's, or with a header that does not check) is renamed NAME-journal.not-applied, or
-// .not-applied-2, -3, … when that name is taken: never deleted, never written over.
+// .not-applied-2, -3, … when that name is taken: never deleted, never written over. A
+// symbolic link at the journal's name is set aside so too, without being followed; anything
+// else that is not a regular file (a pipe, a folder) stops the open with ErrorKind::NotAJournal.
 // Layout: FORMAT.md, "The rollback journal".
 #pragma once
 
