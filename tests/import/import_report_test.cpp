@@ -223,7 +223,7 @@ TEST(ImportReport, TheWindowsReportGoesBesideTheRealPriceList) {
     if (c.report_folder_is_a_file) {
       EXPECT_TRUE(result.report.empty());
       EXPECT_TRUE(closing.ends_with(import::ReportNotWrittenText(engine::FromUtf8((data / "Importazioni").string()),
-                                                                 u"errore di lettura o scrittura sul disco")))
+                                                                 u"il file esiste già")))
           << U8(closing);
       continue;
     }
