@@ -94,7 +94,7 @@ std::string ReportCsv(const ImportReport& report) {
   CsvText csv;
   csv.Line({kReportSourceKey, report.source_archive})
       .Line({kReportTableKey, report.table})
-      .Line({kReportPriceListKey, report.price_list})
+      .Line({kReportPriceListKey, ReportPriceListText(report.price_list, report.price_list_opened)})
       .Line({kReportStartKey, DateAndTime(report.start)})
       .Line({kReportEndKey, DateAndTime(report.end)})
       .Line({kReportPurgeKey, report.purged ? kReportYes : kReportNo});

@@ -28,7 +28,9 @@ struct ReportLine {
 };
 
 struct ImportReport {
-  std::u16string source_archive, table, price_list;
+  std::u16string source_archive, table;
+  std::u16string price_list;         // the file written, symbolic links followed
+  std::u16string price_list_opened;  // the name the program opened it by
   std::tm start{}, end{};  // local time
   bool purged = false;
   std::vector<std::pair<std::u16string_view, std::u16string>> mapping;  // picker caption, source column

@@ -81,6 +81,12 @@ inline constexpr std::u16string_view kReportFolderName = u"Importazioni";
 inline constexpr std::u16string_view kReportSourceKey = u"Archivio di origine";
 inline constexpr std::u16string_view kReportTableKey = u"Tabella";
 inline constexpr std::u16string_view kReportPriceListKey = u"Listino";
+// The price list's value: the file written, then the name the program opened it by when that
+// is another (a symbolic link, as the installed program's listini.mdb).
+inline std::u16string ReportPriceListText(std::u16string_view written, std::u16string_view opened) {
+  if (opened.empty() || opened == written) return std::u16string(written);
+  return std::u16string(written) + u" (aperto come " + std::u16string(opened) + u")";
+}
 inline constexpr std::u16string_view kReportStartKey = u"Inizio";
 inline constexpr std::u16string_view kReportEndKey = u"Fine";
 inline constexpr std::u16string_view kReportPurgeKey = u"Cancellazione prima dell'importazione";

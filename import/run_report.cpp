@@ -21,7 +21,8 @@ ImportReport ReportOf(RunContext& run, const RunState& state, const std::filesys
   report.end = LocalTimeNow();
   report.source_archive = run.steps.Get([&] { return run.form.Text1(); }).value_or(u"");
   report.table = run.steps.Get([&] { return run.form.Combo2Text(); }).value_or(u"");
-  report.price_list = engine::FromUtf8(price_list.string());
+  report.price_list = engine::FromUtf8(RealPriceList(price_list).string());
+  report.price_list_opened = engine::FromUtf8(price_list.string());
   report.purged = state.purged;
   for (int picker = 0; picker < archives::kPickerCount; ++picker) {
     const std::u16string column = run.steps.Get([&] { return run.form.PickerText(picker); }).value_or(u"");

@@ -193,13 +193,15 @@ TEST(ImportReport, EveryValueNotWrittenHasItsLine) {
 
 // The window's runs write into "Importazioni" beside the file the price list's link points
 // to, made with that folder's group and mode; a report that cannot be written changes
-// nothing of the run, and the closing message says why.
+// nothing of the run, and the closing message says why. Its "Listino" line names the file
+// written, and the name the program opened it by when that is another.
 TEST(ImportReport, TheWindowsReportGoesBesideTheRealPriceList) {
   struct Case {
     const char* name;
     bool report_folder_is_a_file;
+    bool through_link;  // the price list opened by the link beside the program
   };
-  const Case cases[] = {{"written", false}, {"not written", true}};
+  const Case cases[] = {{"written", false, true}, {"opened by its own name", false, false}, {"not written", true, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
@@ -214,7 +216,8 @@ TEST(ImportReport, TheWindowsReportGoesBesideTheRealPriceList) {
     const fs::path source = dir.path() / "fonte.mdb";
     WriteAwkwardSource(source);
 
-    BoundFiles run(link, source, u"Prodotti", {u"", u"Codice", u"", u"", u"Prezzo", u"", u""});
+    BoundFiles run(c.through_link ? link : destination, source, u"Prodotti",
+                   {u"", u"Codice", u"", u"", u"Prezzo", u"", u""});
     const import::ImportResult result = run.Press(archives::kAnswerNo, ReportPlace::BesidePriceList());
     run.state.DataDestinazione.Close();
     EXPECT_EQ(result.added, 4);
@@ -233,6 +236,14 @@ TEST(ImportReport, TheWindowsReportGoesBesideTheRealPriceList) {
     struct stat folder {};
     ASSERT_EQ(::stat(result.report.parent_path().c_str(), &folder), 0);
     EXPECT_EQ(folder.st_mode & 07777, 02770u);
+    // The file written, and the name it was opened by when that is another.
+    const std::string written = destination.string();
+    try {
+      EXPECT_EQ(Summary(ReadWithPython(result.report), import::kReportPriceListKey),
+                c.through_link ? written + " (aperto come " + link.string() + ")" : written);
+    } catch (const std::runtime_error& missing) {
+      GTEST_SKIP() << missing.what();
+    }
   }
 }
 
