@@ -9,7 +9,8 @@ lock_wait="${LOCK_WAIT_SECONDS:-300}"
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-translations-l10n fonts-liberation2)
 if [[ "${1:-}" == "--test" ]]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-             mdbtools python3 python3-xlrd xvfb xauth openbox x11-utils imagemagick locales)
+             mdbtools python3 python3-xlrd xvfb xauth openbox x11-utils imagemagick locales
+             lintian appstream)
 fi
 
 # apt-get waits for the dpkg locks itself when told to; the lock on the package lists,

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, then: builds the program as it is shipped
-# (build/, the same folder and options as scripts/run.sh); builds everything with
+# (build/, the same folder and options as scripts/run.sh) and its Debian package, which
+# lintian and AppStream's validator check; builds everything with
 # AddressSanitizer and UndefinedBehaviorSanitizer and runs every test there (build-asan/);
 # builds the fuzz targets with clang and runs each for FUZZ_SECONDS (build-fuzz/). Each
 # folder is configured with every option it relies on (scripts/configure.sh). Prints the
@@ -93,7 +94,32 @@ run_fuzzers() {  # build folder
   done
 }
 
-build "program" build program
+# The Debian package as a shop gets it (README, "Install"): lintian may find nothing but the
+# program's place under /opt, and the software centres' entry must validate. Each check
+# counts as one test.
+check_package() {
+  step "package"
+  rm -f build/importazione-archivi_*.deb
+  if ! (cd build && cpack -G DEB >cpack.log 2>&1); then
+    tail -n 20 build/cpack.log
+    echo "the package could not be built"
+    failed=$((failed + 1))
+    return
+  fi
+  if lintian --fail-on error,warning --suppress-tags dir-or-file-in-opt build/importazione-archivi_*.deb; then
+    passed=$((passed + 1))
+  else
+    echo "lintian found errors or warnings in the package"
+    failed=$((failed + 1))
+  fi
+  if appstreamcli validate --no-net packaging/*.metainfo.xml; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+  fi
+}
+
+build "program" build program && check_package
 build "sanitizers" build-asan sanitize && run_tests build-asan
 build "fuzz" build-fuzz fuzz jet_reader_fuzz jet_writer_fuzz excel_fuzz && run_fuzzers build-fuzz
 step "done"
