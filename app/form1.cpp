@@ -162,8 +162,10 @@ void Form1::BuildStep3() {
     // they are not fetched from the list's model and converted each time.
     connect(picker, &QComboBox::currentTextChanged, this,
             [this, index = row.picker](const QString& text) { picker_texts_.at(index) = text.toStdU16String(); });
-    // A screen reader tells the pickers apart by the caption beside each.
+    // A screen reader tells the pickers apart by the caption beside each, and tells the one
+    // the import needs from the others by the note on its right.
     picker->setAccessibleName(ToQString(row.role_caption));
+    picker->setAccessibleDescription(ToQString(row.note_caption));
     combo6_.at(row.picker) = picker;
     MakeAutoSizeLabel(frame3_, IndexedName("Label4", row.note_index), row.note_caption,
               {layout::kNoteLeft, row.note_top, row.note_width, layout::kOneLineLabelHeight});
@@ -171,9 +173,12 @@ void Form1::BuildStep3() {
 }
 
 void Form1::BuildBottom() {
-  MakeAutoSizeLabel(this, "Label11", kLabel11Caption, layout::kLabel11);
+  QLabel* label11 = MakeAutoSizeLabel(this, "Label11", kLabel11Caption, layout::kLabel11);
   progress_bar1_ = new QProgressBar(this);
   progress_bar1_->setObjectName("ProgressBar1");
+  // Announced by its label, without the colon a screen reader would read out.
+  progress_bar1_->setAccessibleName(ToQString(kProgressBarName));
+  label11->setBuddy(progress_bar1_);
   progress_bar1_->setGeometry(ToPixels(layout::kProgressBar1));
   progress_bar1_->setRange(0, 100);
   progress_bar1_->setValue(0);

@@ -17,6 +17,8 @@ inline constexpr std::u16string_view kStep3Caption = u"Passo 3 - Selezione campi
 // Labels.
 inline constexpr std::u16string_view kLabel6Caption = u"Selezionare la tabella \"Articoli\" dal database sorgente";
 inline constexpr std::u16string_view kLabel11Caption = u"Stato di avanzamento:";
+// The progress bar's name for a screen reader: Label11's caption, without its colon.
+inline constexpr std::u16string_view kProgressBarName = u"Stato di avanzamento";
 
 // Step 3: the note beside each picker (what each one chooses is the import's, which names the
 // pickers in its reports too: import::kPickerCaptions).

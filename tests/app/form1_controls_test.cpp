@@ -64,6 +64,22 @@ TEST_F(Form1ControlsTest, EachBoxIsAnnouncedByItsOwnCaption) {
   EXPECT_EQ(names.size(), static_cast<qsizetype>(boxes.size())) << "no two alike";
 }
 
+// What a screen reader says beyond the boxes' names: the progress bar by its label, which
+// points to it, and each picker's note on whether the import needs it.
+TEST_F(Form1ControlsTest, TheProgressBarIsNamedAndEachPickerTellsWhetherItIsNeeded) {
+  auto* bar = window_.findChild<QProgressBar*>("ProgressBar1");
+  EXPECT_EQ(bar->accessibleName(), "Stato di avanzamento");
+  EXPECT_EQ(window_.findChild<QLabel*>("Label11")->buddy(), bar);
+  const std::vector<std::pair<int, QString>> notes = {
+      {0, "(Campo non obbligatorio)"}, {1, "(Campo obbligatorio)"},     {2, "(Campo non obbligatorio)"},
+      {3, "(Campo non obbligatorio)"}, {4, "(Campo non obbligatorio)"}, {5, "(Campo non obbligatorio)"},
+      {6, "(Campo non obbligatorio)"},
+  };
+  for (const auto& [picker, note] : notes) {
+    EXPECT_EQ(Picker(picker)->accessibleDescription(), note) << picker;
+  }
+}
+
 TEST_F(Form1ControlsTest, Text1ShowsAndReturnsAnyText) {
   for (std::u16string text : {std::u16string(u"C:\\Archivi\\fonte.mdb"), std::u16string(u"/home/négozio/città €.xls"),
                               std::u16string(u"\U0001F4C4 listino.mdb"), std::u16string()}) {
