@@ -4,6 +4,10 @@
 // handler returns, and the image of the closed box would stay on the window until then.
 // The repaint draws the window from its widgets at once and delivers no event: no input is
 // taken and no handler runs.
+// They also show when the window is busy (BeginBusy to EndBusy): the pointer turns to the
+// wait cursor over the whole program, and the window is painted as it stands then, since no
+// paint event reaches it until the handler returns. A box opened meanwhile asks for the
+// user, so the usual pointer comes back while it is up.
 #pragma once
 
 #include "archives/window_interface.h"
@@ -17,17 +21,24 @@ class RepaintingDialogs : public archives::Dialogs {
   // `dialogs` does the work; `window` is repainted after each of its modal dialogs. Both
   // must outlive this.
   RepaintingDialogs(archives::Dialogs& dialogs, QWidget& window) : dialogs_(dialogs), window_(window) {}
+  ~RepaintingDialogs() override;
 
   int MessageBox(std::u16string_view text, archives::MessageStyle style) override;
   std::u16string OpenFile(std::u16string_view filter) override;
   void ProcessEvents() override { dialogs_.ProcessEvents(); }
   [[noreturn]] void EndProgram() override;
+  void BeginBusy() override;
+  void EndBusy() override;
 
  private:
+  // The usual pointer while a modal dialog is up, when the window is busy.
+  class UsualCursor;
+
   void Repaint();
 
   archives::Dialogs& dialogs_;
   QWidget& window_;
+  int busy_depth_ = 0;
 };
 
 }  // namespace app

@@ -64,6 +64,7 @@ void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& 
   destination.DatabaseName = path;
   destination.RecordSource = kDestinationTable;
   try {
+    BusyWindow busy(dialogs);  // another program may hold the price list a while
     destination.Refresh();
   } catch (const std::exception& error) {
     dialogs.MessageBox(StartupFailureMessage(path, error), MessageStyle::OkOnly);
@@ -109,6 +110,7 @@ void Browse(WindowState& state, FormControls& form, Dialogs& dialogs) {
   candidate.DatabaseName = path;
   std::vector<engine::TableInfo> tables;
   try {
+    BusyWindow busy(dialogs);  // another program may hold the archive a while
     candidate.Refresh();
     tables = candidate.Database().TableDefs();
   } catch (const std::exception& error) {
@@ -132,6 +134,7 @@ void DiscoverColumns(WindowState& state, FormControls& form, Dialogs& dialogs) {
   int field_count = 0;
   std::vector<std::u16string> names;
   try {
+    BusyWindow busy(dialogs);  // another program may hold the archive a while
     source.Refresh();
     engine::Recordset& records = source.Recordset();
     field_count = records.FieldCount();
@@ -141,6 +144,7 @@ void DiscoverColumns(WindowState& state, FormControls& form, Dialogs& dialogs) {
     // Back to the table that was bound before, so the pickers still match the record set.
     source.RecordSource = previous_source;
     try {
+      BusyWindow busy(dialogs);
       source.Refresh();
     } catch (const std::exception&) {
     }

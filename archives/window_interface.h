@@ -29,6 +29,25 @@ class Dialogs {
   virtual void ProcessEvents() = 0;
   // Ends the program at once. Does not return.
   [[noreturn]] virtual void EndProgram() = 0;
+  // From BeginBusy to its EndBusy the window shows that it is busy: a handler may wait
+  // there for a file another program holds (the engine waits up to 10 s for its locks), or
+  // walk the source, and takes no input meanwhile. Pairs may nest; a message box shown
+  // inside one asks for the user all the same. EndBusy never throws. A window without a
+  // pointer (the command-line tool) has nothing to show.
+  virtual void BeginBusy() {}
+  virtual void EndBusy() {}
+};
+
+// The window busy for as long as this lives (Dialogs::BeginBusy), however the scope ends.
+class BusyWindow {
+ public:
+  explicit BusyWindow(Dialogs& dialogs) : dialogs_(dialogs) { dialogs_.BeginBusy(); }
+  ~BusyWindow() { dialogs_.EndBusy(); }
+  BusyWindow(const BusyWindow&) = delete;
+  BusyWindow& operator=(const BusyWindow&) = delete;
+
+ private:
+  Dialogs& dialogs_;
 };
 
 // The column pickers (Combo6), one per column of the destination the import can fill.

@@ -36,10 +36,16 @@ ImportResult Run(RunContext& run, std::u16string_view button_key) {
   run.steps.Run([&] { run.dialogs.ProcessEvents(); });
   if (button_key == kCloseKey) run.dialogs.EndProgram();
 
-  if (ChoicesAreComplete(run, state) && OfferPurge(run, state)) {
-    Walk(run, state);
-    CommitDestination(run, state);
-    WriteRunReport(run, state);
+  {
+    // From here to the closing message the run reads and writes the archives, which may
+    // mean waiting for another program to let go of one, and walks the source: the window
+    // shows it is busy.
+    archives::BusyWindow busy(run.dialogs);
+    if (ChoicesAreComplete(run, state) && OfferPurge(run, state)) {
+      Walk(run, state);
+      CommitDestination(run, state);
+      WriteRunReport(run, state);
+    }
   }
   ShowClosingMessage(run, state);
   return ResultOf(state);

@@ -1,7 +1,11 @@
 // The window's events reach their handlers, and the handlers talk to the user only through
 // the dialogs given to the window.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -10,7 +14,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <gtest/gtest.h>
 
 #include "app/form1.h"
@@ -147,6 +154,81 @@ TEST_F(Form1EventsTest, LoadBindsThePriceListBesideTheProgram) {
   EXPECT_EQ(dialogs_.end_program_calls, 1);
   EXPECT_FALSE(window_.isVisible());
   EXPECT_TRUE(watchdog_.seen().empty());
+}
+
+// The window's way to an import of fonte-esempio.mdb into a copy of `price_list`, laid in
+// `folder`: the price list bound, the source chosen, its table and its code column.
+void ReadyToImport(app::Form1& window, testsupport::ScriptedDialogs& dialogs, const testsupport::TempDir& folder,
+                   const char* price_list) {
+  std::filesystem::copy_file(testsupport::Listini(price_list), folder.path() / "listini.mdb");
+  archives::StartupBinding(window.state(), dialogs, folder.path().u16string());
+  window.show();
+  dialogs.files_to_choose = {(testsupport::SourceDir() / "samples" / "fonte-esempio.mdb").u16string()};
+  Press(window, "Toolbar1_Sfoglia");
+  QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+  QApplication::sendEvent(window.findChild<QComboBox*>("Combo2"), &down);
+  auto* code_picker = window.findChild<QComboBox*>("Combo6_1");
+  code_picker->setCurrentIndex(code_picker->findText("Codice"));
+  ASSERT_EQ(window.PickerText(1), u"Codice");
+  QCoreApplication::processEvents();
+}
+
+// The pointer's shape Qt shows over the program: the override cursor's, or -1 for the usual one.
+int PointerShape() {
+  const QCursor* cursor = QGuiApplication::overrideCursor();
+  return cursor ? static_cast<int>(cursor->shape()) : -1;
+}
+
+TEST_F(Form1EventsTest, WhileThePriceListIsHeldTheWindowShowsTheWaitCursorAndGivesThePointerBack) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir folder;
+  ReadyToImport(window_, dialogs_, folder, "listini-pieno.mdb");
+  if (HasFatalFailure()) return;
+
+  // Another program commits to the price list: it holds the commit byte (the engine's lock
+  // far past the end of the file, file_lock.h), and every read of the file waits for it.
+  const std::string price_list = (folder.path() / "listini.mdb").string();
+  const int other_program = ::open(price_list.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(other_program, 0);
+  struct flock commit {};
+  commit.l_type = F_WRLCK;
+  commit.l_whence = SEEK_SET;
+  commit.l_start = (off_t{1} << 40) + 1;
+  commit.l_len = 1;
+  ASSERT_EQ(::fcntl(other_program, F_OFD_SETLK, &commit), 0);
+
+  // It lets go a while after the run began. Meanwhile the run waits in the engine, which
+  // changes nothing of the window's: the pointer is read then, from here.
+  constexpr auto kHeld = std::chrono::milliseconds(600);
+  std::atomic<bool> run_began{false};
+  std::atomic<int> shape_while_held{-2};
+  dialogs_.on_busy = [&] { run_began = true; };
+  std::thread holder([&] {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!run_began && std::chrono::steady_clock::now() < give_up) std::this_thread::sleep_for(kHeld / 20);
+    std::this_thread::sleep_for(kHeld);
+    shape_while_held = PointerShape();
+    ::close(other_program);
+  });
+  std::vector<int> shape_at_message;
+  dialogs_.on_message = [&] { shape_at_message.push_back(PointerShape()); };
+  dialogs_.answers = {archives::kAnswerNo};
+  const auto pressed = std::chrono::steady_clock::now();
+  Press(window_, "Toolbar4_Importa");
+  const auto run_took = std::chrono::steady_clock::now() - pressed;
+  holder.join();
+
+  EXPECT_TRUE(run_began);
+  EXPECT_GE(run_took, kHeld) << "the run did not wait for the price list";
+  EXPECT_EQ(shape_while_held, static_cast<int>(Qt::WaitCursor));
+  // The purge question and the closing message come after the wait, and unchanged: each
+  // box shows the usual pointer, and the run gives it back at its end.
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[1].text, u"Importazione eseguita.") << Printable(dialogs_.messages[1].text);
+  EXPECT_EQ(shape_at_message, (std::vector<int>{-1, -1}));
+  EXPECT_EQ(dialogs_.busy_depth_at_message, (std::vector<int>{1, 0}));
+  EXPECT_EQ(dialogs_.busy_depth, 0);
+  EXPECT_EQ(PointerShape(), -1);
 }
 
 // What reaches the window while an import runs: paints of the whole window (with the number

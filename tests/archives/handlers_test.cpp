@@ -55,6 +55,7 @@ TEST_F(BrowseTest, AnArchiveThatCannotBeOpenedIsExplainedAndLeavesTheOldOneBound
   Browse(state, form, dialogs);
   ASSERT_TRUE(dialogs.messages.empty());
   ASSERT_FALSE(form.combo2_entries.empty());
+  EXPECT_EQ(dialogs.busy_periods, 1);
   const auto tables_before = form.combo2_entries;
 
   testsupport::TempDir temp;
@@ -71,6 +72,9 @@ TEST_F(BrowseTest, AnArchiveThatCannotBeOpenedIsExplainedAndLeavesTheOldOneBound
     EXPECT_EQ(form.text1, u"");
     EXPECT_EQ(state.DataSorgente.DatabaseName, U16(fonte));
     EXPECT_EQ(form.combo2_entries, tables_before);
+    // Busy while the archive was opened, and no longer once the failure is explained.
+    EXPECT_EQ(dialogs.busy_depth_at_message.back(), 0);
+    EXPECT_EQ(dialogs.busy_depth, 0);
     dialogs.messages.clear();
   }
 }
@@ -145,6 +149,8 @@ TEST(DiscoverColumnsTest, ATableThatDoesNotOpenIsExplainedAndThePickersStay) {
   DiscoverColumns(state, form, dialogs);
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(dialogs.messages[0].text.starts_with(u"Impossibile aprire l'archivio "));
+  EXPECT_EQ(dialogs.busy_depth_at_message, std::vector<int>{0});
+  EXPECT_EQ(dialogs.busy_depth, 0);
   EXPECT_EQ(form.picker_entries[0], pickers_before);
   EXPECT_EQ(state.DataSorgente.RecordSource, u"Prodotti");
   EXPECT_NO_THROW(state.DataSorgente.Recordset());
@@ -158,6 +164,8 @@ TEST(StartupBindingTest, OpensArticoliBesideTheProgramOrExplainsAndEnds) {
     WindowState state{engine::TextLocale::Italian()};
     EXPECT_THROW(StartupBinding(state, dialogs, U16(folder.path())), ProgramEnded);
     ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.busy_periods, 1);
+    EXPECT_EQ(dialogs.busy_depth_at_message, std::vector<int>{0});
     EXPECT_EQ(dialogs.messages[0].style, MessageStyle::OkOnly);
     EXPECT_TRUE(dialogs.messages[0].text.starts_with(u"Impossibile aprire l'archivio di destinazione " +
                                                   U16(folder.path() / "listini.mdb") + u": il file non esiste"))

@@ -241,6 +241,26 @@ TEST_F(ImportRun, ACodeLongerThanTheColumnIsFoundAgainOnTheNextRun) {
   EXPECT_EQ(Codes(), std::vector<std::u16string>{long_code.substr(0, 50)});
 }
 
+// The window shows it is busy from the checks to the closing message, the walk included;
+// the purge question falls inside, the closing message after.
+TEST_F(ImportRun, TheWindowIsBusyFromTheChecksToTheClosingMessage) {
+  setup.AddArticle(u"A1");
+  setup.AddSourceCodes({u"A1", u"A2"});
+  setup.window.answers = {archives::kAnswerNo};
+  std::vector<int> busy_at_progress;
+  setup.window.on_progress = [&](float) { busy_at_progress.push_back(setup.window.busy_depth); };
+  setup.Press();
+  EXPECT_EQ(busy_at_progress, (std::vector<int>{0, 1, 1}));  // the reset, then 50 and 100 in the walk
+  EXPECT_EQ(setup.window.busy_depth_at_message, (std::vector<int>{1, 0}));
+  EXPECT_EQ(setup.window.busy_periods, 1);
+  EXPECT_EQ(setup.window.busy_depth, 0);
+
+  // "Chiudi" ends the program without it.
+  ImportSetup closing;
+  EXPECT_THROW(closing.Press(u"Chiudi"), archives::ProgramEnded);
+  EXPECT_EQ(closing.window.busy_periods, 0);
+}
+
 TEST_F(ImportRun, TheBarMovesOnlyWhenItsWholeValueChanges) {
   std::vector<std::u16string> codes;
   for (int i = 0; i < 1000; ++i) codes.push_back(u"C" + engine::FromUtf8(std::to_string(i)));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <set>
@@ -29,8 +30,12 @@ class ScriptedDialogs : public archives::Dialogs {
   std::vector<std::u16string> filters;         // each file dialog's filter
   int processed_events = 0;
   int end_program_calls = 0;
+  int busy_depth = 0;        // BeginBusy calls not yet ended
+  int busy_periods = 0;      // times the window became busy (depth 0 to 1)
+  std::vector<int> busy_depth_at_message;  // busy_depth as each message box was shown
   std::function<void()> on_message;         // runs as each message box is shown, once it is recorded
   std::function<void()> on_process_events;  // what the queued window events do
+  std::function<void()> on_busy;            // runs as the window becomes busy
 
   std::vector<std::u16string> MessageTexts() const {
     std::vector<std::u16string> texts;
@@ -40,6 +45,7 @@ class ScriptedDialogs : public archives::Dialogs {
 
   int MessageBox(std::u16string_view text, archives::MessageStyle style) override {
     messages.push_back({std::u16string(text), style});
+    busy_depth_at_message.push_back(busy_depth);
     if (on_message) on_message();
     if (style != archives::MessageStyle::YesNo) return archives::kAnswerOk;
     if (answers.empty()) throw std::logic_error("a question the test did not expect");
@@ -61,6 +67,17 @@ class ScriptedDialogs : public archives::Dialogs {
   [[noreturn]] void EndProgram() override {
     ++end_program_calls;
     throw archives::ProgramEnded{};
+  }
+  void BeginBusy() override {
+    if (busy_depth++ == 0) {
+      ++busy_periods;
+      if (on_busy) on_busy();
+    }
+  }
+  void EndBusy() override {
+    // An end without its beginning would hide a handler that leaves the window busy.
+    if (busy_depth == 0) std::abort();
+    --busy_depth;
   }
 };
 
