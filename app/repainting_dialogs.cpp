@@ -67,7 +67,17 @@ void RepaintingDialogs::EndBusy() {
   if (busy_depth_ > 0 && --busy_depth_ == 0) QApplication::restoreOverrideCursor();
 }
 
+void RepaintingDialogs::StillBusy() {
+  // The engine calls this every few milliseconds while it waits; drawing the whole window
+  // that often would only cost time.
+  constexpr qint64 kPaintEveryMs = 100;
+  if (since_painted_.isValid() && since_painted_.elapsed() < kPaintEveryMs) return;
+  Repaint();
+  dialogs_.StillBusy();
+}
+
 void RepaintingDialogs::Repaint() {
+  since_painted_.start();
   if (window_.isVisible()) window_.repaint();
 }
 

@@ -7,8 +7,12 @@
 // They also show when the window is busy (BeginBusy to EndBusy): the pointer turns to the
 // wait cursor over the whole program, and the window is painted as it stands then, since no
 // paint event reaches it until the handler returns. A box opened meanwhile asks for the
-// user, so the usual pointer comes back while it is up.
+// user, so the usual pointer comes back while it is up. While the engine waits for a file
+// another program holds, the window is drawn again a few times a second, so that it never
+// shows what covered it meanwhile.
 #pragma once
+
+#include <QElapsedTimer>
 
 #include "archives/window_interface.h"
 
@@ -29,6 +33,7 @@ class RepaintingDialogs : public archives::Dialogs {
   [[noreturn]] void EndProgram() override;
   void BeginBusy() override;
   void EndBusy() override;
+  void StillBusy() override;
 
  private:
   // The usual pointer while a modal dialog is up, when the window is busy.
@@ -39,6 +44,7 @@ class RepaintingDialogs : public archives::Dialogs {
   archives::Dialogs& dialogs_;
   QWidget& window_;
   int busy_depth_ = 0;
+  QElapsedTimer since_painted_;  // while busy: since the window was last drawn
 };
 
 }  // namespace app

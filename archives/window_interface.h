@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/while_waiting.h"
+
 namespace archives {
 
 // Message box kinds, with the style values the program has always used.
@@ -36,18 +38,25 @@ class Dialogs {
   // pointer (the command-line tool) has nothing to show.
   virtual void BeginBusy() {}
   virtual void EndBusy() {}
+  // Called again and again while busy and waiting in the engine for a file another program
+  // holds, where no event reaches the window: it draws itself as it stands, taking no input.
+  virtual void StillBusy() {}
 };
 
-// The window busy for as long as this lives (Dialogs::BeginBusy), however the scope ends.
+// The window busy for as long as this lives (Dialogs::BeginBusy), however the scope ends,
+// and kept drawn while the engine waits meanwhile.
 class BusyWindow {
  public:
-  explicit BusyWindow(Dialogs& dialogs) : dialogs_(dialogs) { dialogs_.BeginBusy(); }
+  explicit BusyWindow(Dialogs& dialogs) : dialogs_(dialogs), waiting_([this] { dialogs_.StillBusy(); }) {
+    dialogs_.BeginBusy();
+  }
   ~BusyWindow() { dialogs_.EndBusy(); }
   BusyWindow(const BusyWindow&) = delete;
   BusyWindow& operator=(const BusyWindow&) = delete;
 
  private:
   Dialogs& dialogs_;
+  engine::WhileWaiting waiting_;
 };
 
 // The column pickers (Combo6), one per column of the destination the import can fill.

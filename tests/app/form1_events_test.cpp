@@ -173,6 +173,34 @@ void ReadyToImport(app::Form1& window, testsupport::ScriptedDialogs& dialogs, co
   QCoreApplication::processEvents();
 }
 
+// What reaches the window while an import runs: paints of the whole window (with the number
+// of boxes shown by then) and presses on Text1.
+class RunWatch : public QObject {
+ public:
+  RunWatch(QWidget& window, const testsupport::ScriptedDialogs& dialogs) : window_(window), dialogs_(dialogs) {
+    window.installEventFilter(this);
+    window.findChild<QLineEdit*>("Text1")->installEventFilter(this);
+  }
+  std::vector<size_t> whole_window_paints;
+  std::atomic<int> paints{0};  // the same paints, for another thread to read
+  int presses = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint && watched == &window_ &&
+        static_cast<QPaintEvent*>(event)->rect() == window_.rect()) {
+      whole_window_paints.push_back(dialogs_.messages.size());
+      ++paints;
+    }
+    if (event->type() == QEvent::MouseButtonPress) ++presses;
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  const testsupport::ScriptedDialogs& dialogs_;
+};
+
 // The pointer's shape Qt shows over the program: the override cursor's, or -1 for the usual one.
 int PointerShape() {
   const QCursor* cursor = QGuiApplication::overrideCursor();
@@ -202,11 +230,17 @@ TEST_F(Form1EventsTest, WhileThePriceListIsHeldTheWindowShowsTheWaitCursorAndGiv
   constexpr auto kHeld = std::chrono::milliseconds(600);
   std::atomic<bool> run_began{false};
   std::atomic<int> shape_while_held{-2};
+  std::atomic<int> paints_while_held{-1};
+  RunWatch watch(window_, dialogs_);
   dialogs_.on_busy = [&] { run_began = true; };
   std::thread holder([&] {
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!run_began && std::chrono::steady_clock::now() < give_up) std::this_thread::sleep_for(kHeld / 20);
-    std::this_thread::sleep_for(kHeld);
+    // The walk of the small source is over in the first half; the run then waits to commit.
+    std::this_thread::sleep_for(kHeld / 2);
+    const int paints_before = watch.paints;
+    std::this_thread::sleep_for(kHeld / 2);
+    paints_while_held = watch.paints - paints_before;
     shape_while_held = PointerShape();
     ::close(other_program);
   });
@@ -221,6 +255,8 @@ TEST_F(Form1EventsTest, WhileThePriceListIsHeldTheWindowShowsTheWaitCursorAndGiv
   EXPECT_TRUE(run_began);
   EXPECT_GE(run_took, kHeld) << "the run did not wait for the price list";
   EXPECT_EQ(shape_while_held, static_cast<int>(Qt::WaitCursor));
+  // Drawn again and again while it waited, though nothing of the run moved on meanwhile.
+  EXPECT_GE(paints_while_held, 2) << "the window was not kept drawn while it waited";
   // The purge question and the closing message come after the wait, and unchanged: each
   // box shows the usual pointer, and the run gives it back at its end.
   ASSERT_EQ(dialogs_.messages.size(), 2u);
@@ -230,32 +266,6 @@ TEST_F(Form1EventsTest, WhileThePriceListIsHeldTheWindowShowsTheWaitCursorAndGiv
   EXPECT_EQ(dialogs_.busy_depth, 0);
   EXPECT_EQ(PointerShape(), -1);
 }
-
-// What reaches the window while an import runs: paints of the whole window (with the number
-// of boxes shown by then) and presses on Text1.
-class RunWatch : public QObject {
- public:
-  RunWatch(QWidget& window, const testsupport::ScriptedDialogs& dialogs) : window_(window), dialogs_(dialogs) {
-    window.installEventFilter(this);
-    window.findChild<QLineEdit*>("Text1")->installEventFilter(this);
-  }
-  std::vector<size_t> whole_window_paints;
-  int presses = 0;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Paint && watched == &window_ &&
-        static_cast<QPaintEvent*>(event)->rect() == window_.rect()) {
-      whole_window_paints.push_back(dialogs_.messages.size());
-    }
-    if (event->type() == QEvent::MouseButtonPress) ++presses;
-    return false;
-  }
-
- private:
-  QWidget& window_;
-  const testsupport::ScriptedDialogs& dialogs_;
-};
 
 TEST_F(Form1EventsTest, DuringARunTheWindowIsRepaintedButTakesNoInput) {
   REQUIRE_FIXTURES();

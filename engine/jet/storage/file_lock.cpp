@@ -16,6 +16,7 @@
 #include "engine/case_fold.h"
 #include "engine/error.h"
 #include "engine/value.h"
+#include "engine/while_waiting.h"
 
 namespace engine::jet {
 namespace {
@@ -123,6 +124,7 @@ void DatabaseLock::Set(short type, off_t offset, bool wait, const char* busy_rea
     if (!wait || std::chrono::steady_clock::now() >= give_up) {
       throw Error(database_.string(), busy_reason, ErrorKind::Locked);
     }
+    WhileWaiting::StillWaiting();
     std::this_thread::sleep_for(kLockRetry);
   }
 }
