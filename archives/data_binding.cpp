@@ -10,14 +10,36 @@ DataBinding::DataBinding(engine::OpenMode mode, engine::TextLocale locale)
 
 void DataBinding::Refresh() {
   recordset_.reset();
-  if (!database_ || open_name_ != DatabaseName || open_connect_ != Connect) {
-    if (database_) database_->Commit();
-    database_.reset();
-    database_ = engine::OpenDatabase(std::filesystem::path(engine::ToUtf8(DatabaseName)), Connect, mode_, locale_);
-    open_name_ = DatabaseName;
-    open_connect_ = Connect;
-  }
+  BindDatabase();
   if (!RecordSource.empty()) recordset_ = database_->OpenRecordset(RecordSource);
+}
+
+void DataBinding::BindDatabase() {
+  if (database_ && open_name_ == DatabaseName && open_connect_ == Connect) return;
+  recordset_.reset();
+  ForgetLookup();
+  if (database_) database_->Commit();
+  database_.reset();
+  database_ = engine::OpenDatabase(std::filesystem::path(engine::ToUtf8(DatabaseName)), Connect, mode_, locale_);
+  open_name_ = DatabaseName;
+  open_connect_ = Connect;
+}
+
+long DataBinding::CountRecords(std::u16string_view before, std::u16string_view literal, std::u16string_view after) {
+  BindDatabase();
+  if (!lookup_ || lookup_before_ != before || lookup_after_ != after) {
+    ForgetLookup();
+    lookup_ = database_->PrepareLookup(before, after);
+    lookup_before_ = before;
+    lookup_after_ = after;
+  }
+  return lookup_->RecordCount(literal);
+}
+
+void DataBinding::ForgetLookup() {
+  lookup_.reset();
+  lookup_before_.clear();
+  lookup_after_.clear();
 }
 
 engine::Recordset& DataBinding::Recordset() {
@@ -32,6 +54,7 @@ engine::Database& DataBinding::Database() {
 
 void DataBinding::Attach(std::unique_ptr<engine::Database> database) {
   recordset_.reset();
+  ForgetLookup();
   database_ = std::move(database);
   open_name_ = DatabaseName;
   open_connect_ = Connect;
@@ -39,6 +62,7 @@ void DataBinding::Attach(std::unique_ptr<engine::Database> database) {
 
 void DataBinding::Close() {
   recordset_.reset();
+  ForgetLookup();
   // Closed whether or not its last commit succeeds; a failure is the caller's to tell.
   const std::unique_ptr<engine::Database> database = std::move(database_);
   if (database) database->Close();

@@ -27,6 +27,13 @@ class DataBinding {
   // record source, the database alone. On failure the binding has no record set.
   void Refresh();
 
+  // The number of records the record source `before` + literal + `after` gives, as setting it,
+  // Refresh and RecordCount would, the database reopened likewise when the file or connect
+  // string changed; otherwise the record set the binding has stays. The statement is
+  // prepared once (engine::Database::PrepareLookup) for every literal asked while its two
+  // parts stay the same.
+  long CountRecords(std::u16string_view before, std::u16string_view literal, std::u16string_view after);
+
   // The current record set and database; each throws engine::Error when there is none.
   engine::Recordset& Recordset();
   engine::Database& Database();
@@ -42,11 +49,19 @@ class DataBinding {
   const engine::TextLocale& locale() const { return locale_; }
 
  private:
+  // Opens the database when none is open or the file or connect string changed (dropping the
+  // record set and the lookup of the one before).
+  void BindDatabase();
+  void ForgetLookup();
+
   engine::OpenMode mode_;
   engine::TextLocale locale_;
   std::unique_ptr<engine::Database> database_;
   std::u16string open_name_, open_connect_;
   std::unique_ptr<engine::Recordset> recordset_;
+  // Goes before the database it was prepared on.
+  std::unique_ptr<engine::PreparedLookup> lookup_;
+  std::u16string lookup_before_, lookup_after_;
 };
 
 // What the window owns besides its controls.

@@ -59,6 +59,17 @@ class Recordset {
   void SetValue(std::u16string_view name, const Value& value) { SetValue(FieldPosition(name), value); }
 };
 
+// A record source with one literal left open, for asking it again and again with another
+// literal: `before` + literal + `after`, the literal as it stands between the statement's
+// apostrophes (each apostrophe of the text doubled).
+class PreparedLookup {
+ public:
+  virtual ~PreparedLookup() = default;
+  // What RecordCount gives on a record set freshly opened on the source with `literal`; throws
+  // what opening or counting it throws.
+  virtual long RecordCount(std::u16string_view literal) = 0;
+};
+
 struct TableInfo {
   std::u16string name;
   bool is_system = false;  // a table of the engine's own (Jet's MSys* tables)
@@ -75,6 +86,11 @@ class Database {
   // Opens a record set on a table name or on one of the statements the program sends
   // ("Select * From T;", "Select * From T where [C]='literal';").
   virtual std::unique_ptr<Recordset> OpenRecordset(std::u16string_view source) = 0;
+
+  // The record source `before` + literal + `after` ("Select * From T where [C]='" and "';"),
+  // asked for many literals. It must not outlive the database. By default each literal opens
+  // the whole source; an engine may parse and plan the statement once instead.
+  virtual std::unique_ptr<PreparedLookup> PrepareLookup(std::u16string_view before, std::u16string_view after);
 
   // Runs a data statement ("DELETE * From T;"). Read-only archives throw.
   virtual void Execute(std::u16string_view statement);

@@ -12,12 +12,7 @@ std::optional<long> ArticlesWithCode(RunContext& run, std::u16string_view code) 
   // found again on the next run instead of being added once more.
   std::u16string literal(CutToLimit(code));
   ToSql(literal);
-  return run.steps.Get([&] {
-    std::u16string& query = run.destination.RecordSource;
-    query.assign(kLookupStart).append(literal).append(kLookupEnd);
-    run.destination.Refresh();
-    return run.destination.Recordset().RecordCount();
-  });
+  return run.steps.Get([&] { return run.destination.CountRecords(kLookupStart, literal, kLookupEnd); });
 }
 
 }  // namespace import

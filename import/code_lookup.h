@@ -10,7 +10,8 @@
 namespace import {
 
 // How many articles of "Articoli" have `code` as their article code; nothing when the lookup
-// failed. Leaves the destination binding on the lookup's records.
+// failed. The statement is prepared once for the run's codes (DataBinding::CountRecords); the
+// destination binding's record set stays as it was.
 std::optional<long> ArticlesWithCode(RunContext& run, std::u16string_view code);
 
 }  // namespace import

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "engine/jet/database/jet_database_impl.h"
+#include "engine/jet/database/jet_prepared_lookup.h"
 #include "engine/jet/database/jet_recordset.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/row/table_scan.h"
@@ -66,25 +67,42 @@ std::unique_ptr<Recordset> JetDatabase::OpenRecordset(std::u16string_view source
     };
     return std::make_unique<JetRecordset>(*pager_, table, text_, JetRecordset::RowLister(list_rows), writer);
   }
-  std::vector<RowId> rows;
-  {
-    const int position = ColumnPosition(*table, *statement.where_column);
-    // While writing, index changes wait in the table writer (see TableWriter::Flush): it
-    // answers lookups itself, and anything else reads the pages after a flush. The writer
-    // checks the table before its first lookup, as before its first change; damage found
-    // there, or later on the way down a tree, ends the change under way like a failed write.
-    std::optional<std::vector<RowId>> found;
-    if (pager_->writable()) {
-      WriteOrRollBack([&] { found = Writer(*table).FindEqual(position, statement.where_literal); });
-    }
-    if (found) {
-      rows = std::move(*found);
-    } else {
-      FlushWriters();
-      rows = Lookup(table).FindEqual(position, statement.where_literal);
-    }
-  }
+  const int position = ColumnPosition(*table, *statement.where_column);
+  std::vector<RowId> rows = FindEqual(table, position, statement.where_literal);
   return std::make_unique<JetRecordset>(*pager_, table, text_, std::move(rows), writer);
+}
+
+std::vector<RowId> JetDatabase::FindEqual(const std::shared_ptr<const TableDefinition>& table, int position,
+                                          std::u16string_view literal) {
+  // While writing, index changes wait in the table writer (see TableWriter::Flush): it
+  // answers lookups itself, and anything else reads the pages after a flush. The writer
+  // checks the table before its first lookup, as before its first change; damage found
+  // there, or later on the way down a tree, ends the change under way like a failed write.
+  std::optional<std::vector<RowId>> found;
+  if (pager_->writable()) {
+    WriteOrRollBack([&] { found = Writer(*table).FindEqual(position, literal); });
+  }
+  if (found) return std::move(*found);
+  FlushWriters();
+  return Lookup(table).FindEqual(position, literal);
+}
+
+std::unique_ptr<PreparedLookup> JetDatabase::PrepareLookup(std::u16string_view before, std::u16string_view after) {
+  return std::make_unique<JetPreparedLookup>(*this, before, after);
+}
+
+long JetDatabase::CountEqual(LookupPlan& plan, std::u16string_view literal) {
+  ReadHold read(*pager_);
+  CatchUp();
+  // Planned again after another program's commit, as OpenRecordset would read the table anew.
+  if (!plan.table || plan.generation != pager_->generation()) {
+    plan.table.reset();
+    std::shared_ptr<const TableDefinition> table = Table(plan.table_name);
+    plan.position = ColumnPosition(*table, plan.column_name);
+    plan.table = std::move(table);
+    plan.generation = pager_->generation();
+  }
+  return static_cast<long>(FindEqual(plan.table, plan.position, literal).size());
 }
 
 Value JetDatabase::ConvertField(const TableDefinition& table, int position, const Value& value) {

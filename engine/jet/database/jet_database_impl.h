@@ -1,6 +1,6 @@
 // The class behind OpenJetDatabase, shared by the files of this folder that implement it
 // (not for use outside it). Its jobs, one file each:
-//   jet_database.cpp           the engine::Database facade: tables, record sets, opening
+//   jet_database.cpp           the engine::Database facade: tables, record sets, lookups, opening
 //   jet_database_commits.cpp   writing, with commits grouped (at least once a second, on
 //                              Commit and when the database closes) and long changes
 //   jet_database_caches.cpp    what is kept between calls: catalogue, table definitions,
@@ -40,6 +40,21 @@ class JetDatabase : public Database, public RecordWriter {
   // so letter case and accents do not count), whatever order the catalogue rows have.
   std::vector<TableInfo> TableDefs() const override;
   std::unique_ptr<Recordset> OpenRecordset(std::u16string_view source) override;
+  // Parsed once; the table and column found again only after another program's commit.
+  std::unique_ptr<PreparedLookup> PrepareLookup(std::u16string_view before, std::u16string_view after) override;
+
+  // What a prepared lookup keeps between literals: the table and column it names, and where
+  // they were found in the pager's generation `generation`.
+  struct LookupPlan {
+    std::u16string table_name;
+    std::u16string column_name;
+    std::shared_ptr<const TableDefinition> table;  // null until found
+    int position = 0;
+    uint64_t generation = 0;
+  };
+  // The number of rows whose column equals `literal`, as a record set opened on the plan's
+  // statement counts them.
+  long CountEqual(LookupPlan& plan, std::u16string_view literal);
 
   // Writing. Each Update and each Execute is all-or-nothing: a row is fully checked before
   // any page changes, and a failure while writing rolls the pages back to the last commit.
@@ -63,6 +78,9 @@ class JetDatabase : public Database, public RecordWriter {
   bool IsSystemTable(std::u16string_view name) const;
   int ColumnPosition(const TableDefinition& table, std::u16string_view name) const;
   RowLookup& Lookup(const std::shared_ptr<const TableDefinition>& table);
+  // WHERE [column] = literal, through the table writer's trees while writing.
+  std::vector<RowId> FindEqual(const std::shared_ptr<const TableDefinition>& table, int position,
+                               std::u16string_view literal);
   TableWriter& Writer(const TableDefinition& table);
   TableRules RulesOf(const TableDefinition& table);
   void FlushWriters();
