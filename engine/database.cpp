@@ -8,6 +8,10 @@ void Recordset::AddNew() { throw Error("", "the record set is read-only", ErrorK
 void Recordset::SetValue(int, const Value&) { throw Error("", "the record set is read-only", ErrorKind::ReadOnly); }
 void Recordset::Update() { throw Error("", "the record set is read-only", ErrorKind::ReadOnly); }
 
+void Recordset::SetTextForm(int position, const Value& value, const TextLocale& locale) {
+  SetValue(position, Value::Text(value.ToText(locale)));
+}
+
 namespace {
 
 // Opens the whole source for every literal.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/open_mode.h"
@@ -55,8 +56,22 @@ class Recordset {
   virtual void SetValue(int position, const Value& value);
   virtual void Update();
 
+  // SetValue with a value the caller gives up: a text that the field takes as it is goes into
+  // the new record without a copy. A call that throws leaves the value as it was given.
+  void SetValue(int position, Value&& value) { SetTakenValue(position, std::move(value)); }
+
+  // Sets a field to what the text form of `value` in `locale` converts to: the same as
+  // SetValue(position, Value::Text(value.ToText(locale))), refusals included, but a number that
+  // the engine converts exactly is not written out and read back.
+  virtual void SetTextForm(int position, const Value& value, const TextLocale& locale);
+
   Value GetValue(std::u16string_view name) const { return GetValue(FieldPosition(name)); }
   void SetValue(std::u16string_view name, const Value& value) { SetValue(FieldPosition(name), value); }
+  void SetValue(std::u16string_view name, Value&& value) { SetValue(FieldPosition(name), std::move(value)); }
+
+ protected:
+  // What SetValue(position, Value&&) does; by default the same as with a value to copy.
+  virtual void SetTakenValue(int position, Value&& value) { SetValue(position, static_cast<const Value&>(value)); }
 };
 
 // A record source with one literal left open, for asking it again and again with another

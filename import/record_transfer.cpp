@@ -38,12 +38,13 @@ constexpr std::array<Slot, archives::kPickerCount> kSlots = {{
     {6, {}, 8, Treatment::AsIs, u"Immagine non inserita"},
 }};
 
-void Write(engine::Recordset& destination, const Slot& slot, const engine::Value& value) {
-  if (slot.column_position == kByName) {
-    destination.SetValue(slot.column_name, value);
-  } else {
-    destination.SetValue(slot.column_position, value);
-  }
+int PositionOf(engine::Recordset& destination, const Slot& slot) {
+  return slot.column_position == kByName ? destination.FieldPosition(slot.column_name) : slot.column_position;
+}
+
+// Moved into the new record: a call that fails leaves the value as it was.
+void Write(engine::Recordset& destination, const Slot& slot, engine::Value&& value) {
+  destination.SetValue(PositionOf(destination, slot), std::move(value));
 }
 
 // The destination field a slot writes, by name; empty when it cannot be told.
@@ -54,6 +55,31 @@ std::u16string FieldOf(const Slot& slot, archives::DataBinding& destination) {
   } catch (const std::exception&) {
     return {};
   }
+}
+
+// A number's text form (31 characters at most) is never cut: the destination converts the
+// number as it would its text, without the text being written out.
+bool IsNumber(const engine::Value& value) {
+  using Type = engine::Value::Type;
+  switch (value.type()) {
+    case Type::Integer: case Type::Currency: case Type::Single: case Type::Double: case Type::Decimal:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether a text passes the slot's treatment unchanged, so that it can be moved on as it is.
+bool PassesUnchanged(const Slot& slot, std::u16string_view text) {
+  switch (slot.treatment) {
+    case Treatment::CleanCategory:
+      return text.size() <= kTextLimit && IsCleanCategory(text);
+    case Treatment::CutToLimit:
+      return text.size() <= kTextLimit;
+    case Treatment::AsIs:
+      return true;
+  }
+  return true;
 }
 
 engine::Value Treat(const Slot& slot, const engine::Value& value, std::u16string_view text_form) {
@@ -97,14 +123,34 @@ TransferLosses TransferRecord(const archives::FormControls& form, archives::Data
     }
     // A value that cannot be read is written as nothing: not even for the category, where an
     // earlier record's value would otherwise end up in this article.
-    const std::optional<engine::Value> value = steps.Get([&] { return source.Recordset().GetValue(*column); });
+    std::optional<engine::Value> value = steps.Get([&] { return source.Recordset().GetValue(*column); });
     if (!value) {
       lost();
       continue;
     }
     if (value->is_null()) continue;
+    if (value->type() == engine::Value::Type::Text) {
+      // A text is its own text form. Null and the empty text pass nothing, not even the default.
+      const std::u16string& text = value->text();
+      if (text.empty()) continue;
+      if (PassesUnchanged(slot, text)) {
+        if (!steps.Run([&] { Write(destination.Recordset(), slot, std::move(*value)); })) lost(value->text());
+      } else if (!steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text)); })) {
+        lost(text);
+      }
+      continue;
+    }
+    if (slot.treatment == Treatment::CutToLimit && IsNumber(*value)) {
+      if (!steps.Run([&] {
+            engine::Recordset& record = destination.Recordset();
+            record.SetTextForm(PositionOf(record, slot), *value, locale);
+          })) {
+        lost(value->ToText(locale));
+      }
+      continue;
+    }
     const std::u16string text_form = value->ToText(locale);
-    if (text_form.empty()) continue;  // Null and the empty text pass nothing, not even the default
+    if (text_form.empty()) continue;
     if (!steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text_form)); })) lost(text_form);
   }
   return losses;

@@ -19,7 +19,13 @@ std::u16string CleanCategory(std::u16string_view text) {
   return cleaned;
 }
 
+bool IsCleanCategory(std::u16string_view text) {
+  return text.find_first_of(kForbiddenInNames) == std::u16string_view::npos;
+}
+
 std::u16string ToSql(std::u16string& SqlStr) {
+  // Most codes hold no apostrophe: they stand in the statement as they are.
+  if (SqlStr.find(u'\'') == std::u16string::npos) return SqlStr;
   std::u16string quoted;
   quoted.reserve(SqlStr.size() + 8);
   for (char16_t c : SqlStr) {

@@ -16,6 +16,8 @@ std::u16string_view CutToLimit(std::u16string_view text);
 
 // The first kTextLimit characters of `text`, with each of : \ / ? * < > | " replaced by '-'.
 std::u16string CleanCategory(std::u16string_view text);
+// Whether `text` holds none of the characters CleanCategory replaces.
+bool IsCleanCategory(std::u16string_view text);
 
 // Doubles every apostrophe so the text can stand inside an SQL string literal. The caller's
 // text is replaced by the quoted one, which is also returned.

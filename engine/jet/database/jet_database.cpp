@@ -12,6 +12,7 @@
 #include "engine/jet/database/jet_recordset.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/row/table_scan.h"
+#include "engine/jet/row/text_form_conversion.h"
 #include "engine/jet/row/value_conversion.h"
 #include "engine/sql.h"
 
@@ -108,6 +109,23 @@ long JetDatabase::CountEqual(LookupPlan& plan, std::u16string_view literal) {
 Value JetDatabase::ConvertField(const TableDefinition& table, int position, const Value& value) {
   try {
     return ConvertForColumn(table.columns.at(position), value, locale_);
+  } catch (const Error& error) {
+    throw error.Within(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\": ");
+  }
+}
+
+Value JetDatabase::ConvertField(const TableDefinition& table, int position, Value&& value) {
+  try {
+    return ConvertForColumn(table.columns.at(position), std::move(value), locale_);
+  } catch (const Error& error) {
+    throw error.Within(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\": ");
+  }
+}
+
+Value JetDatabase::ConvertTextForm(const TableDefinition& table, int position, const Value& value,
+                                   const TextLocale& locale) {
+  try {
+    return ConvertTextFormForColumn(table.columns.at(position), value, locale, locale_);
   } catch (const Error& error) {
     throw error.Within(pager_->file_name(), "table \"" + ToUtf8(table.name) + "\": ");
   }

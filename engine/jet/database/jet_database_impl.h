@@ -62,6 +62,9 @@ class JetDatabase : public Database, public RecordWriter {
   ~JetDatabase() override;
   void Close() override;
   Value ConvertField(const TableDefinition& table, int position, const Value& value) override;
+  Value ConvertField(const TableDefinition& table, int position, Value&& value) override;
+  Value ConvertTextForm(const TableDefinition& table, int position, const Value& value,
+                        const TextLocale& locale) override;
   std::vector<Value> NewRecord(const TableDefinition& table) override;
   void AddRecord(const TableDefinition& table, std::vector<Value> values) override;
   void Execute(std::u16string_view statement) override;

@@ -154,14 +154,29 @@ void JetRecordset::AddNew() {
   new_record_ = writer_->NewRecord(*table_);
 }
 
-void JetRecordset::SetValue(int position, const Value& value) {
+Value& JetRecordset::NewField(int position) {
   if (position < 0 || position >= FieldCount()) FieldName(position);  // throws
   if (!new_record_) {
     if (!writer_) throw Error(pager_.file_name(), "the database is open read-only", ErrorKind::ReadOnly);
     throw Error(pager_.file_name(), "changing existing records is not supported; use AddNew first",
                 ErrorKind::Unsupported);
   }
-  (*new_record_)[position] = writer_->ConvertField(*table_, position, value);
+  return (*new_record_)[position];
+}
+
+void JetRecordset::SetValue(int position, const Value& value) {
+  Value& field = NewField(position);
+  field = writer_->ConvertField(*table_, position, value);
+}
+
+void JetRecordset::SetTakenValue(int position, Value&& value) {
+  Value& field = NewField(position);
+  field = writer_->ConvertField(*table_, position, std::move(value));
+}
+
+void JetRecordset::SetTextForm(int position, const Value& value, const TextLocale& locale) {
+  Value& field = NewField(position);
+  field = writer_->ConvertTextForm(*table_, position, value, locale);
 }
 
 void JetRecordset::Update() {

@@ -55,12 +55,16 @@ class JetRecordset : public Recordset {
   void AddNew() override;
   void SetValue(int position, const Value& value) override;
   using Recordset::SetValue;
+  void SetTextForm(int position, const Value& value, const TextLocale& locale) override;
   void Update() override;
   void EndWalk() override;
 
   const std::vector<RowId>& rows() const;
 
  private:
+  void SetTakenValue(int position, Value&& value) override;
+  // The new record's field at `position`, once it is known to be there to set.
+  Value& NewField(int position);
   void RequireCurrent() const;
   // Before rows are read: the walk's read is held, and the file is as it was when listed.
   void ContinueWalk() const;
