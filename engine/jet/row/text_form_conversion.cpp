@@ -1,6 +1,7 @@
 // Text forms converted without the text where the result is known: see text_form_conversion.h.
 #include "engine/jet/row/text_form_conversion.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -12,11 +13,13 @@ namespace {
 
 using u128 = unsigned __int128;
 
-u128 PowerOfTen(int exponent) {
-  u128 power = 1;
-  for (int i = 0; i < exponent; ++i) power *= 10;
-  return power;
-}
+// 10^0 to 10^20.
+constexpr std::array<u128, 21> kPowersOfTen = [] {
+  std::array<u128, 21> powers{};
+  powers[0] = 1;
+  for (size_t i = 1; i < powers.size(); ++i) powers[i] = powers[i - 1] * 10;
+  return powers;
+}();
 
 // A number's text written with `written_in` reads back as written with `locale`: the same
 // decimal separator, and no thousands separator that the text's exponent mark would pass for.
@@ -55,30 +58,34 @@ std::optional<Currency> AmountOfShownDigits(double number) {
   // |number| = mantissa / 2^shift exactly, the mantissa of 53 bits, shift from 17 to 68.
   const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
   const int shift = 53 - binary_exponent;
-  // The 15 significant digits as a whole number: |number| × 10^scale in [10^14, 10^15),
-  // scale from 4 to 20 (so that the product stays below 2^120).
-  int scale = 14 - static_cast<int>(std::floor(std::log10(std::fabs(number))));
+  // The 15 significant digits as a whole number: |number| × 10^scale in [10^14, 10^15). The
+  // scale starts from the binary exponent's estimate of the decimal one (1233 / 4096 is a
+  // little under log10(2)) and moves by one at a time; it stays within 4 to 20, so that the
+  // product stays below 2^120.
+  int scale = 14 - (((binary_exponent - 1) * 1233) >> 12);
   u128 digits = 0, rest = 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
-    const u128 scaled = static_cast<u128>(mantissa) * PowerOfTen(scale);
+    if (scale < 4 || scale > 20) return std::nullopt;
+    const u128 scaled = static_cast<u128>(mantissa) * kPowersOfTen[static_cast<size_t>(scale)];
     digits = scaled >> shift;
     rest = scaled - (digits << shift);
-    if (digits < PowerOfTen(14)) {
+    if (digits < kPowersOfTen[14]) {
       ++scale;
-    } else if (digits >= PowerOfTen(15)) {
+    } else if (digits >= kPowersOfTen[15]) {
       --scale;
     } else {
       break;
     }
   }
-  if (digits < PowerOfTen(14) || digits >= PowerOfTen(15)) return std::nullopt;
+  if (digits < kPowersOfTen[14] || digits >= kPowersOfTen[15]) return std::nullopt;
   const u128 half = static_cast<u128>(1) << (shift - 1);
   if (rest == half) return std::nullopt;
-  if (rest > half) ++digits;
+  // Below 10^15 (or equal to it, when rounded up): 64 bits hold it from here on.
+  auto shown = static_cast<uint64_t>(digits) + (rest > half ? 1 : 0);
   // Then to four decimals, half to even, as the text is read.
-  const u128 unit = PowerOfTen(scale - 4);
-  u128 amount = digits / unit;
-  const u128 dropped = digits % unit;
+  const auto unit = static_cast<uint64_t>(kPowersOfTen[static_cast<size_t>(scale - 4)]);
+  uint64_t amount = shown / unit;
+  const uint64_t dropped = shown % unit;
   if (dropped * 2 > unit || (dropped * 2 == unit && amount % 2 == 1)) ++amount;
   const auto magnitude = static_cast<int64_t>(amount);  // below 2^36 × 10^4
   return Currency{number < 0 ? -magnitude : magnitude};
