@@ -1,9 +1,19 @@
 #include "archives/data_binding.h"
 
+#include <cstring>
+
 #include "engine/error.h"
 #include "engine/open/open_database.h"
 
 namespace archives {
+namespace {
+
+// Compared for every record a run looks up or adds: bytes at once, not character by character.
+bool SameText(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0);
+}
+
+}  // namespace
 
 DataBinding::DataBinding(engine::OpenMode mode, engine::TextLocale locale)
     : mode_(mode), locale_(std::move(locale)) {}
@@ -15,7 +25,7 @@ void DataBinding::Refresh() {
 }
 
 void DataBinding::BindDatabase() {
-  if (database_ && open_name_ == DatabaseName && open_connect_ == Connect) return;
+  if (database_ && SameText(open_name_, DatabaseName) && SameText(open_connect_, Connect)) return;
   recordset_.reset();
   ForgetLookup();
   if (database_) database_->Commit();
@@ -27,7 +37,7 @@ void DataBinding::BindDatabase() {
 
 long DataBinding::CountRecords(std::u16string_view before, std::u16string_view literal, std::u16string_view after) {
   BindDatabase();
-  if (!lookup_ || lookup_before_ != before || lookup_after_ != after) {
+  if (!lookup_ || !SameText(lookup_before_, before) || !SameText(lookup_after_, after)) {
     ForgetLookup();
     lookup_ = database_->PrepareLookup(before, after);
     lookup_before_ = before;

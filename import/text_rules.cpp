@@ -1,5 +1,7 @@
 #include "import/text_rules.h"
 
+#include <array>
+
 namespace import {
 
 namespace {
@@ -7,6 +9,17 @@ namespace {
 // Every match becomes the same hyphen, so the order only matters for reading.
 constexpr std::u16string_view kForbiddenInNames = u":\\/?*<>|\"";
 constexpr char16_t kReplacement = u'-';
+
+// The same characters, all of them ASCII, marked in a table: every category of a run is
+// looked through a character at a time.
+constexpr std::array<bool, 128> kForbiddenAscii = [] {
+  std::array<bool, 128> forbidden{};
+  for (char16_t c : kForbiddenInNames) forbidden[c] = true;
+  return forbidden;
+}();
+
+bool IsForbiddenInNames(char16_t c) { return c < kForbiddenAscii.size() && kForbiddenAscii[c]; }
+
 }  // namespace
 
 std::u16string_view CutToLimit(std::u16string_view text) { return text.substr(0, kTextLimit); }
@@ -14,13 +27,16 @@ std::u16string_view CutToLimit(std::u16string_view text) { return text.substr(0,
 std::u16string CleanCategory(std::u16string_view text) {
   std::u16string cleaned(CutToLimit(text));
   for (char16_t& c : cleaned) {
-    if (kForbiddenInNames.find(c) != std::u16string_view::npos) c = kReplacement;
+    if (IsForbiddenInNames(c)) c = kReplacement;
   }
   return cleaned;
 }
 
 bool IsCleanCategory(std::u16string_view text) {
-  return text.find_first_of(kForbiddenInNames) == std::u16string_view::npos;
+  for (char16_t c : text) {
+    if (IsForbiddenInNames(c)) return false;
+  }
+  return true;
 }
 
 std::u16string ToSql(std::u16string& SqlStr) {
