@@ -6,6 +6,7 @@
 #include "engine/jet/database/jet_database.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "engine/jet/database/jet_database_impl.h"
 #include "engine/jet/database/jet_prepared_lookup.h"
@@ -81,7 +82,10 @@ std::vector<RowId> JetDatabase::FindEqual(const std::shared_ptr<const TableDefin
   // there, or later on the way down a tree, ends the change under way like a failed write.
   std::optional<std::vector<RowId>> found;
   if (pager_->writable()) {
-    WriteOrRollBack([&] { found = Writer(*table).FindEqual(position, literal); });
+    // Handed over by reference: a std::function would otherwise allocate for the lambda's
+    // captures on every lookup.
+    const auto find = [&] { found = Writer(*table).FindEqual(position, literal); };
+    WriteOrRollBack(std::ref(find));
   }
   if (found) return std::move(*found);
   FlushWriters();
