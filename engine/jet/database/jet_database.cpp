@@ -60,14 +60,14 @@ std::unique_ptr<Recordset> JetDatabase::OpenRecordset(std::u16string_view source
     // Listed when first needed: the import opens the whole table only to add a record. By
     // then another program may have changed the file: the table is looked up again.
     const bool held_to_count = table->table_type != kSystemTableType && !IsSystemTable(statement.table);
-    auto list_rows = [this, name = statement.table, held_to_count] {
+    auto list_rows = [this, name = std::move(statement.table), held_to_count] {
       CatchUp();
       std::shared_ptr<const TableDefinition> now = Table(name);
       JetRecordset::ListedRows listed{now, ListLiveRows(*pager_, *now), std::nullopt};
       if (held_to_count) listed.counted = CountedRows(*pager_, *now);
       return listed;
     };
-    return std::make_unique<JetRecordset>(*pager_, table, text_, JetRecordset::RowLister(list_rows), writer);
+    return std::make_unique<JetRecordset>(*pager_, table, text_, JetRecordset::RowLister(std::move(list_rows)), writer);
   }
   const int position = ColumnPosition(*table, *statement.where_column);
   std::vector<RowId> rows = FindEqual(table, position, statement.where_literal);

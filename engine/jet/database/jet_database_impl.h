@@ -8,6 +8,8 @@
 //                              program's commit
 //   jet_database_rollback.cpp  a failed write rolls the pages back, and the records and
 //                              long change it took with it are accounted for
+// Beside it, jet_prepared_lookup.cpp asks one statement again and again with another literal
+// (PrepareLookup), through CountEqual.
 #pragma once
 
 #include <chrono>
