@@ -62,22 +62,21 @@ std::u16string FieldOf(const Slot& slot, archives::DataBinding& destination) {
 bool IsNumber(const engine::Value& value) {
   using Type = engine::Value::Type;
   switch (value.type()) {
-    case Type::Integer: case Type::Currency: case Type::Single: case Type::Double: case Type::Decimal:
-      return true;
-    default:
-      return false;
+    case Type::Integer:
+    case Type::Currency:
+    case Type::Single:
+    case Type::Double:
+    case Type::Decimal: return true;
+    default: return false;
   }
 }
 
 // Whether a text passes the slot's treatment unchanged, so that it can be moved on as it is.
 bool PassesUnchanged(const Slot& slot, std::u16string_view text) {
   switch (slot.treatment) {
-    case Treatment::CleanCategory:
-      return text.size() <= kTextLimit && IsCleanCategory(text);
-    case Treatment::CutToLimit:
-      return text.size() <= kTextLimit;
-    case Treatment::AsIs:
-      return true;
+    case Treatment::CleanCategory: return text.size() <= kTextLimit && IsCleanCategory(text);
+    case Treatment::CutToLimit: return text.size() <= kTextLimit;
+    case Treatment::AsIs: return true;
   }
   return true;
 }

@@ -17,7 +17,8 @@ constexpr std::u16string_view kAfter = u"';";
 // A database in memory that counts the lookups prepared on it.
 class CountingDatabase : public testsupport::MemoryDatabase {
  public:
-  std::unique_ptr<engine::PreparedLookup> PrepareLookup(std::u16string_view before, std::u16string_view after) override {
+  std::unique_ptr<engine::PreparedLookup> PrepareLookup(std::u16string_view before,
+                                                        std::u16string_view after) override {
     ++prepared;
     return MemoryDatabase::PrepareLookup(before, after);
   }
@@ -53,8 +54,8 @@ TEST(DataBindingLookups, CountWhatTheWholeStatementGivesPreparingEachShapeOnce) 
     SCOPED_TRACE(engine::ToUtf8(ask.literal));
     EXPECT_EQ(binding.CountRecords(ask.before, ask.literal, ask.after), ask.count);
     EXPECT_EQ(database.prepared, ask.prepared);
-    EXPECT_EQ(database.opened_sources().back(), std::u16string(ask.before) + std::u16string(ask.literal) +
-                                                    std::u16string(ask.after));
+    EXPECT_EQ(database.opened_sources().back(),
+              std::u16string(ask.before) + std::u16string(ask.literal) + std::u16string(ask.after));
     EXPECT_EQ(&binding.Recordset(), bound) << "the binding's record set stays";
   }
 }

@@ -31,8 +31,8 @@ bool JetPreparedLookup::ShapeHoldsALiteral() {
   try {
     const SelectStatement empty = ParseRecordSource(before_ + after_);
     const SelectStatement letter = ParseRecordSource(before_ + u"x" + after_);
-    if (!empty.where_column || !letter.where_column || !empty.where_literal.empty() ||
-        letter.where_literal != u"x" || empty.table != letter.table || *empty.where_column != *letter.where_column) {
+    if (!empty.where_column || !letter.where_column || !empty.where_literal.empty() || letter.where_literal != u"x" ||
+        empty.table != letter.table || *empty.where_column != *letter.where_column) {
       return false;
     }
     plan_.table_name = empty.table;

@@ -34,16 +34,14 @@ constexpr int64_t kLargestWholeAmount = std::numeric_limits<int64_t>::max() / 10
 
 std::optional<Value> AmountWithoutText(const Value& value) {
   switch (value.type()) {
-    case Value::Type::Currency:
-      return value;
+    case Value::Type::Currency: return value;
     case Value::Type::Integer:
       if (value.integer() > kLargestWholeAmount || value.integer() < -kLargestWholeAmount) return std::nullopt;
       return Value::Money(Currency{value.integer() * 10000});
     case Value::Type::Double:
       if (const std::optional<Currency> amount = AmountOfShownDigits(value.dbl())) return Value::Money(*amount);
       return std::nullopt;
-    default:
-      return std::nullopt;
+    default: return std::nullopt;
   }
 }
 

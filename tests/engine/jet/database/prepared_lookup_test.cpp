@@ -52,8 +52,10 @@ void ExpectSameAnswers(Database& database, std::u16string_view before, std::u16s
 }
 
 const std::vector<std::u16string> kLiterals = {
-    u"ART-000777", u"art-000777", u"ART-000777   ", u" ART-000777", u"NESSUNO", u"", u"L''ORO-12", u"L'ORO-12",
-    u"'", u"''", u"ART-000777'", u"ART-000777' or 'x'='x", u"CAFFÈ", u"ART-000010",
+    u"ART-000777", u"art-000777", u"ART-000777   ", u" ART-000777",
+    u"NESSUNO",    u"",           u"L''ORO-12",     u"L'ORO-12",
+    u"'",          u"''",         u"ART-000777'",   u"ART-000777' or 'x'='x",
+    u"CAFFÈ",      u"ART-000010",
 };
 
 TEST(PreparedLookup, CountsWhatTheWholeStatementCountsForEveryShape) {
@@ -96,10 +98,8 @@ TEST(PreparedLookup, SeesTheRecordsAddedAfterItWasPrepared) {
     long expected;
   };
   const Step steps[] = {
-      {u"", u"NUOVO-1", 0},
-      {u"NUOVO-1", u"NUOVO-1", 1},
-      {u"", u"nuovo-1", 1},
-      {u"L'ORO-NUOVO", u"L''ORO-NUOVO", 1},
+      {u"", u"NUOVO-1", 0},        {u"NUOVO-1", u"NUOVO-1", 1},
+      {u"", u"nuovo-1", 1},        {u"L'ORO-NUOVO", u"L''ORO-NUOVO", 1},
       {u"NUOVO-2", u"NUOVO-1", 1},
   };
   for (const Step& step : steps) {

@@ -62,36 +62,55 @@ TEST(TextFormConversion, GivesWhatTheTextGivesForEveryKindOfValueAndColumn) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double infinity = std::numeric_limits<double>::infinity();
   const std::vector<Value> values = {
-      Value::Double(68.25),        Value::Double(-68.25),       Value::Double(0.0),
-      Value::Double(-0.0),         Value::Double(12.34565),     Value::Double(0.12345),
-      Value::Double(1234567890.015625), Value::Double(0.1 + 0.2), Value::Double(2.5e-5),
-      Value::Double(0.00005),      Value::Double(1.5e-7),       Value::Double(68719476735.9999),
-      Value::Double(99999999999.99995), Value::Double(1e15),    Value::Double(9.2e14),
-      Value::Double(1e300),        Value::Double(nan),          Value::Double(-infinity),
-      Value::Money({123456}),      Value::Money({std::numeric_limits<int64_t>::min()}),
-      Value::Integer(42),          Value::Integer(-922337203685477), Value::Integer(922337203685478),
-      Value::Integer(std::numeric_limits<int64_t>::min()), Value::Single(12.345f),
-      Value::Numeric(Decimal{false, 5, 1234565}),         Value::DateTime(Date{45000.5}),
-      Value::Flag(true),           Value::Text(u"12,50"),      Value::Text(u"12.50"),
-      Value::Text(u"dodici"),      Value::Text(std::u16string(60, u'x')), Value(),
+      Value::Double(68.25),
+      Value::Double(-68.25),
+      Value::Double(0.0),
+      Value::Double(-0.0),
+      Value::Double(12.34565),
+      Value::Double(0.12345),
+      Value::Double(1234567890.015625),
+      Value::Double(0.1 + 0.2),
+      Value::Double(2.5e-5),
+      Value::Double(0.00005),
+      Value::Double(1.5e-7),
+      Value::Double(68719476735.9999),
+      Value::Double(99999999999.99995),
+      Value::Double(1e15),
+      Value::Double(9.2e14),
+      Value::Double(1e300),
+      Value::Double(nan),
+      Value::Double(-infinity),
+      Value::Money({123456}),
+      Value::Money({std::numeric_limits<int64_t>::min()}),
+      Value::Integer(42),
+      Value::Integer(-922337203685477),
+      Value::Integer(922337203685478),
+      Value::Integer(std::numeric_limits<int64_t>::min()),
+      Value::Single(12.345f),
+      Value::Numeric(Decimal{false, 5, 1234565}),
+      Value::DateTime(Date{45000.5}),
+      Value::Flag(true),
+      Value::Text(u"12,50"),
+      Value::Text(u"12.50"),
+      Value::Text(u"dodici"),
+      Value::Text(std::u16string(60, u'x')),
+      Value(),
   };
-  const ColumnType columns[] = {ColumnType::Money,   ColumnType::Text, ColumnType::Double, ColumnType::Long,
+  const ColumnType columns[] = {ColumnType::Money,   ColumnType::Text, ColumnType::Double,  ColumnType::Long,
                                 ColumnType::Numeric, ColumnType::Memo, ColumnType::DateTime};
   TextLocale grouped_by_e = TextLocale::English();
   grouped_by_e.thousands_separator = u'E';
   const std::pair<TextLocale, TextLocale> locales[] = {
-      {TextLocale::Italian(), TextLocale::Italian()},
-      {TextLocale::English(), TextLocale::English()},
-      {TextLocale::Italian(), TextLocale::English()},
-      {TextLocale::English(), TextLocale::Italian()},
+      {TextLocale::Italian(), TextLocale::Italian()}, {TextLocale::English(), TextLocale::English()},
+      {TextLocale::Italian(), TextLocale::English()}, {TextLocale::English(), TextLocale::Italian()},
       {TextLocale::English(), grouped_by_e},
   };
   for (const auto& [written_in, locale] : locales) {
     for (ColumnType type : columns) {
       for (const Value& value : values) {
-        SCOPED_TRACE("column type " + std::to_string(static_cast<int>(type)) + ", separators " +
-                     ToUtf8(std::u16string{written_in.decimal_separator, locale.decimal_separator,
-                                           locale.thousands_separator}));
+        SCOPED_TRACE(
+            "column type " + std::to_string(static_cast<int>(type)) + ", separators " +
+            ToUtf8(std::u16string{written_in.decimal_separator, locale.decimal_separator, locale.thousands_separator}));
         ExpectAsItsText(Column(type, 100), value, written_in, locale);
       }
     }
@@ -135,10 +154,10 @@ TEST(TextFormConversion, AmountsOfDoublesAreTheirShownDigitsRoundedHalfToEven) {
   const Case cases[] = {
       {68.25, 682500},
       {-68.25, -682500},
-      {12.34565, 123456},     // shown as 12.34565: half to even
+      {12.34565, 123456},  // shown as 12.34565: half to even
       {12.34575, 123458},
-      {0.12345, 1234},        // shown as 0.12345, though its binary value lies above
-      {1e-4 / 2, 0},          // 0.00005
+      {0.12345, 1234},  // shown as 0.12345, though its binary value lies above
+      {1e-4 / 2, 0},    // 0.00005
       {0.0, 0},
       {1e-300, std::nullopt},  // too small to be sure: the text decides
       {1e15, std::nullopt},
