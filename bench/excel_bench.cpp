@@ -1,10 +1,9 @@
-// Workbook reading speed and memory: a 60,000-row sheet of five columns (code and
-// description texts, a price, a date, a quantity), as a price list exported from a shop
-// program would be, is opened and every value of every record is read.
+// Workbook reading speed and memory: the benchmarks' 60,000-row sheet (bench_workbook.h) is
+// opened and every value of every record is read.
 //
-// The workbook is written once with the tests' BIFF8 writer before timing. Peak memory is
-// measured in a fresh process (this program run with --walk-once FILE), so that the
-// generator's buffers and the benchmark library do not count.
+// The workbook is written once before timing. Peak memory is measured in a fresh process
+// (this program run with --walk-once FILE), so that the generator's buffers and the
+// benchmark library do not count.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -14,32 +13,19 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_workbook.h"
 #include "engine/excel/excel_database.h"
-#include "tests/support/xls_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kRows = 60000;
+constexpr int kRows = bench::kWorkbookRows;
 
 const fs::path& Workbook() {
   static const fs::path path = [] {
-    testsupport::WorkbookWriter w;
-    size_t s = w.AddSheet(u"Listino");
-    const char16_t* headers[] = {u"Codice", u"Descrizione", u"Prezzo", u"Data", u"Quantita"};
-    for (int c = 0; c < 5; ++c) w.Text(s, 0, c, headers[c]);
-    for (int r = 1; r <= kRows; ++r) {
-      std::string code = "ART-" + std::to_string(100000 + r);
-      std::string description = "Articolo numero " + std::to_string(r) + " del listino";
-      w.Text(s, r, 0, std::u16string(code.begin(), code.end()));
-      w.Text(s, r, 1, std::u16string(description.begin(), description.end()));
-      w.Number(s, r, 2, r * 0.37);
-      w.Date(s, r, 3, 40000 + r % 5000);
-      w.Rk(s, r, 4, (static_cast<uint32_t>(r % 1000) << 2) | 0x2);
-    }
     fs::path file = fs::temp_directory_path() / ("excel_bench_" + std::to_string(getpid()) + ".xls");
-    w.Save(file, 12);
+    bench::WriteBenchWorkbook(file, 12);
     return file;
   }();
   return path;

@@ -1,7 +1,8 @@
 // Writes the import benchmarks' archives into a folder, for measuring the tools by hand:
 // fonte.mdb (table "Prodotti" refilled with the benchmark's source records), and
 // listini-100000.mdb and listini-1000000.mdb (table "Articoli" refilled by the benchmark's
-// filling rule). ARCHIVI_BENCH_RECORDS changes the source's and the small list's size.
+// filling rule), and listino-60000.xls (the workbook benchmark's sheet "Listino").
+// ARCHIVI_BENCH_RECORDS changes the source's and the small list's size.
 //   make_bench_archives FOLDER
 #include <exception>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "bench/bench_archives.h"
+#include "bench/bench_workbook.h"
 
 namespace fs = std::filesystem;
 
@@ -32,6 +34,9 @@ int main(int argc, char** argv) {
     refill("listini.mdb", "listini-" + std::to_string(bench::Records()) + ".mdb", u"Articoli", bench::Records(),
            bench::FillArticle);
     refill("listini.mdb", "listini-1000000.mdb", u"Articoli", 1000000, bench::FillArticle);
+    const fs::path workbook = folder / ("listino-" + std::to_string(bench::kWorkbookRows) + ".xls");
+    bench::WriteBenchWorkbook(workbook, 9);  // xlrd, the reference reader, reads no other
+    std::cout << workbook.string() << ": " << bench::kWorkbookRows << " rows in Listino\n";
   } catch (const std::exception& error) {
     std::cerr << error.what() << '\n';
     return 1;

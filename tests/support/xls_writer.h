@@ -107,7 +107,7 @@ class ContinuedRecord {
 // as top-level streams. Streams shorter than the 4096-byte mini stream cutoff are padded
 // to it, so that no mini stream is needed.
 inline Bytes WrapStreamsInCompoundFile(std::vector<std::pair<std::u16string, Bytes>> streams, int sector_shift = 9) {
-  const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSector = 0xFFFFFFFD;
+  const uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF, kFatSector = 0xFFFFFFFD, kDifatSector = 0xFFFFFFFC;
   const size_t sector = size_t{1} << sector_shift;
   if (streams.size() > 3) throw std::runtime_error("at most three streams in the test writer");
   std::vector<uint32_t> sizes, starts;
@@ -119,12 +119,19 @@ inline Bytes WrapStreamsInCompoundFile(std::vector<std::pair<std::u16string, Byt
     data_sectors += (stream.size() + sector - 1) / sector;
     stream.resize(((stream.size() + sector - 1) / sector) * sector, 0);
   }
-  size_t entries_per_fat = sector / 4;
-  size_t fat_sectors = 1;
-  while ((data_sectors + 1 + fat_sectors + entries_per_fat - 1) / entries_per_fat > fat_sectors) ++fat_sectors;
-  if (fat_sectors > 109) throw std::runtime_error("stream too large for the test writer");
+  // The header lists the first 109 FAT sectors; DIFAT sectors after the FAT list the rest,
+  // a sector's worth less one, then the next DIFAT sector.
+  const size_t entries_per_fat = sector / 4, header_difat = 109, entries_per_difat = entries_per_fat - 1;
+  size_t fat_sectors = 1, difat_sectors = 0;
+  for (;;) {
+    difat_sectors =
+        fat_sectors > header_difat ? (fat_sectors - header_difat + entries_per_difat - 1) / entries_per_difat : 0;
+    if ((data_sectors + 1 + fat_sectors + difat_sectors + entries_per_fat - 1) / entries_per_fat <= fat_sectors) break;
+    ++fat_sectors;
+  }
   uint32_t dir_sector = static_cast<uint32_t>(data_sectors);
   uint32_t first_fat = dir_sector + 1;
+  uint32_t first_difat = first_fat + static_cast<uint32_t>(fat_sectors);
 
   Bytes file(sector, 0);  // header, padded to one sector
   const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
@@ -139,8 +146,10 @@ inline Bytes WrapStreamsInCompoundFile(std::vector<std::pair<std::u16string, Byt
   SetU32(file, 0x30, dir_sector);
   SetU32(file, 0x38, 4096);
   SetU32(file, 0x3C, kEnd);
-  SetU32(file, 0x44, kEnd);
-  for (size_t i = 0; i < 109; ++i) SetU32(file, 0x4C + 4 * i, i < fat_sectors ? first_fat + uint32_t(i) : kFree);
+  SetU32(file, 0x44, difat_sectors ? first_difat : kEnd);
+  SetU32(file, 0x48, static_cast<uint32_t>(difat_sectors));
+  for (size_t i = 0; i < header_difat; ++i)
+    SetU32(file, 0x4C + 4 * i, i < fat_sectors ? first_fat + uint32_t(i) : kFree);
   for (const auto& [name, stream] : streams) file.insert(file.end(), stream.begin(), stream.end());
 
   // The root's child is the first stream; each further stream is the right sibling of
@@ -173,8 +182,18 @@ inline Bytes WrapStreamsInCompoundFile(std::vector<std::pair<std::u16string, Byt
   }
   PutU32(fat, kEnd);  // the directory
   for (size_t i = 0; i < fat_sectors; ++i) PutU32(fat, kFatSector);
+  for (size_t i = 0; i < difat_sectors; ++i) PutU32(fat, kDifatSector);
   fat.resize(fat_sectors * sector, 0xFF);
   file.insert(file.end(), fat.begin(), fat.end());
+  Bytes difat;
+  for (size_t d = 0; d < difat_sectors; ++d) {
+    for (size_t i = 0; i < entries_per_difat; ++i) {
+      const size_t listed = header_difat + d * entries_per_difat + i;
+      PutU32(difat, listed < fat_sectors ? first_fat + uint32_t(listed) : kFree);
+    }
+    PutU32(difat, d + 1 < difat_sectors ? first_difat + uint32_t(d + 1) : kEnd);
+  }
+  file.insert(file.end(), difat.begin(), difat.end());
   return file;
 }
 
