@@ -17,17 +17,12 @@ constexpr size_t kRecordHeaderSize = 4;  // 2-byte type + 2-byte length
 
 }  // namespace
 
-size_t RecordReader::Remaining() const {
-  size_t total = 0;
-  for (size_t i = part_; i < parts_.size(); ++i) total += parts_[i].size();
-  return total - offset_;
+RecordReader::RecordReader(const std::vector<std::span<const uint8_t>>& parts) : parts_(parts) {
+  for (std::span<const uint8_t> part : parts_) size_ += part.size();
 }
 
 void RecordReader::NextPart() {
-  while (part_ < parts_.size() && offset_ >= parts_[part_].size()) {
-    ++part_;
-    offset_ = 0;
-  }
+  while (part_ < parts_.size() && offset_ >= parts_[part_].size()) EnterNextPart();
   if (part_ >= parts_.size()) Truncated();
 }
 
@@ -36,23 +31,18 @@ uint8_t RecordReader::U8() {
   return parts_[part_][offset_++];
 }
 
-uint16_t RecordReader::U16() {
-  if (part_ < parts_.size() && parts_[part_].size() - offset_ >= 2) {
-    uint16_t v = GetU16(parts_[part_].data() + offset_);
-    offset_ += 2;
-    return v;
-  }
+uint16_t RecordReader::U16AcrossParts() {
   uint16_t low = U8();
   return static_cast<uint16_t>(low | (U8() << 8));
 }
 
-uint32_t RecordReader::U32() {
-  uint32_t low = U16();
-  return low | (static_cast<uint32_t>(U16()) << 16);
-}
-
 double RecordReader::F64() {
   uint8_t bytes[8];
+  if (part_ < parts_.size() && parts_[part_].size() - offset_ >= sizeof bytes) {
+    const double v = GetF64(parts_[part_].data() + offset_);
+    offset_ += sizeof bytes;
+    return v;
+  }
   for (uint8_t& b : bytes) b = U8();
   return GetF64(bytes);
 }
@@ -68,31 +58,42 @@ void RecordReader::Skip(size_t count) {
 
 std::u16string RecordReader::Chars(size_t count, bool wide) {
   std::u16string text;
-  text.reserve(std::min(count, Remaining()));
-  while (text.size() < count) {
+  AppendChars(count, wide, text);
+  return text;
+}
+
+void RecordReader::AppendChars(size_t count, bool wide, std::u16string& text) {
+  // Every character takes at least a byte: a count beyond the bytes left cannot be met.
+  if (count > Remaining()) Truncated();
+  const size_t start = text.size();
+  text.resize(start + count);
+  char16_t* out = text.data() + start;
+  size_t done = 0;
+  while (done < count) {
     if (part_ < parts_.size() && offset_ >= parts_[part_].size()) {
       // A CONTINUE boundary inside the characters: a new width flag follows.
-      ++part_;
-      offset_ = 0;
+      EnterNextPart();
       if (part_ >= parts_.size()) Truncated();
       wide = (U8() & 0x01) != 0;
       continue;
     }
     if (part_ >= parts_.size()) Truncated();
-    std::span<const uint8_t> part = parts_[part_];
-    size_t want = count - text.size();
+    const uint8_t* at = parts_[part_].data() + offset_;
+    const size_t left = parts_[part_].size() - offset_;
+    const size_t want = count - done;
     if (wide) {
-      size_t available = std::min(want, (part.size() - offset_) / 2);
+      const size_t available = std::min(want, left / 2);
       if (available == 0) Truncated();  // half a character before the boundary
-      for (size_t i = 0; i < available; ++i) text += static_cast<char16_t>(GetU16(part.data() + offset_ + 2 * i));
+      for (size_t i = 0; i < available; ++i) out[done + i] = static_cast<char16_t>(GetU16(at + 2 * i));
       offset_ += 2 * available;
+      done += available;
     } else {
-      size_t available = std::min(want, part.size() - offset_);
-      for (size_t i = 0; i < available; ++i) text += static_cast<char16_t>(part[offset_ + i]);
+      const size_t available = std::min(want, left);
+      for (size_t i = 0; i < available; ++i) out[done + i] = static_cast<char16_t>(at[i]);
       offset_ += available;
+      done += available;
     }
   }
-  return text;
 }
 
 std::string RecordReader::Bytes(size_t count) {
@@ -109,17 +110,16 @@ std::u16string RecordReader::UnicodeString(int length_bytes) {
   return Chars(count, (flags & 0x01) != 0);
 }
 
-std::u16string RecordReader::RichExtendedString() {
+void RecordReader::AppendRichExtendedString(std::u16string& text) {
   constexpr uint8_t kWide = 0x01, kExtended = 0x04, kRich = 0x08;
   constexpr size_t kRunSize = 4;  // 2-byte character position + 2-byte font index
   size_t count = U16();
   uint8_t flags = U8();
   size_t runs = (flags & kRich) ? U16() : 0;
   size_t extended_size = (flags & kExtended) ? U32() : 0;
-  std::u16string text = Chars(count, (flags & kWide) != 0);
+  AppendChars(count, (flags & kWide) != 0, text);
   Skip(runs * kRunSize);
   Skip(extended_size);
-  return text;
 }
 
 bool RecordStream::Next() {

@@ -51,30 +51,53 @@ constexpr uint16_t kBofBiff4 = 0x0409;
 // engine::Error: the record is shorter than its content says.
 class RecordReader {
  public:
-  explicit RecordReader(const std::vector<std::span<const uint8_t>>& parts) : parts_(parts) {}
+  explicit RecordReader(const std::vector<std::span<const uint8_t>>& parts);
 
-  size_t Remaining() const;
+  size_t Remaining() const { return size_ - before_part_ - offset_; }
   uint8_t U8();
-  uint16_t U16();
-  uint32_t U32();
+  // Inline, with one test when the number lies inside a part, as a cell record's fields do.
+  uint16_t U16() {
+    if (part_ < parts_.size() && parts_[part_].size() - offset_ >= 2) {
+      const uint8_t* p = parts_[part_].data() + offset_;
+      offset_ += 2;
+      return static_cast<uint16_t>(p[0] | (p[1] << 8));
+    }
+    return U16AcrossParts();
+  }
+  uint32_t U32() {
+    const uint32_t low = U16();
+    return low | (static_cast<uint32_t>(U16()) << 16);
+  }
   double F64();
   void Skip(size_t count);
   // `count` BIFF8 characters starting in the given width (16 bits when `wide`), switching
   // width at each CONTINUE boundary as its flag byte says.
   std::u16string Chars(size_t count, bool wide);
+  // The same characters added to the end of `text`.
+  void AppendChars(size_t count, bool wide, std::u16string& text);
   // `count` raw bytes (BIFF5 8-bit text), crossing CONTINUE boundaries.
   std::string Bytes(size_t count);
   // BIFF8 strings: a length of 1 or 2 bytes, a flag byte, then the characters (and, in the
   // rich/extended form of the shared string table, formatting runs and phonetic data,
   // which are skipped).
   std::u16string UnicodeString(int length_bytes);
-  std::u16string RichExtendedString();
+  // A shared string's characters, added to the end of `text`.
+  void AppendRichExtendedString(std::u16string& text);
 
  private:
+  // Moves past the parts read to the end; throws when no part is left to read.
   void NextPart();
+  void EnterNextPart() {
+    before_part_ += parts_[part_].size();
+    ++part_;
+    offset_ = 0;
+  }
+  uint16_t U16AcrossParts();
   const std::vector<std::span<const uint8_t>>& parts_;
+  size_t size_ = 0;  // of all parts
   size_t part_ = 0;
-  size_t offset_ = 0;
+  size_t before_part_ = 0;  // bytes in the parts before part_
+  size_t offset_ = 0;       // in part_
 };
 
 // Walks the records of a stream from a given offset.

@@ -54,6 +54,13 @@ class TextPool {
     chars_ += text;
     return static_cast<uint32_t>(starts_.size() - 1);
   }
+  // Adds the text that `append` writes at the end of the given string, without a copy.
+  template <typename Append>
+  uint32_t AddAppended(Append append) {
+    starts_.push_back(chars_.size());
+    append(chars_);
+    return static_cast<uint32_t>(starts_.size() - 1);
+  }
   std::u16string_view operator[](uint32_t index) const {
     size_t end = index + 1 < starts_.size() ? starts_[index + 1] : chars_.size();
     return std::u16string_view(chars_).substr(starts_[index], end - starts_[index]);

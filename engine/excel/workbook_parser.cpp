@@ -207,7 +207,9 @@ class Parser {
     // the record holds)
     // and at least one byte per character, so the record's size bounds what to reserve.
     book_.texts.Reserve(std::min<size_t>(unique, in.Remaining() / 3), in.Remaining());
-    for (uint32_t i = 0; i < unique && in.Remaining() > 0; ++i) book_.texts.Add(in.RichExtendedString());
+    for (uint32_t i = 0; i < unique && in.Remaining() > 0; ++i) {
+      book_.texts.AddAppended([&in](std::u16string& chars) { in.AppendRichExtendedString(chars); });
+    }
     shared_string_count_ = book_.texts.size();
   }
 
