@@ -7,6 +7,11 @@ namespace engine {
 void Recordset::AddNew() { throw Error("", "the record set is read-only", ErrorKind::ReadOnly); }
 void Recordset::SetValue(int, const Value&) { throw Error("", "the record set is read-only", ErrorKind::ReadOnly); }
 void Recordset::Update() { throw Error("", "the record set is read-only", ErrorKind::ReadOnly); }
+void Recordset::ReadRecord(std::vector<Value>& values) const {
+  const int count = FieldCount();
+  values.resize(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) values[i] = GetValue(i);
+}
 
 void Recordset::SetTextForm(int position, const Value& value, const TextLocale& locale) {
   SetValue(position, Value::Text(value.ToText(locale)));

@@ -48,6 +48,10 @@ class Recordset {
   virtual int FieldPosition(std::u16string_view name) const = 0;
   // The current record's value (or the new record's, between AddNew and Update).
   virtual Value GetValue(int position) const = 0;
+  // Every value of the current record, in field order, into `values` (sized to FieldCount()):
+  // what GetValue gives field by field. A caller that passes the same vector for each record
+  // lets the set reuse the texts' storage.
+  virtual void ReadRecord(std::vector<Value>& values) const;
 
   // Writing: AddNew starts an empty new record, SetValue converts and sets one of its fields
   // (a text is converted to the column's type with the locale), Update stores it.

@@ -11,27 +11,23 @@ namespace engine {
 namespace {
 
 // UTF-16 to UTF-8 with the dump's escapes, straight into `out` (the dump's hot path: plain
-// ASCII is copied as it is; otherwise the worst case of 4 bytes per unit is made room for,
-// then written through a pointer).
+// ASCII is copied as it is, in the same pass that looks for anything else; from the first
+// other character on, the worst case of 4 bytes per unit is made room for).
 void AppendEscapedText(std::u16string_view text, std::string& out) {
-  bool plain = true;
-  for (char16_t c : text) {
-    if (c >= 0x80 || c == u'\\' || c == u'\t' || c == u'\n' || c == u'\r') {
-      plain = false;
-      break;
-    }
-  }
-  if (plain) {
-    const size_t start = out.size();
-    out.resize(start + text.size());
-    char* p = out.data() + start;
-    for (char16_t c : text) *p++ = static_cast<char>(c);
-    return;
-  }
-  const size_t start = out.size();
-  out.resize(start + 4 * text.size());
+  size_t start = out.size();
+  out.resize(start + text.size());
   char* p = out.data() + start;
-  for (size_t i = 0; i < text.size(); ++i) {
+  size_t i = 0;
+  for (; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c >= 0x80 || c == u'\\' || c == u'\t' || c == u'\n' || c == u'\r') break;
+    p[i] = static_cast<char>(c);
+  }
+  if (i == text.size()) return;
+  start += i;
+  out.resize(start + 4 * (text.size() - i));
+  p = out.data() + start;
+  for (; i < text.size(); ++i) {
     uint32_t c = text[i];
     if (c < 0x80) {
       switch (c) {
@@ -229,25 +225,27 @@ std::string DumpValue(const Value& value) {
 
 namespace {
 
-template <typename Sink>
-void DumpTo(Recordset& records, Sink&& sink) {
-  std::string line;
+// Lines go straight into `out`; `line_done` is called after each one (to write out a full
+// block). The values of a record are read in one call, into the same vector every time.
+template <typename LineDone>
+void DumpTo(Recordset& records, std::string& out, LineDone line_done) {
   const int count = records.FieldCount();
   for (int i = 0; i < count; ++i) {
-    if (i) line += '\t';
-    AppendEscapedText(records.FieldName(i), line);
+    if (i) out += '\t';
+    AppendEscapedText(records.FieldName(i), out);
   }
-  line += '\n';
-  sink(line);
+  out += '\n';
+  line_done();
   if (records.RecordCount() == 0) return;
+  std::vector<Value> values;
   for (records.MoveFirst(); !records.Eof(); records.MoveNext()) {
-    line.clear();
-    for (int i = 0; i < count; ++i) {
-      if (i) line += '\t';
-      AppendDumpValue(records.GetValue(i), line);
+    records.ReadRecord(values);
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (i) out += '\t';
+      AppendDumpValue(values[i], out);
     }
-    line += '\n';
-    sink(line);
+    out += '\n';
+    line_done();
   }
 }
 
@@ -255,10 +253,11 @@ void DumpTo(Recordset& records, Sink&& sink) {
 
 void DumpRecordset(Recordset& records, std::FILE* out) {
   // Lines are gathered into large blocks: one write per block, not per line.
+  constexpr size_t kBlock = 1 << 16;
   std::string block;
-  DumpTo(records, [&](const std::string& line) {
-    block += line;
-    if (block.size() >= (1 << 16)) {
+  block.reserve(2 * kBlock);
+  DumpTo(records, block, [&] {
+    if (block.size() >= kBlock) {
       std::fwrite(block.data(), 1, block.size(), out);
       block.clear();
     }
@@ -268,7 +267,7 @@ void DumpRecordset(Recordset& records, std::FILE* out) {
 
 std::string DumpRecordset(Recordset& records) {
   std::string all;
-  DumpTo(records, [&all](const std::string& line) { all += line; });
+  DumpTo(records, all, [] {});
   return all;
 }
 

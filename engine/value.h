@@ -63,6 +63,16 @@ class Value {
   const engine::BinaryData& binary() const { return std::get<engine::BinaryData>(data_); }
   const engine::Guid& guid() const { return std::get<engine::Guid>(data_); }
 
+  // Makes the value an empty text and hands out its characters to fill: a value that was a
+  // text keeps its storage, so a reader that refills one value per field allocates nothing.
+  std::u16string& TextToFill() {
+    if (auto* text = std::get_if<std::u16string>(&data_)) {
+      text->clear();
+      return *text;
+    }
+    return data_.emplace<std::u16string>();
+  }
+
   // The text form the program shows and compares: a text as it is; numbers, dates and flags
   // as the locale writes them (12,5 / 21/09/1974 / Vero); Null and bytes give an empty text
   // (bytes: their characters, as Jet reads a binary as text).

@@ -69,13 +69,32 @@ void WorksheetTable::Frame(uint16_t header_row, uint16_t first_column, uint16_t 
   if (record_starts_.size() == 1) record_starts_.clear();
 }
 
-Value WorksheetTable::GetValue(size_t record, size_t field) const {
+const Cell* WorksheetTable::CellAt(size_t record, size_t field) const {
   uint32_t column = first_column_ + static_cast<uint32_t>(field);
   auto begin = cells().begin() + record_starts_[record];
   auto end = cells().begin() + record_starts_[record + 1];
+  // A row with no gaps holds the column where its distance from the row's first cell says.
+  if (begin != end && column >= begin->column && column - begin->column < static_cast<uint32_t>(end - begin)) {
+    auto guess = begin + (column - begin->column);
+    if (guess->column == column) return &*guess;
+  }
   auto it = std::lower_bound(begin, end, column, [](const Cell& cell, uint32_t c) { return cell.column < c; });
-  if (it == end || it->column != column) return Value::Null();
-  return book_->CellValue(*it);
+  if (it == end || it->column != column) return nullptr;
+  return &*it;
+}
+
+Value WorksheetTable::GetValue(size_t record, size_t field) const {
+  const Cell* cell = CellAt(record, field);
+  return cell ? book_->CellValue(*cell) : Value::Null();
+}
+
+void WorksheetTable::ReadValue(size_t record, size_t field, Value& value) const {
+  const Cell* cell = CellAt(record, field);
+  if (cell && cell->kind == CellKind::Text) {
+    value.TextToFill() = book_->texts[cell->text];
+  } else {
+    value = cell ? book_->CellValue(*cell) : Value::Null();
+  }
 }
 
 namespace {
@@ -119,6 +138,11 @@ class WorksheetRecordset : public Recordset {
     CheckField(position);
     if (Eof()) throw Error(file_name_, "there is no current record", ErrorKind::NoCurrentRecord);
     return table_->GetValue(position_, static_cast<size_t>(position));
+  }
+  void ReadRecord(std::vector<Value>& values) const override {
+    if (Eof()) throw Error(file_name_, "there is no current record", ErrorKind::NoCurrentRecord);
+    values.resize(table_->field_names().size());
+    for (size_t i = 0; i < values.size(); ++i) table_->ReadValue(position_, i, values[i]);
   }
 
  private:

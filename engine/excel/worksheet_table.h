@@ -25,6 +25,8 @@ class WorksheetTable {
   const std::vector<std::u16string>& field_names() const { return field_names_; }
   size_t record_count() const { return record_starts_.empty() ? 0 : record_starts_.size() - 1; }
   Value GetValue(size_t record, size_t field) const;
+  // The same value into `value`, whose storage a text reuses.
+  void ReadValue(size_t record, size_t field, Value& value) const;
   // The sheet's row number (from 1) of the first record: the one below the header row.
   long first_record_row() const { return long{header_row_} + 2; }
 
@@ -33,6 +35,8 @@ class WorksheetTable {
   void Frame(uint16_t header_row, uint16_t first_column, uint16_t last_column, uint16_t last_row,
              const TextLocale& locale);
   const std::vector<Cell>& cells() const { return book_->sheets[sheet_].cells; }
+  // The record's cell in that field; null when there is none.
+  const Cell* CellAt(size_t record, size_t field) const;
 
   std::shared_ptr<const Workbook> book_;
   size_t sheet_;

@@ -136,6 +136,20 @@ int JetRecordset::FieldPosition(std::u16string_view name) const {
 Value JetRecordset::GetValue(int position) const {
   if (position < 0 || position >= FieldCount()) FieldName(position);  // throws
   if (new_record_) return (*new_record_)[position];
+  return decoder_->Decode(CurrentRow(), position);
+}
+
+void JetRecordset::ReadRecord(std::vector<Value>& values) const {
+  if (new_record_) {
+    values = *new_record_;
+    return;
+  }
+  const CrackedRow& row = CurrentRow();
+  values.resize(table_->columns.size());
+  for (size_t i = 0; i < values.size(); ++i) decoder_->DecodeInto(row, static_cast<int>(i), values[i]);
+}
+
+const CrackedRow& JetRecordset::CurrentRow() const {
   RequireCurrent();
   ContinueWalk();
   if (cracked_position_ != position_) {
@@ -144,7 +158,7 @@ Value JetRecordset::GetValue(int position) const {
     decoder_->Crack(cracked_slot_.data, cracked_slot_.size, cracked_);
     cracked_position_ = position_;
   }
-  return decoder_->Decode(cracked_, position);
+  return cracked_;
 }
 
 // Writing: the new record's values are converted as they are set (so a bad value fails at

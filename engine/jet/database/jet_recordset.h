@@ -52,6 +52,7 @@ class JetRecordset : public Recordset {
   int FieldPosition(std::u16string_view name) const override;
   Value GetValue(int position) const override;
   using Recordset::GetValue;
+  void ReadRecord(std::vector<Value>& values) const override;
   void AddNew() override;
   void SetValue(int position, const Value& value) override;
   using Recordset::SetValue;
@@ -66,6 +67,8 @@ class JetRecordset : public Recordset {
   // The new record's field at `position`, once it is known to be there to set.
   Value& NewField(int position);
   void RequireCurrent() const;
+  // The current row's frame, read once per row.
+  const CrackedRow& CurrentRow() const;
   // Before rows are read: the walk's read is held, and the file is as it was when listed.
   void ContinueWalk() const;
   void EndWalkIfPastEnd() const;

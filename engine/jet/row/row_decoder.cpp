@@ -43,25 +43,42 @@ bool RowDecoder::FieldBytes(const CrackedRow& row, int position, const uint8_t**
 }
 
 Value RowDecoder::Decode(const CrackedRow& row, int position) const {
+  Value value;
+  DecodeInto(row, position, value);
+  return value;
+}
+
+void RowDecoder::DecodeInto(const CrackedRow& row, int position, Value& value) const {
   const ColumnDefinition& column = table_.columns[position];
-  if (column.type == ColumnType::Boolean) return Value::Flag(FieldPresent(row, column.number));
+  if (column.type == ColumnType::Boolean) {
+    value = Value::Flag(FieldPresent(row, column.number));
+    return;
+  }
   const uint8_t* bytes;
   size_t size;
-  if (!FieldBytes(row, position, &bytes, &size)) return Value::Null();
+  if (!FieldBytes(row, position, &bytes, &size)) {
+    value = Value::Null();
+    return;
+  }
   switch (column.type) {
-    case ColumnType::Text: return Value::Text(text_.Decode(bytes, size));
-    case ColumnType::Binary: return Value::Bytes(BinaryData(bytes, bytes + size));
+    case ColumnType::Text: text_.DecodeInto(bytes, size, value.TextToFill()); return;
+    case ColumnType::Binary: value = Value::Bytes(BinaryData(bytes, bytes + size)); return;
     case ColumnType::Memo:
       ReadLongValue(pager_, bytes, size, long_value_);
-      return Value::Text(text_.Decode(long_value_.data(), long_value_.size()));
+      text_.DecodeInto(long_value_.data(), long_value_.size(), value.TextToFill());
+      return;
     case ColumnType::Ole:
       ReadLongValue(pager_, bytes, size, long_value_);
-      return Value::Bytes(long_value_);
+      value = Value::Bytes(long_value_);
+      return;
     default: {
       const size_t needed = FixedSizeOf(column.type);
-      if (needed == 0) return Value::Bytes(BinaryData(bytes, bytes + size));  // a type this program does not know
+      if (needed == 0) {  // a type this program does not know
+        value = Value::Bytes(BinaryData(bytes, bytes + size));
+        return;
+      }
       if (size < needed) pager_.Damaged("a value is shorter than its type");
-      return DecodeFixedValue(column, bytes);
+      value = DecodeFixedValue(column, bytes);
     }
   }
 }

@@ -25,6 +25,8 @@ class RowDecoder {
 
   // The value of the column at `position` (in TableDefinition::columns).
   Value Decode(const CrackedRow& row, int position) const;
+  // The same value into `value`, whose storage a text reuses.
+  void DecodeInto(const CrackedRow& row, int position, Value& value) const;
 
   // The stored bytes of a column's value, false when it is Null (booleans: never called).
   bool FieldBytes(const CrackedRow& row, int position, const uint8_t** bytes, size_t* size) const;

@@ -8,6 +8,7 @@
 #include "engine/error.h"
 #include "tests/engine/excel/excel_test_util.h"
 #include "tests/support/fixtures.h"
+#include "tests/support/whole_record_reads.h"
 
 namespace {
 
@@ -309,6 +310,24 @@ TEST(ExcelRecordset, MovesAndCountsLikeDao) {
   auto header = db->OpenRecordset(u"Intestazione$");
   EXPECT_EQ(FieldNames(*header), std::vector<std::string>{"Codice"});
   EXPECT_EQ(header->RecordCount(), 0);
+}
+
+TEST(ExcelRecordset, WholeRecordsReadAsTheirFieldsOneByOne) {
+  REQUIRE_FIXTURES();
+  long compared = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(testsupport::FixturesDir() / "xls")) {
+    std::unique_ptr<engine::Database> book;
+    try {
+      book = engine::excel::OpenExcelDatabase(entry.path(), engine::TextLocale::English());
+    } catch (const engine::Error&) {
+      continue;  // the fixtures no one can read
+    }
+    for (const engine::TableInfo& table : book->TableDefs()) {
+      SCOPED_TRACE(entry.path().filename().string() + " " + engine::ToUtf8(table.name));
+      compared += testsupport::CompareWholeAndFieldReads(*book->OpenRecordset(table.name));
+    }
+  }
+  EXPECT_GT(compared, 1000);
 }
 
 TEST(ExcelErrors, FilesThatAreNotReadableWorkbooksSayWhy) {

@@ -5,6 +5,7 @@
 #include "engine/error.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/files.h"
+#include "tests/support/whole_record_reads.h"
 
 namespace {
 
@@ -185,6 +186,30 @@ TEST(JetRecordset, EmptyTextAndNullDiffer) {
   }
   EXPECT_GT(nulls, 0);
   EXPECT_GT(empties, 0);
+}
+
+// Every table of every fixture database, damaged ones included.
+TEST(JetRecordset, WholeRecordsReadAsTheirFieldsOneByOne) {
+  REQUIRE_FIXTURES();
+  long compared = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(testsupport::FixturesDir())) {
+    if (entry.path().extension() != ".mdb") continue;
+    std::unique_ptr<engine::Database> database;
+    try {
+      database = engine::jet::OpenJetDatabase(entry.path(), engine::OpenMode::ReadOnly, engine::TextLocale::English());
+    } catch (const engine::Error&) {
+      continue;
+    }
+    for (const engine::TableInfo& table : database->TableDefs()) {
+      SCOPED_TRACE(entry.path().filename().string() + " " + engine::ToUtf8(table.name));
+      try {
+        compared += testsupport::CompareWholeAndFieldReads(*database->OpenRecordset(table.name));
+      } catch (const engine::Error&) {
+        // a table whose definition does not read: nothing to compare
+      }
+    }
+  }
+  EXPECT_GT(compared, 10000);
 }
 
 }  // namespace
