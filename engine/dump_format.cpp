@@ -20,7 +20,8 @@ void AppendEscapedText(std::u16string_view text, std::string& out) {
   size_t i = 0;
   for (; i < text.size(); ++i) {
     const char16_t c = text[i];
-    if (c >= 0x80 || c == u'\\' || c == u'\t' || c == u'\n' || c == u'\r') break;
+    // Printable ASCII but the backslash: the controls go the slow way too, most unescaped.
+    if (static_cast<char16_t>(c - 0x20) >= 0x60 || c == u'\\') break;
     p[i] = static_cast<char>(c);
   }
   if (i == text.size()) return;
@@ -177,7 +178,7 @@ void AppendGuid(const Guid& guid, std::string& out) {
 
 void AppendDumpValue(const Value& value, std::string& out) {
   switch (value.type()) {
-    case Value::Type::Null: out += "\\N"; break;
+    case Value::Type::Null: out.append("\\N", 2); break;
     case Value::Type::Text: AppendEscapedText(value.text(), out); break;
     case Value::Type::Integer: {
       char buffer[24];

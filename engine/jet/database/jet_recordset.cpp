@@ -23,7 +23,7 @@ JetRecordset::JetRecordset(Pager& pager, std::shared_ptr<const TableDefinition> 
   decoder_.emplace(pager_, *table_, text_);
 }
 
-const std::vector<RowId>& JetRecordset::rows() const {
+const std::vector<RowId>& JetRecordset::ListRows() const {
   if (!rows_) {
     walk_.reset();
     walk_.emplace(pager_);

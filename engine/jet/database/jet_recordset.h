@@ -23,7 +23,7 @@
 
 namespace engine::jet {
 
-class JetRecordset : public Recordset {
+class JetRecordset final : public Recordset {
  public:
   // A whole table's rows, with the row count its definition holds when the table is held to
   // it (user tables: Access does not keep the counts of its own system tables exact).
@@ -60,12 +60,17 @@ class JetRecordset : public Recordset {
   void Update() override;
   void EndWalk() override;
 
-  const std::vector<RowId>& rows() const;
+  const std::vector<RowId>& rows() const {
+    if (rows_ && !rows_->empty()) return *rows_;  // asked for at every move and read
+    return ListRows();
+  }
 
  private:
   void SetTakenValue(int position, Value&& value) override;
   // The new record's field at `position`, once it is known to be there to set.
   Value& NewField(int position);
+  // Lists the rows when they are not listed yet; throws when a table that counts rows lists none.
+  const std::vector<RowId>& ListRows() const;
   void RequireCurrent() const;
   // The current row's frame, read once per row.
   const CrackedRow& CurrentRow() const;

@@ -56,8 +56,8 @@ void RowDecoder::DecodeInto(const CrackedRow& row, int position, Value& value) c
   }
   const uint8_t* bytes;
   size_t size;
-  if (!FieldBytes(row, position, &bytes, &size)) {
-    value = Value::Null();
+  if (!LocateField(row, column, &bytes, &size, file_name_)) {
+    if (!value.is_null()) value = Value::Null();
     return;
   }
   switch (column.type) {

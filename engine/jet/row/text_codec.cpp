@@ -11,26 +11,27 @@ namespace engine::jet {
 void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
   if (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
     text.resize(length - 2);  // at most one character per byte
-    char16_t* out = text.data();
-    size_t count = 0;
-    size_t i = 2;
+    char16_t* const first = text.data();
+    char16_t* out = first;
+    const uint8_t* p = bytes + 2;
+    const uint8_t* const end = bytes + length;
     // Alternate runs, each ended by a 00 byte: one-byte characters first, then two-byte ones.
     // A loop per run keeps the common case, a whole text of one-byte characters, to one test
     // per byte.
-    while (i < length) {
-      while (i < length && bytes[i] != 0) out[count++] = static_cast<char16_t>(bytes[i++]);
-      if (++i >= length) break;
-      while (i < length && bytes[i] != 0) {
-        if (i + 1 >= length) {  // half a character at the end: dropped
-          i = length;
+    while (p < end) {
+      while (p < end && *p != 0) *out++ = *p++;
+      if (++p >= end) break;
+      while (p < end && *p != 0) {
+        if (end - p < 2) {  // half a character at the end: dropped
+          p = end;
           break;
         }
-        out[count++] = static_cast<char16_t>(GetU16(bytes + i));
-        i += 2;
+        *out++ = static_cast<char16_t>(GetU16(p));
+        p += 2;
       }
-      ++i;
+      ++p;
     }
-    text.resize(count);
+    text.resize(static_cast<size_t>(out - first));
     return;
   }
   const size_t count = length / 2;
