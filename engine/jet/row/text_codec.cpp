@@ -1,12 +1,20 @@
 // Jet text decoding: see text_codec.h for the byte layouts.
 #include "engine/jet/row/text_codec.h"
 
+#include <cstring>
+
 #include "engine/bytes.h"
 #include "engine/code_page.h"
 #include "engine/error.h"
 #include "engine/utf.h"
 
 namespace engine::jet {
+namespace {
+
+using EightBytes = uint8_t __attribute__((vector_size(8)));
+using EightUnits = char16_t __attribute__((vector_size(16)));
+
+}  // namespace
 
 void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
   if (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
@@ -17,8 +25,22 @@ void DecodeJet4Text(const uint8_t* bytes, size_t length, std::u16string& text) {
     const uint8_t* const end = bytes + length;
     // Alternate runs, each ended by a 00 byte: one-byte characters first, then two-byte ones.
     // A loop per run keeps the common case, a whole text of one-byte characters, to one test
-    // per byte.
+    // per eight bytes, then one per byte.
     while (p < end) {
+      // Eight bytes at a time while none of them is the 00 that ends the run, widened in one
+      // vector operation (the compiler's generic vectors: SSE2 here, NEON on ARM).
+      while (end - p >= 8) {
+        uint64_t eight;
+        std::memcpy(&eight, p, sizeof eight);
+        // A 00 byte borrows into its own top bit when 1 is taken from each byte.
+        if (((eight - 0x0101010101010101) & ~eight & 0x8080808080808080) != 0) break;
+        EightBytes narrow;
+        std::memcpy(&narrow, p, sizeof narrow);
+        const EightUnits units = __builtin_convertvector(narrow, EightUnits);
+        std::memcpy(out, &units, sizeof units);
+        out += 8;
+        p += 8;
+      }
       while (p < end && *p != 0) *out++ = *p++;
       if (++p >= end) break;
       while (p < end && *p != 0) {

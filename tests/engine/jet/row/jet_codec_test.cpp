@@ -1,5 +1,5 @@
 // Byte-level decoding without whole files: Jet 4 text, Jet 3 code pages, Jet 3 rows longer
-// than 256 bytes (jump table), and the dump form of every value kind.
+// than 256 bytes (jump table), and the dump form of every value kind and of texts.
 #include <gtest/gtest.h>
 
 #include "engine/code_page.h"
@@ -33,6 +33,22 @@ TEST(Jet4Text, PlainAndCompressedForms) {
   EXPECT_EQ(Jet4({0xFF, 0xFE, 'a', 0}), u"a");            // a switch as the last byte
   EXPECT_EQ(Jet4({0xFF, 0xFE, 0, 0, 'x'}), u"x");         // an empty run of each width
   EXPECT_EQ(Jet4({0xFF, 0xFE, 0, 0xAC, 0x20}), u"€");     // ends inside a two-byte run
+  // One-byte runs of every length around the eight bytes read at a time, the switch after each.
+  for (uint8_t run = 0; run <= 19; ++run) {
+    std::vector<uint8_t> bytes{0xFF, 0xFE};
+    std::u16string expected;
+    for (uint8_t i = 0; i < run; ++i) {
+      bytes.push_back(static_cast<uint8_t>('a' + i));
+      expected += static_cast<char16_t>('a' + i);
+    }
+    bytes.insert(bytes.end(), {0, 0xAC, 0x20, 0, 'z'});
+    EXPECT_EQ(Jet4(bytes), expected + u"€z") << int{run};
+  }
+  // A text decoded into a longer one left from the last row.
+  std::u16string reused = u"a longer text from the last row";
+  const std::vector<uint8_t> short_text{0xFF, 0xFE, 'b', 'a', 'z'};
+  DecodeJet4Text(short_text.data(), short_text.size(), reused);
+  EXPECT_EQ(reused, u"baz");
 }
 
 TEST(Jet3Text, WindowsCodePages) {
@@ -137,6 +153,31 @@ TEST(DumpForm, EveryValueKind) {
                               0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A};
   std::copy(stored, stored + 16, guid.bytes.begin());
   EXPECT_EQ(DumpValue(Value::Id(guid)), "{8E39276A-BCA8-0201-0304-05060708090A}");
+}
+
+// The character that stops plain copying at every place in and around the units copied four
+// at a time; 0x1F, 0x20, 0x7E and 0x7F are the edges of printable ASCII.
+TEST(DumpForm, TextEscapesWhereverTheyFall) {
+  const std::pair<std::u16string, std::string> cases[] = {{u"\\", "\\\\"},
+                                                          {u"\t", "\\t"},
+                                                          {u"\n", "\\n"},
+                                                          {u"\r", "\\r"},
+                                                          {u"\x1F", "\x1F"},
+                                                          {u" ", " "},
+                                                          {u"~", "~"},
+                                                          {u"\x7F", "\x7F"},
+                                                          {u"é", "\xC3\xA9"},
+                                                          {u"€", "\xE2\x82\xAC"},
+                                                          {u"\U0001F600", "\xF0\x9F\x98\x80"}};
+  for (const auto& [unit, dumped] : cases) {
+    for (size_t at = 0; at <= 9; ++at) {
+      std::u16string text = u"abcdefghi";
+      text.insert(at, unit);
+      std::string expected = "abcdefghi";
+      expected.insert(at, dumped);
+      EXPECT_EQ(engine::DumpValue(engine::Value::Text(text)), expected) << dumped << " at " << at;
+    }
+  }
 }
 
 TEST(FixedValues, DecodeLittleEndianKinds) {
