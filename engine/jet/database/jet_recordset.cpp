@@ -146,7 +146,9 @@ void JetRecordset::ReadRecord(std::vector<Value>& values) const {
   }
   const CrackedRow& row = CurrentRow();
   values.resize(table_->columns.size());
-  for (size_t i = 0; i < values.size(); ++i) decoder_->DecodeInto(row, static_cast<int>(i), values[i]);
+  const int count = static_cast<int>(values.size());
+  Value* value = values.data();
+  for (int i = 0; i < count; ++i) decoder_->DecodeInto(row, i, value[i]);
 }
 
 const CrackedRow& JetRecordset::CurrentRow() const {
