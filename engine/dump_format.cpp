@@ -88,55 +88,66 @@ void AppendShortest(Float v, std::string& out) {
   int exponent = 0;
   const std::string_view written = text.substr(e + 1);
   std::from_chars(written.data() + (written[0] == '+' ? 1 : 0), written.data() + written.size(), exponent);
-  std::string digits;
+  char digits[32];  // at most 17 significant digits
+  size_t count = 0;
   bool negative = false;
   for (char c : text.substr(0, e)) {
     if (c == '-') negative = true;
-    if (c >= '0' && c <= '9') digits += c;
+    if (c >= '0' && c <= '9') digits[count++] = c;
   }
-  // digits = d.ddd, value = 0.dddd * 10^(exponent + 1)
+  // digits = d.ddd, value = 0.dddd * 10^(exponent + 1); written straight into `out`.
   const int point = exponent + 1;
-  std::string plain;
-  if (point <= 0) {
-    plain = "0." + std::string(-point, '0') + digits;
-  } else if (point >= static_cast<int>(digits.size())) {
-    plain = digits + std::string(point - digits.size(), '0');
-  } else {
-    plain = digits.substr(0, point) + "." + digits.substr(point);
-  }
-  if (plain.find('.') != std::string::npos) {
-    while (plain.back() == '0') plain.pop_back();
-    if (plain.back() == '.') plain.pop_back();
-  }
   if (negative) out += '-';
-  out += plain;
+  bool has_point = true;
+  if (point <= 0) {
+    out += "0.";
+    out.append(static_cast<size_t>(-point), '0');
+    out.append(digits, count);
+  } else if (point >= static_cast<int>(count)) {
+    out.append(digits, count);
+    out.append(static_cast<size_t>(point) - count, '0');
+    has_point = false;
+  } else {
+    out.append(digits, static_cast<size_t>(point));
+    out += '.';
+    out.append(digits + point, count - static_cast<size_t>(point));
+  }
+  if (has_point) {
+    while (out.back() == '0') out.pop_back();
+    if (out.back() == '.') out.pop_back();
+  }
 }
 
-void AppendTwo(int v, std::string& out) {
-  out += static_cast<char>('0' + v / 10);
-  out += static_cast<char>('0' + v % 10);
+void PutTwo(int v, char*& p) {
+  *p++ = static_cast<char>('0' + v / 10);
+  *p++ = static_cast<char>('0' + v % 10);
 }
 
+// Put together in a buffer and added at once: a workbook's dates are a good share of a dump.
 void AppendDate(Date date, std::string& out) {
   const CivilDateTime c = ToCivil(date);
   char buffer[32];
+  char* p = buffer;
   if (c.year >= 1000 && c.year <= 9999) {
-    AppendTwo(c.year / 100, out);
-    AppendTwo(c.year % 100, out);
-    out += '-';
+    PutTwo(c.year / 100, p);
+    PutTwo(c.year % 100, p);
+    *p++ = '-';
+    out.append(buffer, p);
   } else {
     std::snprintf(buffer, sizeof buffer, "%04d-", c.year);
     out += buffer;
   }
-  AppendTwo(c.month, out);
-  out += '-';
-  AppendTwo(c.day, out);
-  out += 'T';
-  AppendTwo(c.hour, out);
-  out += ':';
-  AppendTwo(c.minute, out);
-  out += ':';
-  AppendTwo(c.second, out);
+  p = buffer;
+  PutTwo(c.month, p);
+  *p++ = '-';
+  PutTwo(c.day, p);
+  *p++ = 'T';
+  PutTwo(c.hour, p);
+  *p++ = ':';
+  PutTwo(c.minute, p);
+  *p++ = ':';
+  PutTwo(c.second, p);
+  out.append(buffer, p);
   if (c.millisecond != 0) {
     std::snprintf(buffer, sizeof buffer, ".%03d", c.millisecond);
     out += buffer;
