@@ -63,8 +63,11 @@ void WorksheetTable::Frame(uint16_t header_row, uint16_t first_column, uint16_t 
     headers[cells()[i].column - first_column] = book_->CellValue(cells()[i]).ToText(locale);
   }
   field_names_ = MakeFieldNames(headers);
+  // One pass down the sorted cells: each row's first cell at or after the last row's.
+  size_t at = LowerBound(cells(), uint32_t{header_row} + 1, 0);
   for (uint32_t row = uint32_t{header_row} + 1; row <= uint32_t{last_row} + 1; ++row) {
-    record_starts_.push_back(static_cast<uint32_t>(LowerBound(cells(), row, 0)));
+    while (at < cells().size() && cells()[at].row < row) ++at;
+    record_starts_.push_back(static_cast<uint32_t>(at));
   }
   if (record_starts_.size() == 1) record_starts_.clear();
 }
