@@ -10,7 +10,7 @@
 
 #include "archives/data_binding.h"
 #include "archives/window_interface.h"
-#include "engine/text_locale.h"
+#include "engine/text/text_locale.h"
 
 class QComboBox;
 class QLineEdit;

@@ -5,7 +5,7 @@
 #include "app/italian_texts.h"
 #include "archives/error_messages.h"
 #include "archives/italian_texts.h"
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace app {
 

@@ -4,7 +4,7 @@
 
 #include "app/form1.h"
 #include "app/qt_translations.h"
-#include "engine/text_locale.h"
+#include "engine/text/text_locale.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

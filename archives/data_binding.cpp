@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/open/open_database.h"
 
 namespace archives {

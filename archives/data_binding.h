@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 
 namespace archives {
 

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "archives/italian_texts.h"
-#include "engine/error.h"
-#include "engine/value.h"
+#include "engine/base/error.h"
+#include "engine/value/value.h"
 
 namespace archives {
 namespace {

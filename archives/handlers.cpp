@@ -7,8 +7,8 @@
 
 #include "archives/error_messages.h"
 #include "archives/italian_texts.h"
-#include "engine/error.h"
-#include "engine/value.h"
+#include "engine/base/error.h"
+#include "engine/value/value.h"
 
 namespace archives {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace archives {
 

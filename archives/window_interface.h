@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/while_waiting.h"
+#include "engine/database/while_waiting.h"
 
 namespace archives {
 

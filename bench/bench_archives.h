@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/open/open_database.h"
 
 namespace bench {

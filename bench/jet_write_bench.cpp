@@ -12,7 +12,7 @@
 #include <string>
 
 #include "engine/jet/database/jet_database.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace fs = std::filesystem;
 using engine::Value;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "bench/bench_archives.h"
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/open/open_database.h"
 
 namespace {

@@ -33,9 +33,15 @@ function(archivi_layer target folder)
     DEPENDS ${files} ${PROJECT_SOURCE_DIR}/cmake/check_includes.cmake
     COMMENT "Checking the includes of ${target}"
     VERBATIM)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    # Headers only: nothing is compiled, so the check gets a target of its own.
+    add_custom_target(${target}_includes ALL DEPENDS ${stamp})
+    target_link_libraries(${target} INTERFACE ${ARG_DEPENDS})
+    return()
+  endif()
   target_sources(${target} PRIVATE ${stamp})
 
-  get_target_property(type ${target} TYPE)
   if(type STREQUAL "EXECUTABLE")
     target_link_libraries(${target} PRIVATE ${ARG_DEPENDS})
   else()

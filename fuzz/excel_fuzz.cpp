@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/excel/excel_database.h"
-#include "engine/text_locale.h"
+#include "engine/text/text_locale.h"
 
 namespace {
 

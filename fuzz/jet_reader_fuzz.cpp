@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/rules/expression.h"
 #include "engine/jet/database/jet_database.h"
@@ -15,7 +15,7 @@
 #include "engine/jet/catalog/property_block.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/rules/table_rules.h"
-#include "engine/text_locale.h"
+#include "engine/text/text_locale.h"
 
 namespace {
 

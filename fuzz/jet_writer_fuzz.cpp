@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/storage/memory_page_store.h"
 #include "engine/jet/table/table_writer.h"
-#include "engine/text_locale.h"
+#include "engine/text/text_locale.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 #include "import/italian_texts.h"
 
 namespace import {

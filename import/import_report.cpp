@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "import/italian_texts.h"
 
 namespace import {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "archives/window_interface.h"
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace import {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "import/text_rules.h"
 
 namespace import {

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <utility>
 
-#include "engine/error.h"
-#include "engine/value.h"
+#include "engine/base/error.h"
+#include "engine/value/value.h"
 #include "import/italian_texts.h"
 
 namespace import {

@@ -1,8 +1,8 @@
 #include "import/resume_next.h"
 
 #include "archives/error_messages.h"
-#include "engine/error.h"
-#include "engine/value.h"
+#include "engine/base/error.h"
+#include "engine/value/value.h"
 
 namespace import {
 namespace {

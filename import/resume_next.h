@@ -11,7 +11,7 @@
 #include <string>
 #include <type_traits>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace import {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "archives/handlers.h"
-#include "engine/error.h"
-#include "engine/utf.h"
+#include "engine/base/error.h"
+#include "engine/text/utf.h"
 #include "import/italian_texts.h"
 
 namespace import {

@@ -10,7 +10,7 @@
 
 #include "archives/data_binding.h"
 #include "archives/window_interface.h"
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "import/report_file.h"
 #include "import/resume_next.h"
 

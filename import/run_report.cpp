@@ -5,7 +5,7 @@
 #include <string>
 
 #include "archives/error_messages.h"
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 #include "import/import_report.h"
 #include "import/italian_texts.h"
 #include "import/report_file.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "import/import_report.h"
 #include "import/record_transfer.h"
 

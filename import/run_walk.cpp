@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "archives/handlers.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "import/code_lookup.h"
 #include "import/record_transfer.h"
 

@@ -3,8 +3,8 @@
 // runs follow) and the characters, which may go on in the next CONTINUE record.
 #include "engine/excel/biff_records.h"
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 
 namespace engine::excel {
 namespace {

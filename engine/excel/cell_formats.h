@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::excel {
 

@@ -13,10 +13,10 @@
 #include <algorithm>
 #include <string>
 
-#include "engine/bytes.h"
-#include "engine/case_fold.h"
-#include "engine/error.h"
-#include "engine/value.h"
+#include "engine/base/bytes.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
+#include "engine/value/value.h"
 
 namespace engine::excel {
 namespace {

@@ -11,13 +11,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/case_fold.h"
-#include "engine/error.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
 #include "engine/excel/compound_file.h"
 #include "engine/excel/table_names.h"
 #include "engine/excel/workbook.h"
 #include "engine/excel/worksheet_table.h"
-#include "engine/sql.h"
+#include "engine/sql/sql.h"
 
 namespace engine::excel {
 namespace {

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 
 namespace engine::excel {
 

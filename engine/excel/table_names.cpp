@@ -4,7 +4,7 @@
 
 #include <unordered_set>
 
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 
 namespace engine::excel {
 namespace {

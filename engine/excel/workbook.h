@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::excel {
 

@@ -11,10 +11,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/bytes.h"
-#include "engine/case_fold.h"
-#include "engine/code_page.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/text/case_fold.h"
+#include "engine/text/code_page.h"
+#include "engine/base/error.h"
 #include "engine/excel/biff_records.h"
 #include "engine/excel/cell_formats.h"
 #include "engine/excel/workbook.h"

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "engine/case_fold.h"
-#include "engine/error.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
 #include "engine/excel/table_names.h"
 
 namespace engine::excel {

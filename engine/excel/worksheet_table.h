@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/excel/workbook.h"
 
 namespace engine::excel {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "engine/database.h"
-#include "engine/error.h"
+#include "engine/database/database.h"
+#include "engine/base/error.h"
 #include "engine/excel/excel_database.h"
 #include "engine/jet/database/jet_database.h"
 

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/database.h"
-#include "engine/open_mode.h"
-#include "engine/text_locale.h"
+#include "engine/database/database.h"
+#include "engine/database/open_mode.h"
+#include "engine/text/text_locale.h"
 
 namespace engine {
 

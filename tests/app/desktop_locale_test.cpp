@@ -9,7 +9,7 @@
 
 #include "app/form1.h"
 #include "archives/handlers.h"
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 #include "tests/app/window_test_support.h"
 #include "tests/support/files.h"
 #include "tests/support/fixtures.h"

@@ -15,7 +15,7 @@
 
 #include "app/form1.h"
 #include "archives/handlers.h"
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/open/open_database.h"
 #include "import/text_rules.h"

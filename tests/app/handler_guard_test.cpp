@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "app/handler_guard.h"
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "tests/app/window_test_support.h"
 
 namespace {

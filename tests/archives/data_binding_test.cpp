@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "tests/support/memory_database.h"
 
 namespace archives {

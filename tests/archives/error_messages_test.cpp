@@ -13,9 +13,9 @@
 
 #include "archives/data_binding.h"
 #include "archives/italian_texts.h"
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/open/open_database.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 

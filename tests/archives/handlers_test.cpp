@@ -6,8 +6,8 @@
 #include <functional>
 
 #include "archives/error_messages.h"
-#include "engine/error.h"
-#include "engine/value.h"
+#include "engine/base/error.h"
+#include "engine/value/value.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/scripted_window.h"
 

@@ -7,8 +7,8 @@
 #include <unistd.h>
 
 #include "archives/error_messages.h"
-#include "engine/error.h"
-#include "engine/utf.h"
+#include "engine/base/error.h"
+#include "engine/text/utf.h"
 #include "tests/import/real_files.h"
 #include "tests/support/files.h"
 

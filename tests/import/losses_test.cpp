@@ -13,7 +13,7 @@
 #include <limits>
 #include <set>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/database/jet_database.h"

@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "import/import_run.h"
 #include "import/italian_texts.h"
 #include "tests/import/real_files.h"

@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/open/open_database.h"
 #include "import/import_run.h"
 #include "import/italian_texts.h"

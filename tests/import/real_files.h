@@ -11,11 +11,11 @@
 
 #include "archives/data_binding.h"
 #include "archives/handlers.h"
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/database/jet_database.h"
 #include "engine/open/open_database.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "import/import_run.h"
 #include "import/italian_texts.h"
 #include "tests/support/fixtures.h"

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "archives/window_interface.h"
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace import {
 namespace {

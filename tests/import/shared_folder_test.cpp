@@ -14,7 +14,7 @@
 #include "archives/error_messages.h"
 #include "archives/handlers.h"
 #include "archives/italian_texts.h"
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "import/report_file.h"
 #include "tests/import/real_files.h"
 #include "tests/support/files.h"

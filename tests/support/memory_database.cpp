@@ -3,10 +3,10 @@
 #include <cmath>
 #include <optional>
 
-#include "engine/case_fold.h"
-#include "engine/error.h"
-#include "engine/sql.h"
-#include "engine/value.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
+#include "engine/sql/sql.h"
+#include "engine/value/value.h"
 
 namespace testsupport {
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/database.h"
-#include "engine/error.h"
+#include "engine/database/database.h"
+#include "engine/base/error.h"
 
 namespace testsupport {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/data_page_writer.h"
 #include "engine/jet/storage/memory_page_store.h"
 

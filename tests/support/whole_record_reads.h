@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/database.h"
-#include "engine/dump_format.h"
-#include "engine/error.h"
+#include "engine/database/database.h"
+#include "tools/archivi/dump/dump_format.h"
+#include "engine/base/error.h"
 
 namespace testsupport {
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/database.h"
-#include "engine/dump_format.h"
+#include "engine/database/database.h"
+#include "tools/archivi/dump/dump_format.h"
 #include "engine/open/open_database.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/jet_check.h"

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <map>
 
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "import/italian_texts.h"
 #include "tests/support/files.h"
 #include "tests/support/fixtures.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/database/jet_database.h"
 #include "tests/support/xls_writer.h"

@@ -9,7 +9,7 @@
 #include "archives/data_binding.h"
 #include "archives/handlers.h"
 #include "archives/window_interface.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "import/import_run.h"
 #include "import/italian_texts.h"
 #include "import/record_transfer.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <exception>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "tools/archivi/commands.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // The reading commands of `archivi`: list tables, list columns, dump a table. Output is UTF-8.
 #include <cstdio>
 
-#include "engine/database.h"
-#include "engine/dump_format.h"
+#include "engine/database/database.h"
+#include "tools/archivi/dump/dump_format.h"
 #include "engine/open/open_database.h"
-#include "engine/text_locale.h"
+#include "engine/text/text_locale.h"
 #include "tools/archivi/commands.h"
 
 namespace archivi {

@@ -10,8 +10,8 @@
 #include <iostream>
 #include <string>
 
-#include "engine/case_fold.h"
-#include "engine/error.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/check/checker.h"

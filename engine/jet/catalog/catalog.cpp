@@ -1,7 +1,7 @@
 // Reading MSysObjects: see catalog.h.
 #include "engine/jet/catalog/catalog.h"
 
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/row/row_decoder.h"

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "engine/bytes.h"
-#include "engine/case_fold.h"
+#include "engine/base/bytes.h"
+#include "engine/text/case_fold.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/row/row_decoder.h"
 

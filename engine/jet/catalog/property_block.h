@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/jet/row/text_codec.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

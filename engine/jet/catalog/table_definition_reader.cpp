@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <string>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/format/byte_reader.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 namespace {

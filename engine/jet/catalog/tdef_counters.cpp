@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/page/data_page.h"
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace engine::jet {
 

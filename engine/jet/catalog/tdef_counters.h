@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/storage/page_store.h"
 

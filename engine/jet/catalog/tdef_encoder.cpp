@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/format/format.h"
 

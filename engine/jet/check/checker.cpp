@@ -5,8 +5,8 @@
 #include <functional>
 #include <set>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/check/entry_digest.h"
 #include "engine/jet/page/data_page.h"

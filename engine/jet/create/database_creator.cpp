@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/create/system_tables.h"
 #include "engine/jet/page/data_page.h"

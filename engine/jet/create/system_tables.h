@@ -10,7 +10,7 @@
 
 #include "engine/jet/catalog/catalog_ids.h"
 #include "engine/jet/create/table_creator.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

@@ -7,15 +7,15 @@
 #include <cstring>
 #include <ctime>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/page/data_page_writer.h"
 #include "engine/jet/row/decimal_field.h"
 #include "engine/jet/format/format.h"
 #include "engine/jet/index/index_page.h"
 #include "engine/jet/index/index_tree.h"
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/index/sort_key.h"
@@ -27,7 +27,7 @@
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 
 namespace engine::jet {
 namespace {

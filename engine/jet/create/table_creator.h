@@ -18,7 +18,7 @@
 
 #include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

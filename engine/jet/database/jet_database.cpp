@@ -15,7 +15,7 @@
 #include "engine/jet/row/table_scan.h"
 #include "engine/jet/row/text_form_conversion.h"
 #include "engine/jet/row/value_conversion.h"
-#include "engine/sql.h"
+#include "engine/sql/sql.h"
 
 namespace engine::jet {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 
 namespace engine::jet {
 

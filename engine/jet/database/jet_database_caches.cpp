@@ -2,7 +2,7 @@
 // a lookup per table while read-only, and a writer per table with its batched index changes.
 // After another program's commit the catalogue, definitions and lookups are read again;
 // after a rollback the writers drop what they cached from the pages.
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 #include "engine/jet/catalog/property_block.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/database/jet_database_impl.h"

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "engine/jet/database/jet_database_impl.h"
-#include "engine/sql.h"
+#include "engine/sql/sql.h"
 
 namespace engine::jet {
 

@@ -22,8 +22,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/database.h"
-#include "engine/error.h"
+#include "engine/database/database.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/rules/table_rules.h"

@@ -1,8 +1,8 @@
 // Prepared lookups: see jet_prepared_lookup.h.
 #include "engine/jet/database/jet_prepared_lookup.h"
 
-#include "engine/error.h"
-#include "engine/sql.h"
+#include "engine/base/error.h"
+#include "engine/sql/sql.h"
 
 namespace engine::jet {
 namespace {

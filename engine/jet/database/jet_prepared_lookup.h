@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/jet/database/jet_database_impl.h"
 
 namespace engine::jet {

@@ -1,8 +1,8 @@
 // Jet record sets: see jet_recordset.h.
 #include "engine/jet/database/jet_recordset.h"
 
-#include "engine/case_fold.h"
-#include "engine/error.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/page/data_page.h"
 

@@ -14,7 +14,7 @@
 #include <optional>
 #include <vector>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/table/record_writer.h"

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 
 namespace engine::jet {
 

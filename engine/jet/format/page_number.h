@@ -12,7 +12,7 @@
 #include <string>
 #include <type_traits>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 
 namespace engine::jet {
 

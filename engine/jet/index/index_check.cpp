@@ -3,7 +3,7 @@
 #include <optional>
 #include <unordered_set>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/index/index_page.h"
 
 namespace engine::jet {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <ostream>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 
 namespace engine::jet {
 namespace {

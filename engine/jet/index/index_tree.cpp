@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <unordered_set>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace engine::jet {
 namespace {

@@ -21,7 +21,7 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
 
 namespace engine::jet {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/jet/format/table_definition.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

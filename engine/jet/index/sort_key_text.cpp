@@ -24,7 +24,7 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
 
 namespace engine::jet {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 
 namespace engine::jet {
 namespace {

@@ -1,6 +1,6 @@
 #include "engine/jet/page/data_page_writer.h"
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace engine::jet {
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace engine::jet {
 namespace {

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/page/usage_map.h"
 

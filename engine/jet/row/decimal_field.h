@@ -10,10 +10,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/column_type.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

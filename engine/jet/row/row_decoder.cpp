@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/row/decimal_field.h"
 #include "engine/jet/page/long_value.h"

@@ -12,7 +12,7 @@
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/row/row_frame.h"
 #include "engine/jet/row/text_codec.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

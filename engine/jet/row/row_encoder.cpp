@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <bit>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/row/decimal_field.h"
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace engine::jet {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/row/row_frame.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/data_page.h"
 
 namespace engine::jet {

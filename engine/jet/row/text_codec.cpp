@@ -3,10 +3,10 @@
 
 #include <cstring>
 
-#include "engine/bytes.h"
-#include "engine/code_page.h"
-#include "engine/error.h"
-#include "engine/utf.h"
+#include "engine/base/bytes.h"
+#include "engine/text/code_page.h"
+#include "engine/base/error.h"
+#include "engine/text/utf.h"
 
 namespace engine::jet {
 namespace {

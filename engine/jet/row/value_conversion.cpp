@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/row/decimal_field.h"
 
 namespace engine::jet {

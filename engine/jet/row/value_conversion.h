@@ -6,8 +6,8 @@
 #pragma once
 
 #include "engine/jet/format/table_definition.h"
-#include "engine/text_locale.h"
-#include "engine/value.h"
+#include "engine/text/text_locale.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 #include "engine/jet/index/sort_key.h"
 
 namespace engine::jet {

@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/text_locale.h"
-#include "engine/value.h"
+#include "engine/text/text_locale.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

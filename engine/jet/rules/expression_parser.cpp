@@ -7,7 +7,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 #include "engine/jet/rules/expression.h"
 
 namespace engine::jet {

@@ -5,7 +5,7 @@
 // times the pattern, whatever the pattern.
 #include <vector>
 
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 #include "engine/jet/rules/expression.h"
 
 namespace engine::jet {

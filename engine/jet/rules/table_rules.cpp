@@ -3,8 +3,8 @@
 
 #include <ctime>
 
-#include "engine/case_fold.h"
-#include "engine/error.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
 #include "engine/jet/rules/italian_texts.h"
 #include "engine/jet/row/value_conversion.h"
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/rules/expression.h"
 #include "engine/jet/catalog/property_block.h"
 #include "engine/jet/format/table_definition.h"
-#include "engine/text_locale.h"
-#include "engine/value.h"
+#include "engine/text/text_locale.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

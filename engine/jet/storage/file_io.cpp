@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace engine::jet {
 

@@ -13,10 +13,10 @@
 #include <thread>
 #include <utility>
 
-#include "engine/case_fold.h"
-#include "engine/error.h"
-#include "engine/value.h"
-#include "engine/while_waiting.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
+#include "engine/value/value.h"
+#include "engine/database/while_waiting.h"
 
 namespace engine::jet {
 namespace {

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/format/format.h"
 #include "engine/jet/storage/file_io.h"

@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/storage/file_io.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/journal_format.h"

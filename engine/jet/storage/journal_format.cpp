@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/storage/header_page.h"
 
 namespace engine::jet {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/format/format.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/journal_format.h"

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/storage/file_lock.h"
 #include "engine/jet/storage/journal_recovery.h"

@@ -30,7 +30,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/open_mode.h"
+#include "engine/database/open_mode.h"
 #include "engine/jet/storage/file_lock.h"
 #include "engine/jet/format/format.h"
 #include "engine/jet/storage/header_page.h"

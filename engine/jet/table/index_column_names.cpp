@@ -1,6 +1,6 @@
 #include "engine/jet/table/index_column_names.h"
 
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace engine::jet {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/format/format.h"
 #include "engine/jet/index/index_check.h"
 #include "engine/jet/index/index_page.h"

@@ -21,7 +21,7 @@
 #include "engine/jet/storage/page_store.h"
 #include "engine/jet/table/index_pages.h"
 #include "engine/jet/table/matching_rows.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

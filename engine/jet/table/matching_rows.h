@@ -13,7 +13,7 @@
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/storage/page_store.h"
 #include "engine/jet/table/row_set.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

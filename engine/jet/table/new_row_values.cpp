@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/row/value_conversion.h"
 #include "engine/jet/table/table_error.h"
 

@@ -11,8 +11,8 @@
 
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/rules/table_rules.h"
-#include "engine/text_locale.h"
-#include "engine/value.h"
+#include "engine/text/text_locale.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "engine/jet/format/table_definition.h"
-#include "engine/text_locale.h"
-#include "engine/value.h"
+#include "engine/text/text_locale.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

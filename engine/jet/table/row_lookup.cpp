@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/index/index_tree.h"
 #include "engine/jet/index/sort_key.h"

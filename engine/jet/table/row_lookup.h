@@ -17,7 +17,7 @@
 #include "engine/jet/storage/page_store.h"
 #include "engine/jet/row/row_decoder.h"
 #include "engine/jet/format/table_definition.h"
-#include "engine/text_locale.h"
+#include "engine/text/text_locale.h"
 
 namespace engine::jet {
 

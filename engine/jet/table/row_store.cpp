@@ -1,6 +1,6 @@
 #include "engine/jet/table/row_store.h"
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/table/table_error.h"
 

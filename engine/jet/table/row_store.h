@@ -13,7 +13,7 @@
 #include "engine/jet/page/usage_map_writer.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/storage/page_store.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

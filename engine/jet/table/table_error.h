@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/format/table_definition.h"
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace engine::jet {
 

@@ -1,6 +1,6 @@
 #include "engine/jet/table/table_purge.h"
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/row/row_frame.h"

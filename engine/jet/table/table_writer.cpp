@@ -1,6 +1,6 @@
 #include "engine/jet/table/table_writer.h"
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/page/usage_map.h"
 #include "engine/jet/table/index_column_names.h"

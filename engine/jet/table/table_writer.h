@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/tdef_counters.h"
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/rules/table_rules.h"
@@ -31,8 +31,8 @@
 #include "engine/jet/table/new_row_values.h"
 #include "engine/jet/table/row_store.h"
 #include "engine/jet/table/table_purge.h"
-#include "engine/text_locale.h"
-#include "engine/value.h"
+#include "engine/text/text_locale.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 

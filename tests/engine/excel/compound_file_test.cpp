@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "tests/support/xls_writer.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "tests/engine/excel/excel_test_util.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/whole_record_reads.h"

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/database.h"
+#include "engine/database/database.h"
 #include "engine/excel/excel_database.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "tests/support/xls_writer.h"
 
 namespace testsupport {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 namespace {
 

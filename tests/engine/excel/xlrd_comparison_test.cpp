@@ -7,7 +7,7 @@
 #include <map>
 #include <sstream>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/excel/compound_file.h"
 #include "engine/excel/workbook.h"
 #include "tests/engine/excel/excel_test_util.h"

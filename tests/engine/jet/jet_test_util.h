@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "engine/jet/database/jet_database.h"
-#include "engine/value.h"
+#include "engine/value/value.h"
 #include "tests/support/fixtures.h"
 
 namespace testsupport {

@@ -4,8 +4,8 @@
 
 #include <ctime>
 
-#include "engine/case_fold.h"
-#include "engine/error.h"
+#include "engine/text/case_fold.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/catalog/property_block.h"
 #include "engine/jet/catalog/table_definition_reader.h"

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/storage/header_page.h"

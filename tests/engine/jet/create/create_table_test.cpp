@@ -4,13 +4,13 @@
 // added to files Access made, and the descriptions that must be refused.
 #include <gtest/gtest.h>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/create/table_creator.h"
 #include "engine/jet/catalog/tdef_encoder.h"
 #include "engine/jet/page/usage_map_writer.h"
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "tests/engine/jet/create/create_test_support.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/check/checker.h"

@@ -9,7 +9,7 @@
 
 #include <functional>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/storage/pager.h"
 #include "tests/engine/jet/jet_test_util.h"
 

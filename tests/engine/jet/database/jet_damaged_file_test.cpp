@@ -6,8 +6,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/page/data_page.h"

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "engine/dump_format.h"
+#include "tools/archivi/dump/dump_format.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/files.h"
 

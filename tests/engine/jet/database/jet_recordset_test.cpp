@@ -2,7 +2,7 @@
 // the program sends, and WHERE lookups with the General sort order's notion of equality.
 #include <gtest/gtest.h>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/files.h"
 #include "tests/support/whole_record_reads.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/fixtures.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 #include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
 

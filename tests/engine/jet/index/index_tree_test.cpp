@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/index/index_check.h"
 #include "tests/engine/jet/index/index_fixture_catalog.h"
 #include "tests/support/test_page_store.h"

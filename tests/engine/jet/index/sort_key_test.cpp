@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
 
 namespace engine::jet {

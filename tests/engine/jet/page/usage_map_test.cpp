@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
 #include "tests/support/test_page_store.h"

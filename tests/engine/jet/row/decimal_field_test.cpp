@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/jet/row/decimal_field.h"
-#include "engine/dump_format.h"
+#include "tools/archivi/dump/dump_format.h"
 #include "tests/engine/jet/jet_test_util.h"
 
 using namespace engine;

@@ -2,9 +2,9 @@
 // than 256 bytes (jump table), and the dump form of every value kind and of texts.
 #include <gtest/gtest.h>
 
-#include "engine/code_page.h"
-#include "engine/dump_format.h"
-#include "engine/error.h"
+#include "engine/text/code_page.h"
+#include "tools/archivi/dump/dump_format.h"
+#include "engine/base/error.h"
 #include "engine/jet/row/row_decoder.h"
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/storage/pager.h"

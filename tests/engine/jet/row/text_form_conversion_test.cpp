@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/row/text_form_conversion.h"
 #include "engine/jet/row/value_conversion.h"
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/page/data_page_writer.h"
-#include "engine/dump_format.h"
+#include "tools/archivi/dump/dump_format.h"
 #include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/row/row_frame.h"

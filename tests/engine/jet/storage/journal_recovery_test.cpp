@@ -10,8 +10,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/bytes.h"
-#include "engine/error.h"
+#include "engine/base/bytes.h"
+#include "engine/base/error.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/journal_format.h"
 #include "engine/jet/storage/journal_recovery.h"

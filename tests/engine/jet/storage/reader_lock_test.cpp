@@ -13,7 +13,7 @@
 #include <iterator>
 #include <type_traits>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/storage/journal_format.h"
 #include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/files.h"

@@ -13,9 +13,9 @@
 #include <regex>
 #include <set>
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
-#include "engine/dump_format.h"
+#include "tools/archivi/dump/dump_format.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/create/table_creator.h"
 #include "engine/jet/catalog/table_definition_reader.h"

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/database.h"
-#include "engine/value.h"
+#include "engine/database/database.h"
+#include "engine/value/value.h"
 
 namespace engine {
 

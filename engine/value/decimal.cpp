@@ -1,5 +1,5 @@
 // Jet's 96-bit decimals: see decimal.h.
-#include "engine/decimal.h"
+#include "engine/value/decimal.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,5 +1,5 @@
 // UTF-8 and UTF-16LE conversions: see utf.h.
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace engine {
 

@@ -11,10 +11,10 @@
 #include <variant>
 #include <vector>
 
-#include "engine/calendar.h"
-#include "engine/decimal.h"
-#include "engine/text_locale.h"
-#include "engine/utf.h"  // values' texts are UTF-16; most users also write them as UTF-8
+#include "engine/value/calendar.h"
+#include "engine/value/decimal.h"
+#include "engine/text/text_locale.h"
+#include "engine/text/utf.h"  // values' texts are UTF-16; most users also write them as UTF-8
 
 namespace engine {
 

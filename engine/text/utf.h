@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 
 namespace engine {
 

@@ -1,5 +1,5 @@
 // Case-insensitive names: see case_fold.h.
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 
 namespace engine {
 

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "engine/open_mode.h"
-#include "engine/text_locale.h"
-#include "engine/value.h"
+#include "engine/database/open_mode.h"
+#include "engine/text/text_locale.h"
+#include "engine/value/value.h"
 
 namespace engine {
 

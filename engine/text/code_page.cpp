@@ -1,10 +1,10 @@
 // Decoding with the tables of code_page_tables.cpp where a code page has one, with iconv
 // (which glibc always has) for the rest, the multi-byte Asian code pages among them.
-#include "engine/code_page.h"
+#include "engine/text/code_page.h"
 
 #include <iconv.h>
 
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace engine {
 namespace {

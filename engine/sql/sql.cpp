@@ -1,9 +1,9 @@
-#include "engine/sql.h"
+#include "engine/sql/sql.h"
 
 #include <utility>
 
-#include "engine/error.h"
-#include "engine/value.h"
+#include "engine/base/error.h"
+#include "engine/value/value.h"
 
 namespace engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 #include <gtest/gtest.h>
 

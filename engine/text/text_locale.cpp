@@ -1,4 +1,4 @@
-#include "engine/text_locale.h"
+#include "engine/text/text_locale.h"
 
 #include <cstdlib>
 #include <string_view>

@@ -1,12 +1,12 @@
 // Texts in Windows code pages, as Jet 3 databases and BIFF5 workbooks store them.
-#include "engine/code_page.h"
+#include "engine/text/code_page.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <string>
 
-#include "engine/bytes.h"
+#include "engine/base/bytes.h"
 
 namespace {
 

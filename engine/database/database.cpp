@@ -1,6 +1,6 @@
-#include "engine/database.h"
+#include "engine/database/database.h"
 
-#include "engine/error.h"
+#include "engine/base/error.h"
 
 namespace engine {
 

@@ -1,5 +1,5 @@
 // The text form of a value: numbers, dates and flags as the locale writes them.
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,9 +1,9 @@
 // Names compare without regard to letter case alike in databases and in workbooks.
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The dump format: see dump_format.h.
-#include "engine/dump_format.h"
+#include "tools/archivi/dump/dump_format.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string_view>
 
-#include "engine/utf.h"
+#include "engine/text/utf.h"
 
 namespace engine {
 namespace {

@@ -1,6 +1,6 @@
 // The single-byte Windows code pages: the characters of bytes 0x80..0xFF (bytes below 0x80
 // are ASCII). Bytes a code page leaves undefined read as U+FFFD.
-#include "engine/code_page.h"
+#include "engine/text/code_page.h"
 
 #include <array>
 

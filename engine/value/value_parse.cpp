@@ -1,12 +1,12 @@
 // Values read back from their text form, in the same locale: see value.h.
-#include "engine/value.h"
+#include "engine/value/value.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-#include "engine/case_fold.h"
+#include "engine/text/case_fold.h"
 
 namespace engine {
 namespace {

@@ -1,5 +1,5 @@
 // The proleptic Gregorian calendar for Jet's dates: see calendar.h.
-#include "engine/calendar.h"
+#include "engine/value/calendar.h"
 
 #include <cmath>
 
