@@ -17,6 +17,7 @@
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/database/jet_database.h"
+#include "engine/jet/page/data_page.h"
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/row/table_scan.h"
@@ -148,6 +149,47 @@ TEST(Losses, TheRecordsOfZeroedSourcePagesAreReportedAsNotImported) {
                                    result.first_failure_in_italian));
     EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size()), result.added);
   }
+}
+
+// A definition that counts far more rows than the file could hold is believed only as far
+// as its pages go: the run reports the records it could not read within that bound, rather
+// than a line for each of a million records that never were.
+TEST(Losses, ARowCountBeyondWhatTheFileHoldsIsBoundedByItsPages) {
+  REQUIRE_FIXTURES();
+  TempDir dir;
+  const fs::path source = dir.Copy(Listini("fonte.mdb"));
+  const fs::path destination = dir.path() / "listini.mdb";
+  engine::jet::CreateListiniDatabase(destination);
+  off_t count_at = 0;
+  long most_rows = 0;
+  long on_pages = 0;
+  {
+    auto pager = engine::jet::Pager::Open(source, engine::OpenMode::ReadOnly);
+    engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
+    for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
+      if (entry.name != u"Prodotti") continue;
+      count_at = static_cast<off_t>(entry.tdef_page.value()) * static_cast<off_t>(pager->page_size()) +
+                 static_cast<off_t>(pager->format().tdef_row_count);
+      const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
+      on_pages = static_cast<long>(engine::jet::ListLiveRows(*pager, table).size());
+    }
+    most_rows = static_cast<long>(pager->page_count()) * static_cast<long>(engine::jet::kMaxRowsPerDataPage);
+  }
+  ASSERT_GT(count_at, 0);
+  ASSERT_LT(most_rows, 1'000'000);
+  {
+    const int fd = ::open(source.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const uint8_t million[4] = {0x40, 0x42, 0x0F, 0x00};  // 1,000,000, little-endian
+    ASSERT_EQ(::pwrite(fd, million, sizeof million, count_at), static_cast<ssize_t>(sizeof million));
+    ::close(fd);
+  }
+
+  FileRun run(destination, source, {u"", u"Codice", u"", u"", u"", u"", u""});
+  const import::ImportResult result = run.Press();
+  EXPECT_GT(result.added, 0);
+  EXPECT_GT(result.failed, 0);
+  EXPECT_LE(result.failed, most_rows - on_pages);
 }
 
 // A source whose long descriptions live on pages of their own, read only as the walk

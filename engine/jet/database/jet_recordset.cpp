@@ -1,6 +1,8 @@
 // Jet record sets: see jet_recordset.h.
 #include "engine/jet/database/jet_recordset.h"
 
+#include <algorithm>
+
 #include "engine/text/case_fold.h"
 #include "engine/base/error.h"
 #include "engine/jet/format/byte_reader.h"
@@ -72,8 +74,12 @@ void JetRecordset::EndWalk() {
 
 long JetRecordset::UnreadRecords() const {
   if (!rows_ || !counted_rows_) return 0;
-  const long listed = static_cast<long>(rows_->size());
-  return *counted_rows_ > listed ? *counted_rows_ - listed : 0;
+  // A damaged count is believed only as far as the file's pages could hold rows: the caller
+  // reports each record never read.
+  const uint64_t most = static_cast<uint64_t>(pager_.page_count()) * kMaxRowsPerDataPage;
+  const uint64_t counted = std::min<uint64_t>(*counted_rows_, most);
+  const uint64_t listed = rows_->size();
+  return counted > listed ? static_cast<long>(counted - listed) : 0;
 }
 
 void JetRecordset::ThrowRowsNotAccountedFor() const {
