@@ -75,6 +75,7 @@ void StartupBinding(WindowState& state, Dialogs& dialogs, const std::u16string& 
 
 int CloseAtEnd(WindowState& state, Dialogs& dialogs) {
   try {
+    BusyWindow busy(dialogs);  // the last save may wait for another program's hold on the price list
     state.DataDestinazione.Close();
     return 0;
   } catch (const std::exception& error) {

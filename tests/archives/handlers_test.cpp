@@ -210,7 +210,8 @@ TEST(StartupBindingTest, ExplainsAPriceListThatCannotBeWritten) {
 }
 
 // The end of the program saves what was stored, undoes a change still open (all or
-// nothing), and tells of a save that failed, ending with a non-zero status.
+// nothing), and tells of a save that failed, ending with a non-zero status; the window shows
+// it is busy while it saves.
 TEST(CloseAtEndTest, SavesWhatWasStoredOrSaysItCouldNot) {
   REQUIRE_FIXTURES();
   struct Case {
@@ -238,7 +239,12 @@ TEST(CloseAtEndTest, SavesWhatWasStoredOrSaysItCouldNot) {
     records.SetValue(u"Codice Articolo", engine::Value::Text(u"NUOVO-1"));
     records.Update();
     if (c.commit_fails) std::filesystem::create_directory(file.string() + "-journal");
+    const int busy_before = dialogs.busy_periods;
     EXPECT_EQ(CloseAtEnd(state, dialogs), c.status);
+    // Busy while it saves, and no longer when it tells of a failure.
+    EXPECT_EQ(dialogs.busy_periods, busy_before + 1);
+    EXPECT_EQ(dialogs.busy_depth, 0);
+    for (int depth : dialogs.busy_depth_at_message) EXPECT_EQ(depth, 0);
     if (c.commit_fails) {
       ASSERT_EQ(dialogs.messages.size(), 1u);
       EXPECT_TRUE(dialogs.messages[0].text.starts_with(u"Impossibile salvare le ultime modifiche al listino " +
