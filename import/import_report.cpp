@@ -14,10 +14,11 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // Whether a spreadsheet would take the text for a formula: Excel evaluates a field that begins
 // with = + - or @ when it opens a CSV file, so a value from a supplier's archive such as
-// "=HYPERLINK(...)" would run on the clerk's machine. A signed number ("-1,5") is only a number.
+// "=HYPERLINK(...)" would run on the clerk's machine; a tab or a carriage return before such
+// a text is skipped on the way. A signed number ("-1,5") is only a number.
 bool LooksLikeFormula(std::u16string_view text) {
   if (text.empty()) return false;
-  if (text[0] == u'=' || text[0] == u'@') return true;
+  if (text[0] == u'=' || text[0] == u'@' || text[0] == u'\t' || text[0] == u'\r') return true;
   if (text[0] != u'+' && text[0] != u'-') return false;
   const std::u16string_view rest = text.substr(1);
   return rest.empty() || rest.find_first_not_of(u"0123456789,. ") != std::u16string_view::npos;

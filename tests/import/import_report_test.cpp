@@ -71,6 +71,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {{3, u"ZUPPA \"ß\""}, true, {"", u"Il prezzo non può essere negativo.", u"Prezzo", u"-5,50", false}},
       {{5, u""}, true, {"", u"Riga su\r\ndue righe.", u"", u"", false}},
       {{9, u"=HYPERLINK(\"x\")"}, true, {"", u"Codice troppo lungo.", u"Immagine", u"-cmd|' /C calc'!A0", false}},
+      {{11, u"\t=1+1"}, true, {"", u"Codice troppo lungo.", u"Nome", u"\r@SUM(A1)", false}},
   };
   testsupport::TempDir dir;
   const fs::path file = dir.path() / "resoconto.csv";
@@ -104,6 +105,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {"5", "", "non importato", "", "", "Riga su\r\ndue righe."},
       {"7", "CAFFÈ;1", "valore non scritto", "Prezzo", "dodici", "Il valore «dodici» non è un numero valido."},
       {"9", "'=HYPERLINK(\"x\")", "non importato", "Immagine", "'-cmd|' /C calc'!A0", "Codice troppo lungo."},
+      {"11", "'\t=1+1", "non importato", "Nome", "'\r@SUM(A1)", "Codice troppo lungo."},
   };
   try {
     EXPECT_EQ(ReadWithPython(file), expected);
