@@ -91,21 +91,6 @@ void IndexSet::Add(const IndexKeys& keys, RowId row, TdefCounters& counters) {
   }
 }
 
-std::optional<size_t> IndexSet::EqualityIndexOn(int position) const {
-  if (position < 0 || static_cast<size_t>(position) >= table_.columns.size()) return std::nullopt;
-  const ColumnDefinition& column = table_.columns[position];
-  if (table_.version != JetVersion::Jet4 || column.type != ColumnType::Text || !HasKnownSortOrder(column)) {
-    return std::nullopt;
-  }
-  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
-    const RealIndex& index = table_.real_indexes[i];
-    if (index.columns.size() == 1 && index.columns[0].column_number == column.number && !index.root_page.is_none()) {
-      return i;
-    }
-  }
-  return std::nullopt;
-}
-
 std::vector<RowId> IndexSet::FindEqual(size_t i, std::u16string_view literal, bool before_adding) {
   std::string key;
   AppendTextKey(literal, table_.real_indexes[i].columns[0].ascending, &key);

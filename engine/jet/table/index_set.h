@@ -43,10 +43,7 @@ class IndexSet {
   // The row's entries; a key new to its index adds to the index's unique-entry count.
   void Add(const IndexKeys& keys, RowId row, TdefCounters& counters);
 
-  // The single-column index on the text column at `position` that can answer
-  // WHERE [column] = literal, or nothing (the caller scans then).
-  std::optional<size_t> EqualityIndexOn(int position) const;
-  // The rows whose key in that index equals the literal's. `before_adding`: a value not
+  // The rows whose key in the index (see TextEqualityIndex) equals the literal's. `before_adding`: a value not
   // found is about to be added, so the entries beside the searched place are read back from
   // their rows first (throws "damaged" when one does not match).
   std::vector<RowId> FindEqual(size_t real_index, std::u16string_view literal, bool before_adding);

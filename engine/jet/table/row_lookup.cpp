@@ -8,6 +8,7 @@
 #include "engine/jet/index/index_tree.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/row/table_scan.h"
+#include "engine/jet/table/equality_index.h"
 
 namespace engine::jet {
 namespace {
@@ -29,24 +30,11 @@ RowLookup::~RowLookup() = default;
 
 std::vector<RowId> RowLookup::FindEqual(int position, std::u16string_view literal) {
   used_index_ = false;
-  if (const RealIndex* index = IndexOn(position)) {
+  if (const std::optional<size_t> index = TextEqualityIndex(table_, position)) {
     used_index_ = true;
-    return FindWithIndex(*index, literal);
+    return FindWithIndex(table_.real_indexes[*index], literal);
   }
   return FindByScan(position, literal);
-}
-
-const RealIndex* RowLookup::IndexOn(int position) const {
-  const ColumnDefinition& column = table_.columns[position];
-  if (table_.version != JetVersion::Jet4 || column.type != ColumnType::Text || !HasKnownSortOrder(column)) {
-    return nullptr;
-  }
-  for (const RealIndex& index : table_.real_indexes) {
-    if (index.columns.size() == 1 && index.columns[0].column_number == column.number && !index.root_page.is_none()) {
-      return &index;
-    }
-  }
-  return nullptr;
 }
 
 std::vector<RowId> RowLookup::FindWithIndex(const RealIndex& index, std::u16string_view literal) {

@@ -40,7 +40,6 @@ class RowLookup {
   bool used_index() const { return used_index_; }
 
  private:
-  const RealIndex* IndexOn(int position) const;
   std::vector<RowId> FindWithIndex(const RealIndex& index, std::u16string_view literal);
   std::vector<RowId> FindByScan(int position, std::u16string_view literal);
 

@@ -3,6 +3,7 @@
 #include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/page/usage_map.h"
+#include "engine/jet/table/equality_index.h"
 #include "engine/jet/table/index_column_names.h"
 #include "engine/jet/table/table_error.h"
 
@@ -96,7 +97,7 @@ void TableWriter::ForgetCachedPages() {
 }
 
 std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16string_view literal) {
-  const std::optional<size_t> index = indexes_.EqualityIndexOn(position);
+  const std::optional<size_t> index = TextEqualityIndex(table_, position);
   if (!index) return std::nullopt;
   if (!writes_this_format_) return indexes_.FindEqual(*index, literal, false);
   CheckBeforeWriting();  // a lookup here comes before a change
