@@ -96,6 +96,39 @@ TEST(Losses, AwkwardValuesAreCountedExactlyAsTheFileLacksThem) {
   }
 }
 
+// The source's table "Prodotti" as its file holds it.
+struct SourceTable {
+  std::vector<engine::jet::RowId> rows;  // its live rows
+  size_t page_size = 0;
+  uint32_t page_count = 0;  // of the file
+  off_t row_count_at = 0;   // where in the file its definition keeps its row count
+};
+
+SourceTable ReadProdotti(const fs::path& source) {
+  SourceTable found;
+  auto pager = engine::jet::Pager::Open(source, engine::OpenMode::ReadOnly);
+  engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
+  for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
+    if (entry.name != u"Prodotti") continue;
+    const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
+    found.rows = engine::jet::ListLiveRows(*pager, table);
+    found.row_count_at = static_cast<off_t>(entry.tdef_page.value()) * static_cast<off_t>(pager->page_size()) +
+                         static_cast<off_t>(pager->format().tdef_row_count);
+  }
+  found.page_size = pager->page_size();
+  found.page_count = pager->page_count();
+  return found;
+}
+
+// Writes bytes over the file at `offset`, as damage would.
+void Overwrite(const fs::path& file, off_t offset, const void* bytes, size_t size) {
+  const int fd = ::open(file.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  const ssize_t written = ::pwrite(fd, bytes, size, offset);
+  ::close(fd);
+  ASSERT_EQ(written, static_cast<ssize_t>(size));
+}
+
 // The records of zeroed source pages are counted as not imported, with the reason; when no
 // page of the table is left, nothing is imported and the run says how many records it could
 // not read, rather than that the source is empty.
@@ -109,34 +142,19 @@ TEST(Losses, TheRecordsOfZeroedSourcePagesAreReportedAsNotImported) {
     engine::jet::CreateListiniDatabase(destination);
     // The data pages of the table's rows (the middle row's alone, or all), and how many
     // rows they hold.
+    const SourceTable table = ReadProdotti(source);
+    ASSERT_FALSE(table.rows.empty());
     std::set<uint32_t> pages;
-    size_t page_size = 0;
     long on_pages = 0;
-    {
-      auto pager = engine::jet::Pager::Open(source, engine::OpenMode::ReadOnly);
-      engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
-      for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
-        if (entry.name != u"Prodotti") continue;
-        const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
-        const auto rows = engine::jet::ListLiveRows(*pager, table);
-        for (const auto& row : rows) {
-          if (every_page || row.page == rows[rows.size() / 2].page) pages.insert(row.page.value());
-        }
-        for (const auto& row : rows) on_pages += pages.count(row.page.value()) > 0;
-      }
-      page_size = pager->page_size();
+    for (const auto& row : table.rows) {
+      if (every_page || row.page == table.rows[table.rows.size() / 2].page) pages.insert(row.page.value());
     }
-    ASSERT_GT(on_pages, 0);
-    {
-      const int fd = ::open(source.c_str(), O_WRONLY);
-      ASSERT_GE(fd, 0);
-      const std::vector<char> zeros(page_size, 0);
-      for (uint32_t page : pages) {
-        ASSERT_EQ(::pwrite(fd, zeros.data(), zeros.size(), static_cast<off_t>(page) * page_size),
-                  static_cast<ssize_t>(page_size));
-      }
-      ::close(fd);
+    for (const auto& row : table.rows) on_pages += pages.count(row.page.value()) > 0;
+    const std::vector<char> zeros(table.page_size, 0);
+    for (uint32_t page : pages) {
+      Overwrite(source, static_cast<off_t>(page) * static_cast<off_t>(table.page_size), zeros.data(), zeros.size());
     }
+    if (HasFatalFailure()) return;
 
     FileRun run(destination, source, {u"", u"Codice", u"", u"", u"", u"", u""});
     const import::ImportResult result = run.Press();
@@ -160,30 +178,14 @@ TEST(Losses, ARowCountBeyondWhatTheFileHoldsIsBoundedByItsPages) {
   const fs::path source = dir.Copy(Listini("fonte.mdb"));
   const fs::path destination = dir.path() / "listini.mdb";
   engine::jet::CreateListiniDatabase(destination);
-  off_t count_at = 0;
-  long most_rows = 0;
-  long on_pages = 0;
-  {
-    auto pager = engine::jet::Pager::Open(source, engine::OpenMode::ReadOnly);
-    engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
-    for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
-      if (entry.name != u"Prodotti") continue;
-      count_at = static_cast<off_t>(entry.tdef_page.value()) * static_cast<off_t>(pager->page_size()) +
-                 static_cast<off_t>(pager->format().tdef_row_count);
-      const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
-      on_pages = static_cast<long>(engine::jet::ListLiveRows(*pager, table).size());
-    }
-    most_rows = static_cast<long>(pager->page_count()) * static_cast<long>(engine::jet::kMaxRowsPerDataPage);
-  }
-  ASSERT_GT(count_at, 0);
+  const SourceTable table = ReadProdotti(source);
+  ASSERT_GT(table.row_count_at, 0);
+  const long on_pages = static_cast<long>(table.rows.size());
+  const long most_rows = static_cast<long>(table.page_count) * static_cast<long>(engine::jet::kMaxRowsPerDataPage);
   ASSERT_LT(most_rows, 1'000'000);
-  {
-    const int fd = ::open(source.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    const uint8_t million[4] = {0x40, 0x42, 0x0F, 0x00};  // 1,000,000, little-endian
-    ASSERT_EQ(::pwrite(fd, million, sizeof million, count_at), static_cast<ssize_t>(sizeof million));
-    ::close(fd);
-  }
+  const uint8_t million[4] = {0x40, 0x42, 0x0F, 0x00};  // 1,000,000, little-endian
+  Overwrite(source, table.row_count_at, million, sizeof million);
+  if (HasFatalFailure()) return;
 
   FileRun run(destination, source, {u"", u"Codice", u"", u"", u"", u"", u""});
   const import::ImportResult result = run.Press();
