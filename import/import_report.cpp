@@ -115,8 +115,10 @@ std::string ReportCsv(const ImportReport& report) {
   std::stable_sort(lines.begin(), lines.end(),
                    [](const ReportLine* a, const ReportLine* b) { return a->record.row < b->record.row; });
   for (const ReportLine* line : lines) {
-    csv.Line({Number(line->record.row), line->record.code,
-              line->not_imported ? kReportNotImported : kReportValueNotWritten, line->reason.field, line->reason.value,
+    const std::u16string outcome = line->unread > 0 ? ReportNotReadText(line->unread)
+                                   : line->not_imported ? std::u16string(kReportNotImported)
+                                                        : std::u16string(kReportValueNotWritten);
+    csv.Line({Number(line->record.row), line->record.code, outcome, line->reason.field, line->reason.value,
               line->reason.in_italian});
   }
   return csv.Take();

@@ -20,11 +20,14 @@ struct SourceRecord {
   std::u16string code;
 };
 
-// A line of the detail: a record not imported, or a value an added article lacks.
+// A line of the detail: a record not imported, a value an added article lacks, or the
+// records a stopped walk never read (`unread` of them from `record.row` on, one line for all:
+// nothing is known of each but its place).
 struct ReportLine {
   SourceRecord record;
   bool not_imported = false;
   FailureReason reason;  // the field, the value and the Italian reason
+  long unread = 0;
 };
 
 struct ImportReport {

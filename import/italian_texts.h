@@ -101,6 +101,10 @@ inline constexpr std::array<std::u16string_view, 6> kReportHeader = {u"Riga",  u
                                                                      u"Campo", u"Valore",          u"Motivo"};
 inline constexpr std::u16string_view kReportNotImported = u"non importato";
 inline constexpr std::u16string_view kReportValueNotWritten = u"valore non scritto";
+// The outcome of the records a stopped walk never read, from the line's row on.
+inline std::u16string ReportNotReadText(long records) {
+  return engine::FromUtf8(std::to_string(records)) + u" record non letti";
+}
 // A write the price list refused, which every later one would meet too, stopped the run.
 inline constexpr std::u16string_view kImportStoppedStart = u"Importazione interrotta: ";
 inline constexpr std::u16string_view kImportStoppedEnd =

@@ -72,6 +72,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {{5, u""}, true, {"", u"Riga su\r\ndue righe.", u"", u"", false}},
       {{9, u"=HYPERLINK(\"x\")"}, true, {"", u"Codice troppo lungo.", u"Immagine", u"-cmd|' /C calc'!A0", false}},
       {{11, u"\t=1+1"}, true, {"", u"Codice troppo lungo.", u"Nome", u"\r@SUM(A1)", false}},
+      {{12, u""}, true, {"", u"Il listino è in uso.", u"", u"", false}, 1989},
   };
   testsupport::TempDir dir;
   const fs::path file = dir.path() / "resoconto.csv";
@@ -106,6 +107,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {"7", "CAFFÈ;1", "valore non scritto", "Prezzo", "dodici", "Il valore «dodici» non è un numero valido."},
       {"9", "'=HYPERLINK(\"x\")", "non importato", "Immagine", "'-cmd|' /C calc'!A0", "Codice troppo lungo."},
       {"11", "'\t=1+1", "non importato", "Nome", "'\r@SUM(A1)", "Codice troppo lungo."},
+      {"12", "", "1989 record non letti", "", "", "Il listino è in uso."},
   };
   try {
     EXPECT_EQ(ReadWithPython(file), expected);
