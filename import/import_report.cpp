@@ -98,7 +98,8 @@ std::string ReportCsv(const ImportReport& report) {
       .Line({kReportPriceListKey, ReportPriceListText(report.price_list, report.price_list_opened)})
       .Line({kReportStartKey, DateAndTime(report.start)})
       .Line({kReportEndKey, DateAndTime(report.end)})
-      .Line({kReportPurgeKey, report.purged ? kReportYes : kReportNo});
+      .Line({kReportPurgeKey, !report.purged ? kReportNo : report.purge_undone ? kReportPurgeUndone : kReportYes});
+  if (report.purged && report.deleted) csv.Line({kReportDeletedKey, Number(*report.deleted)});
   for (const auto& [caption, column] : report.mapping) csv.Line({caption, column});
   csv.Line({kReportAddedKey, Number(report.added)})
       .Line({kReportAlreadyPresentKey, Number(report.already_present)})

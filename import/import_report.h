@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,8 @@ struct ImportReport {
   std::u16string price_list_opened;  // the name the program opened it by
   std::tm start{}, end{};  // local time
   bool purged = false;
+  bool purge_undone = false;  // by the failure of the final commit
+  std::optional<long> deleted;  // by the purge and still deleted after the run; told when known
   std::vector<std::pair<std::u16string_view, std::u16string>> mapping;  // picker caption, source column
   long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0;
   std::vector<ReportLine> lines;  // in any order; written in source order

@@ -91,7 +91,10 @@ inline constexpr std::u16string_view kReportStartKey = u"Inizio";
 inline constexpr std::u16string_view kReportEndKey = u"Fine";
 inline constexpr std::u16string_view kReportPurgeKey = u"Cancellazione prima dell'importazione";
 inline constexpr std::u16string_view kReportYes = u"Sì";
+// The purge was made, then undone with the rest of the run by the failure of the final commit.
+inline constexpr std::u16string_view kReportPurgeUndone = u"Sì, poi annullata";
 inline constexpr std::u16string_view kReportNo = u"No";
+inline constexpr std::u16string_view kReportDeletedKey = u"Articoli cancellati";
 inline constexpr std::u16string_view kReportAddedKey = u"Articoli aggiunti";
 inline constexpr std::u16string_view kReportAlreadyPresentKey = u"Già presenti";
 inline constexpr std::u16string_view kReportWithoutCodeKey = u"Senza codice";

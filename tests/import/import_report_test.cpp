@@ -8,6 +8,7 @@
 #include "engine/jet/create/database_creator.h"
 #include "import/import_report.h"
 #include "import/report_file.h"
+#include "tests/import/import_setup.h"
 #include "tests/import/real_files.h"
 #include "tests/support/files.h"
 #include "tests/support/fixtures.h"
@@ -113,6 +114,41 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
     EXPECT_EQ(ReadWithPython(file), expected);
   } catch (const std::runtime_error& missing) {
     GTEST_SKIP() << missing.what();
+  }
+}
+
+// The purge lines say what the price list holds after the run: how many articles the purge
+// deleted, and that it was undone when the final commit failed.
+TEST(ImportReport, ThePurgeLinesSayWhatStayedDeleted) {
+  struct Case {
+    const char* name;
+    int answer;
+    bool commit_fails;
+    std::string purge, deleted;
+  };
+  const Case cases[] = {
+      {"no purge", archives::kAnswerNo, false, "No", "(missing)"},
+      {"purged", archives::kAnswerYes, false, "Sì", "2"},
+      {"purged, then undone", archives::kAnswerYes, true, "Sì, poi annullata", "0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImportSetup setup;
+    setup.AddArticle(u"A0");
+    setup.AddArticle(u"A9");
+    setup.AddSourceCodes({u"A1"});
+    if (c.commit_fails) setup.destination->FailOn("Commit", {}, 0, INT_MAX, "cannot write the database");
+    setup.window.answers = {c.answer};
+    TempDir dir;
+    const fs::path file = dir.path() / "resoconto.csv";
+    setup.Press(import::kImportKey, ReportPlace::File(file));
+    try {
+      const Rows rows = ReadWithPython(file);
+      EXPECT_EQ(Summary(rows, import::kReportPurgeKey), c.purge);
+      EXPECT_EQ(Summary(rows, import::kReportDeletedKey), c.deleted);
+    } catch (const std::runtime_error& missing) {
+      GTEST_SKIP() << missing.what();
+    }
   }
 }
 
