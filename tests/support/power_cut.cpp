@@ -65,8 +65,9 @@ WriteLog::WriteLog(const fs::path& database)
     : database_(fs::canonical(database)),
       journal_(engine::jet::JournalPathFor(database_)),
       folder_(database_.parent_path()),
-      before_(ReadBytes(database)) {
-  if (recording || fs::exists(journal_)) std::abort();
+      before_{ReadBytes(database), {}} {
+  if (recording) std::abort();
+  if (fs::exists(journal_)) before_.journal = ReadBytes(journal_);
   recording = this;
 }
 
@@ -106,7 +107,8 @@ DiskState PowerCut::After(size_t done, Loss loss, std::mt19937& random) const {
     std::vector<size_t> unsynced;
   };
   File files[2];
-  files[kDatabase] = {before_, true, true, {}};
+  files[kDatabase] = {before_.database, true, true, {}};
+  if (before_.journal) files[kJournal] = {*before_.journal, true, true, {}};
   std::vector<std::pair<int, bool>> folder_changes;  // file, exists after, since the folder's last sync
   for (size_t i = 0; i < done; ++i) {
     const FileOperation& operation = operations_[i];

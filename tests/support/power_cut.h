@@ -26,8 +26,14 @@ struct FileOperation {
 inline constexpr int kDatabase = 0;
 inline constexpr int kJournal = 1;
 
+// What the disk holds: after a power cut, or when a log starts.
+struct DiskState {
+  std::vector<uint8_t> database;
+  std::optional<std::vector<uint8_t>> journal;  // none when no journal is there
+};
+
 // Records the operations on `database` and its journal from construction to destruction.
-// One at a time; the journal must not exist when it starts.
+// One at a time.
 class WriteLog {
  public:
   explicit WriteLog(const std::filesystem::path& database);
@@ -35,7 +41,7 @@ class WriteLog {
   WriteLog(const WriteLog&) = delete;
   WriteLog& operator=(const WriteLog&) = delete;
 
-  const std::vector<uint8_t>& database_before() const { return before_; }
+  const DiskState& before() const { return before_; }
   const std::vector<FileOperation>& operations() const { return operations_; }
 
   // Called by the interposed C library functions.
@@ -45,20 +51,14 @@ class WriteLog {
  private:
   int FileOf(int fd) const;  // kDatabase, kJournal, 2 for their folder, -1 for another file
   std::filesystem::path database_, journal_, folder_;
-  std::vector<uint8_t> before_;
+  DiskState before_;
   std::vector<FileOperation> operations_;
-};
-
-// What the disk holds after a power cut.
-struct DiskState {
-  std::vector<uint8_t> database;
-  std::optional<std::vector<uint8_t>> journal;  // none when no journal is left
 };
 
 class PowerCut {
  public:
   enum class Loss { None, Dropped, Reordered, Torn };
-  PowerCut(const std::vector<uint8_t>& before, const std::vector<FileOperation>& operations)
+  PowerCut(const DiskState& before, const std::vector<FileOperation>& operations)
       : before_(before), operations_(operations) {}
 
   // The disk after the first `done` operations, the unsynced ones lost as `loss` says (Torn
@@ -66,12 +66,12 @@ class PowerCut {
   DiskState After(size_t done, Loss loss, std::mt19937& random) const;
 
   // The points where no change is under way: the start, and after each journal's removal has
-  // reached the folder (a commit ended). Each crash state must hold the content at the point
+  // reached the folder (a commit ended, or a recovery). Each crash state must hold the content at the point
   // before it or at the point after it.
   std::vector<size_t> QuietPoints() const;
 
  private:
-  const std::vector<uint8_t>& before_;
+  const DiskState& before_;
   const std::vector<FileOperation>& operations_;
 };
 
