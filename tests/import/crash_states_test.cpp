@@ -142,9 +142,10 @@ TEST(CrashStates, EveryStateAPowerCutLeavesHoldsTheListBeforeOrAfter) {
       {"an import", [&](const fs::path& file) { Import(file, archives::kAnswerNo); }},
       {"an import after the purge", [&](const fs::path& file) { Import(file, archives::kAnswerYes); }},
   };
-  // States tried per change: sampled, with a fixed seed, from every point and every way of
-  // losing what was not synced there (each drawn a few times, as the writes lost differ).
-  constexpr size_t kStatesPerChange = 80;
+  // States tried per change: the disk as the writes left it after every operation, and a
+  // sample, with a fixed seed, of the ways of losing what was not synced at each point (each
+  // drawn a few times, as the writes lost differ).
+  constexpr size_t kLossesPerChange = 60;
   constexpr int kDraws = 3;
   // States left with a journal whose recovery by the next run is cut short in its turn.
   constexpr int kRecoveriesCutPerChange = 20;
@@ -178,17 +179,18 @@ TEST(CrashStates, EveryStateAPowerCutLeavesHoldsTheListBeforeOrAfter) {
       size_t done;
       PowerCut::Loss loss;
     };
-    std::vector<Point> points;
+    std::vector<Point> points, losses;
     for (size_t done = 1; done <= operations.size(); ++done) {
       points.push_back({done, PowerCut::Loss::None});
       for (int draw = 0; draw < kDraws; ++draw) {
-        points.push_back({done, PowerCut::Loss::Dropped});
-        points.push_back({done, PowerCut::Loss::Reordered});
-        if (operations[done - 1].kind == FileOperation::Write) points.push_back({done, PowerCut::Loss::Torn});
+        losses.push_back({done, PowerCut::Loss::Dropped});
+        losses.push_back({done, PowerCut::Loss::Reordered});
+        if (operations[done - 1].kind == FileOperation::Write) losses.push_back({done, PowerCut::Loss::Torn});
       }
     }
-    std::shuffle(points.begin(), points.end(), random);
-    points.resize(std::min(points.size(), kStatesPerChange));
+    std::shuffle(losses.begin(), losses.end(), random);
+    points.insert(points.end(), losses.begin(), losses.begin() + long(std::min(losses.size(), kLossesPerChange)));
+    std::shuffle(points.begin(), points.end(), random);  // the recoveries cut are spread over the change
     int failures = 0;
     int recoveries_cut = 0;
     for (const Point& point : points) {
