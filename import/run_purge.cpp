@@ -61,8 +61,8 @@ bool OfferPurge(RunContext& run, RunState& state) {
     state.stop_failure = run.steps.last_reason();
     return false;
   }
-  // Counted inside the change, which no other program can write: the report says how many
-  // articles the purge deleted (articles that other data keep are left, so not the count before).
+  // Counted before and after, inside the change that no other program can write: the report
+  // says how many articles the purge deleted, which need not be all (other data may hold some).
   const std::optional<long> before = ArticleCount(run);
   if (!run.steps.Run([&] { run.destination.Database().Execute(kPurgeStatement); })) {
     state.stop = run.DestinationDamaged() ? StopReason::DestinationDamaged : StopReason::PurgeFailed;
