@@ -1,7 +1,7 @@
 // libFuzzer target for the import over a damaged source: the input is the source archive (a
 // workbook when it starts as one, else a Jet database), bound as the window binds it; its
-// first few tables are imported one after another, each with the code slot on its first field
-// and the other slots on the fields after it. The import runs as the "Importa" button runs
+// first few tables are imported one after another (the later ones after emptying the list),
+// each with the code slot on its first field and the other slots on the fields after it. The import runs as the "Importa" button runs
 // it, into a new, empty price list on tmpfs, and writes its report to a file beside it. A damaged source must end in a run that says so, never in a
 // crash, a hang, or memory or time beyond what a sound source of the same size would take
 // (scripts/test.sh runs it with -rss_limit_mb and -timeout).
@@ -79,16 +79,19 @@ class ChosenForm : public archives::FormControls {
   std::u16string pickers[archives::kPickerCount];
 };
 
-// Every question answered No (the price list is new and empty: nothing to purge).
+// Messages taken without a word; the purge question answered as `purge` says.
 class SilentDialogs : public archives::Dialogs {
  public:
   int MessageBox(std::u16string_view, archives::MessageStyle style) override {
-    return style == archives::MessageStyle::YesNo ? archives::kAnswerNo : archives::kAnswerOk;
+    if (style != archives::MessageStyle::YesNo) return archives::kAnswerOk;
+    return purge ? archives::kAnswerYes : archives::kAnswerNo;
   }
   std::u16string OpenFile(std::u16string_view) override { return {}; }
   void ProcessEvents() override {}
   // "Importa" never ends the program: reaching here is a fault.
   [[noreturn]] void EndProgram() override { std::abort(); }
+
+  bool purge = false;
 };
 
 bool LooksLikeWorkbook(const uint8_t* data, size_t size) {
@@ -168,6 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SilentDialogs dialogs;
   for (const std::u16string& table : tables) {
     if (!ChooseTable(state, form, table)) continue;
+    // Every run after the first empties the list first, as a clerk importing anew would.
+    dialogs.purge = &table != &tables.front();
     import::RunImport(import::kImportKey, state, form, dialogs, import::ReportPlace::File(place.Report()));
   }
   try {
