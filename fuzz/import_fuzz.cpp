@@ -1,10 +1,11 @@
 // libFuzzer target for the import over a damaged source: the input is the source archive (a
 // workbook when it starts as one, else a Jet database), bound as the window binds it; its
 // first few tables are imported one after another (the later ones after emptying the list),
-// each with the code slot on its first field and the other slots on the fields after it. The import runs as the "Importa" button runs
-// it, into a new, empty price list on tmpfs, and writes its report to a file beside it. A damaged source must end in a run that says so, never in a
-// crash, a hang, or memory or time beyond what a sound source of the same size would take
-// (scripts/test.sh runs it with -rss_limit_mb and -timeout).
+// each with the code slot on its first field and the other slots on the fields after it.
+// The import runs as the "Importa" button runs it, into a new, empty price list on tmpfs, and
+// writes its report to a file beside it. A damaged source must end in a run that says so,
+// never in a crash, a hang, or memory or time beyond what a sound source of the same size
+// would take (scripts/test.sh runs it with -rss_limit_mb and -timeout).
 #include <unistd.h>
 
 #include <cstddef>
