@@ -99,6 +99,8 @@ std::string ReportCsv(const ImportReport& report) {
       .Line({kReportStartKey, DateAndTime(report.start)})
       .Line({kReportEndKey, DateAndTime(report.end)})
       .Line({kReportPurgeKey, report.purged ? kReportYes : kReportNo});
+  if (report.purge_kept > 0) csv.Line({kReportPurgeKeptKey, Number(report.purge_kept) + u" (" + report.purge_kept_for + u")"});
+  if (!report.purge_cascaded.empty()) csv.Line({kReportPurgeCascadedKey, report.purge_cascaded});
   for (const auto& [caption, column] : report.mapping) csv.Line({caption, column});
   csv.Line({kReportAddedKey, Number(report.added)})
       .Line({kReportAlreadyPresentKey, Number(report.already_present)})

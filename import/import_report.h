@@ -33,6 +33,9 @@ struct ImportReport {
   std::u16string price_list_opened;  // the name the program opened it by
   std::tm start{}, end{};  // local time
   bool purged = false;
+  // What the price list's relationships made of the purge (see engine::StatementResult).
+  long purge_kept = 0;
+  std::u16string purge_kept_for, purge_cascaded;  // the tables, and the rows each lost
   std::vector<std::pair<std::u16string_view, std::u16string>> mapping;  // picker caption, source column
   long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0;
   std::vector<ReportLine> lines;  // in any order; written in source order

@@ -48,14 +48,14 @@ bool OfferPurge(RunContext& run, RunState& state) {
     state.stop_failure = run.steps.last_reason();
     return false;
   }
-  if (!run.steps.Run([&] { run.destination.Database().Execute(kPurgeStatement); })) {
+  if (!run.steps.Run([&] { state.purge_result = run.destination.Database().Execute(kPurgeStatement); })) {
     state.stop = run.DestinationDamaged() ? StopReason::DestinationDamaged : StopReason::PurgeFailed;
     state.stop_failure = run.steps.last_reason();
     run.steps.Run([&] { run.destination.Database().Commit(); });  // ends the change the failure undid
     return false;
   }
   state.purged = true;
-  run.Show(kPurgeDone, archives::MessageStyle::Information);
+  run.Show(PurgeDoneText(state.purge_result), archives::MessageStyle::Information);
   return true;
 }
 

@@ -62,8 +62,10 @@ RowLookup& JetDatabase::Lookup(const std::shared_ptr<const TableDefinition>& tab
 TableWriter& JetDatabase::Writer(const TableDefinition& table) {
   auto& writer = writers_[table.tdef_page];
   if (!writer) {
+    // Read first: a writer that would not keep the relationships is never made.
+    RelationshipKeeper& relationships = Relationships();
     writer = std::make_unique<TableWriter>(*pager_, table, locale_, pager_->file_name(), RulesOf(table));
-    writer->KeepRelationships(&Relationships());
+    writer->KeepRelationships(&relationships);
   }
   return *writer;
 }
