@@ -47,6 +47,7 @@ struct RunState {
 
   // What the price list was given and kept.
   bool purged = false;            // "Articoli" emptied, in the change the final commit ends
+  std::optional<long> purge_deleted;  // the articles it deleted, when they could be counted
   // What the price list's relationships made of the purge: articles kept because other
   // tables' rows name them, rows of other tables deleted with the articles.
   engine::StatementResult purge_result;
