@@ -1,5 +1,7 @@
 #include "engine/jet/table/relationship_keeper.h"
 
+#include <algorithm>
+
 #include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/page/data_page.h"
@@ -180,23 +182,19 @@ DeletionOutcome RelationshipKeeper::DeleteAll(TableWriter& writer) {
     // Jet deletes a row with all that cascades from it, or nothing of it.
     for (auto& [table, packed] : added) planned[table].erase(packed);
     ++outcome.kept;
-    bool known = false;
-    for (const std::u16string& name : outcome.kept_for) known = known || name == blocker;
-    if (!known) outcome.kept_for.push_back(blocker);
+    auto& kept_for = outcome.kept_for;
+    if (std::find(kept_for.begin(), kept_for.end(), blocker) == kept_for.end()) kept_for.push_back(blocker);
   }
   naming_rows_.clear();
   for (const Resolved& link : Resolve()) {
-    if (planned.count(link.from) && !planned[link.from].empty()) {
-      bool known = false;
-      for (TableWriter* table : order) known = known || table == link.from;
-      if (!known) order.push_back(link.from);
-    }
+    if (planned[link.from].empty() || std::find(order.begin(), order.end(), link.from) != order.end()) continue;
+    order.push_back(link.from);
   }
   for (TableWriter* table : order) {
     const std::set<uint32_t>& doomed = planned[table];
     long deleted = 0;
     if (doomed.empty()) {
-      deleted = 0;
+      // every row of the statement's table stays
     } else if (doomed.size() == ListLiveRows(store_, table->table()).size()) {
       deleted = static_cast<long>(doomed.size());
       table->DeleteAll();
