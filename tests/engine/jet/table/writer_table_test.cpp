@@ -196,29 +196,44 @@ TEST(WriterTable, AccessFilesWithIndexesOfEveryKind) {
         const long before = CountRows(*database, info.name);
         int added = 0;
         for (int i = 0; i < 400; ++i) {
-          records->AddNew();
-          for (int c = 0; c < records->FieldCount(); ++c) {
-            // Every column gets a text: the engine converts it to the column's type, or refuses.
-            const std::u16string text = i % 11 == 3 ? u"" : (c % 2 ? AwkwardText(i + c, 40) : engine::FromUtf8(std::to_string((i * 31 + c) % 20000 - 100)));
-            try {
-              records->SetValue(c, Value::Text(text));
-            } catch (const Error&) {
+          // A column whose value names a row its related table lacks (indexTestV2000's
+          // Table1) is refused as Jet refuses it; the row is tried again with Null there.
+          std::set<std::u16string> nulls;
+          for (bool again = true; again;) {
+            again = false;
+            records->AddNew();
+            for (int c = 0; c < records->FieldCount(); ++c) {
+              // Every column gets a text: the engine converts it to the column's type, or refuses.
+              const std::u16string text = i % 11 == 3 ? u"" : (c % 2 ? AwkwardText(i + c, 40) : engine::FromUtf8(std::to_string((i * 31 + c) % 20000 - 100)));
+              if (nulls.count(records->FieldName(c))) {
+                records->SetValue(c, Value::Null());  // not its default, which names no row either
+                continue;
+              }
               try {
-                records->SetValue(c, Value::Integer(i % 100));
+                records->SetValue(c, Value::Text(text));
               } catch (const Error&) {
+                try {
+                  records->SetValue(c, Value::Integer(i % 100));
+                } catch (const Error&) {
+                }
               }
             }
-          }
-          try {
-            records->Update();
-            ++added;
-          } catch (const Error& error) {
-            // Unique and required indexes refuse some generated rows, and so do the columns'
-            // own rules (empty texts where AllowZeroLength is No); others must be stored.
-            const std::string what = error.what();
-            EXPECT_TRUE(what.find("already") != std::string::npos || what.find("needs a value") != std::string::npos ||
-                        error.kind() == engine::ErrorKind::RuleViolation)
-                << what;
+            try {
+              records->Update();
+              ++added;
+            } catch (const Error& error) {
+              if (error.reason().find("non è nella tabella") != std::string::npos &&
+                  nulls.insert(engine::FromUtf8(error.column())).second) {
+                again = true;
+                continue;
+              }
+              // Unique and required indexes refuse some generated rows, and so do the columns'
+              // own rules (empty texts where AllowZeroLength is No); others must be stored.
+              const std::string what = error.what();
+              EXPECT_TRUE(what.find("already") != std::string::npos || what.find("needs a value") != std::string::npos ||
+                          error.kind() == engine::ErrorKind::RuleViolation)
+                  << what;
+            }
           }
         }
         EXPECT_GT(added, 100) << engine::ToUtf8(info.name);
