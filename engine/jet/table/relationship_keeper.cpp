@@ -139,24 +139,35 @@ const RelationshipKeeper::RowsByKey& RelationshipKeeper::NamingRows(const Resolv
 
 bool RelationshipKeeper::Plan(TableWriter* writer, RowId row, Planned& planned,
                               std::vector<std::pair<TableWriter*, uint32_t>>& added, std::u16string* blocker) {
-  if (!planned[writer].insert(row.packed()).second) return true;
-  added.emplace_back(writer, row.packed());
-  std::optional<std::vector<Value>> values;
-  for (const Resolved& link : Resolve()) {
-    if (link.to != writer) continue;
-    if (!values) values = ReadRow(writer->table(), row);
-    const std::optional<std::string> key = KeyOf(link, link.to_positions, *values);
-    if (!key) continue;
-    const RowsByKey& naming = NamingRows(link);
-    const auto found = naming.find(*key);
-    if (found == naming.end()) continue;
-    for (RowId child : found->second) {
-      if (planned[link.from].contains(child.packed())) continue;
-      if (!link.relationship->cascades_deletes()) {
-        *blocker = link.from->table().name;
-        return false;
+  // A worklist rather than recursion: a table that names its own rows (a parent column) can
+  // chain as many cascades as it has rows, far deeper than the stack.
+  std::vector<std::pair<TableWriter*, RowId>> pending;
+  auto schedule = [&](TableWriter* table, RowId id) {
+    if (!planned[table].insert(id.packed()).second) return;
+    added.emplace_back(table, id.packed());
+    pending.emplace_back(table, id);
+  };
+  schedule(writer, row);
+  while (!pending.empty()) {
+    const auto [table, id] = pending.back();
+    pending.pop_back();
+    std::optional<std::vector<Value>> values;
+    for (const Resolved& link : Resolve()) {
+      if (link.to != table) continue;
+      if (!values) values = ReadRow(table->table(), id);
+      const std::optional<std::string> key = KeyOf(link, link.to_positions, *values);
+      if (!key) continue;
+      const RowsByKey& naming = NamingRows(link);
+      const auto found = naming.find(*key);
+      if (found == naming.end()) continue;
+      for (RowId child : found->second) {
+        if (planned[link.from].contains(child.packed())) continue;
+        if (!link.relationship->cascades_deletes()) {
+          *blocker = link.from->table().name;
+          return false;
+        }
+        schedule(link.from, child);
       }
-      if (!Plan(link.from, child, planned, added, blocker)) return false;
     }
   }
   return true;

@@ -229,3 +229,29 @@ TEST(Relationships, APriceListWithCategoriesAndOrders) {
     }
   }
 }
+
+// A table naming its own rows (each part names the one before it) cascades down a chain as
+// long as the table: the deletion plan must not grow the stack with it.
+TEST(Relationships, ACascadeAsLongAsTheTable) {
+  TempDir dir;
+  const fs::path file = dir.path() / "parti.mdb";
+  CreateListiniDatabase(file);
+  const ColumnSpec id{u"Id", ColumnType::Long};
+  CreateTable(file, {u"Parti", {id, {u"Padre", ColumnType::Long}}, {{u"PrimaryKey", {{u"Id"}}, true}}});
+  CreateRelationship(file, {u"PartiParti", kRelationCascadeDeletes, u"Parti", {u"Padre"}, u"Parti", {u"Id"}});
+  constexpr int kParts = 100000;
+  auto database = OpenForWriting(file);
+  {
+    auto records = database->OpenRecordset(u"Parti");
+    for (int i = 1; i <= kParts; ++i) {
+      records->AddNew();
+      records->SetValue(u"Id", Value::Integer(i));
+      records->SetValue(u"Padre", i == 1 ? Value::Null() : Value::Integer(i - 1));
+      records->Update();
+    }
+  }
+  const engine::StatementResult result = database->Execute(u"DELETE * From Parti;");
+  EXPECT_EQ(result.deleted, kParts);
+  EXPECT_EQ(result.kept, 0);
+  EXPECT_EQ(CountRows(*database, u"Parti"), 0);
+}
