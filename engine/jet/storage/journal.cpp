@@ -220,8 +220,7 @@ void Journal::Commit(const std::function<const uint8_t*(PageNumber)>& page_bytes
       }
       throw;
     }
-    EndJournalFile();
-    CountChange(fd_);
+    EndJournalFile();  // moves the change counter on, with the mark
   } catch (...) {
     lock_.EndCommit();
     throw;

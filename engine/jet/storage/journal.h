@@ -5,10 +5,12 @@
 // the moment of commit. A journal found on open means a commit was interrupted: recovery
 // (journal_recovery.h) writes its pages back and cuts the file to its old length.
 //
-// Writes, in this order: the change's random mark into the header page (header_page.h);
-// the journal's header and records (journal_format.h); the changed pages at page × page
-// size and the appended ones after them; then the journal is removed, the mark zeroed and
-// the header page's change counter moved on. Reads back, of the database, only the header
+// Writes, in this order: the change's random mark into the header page, the change counter
+// moved on with it (header_page.h); the journal's header and records (journal_format.h); the
+// changed pages at page × page size and the appended ones after them; then the journal is
+// removed and the mark zeroed, the counter moved on again. A rollback that ends a journal
+// zeroes the mark the same way, so that every change of ours to the file, even one that
+// leaves its pages as they were, tells readers elsewhere to start afresh. Reads back, of the database, only the header
 // page (for the journal's checksum of it) and, after a rollback, the committed bytes of
 // pages whose saved contents already went to the journal file.
 //
