@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 #include "engine/base/bytes.h"
 #include "engine/base/error.h"
@@ -21,12 +24,21 @@ namespace engine::jet {
 
 namespace {
 
+// A setting that makes no sense (a negative number, a typing slip) leaves the cache as it
+// is by default, and says so once on the standard error, where the administrator who set it
+// looks: the program must still open its files, and a setting silently ignored would mislead.
 size_t CleanPagesKept(size_t by_default) {
   const char* setting = std::getenv("ARCHIVI_PAGE_CACHE_PAGES");
   if (!setting || !*setting) return by_default;
-  char* end = nullptr;
-  const unsigned long long pages = std::strtoull(setting, &end, 10);
-  return *end == '\0' ? static_cast<size_t>(pages) : by_default;
+  if (const std::optional<size_t> pages = ParsePagesKept(setting)) return *pages;
+  static std::once_flag said;
+  std::call_once(said, [&] {
+    std::fprintf(stderr,
+                 "ARCHIVI_PAGE_CACHE_PAGES=\"%s\" ignored: not a whole number of pages from 0 to %zu; the page "
+                 "cache keeps %zu\n",
+                 setting, kMostPagesKept, by_default);
+  });
+  return by_default;
 }
 
 }  // namespace

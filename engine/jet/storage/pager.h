@@ -2,7 +2,8 @@
 // on open (header_page.h). Pages are read on demand with pread (a scan's a few at a time) into a cache
 // of bounded size (page_cache.h) and handed out by handle (PageRef); encrypted pages are
 // decrypted as they arrive. The cache keeps ARCHIVI_PAGE_CACHE_PAGES unused clean pages when
-// that variable is set, else kCleanPagesKept. Every write goes through here too, and through the journal
+// that variable is set to a whole number (ParsePagesKept), else kCleanPagesKept; any other
+// value is ignored, with one line on the standard error. Every write goes through here too, and through the journal
 // (journal.h); a journal an interrupted commit left is undone on open (journal_recovery.h).
 //
 // Files are never memory-mapped: another program may cut a source short or rewrite it while
