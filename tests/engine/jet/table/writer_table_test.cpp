@@ -468,7 +468,8 @@ TEST(WriterTable, MemoValuesInlineOnOnePageAndChainedThenFreed) {
 }
 
 // A long-value map that lists a page of the table's rows is damage: "DELETE *" refuses it
-// before anything is written, rather than go by a map that claims another owner's page.
+// before anything is written, rather than go by a map that claims another owner's page, and
+// the check names it.
 TEST(WriterTable, PurgeRefusesALongValueMapThatListsAPageOfRows) {
   REQUIRE_FIXTURES();
   using namespace engine::jet;
@@ -500,6 +501,9 @@ TEST(WriterTable, PurgeRefusesALongValueMapThatListsAPageOfRows) {
     EXPECT_NE(error.reason().find("page " + std::to_string(rows_page.value())), std::string::npos) << error.what();
   }
   EXPECT_EQ(ReadBytes(file), store.Bytes());
+  EXPECT_NE(CheckProblems(file).find("page " + std::to_string(rows_page.value()) + " of table \"Prodotti\""),
+            std::string::npos)
+      << "the check does not say what the purge refused";
 }
 
 TEST(WriterTable, RepeatedPurgeAndImportReusesPagesInsteadOfGrowingTheFile) {
