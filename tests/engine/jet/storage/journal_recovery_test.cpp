@@ -300,34 +300,31 @@ TEST(JournalRecovery, LongChangeOverManyPagesSpillsWithoutBeingAsked) {
   EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(600)).data()[100], grown[600 * 4096 + 100]);
 }
 
-// The error names the file as it was opened, through a symbolic link too (the installed
-// program's listini.mdb is one): that is the name the user knows.
+// The error names the file as the user gave it, here through a symbolic link (the installed
+// program's listini.mdb is one), not the real path behind it.
 TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {
   REQUIRE_FIXTURES();
-  for (const bool through_link : {false, true}) {
-    SCOPED_TRACE(through_link ? "through a link" : "by its own name");
-    testsupport::TempDir dir;
-    const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
-    const fs::path opened = through_link ? dir.path() / "collegamento.mdb" : file;
-    if (through_link) fs::create_symlink(file, opened);
-    const std::vector<uint8_t> original = ReadBytes(file);
-    auto pager = Pager::Open(opened, engine::OpenMode::ReadWrite);
-    pager->WritePage(engine::jet::PageNumber(4)).data()[100] ^= 0xFF;
-    pager->AppendPage();
-    // The journal cannot be created (a folder stands in its place): nothing may be written.
-    fs::create_directory(engine::jet::JournalPathFor(file));
-    try {
-      pager->Commit();
-      ADD_FAILURE() << "commit succeeded without a journal";
-    } catch (const engine::Error& error) {
-      EXPECT_EQ(error.file(), opened.string());
-      EXPECT_NE(error.reason().find("journal"), std::string::npos) << error.reason();
-    }
-    EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original));
-    EXPECT_FALSE(pager->has_uncommitted_changes());  // the cache went back to the file's state
-    EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(4)).data()[100], original[4 * 4096 + 100]);
-    EXPECT_EQ(pager->page_count(), original.size() / 4096);
+  testsupport::TempDir dir;
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
+  const fs::path link = dir.path() / "collegamento.mdb";
+  fs::create_symlink(file, link);
+  const std::vector<uint8_t> original = ReadBytes(file);
+  auto pager = Pager::Open(link, engine::OpenMode::ReadWrite);
+  pager->WritePage(engine::jet::PageNumber(4)).data()[100] ^= 0xFF;
+  pager->AppendPage();
+  // The journal cannot be created (a folder stands in its place): nothing may be written.
+  fs::create_directory(engine::jet::JournalPathFor(file));
+  try {
+    pager->Commit();
+    ADD_FAILURE() << "commit succeeded without a journal";
+  } catch (const engine::Error& error) {
+    EXPECT_EQ(error.file(), link.string());
+    EXPECT_NE(error.reason().find("journal"), std::string::npos) << error.reason();
   }
+  EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original));
+  EXPECT_FALSE(pager->has_uncommitted_changes());  // the cache went back to the file's state
+  EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(4)).data()[100], original[4 * 4096 + 100]);
+  EXPECT_EQ(pager->page_count(), original.size() / 4096);
 }
 
 // A rollback puts back pages whose committed content went to the journal file by reading
