@@ -230,7 +230,15 @@ void Journal::Commit(const std::function<const uint8_t*(PageNumber)>& page_bytes
       }
       throw;
     }
-    EndJournalFile();  // moves the change counter on, with the mark
+    try {
+      EndJournalFile();  // moves the change counter on, with the mark
+    } catch (const Error&) {
+      // The new pages are in the file, and the journal that undoes them stays: the next
+      // open does so; until then neither we nor readers elsewhere may take them for a commit.
+      needs_recovery_ = true;
+      holds_commit_lock_ = true;
+      throw;
+    }
   } catch (...) {
     if (!holds_commit_lock_) lock_.EndCommit();
     throw;

@@ -67,7 +67,8 @@ class Journal {
   uint32_t Rollback(const std::function<uint8_t*(PageNumber)>& cached_page);
 
   // True once the cached pages cannot be trusted: a rollback could not read back a page's
-  // committed content, or a commit that failed half way could not undo what it wrote. The
+  // committed content, a commit that failed half way could not undo what it wrote, or one
+  // that wrote everything could not remove its journal. The
   // journal and its mark are then kept, for the next open to undo the change from them, and
   // a commit that failed half way keeps the file from readers elsewhere until then.
   bool needs_recovery() const { return needs_recovery_; }
