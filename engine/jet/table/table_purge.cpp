@@ -6,6 +6,7 @@
 #include "engine/jet/row/row_decoder.h"
 #include "engine/jet/row/row_frame.h"
 #include "engine/jet/row/table_scan.h"
+#include "engine/jet/table/table_error.h"
 
 namespace engine::jet {
 
@@ -20,6 +21,7 @@ TablePurge::TablePurge(PageStore& store, const TableDefinition& table, IndexSet&
       allocator_(store) {}
 
 void TablePurge::Run() {
+  RefuseForeignLongValuePages();
   // Long values: a column with its own LVAL maps has all its pages emptied; without maps
   // (older files, where LVAL pages may be shared) follow each row's pointers.
   std::vector<size_t> unmapped;
@@ -36,6 +38,27 @@ void TablePurge::Run() {
   EmptyDataPages();
   indexes_.Clear();
   counters_.set_row_count(0);
+}
+
+// The page's owner field is all that says whose a page is. A page a long-value map lists
+// that is free in the global map was given back (maps may keep its bit), whatever stale bytes
+// it holds; one in use must be a long-value page, not a table's data page, whose rows the
+// purge would otherwise leave alone while the map still claimed it.
+void TablePurge::RefuseForeignLongValuePages() {
+  UsageMapEditor global(store_, kGlobalUsageMap);
+  for (const ColumnDefinition& column : table_.columns) {
+    if (!column.is_long_value() || column.lval_owned_map.page.is_none()) continue;
+    for (PageNumber page_number : UsageMapEditor(store_, column.lval_owned_map).Pages()) {
+      if (!store_.has_page(page_number) || global.Contains(page_number)) continue;
+      const DataPage page(store_.ReadPage(page_number), store_.format());
+      if (!page.is_data_page() || page.owner() == kLongValueOwner || page.owner() == 0) continue;
+      FailOnTable(file_name_, table_,
+                  "the long values of column \"" + ToUtf8(column.name) + "\" list page " +
+                      std::to_string(page_number.value()) + ", a data page of the table defined at page " +
+                      std::to_string(page.owner()) + ": the file is damaged, and nothing was deleted",
+                  ErrorKind::Damaged);
+    }
+  }
 }
 
 void TablePurge::EmptyLongValuePages(const ColumnDefinition& column) {

@@ -1,5 +1,7 @@
 // "DELETE * FROM": every data page of the table and every LVAL page of its long values
-// emptied and listed as free again, every index emptied, the row count set to 0. The
+// emptied and listed as free again, every index emptied, the row count set to 0. A long-value
+// map that lists a page in use by a table (a data page whose owner is a table definition)
+// is damage, refused before anything is written. The
 // autonumber and unique-entry counts stay. Columns without LVAL maps (older files, where LVAL
 // pages may be shared) have their values freed through each row's pointers instead.
 // Rules: FORMAT.md, "Data pages" (emptying a page), "Long values" (freeing) and "Index trees"
@@ -36,6 +38,7 @@ class TablePurge {
 
  private:
   void FreeLongValuesOf(const std::vector<uint8_t>& row, const std::vector<size_t>& positions);
+  void RefuseForeignLongValuePages();
   void EmptyLongValuePages(const ColumnDefinition& column);
   void FreeLongValuesOfRows(const std::vector<size_t>& positions);
   void EmptyDataPages();

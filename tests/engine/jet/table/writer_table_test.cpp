@@ -21,8 +21,12 @@
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/table/table_writer.h"
 #include "engine/jet/row/text_codec.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/page/usage_map_writer.h"
 #include "tests/engine/jet/jet_test_util.h"
+#include "tests/support/files.h"
 #include "tests/support/jet_check.h"
+#include "tests/support/test_page_store.h"
 
 namespace fs = std::filesystem;
 using engine::Error;
@@ -476,6 +480,45 @@ TEST(WriterTable, MemoValuesInlineOnOnePageAndChainedThenFreed) {
   }
   EXPECT_EQ(CheckProblems(file), "");
   ExpectOtherReadersAgree(file, "Prodotti");
+}
+
+// A long-value map that lists a page of the table's rows is damage: "DELETE *" refuses it
+// before anything is written, rather than go by a map that claims another owner's page, and
+// the check names it.
+TEST(WriterTable, PurgeRefusesALongValueMapThatListsAPageOfRows) {
+  REQUIRE_FIXTURES();
+  using namespace engine::jet;
+  TempDir dir;
+  TestPageStore store = TestPageStore::FromFile(Listini("fonte.mdb"));
+  const TextDecoder text(store.format().version, store.header().code_page, "memory");
+  TableDefinition table;
+  for (const CatalogEntry& entry : ReadCatalog(store, text)) {
+    if (entry.name == u"Prodotti") table = ReadTableDefinition(store, text, entry.tdef_page, entry.name);
+  }
+  const auto mapped = std::find_if(table.columns.begin(), table.columns.end(), [](const ColumnDefinition& column) {
+    return column.is_long_value() && !column.lval_owned_map.page.is_none();
+  });
+  ASSERT_NE(mapped, table.columns.end()) << "no long-value column with maps of its own";
+  PageNumber rows_page;
+  for (PageNumber page : UsageMapEditor(store, table.owned_pages).Pages()) {
+    if (DataPage(store.ReadPage(page), store.format()).owned_by(table.tdef_page)) rows_page = page;
+  }
+  ASSERT_FALSE(rows_page.is_none());
+  PageAllocator allocator(store);
+  UsageMapEditor(store, mapped->lval_owned_map, [&] { return allocator.Allocate(); }).Add(rows_page);
+  const fs::path file = dir.path() / "fonte.mdb";
+  WriteBytes(file, store.Bytes());
+  try {
+    OpenForWriting(file)->Execute(u"DELETE * From Prodotti;");
+    ADD_FAILURE() << "emptied by a damaged long-value map";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.kind(), engine::ErrorKind::Damaged) << error.what();
+    EXPECT_NE(error.reason().find("page " + std::to_string(rows_page.value())), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(ReadBytes(file), store.Bytes());
+  EXPECT_NE(CheckProblems(file).find("page " + std::to_string(rows_page.value()) + " of table \"Prodotti\""),
+            std::string::npos)
+      << "the check does not say what the purge refused";
 }
 
 TEST(WriterTable, RepeatedPurgeAndImportReusesPagesInsteadOfGrowingTheFile) {
