@@ -119,10 +119,11 @@ void IndexSet::CheckNeighbours(size_t i, const IndexTree::Neighbours& around) {
 // Readers that look a key up read every entry holding it, and one that names a damaged row
 // hides the rest, the new ones included: so the entries of a key are read back too, the first
 // time a new entry takes it (each row is read once, however many entries join it later).
-void IndexSet::CheckAround(size_t i, std::string_view key, RowId row) {
+void IndexSet::CheckAround(size_t i, const std::string& key, RowId row) {
   CheckNeighbours(i, Tree(i).NeighboursOf(key, row));
-  if (!matching_.FirstTimeFor(i, key)) return;
+  if (matching_.KeyReadBack(i, key)) return;
   for (RowId other : Tree(i).FindEqual(key)) CheckEntry(i, key, other);
+  matching_.SetKeyReadBack(i, key);
 }
 
 void IndexSet::CheckEntry(size_t i, std::string_view key, RowId row) {

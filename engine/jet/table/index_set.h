@@ -62,7 +62,7 @@ class IndexSet {
   struct OpenIndex;
   IndexTree& Tree(size_t real_index);
   void CheckNeighbours(size_t real_index, const IndexTree::Neighbours& around);
-  void CheckAround(size_t real_index, std::string_view key, RowId row);
+  void CheckAround(size_t real_index, const std::string& key, RowId row);
   // Throws "damaged" when the entry's row does not make the entry's key.
   void CheckEntry(size_t real_index, std::string_view key, RowId row);
 

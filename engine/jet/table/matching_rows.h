@@ -28,10 +28,9 @@ class MatchingRows {
   // Whether `key` is the one the row's values make in the index; reads the row when not
   // known. Throws "damaged" when the row cannot be read.
   bool Matches(size_t real_index, std::string_view key, RowId row);
-  // True the first time a key is named for the index (its entries are then read back once).
-  bool FirstTimeFor(size_t real_index, std::string_view key) {
-    return keys_read_back_[real_index].emplace(key).second;
-  }
+  // Whether every entry holding the key was read back already; recorded once they all matched.
+  bool KeyReadBack(size_t real_index, const std::string& key) const { return keys_read_back_[real_index].contains(key); }
+  void SetKeyReadBack(size_t real_index, const std::string& key) { keys_read_back_[real_index].insert(key); }
   void Forget();
 
  private:
