@@ -209,7 +209,6 @@ class DamagedListImports : public ::testing::Test {
 
 class DamagedPriceList : public DamagedListImports, public ::testing::WithParamInterface<DamageKind> {
  protected:
-
   // What the sound list gives, once per list and purge answer.
   Outcome Sound(const std::string& list, bool purge) {
     static std::map<std::pair<std::string, bool>, Outcome> known;

@@ -128,9 +128,10 @@ void IndexSet::CheckAround(size_t i, const std::string& key, RowId row) {
 
 void IndexSet::CheckEntry(size_t i, std::string_view key, RowId row) {
   if (matching_.Matches(i, key, row)) return;
-  FailOnTable(file_name_, table_,
-              "an index entry does not match its row (index on " + IndexColumnNames(table_, table_.real_indexes[i]) + ")",
-              ErrorKind::Damaged);
+  FailOnTable(
+      file_name_, table_,
+      "an index entry does not match its row (index on " + IndexColumnNames(table_, table_.real_indexes[i]) + ")",
+      ErrorKind::Damaged);
 }
 
 void IndexSet::Clear() {

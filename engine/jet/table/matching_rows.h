@@ -29,7 +29,9 @@ class MatchingRows {
   // known. Throws "damaged" when the row cannot be read.
   bool Matches(size_t real_index, std::string_view key, RowId row);
   // Whether every entry holding the key was read back already; recorded once they all matched.
-  bool KeyReadBack(size_t real_index, const std::string& key) const { return keys_read_back_[real_index].contains(key); }
+  bool KeyReadBack(size_t real_index, const std::string& key) const {
+    return keys_read_back_[real_index].contains(key);
+  }
   void SetKeyReadBack(size_t real_index, const std::string& key) { keys_read_back_[real_index].insert(key); }
   void Forget();
 
