@@ -1,7 +1,7 @@
 // The class behind OpenJetDatabase, shared by the files of this folder that implement it
 // (not for use outside it). Its jobs, one file each:
 //   jet_database.cpp           the engine::Database facade: tables, record sets, lookups, opening
-//   jet_database_commits.cpp   writing, with commits grouped (at least once a second, on
+//   jet_database_commits.cpp   writing, with commits grouped (a second after the first unsaved record, on
 //                              Commit and when the database closes) and long changes
 //   jet_database_caches.cpp    what is kept between calls: catalogue, table definitions,
 //                              lookups and table writers, read again after another
@@ -61,7 +61,7 @@ class JetDatabase : public Database, public RecordWriter {
 
   // Writing. Each Update and each Execute is all-or-nothing: a row is fully checked before
   // any page changes, and a failure while writing rolls the pages back to the last commit.
-  // Commits are grouped (at least once a second, on Commit and when the database closes).
+  // Commits are grouped (a second after the first unsaved record, on Commit and when the database closes).
   ~JetDatabase() override;
   void Close() override;
   Value ConvertField(const TableDefinition& table, int position, const Value& value) override;

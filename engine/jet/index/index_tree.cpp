@@ -280,27 +280,36 @@ void IndexTree::Flush() {
   batch_ = false;
 }
 
-bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
+IndexTree::Place IndexTree::PlaceOfEntry(std::string_view key, RowId row, std::vector<PathStep>* path) {
   // Descend: at each node take the first entry not below the new one, else the tail, else
   // (a node Access wrote without a tail) the last entry, whose bound then moves up.
-  std::vector<PathStep>& path = path_;
-  path.clear();
+  if (path) path->clear();
   PageNumber page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
     const IndexPage& p = Load(page);
-    if (p.leaf) break;
+    if (p.leaf) return {page, LowerBound(p.entries, key, row)};
     size_t slot = LowerBound(p.entries, key, row);
     if (slot == p.entries.size() && p.tail.is_none()) {
       if (slot == 0) Damaged(page, "node page without children");
       --slot;
     }
-    path.push_back({page, slot});
+    if (path) path->push_back({page, slot});
     page = ChildAt(p, slot, page);
   }
+}
 
+IndexTree::Neighbours IndexTree::NeighboursOf(std::string_view key, RowId row) {
+  TrimCache();
+  return NeighboursAt(PlaceOfEntry(key, row, nullptr));
+}
+
+bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
+  std::vector<PathStep>& path = path_;
+  const Place place = PlaceOfEntry(key, row, &path);
+  const PageNumber page = place.leaf;
   IndexPage* leaf = &Load(page);
-  size_t position = LowerBound(leaf->entries, key, row);
+  size_t position = place.position;
   if (position < leaf->entries.size() && leaf->entries[position].key == key &&
       leaf->entries[position].row == row) {
     throw Error(file_name_, "the row is already in the index", ErrorKind::Damaged);

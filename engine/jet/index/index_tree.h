@@ -63,6 +63,8 @@ class IndexTree {
   // `around` is given, the entries beside the place are put there (from the same descent).
   std::vector<RowId> FindEqual(std::string_view key, Neighbours* around = nullptr);
   bool Contains(std::string_view key);
+  // The entries on either side of where the entry (key, row) goes or stands.
+  Neighbours NeighboursOf(std::string_view key, RowId row);
 
   // Every entry in index order, following the leaf chain.
   void ForEach(const std::function<void(std::string_view key, RowId row)>& visit);
@@ -100,6 +102,8 @@ class IndexTree {
     size_t position = 0;
   };
   Place PlaceOf(std::string_view key);
+  // Where the entry (key, row) belongs; `path`, when given, gets the nodes passed.
+  Place PlaceOfEntry(std::string_view key, RowId row, std::vector<PathStep>* path);
   Neighbours NeighboursAt(Place place);
   // Calls `take` for each row with these key bytes, in order, until it returns false.
   void ScanEqual(std::string_view key, Place start, const std::function<bool(RowId)>& take);

@@ -285,6 +285,23 @@ std::string EncodeIndexKey(const TableDefinition& table, const RealIndex& index,
   return key;
 }
 
+bool RowKeyInIndex(const TableDefinition& table, const RealIndex& index,
+                   const std::vector<Value>& values_by_column_position, std::string* key, bool* with_null) {
+  bool any_null = false, all_null = true;
+  for (const IndexColumn& index_column : index.columns) {
+    const int position = table.PositionOfNumber(index_column.column_number);
+    const bool null = position < 0 || static_cast<size_t>(position) >= values_by_column_position.size() ||
+                      values_by_column_position[static_cast<size_t>(position)].is_null();
+    any_null = any_null || null;
+    all_null = all_null && null;
+  }
+  if (with_null) *with_null = any_null;
+  key->clear();
+  if (all_null && index.ignore_nulls()) return false;
+  EncodeIndexKey(table, index, values_by_column_position, key);
+  return true;
+}
+
 bool HasKnownSortOrder(const ColumnDefinition& column) {
   if (column.type != ColumnType::Text && column.type != ColumnType::Memo) return true;
   return column.sort_order == 0x0409 && column.sort_version == 0;

@@ -48,6 +48,15 @@ std::string EncodeIndexKey(const TableDefinition& table, const RealIndex& index,
 void EncodeIndexKey(const TableDefinition& table, const RealIndex& index,
                     const std::vector<engine::Value>& values_by_column_position, std::string* key);
 
+// The key a stored row with these values calls for in `index`, into `key` (cleared first);
+// false when the row has no entry there (every key column Null, and the index ignores Nulls).
+// `with_null`, when given, says whether a key column is Null (a unique index lets such rows
+// repeat a key). `archivi check` and the writer's reading back of an entry's row both judge
+// an entry through here. Throws engine::Error as EncodeIndexKey does.
+bool RowKeyInIndex(const TableDefinition& table, const RealIndex& index,
+                   const std::vector<engine::Value>& values_by_column_position, std::string* key,
+                   bool* with_null = nullptr);
+
 // True when the column's text sort order is the one the engine can encode: General (Legacy),
 // LCID 0x0409, version 0. Columns that are not text or memo always pass.
 bool HasKnownSortOrder(const ColumnDefinition& column);

@@ -86,6 +86,11 @@ IndexKeys IndexSet::MakeKeys(const std::vector<Value>& values) {
 }
 
 void IndexSet::Add(const IndexKeys& keys, RowId row, TdefCounters& counters) {
+  // Every index's entries beside the new ones first, so that a refusal leaves every tree as
+  // it was.
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    if (keys[i]) CheckAround(i, *keys[i], row);
+  }
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     if (!keys[i]) continue;
     if (Tree(i).Insert(*keys[i], row)) counters.AddUniqueEntry(table_.real_indexes[i]);
@@ -103,17 +108,13 @@ std::vector<RowId> IndexSet::FindEqual(size_t i, std::u16string_view literal, bo
   return rows;
 }
 
-// One damaged byte can change an entry's key without breaking the order, and the value it
-// stood for would then be added a second time; such an entry sits right beside the place
-// searched.
+// One damaged byte can change an entry's key, or the row it names, without breaking the
+// order: the value it stood for would then be added a second time. Such an entry sits right
+// beside the place searched or written, and is read back from its row as `archivi check`
+// does.
 void IndexSet::CheckNeighbours(size_t i, const IndexTree::Neighbours& around) {
   for (const std::optional<IndexEntry>* entry : {&around.below, &around.above}) {
-    if (*entry && !matching_.Matches(i, **entry)) {
-      FailOnTable(
-          file_name_, table_,
-          "an index entry does not match its row (index on " + IndexColumnNames(table_, table_.real_indexes[i]) + ")",
-          ErrorKind::Damaged);
-    }
+    if (*entry) CheckEntry(i, (*entry)->key.view(), (*entry)->row);
   }
 }
 
@@ -154,6 +155,24 @@ void IndexSet::AddAgain(const std::vector<Value>& values, RowId row) {
     Tree(i).Insert(key, row);
     matching_.Add(i, row);
   }
+}
+
+// Readers that look a key up read every entry holding it, and one that names a damaged row
+// hides the rest, the new ones included: so the entries of a key are read back too, the first
+// time a new entry takes it (each row is read once, however many entries join it later).
+void IndexSet::CheckAround(size_t i, const std::string& key, RowId row) {
+  CheckNeighbours(i, Tree(i).NeighboursOf(key, row));
+  if (matching_.KeyReadBack(i, key)) return;
+  for (RowId other : Tree(i).FindEqual(key)) CheckEntry(i, key, other);
+  matching_.SetKeyReadBack(i, key);
+}
+
+void IndexSet::CheckEntry(size_t i, std::string_view key, RowId row) {
+  if (matching_.Matches(i, key, row)) return;
+  FailOnTable(
+      file_name_, table_,
+      "an index entry does not match its row (index on " + IndexColumnNames(table_, table_.real_indexes[i]) + ")",
+      ErrorKind::Damaged);
 }
 
 void IndexSet::Clear() {

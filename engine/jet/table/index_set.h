@@ -40,7 +40,10 @@ class IndexSet {
   // The keys of a row with these converted values; throws engine::Error when an index
   // refuses the row.
   IndexKeys MakeKeys(const std::vector<Value>& values);
-  // The row's entries; a key new to its index adds to the index's unique-entry count.
+  // The row's entries; a key new to its index adds to the index's unique-entry count. The
+  // entries on either side of each new one, and the first time a key is added the entries
+  // already holding it, are read back from their rows first (throws "damaged", before any
+  // index changes, when one does not match or cannot be read).
   void Add(const IndexKeys& keys, RowId row, TdefCounters& counters);
 
   // The rows whose key in the index (see TextEqualityIndex) equals the literal's. `before_adding`: a value not
@@ -70,6 +73,9 @@ class IndexSet {
   struct OpenIndex;
   IndexTree& Tree(size_t real_index);
   void CheckNeighbours(size_t real_index, const IndexTree::Neighbours& around);
+  void CheckAround(size_t real_index, const std::string& key, RowId row);
+  // Throws "damaged" when the entry's row does not make the entry's key.
+  void CheckEntry(size_t real_index, std::string_view key, RowId row);
 
   PageStore& store_;
   const TableDefinition& table_;

@@ -90,6 +90,7 @@ RowId TableWriter::Store(PreparedRow prepared) {
 void TableWriter::DeleteAll() {
   if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
   CheckBeforeWriting();
+  rows_.ForgetCachedPages();  // the purge empties the page new rows went to
   purge_.Run();
 }
 
