@@ -8,6 +8,8 @@
 
 #include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
+#include "engine/text/code_page.h"
+#include "engine/text/utf.h"
 
 namespace engine::jet {
 namespace {
@@ -51,6 +53,46 @@ TEST(TextKey, IgnoresCaseAndLetsAccentsOnlyBreakTies) {
   EXPECT_LT(TextKey(u"café"), TextKey(u"cafg"));
   EXPECT_LT(TextKey(u"Zürich"), TextKey(u"Zurich2"));
   EXPECT_EQ(TextKey(u"Straße"), TextKey(u"STRASSE"));
+}
+
+// Access 97 keys texts as the code page stores them: what the page cannot hold keys as the
+// '?' stored instead, the rest by its byte's character, case-blind, accents breaking ties.
+TEST(Jet3TextKey, KeysTheTextAsTheCodePageStoresIt) {
+  const char16_t* western = UpperHalfOf(1252);
+  ASSERT_TRUE(western);
+  auto key = [](std::u16string_view text, const char16_t* page, bool ascending = true) {
+    std::string out;
+    AppendJet3TextKey(text, page, ascending, &out);
+    return out;
+  };
+  struct Case {
+    std::u16string a, b;
+    const char16_t* page;
+    int order;  // sign of a's key compared with b's
+  };
+  const std::vector<Case> cases = {
+      {u"MiXeD CaSe", u"mixed case", western, 0},
+      {u"abc", u"abc   ", western, 0},
+      {u"abc", u" abc", western, 1},
+      {u"CAFÉ", u"café", western, 0},
+      {u"cafe", u"café", western, -1},
+      {u"café", u"cafg", western, -1},
+      {u"éa", u"ea", western, 1},  // an accent on an earlier letter outweighs a later one
+      {u"œuvre", u"ŒUVRE", western, 0},
+      {u"€", u"", western, 1},   // 0x80 in code page 1252, which has a code
+      {u"α", u"?", western, 0},  // not in code page 1252: stored, and keyed, as '?'
+      {u"ελληνικό", u"????????", western, 0},
+      {u"\xD83D", u"?", western, 0},
+      {std::u16string(255, u'a') + u"b", std::u16string(255, u'a'), western, 0},
+  };
+  for (const Case& c : cases) {
+    const int order = key(c.a, c.page).compare(key(c.b, c.page));
+    EXPECT_EQ((order > 0) - (order < 0), c.order) << ToUtf8(c.a) << " / " << ToUtf8(c.b);
+    // Descending: the same bytes inverted after the flag byte, so the order turns round.
+    const std::string up = key(c.a, c.page), down = key(c.a, c.page, false);
+    ASSERT_EQ(up.size(), down.size());
+    for (size_t i = 1; i < up.size(); ++i) EXPECT_EQ(static_cast<char>(~up[i]), down[i]) << ToUtf8(c.a);
+  }
 }
 
 TEST(TextKey, UsesOnlyTheFirst255Units) {
@@ -213,12 +255,17 @@ TEST(SortOrder, OnlyGeneralLegacyTextColumnsAreWritable) {
   EXPECT_FALSE(IndexSortOrdersKnown(table, text_index));
   EXPECT_TRUE(IndexSortOrdersKnown(table, long_index));
 
-  // Numbers ignore the sort order fields; Jet 3 text keys use a table the engine lacks.
+  // Numbers ignore the sort order fields. Jet 3 text keys are made from the code page's
+  // bytes: known for the Windows code pages the engine reads, not for others.
   table.columns[0].sort_order = 0x041D;
   EXPECT_TRUE(HasKnownSortOrder(table.columns[0]));
   table.columns[1].sort_order = 0x0409;
   table.version = JetVersion::Jet3;
+  table.code_page = 1252;
+  EXPECT_TRUE(IndexSortOrdersKnown(table, text_index));
+  table.code_page = 932;
   EXPECT_FALSE(IndexSortOrdersKnown(table, text_index));
+  EXPECT_THROW(EncodeIndexKey(table, text_index, {Value::Text(u"a"), Value::Integer(1), Value::Text(u"b")}), Error);
   EXPECT_TRUE(IndexSortOrdersKnown(table, long_index));
 
   RealIndex broken;
