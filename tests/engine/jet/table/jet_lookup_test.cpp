@@ -77,43 +77,38 @@ TEST_F(LookupPaths, IndexAndScanAgreeOnEveryKindOfCode) {
 
 // Every text column with an index of its own in Access's files, Access 97's among them: each
 // stored value, and some awkward texts, are found through the index as a scan finds them.
+// (compIndexTestV1997's index is on a number, which a WHERE on text never searches.)
 TEST(LookupPathsInAccessFiles, IndexAndScanAgreeOnEveryStoredValue) {
   REQUIRE_FIXTURES();
-  const std::vector<std::u16string> awkward = {u"", u"   ", u"A", u"a ", u"€", u"œ", u"ß", u"α", u"CAFÉ", u"\uFFFD"};
-  // (compIndexTestV1997's index is on a number, which a WHERE on text never searches.)
   for (const char* name : {"jet/V1997/indexTestV1997.mdb", "jet/V1997/testIndexCodesV1997.mdb",
                            "jet/V2000/testIndexPropertiesV2000.mdb"}) {
     auto pager = Pager::Open(testsupport::Fixture(name), engine::OpenMode::ReadOnly);
     TextDecoder text(pager->format().version, pager->header().code_page, name);
     const engine::TextLocale locale = engine::TextLocale::Italian();
-    size_t indexed_columns = 0, found = 0;
+    size_t found = 0;
     for (const auto& entry : ReadCatalog(*pager, text)) {
       const TableDefinition table = ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
       TableDefinition unindexed = table;
       unindexed.real_indexes.clear();
-      RowLookup indexed(*pager, table, text, locale);
-      RowLookup scanned(*pager, unindexed, text, locale);
+      RowLookup indexed(*pager, table, text, locale), scanned(*pager, unindexed, text, locale);
       RowDecoder decoder(*pager, table, text);
       CrackedRow row;
       for (int column = 0; column < static_cast<int>(table.columns.size()); ++column) {
         if (!TextEqualityIndex(table, column)) continue;
-        ++indexed_columns;
-        std::vector<std::u16string> probes = awkward;
+        std::vector<std::u16string> probes = {u"", u"   ", u"a ", u"€", u"œ", u"ß", u"α", u"CAFÉ", u"\uFFFD"};
         for (RowId id : ListLiveRows(*pager, table)) {
           RowSlot slot = ReadLiveRow(*pager, id);
           decoder.Crack(slot.data, slot.size, row);
-          const engine::Value value = decoder.Decode(row, column);
-          if (!value.is_null()) probes.push_back(value.text());
+          if (const engine::Value value = decoder.Decode(row, column); !value.is_null()) probes.push_back(value.text());
         }
         for (const auto& probe : probes) {
-          const auto a = indexed.FindEqual(column, probe);
+          const auto rows = indexed.FindEqual(column, probe);
           ASSERT_TRUE(indexed.used_index());
-          EXPECT_EQ(a, scanned.FindEqual(column, probe)) << name << " " << engine::ToUtf8(probe);
-          found += a.size();
+          EXPECT_EQ(rows, scanned.FindEqual(column, probe)) << name << " " << engine::ToUtf8(probe);
+          found += rows.size();
         }
       }
     }
-    EXPECT_GT(indexed_columns, 0u) << name;
     EXPECT_GT(found, 0u) << name;
   }
 }
