@@ -1,4 +1,4 @@
-// Key bytes of non-text index columns, and whole entry keys of Jet 4 indexes.
+// Key bytes of non-text index columns, and whole entry keys of indexes of either version.
 //
 // Per column: flag 7F/80 (ascending/descending) then the value, or a lone 00/FF for Null.
 //   byte                 the byte
