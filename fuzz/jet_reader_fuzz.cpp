@@ -1,7 +1,9 @@
 // libFuzzer target for the Jet reader: opens the input as a database, lists its tables and
 // reads every field of every row of every table, then decodes every table's property block
 // and parses and evaluates the defaults and rules in it. The input is also taken as a
-// property block and as an expression on its own. Damaged input must end in engine::Error
+// property block and as an expression on its own, and the whole file goes through the checker,
+// which decodes every index page of either version and makes every row's keys, Access 97's
+// text keys among them. Damaged input must end in engine::Error
 // (or ExpressionError for expressions), never in a crash, a hang or unbounded memory.
 #include <cstddef>
 #include <cstdint>
@@ -9,12 +11,13 @@
 
 #include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
-#include "engine/jet/rules/expression.h"
-#include "engine/jet/database/jet_database.h"
-#include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/property_block.h"
 #include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/check/checker.h"
+#include "engine/jet/database/jet_database.h"
+#include "engine/jet/rules/expression.h"
 #include "engine/jet/rules/table_rules.h"
+#include "engine/jet/storage/pager.h"
 #include "engine/text/text_locale.h"
 
 namespace {
@@ -80,11 +83,20 @@ void ReadProperties(const uint8_t* data, size_t size) {
   }
 }
 
+void CheckWhole(const uint8_t* data, size_t size) {
+  try {
+    auto pager = Pager::FromBytes(std::vector<uint8_t>(data, data + size), "fuzz.mdb");
+    CheckDatabase(*pager, size);
+  } catch (const engine::Error&) {
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadTables(data, size);
   ReadProperties(data, size);
+  CheckWhole(data, size);
   try {
     const TextDecoder text(JetVersion::Jet4, 1252, "fuzz.mdb");
     DecodePropertyBlock(data, size, text, "fuzz.mdb");
