@@ -1,9 +1,7 @@
 // libFuzzer target for the Jet reader: opens the input as a database, lists its tables and
 // reads every field of every row of every table, then decodes every table's property block
 // and parses and evaluates the defaults and rules in it. The input is also taken as a
-// property block and as an expression on its own, and the whole file goes through the checker,
-// which decodes every index page of either version and makes every row's keys, Access 97's
-// text keys among them. Damaged input must end in engine::Error
+// property block and as an expression on its own. Damaged input must end in engine::Error
 // (or ExpressionError for expressions), never in a crash, a hang or unbounded memory.
 #include <cstddef>
 #include <cstdint>
@@ -11,13 +9,13 @@
 
 #include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
+#include "engine/jet/rules/expression.h"
+#include "engine/jet/database/jet_database.h"
+#include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/property_block.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/check/checker.h"
-#include "engine/jet/database/jet_database.h"
-#include "engine/jet/rules/expression.h"
 #include "engine/jet/rules/table_rules.h"
-#include "engine/jet/storage/pager.h"
 #include "engine/text/text_locale.h"
 
 namespace {
@@ -83,6 +81,8 @@ void ReadProperties(const uint8_t* data, size_t size) {
   }
 }
 
+// The whole file through the checker: it decodes every index page of either version and
+// makes every row's keys, Access 97's text keys among them.
 void CheckWhole(const uint8_t* data, size_t size) {
   try {
     auto pager = Pager::FromBytes(std::vector<uint8_t>(data, data + size), "fuzz.mdb");
