@@ -39,17 +39,17 @@ std::string Hex(std::string_view key) {
 
 // Visits a sound tree's leaf entries in order, one page decoded at a time and dropped.
 void ForEachLeafEntry(PageStore& pager, PageNumber root, const std::function<void(std::string_view, RowId)>& visit) {
-  IndexPage page = DecodeIndexPage(pager.ReadPage(root).data(), root);
+  IndexPage page = DecodeIndexPage(pager.ReadPage(root).data(), root, pager.format());
   PageNumber number = root;
   while (!page.leaf) {
     number = page.entries.empty() ? page.tail : page.entries.front().child;
-    page = DecodeIndexPage(pager.ReadPage(number).data(), number);
+    page = DecodeIndexPage(pager.ReadPage(number).data(), number, pager.format());
   }
   while (true) {
     for (const IndexEntry& entry : page.entries) visit(entry.key, entry.row);
     if (page.next.is_none()) return;
     number = page.next;
-    page = DecodeIndexPage(pager.ReadPage(number).data(), number);
+    page = DecodeIndexPage(pager.ReadPage(number).data(), number, pager.format());
   }
 }
 
@@ -176,10 +176,8 @@ class Checker {
               std::to_string(rows.size()));
     }
     std::vector<ExpectedEntries> expected;
-    if (table.version == JetVersion::Jet4) {  // Jet 3 text keys use another code table
-      for (const RealIndex& index : table.real_indexes) {
-        expected.push_back({&index, IndexSortOrdersKnown(table, index), {}, {}});
-      }
+    for (const RealIndex& index : table.real_indexes) {
+      expected.push_back({&index, IndexSortOrdersKnown(table, index), {}, {}});
     }
     RowReader reader(pager_, table, text_);
     std::vector<Value> values;

@@ -55,7 +55,7 @@ void WriteEmptyLeaf(PageStore& store, PageNumber page, PageNumber tdef_page) {
   IndexPage leaf;
   leaf.leaf = true;
   leaf.owner = tdef_page;
-  EncodeIndexPage(leaf, store.WritePage(page).data());
+  EncodeIndexPage(leaf, store.WritePage(page).data(), store.format());
 }
 
 void WriteDefinition(PageStore& store, const TableDefinition& table) {

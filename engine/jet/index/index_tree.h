@@ -1,4 +1,4 @@
-// One real index of a Jet 4 table as a B-tree of index pages (see index_page.h for the bytes).
+// One real index of a table (either version) as a B-tree of index pages (see index_page.h for the bytes).
 //
 // Shape kept on every page this class writes, as Access and Jackcess lay it out:
 // - the root page number never changes: a small index is a single leaf; when the root splits,
@@ -34,9 +34,10 @@
 namespace engine::jet {
 
 // Longest key accepted: two entries of this size still fit on one page, so a split always
-// leaves both halves within a page.
-inline constexpr size_t kMaxIndexKeySize =
-    kIndexEntryCapacity / 2 - kIndexRowPointerSize - kIndexChildPointerSize;
+// leaves both halves within a page (1800 bytes in Jet 4, 892 in Jet 3).
+inline constexpr size_t MaxIndexKeySize(const JetFormat& format) {
+  return format.index_entry_capacity() / 2 - kIndexRowPointerSize - kIndexChildPointerSize;
+}
 
 // Every page of the tree rooted at `root_page`, root first, found by following the child
 // pointers; nothing when the pointers do not make a tree of index pages of the table (a page
@@ -71,7 +72,7 @@ class IndexTree {
 
   // Adds one entry. Returns true when no other entry had the same key bytes (the table's
   // unique-entry count then goes up by one). Throws engine::Error if the same key and row are
-  // already there, or the key is longer than kMaxIndexKeySize.
+  // already there, or the key is longer than MaxIndexKeySize.
   bool Insert(std::string_view key, RowId row);
 
   // Empties the index: the root becomes an empty leaf and every other page goes back

@@ -69,7 +69,7 @@ IndexKeys IndexSet::MakeKeys(const std::vector<Value>& values) {
     } catch (const Error& error) {
       FailOnTable(file_name_, table_, error.reason(), error.kind());
     }
-    if (key.size() > kMaxIndexKeySize) {
+    if (key.size() > MaxIndexKeySize(store_.format())) {
       FailOnTable(file_name_, table_, "a value is too long for the index on " + IndexColumnNames(table_, index),
                   ErrorKind::InvalidValue);
     }
@@ -100,7 +100,7 @@ void IndexSet::Add(const IndexKeys& keys, RowId row, TdefCounters& counters) {
 
 std::vector<RowId> IndexSet::FindEqual(size_t i, std::u16string_view literal, bool before_adding) {
   std::string key;
-  AppendTextKey(literal, table_.real_indexes[i].columns[0].ascending, &key);
+  AppendTableTextKey(table_, literal, table_.real_indexes[i].columns[0].ascending, &key);
   if (!before_adding) return Tree(i).FindEqual(key);
   IndexTree::Neighbours around;
   std::vector<RowId> rows = Tree(i).FindEqual(key, &around);
