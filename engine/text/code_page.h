@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,17 @@ namespace engine {
 const char16_t* UpperHalfOf(uint16_t code_page);
 
 std::u16string DecodeSingleByte(const char16_t* upper_half, const uint8_t* bytes, size_t length);
+
+// Encodes `text` in the single-byte code page whose upper half UpperHalfOf gave (nullptr: a
+// code page without a table, so ASCII alone), as Windows converts when it is not told to
+// refuse: a character the code page holds becomes its byte; another its best fit, the Latin
+// letter without its accent or stroke ("ő" → "o", "ł" → "l") or a straight quote, hyphen or
+// space for a typographic one, when the code page lacks the character itself; else "?" (one
+// for a surrogate pair). Appends to `out`; false when any character was replaced.
+bool EncodeSingleByte(const char16_t* upper_half, std::u16string_view text, std::string& out);
+
+// The text as it reads back once encoded so; nothing when every character is kept.
+std::optional<std::u16string> ReplacedInSingleByte(const char16_t* upper_half, std::u16string_view text);
 
 // Decodes bytes of any code page a workbook may name, Excel's own numbers for Latin-1 and Mac
 // Roman included (1252 when iconv does not know it). Bytes without a character in it become

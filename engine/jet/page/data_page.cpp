@@ -13,9 +13,6 @@ namespace {
 // are allowed for safety, more means a damaged file.
 constexpr int kMaxOverflowHops = 4;
 
-// The layout every written page has.
-const JetFormat& kWritten = kJet4Format;
-
 }  // namespace
 
 RowId DecodeRowPointer(const uint8_t* bytes) { return RowId::FromPacked(GetU32(bytes)); }
@@ -102,11 +99,10 @@ bool CheckedSlots::Next(SlotEntry& entry) {
 }
 
 CheckedDataPage CheckedDataPage::Check(PageStore& store, PageNumber page_number, uint32_t owner) {
-  if (store.format().version != JetVersion::Jet4) store.Damaged("only Access 2000-2003 pages are written");
   PageRef bytes = store.ReadPage(page_number);
-  const DataPage page(bytes.data(), kWritten);
+  const DataPage page(bytes.data(), store.format());
   if (!page.owned_by(owner)) store.Damaged("page " + to_string(page_number) + " should hold rows of its table but does not");
-  CheckedSlots slots(page, kWritten.page_size);
+  CheckedSlots slots(page, store.page_size());
   for (SlotEntry entry; slots.Next(entry);) {
   }
   if (!slots.sound()) store.Damaged("the slot table of data page " + to_string(page_number) + " is damaged");
@@ -125,24 +121,24 @@ uint8_t CheckedDataPage::Append(std::string_view row) {
   const size_t room_left = room() - row.size() - 2;
   uint8_t* page = Writable();
   std::memcpy(page + start, row.data(), row.size());
-  PutU16(page + kWritten.data_header_size + 2 * slot_count_, static_cast<uint16_t>(start));
-  PutU16(page + kWritten.data_slot_count, static_cast<uint16_t>(slot_count_ + 1));
+  PutU16(page + format_->data_header_size + 2 * slot_count_, static_cast<uint16_t>(start));
+  PutU16(page + format_->data_slot_count, static_cast<uint16_t>(slot_count_ + 1));
   PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(room_left));
   lowest_start_ = start;
   return static_cast<uint8_t>(slot_count_++);
 }
 
 void CheckedDataPage::Empty() {
-  EmptyDataPage(Writable(), kWritten.page_size);
+  EmptyDataPage(Writable(), format_->page_size);
   slot_count_ = 1;
-  lowest_start_ = kWritten.page_size;
+  lowest_start_ = format_->page_size;
 }
 
-void CheckedDataPage::DeleteRow(uint8_t slot) { DeleteRowOnPage(Writable(), slot); }
+void CheckedDataPage::DeleteRow(uint8_t slot) { DeleteRowOnPage(Writable(), format_->page_size, slot); }
 
 void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner) {
   StartPage(page, page_size, kPageData);
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kWritten.data_header_size));
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - FormatOfPageSize(page_size).data_header_size));
   PutU32(page + kDataPageOwner, owner);
 }
 
@@ -157,33 +153,35 @@ size_t RoomOnNewPage(const DataPage& data, size_t page_size) {
 
 }  // namespace
 
-bool DataPageHasRoom(const uint8_t* page, size_t row_length) {
-  const DataPage data(page, kWritten);
-  return data.slot_count() < kMaxRowsPerDataPage && row_length + 2 <= RoomOnNewPage(data, kWritten.page_size);
+bool DataPageHasRoom(const uint8_t* page, size_t row_length, size_t page_size) {
+  const DataPage data(page, FormatOfPageSize(page_size));
+  return data.slot_count() < kMaxRowsPerDataPage && row_length + 2 <= RoomOnNewPage(data, page_size);
 }
 
 uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row) {
-  const DataPage data(page, kWritten);
+  const JetFormat& format = FormatOfPageSize(page_size);
+  const DataPage data(page, format);
   const uint16_t slots = data.slot_count();
   const size_t room = RoomOnNewPage(data, page_size);
   const size_t start = data.slot_table_end() + room - row.size();
   std::memcpy(page + start, row.data(), row.size());
-  PutU16(page + kWritten.data_header_size + 2 * slots, static_cast<uint16_t>(start));
-  PutU16(page + kWritten.data_slot_count, static_cast<uint16_t>(slots + 1));
+  PutU16(page + format.data_header_size + 2 * slots, static_cast<uint16_t>(start));
+  PutU16(page + format.data_slot_count, static_cast<uint16_t>(slots + 1));
   PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(room - row.size() - 2));
   return static_cast<uint8_t>(slots);
 }
 
 void EmptyDataPage(uint8_t* page, size_t page_size) {
-  const size_t slots = kWritten.data_header_size;
+  const JetFormat& format = FormatOfPageSize(page_size);
+  const size_t slots = format.data_header_size;
   std::memset(page + slots, 0, page_size - slots);
-  PutU16(page + kWritten.data_slot_count, 1);
+  PutU16(page + format.data_slot_count, 1);
   PutU16(page + slots, static_cast<uint16_t>(page_size | kSlotDeleted | kSlotOverflow));
   PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - slots - 2));
 }
 
-void DeleteRowOnPage(uint8_t* page, uint8_t slot) {
-  uint8_t* entry = page + kWritten.data_header_size + 2 * slot;
+void DeleteRowOnPage(uint8_t* page, size_t page_size, uint8_t slot) {
+  uint8_t* entry = page + FormatOfPageSize(page_size).data_header_size + 2 * slot;
   PutU16(entry, static_cast<uint16_t>(GetU16(entry) | kSlotDeleted | kSlotOverflow));
 }
 
