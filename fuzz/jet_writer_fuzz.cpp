@@ -1,5 +1,6 @@
 // libFuzzer target for the Jet writer: the input's whole pages are a price list (damaged as
-// the fuzzer likes), the bytes after the last whole page a script of the import's operations
+// the fuzzer likes; Access 97 or 2000, by the header's version byte, which sets the page
+// size), the bytes after the last whole page a script of the import's operations
 // on its "Articoli" (or its first user table): look a code up and add it when it is missing,
 // empty the table, commit, roll back. The pages live in a memory page store; a commit keeps
 // a copy of them and a rollback goes back to it, as the pager does with its journal. Damage
@@ -13,6 +14,7 @@
 #include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/memory_page_store.h"
 #include "engine/jet/table/table_writer.h"
 #include "engine/text/text_locale.h"
@@ -21,7 +23,8 @@ namespace {
 
 using namespace engine::jet;
 
-// Enough for a small price list with a few index levels, and quick to copy per commit.
+// Enough for a small price list with a few index levels, and quick to copy per commit (in
+// either page size).
 constexpr size_t kMostPages = 96;
 constexpr size_t kMostOperations = 64;
 
@@ -95,7 +98,8 @@ class WriterSession {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const size_t page_size = kJet4Format.page_size;
+  if (size < kHeaderBytesNeeded) return 0;
+  const size_t page_size = PageSizeNamedBy(data);
   const size_t pages = std::min(size / page_size, kMostPages);
   if (pages < 3) return 0;
   const uint8_t* script = data + pages * page_size;

@@ -105,6 +105,7 @@ std::string ReportCsv(const ImportReport& report) {
       .Line({kReportWithoutCodeKey, Number(report.without_code)})
       .Line({kReportNotImportedKey, Number(report.not_imported)})
       .Line({kReportValuesNotWrittenKey, Number(report.values_not_written)})
+      .Line({kReportValuesChangedKey, Number(report.values_changed)})
       .Line({});
   const auto& h = kReportHeader;
   csv.Line({h[0], h[1], h[2], h[3], h[4], h[5]});
@@ -115,8 +116,10 @@ std::string ReportCsv(const ImportReport& report) {
   std::stable_sort(lines.begin(), lines.end(),
                    [](const ReportLine* a, const ReportLine* b) { return a->record.row < b->record.row; });
   for (const ReportLine* line : lines) {
-    csv.Line({Number(line->record.row), line->record.code,
-              line->not_imported ? kReportNotImported : kReportValueNotWritten, line->reason.field, line->reason.value,
+    const std::u16string_view outcome = line->not_imported    ? kReportNotImported
+                                        : line->value_changed ? kReportValueChanged
+                                                              : kReportValueNotWritten;
+    csv.Line({Number(line->record.row), line->record.code, outcome, line->reason.field, line->reason.value,
               line->reason.in_italian});
   }
   return csv.Take();

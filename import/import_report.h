@@ -20,11 +20,13 @@ struct SourceRecord {
   std::u16string code;
 };
 
-// A line of the detail: a record not imported, or a value an added article lacks.
+// A line of the detail: a record not imported, a value an added article lacks, or one it
+// keeps changed.
 struct ReportLine {
   SourceRecord record;
   bool not_imported = false;
   FailureReason reason;  // the field, the value and the Italian reason
+  bool value_changed = false;
 };
 
 struct ImportReport {
@@ -34,7 +36,7 @@ struct ImportReport {
   std::tm start{}, end{};  // local time
   bool purged = false;
   std::vector<std::pair<std::u16string_view, std::u16string>> mapping;  // picker caption, source column
-  long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0;
+  long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0, values_changed = 0;
   std::vector<ReportLine> lines;  // in any order; written in source order
 };
 

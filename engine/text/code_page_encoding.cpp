@@ -60,6 +60,11 @@ bool ByteOf(const char16_t* upper_half, char16_t c, uint8_t* byte) {
   }
   // U+FFFD stands for the bytes a code page leaves undefined: no character maps to those.
   if (upper_half == nullptr || c == 0xFFFD) return false;
+  // Western code pages keep most of Latin-1 in its own place: one look before the search.
+  if (c < 0x100 && upper_half[c - 0x80] == c) {
+    *byte = static_cast<uint8_t>(c);
+    return true;
+  }
   for (int i = 0; i < 0x80; ++i) {
     if (upper_half[i] == c) {
       *byte = static_cast<uint8_t>(0x80 + i);
