@@ -97,8 +97,8 @@ void NoteChangedText(const Slot& slot, std::u16string_view written, std::u16stri
   }
   if (kept->type() != engine::Value::Type::Text || kept->text() == written) return;
   FailureReason reason;
-  reason.text = "the price list's code page lacks some of its characters: stored as \"" +
-                engine::ToUtf8(kept->text()) + "\"";
+  reason.text =
+      "the price list's code page lacks some of its characters: stored as \"" + engine::ToUtf8(kept->text()) + "\"";
   reason.in_italian = ChangedTextReason(kept->text());
   reason.field = FieldOf(slot, destination);
   reason.value = source_text;

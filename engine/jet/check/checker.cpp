@@ -213,7 +213,7 @@ class Checker {
       for (size_t c = 0; c < table.columns.size(); ++c) {
         const ColumnDefinition& column = table.columns[c];
         if (column.is_autonumber() && values[c].type() == Value::Type::Integer &&
-            values[c].integer() > static_cast<int64_t>(table.autonumber) ) {
+            values[c].integer() > static_cast<int64_t>(table.autonumber)) {
           Problem(name + ", row " + RowName(row) + ": autonumber " + std::to_string(values[c].integer()) +
                   " is above the last one handed out (" + std::to_string(table.autonumber) + ")");
         }

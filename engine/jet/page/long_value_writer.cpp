@@ -16,7 +16,8 @@ std::string Header(uint32_t length, uint32_t flags, RowId first) {
 }  // namespace
 
 LongValueWriter::LongValueWriter(PageStore& store, PageAllocator& allocator, const ColumnDefinition& column)
-    : format_(store.format()), placer_(store, allocator, kLongValueOwner, column.lval_owned_map, column.lval_free_map) {}
+    : format_(store.format()),
+      placer_(store, allocator, kLongValueOwner, column.lval_owned_map, column.lval_free_map) {}
 
 std::string LongValueWriter::Write(std::string_view data, bool may_inline) {
   if (data.size() > kLongValueLengthMask) {

@@ -65,14 +65,15 @@ TEST(CodePages, EncodingKeepsWhatTheCodePageHoldsAndFitsTheRest) {
       {1253, u"α", "\xE1", true},
       {1251, u"é–\u2019", "e\x96\x92", false},
       {1252, u"\U0001F600x\uFFFD", "?x?", false},  // a surrogate pair is one character
-      {932, u"aé", "ae", false},                     // no table: ASCII alone
+      {932, u"aé", "ae", false},                   // no table: ASCII alone
   };
   for (const Case& c : cases) {
     std::string out;
     EXPECT_EQ(engine::EncodeSingleByte(engine::UpperHalfOf(c.code_page), c.text, out), c.exact) << c.code_page;
     EXPECT_EQ(out, c.bytes) << c.code_page;
   }
-  for (const uint16_t code_page : std::initializer_list<uint16_t>{874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
+  for (const uint16_t code_page :
+       std::initializer_list<uint16_t>{874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
     const char16_t* upper_half = engine::UpperHalfOf(code_page);
     for (int byte = 0x80; byte <= 0xFF; ++byte) {
       if (upper_half[byte - 0x80] == u'\uFFFD') continue;

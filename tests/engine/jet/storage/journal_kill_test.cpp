@@ -97,7 +97,8 @@ void KillWritersRepeatedly(const Target& target) {
     }
     const long rows = testsupport::CountRows(*database, target.table) - before;
     ASSERT_GE(rows, committed) << "committed rows lost after kill " << round;
-    for (long i = 0; i < rows; ++i) ASSERT_TRUE(codes.count("K-" + std::to_string(before + i))) << "K-" << i << " missing";
+    for (long i = 0; i < rows; ++i)
+      ASSERT_TRUE(codes.count("K-" + std::to_string(before + i))) << "K-" << i << " missing";
     committed = rows;
   }
   EXPECT_GT(committed, 0);
