@@ -81,28 +81,38 @@ bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 bool EncodeSingleByte(const char16_t* upper_half, std::u16string_view text, std::string& out) {
   bool exact = true;
-  out.reserve(out.size() + text.size());
+  // Sized once and filled in place (a surrogate pair takes one byte, so it may end shorter):
+  // every text of every new row of an Access 97 table passes here.
+  const size_t start = out.size();
+  out.resize(start + text.size());
+  char* at = out.data() + start;
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     uint8_t byte = 0;
-    if (ByteOf(upper_half, c, &byte)) {
-      out += static_cast<char>(byte);
-      continue;
+    if (!ByteOf(upper_half, c, &byte)) {
+      exact = false;
+      if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;  // one character
+      byte = BestFit(c);
     }
-    exact = false;
-    if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) ++i;  // one character
-    out += static_cast<char>(BestFit(c));
+    *at++ = static_cast<char>(byte);
   }
+  out.resize(static_cast<size_t>(at - out.data()));
   return exact;
 }
 
 std::optional<std::u16string> ReplacedInSingleByte(const char16_t* upper_half, std::u16string_view text) {
-  // The common case, plain ASCII, costs one pass and no copy.
-  bool ascii = true;
-  for (char16_t c : text) ascii &= c < 0x80;
-  if (ascii) return std::nullopt;
+  // The common case, a text the code page holds whole, costs one pass and no copy.
+  uint8_t byte = 0;
+  bool held = true;
+  for (char16_t c : text) {
+    if (c >= 0x80 && !ByteOf(upper_half, c, &byte)) {
+      held = false;
+      break;
+    }
+  }
+  if (held) return std::nullopt;
   std::string bytes;
-  if (EncodeSingleByte(upper_half, text, bytes)) return std::nullopt;
+  EncodeSingleByte(upper_half, text, bytes);
   // Without a table every byte written is ASCII, so the table is never looked at.
   return DecodeSingleByte(upper_half, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
