@@ -162,6 +162,10 @@ std::string EncodeRow(const TableDefinition& table, const std::vector<EncodedFie
       by_var_slot[column.var_index] = static_cast<int>(i);
     }
   }
+  // A damaged definition could count more columns than a Jet 3 row's single bytes can.
+  if (format.is_jet3() && (table.max_columns > 0xFF || table.var_columns > 0xFF)) {
+    throw Error("", "the table counts more columns than an Access 97 row can hold", ErrorKind::Damaged);
+  }
   std::string row(fixed_start + fixed_size, '\0');
   if (format.is_jet3()) {
     row[0] = static_cast<char>(table.max_columns);
