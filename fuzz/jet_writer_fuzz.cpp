@@ -2,20 +2,25 @@
 // the fuzzer likes; Access 97 or 2000, by the header's version byte, which sets the page
 // size), the bytes after the last whole page a script of the import's operations
 // on its "Articoli" (or its first user table): look a code up and add it when it is missing,
-// empty the table, commit, roll back. The pages live in a memory page store; a commit keeps
+// empty the table, commit, roll back. The relationships in MSysRelationships are kept as the
+// database keeps them: every added row checked, the purge keeping or cascading rows. The pages live in a memory page store; a commit keeps
 // a copy of them and a rollback goes back to it, as the pager does with its journal. Damage
 // must end in engine::Error, never in a crash, a hang or unbounded memory.
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
+#include "engine/jet/catalog/relationships.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/memory_page_store.h"
+#include "engine/jet/table/relationship_keeper.h"
 #include "engine/jet/table/table_writer.h"
 #include "engine/text/text_locale.h"
 
@@ -39,9 +44,9 @@ class WriterSession {
       switch (static_cast<Operation>(step % kOperationKinds)) {
         case kLookUpAndAdd: LookUpAndAdd(step / kOperationKinds); break;
         case kAddAgain: Add(step / kOperationKinds); break;
-        case kPurge: writer_->DeleteAll(); break;
+        case kPurge: relationships_->DeleteAll(*writer_); break;
         case kCommit:
-          writer_->Flush();
+          for (auto& [page, writer] : writers_) writer->Flush();
           committed_ = store_->Bytes();
           break;
         case kRollBack: Open(); break;
@@ -54,8 +59,12 @@ class WriterSession {
 
  private:
   void Open() {
+    writer_ = nullptr;
+    writers_.clear();
+    relationships_.reset();
     store_ = MemoryPageStore::FromBytes(committed_.data(), committed_.size(), "fuzz.mdb");
-    const TextDecoder text(store_->format().version, store_->header().code_page, "fuzz.mdb");
+    text_.emplace(store_->format().version, store_->header().code_page, "fuzz.mdb");
+    const TextDecoder& text = *text_;
     std::vector<CatalogEntry> tables = ReadCatalog(*store_, text);
     const CatalogEntry* chosen = nullptr;
     for (const CatalogEntry& entry : tables) {
@@ -63,6 +72,17 @@ class WriterSession {
     }
     if (!chosen) throw engine::Error("fuzz.mdb", "no user table", engine::ErrorKind::NoSuchTable);
     TableDefinition table = ReadTableDefinition(*store_, text, chosen->tdef_page, chosen->name);
+    auto writer_of = [this, tables](std::u16string_view name) -> TableWriter* {
+      for (const CatalogEntry& entry : tables) {
+        if (entry.name != name) continue;
+        auto& writer = writers_[entry.tdef_page];
+        if (!writer) writer = MakeWriter(ReadTableDefinition(*store_, *text_, entry.tdef_page, entry.name));
+        return writer.get();
+      }
+      return nullptr;
+    };
+    relationships_ = std::make_unique<RelationshipKeeper>(*store_, ReadRelationships(*store_, text, tables),
+                                                          std::move(writer_of), "fuzz.mdb");
     code_position_ = 0;
     for (size_t i = 0; i < table.columns.size(); ++i) {
       if (table.columns[i].type == ColumnType::Text) {
@@ -70,7 +90,15 @@ class WriterSession {
         break;
       }
     }
-    writer_ = std::make_unique<TableWriter>(*store_, std::move(table), engine::TextLocale::Italian(), "fuzz.mdb");
+    auto& writer = writers_[table.tdef_page];
+    writer = MakeWriter(std::move(table));
+    writer_ = writer.get();
+  }
+
+  std::unique_ptr<TableWriter> MakeWriter(TableDefinition table) {
+    auto writer = std::make_unique<TableWriter>(*store_, std::move(table), engine::TextLocale::Italian(), "fuzz.mdb");
+    writer->KeepRelationships(relationships_.get());
+    return writer;
   }
 
   static std::u16string Code(unsigned n) {
@@ -91,7 +119,10 @@ class WriterSession {
 
   std::vector<uint8_t> committed_;
   std::unique_ptr<MemoryPageStore> store_;
-  std::unique_ptr<TableWriter> writer_;
+  std::optional<TextDecoder> text_;
+  std::unique_ptr<RelationshipKeeper> relationships_;  // before the writers, which point at it
+  std::map<PageNumber, std::unique_ptr<TableWriter>> writers_;
+  TableWriter* writer_ = nullptr;  // the table the script works on
   int code_position_ = 0;
 };
 

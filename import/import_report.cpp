@@ -98,7 +98,12 @@ std::string ReportCsv(const ImportReport& report) {
       .Line({kReportPriceListKey, ReportPriceListText(report.price_list, report.price_list_opened)})
       .Line({kReportStartKey, DateAndTime(report.start)})
       .Line({kReportEndKey, DateAndTime(report.end)})
-      .Line({kReportPurgeKey, report.purged ? kReportYes : kReportNo});
+      .Line({kReportPurgeKey, !report.purged ? kReportNo : report.purge_undone ? kReportPurgeUndone : kReportYes});
+  if (report.purged && report.deleted) csv.Line({kReportDeletedKey, Number(*report.deleted)});
+  if (report.purge_kept > 0) {
+    csv.Line({kReportPurgeKeptKey, Number(report.purge_kept) + u" (" + report.purge_kept_for + u")"});
+  }
+  if (!report.purge_cascaded.empty()) csv.Line({kReportPurgeCascadedKey, report.purge_cascaded});
   for (const auto& [caption, column] : report.mapping) csv.Line({caption, column});
   csv.Line({kReportAddedKey, Number(report.added)})
       .Line({kReportAlreadyPresentKey, Number(report.already_present)})
@@ -116,9 +121,10 @@ std::string ReportCsv(const ImportReport& report) {
   std::stable_sort(lines.begin(), lines.end(),
                    [](const ReportLine* a, const ReportLine* b) { return a->record.row < b->record.row; });
   for (const ReportLine* line : lines) {
-    const std::u16string_view outcome = line->not_imported    ? kReportNotImported
-                                        : line->value_changed ? kReportValueChanged
-                                                              : kReportValueNotWritten;
+    const std::u16string outcome = line->unread > 0     ? ReportNotReadText(line->unread)
+                                   : line->not_imported ? std::u16string(kReportNotImported)
+                                   : line->value_changed ? std::u16string(kReportValueChanged)
+                                                         : std::u16string(kReportValueNotWritten);
     csv.Line({Number(line->record.row), line->record.code, outcome, line->reason.field, line->reason.value,
               line->reason.in_italian});
   }

@@ -103,6 +103,11 @@ class Checker {
     }
   }
 
+  // Not marked free in the global map (bits of pages given back may stay in other maps).
+  bool InUse(PageNumber page) {
+    return pager_.format().version != JetVersion::Jet4 || !UsageMapEditor(pager_, kGlobalUsageMap).Contains(page);
+  }
+
   // Owners are few (a table, its indexes and long values): each page keeps a number, not a name.
   uint32_t OwnerNumber(const std::string& owner) {
     if (owner_names_.empty() || owner_names_.back() != owner) {
@@ -226,8 +231,14 @@ class Checker {
       const std::string owner = name + ", column \"" + ToUtf8(column.name) + "\" long values";
       std::vector<PageNumber> lval_pages;
       for (PageNumber number : MapPages(column.lval_owned_map, owner + " map")) {
-        if (pager_.has_page(number) && LoadTableOwner(pager_, number) == kLongValueOwner) {
+        if (!pager_.has_page(number)) continue;
+        const DataPage page(pager_.ReadPage(number), pager_.format());
+        if (page.owned_by(kLongValueOwner)) {
           lval_pages.push_back(number);
+        } else if (page.is_data_page() && page.owner() != 0 && InUse(number)) {
+          // A table's rows under a long-value map: the purge refuses such a map, and says so.
+          Problem("page " + to_string(number) + " of " + owner + " is a data page of the table defined at page " +
+                  std::to_string(page.owner()));
         }
       }
       Claim(owner, lval_pages);

@@ -42,7 +42,7 @@ void JetDatabase::AddRecord(const TableDefinition& table, std::vector<Value> val
   }
 }
 
-void JetDatabase::Execute(std::u16string_view statement) {
+StatementResult JetDatabase::Execute(std::u16string_view statement) {
   DeleteAllStatement del;
   try {
     del = ParseDeleteAll(statement);
@@ -52,14 +52,22 @@ void JetDatabase::Execute(std::u16string_view statement) {
   if (!pager_->writable()) throw Error(pager_->file_name(), "the database is open read-only", ErrorKind::ReadOnly);
   RefuseIfChangeUndone();
   TableWriter& writer = Writer(*Table(del.table));
+  DeletionOutcome outcome;
+  const auto delete_all = [&] { outcome = Relationships().DeleteAll(writer); };
   if (pager_->in_long_change()) {
     // Part of a larger change: it reaches the file with that change's commit.
-    WriteOrRollBack([&] { writer.DeleteAll(); });
-    return;
+    WriteOrRollBack(delete_all);
+  } else {
+    Commit();
+    WriteOrRollBack(delete_all);
+    Commit();
   }
-  Commit();
-  WriteOrRollBack([&] { writer.DeleteAll(); });
-  Commit();
+  StatementResult result;
+  result.deleted = outcome.deleted;
+  result.kept = outcome.kept;
+  result.kept_for = std::move(outcome.kept_for);
+  for (auto& [table, rows] : outcome.cascaded) result.cascaded.push_back({std::move(table), rows});
+  return result;
 }
 
 void JetDatabase::BeginTransaction() {

@@ -1,5 +1,7 @@
 #include "engine/jet/table/index_set.h"
 
+#include <algorithm>
+
 #include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/table/index_column_names.h"
@@ -112,6 +114,45 @@ void IndexSet::CheckNeighbours(size_t i, const IndexTree::Neighbours& around) {
           "an index entry does not match its row (index on " + IndexColumnNames(table_, table_.real_indexes[i]) + ")",
           ErrorKind::Damaged);
     }
+  }
+}
+
+std::optional<size_t> IndexSet::IndexOn(std::vector<int> positions) const {
+  std::sort(positions.begin(), positions.end());
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    if (!IndexSortOrdersKnown(table_, index)) continue;
+    std::vector<int> columns;
+    for (const IndexColumn& c : index.columns) columns.push_back(table_.PositionOfNumber(c.column_number));
+    std::sort(columns.begin(), columns.end());
+    if (columns == positions) return i;
+  }
+  return std::nullopt;
+}
+
+std::vector<RowId> IndexSet::FindKey(size_t i, const std::vector<Value>& values) {
+  std::string key;
+  try {
+    EncodeIndexKey(table_, table_.real_indexes[i], values, &key);
+  } catch (const Error&) {
+    return {};  // a value the column cannot hold is in no row
+  }
+  return Tree(i).FindEqual(key);
+}
+
+void IndexSet::AddAgain(const std::vector<Value>& values, RowId row) {
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    bool all_null = true;
+    for (const IndexColumn& c : index.columns) {
+      const int position = table_.PositionOfNumber(c.column_number);
+      if (position >= 0 && !values[position].is_null()) all_null = false;
+    }
+    if (all_null && index.ignore_nulls()) continue;
+    std::string key;
+    EncodeIndexKey(table_, index, values, &key);
+    Tree(i).Insert(key, row);
+    matching_.Add(i, row);
   }
 }
 

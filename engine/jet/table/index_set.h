@@ -48,8 +48,19 @@ class IndexSet {
   // their rows first (throws "damaged" when one does not match).
   std::vector<RowId> FindEqual(size_t real_index, std::u16string_view literal, bool before_adding);
 
+  // The real index whose columns are exactly those at `positions` (in any order), when its
+  // keys can be made (see ReadOnlyReason of the writer); nothing otherwise.
+  std::optional<size_t> IndexOn(std::vector<int> positions) const;
+  // The rows whose key in that index is the one `values` (by column position) make, batched
+  // changes included; none when the values make no key.
+  std::vector<RowId> FindKey(size_t real_index, const std::vector<Value>& values);
+
   // DELETE *: the batched changes written, then every tree emptied.
   void Clear();
+  // After rows were deleted one by one, the trees are emptied (Clear) and every row that stays
+  // is entered again with its values (by column position; only the indexed ones are read).
+  // The unique-entry counts stay, as after DELETE *.
+  void AddAgain(const std::vector<Value>& values, RowId row);
   void Flush();
   void Forget();
 
