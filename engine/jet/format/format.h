@@ -20,6 +20,11 @@ struct JetFormat {
   // Data pages: 2 bytes type, 2 free space, 4 owner (+ 4 unknown in Jet 4), 2 slot count.
   size_t data_slot_count = 0;   // offset of the u16 slot count
   size_t data_header_size = 0;  // first slot entry
+  // The longest row Jet writes: a table row (memo and OLE values counted as their header and
+  // any inline bytes), and a long-value (LVAL) row, which Jet allows 20 bytes more in Jet 3
+  // and 16 in Jet 4 (FORMAT.md, "Data pages", Limits).
+  size_t max_row_size = 0;
+  size_t max_long_value_row_size = 0;
 
   // TDEF pages: an 8-byte header on every page of the chain; offsets below are positions in
   // the concatenated definition (the first page's header included).
@@ -77,6 +82,8 @@ constexpr JetFormat MakeJetFormat(JetVersion version) {
 
   f.data_slot_count = v(8, 12);
   f.data_header_size = v(10, 14);
+  f.max_row_size = v(2012, 4060);
+  f.max_long_value_row_size = v(2032, 4076);
 
   f.tdef_page_header_size = v(8, 8);
   f.tdef_page_free_space = v(2, 2);
@@ -151,6 +158,10 @@ static_assert(kJet4Format.index_bitmap + kJet4Format.index_bitmap_size == kJet4F
               kJet4Format.index_bitmap_size * 8 >= kJet4Format.index_entry_capacity());
 
 inline const JetFormat& FormatOf(JetVersion version) { return version == JetVersion::Jet3 ? kJet3Format : kJet4Format; }
+// The page size alone names the version: for code that is handed a page and its size.
+inline const JetFormat& FormatOfPageSize(size_t page_size) {
+  return page_size == kJet3Format.page_size ? kJet3Format : kJet4Format;
+}
 
 // Page types (byte 0 of a page): every kind of page there is (FORMAT.md, "The file and its
 // pages").
