@@ -49,7 +49,6 @@ TEST(CodePages, TablesReadEveryByteAsIconvDoes) {
   }
 }
 
-<<<<<<< HEAD
 // Writing goes back the same way: each byte's character gives that byte, U+FFFD a byte the
 // page leaves undefined (so what was read is written back alike), anything else '?'.
 TEST(CodePages, EveryCharacterReadIsWrittenBackAsItsByte) {
@@ -62,7 +61,9 @@ TEST(CodePages, EveryCharacterReadIsWrittenBackAsItsByte) {
       EXPECT_TRUE(unit == u'\uFFFD' ? upper[back - 0x80] == unit : back == byte) << code_page << " " << byte;
     }
     EXPECT_EQ(engine::SingleByteOf(upper, u'\u4E00'), '?') << code_page;
-=======
+  }
+}
+
 // Jet 3 texts written: a character the code page holds is its byte, every defined byte of a
 // table's code page coming back as itself; another is its best fit, else "?".
 TEST(CodePages, EncodingKeepsWhatTheCodePageHoldsAndFitsTheRest) {
@@ -95,7 +96,6 @@ TEST(CodePages, EncodingKeepsWhatTheCodePageHoldsAndFitsTheRest) {
       EXPECT_TRUE(engine::EncodeSingleByte(upper_half, std::u16string(1, upper_half[byte - 0x80]), out));
       EXPECT_EQ(out, std::string(1, static_cast<char>(byte))) << code_page << " " << byte;
     }
->>>>>>> jet3-rows
   }
 }
 
