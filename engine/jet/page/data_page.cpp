@@ -142,7 +142,7 @@ void CheckedDataPage::DeleteRow(uint8_t slot) { DeleteRowOnPage(Writable(), slot
 
 void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner) {
   StartPage(page, page_size, kPageData);
-  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - kWritten.data_header_size));
+  PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - FormatOfPageSize(page_size).data_header_size));
   PutU32(page + kDataPageOwner, owner);
 }
 
@@ -157,19 +157,21 @@ size_t RoomOnNewPage(const DataPage& data, size_t page_size) {
 
 }  // namespace
 
-bool DataPageHasRoom(const uint8_t* page, size_t row_length) {
-  const DataPage data(page, kWritten);
-  return data.slot_count() < kMaxRowsPerDataPage && row_length + 2 <= RoomOnNewPage(data, kWritten.page_size);
+bool DataPageHasRoom(const uint8_t* page, size_t row_length, size_t page_size) {
+  const JetFormat& format = FormatOfPageSize(page_size);
+  const DataPage data(page, format);
+  return data.slot_count() < kMaxRowsPerDataPage && row_length + 2 <= RoomOnNewPage(data, format.page_size);
 }
 
 uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row) {
-  const DataPage data(page, kWritten);
+  const JetFormat& format = FormatOfPageSize(page_size);
+  const DataPage data(page, format);
   const uint16_t slots = data.slot_count();
   const size_t room = RoomOnNewPage(data, page_size);
   const size_t start = data.slot_table_end() + room - row.size();
   std::memcpy(page + start, row.data(), row.size());
-  PutU16(page + kWritten.data_header_size + 2 * slots, static_cast<uint16_t>(start));
-  PutU16(page + kWritten.data_slot_count, static_cast<uint16_t>(slots + 1));
+  PutU16(page + format.data_header_size + 2 * slots, static_cast<uint16_t>(start));
+  PutU16(page + format.data_slot_count, static_cast<uint16_t>(slots + 1));
   PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(room - row.size() - 2));
   return static_cast<uint8_t>(slots);
 }

@@ -179,13 +179,14 @@ uint32_t LoadTableOwner(PageStore& store, PageNumber page);
 // rows one after another).
 RowSlot ReadLiveRow(PageStore& store, RowId id, const RowSlot* near = nullptr);
 
-// Writing. Only Jet 4 pages are written.
+// Writing. Only Jet 4 pages are written, but for the pages of new files below, whose layout
+// follows their page size (2 KB: Jet 3).
 // Writes an empty data page header for the owner.
 void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner);
 // For pages the engine itself is making (new files and tables); everything else goes through
 // CheckedDataPage. Whether a row of that length fits, and appending it below the last one
 // (returns its slot number; the caller checked the room).
-bool DataPageHasRoom(const uint8_t* page, size_t row_length);
+bool DataPageHasRoom(const uint8_t* page, size_t row_length, size_t page_size = kJet4Format.page_size);
 uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row);
 // Empties the page for "delete every row", when nothing can point at its rows any more
 // (every index of the table is emptied in the same transaction): one deleted, zero-length
