@@ -20,6 +20,11 @@ struct JetFormat {
   // Data pages: 2 bytes type, 2 free space, 4 owner (+ 4 unknown in Jet 4), 2 slot count.
   size_t data_slot_count = 0;   // offset of the u16 slot count
   size_t data_header_size = 0;  // first slot entry
+  // The longest row Jet writes: a table row (memo and OLE values counted as their header and
+  // any inline bytes), and a long-value (LVAL) row, which Jet allows 20 bytes more in Jet 3
+  // and 16 in Jet 4 (FORMAT.md, "Data pages", Limits).
+  size_t max_row_size = 0;
+  size_t max_long_value_row_size = 0;
 
   // TDEF pages: an 8-byte header on every page of the chain; offsets below are positions in
   // the concatenated definition (the first page's header included).
@@ -64,10 +69,9 @@ struct JetFormat {
   uint16_t tdef_page_signature = 0;
 
   // Sizes a writer of new objects needs: the inline usage maps Access makes (header and
-  // bitmap), the longest row, bytes per text character, the longest binary column, the flags
+  // bitmap), bytes per text character, the longest binary column, the flags
   // Access adds to every real index (0x80 from Access 2000 on).
   size_t usage_map_row_size = 0;
-  size_t max_row_size = 0;  // a table row, each long value counted as its header
   size_t text_bytes_per_char = 0;
   size_t max_binary_length = 0;
   uint8_t index_flags_always = 0;
@@ -88,6 +92,8 @@ constexpr JetFormat MakeJetFormat(JetVersion version) {
 
   f.data_slot_count = v(8, 12);
   f.data_header_size = v(10, 14);
+  f.max_row_size = v(2012, 4060);
+  f.max_long_value_row_size = v(2032, 4076);
 
   f.tdef_page_header_size = v(8, 8);
   f.tdef_page_free_space = v(2, 2);
@@ -145,7 +151,6 @@ constexpr JetFormat MakeJetFormat(JetVersion version) {
   f.tdef_page_signature = static_cast<uint16_t>(v(0x4356, 0));  // "VC"
 
   f.usage_map_row_size = v(5 + 128, 5 + 64);
-  f.max_row_size = v(2012, 4060);
   f.text_bytes_per_char = v(1, 2);
   f.max_binary_length = v(255, 510);
   f.index_flags_always = static_cast<uint8_t>(v(0, kIndexAccess2000));
@@ -159,7 +164,7 @@ inline constexpr JetFormat kJet3Format = MakeJetFormat(JetVersion::Jet3);
 inline constexpr JetFormat kJet4Format = MakeJetFormat(JetVersion::Jet4);
 
 inline const JetFormat& FormatOf(JetVersion version) { return version == JetVersion::Jet3 ? kJet3Format : kJet4Format; }
-// The version a page size belongs to: only Jet 3 has 2 KB pages.
+// The page size alone names the version: for code that is handed a page and its size.
 inline const JetFormat& FormatOfPageSize(size_t page_size) {
   return page_size == kJet3Format.page_size ? kJet3Format : kJet4Format;
 }

@@ -158,9 +158,8 @@ size_t RoomOnNewPage(const DataPage& data, size_t page_size) {
 }  // namespace
 
 bool DataPageHasRoom(const uint8_t* page, size_t row_length, size_t page_size) {
-  const JetFormat& format = FormatOfPageSize(page_size);
-  const DataPage data(page, format);
-  return data.slot_count() < kMaxRowsPerDataPage && row_length + 2 <= RoomOnNewPage(data, format.page_size);
+  const DataPage data(page, FormatOfPageSize(page_size));
+  return data.slot_count() < kMaxRowsPerDataPage && row_length + 2 <= RoomOnNewPage(data, page_size);
 }
 
 uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row) {

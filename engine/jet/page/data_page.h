@@ -179,8 +179,7 @@ uint32_t LoadTableOwner(PageStore& store, PageNumber page);
 // rows one after another).
 RowSlot ReadLiveRow(PageStore& store, RowId id, const RowSlot* near = nullptr);
 
-// Writing. Only Jet 4 pages are written, but for the pages of new files below, whose layout
-// follows their page size (2 KB: Jet 3).
+// Writing, in either version: the page size says which layout (FormatOfPageSize).
 // Writes an empty data page header for the owner.
 void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner);
 // For pages the engine itself is making (new files and tables); everything else goes through
