@@ -10,24 +10,25 @@
 #include "engine/base/bytes.h"
 #include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
-#include "engine/jet/catalog/table_definition_reader.h"
-#include "engine/jet/catalog/tdef_encoder.h"
-#include "engine/jet/catalog/tdef_layout.h"
-#include "engine/jet/create/system_tables.h"
+#include "engine/jet/page/data_page_writer.h"
+#include "engine/jet/row/decimal_field.h"
 #include "engine/jet/format/format.h"
 #include "engine/jet/index/index_page.h"
 #include "engine/jet/index/index_tree.h"
-#include "engine/jet/index/sort_key.h"
-#include "engine/jet/page/data_page_writer.h"
-#include "engine/jet/page/usage_map.h"
-#include "engine/jet/page/usage_map_writer.h"
-#include "engine/jet/row/decimal_field.h"
-#include "engine/jet/row/row_encoder.h"
-#include "engine/jet/row/text_codec.h"
+#include "engine/text/case_fold.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/pager.h"
+#include "engine/jet/row/row_encoder.h"
+#include "engine/jet/index/sort_key.h"
+#include "engine/jet/create/system_tables.h"
+#include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/catalog/tdef_encoder.h"
+#include "engine/jet/catalog/tdef_layout.h"
 #include "engine/jet/table/table_writer.h"
-#include "engine/text/case_fold.h"
+#include "engine/jet/row/text_codec.h"
+#include "engine/jet/page/usage_map.h"
+#include "engine/jet/page/usage_map_writer.h"
+#include "engine/base/bytes.h"
 
 namespace engine::jet {
 namespace {
@@ -48,6 +49,13 @@ bool IsFixedType(ColumnType type) {
 
 [[noreturn]] void Impossible(const TableSpec& spec, const std::string& reason) {
   throw Error("", "the table \"" + ToUtf8(spec.name) + "\" cannot be created: " + reason, ErrorKind::InvalidValue);
+}
+
+void WriteEmptyLeaf(PageStore& store, PageNumber page, PageNumber tdef_page) {
+  IndexPage leaf;
+  leaf.leaf = true;
+  leaf.owner = tdef_page;
+  EncodeIndexPage(leaf, store.WritePage(page).data());
 }
 
 // A Jet 3 definition carries the database's code page and sort order, from its header page.
@@ -227,7 +235,7 @@ void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRow
   }
   for (RealIndex& index : table.real_indexes) {
     index.root_page = new_page();
-    EncodeEmptyLeaf(store.format(), table.tdef_page, store.WritePage(index.root_page).data());
+    WriteEmptyLeaf(store, index.root_page, table.tdef_page);
     index.usage_map = maps.Add(index.root_page, true);
   }
   WriteDefinition(store, table);

@@ -226,11 +226,4 @@ void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
   }
 }
 
-void EncodeEmptyLeaf(const JetFormat& format, PageNumber owner, uint8_t* bytes) {
-  const size_t entries = format.is_jet3() ? kJet3IndexEntriesOffset : kIndexEntriesOffset;
-  StartPage(bytes, format.page_size, kIndexLeafPageType);
-  PutU16(bytes + kIndexFreeSpaceOffset, static_cast<uint16_t>(format.page_size - entries));
-  PutPageNumber(bytes + kIndexOwnerOffset, owner);
-}
-
 }  // namespace engine::jet

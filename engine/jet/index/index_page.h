@@ -183,13 +183,6 @@ uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries);
 // the entries do not fit or one of them does not share that prefix.
 void EncodeIndexPage(const IndexPage& page, uint8_t* bytes);
 
-// A Jet 3 page keeps its entries from 0xF8 on (after a 226-byte bitmap at 22), so an empty one
-// reports 2048 - 0xF8 bytes free.
-inline constexpr size_t kJet3IndexEntriesOffset = 0xF8;
-// An empty leaf, the root of a new index, in the layout of `format`: no entries, links or
-// prefix, so only the free space differs between the versions.
-void EncodeEmptyLeaf(const JetFormat& format, PageNumber owner, uint8_t* bytes);
-
 // The full bytes of one entry as the page stores it before prefix compression.
 std::string EntryBytes(const IndexEntry& entry, bool leaf);
 
