@@ -98,7 +98,8 @@ std::string ReportCsv(const ImportReport& report) {
       .Line({kReportPriceListKey, ReportPriceListText(report.price_list, report.price_list_opened)})
       .Line({kReportStartKey, DateAndTime(report.start)})
       .Line({kReportEndKey, DateAndTime(report.end)})
-      .Line({kReportPurgeKey, report.purged ? kReportYes : kReportNo});
+      .Line({kReportPurgeKey, !report.purged ? kReportNo : report.purge_undone ? kReportPurgeUndone : kReportYes});
+  if (report.purged && report.deleted) csv.Line({kReportDeletedKey, Number(*report.deleted)});
   for (const auto& [caption, column] : report.mapping) csv.Line({caption, column});
   csv.Line({kReportAddedKey, Number(report.added)})
       .Line({kReportAlreadyPresentKey, Number(report.already_present)})
@@ -115,8 +116,10 @@ std::string ReportCsv(const ImportReport& report) {
   std::stable_sort(lines.begin(), lines.end(),
                    [](const ReportLine* a, const ReportLine* b) { return a->record.row < b->record.row; });
   for (const ReportLine* line : lines) {
-    csv.Line({Number(line->record.row), line->record.code,
-              line->not_imported ? kReportNotImported : kReportValueNotWritten, line->reason.field, line->reason.value,
+    const std::u16string outcome = line->unread > 0 ? ReportNotReadText(line->unread)
+                                   : line->not_imported ? std::u16string(kReportNotImported)
+                                                        : std::u16string(kReportValueNotWritten);
+    csv.Line({Number(line->record.row), line->record.code, outcome, line->reason.field, line->reason.value,
               line->reason.in_italian});
   }
   return csv.Take();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,11 +21,14 @@ struct SourceRecord {
   std::u16string code;
 };
 
-// A line of the detail: a record not imported, or a value an added article lacks.
+// A line of the detail: a record not imported, a value an added article lacks, or the
+// records a stopped walk never read (`unread` of them from `record.row` on, one line for all:
+// nothing is known of each but its place).
 struct ReportLine {
   SourceRecord record;
   bool not_imported = false;
   FailureReason reason;  // the field, the value and the Italian reason
+  long unread = 0;
 };
 
 struct ImportReport {
@@ -33,6 +37,8 @@ struct ImportReport {
   std::u16string price_list_opened;  // the name the program opened it by
   std::tm start{}, end{};  // local time
   bool purged = false;
+  bool purge_undone = false;  // by the failure of the final commit
+  std::optional<long> deleted;  // by the purge and still deleted after the run; told when known
   std::vector<std::pair<std::u16string_view, std::u16string>> mapping;  // picker caption, source column
   long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0;
   std::vector<ReportLine> lines;  // in any order; written in source order

@@ -91,7 +91,10 @@ inline constexpr std::u16string_view kReportStartKey = u"Inizio";
 inline constexpr std::u16string_view kReportEndKey = u"Fine";
 inline constexpr std::u16string_view kReportPurgeKey = u"Cancellazione prima dell'importazione";
 inline constexpr std::u16string_view kReportYes = u"Sì";
+// The purge was made, then undone with the rest of the run by the failure of the final commit.
+inline constexpr std::u16string_view kReportPurgeUndone = u"Sì, poi annullata";
 inline constexpr std::u16string_view kReportNo = u"No";
+inline constexpr std::u16string_view kReportDeletedKey = u"Articoli cancellati";
 inline constexpr std::u16string_view kReportAddedKey = u"Articoli aggiunti";
 inline constexpr std::u16string_view kReportAlreadyPresentKey = u"Già presenti";
 inline constexpr std::u16string_view kReportWithoutCodeKey = u"Senza codice";
@@ -101,6 +104,10 @@ inline constexpr std::array<std::u16string_view, 6> kReportHeader = {u"Riga",  u
                                                                      u"Campo", u"Valore",          u"Motivo"};
 inline constexpr std::u16string_view kReportNotImported = u"non importato";
 inline constexpr std::u16string_view kReportValueNotWritten = u"valore non scritto";
+// The outcome of the records a stopped walk never read, from the line's row on.
+inline std::u16string ReportNotReadText(long records) {
+  return engine::FromUtf8(std::to_string(records)) + u" record non letti";
+}
 // A write the price list refused, which every later one would meet too, stopped the run.
 inline constexpr std::u16string_view kImportStoppedStart = u"Importazione interrotta: ";
 inline constexpr std::u16string_view kImportStoppedEnd =

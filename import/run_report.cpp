@@ -24,6 +24,9 @@ ImportReport ReportOf(RunContext& run, const RunState& state, const std::filesys
   report.price_list = engine::FromUtf8(RealPriceList(price_list).string());
   report.price_list_opened = engine::FromUtf8(price_list.string());
   report.purged = state.purged;
+  report.purge_undone = state.PurgeUndone();
+  // The report's counts say what the price list holds after the run: an undone purge deleted none.
+  if (state.purge_deleted) report.deleted = state.PurgeUndone() ? 0 : *state.purge_deleted;
   for (int picker = 0; picker < archives::kPickerCount; ++picker) {
     const std::u16string column = run.steps.Get([&] { return run.form.PickerText(picker); }).value_or(u"");
     if (!column.empty()) report.mapping.emplace_back(kPickerCaptions[static_cast<size_t>(picker)], column);

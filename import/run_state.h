@@ -46,6 +46,7 @@ struct RunState {
 
   // What the price list was given and kept.
   bool purged = false;            // "Articoli" emptied, in the change the final commit ends
+  std::optional<long> purge_deleted;  // the articles it deleted, when they could be counted
   std::optional<RunTally> tally;  // from the start of the walk: articles added, records and values lost
   std::optional<FailureReason> commit_failure;  // the final commit failed, undoing the purge too
 

@@ -4,11 +4,18 @@
 
 namespace import {
 
-void RunTally::NotImported(const SourceRecord& first, long records, const FailureReason& reason) {
+void RunTally::NotImported(const SourceRecord& record, const FailureReason& reason) {
+  ++not_imported_;
+  Reason({record, true, reason}, events_++);
+  lines_.push_back({record, true, reason});
+}
+
+void RunTally::NotRead(long first_row, long records, const FailureReason& reason) {
+  const ReportLine line{{first_row, {}}, true, reason, records};
+  Reason(line, events_++);
+  if (records <= 0) return;
   not_imported_ += records;
-  Reason({first, true, reason}, events_++);
-  // Records after the first were never read: only their place is known.
-  for (long n = 0; n < records; ++n) lines_.push_back({{first.row + n, n == 0 ? first.code : u""}, true, reason});
+  lines_.push_back(line);
 }
 
 void RunTally::Stored(const SourceRecord& record, TransferLosses losses) {

@@ -23,9 +23,11 @@ class RunTally {
   // be read, and then the outcome of the final commit decides (SettleAll).
   explicit RunTally(std::optional<engine::Database::StoredRecords> start) : seen_(start) {}
 
-  // Records that were not imported, `first` and the ones after it (0 keeps only the reason,
-  // for a failure that lost none).
-  void NotImported(const SourceRecord& first, long records, const FailureReason& reason);
+  // A record read and not imported.
+  void NotImported(const SourceRecord& record, const FailureReason& reason);
+  // `records` records from `first_row` on that the walk never read, in one line (0 keeps only
+  // the reason, for a failure that lost none).
+  void NotRead(long first_row, long records, const FailureReason& reason);
   // An article stored by Update, still waiting for a commit, and the values it lacks.
   void Stored(const SourceRecord& record, TransferLosses losses);
   // Follows the destination's counts: `reason` explains the articles taken back.
@@ -41,7 +43,8 @@ class RunTally {
   // stored).
   const FailureReason& first_reason() const { return first_reason_.reason; }
   const SourceRecord& first_reason_record() const { return first_reason_.record; }
-  // One line per record not imported and per value not written, as the counts say.
+  // One line per record not imported and per value not written, and one for the records
+  // never read: the counts are their sum.
   const std::vector<ReportLine>& lines() const { return lines_; }
 
  private:

@@ -32,10 +32,9 @@ class ProgressReport {
   long shown_whole_ = 0;  // the run starts the bar at 0
 };
 
-// Counts records that were not imported because of the failure just swallowed: `first` and
-// the `records` - 1 after it.
-void CountFailure(RunContext& run, RunState& state, const SourceRecord& first, long records = 1) {
-  state.tally->NotImported(first, records, run.steps.last_reason());
+// Counts a record that was not imported because of the failure just swallowed.
+void CountFailure(RunContext& run, RunState& state, const SourceRecord& record) {
+  state.tally->NotImported(record, run.steps.last_reason());
 }
 
 // A record the destination refused: a field's rule names the field, and the report shows
@@ -46,7 +45,7 @@ void CountRefusal(RunContext& run, RunState& state, const SourceRecord& record) 
     const std::u16string source_text = SourceTextFor(reason.field, run.form, run.source, run.destination);
     if (!source_text.empty()) reason.value = source_text;
   }
-  state.tally->NotImported(record, 1, reason);
+  state.tally->NotImported(record, reason);
 }
 
 // Stores the source's current record in "Articoli" as a new article.
@@ -114,10 +113,10 @@ void Walk(RunContext& run, RunState& state) {
   run.steps.Run([&] { count = run.source.Recordset().RecordCount(); });
   run.steps.Run([&] { run.source.Recordset().MoveFirst(); });
   run.steps.Run([&] { first_row = run.source.Recordset().FirstRecordRow(); });
-  // The records from the walk's `index` on that were not imported because of the failure
+  // The records from the walk's `index` on that were never read because of the failure
   // just swallowed.
   const auto count_failure_from = [&](long index, long records) {
-    CountFailure(run, state, {first_row + index - 1, {}}, records);
+    state.tally->NotRead(first_row + index - 1, records, run.steps.last_reason());
   };
   if (!count) {
     // Without the count there is no walk; the records the source said it had stay out.

@@ -8,6 +8,7 @@
 #include "engine/jet/create/database_creator.h"
 #include "import/import_report.h"
 #include "import/report_file.h"
+#include "tests/import/import_setup.h"
 #include "tests/import/real_files.h"
 #include "tests/support/files.h"
 #include "tests/support/fixtures.h"
@@ -72,6 +73,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {{5, u""}, true, {"", u"Riga su\r\ndue righe.", u"", u"", false}},
       {{9, u"=HYPERLINK(\"x\")"}, true, {"", u"Codice troppo lungo.", u"Immagine", u"-cmd|' /C calc'!A0", false}},
       {{11, u"\t=1+1"}, true, {"", u"Codice troppo lungo.", u"Nome", u"\r@SUM(A1)", false}},
+      {{12, u""}, true, {"", u"Il listino è in uso.", u"", u"", false}, 1989},
   };
   testsupport::TempDir dir;
   const fs::path file = dir.path() / "resoconto.csv";
@@ -106,11 +108,47 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {"7", "CAFFÈ;1", "valore non scritto", "Prezzo", "dodici", "Il valore «dodici» non è un numero valido."},
       {"9", "'=HYPERLINK(\"x\")", "non importato", "Immagine", "'-cmd|' /C calc'!A0", "Codice troppo lungo."},
       {"11", "'\t=1+1", "non importato", "Nome", "'\r@SUM(A1)", "Codice troppo lungo."},
+      {"12", "", "1989 record non letti", "", "", "Il listino è in uso."},
   };
   try {
     EXPECT_EQ(ReadWithPython(file), expected);
   } catch (const std::runtime_error& missing) {
     GTEST_SKIP() << missing.what();
+  }
+}
+
+// The purge lines say what the price list holds after the run: how many articles the purge
+// deleted, and that it was undone when the final commit failed.
+TEST(ImportReport, ThePurgeLinesSayWhatStayedDeleted) {
+  struct Case {
+    const char* name;
+    int answer;
+    bool commit_fails;
+    std::string purge, deleted;
+  };
+  const Case cases[] = {
+      {"no purge", archives::kAnswerNo, false, "No", "(missing)"},
+      {"purged", archives::kAnswerYes, false, "Sì", "2"},
+      {"purged, then undone", archives::kAnswerYes, true, "Sì, poi annullata", "0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImportSetup setup;
+    setup.AddArticle(u"A0");
+    setup.AddArticle(u"A9");
+    setup.AddSourceCodes({u"A1"});
+    if (c.commit_fails) setup.destination->FailOn("Commit", {}, 0, INT_MAX, "cannot write the database");
+    setup.window.answers = {c.answer};
+    TempDir dir;
+    const fs::path file = dir.path() / "resoconto.csv";
+    setup.Press(import::kImportKey, ReportPlace::File(file));
+    try {
+      const Rows rows = ReadWithPython(file);
+      EXPECT_EQ(Summary(rows, import::kReportPurgeKey), c.purge);
+      EXPECT_EQ(Summary(rows, import::kReportDeletedKey), c.deleted);
+    } catch (const std::runtime_error& missing) {
+      GTEST_SKIP() << missing.what();
+    }
   }
 }
 
