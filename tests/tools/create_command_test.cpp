@@ -85,8 +85,9 @@ TEST_F(CreateCommand, Access97ListiniReadsInOtherReadersAsTheAccess2000One) {
   for (const char* command : {"mdb-tables -1", "mdb-schema", "mdb-prop"}) {
     SCOPED_TRACE(command);
     const std::string suffix = std::string(command) == "mdb-tables -1" ? "" : " Articoli";
-    const std::string of2000 = testsupport::RunCommand(std::string(command) + " " + Quoted(access2000) + suffix + " 2>&1");
-    const std::string of97 = testsupport::RunCommand(std::string(command) + " " + Quoted(access97) + suffix + " 2>&1");
+    // Standard output only: mdbtools' Jet 3 code notes on standard error what it tried and gave up.
+    const std::string of2000 = testsupport::RunCommand(std::string(command) + " " + Quoted(access2000) + suffix);
+    const std::string of97 = testsupport::RunCommand(std::string(command) + " " + Quoted(access97) + suffix);
     EXPECT_EQ(SortedFrom(of97, "ALTER TABLE"), SortedFrom(of2000, "ALTER TABLE"));
   }
   const auto reader2000 = testsupport::MdbReaderDump(access2000, "Articoli");

@@ -10,10 +10,12 @@
 
 #include "engine/base/bytes.h"
 #include "engine/base/error.h"
+#include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/create/system_tables.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
+#include "engine/jet/row/text_codec.h"
 #include "engine/jet/storage/header_page.h"
 
 namespace engine::jet {
@@ -101,6 +103,10 @@ EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabase
   }
   UsageMapRows maps(image, new_page);
   for (TableDefinition& table : tables) WriteTableStorage(image, new_page, maps, table);
+  // The rows go in through the definitions as the reader reads them back, so that whatever it
+  // derives from the file (the code page of a Jet 3 text column) holds for the writer too.
+  const TextDecoder text(options.version, image.header().code_page, file_name);
+  for (TableDefinition& table : tables) table = ReadTableDefinition(image, text, table.tdef_page, table.name);
 
   AddSystemRows(image, tables[0], InitialCatalogueRows(tdef_pages, created, options.version), file_name);
   AddSystemRows(image, tables[1], InitialPermissionRows(tdef_pages, options.version), file_name);
