@@ -49,7 +49,7 @@ struct EmptyIndex {
             store, kRoot, kTdef, [this] { return store.AppendPage(); }, [](engine::jet::PageNumber) {}) {
     IndexPage root;
     root.owner = kTdef;
-    engine::jet::EncodeIndexPage(root, store.WritePage(kRoot).data());
+    engine::jet::EncodeIndexPage(root, store.WritePage(kRoot).data(), store.format());
   }
 };
 

@@ -1,7 +1,7 @@
 // The import's write pattern on the price list: for each of 100,000 new articles, a WHERE
 // lookup of its code (through the index), then AddNew / SetValue x 8 / Update, with the
-// engine's group commits (at least once a second) and a final Commit. Into a fresh copy of
-// listini-pieno.mdb each run. Reports the peak resident memory of the process as a counter.
+// engine's group commits (a second after the first unsaved record) and a final Commit. Into
+// a fresh copy of listini-pieno.mdb each run. Reports the peak resident memory of the process as a counter.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 

@@ -1,7 +1,8 @@
 // libFuzzer target for the Jet reader: opens the input as a database, lists its tables and
 // reads every field of every row of every table, then decodes every table's property block
 // and parses and evaluates the defaults and rules in it. The input is also taken as a
-// property block and as an expression on its own. Damaged input must end in engine::Error
+// property block and as an expression on its own. The relationships in MSysRelationships are
+// read too. Damaged input must end in engine::Error
 // (or ExpressionError for expressions), never in a crash, a hang or unbounded memory.
 #include <cstddef>
 #include <cstdint>
@@ -9,11 +10,13 @@
 
 #include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
+#include "engine/jet/catalog/relationships.h"
 #include "engine/jet/rules/expression.h"
 #include "engine/jet/database/jet_database.h"
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/property_block.h"
 #include "engine/jet/catalog/table_definition_reader.h"
+#include "engine/jet/check/checker.h"
 #include "engine/jet/rules/table_rules.h"
 #include "engine/text/text_locale.h"
 
@@ -58,7 +61,12 @@ void ReadProperties(const uint8_t* data, size_t size) {
   try {
     auto pager = Pager::FromBytes(std::vector<uint8_t>(data, data + size), "fuzz.mdb");
     const TextDecoder text(pager->format().version, pager->header().code_page, "fuzz.mdb");
-    for (const CatalogEntry& entry : ReadCatalog(*pager, text)) {
+    const std::vector<CatalogEntry> catalog = ReadCatalog(*pager, text);
+    try {
+      ReadRelationships(*pager, text, catalog);
+    } catch (const engine::Error&) {
+    }
+    for (const CatalogEntry& entry : catalog) {
       try {
         const std::vector<uint8_t> bytes = ReadPropertyBytes(*pager, text, entry);
         const PropertyBlock block = DecodePropertyBlock(bytes.data(), bytes.size(), text, "fuzz.mdb");
@@ -80,11 +88,22 @@ void ReadProperties(const uint8_t* data, size_t size) {
   }
 }
 
+// The whole file through the checker: it decodes every index page of either version and
+// makes every row's keys, Access 97's text keys among them.
+void CheckWhole(const uint8_t* data, size_t size) {
+  try {
+    auto pager = Pager::FromBytes(std::vector<uint8_t>(data, data + size), "fuzz.mdb");
+    CheckDatabase(*pager, size);
+  } catch (const engine::Error&) {
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadTables(data, size);
   ReadProperties(data, size);
+  CheckWhole(data, size);
   try {
     const TextDecoder text(JetVersion::Jet4, 1252, "fuzz.mdb");
     DecodePropertyBlock(data, size, text, "fuzz.mdb");

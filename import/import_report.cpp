@@ -100,6 +100,10 @@ std::string ReportCsv(const ImportReport& report) {
       .Line({kReportEndKey, DateAndTime(report.end)})
       .Line({kReportPurgeKey, !report.purged ? kReportNo : report.purge_undone ? kReportPurgeUndone : kReportYes});
   if (report.purged && report.deleted) csv.Line({kReportDeletedKey, Number(*report.deleted)});
+  if (report.purge_kept > 0) {
+    csv.Line({kReportPurgeKeptKey, Number(report.purge_kept) + u" (" + report.purge_kept_for + u")"});
+  }
+  if (!report.purge_cascaded.empty()) csv.Line({kReportPurgeCascadedKey, report.purge_cascaded});
   for (const auto& [caption, column] : report.mapping) csv.Line({caption, column});
   csv.Line({kReportAddedKey, Number(report.added)})
       .Line({kReportAlreadyPresentKey, Number(report.already_present)})

@@ -39,6 +39,9 @@ struct ImportReport {
   bool purged = false;
   bool purge_undone = false;  // by the failure of the final commit
   std::optional<long> deleted;  // by the purge and still deleted after the run; told when known
+  // What the price list's relationships made of the purge (see engine::StatementResult).
+  long purge_kept = 0;
+  std::u16string purge_kept_for, purge_cascaded;  // the tables, and the rows each lost
   std::vector<std::pair<std::u16string_view, std::u16string>> mapping;  // picker caption, source column
   long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0;
   std::vector<ReportLine> lines;  // in any order; written in source order

@@ -5,8 +5,10 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archives/window_interface.h"
+#include "engine/database/database.h"
 #include "engine/text/utf.h"
 
 namespace import {
@@ -36,6 +38,36 @@ inline constexpr std::u16string_view kPurgeQuestion =
     u"All'interno del database sono già presenti degli articoli. Prima di effettaure l'importazione si "
     u"vuole procedere con la cancellazione dei dati già importati?";
 inline constexpr std::u16string_view kPurgeDone = u"Cancellazione record effettuata.";
+// The tables named after a count: "tabella Ordini", "tabelle Ordini, Righe".
+inline std::u16string TablesText(const std::vector<std::u16string>& tables) {
+  std::u16string text = tables.size() == 1 ? u"tabella " : u"tabelle ";
+  for (size_t i = 0; i < tables.size(); ++i) text += (i == 0 ? u"" : u", ") + tables[i];
+  return text;
+}
+// Rows of other tables deleted with the articles: "80 record della tabella Ordini".
+inline std::u16string CascadedText(const engine::StatementResult& result) {
+  std::u16string text;
+  for (const engine::StatementResult::Cascade& cascade : result.cascaded) {
+    if (!text.empty()) text += u", ";
+    text += engine::FromUtf8(std::to_string(cascade.rows)) + u" record della tabella " + cascade.table;
+  }
+  return text;
+}
+// "Cancellazione record effettuata: 560 articoli cancellati, 40 non cancellati perché
+// collegati ad altri dati (tabella Ordini)." and what went with the articles; kPurgeDone
+// alone when the relationships of the price list kept nothing and took nothing with them.
+inline std::u16string PurgeDoneText(const engine::StatementResult& result) {
+  if (result.kept == 0 && result.cascaded.empty()) return std::u16string(kPurgeDone);
+  std::u16string text =
+      u"Cancellazione record effettuata: " + engine::FromUtf8(std::to_string(result.deleted)) + u" articoli cancellati";
+  if (result.kept > 0) {
+    text += u", " + engine::FromUtf8(std::to_string(result.kept)) +
+            u" non cancellati perché collegati ad altri dati (" + TablesText(result.kept_for) + u")";
+  }
+  text += u".";
+  if (!result.cascaded.empty()) text += u" Cancellati insieme agli articoli: " + CascadedText(result) + u".";
+  return text;
+}
 inline constexpr std::u16string_view kPurgeFailed = u"Cancellazione non riuscita. ";  // + the reason
 // The purge could not take the price list for itself: another program is reading it.
 inline constexpr std::u16string_view kPriceListInUseNothingDeleted =
@@ -90,6 +122,8 @@ inline std::u16string ReportPriceListText(std::u16string_view written, std::u16s
 inline constexpr std::u16string_view kReportStartKey = u"Inizio";
 inline constexpr std::u16string_view kReportEndKey = u"Fine";
 inline constexpr std::u16string_view kReportPurgeKey = u"Cancellazione prima dell'importazione";
+inline constexpr std::u16string_view kReportPurgeKeptKey = u"Non cancellati perché collegati";
+inline constexpr std::u16string_view kReportPurgeCascadedKey = u"Cancellati insieme agli articoli";
 inline constexpr std::u16string_view kReportYes = u"Sì";
 // The purge was made, then undone with the rest of the run by the failure of the final commit.
 inline constexpr std::u16string_view kReportPurgeUndone = u"Sì, poi annullata";

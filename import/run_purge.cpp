@@ -64,7 +64,7 @@ bool OfferPurge(RunContext& run, RunState& state) {
   // Counted before and after, inside the change that no other program can write: the report
   // says how many articles the purge deleted, which need not be all (other data may hold some).
   const std::optional<long> before = ArticleCount(run);
-  if (!run.steps.Run([&] { run.destination.Database().Execute(kPurgeStatement); })) {
+  if (!run.steps.Run([&] { state.purge_result = run.destination.Database().Execute(kPurgeStatement); })) {
     state.stop = run.DestinationDamaged() ? StopReason::DestinationDamaged : StopReason::PurgeFailed;
     state.stop_failure = run.steps.last_reason();
     run.steps.Run([&] { run.destination.Database().Commit(); });  // ends the change the failure undid
@@ -73,7 +73,7 @@ bool OfferPurge(RunContext& run, RunState& state) {
   state.purged = true;
   const std::optional<long> after = ArticleCount(run);
   if (before && after) state.purge_deleted = *before - *after;
-  run.Show(kPurgeDone, archives::MessageStyle::Information);
+  run.Show(PurgeDoneText(state.purge_result), archives::MessageStyle::Information);
   return true;
 }
 

@@ -27,6 +27,12 @@ ImportReport ReportOf(RunContext& run, const RunState& state, const std::filesys
   report.purge_undone = state.PurgeUndone();
   // The report's counts say what the price list holds after the run: an undone purge deleted none.
   if (state.purge_deleted) report.deleted = state.PurgeUndone() ? 0 : *state.purge_deleted;
+  // An undone purge kept and took nothing.
+  if (!state.PurgeUndone()) {
+    report.purge_kept = state.purge_result.kept;
+    report.purge_kept_for = TablesText(state.purge_result.kept_for);
+    report.purge_cascaded = CascadedText(state.purge_result);
+  }
   for (int picker = 0; picker < archives::kPickerCount; ++picker) {
     const std::u16string column = run.steps.Get([&] { return run.form.PickerText(picker); }).value_or(u"");
     if (!column.empty()) report.mapping.emplace_back(kPickerCaptions[static_cast<size_t>(picker)], column);

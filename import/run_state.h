@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/database/database.h"
 #include "import/import_run.h"
 #include "import/resume_next.h"
 #include "import/run_tally.h"
@@ -47,6 +48,9 @@ struct RunState {
   // What the price list was given and kept.
   bool purged = false;            // "Articoli" emptied, in the change the final commit ends
   std::optional<long> purge_deleted;  // the articles it deleted, when they could be counted
+  // What the price list's relationships made of the purge: articles kept because other
+  // tables' rows name them, rows of other tables deleted with the articles.
+  engine::StatementResult purge_result;
   std::optional<RunTally> tally;  // from the start of the walk: articles added, records and values lost
   std::optional<FailureReason> commit_failure;  // the final commit failed, undoing the purge too
 

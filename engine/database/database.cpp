@@ -42,7 +42,7 @@ std::unique_ptr<PreparedLookup> Database::PrepareLookup(std::u16string_view befo
   return std::make_unique<ReopeningLookup>(*this, before, after);
 }
 
-void Database::Execute(std::u16string_view) {
+StatementResult Database::Execute(std::u16string_view) {
   throw Error(path().string(), "the archive is read-only", ErrorKind::ReadOnly);
 }
 void Database::BeginTransaction() { throw Error(path().string(), "the archive is read-only", ErrorKind::ReadOnly); }

@@ -89,6 +89,20 @@ class PreparedLookup {
   virtual long RecordCount(std::u16string_view literal) = 0;
 };
 
+// What a data statement did (Execute). For "DELETE * From T": the rows of T deleted, the
+// rows kept because rows of other tables name them (relationships the archive keeps), and
+// the rows other tables lost with them (relationships that cascade deletes).
+struct StatementResult {
+  long deleted = 0;
+  long kept = 0;
+  std::vector<std::u16string> kept_for;  // the tables whose rows name the kept ones
+  struct Cascade {
+    std::u16string table;
+    long rows = 0;
+  };
+  std::vector<Cascade> cascaded;
+};
+
 struct TableInfo {
   std::u16string name;
   bool is_system = false;  // a table of the engine's own (Jet's MSys* tables)
@@ -112,7 +126,7 @@ class Database {
   virtual std::unique_ptr<PreparedLookup> PrepareLookup(std::u16string_view before, std::u16string_view after);
 
   // Runs a data statement ("DELETE * From T;"). Read-only archives throw.
-  virtual void Execute(std::u16string_view statement);
+  virtual StatementResult Execute(std::u16string_view statement);
 
   // Makes everything written so far durable (group commit). No-op for read-only archives.
   virtual void Commit() {}

@@ -10,9 +10,17 @@ namespace engine::excel {
 namespace {
 
 constexpr size_t kRecordHeaderSize = 4;  // 2-byte type + 2-byte length
+// No record of BIFF8 holds more (BIFF5's limit, 2080, is below it): a longer length was
+// overwritten, and what follows it would be read out of step.
+constexpr size_t kMaxRecordLength = 8224;
 
 [[noreturn]] void Truncated() {
   throw Error("", "the workbook file is damaged (a record is cut short)", ErrorKind::Damaged);
+}
+
+[[noreturn]] void TooLong() {
+  throw Error("", "the workbook file is damaged (a record is longer than a workbook's records can be)",
+              ErrorKind::Damaged);
 }
 
 }  // namespace
@@ -131,11 +139,13 @@ bool RecordStream::Next() {
   offset_ = next_;
   type_ = GetU16(stream_.data() + next_);
   size_t length = GetU16(stream_.data() + next_ + 2);
+  if (length > kMaxRecordLength) TooLong();
   if (next_ + kRecordHeaderSize + length > stream_.size()) Truncated();
   parts_.push_back(stream_.subspan(next_ + kRecordHeaderSize, length));
   next_ += kRecordHeaderSize + length;
   while (next_ + kRecordHeaderSize <= stream_.size() && GetU16(stream_.data() + next_) == record::kContinue) {
     size_t part_length = GetU16(stream_.data() + next_ + 2);
+    if (part_length > kMaxRecordLength) TooLong();
     if (next_ + kRecordHeaderSize + part_length > stream_.size()) Truncated();
     parts_.push_back(stream_.subspan(next_ + kRecordHeaderSize, part_length));
     next_ += kRecordHeaderSize + part_length;

@@ -107,10 +107,12 @@ class RecordStream {
 
   void Seek(size_t offset) { next_ = offset; }
   // Moves to the next record (with its CONTINUE records). False at the end of the stream;
-  // throws (damaged) when the stream ends inside a record.
+  // throws (damaged) when the stream ends inside a record or a length is beyond BIFF's.
   bool Next();
   uint16_t type() const { return type_; }
   size_t offset() const { return offset_; }
+  // Where the record after this one (and its CONTINUE records) starts.
+  size_t end() const { return next_; }
   RecordReader Reader() const { return RecordReader(parts_); }
   // The first part only, for fixed-size records.
   std::span<const uint8_t> Data() const { return parts_.front(); }

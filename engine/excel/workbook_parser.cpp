@@ -61,34 +61,104 @@ bool IsHiddenBuiltInName(std::u16string_view name) {
          folded == u"print_titles";
 }
 
-// How far a sheet's cells reach against the rows its DIMENSIONS record gives. Writers that
-// give too few rows (or none) do no harm, as a table ends at its last value anyway, and
-// Excel keeps the dimensions of a sheet whose cells were all cleared; but cells that stop
-// short of them mean that records were lost (a sector zeroed or overwritten).
+// A sheet's cell records against its DIMENSIONS record (first row, the row after the last,
+// first column, the column after the last), and each against the length its kind has. Records
+// lost, or read out of step after a damaged length, show here: cells that stop short of the
+// rows DIMENSIONS gives (a sector zeroed or overwritten), a cell far outside them (a row
+// number overwritten), a record of the wrong length. Writers that give too few rows by one
+// (the last row or column itself rather than the one after it) are tolerated, as Excel does;
+// so are sheets without DIMENSIONS or with an empty range in it.
 class SheetExtent {
  public:
-  void Note(uint16_t type, std::span<const uint8_t> data, bool biff8) {
-    switch (type) {
-      case record::kDimensions:
-        // First row, then the row after the last: u32 each in BIFF8, u16 in BIFF5.
-        if (biff8 && data.size() >= 8) rows_end_ = GetU32(data.data() + 4);
-        if (!biff8 && data.size() >= 4) rows_end_ = GetU16(data.data() + 2);
-        break;
-      case record::kLabelSst: case record::kLabel: case record::kRString: case record::kNumber:
-      case record::kRk: case record::kMulRk: case record::kBoolErr: case record::kFormula:
-      case record::kBlank: case record::kMulBlank:
-        // Every cell record starts with its row.
-        if (data.size() >= 2) cells_end_ = std::max<uint32_t>(cells_end_, GetU16(data.data()) + 1u);
-        break;
-      default:
-        break;
+  explicit SheetExtent(bool biff8) : biff8_(biff8) {}
+
+  // Throws (damaged) for a record whose length its kind cannot have.
+  void Note(uint16_t type, std::span<const uint8_t> data) {
+    if (type == record::kDimensions) {
+      NoteDimensions(data);
+      return;
+    }
+    const std::optional<CellSpan> cells = CellsOf(type, data);
+    if (!cells) return;
+    if (!first_cell_) first_cell_ = *cells;
+    first_cell_->row = std::min(first_cell_->row, cells->row);
+    first_cell_->first_column = std::min(first_cell_->first_column, cells->first_column);
+    rows_end_ = std::max(rows_end_, cells->row + 1);
+    columns_end_ = std::max(columns_end_, cells->last_column + 1);
+  }
+
+  // Throws (damaged) when the cells and the dimensions disagree. At the sheet's EOF.
+  void Check() const {
+    if (!dimensions_ || !first_cell_) return;
+    const Dimensions& d = *dimensions_;
+    if (rows_end_ < d.rows_end) Damaged("a sheet's cells stop before the rows its dimensions record gives");
+    if (first_cell_->row < d.first_row || first_cell_->first_column < d.first_column ||
+        rows_end_ > uint64_t{d.rows_end} + 1 || columns_end_ > d.columns_end + 1u) {
+      Damaged("a sheet's cells lie outside the rows and columns its dimensions record gives");
     }
   }
-  bool CellsStopEarly() const { return cells_end_ > 0 && cells_end_ < rows_end_; }
 
  private:
-  uint32_t rows_end_ = 0;
-  uint32_t cells_end_ = 0;
+  struct Dimensions {
+    uint32_t first_row = 0, rows_end = 0;
+    uint16_t first_column = 0, columns_end = 0;
+  };
+  struct CellSpan {
+    uint32_t row = 0, first_column = 0, last_column = 0;
+  };
+
+  void NoteDimensions(std::span<const uint8_t> data) {
+    // u32 rows in BIFF8, u16 in BIFF5; then two u16 columns and a reserved u16.
+    const size_t size = biff8_ ? 14 : 10;
+    if (data.size() != size) Damaged("a sheet's dimensions record has the wrong length");
+    Dimensions d;
+    const uint8_t* p = data.data();
+    d.first_row = biff8_ ? GetU32(p) : GetU16(p);
+    d.rows_end = biff8_ ? GetU32(p + 4) : GetU16(p + 2);
+    p += biff8_ ? 8 : 4;
+    d.first_column = GetU16(p);
+    d.columns_end = GetU16(p + 2);
+    // An empty range (Excel writes all zeros for an empty sheet) says nothing of the cells.
+    if (d.rows_end <= d.first_row || d.columns_end <= d.first_column) return;
+    dimensions_ = d;
+  }
+
+  // The cells a cell record covers (row, then first column, at its start); nothing for a
+  // record that is no cell. Fixed-size cells must have their size exactly, rows of cells
+  // (MULRK: XF + RK each, MULBLANK: XF each, then the last column) a whole number of cells.
+  static std::optional<CellSpan> CellsOf(uint16_t type, std::span<const uint8_t> data) {
+    constexpr size_t kCellHeader = 6;  // row, column, XF index
+    size_t exact = 0, per_cell = 0;
+    switch (type) {
+      case record::kBlank: exact = kCellHeader; break;
+      case record::kRk: case record::kLabelSst: exact = kCellHeader + 4; break;
+      case record::kNumber: exact = kCellHeader + 8; break;
+      case record::kMulRk: per_cell = 6; break;
+      case record::kMulBlank: per_cell = 2; break;
+      // Read field by field, which meets a record too short for them.
+      case record::kLabel: case record::kRString: case record::kBoolErr: case record::kFormula: break;
+      default: return std::nullopt;
+    }
+    const size_t size = data.size();
+    if (exact != 0 && size != exact) Damaged("a cell record has the wrong length");
+    constexpr size_t kRowOfCellsHeader = 4 + 2;  // row, first column; the last column at the end
+    if (per_cell != 0 && (size < kRowOfCellsHeader + per_cell || (size - kRowOfCellsHeader) % per_cell != 0)) {
+      Damaged("a row of cells has the wrong length");
+    }
+    if (size < 4) return std::nullopt;  // read, and refused, as the record is read
+    CellSpan span;
+    span.row = GetU16(data.data());
+    span.first_column = GetU16(data.data() + 2);
+    span.last_column = span.first_column;
+    if (per_cell != 0) span.last_column += static_cast<uint32_t>((size - kRowOfCellsHeader) / per_cell - 1);
+    return span;
+  }
+
+  bool biff8_;
+  std::optional<Dimensions> dimensions_;
+  std::optional<CellSpan> first_cell_;  // the lowest row and the lowest column met
+  uint32_t rows_end_ = 0;               // the row after the last cell's
+  uint32_t columns_end_ = 0;            // the column after the rightmost cell's
 };
 
 class Parser {
@@ -316,6 +386,7 @@ class Parser {
 
   // Reads one worksheet's cells. False when the offset does not lead to a worksheet.
   bool ReadWorksheet(uint32_t offset, Worksheet& sheet) {
+    RefuseSheetsSharingRecords(offset, offset);
     records_.Seek(offset);
     if (!records_.Next() || records_.type() != record::kBof) Damaged("a sheet is not where the sheet list says");
     RecordReader bof = records_.Reader();
@@ -328,7 +399,7 @@ class Parser {
     size_t pending_text = kNoCell;  // a formula whose text result follows in STRING
     int depth = 0;
     bool ended = false;
-    SheetExtent extent;
+    SheetExtent extent(biff8());
     while (records_.Next()) {
       uint16_t type = records_.type();
       if (type == record::kBof) {
@@ -343,7 +414,7 @@ class Parser {
         continue;
       }
       if (depth > 0) continue;
-      extent.Note(type, records_.Data(), biff8());
+      extent.Note(type, records_.Data());
       RecordReader in = records_.Reader();
       switch (type) {
         case record::kLabelSst: {
@@ -422,9 +493,23 @@ class Parser {
       }
     }
     if (!ended) Damaged("a sheet's records stop before its end");
-    if (extent.CellsStopEarly()) Damaged("a sheet's cells stop before the rows its dimensions record gives");
+    RefuseSheetsSharingRecords(offset, records_.end());
+    sheets_read_[offset] = records_.end();
+    extent.Check();
     Tidy(sheet, merged);
     return true;
+  }
+
+  // Each worksheet has records of its own. A sheet list that leads twice into the same
+  // records (a damaged offset, or a forged list of thousands of entries) would have them read
+  // and kept once per entry: memory and time beyond anything the stream holds.
+  void RefuseSheetsSharingRecords(size_t begin, size_t end) const {
+    auto after = sheets_read_.upper_bound(begin);
+    const bool inside_earlier = after != sheets_read_.begin() && std::prev(after)->second > begin;
+    const bool holds_later = after != sheets_read_.end() && after->first < end;
+    if (inside_earlier || holds_later) {
+      Damaged("two sheets of the sheet list share their records");
+    }
   }
 
   // How many cells the sheet's records hold (from the record after its BOF), so that the
@@ -586,6 +671,7 @@ class Parser {
   uint16_t xf_ = 0;  // XF index of the cell being read
   size_t shared_string_count_ = 0;
   std::vector<SheetEntry> sheet_entries_;
+  std::map<size_t, size_t> sheets_read_;  // the worksheets read: where each begins and ends
   std::map<uint16_t, bool> format_is_date_;
   std::vector<uint16_t> xf_formats_;
   std::vector<bool> xf_is_date_;

@@ -18,6 +18,12 @@ const char16_t* UpperHalfOf(uint16_t code_page);
 
 std::u16string DecodeSingleByte(const char16_t* upper_half, const uint8_t* bytes, size_t length);
 
+// The other way: the byte a single-byte code page stores for a UTF-16 unit, or '?' when it has
+// none (a unit it cannot hold, an unpaired surrogate). U+FFFD gives the first byte the code
+// page leaves undefined, when it has one, so that what was read is written back as read.
+// Jet 3 rows hold texts so, and their index keys are made from the same bytes.
+uint8_t SingleByteOf(const char16_t* upper_half, char16_t unit);
+
 // Decodes bytes of any code page a workbook may name, Excel's own numbers for Latin-1 and Mac
 // Roman included (1252 when iconv does not know it). Bytes without a character in it become
 // U+FFFD.

@@ -11,6 +11,9 @@
 #include "import/import_run.h"
 #include "import/italian_texts.h"
 #include "import/text_rules.h"
+#include "engine/jet/create/relationship_creator.h"
+#include "engine/jet/create/table_creator.h"
+#include "tests/support/files.h"
 #include "tests/import/real_files.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/scripted_window.h"
@@ -168,6 +171,62 @@ TEST_F(RealArchives, AFullListiniKeepsItsArticlesOrIsEmptiedFirst) {
   for (const auto& row : ReadTable(emptied, u"Articoli", kLocale)) emptied_codes.insert(Text(row[kCodiceArticolo]));
   for (const auto& row : ReadTable(into_empty, u"Articoli", kLocale)) reference_codes.insert(Text(row[kCodiceArticolo]));
   EXPECT_EQ(emptied_codes, reference_codes);
+}
+
+// The price list's relationships, made here by our own writer: every article gets the
+// category "Elenco prodotti", which Categorie must hold (compared as Jet compares, letter case
+// aside), and the purge keeps the 40 articles that orders name.
+TEST_F(RealArchives, ThePriceListsRelationshipsRefuseArticlesAndKeepOrderedOnes) {
+  using namespace engine::jet;
+  struct Case {
+    std::u16string category;  // the one Categorie holds
+    bool refused;
+  };
+  const Case cases[] = {{u"ELENCO PRODOTTI", false}, {u"Giocattoli", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(engine::ToUtf8(c.category));
+    const fs::path destination = dir_.path() / "relazioni.mdb";
+    fs::remove(destination);
+    fs::copy_file(Listini("listini-pieno.mdb"), destination);
+    CreateTable(destination, {u"Categorie", {{u"Nome", ColumnType::Text, 50}}, {{u"PrimaryKey", {{u"Nome"}}, true}}});
+    CreateTable(destination, {u"Ordini", {{u"IdArticolo", ColumnType::Long}}, {{u"IdArticolo", {{u"IdArticolo"}}}}});
+    {
+      auto database = engine::jet::OpenJetDatabase(destination, engine::OpenMode::ReadWrite, kLocale);
+      auto categories = database->OpenRecordset(u"Categorie");
+      categories->AddNew();
+      categories->SetValue(u"Nome", Value::Text(c.category));
+      categories->Update();
+      auto orders = database->OpenRecordset(u"Ordini");
+      for (int article = 1; article <= 80; ++article) {
+        orders->AddNew();
+        orders->SetValue(u"IdArticolo", Value::Integer((article + 1) / 2));  // two orders an article
+        orders->Update();
+      }
+    }
+    CreateRelationship(destination, {u"CategorieArticoli", 0, u"Articoli", {u"Categoria"}, u"Categorie", {u"Nome"}});
+    CreateRelationship(destination, {u"ArticoliOrdini", 0, u"Ordini", {u"IdArticolo"}, u"Articoli", {u"IdArticolo"}});
+    BoundFiles run(destination, Listini("fonte.mdb"), u"Prodotti", {u"", u"Codice"});
+    const fs::path report = dir_.path() / "resoconto.csv";
+    const import::ImportResult result = run.Press(archives::kAnswerYes, import::ReportPlace::File(report));
+    ASSERT_GE(run.window.MessageTexts().size(), 2u);
+    EXPECT_EQ(run.window.MessageTexts()[1],
+              u"Cancellazione record effettuata: 4960 articoli cancellati, 40 non cancellati perché collegati ad altri "
+              u"dati (tabella Ordini).");
+    EXPECT_NE(ReadText(report).find("Non cancellati perché collegati;40 (tabella Ordini)"), std::string::npos);
+    EXPECT_EQ(result.added + result.already_present + result.without_code + result.failed,
+              static_cast<long>(source_.size()));
+    if (c.refused) {
+      const std::u16string reason = u"Il valore «Elenco prodotti» del campo Categoria non è nella tabella Categorie.";
+      EXPECT_EQ(result.added, 0);
+      EXPECT_EQ(result.first_failure_in_italian, reason);
+      EXPECT_NE(ReadText(report).find(engine::ToUtf8(reason)), std::string::npos);
+    } else {
+      EXPECT_EQ(result.failed, 0) << result.first_failure;
+      EXPECT_GT(result.added, 0);
+    }
+    run.state.DataDestinazione.Close();
+    EXPECT_EQ(static_cast<long>(ReadTable(destination, u"Articoli", kLocale).size()), 40 + result.added);
+  }
 }
 
 class ImportCommand : public RealArchives {

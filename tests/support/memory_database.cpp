@@ -179,11 +179,15 @@ std::unique_ptr<engine::Recordset> MemoryDatabase::OpenRecordset(std::u16string_
   return std::make_unique<MemoryRecordset>(*this, target, std::move(rows));
 }
 
-void MemoryDatabase::Execute(std::u16string_view statement) {
+engine::StatementResult MemoryDatabase::Execute(std::u16string_view statement) {
   MaybeFail("Execute");
   stored_.committed += static_cast<long>(uncommitted_.size());  // Jet commits around a statement
   uncommitted_.clear();
-  table(engine::ParseDeleteAll(statement).table).rows.clear();
+  auto& rows = table(engine::ParseDeleteAll(statement).table).rows;
+  engine::StatementResult result;
+  result.deleted = static_cast<long>(rows.size());
+  rows.clear();
+  return result;
 }
 
 void MemoryDatabase::Commit() {

@@ -65,7 +65,7 @@ class MemoryDatabase : public engine::Database {
   // engine::Database
   std::vector<engine::TableInfo> TableDefs() const override;
   std::unique_ptr<engine::Recordset> OpenRecordset(std::u16string_view source) override;
-  void Execute(std::u16string_view statement) override;
+  engine::StatementResult Execute(std::u16string_view statement) override;
   void Commit() override;
   // Nothing here outlives the process, so a change is all or nothing already.
   void BeginTransaction() override {}

@@ -68,4 +68,39 @@ TEST_F(WriteCommands, ExecRefusesOtherStatements) {
   EXPECT_EQ(status, 1) << output;
 }
 
+// On Access's own file, whose Table1 names rows of Table2 (cascading deletes) and of Table3
+// (not cascading); in order, each step on what the one before left.
+TEST_F(WriteCommands, RelationshipsAreAddedCheckedAndKept) {
+  const std::filesystem::path file = dir_.Copy(testsupport::Fixture("jet/V2000/indexTestV2000.mdb"));
+  struct Step {
+    std::string arguments;  // after the command, the file first
+    int status;
+    std::string printed;
+  };
+  const Step steps[] = {
+      {"check", 0, "ok:"},
+      // Table1.otherfk2 holds 10 to 13, which Table2.id does not.
+      {"relate # Broken Table1 otherfk2 Table2 id", 0, "relationship Broken added"},
+      {"check", 1, "13 is not in the referenced table (relationship Broken)"},
+      {"relate # Loose Table1 data Table2 data", 1, "no unique index on exactly the referenced columns"},
+      {"exec # \"DELETE * From Table3;\"", 0, "1 rows deleted, 3 kept because rows of Table1 name them\n"},
+      {"exec # \"DELETE * From Table2;\"", 0, "3 rows deleted; 4 rows of Table1 deleted with them\n"},
+      {"check", 0, "ok:"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.arguments);
+    std::string arguments = step.arguments;
+    const size_t place = arguments.find('#');
+    if (place == std::string::npos) {
+      arguments += " " + Quoted(file);
+    } else {
+      arguments.replace(place, 1, Quoted(file));
+    }
+    int status = -1;
+    const std::string output = RunArchivi(arguments, &status);
+    EXPECT_EQ(status, step.status) << output;
+    EXPECT_NE(output.find(step.printed), std::string::npos) << output;
+  }
+}
+
 }  // namespace

@@ -29,5 +29,6 @@ int CreateCommand(const Arguments& args);
 int CheckCommand(const Arguments& args);    // check FILE: integrity check, exit 1 with the problems
 int InsertCommand(const Arguments& args);   // insert FILE TABLE < header + tab-separated rows
 int ExecCommand(const Arguments& args);     // exec FILE "DELETE * From T;"
+int RelateCommand(const Arguments& args);   // relate FILE NAME TABLE COLUMNS REFERENCED COLUMNS [flags]
 
 }  // namespace archivi

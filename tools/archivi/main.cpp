@@ -23,6 +23,10 @@ const Command kCommands[] = {
     {"check", "check FILE", archivi::CheckCommand},
     {"insert", "insert FILE TABLE < rows.tsv", archivi::InsertCommand},
     {"exec", "exec FILE \"DELETE * From T;\"", archivi::ExecCommand},
+    {"relate",
+     "relate FILE NAME TABLE COLUMN[,...] REFERENCED_TABLE COLUMN[,...] [--cascade-deletes] [--cascade-updates] "
+     "[--not-enforced]",
+     archivi::RelateCommand},
     {"import", "import DEST SOURCE TABLE --slot K=COLUMN ... [--purge yes|no] [--report FILE]", archivi::ImportCommand},
 };
 

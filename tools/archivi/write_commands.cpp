@@ -3,7 +3,7 @@
 //                              line per problem
 //   insert FILE TABLE          adds the rows read from stdin: a header line naming columns,
 //                              then tab-separated values in the dump format (\N for Null)
-//   exec FILE "DELETE * From T;"
+//   exec FILE "DELETE * From T;"  also says which rows relationships kept or cascaded to
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -13,11 +13,14 @@
 #include "engine/text/case_fold.h"
 #include "engine/base/error.h"
 #include "engine/jet/catalog/catalog.h"
+#include "engine/jet/catalog/relationships.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/check/checker.h"
 #include "engine/jet/database/jet_database.h"
 #include "engine/jet/row/text_codec.h"
 #include "engine/jet/storage/pager.h"
+#include "engine/jet/table/relationship_keeper.h"
+#include "engine/jet/table/table_writer.h"
 #include "tools/archivi/commands.h"
 
 namespace archivi {
@@ -81,6 +84,36 @@ engine::jet::TableDefinition ReadDefinition(const std::string& file, const std::
   throw engine::Error(file, "the database has no table \"" + table_name + "\"", engine::ErrorKind::NoSuchTable);
 }
 
+// One line per row that names a row its referenced table lacks; returns how many.
+size_t PrintBrokenRelationships(engine::jet::Pager& pager) {
+  const engine::jet::TextDecoder text(pager.format().version, pager.header().code_page, pager.file_name());
+  const std::vector<engine::jet::CatalogEntry> catalog = engine::jet::ReadCatalog(pager, text);
+  // Writers only lend the keeper their tables' definitions here: nothing is written.
+  std::vector<std::unique_ptr<engine::jet::TableWriter>> writers;
+  auto writer_of = [&](std::u16string_view name) -> engine::jet::TableWriter* {
+    for (const engine::jet::CatalogEntry& entry : catalog) {
+      if (!engine::SameName(entry.name, name)) continue;
+      writers.push_back(std::make_unique<engine::jet::TableWriter>(
+          pager, engine::jet::ReadTableDefinition(pager, text, entry.tdef_page, entry.name), engine::TextLocale{},
+          pager.file_name()));
+      return writers.back().get();
+    }
+    return nullptr;
+  };
+  engine::jet::RelationshipKeeper keeper(pager, engine::jet::ReadRelationships(pager, text, catalog), writer_of,
+                                         pager.file_name());
+  const std::vector<engine::jet::BrokenRow> broken = keeper.FindBroken();
+  const engine::TextLocale locale = DumpLocale();
+  for (const engine::jet::BrokenRow& row : broken) {
+    std::string values;
+    for (const engine::Value& value : row.values) values += (values.empty() ? "" : ", ") + engine::ToUtf8(value.ToText(locale));
+    std::printf("table %s, row %u on page %u: %s is not in the referenced table (relationship %s)\n",
+                engine::ToUtf8(row.table).c_str(), row.row.row, row.row.page.value(), values.c_str(),
+                engine::ToUtf8(row.relationship).c_str());
+  }
+  return broken.size();
+}
+
 }  // namespace
 
 int CheckCommand(const Arguments& args) {
@@ -102,6 +135,7 @@ int CheckCommand(const Arguments& args) {
   const engine::jet::CheckReport report = engine::jet::CheckDatabase(*pager, static_cast<uint64_t>(info.st_size));
   for (const std::string& problem : report.problems) std::printf("%s\n", problem.c_str());
   if (!report.ok()) return 1;
+  if (PrintBrokenRelationships(*pager) > 0) return 1;
   std::printf("ok: %zu tables, %zu rows, %zu index entries\n", report.tables, report.rows, report.index_entries);
   return 0;
 }
@@ -168,8 +202,20 @@ int ExecCommand(const Arguments& args) {
   }
   auto database = engine::jet::OpenJetDatabase(args[0], engine::OpenMode::ReadWrite, DumpLocale());
   ReportSetAsideJournal(args[0], database->SetAsideJournal());
-  database->Execute(engine::FromUtf8(args[1]));
+  const engine::StatementResult result = database->Execute(engine::FromUtf8(args[1]));
   database->Commit();
+  std::printf("%ld rows deleted", result.deleted);
+  if (result.kept > 0) {
+    std::printf(", %ld kept because rows of", result.kept);
+    for (size_t i = 0; i < result.kept_for.size(); ++i) {
+      std::printf("%s %s", i == 0 ? "" : ",", engine::ToUtf8(result.kept_for[i]).c_str());
+    }
+    std::printf(" name them");
+  }
+  for (const engine::StatementResult::Cascade& cascade : result.cascaded) {
+    std::printf("; %ld rows of %s deleted with them", cascade.rows, engine::ToUtf8(cascade.table).c_str());
+  }
+  std::printf("\n");
   return 0;
 }
 

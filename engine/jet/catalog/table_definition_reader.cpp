@@ -58,6 +58,7 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, P
   def.name = std::move(name);
   def.tdef_page = first_page;
   def.version = f.version;
+  def.code_page = pager.header().code_page;
   std::vector<uint8_t> buffer = LoadTableDefinitionBytes(pager, first_page, &def.tdef_pages);
   const ByteReader in(buffer.data(), buffer.size(), pager.file_name());
 

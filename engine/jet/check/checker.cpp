@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "engine/base/bytes.h"
@@ -38,17 +39,17 @@ std::string Hex(std::string_view key) {
 
 // Visits a sound tree's leaf entries in order, one page decoded at a time and dropped.
 void ForEachLeafEntry(PageStore& pager, PageNumber root, const std::function<void(std::string_view, RowId)>& visit) {
-  IndexPage page = DecodeIndexPage(pager.ReadPage(root).data(), root);
+  IndexPage page = DecodeIndexPage(pager.ReadPage(root).data(), root, pager.format());
   PageNumber number = root;
   while (!page.leaf) {
     number = page.entries.empty() ? page.tail : page.entries.front().child;
-    page = DecodeIndexPage(pager.ReadPage(number).data(), number);
+    page = DecodeIndexPage(pager.ReadPage(number).data(), number, pager.format());
   }
   while (true) {
     for (const IndexEntry& entry : page.entries) visit(entry.key, entry.row);
     if (page.next.is_none()) return;
     number = page.next;
-    page = DecodeIndexPage(pager.ReadPage(number).data(), number);
+    page = DecodeIndexPage(pager.ReadPage(number).data(), number, pager.format());
   }
 }
 
@@ -104,6 +105,11 @@ class Checker {
     }
   }
 
+  // Not marked free in the global map (bits of pages given back may stay in other maps).
+  bool InUse(PageNumber page) {
+    return pager_.format().version != JetVersion::Jet4 || !UsageMapEditor(pager_, kGlobalUsageMap).Contains(page);
+  }
+
   // Owners are few (a table, its indexes and long values): each page keeps a number, not a name.
   uint32_t OwnerNumber(const std::string& owner) {
     if (owner_names_.empty() || owner_names_.back() != owner) {
@@ -125,35 +131,8 @@ class Checker {
   }
 
   void CheckDataPage(const std::string& table, PageNumber number, const DataPage& page) {
-    const std::string where = table + ", data page " + to_string(number);
-    const uint16_t slots = page.slot_count();
-    if (slots > kMaxRowsPerDataPage) {
-      Problem(where + ": " + std::to_string(slots) + " rows, more than " + std::to_string(kMaxRowsPerDataPage));
-      return;
-    }
-    if (!page.slot_table_fits()) {
-      Problem(where + ": the slot table runs past the page");
-      return;
-    }
-    size_t lowest = pager_.page_size();
-    for (uint16_t slot = 0; slot < slots; ++slot) {
-      const SlotEntry entry = page.slot(slot);
-      if (entry.start > entry.end) {
-        Problem(where + ": row " + std::to_string(slot) + " starts above the row before it");
-        return;
-      }
-      if (entry.start < page.slot_table_end()) {
-        Problem(where + ": row " + std::to_string(slot) + " overlaps the slot table");
-        return;
-      }
-      lowest = entry.start;
-    }
-    if (pager_.format().version == JetVersion::Jet4) {
-      const size_t expected = lowest - page.slot_table_end();
-      if (page.free_space() != expected) {
-        Problem(where + ": free space field " + std::to_string(page.free_space()) + ", rows leave " +
-                std::to_string(expected));
-      }
+    if (const std::optional<std::string> problem = page.SlotTableProblem()) {
+      Problem(table + ", data page " + to_string(number) + ": " + *problem);
     }
   }
 
@@ -197,10 +176,8 @@ class Checker {
               std::to_string(rows.size()));
     }
     std::vector<ExpectedEntries> expected;
-    if (table.version == JetVersion::Jet4) {  // Jet 3 text keys use another code table
-      for (const RealIndex& index : table.real_indexes) {
-        expected.push_back({&index, IndexSortOrdersKnown(table, index), {}, {}});
-      }
+    for (const RealIndex& index : table.real_indexes) {
+      expected.push_back({&index, IndexSortOrdersKnown(table, index), {}, {}});
     }
     RowReader reader(pager_, table, text_);
     std::vector<Value> values;
@@ -229,8 +206,14 @@ class Checker {
       const std::string owner = name + ", column \"" + ToUtf8(column.name) + "\" long values";
       std::vector<PageNumber> lval_pages;
       for (PageNumber number : MapPages(column.lval_owned_map, owner + " map")) {
-        if (pager_.has_page(number) && LoadTableOwner(pager_, number) == kLongValueOwner) {
+        if (!pager_.has_page(number)) continue;
+        const DataPage page(pager_.ReadPage(number), pager_.format());
+        if (page.owned_by(kLongValueOwner)) {
           lval_pages.push_back(number);
+        } else if (page.is_data_page() && page.owner() != 0 && InUse(number)) {
+          // A table's rows under a long-value map: the purge refuses such a map, and says so.
+          Problem("page " + to_string(number) + " of " + owner + " is a data page of the table defined at page " +
+                  std::to_string(page.owner()));
         }
       }
       Claim(owner, lval_pages);
@@ -269,31 +252,12 @@ class Checker {
     CrackedRow cracked_;
   };
 
-  // Builds the key the row calls for in the index into `key`; false when it has none.
-  // Throws engine::Error when a value does not suit its key.
-  static bool ExpectedKey(const TableDefinition& table, const RealIndex& index, const std::vector<Value>& values,
-                          bool* with_null, std::string& key) {
-    bool all_null = true;
-    *with_null = false;
-    for (const IndexColumn& c : index.columns) {
-      const int position = table.PositionOfNumber(c.column_number);
-      if (position < 0 || values[static_cast<size_t>(position)].is_null()) {
-        *with_null = true;
-      } else {
-        all_null = false;
-      }
-    }
-    if (all_null && index.ignore_nulls()) return false;
-    EncodeIndexKey(table, index, values, &key);
-    return true;
-  }
-
   void AddExpectedEntry(const std::string& table_name, const TableDefinition& table, RowId row,
                         const std::vector<Value>& values, ExpectedEntries& expected, std::string& key) {
     if (!expected.known) return;
     bool with_null = false;
     try {
-      if (!ExpectedKey(table, *expected.index, values, &with_null, key)) return;
+      if (!RowKeyInIndex(table, *expected.index, values, &key, &with_null)) return;
     } catch (const Error& error) {
       Problem(table_name + ", index " + std::to_string(expected.index->number) + ", row " + RowName(row) +
               ": no key: " + error.reason());
@@ -357,9 +321,8 @@ class Checker {
     std::vector<Value> values;
     std::string key;
     for (RowId row : rows) {
-      bool with_null = false;
       reader.Read(row, values);
-      if (ExpectedKey(table, index, values, &with_null, key)) expected.emplace_back(key, row);
+      if (RowKeyInIndex(table, index, values, &key)) expected.emplace_back(key, row);
     }
     std::sort(expected.begin(), expected.end());
     std::vector<std::pair<std::string, RowId>> actual;

@@ -55,12 +55,7 @@ void WriteEmptyLeaf(PageStore& store, PageNumber page, PageNumber tdef_page) {
   IndexPage leaf;
   leaf.leaf = true;
   leaf.owner = tdef_page;
-  // The index page writer lays out Jet 4 pages only: a 4 KB page must not go into a 2 KB one.
-  // (Once it writes the Jet 3 layout too, it takes the store's format and this refusal goes.)
-  if (store.format().is_jet3()) {
-    throw Error(store.file_name(), "Access 97 index pages cannot be written yet", ErrorKind::UnsupportedFormat);
-  }
-  EncodeIndexPage(leaf, store.WritePage(page).data());
+  EncodeIndexPage(leaf, store.WritePage(page).data(), store.format());
 }
 
 // A Jet 3 definition carries the database's code page and sort order, from its header page.

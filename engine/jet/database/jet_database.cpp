@@ -88,7 +88,12 @@ std::vector<RowId> JetDatabase::FindEqual(const std::shared_ptr<const TableDefin
     WriteOrRollBack(std::ref(find));
   }
   if (found) return std::move(*found);
-  FlushWriters();
+  // No tree answers for the column: the pages are read, so the index changes waiting in the
+  // writers go to them first, a write like any other, undone with the change when it fails.
+  if (pager_->writable()) {
+    const auto flush = [&] { FlushWriters(); };
+    WriteOrRollBack(std::ref(flush));
+  }
   return Lookup(table).FindEqual(position, literal);
 }
 

@@ -4,6 +4,7 @@
 // after a rollback the writers drop what they cached from the pages.
 #include "engine/text/case_fold.h"
 #include "engine/jet/catalog/property_block.h"
+#include "engine/jet/catalog/relationships.h"
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/database/jet_database_impl.h"
 
@@ -60,8 +61,30 @@ RowLookup& JetDatabase::Lookup(const std::shared_ptr<const TableDefinition>& tab
 
 TableWriter& JetDatabase::Writer(const TableDefinition& table) {
   auto& writer = writers_[table.tdef_page];
-  if (!writer) writer = std::make_unique<TableWriter>(*pager_, table, locale_, pager_->file_name(), RulesOf(table));
+  if (!writer) {
+    // Read first: a writer that would not keep the relationships is never made.
+    RelationshipKeeper& relationships = Relationships();
+    writer = std::make_unique<TableWriter>(*pager_, table, locale_, pager_->file_name(), RulesOf(table));
+    writer->KeepRelationships(&relationships);
+  }
   return *writer;
+}
+
+// A writable file stays ours while it is open (no other program commits), so what is read
+// once holds; a read-only one never writes.
+RelationshipKeeper& JetDatabase::Relationships() {
+  if (!relationships_) {
+    CatchUp();
+    auto writer_of = [this](std::u16string_view name) -> TableWriter* {
+      for (const CatalogEntry& entry : catalog_) {
+        if (SameName(entry.name, name)) return &Writer(*Table(name));
+      }
+      return nullptr;
+    };
+    relationships_ = std::make_unique<RelationshipKeeper>(*pager_, ReadRelationships(*pager_, text_, catalog_),
+                                                          std::move(writer_of), pager_->file_name());
+  }
+  return *relationships_;
 }
 
 // The defaults and rules in the table's property block. A block that cannot be read

@@ -1,7 +1,7 @@
 // The class behind OpenJetDatabase, shared by the files of this folder that implement it
 // (not for use outside it). Its jobs, one file each:
 //   jet_database.cpp           the engine::Database facade: tables, record sets, lookups, opening
-//   jet_database_commits.cpp   writing, with commits grouped (at least once a second, on
+//   jet_database_commits.cpp   writing, with commits grouped (a second after the first unsaved record, on
 //                              Commit and when the database closes) and long changes
 //   jet_database_caches.cpp    what is kept between calls: catalogue, table definitions,
 //                              lookups and table writers, read again after another
@@ -29,6 +29,7 @@
 #include "engine/jet/rules/table_rules.h"
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/table/record_writer.h"
+#include "engine/jet/table/relationship_keeper.h"
 #include "engine/jet/table/row_lookup.h"
 #include "engine/jet/table/table_writer.h"
 
@@ -60,7 +61,7 @@ class JetDatabase : public Database, public RecordWriter {
 
   // Writing. Each Update and each Execute is all-or-nothing: a row is fully checked before
   // any page changes, and a failure while writing rolls the pages back to the last commit.
-  // Commits are grouped (at least once a second, on Commit and when the database closes).
+  // Commits are grouped (a second after the first unsaved record, on Commit and when the database closes).
   ~JetDatabase() override;
   void Close() override;
   Value ConvertField(const TableDefinition& table, int position, const Value& value) override;
@@ -69,7 +70,8 @@ class JetDatabase : public Database, public RecordWriter {
                         const TextLocale& locale) override;
   std::vector<Value> NewRecord(const TableDefinition& table) override;
   void AddRecord(const TableDefinition& table, std::vector<Value> values) override;
-  void Execute(std::u16string_view statement) override;
+  // DELETE * keeps the database's relationships (see RelationshipKeeper).
+  StatementResult Execute(std::u16string_view statement) override;
   void BeginTransaction() override;
   std::filesystem::path SetAsideJournal() const override { return pager_->set_aside_journal(); }
   void Commit() override;
@@ -87,6 +89,8 @@ class JetDatabase : public Database, public RecordWriter {
   std::vector<RowId> FindEqual(const std::shared_ptr<const TableDefinition>& table, int position,
                                std::u16string_view literal);
   TableWriter& Writer(const TableDefinition& table);
+  // The relationships kept on every write, read from the file once.
+  RelationshipKeeper& Relationships();
   TableRules RulesOf(const TableDefinition& table);
   void FlushWriters();
   void ForgetWriterCaches();
@@ -103,6 +107,7 @@ class JetDatabase : public Database, public RecordWriter {
   mutable std::vector<CatalogEntry> catalog_;
   mutable std::optional<uint64_t> catalog_generation_;  // the pager's generation it was read in
   mutable std::map<size_t, std::shared_ptr<const TableDefinition>> definitions_;  // by catalogue position
+  std::unique_ptr<RelationshipKeeper> relationships_;  // before the writers, which point at it
   std::map<PageNumber, std::unique_ptr<TableWriter>> writers_;                    // by TDEF page
   mutable std::map<PageNumber, std::unique_ptr<RowLookup>> lookups_;              // by TDEF page (read-only)
   std::unique_ptr<RowLookup> fresh_lookup_;

@@ -76,10 +76,20 @@ struct JetFormat {
   size_t max_binary_length = 0;
   uint8_t index_flags_always = 0;
 
+  // Index pages (after the type, free space and owner every version has): the previous,
+  // next and child-tail page links, the prefix length (u8 in Jet 3, u16 in Jet 4), a byte
+  // Access sets on some nodes, the entry-end bitmap and the entries. Jet 4 alone has a u32
+  // at 8 (index_unknown_u32, 0 in Jet 3).
+  size_t index_prev = 0, index_next = 0, index_tail = 0, index_prefix = 0, index_prefix_size = 0,
+         index_unknown_byte = 0, index_unknown_u32 = 0, index_bitmap = 0, index_bitmap_size = 0, index_entries = 0;
+
   size_t name_length_size = 0;  // u8 (Jet 3, code-page bytes) or u16 (Jet 4, UCS-2)
   size_t row_count_size = 0;    // row header num_cols: u8 or u16; also each var offset's width
 
   bool is_jet3() const { return version == JetVersion::Jet3; }
+  // Bytes of an index page that entries may take, and what an empty one reports as free:
+  // the page after the entries' start (the bitmap's bits cover at least as much).
+  constexpr size_t index_entry_capacity() const { return page_size - index_entries; }
 };
 
 // Each value is written once, Jet 3 first and Jet 4 second.
@@ -155,6 +165,17 @@ constexpr JetFormat MakeJetFormat(JetVersion version) {
   f.max_binary_length = v(255, 510);
   f.index_flags_always = static_cast<uint8_t>(v(0, kIndexAccess2000));
 
+  f.index_prev = v(8, 12);
+  f.index_next = v(12, 16);
+  f.index_tail = v(16, 20);
+  f.index_prefix = v(20, 24);
+  f.index_prefix_size = v(1, 2);
+  f.index_unknown_byte = v(21, 26);
+  f.index_unknown_u32 = v(0, 8);
+  f.index_bitmap = v(22, 27);
+  f.index_bitmap_size = v(226, 453);
+  f.index_entries = v(0xF8, 0x1E0);
+
   f.name_length_size = v(1, 2);
   f.row_count_size = v(1, 2);
   return f;
@@ -162,6 +183,11 @@ constexpr JetFormat MakeJetFormat(JetVersion version) {
 
 inline constexpr JetFormat kJet3Format = MakeJetFormat(JetVersion::Jet3);
 inline constexpr JetFormat kJet4Format = MakeJetFormat(JetVersion::Jet4);
+// An index page's entries start right after its bitmap, whose bits reach every entry byte.
+static_assert(kJet3Format.index_bitmap + kJet3Format.index_bitmap_size == kJet3Format.index_entries &&
+              kJet3Format.index_bitmap_size * 8 >= kJet3Format.index_entry_capacity());
+static_assert(kJet4Format.index_bitmap + kJet4Format.index_bitmap_size == kJet4Format.index_entries &&
+              kJet4Format.index_bitmap_size * 8 >= kJet4Format.index_entry_capacity());
 
 inline const JetFormat& FormatOf(JetVersion version) { return version == JetVersion::Jet3 ? kJet3Format : kJet4Format; }
 // The page size alone names the version: for code that is handed a page and its size.

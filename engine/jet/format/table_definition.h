@@ -99,6 +99,7 @@ struct TableDefinition {
   std::u16string name;
   PageNumber tdef_page;
   JetVersion version = JetVersion::Jet4;
+  uint16_t code_page = 0;  // Jet 3: the database's, which the texts are stored in
   uint32_t row_count = 0;
   uint32_t autonumber = 0;      // last value handed out
   uint8_t table_type = kUserTableType;

@@ -55,7 +55,7 @@ class TreeChecker {
     if (in_usage_map_ && !in_usage_map_(page)) Report(page, "not in the index's usage map");
     IndexPage p;
     try {
-      p = DecodeIndexPage(store_.ReadPage(page).data(), page);
+      p = DecodeIndexPage(store_.ReadPage(page).data(), page, store_.format());
     } catch (const Error& error) {
       Report(page, error.reason());
       return std::nullopt;

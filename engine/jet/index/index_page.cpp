@@ -91,7 +91,7 @@ std::string EntryBytes(const IndexEntry& entry, bool leaf) {
   return out;
 }
 
-IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number) {
+IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number, const JetFormat& format) {
   IndexPage page;
   if ((bytes[kPageTypeOffset] != kIndexLeafPageType && bytes[kPageTypeOffset] != kIndexNodePageType) ||
       bytes[kPageInUseOffset] != kPageInUse) {
@@ -100,26 +100,28 @@ IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number) {
   page.leaf = bytes[0] == kIndexLeafPageType;
   uint16_t free_space = GetU16(bytes + kIndexFreeSpaceOffset);
   page.owner = GetPageNumber(bytes + kIndexOwnerOffset);
-  page.unknown_8 = GetU32(bytes + kIndexUnknown8Offset);
-  page.prev = GetPageNumber(bytes + kIndexPrevOffset);
-  page.next = GetPageNumber(bytes + kIndexNextOffset);
-  page.tail = GetPageNumber(bytes + kIndexTailOffset);
-  page.prefix_length = GetU16(bytes + kIndexPrefixOffset);
-  page.unknown_26 = bytes[kIndexUnknown26Offset];
-  if (free_space > kIndexEntryCapacity) Fail(page_number, "free space larger than the page");
-  const size_t area_end = kIndexEntryCapacity - free_space;  // entry-area offset where entries stop
+  if (format.index_unknown_u32 != 0) page.unknown_u32 = GetU32(bytes + format.index_unknown_u32);
+  page.prev = GetPageNumber(bytes + format.index_prev);
+  page.next = GetPageNumber(bytes + format.index_next);
+  page.tail = GetPageNumber(bytes + format.index_tail);
+  page.prefix_length = format.index_prefix_size == 1 ? bytes[format.index_prefix] : GetU16(bytes + format.index_prefix);
+  page.unknown_byte = bytes[format.index_unknown_byte];
+  const size_t capacity = format.index_entry_capacity();
+  if (free_space > capacity) Fail(page_number, "free space larger than the page");
+  const size_t area_end = capacity - free_space;  // entry-area offset where entries stop
 
-  const uint8_t* bitmap = bytes + kIndexBitmapOffset;
-  const uint8_t* area = bytes + kIndexEntriesOffset;
+  const uint8_t* bitmap = bytes + format.index_bitmap;
+  const uint8_t* area = bytes + format.index_entries;
+  const size_t bitmap_size = format.index_bitmap_size;
   const size_t pointer_size = page.pointer_size();
   std::string first;  // full bytes of entry 0, the source of every later entry's prefix
   std::string full;
   // One bit per entry: reserved once, rather than the entries moved each time the vector grows.
   size_t bits = 0;
-  for (size_t byte = 0; byte < kIndexBitmapBytes; ++byte) bits += static_cast<size_t>(std::popcount(bitmap[byte]));
+  for (size_t byte = 0; byte < bitmap_size; ++byte) bits += static_cast<size_t>(std::popcount(bitmap[byte]));
   page.entries.reserve(bits);
   size_t start = 0;
-  for (size_t byte = 0; byte < kIndexBitmapBytes; ++byte) {
+  for (size_t byte = 0; byte < bitmap_size; ++byte) {
     if (bitmap[byte] == 0) continue;
     for (int bit = 0; bit < 8; ++bit) {
       if (!(bitmap[byte] & (1u << bit))) continue;
@@ -176,34 +178,43 @@ size_t SumOfKeySizes(const std::vector<IndexEntry>& entries) {
   return total;
 }
 
-uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries) {
+uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries, size_t longest) {
   if (entries.size() < 2) return 0;
   std::string_view a = entries.front().key;
   std::string_view b = entries.back().key;
-  size_t limit = std::min(a.size(), b.size());
+  size_t limit = std::min({a.size(), b.size(), longest});
   size_t n = 0;
   while (n < limit && a[n] == b[n]) ++n;
   return static_cast<uint16_t>(n);
 }
 
-void EncodeIndexPage(const IndexPage& page, uint8_t* bytes) {
+void EncodeIndexPage(const IndexPage& page, uint8_t* bytes, const JetFormat& format) {
   const size_t prefix = page.prefix_length;
   const size_t size = EncodedEntriesSize(page, prefix);
-  if (size > kIndexEntryCapacity) {
+  const size_t capacity = format.index_entry_capacity();
+  if (size > capacity) {
     throw Error("", "index page entries do not fit (" + std::to_string(size) + " bytes)", ErrorKind::Other);
   }
-  StartPage(bytes, kIndexPageSize, page.leaf ? kIndexLeafPageType : kIndexNodePageType);
-  PutU16(bytes + kIndexFreeSpaceOffset, static_cast<uint16_t>(kIndexEntryCapacity - size));
+  if (prefix > MaxIndexPrefixLength(format)) {
+    throw Error("", "index page prefix too long for its field (" + std::to_string(prefix) + " bytes)",
+                ErrorKind::Other);
+  }
+  StartPage(bytes, format.page_size, page.leaf ? kIndexLeafPageType : kIndexNodePageType);
+  PutU16(bytes + kIndexFreeSpaceOffset, static_cast<uint16_t>(capacity - size));
   PutPageNumber(bytes + kIndexOwnerOffset, page.owner);
-  PutU32(bytes + kIndexUnknown8Offset, page.unknown_8);
-  PutPageNumber(bytes + kIndexPrevOffset, page.prev);
-  PutPageNumber(bytes + kIndexNextOffset, page.next);
-  PutPageNumber(bytes + kIndexTailOffset, page.leaf ? kNoPage : page.tail);
-  PutU16(bytes + kIndexPrefixOffset, page.prefix_length);
-  bytes[kIndexUnknown26Offset] = page.unknown_26;
+  if (format.index_unknown_u32 != 0) PutU32(bytes + format.index_unknown_u32, page.unknown_u32);
+  PutPageNumber(bytes + format.index_prev, page.prev);
+  PutPageNumber(bytes + format.index_next, page.next);
+  PutPageNumber(bytes + format.index_tail, page.leaf ? kNoPage : page.tail);
+  if (format.index_prefix_size == 1) {
+    bytes[format.index_prefix] = static_cast<uint8_t>(prefix);
+  } else {
+    PutU16(bytes + format.index_prefix, page.prefix_length);
+  }
+  bytes[format.index_unknown_byte] = page.unknown_byte;
 
-  uint8_t* bitmap = bytes + kIndexBitmapOffset;
-  uint8_t* area = bytes + kIndexEntriesOffset;
+  uint8_t* bitmap = bytes + format.index_bitmap;
+  uint8_t* area = bytes + format.index_entries;
   if (page.entries.empty()) return;
   std::string_view first_key = page.entries.front().key;
   if (prefix > first_key.size()) {

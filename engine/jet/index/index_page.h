@@ -1,15 +1,17 @@
-// One Jet 4 index page (type 0x03 node or 0x04 leaf) decoded into its entries, and encoded back.
+// One index page (type 0x03 node or 0x04 leaf) decoded into its entries, and encoded back,
+// in the layout of either version (the offsets are JetFormat's index_* fields).
 //
-// Bytes of a 4096-byte index page:
+// Bytes of an index page, Jet 4 (4096 bytes) / Jet 3 (2048 bytes):
 //   0  type (0x03 node, 0x04 leaf), then 0x01
 //   2  u16 free space = page size - end of the last entry
-//   4  u32 owning TDEF page          8  u32 unknown (kept as read)
-//  12  u32 previous page on the level  16  u32 next page on the level
-//  20  u32 child-tail page (nodes; 0 on leaves)
-//  24  u16 shared prefix length      26  u8 unknown (kept as read)
-//  27  453-byte bitmap: bit n set where an entry ends at entry-area offset n
-// 480  entries, back to back; every entry after the first omits the first `prefix` bytes,
-//      which it shares with the first entry.
+//   4  u32 owning TDEF page
+//   8  Jet 4: u32 unknown (kept as read)
+//  12 / 8   u32 previous page on the level     16 / 12  u32 next page on the level
+//  20 / 16  u32 child-tail page (nodes; 0 on leaves)
+//  24 / 20  shared prefix length, u16 / u8     26 / 21  u8 unknown (kept as read)
+//  27 / 22  bitmap of 453 / 226 bytes: bit n set where an entry ends at entry-area offset n
+// 480 / 248 entries, back to back; every entry after the first omits the first `prefix`
+//      bytes, which it shares with the first entry.
 // An entry is the key bytes, the row (3-byte big-endian data page, then the row byte) and,
 // on node pages, the child page as a big-endian u32. Only the header is little-endian.
 // Layout: FORMAT.md, "Index pages".
@@ -29,23 +31,10 @@
 
 namespace engine::jet {
 
-inline constexpr size_t kIndexPageSize = kJet4Format.page_size;  // written for Jet 4 files only
 inline constexpr uint8_t kIndexNodePageType = kPageIndexNode;
 inline constexpr uint8_t kIndexLeafPageType = kPageIndexLeaf;
 inline constexpr size_t kIndexFreeSpaceOffset = kPageFreeSpaceOffset;
 inline constexpr size_t kIndexOwnerOffset = kPageOwnerOffset;
-inline constexpr size_t kIndexUnknown8Offset = 8;
-inline constexpr size_t kIndexPrevOffset = 12;
-inline constexpr size_t kIndexNextOffset = 16;
-inline constexpr size_t kIndexTailOffset = 20;
-inline constexpr size_t kIndexPrefixOffset = 24;
-inline constexpr size_t kIndexUnknown26Offset = 26;
-inline constexpr size_t kIndexBitmapOffset = 27;
-inline constexpr size_t kIndexBitmapBytes = 453;
-// 27 + 453: the entries start right after the bitmap.
-inline constexpr size_t kIndexEntriesOffset = kIndexBitmapOffset + kIndexBitmapBytes;
-// min(4096 - 480, 453 * 8): room for entries, and what an empty page reports as free.
-inline constexpr size_t kIndexEntryCapacity = kIndexPageSize - kIndexEntriesOffset;
 // 3-byte data page + 1-byte row number.
 inline constexpr size_t kIndexRowPointerSize = 4;
 inline constexpr size_t kIndexChildPointerSize = 4;
@@ -146,8 +135,8 @@ struct IndexPage {
   PageNumber next;
   PageNumber tail;  // nodes: rightmost child, which has no entry of its own
   uint16_t prefix_length = 0;
-  uint32_t unknown_8 = 0;
-  uint8_t unknown_26 = 0;
+  uint32_t unknown_u32 = 0;  // Jet 4 only
+  uint8_t unknown_byte = 0;
   std::vector<IndexEntry> entries;
   // The sum of the entries' key sizes, so that whether a page has room is known without
   // walking its entries on every insert: DecodeIndexPage sets it and IndexTree keeps it as
@@ -164,7 +153,7 @@ struct IndexPage {
 // bytes are not a consistent index page: wrong type, bitmap past the free-space field,
 // an entry shorter than its pointers, a prefix longer than the first entry, entries not in
 // strictly increasing index order.
-IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number);
+IndexPage DecodeIndexPage(const uint8_t* bytes, PageNumber page_number, const JetFormat& format);
 
 // Bytes the entries take on the page with the given prefix length.
 size_t EncodedEntriesSize(const IndexPage& page, size_t prefix_length);
@@ -174,14 +163,21 @@ size_t EncodedEntriesSizeFromKeyBytes(const IndexPage& page, size_t prefix_lengt
 size_t SumOfKeySizes(const std::vector<IndexEntry>& entries);
 size_t EncodedEntriesSize(const IndexPage& page);  // with page.prefix_length
 
-// The prefix a writer chooses: the bytes the first and last keys share (all keys between them
-// share them too). Zero for fewer than two entries.
-uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries);
+// The longest prefix the page's field holds: 255 in Jet 3 (one byte), 65535 in Jet 4.
+inline size_t MaxIndexPrefixLength(const JetFormat& format) {
+  return (size_t{1} << (8 * format.index_prefix_size)) - 1;
+}
 
-// Writes the whole page (4096 bytes): header, bitmap, entries, zeros after them.
+// The prefix a writer chooses: the bytes the first and last keys share (all keys between them
+// share them too), at most `longest` (see MaxIndexPrefixLength). Zero for fewer than two
+// entries.
+uint16_t CommonKeyPrefix(const std::vector<IndexEntry>& entries, size_t longest = 0xFFFF);
+
+// Writes the whole page (format.page_size bytes): header, bitmap, entries, zeros after them.
 // Entries must be in index order. Uses page.prefix_length as given; throws engine::Error when
-// the entries do not fit or one of them does not share that prefix.
-void EncodeIndexPage(const IndexPage& page, uint8_t* bytes);
+// the entries do not fit, one of them does not share that prefix, or the prefix is longer
+// than the format's field holds.
+void EncodeIndexPage(const IndexPage& page, uint8_t* bytes, const JetFormat& format);
 
 // The full bytes of one entry as the page stores it before prefix compression.
 std::string EntryBytes(const IndexEntry& entry, bool leaf);

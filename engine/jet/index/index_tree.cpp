@@ -40,7 +40,7 @@ std::optional<std::vector<PageNumber>> ListTreePages(PageStore& store, PageNumbe
     if (page.is_none() || !store.has_page(page) || !seen.insert(page).second) return std::nullopt;
     IndexPage decoded;
     try {
-      decoded = DecodeIndexPage(store.ReadPage(page).data(), page);
+      decoded = DecodeIndexPage(store.ReadPage(page).data(), page, store.format());
     } catch (const Error&) {
       return std::nullopt;
     }
@@ -61,12 +61,7 @@ IndexTree::IndexTree(PageStore& store, PageNumber root_page, PageNumber tdef_pag
       tdef_page_(tdef_page),
       allocate_page_(std::move(allocate_page)),
       release_page_(std::move(release_page)),
-      file_name_(std::move(file_name)) {
-  if (store_.page_size() != kIndexPageSize) {
-    throw Error(file_name_, "indexes can only be written in Access 2000 or later databases",
-                ErrorKind::UnsupportedFormat);
-  }
-}
+      file_name_(std::move(file_name)) {}
 
 void IndexTree::Damaged(PageNumber page, const std::string& what) const {
   throw Error(file_name_,
@@ -87,7 +82,7 @@ IndexPage& IndexTree::Load(PageNumber page) {
 IndexPage IndexTree::Decode(PageNumber page) const {
   if (page.is_none() || !store_.has_page(page)) Damaged(page, "page outside the file");
   try {
-    IndexPage decoded = DecodeIndexPage(store_.ReadPage(page).data(), page);
+    IndexPage decoded = DecodeIndexPage(store_.ReadPage(page).data(), page, store_.format());
     if (decoded.owner != tdef_page_) Damaged(page, "the page belongs to another table");
     return decoded;
   } catch (const Error& error) {
@@ -115,8 +110,8 @@ void IndexTree::WriteBack(PageNumber page) {
   if (decoded.key_bytes != SumOfKeySizes(decoded.entries)) {
     throw std::logic_error("index page " + to_string(page) + ": running key size differs from the entries");
   }
-  decoded.prefix_length = CommonKeyPrefix(decoded.entries);
-  EncodeIndexPage(decoded, store_.WritePage(page).data());
+  decoded.prefix_length = CommonKeyPrefix(decoded.entries, MaxIndexPrefixLength(store_.format()));
+  EncodeIndexPage(decoded, store_.WritePage(page).data(), store_.format());
 }
 
 PageNumber IndexTree::ChildAt(const IndexPage& node, size_t slot, PageNumber page) const {
@@ -233,7 +228,7 @@ void IndexTree::ForEach(const std::function<void(std::string_view key, RowId row
 
 bool IndexTree::Insert(std::string_view key, RowId row) {
   if (broken_) throw Error(file_name_, "the index was left half changed by an earlier error", ErrorKind::Damaged);
-  if (key.size() > kMaxIndexKeySize) {
+  if (key.size() > MaxIndexKeySize(store_.format())) {
     throw Error(file_name_, "a value is too long to be entered in an index", ErrorKind::InvalidValue);
   }
   if (row.page.value() > 0xFFFFFF) {
@@ -280,27 +275,36 @@ void IndexTree::Flush() {
   batch_ = false;
 }
 
-bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
+IndexTree::Place IndexTree::PlaceOfEntry(std::string_view key, RowId row, std::vector<PathStep>* path) {
   // Descend: at each node take the first entry not below the new one, else the tail, else
   // (a node Access wrote without a tail) the last entry, whose bound then moves up.
-  std::vector<PathStep>& path = path_;
-  path.clear();
+  if (path) path->clear();
   PageNumber page = root_;
   for (int depth = 0;; ++depth) {
     if (depth >= kMaxDepth) Damaged(page, "the tree is too deep");
     const IndexPage& p = Load(page);
-    if (p.leaf) break;
+    if (p.leaf) return {page, LowerBound(p.entries, key, row)};
     size_t slot = LowerBound(p.entries, key, row);
     if (slot == p.entries.size() && p.tail.is_none()) {
       if (slot == 0) Damaged(page, "node page without children");
       --slot;
     }
-    path.push_back({page, slot});
+    if (path) path->push_back({page, slot});
     page = ChildAt(p, slot, page);
   }
+}
 
+IndexTree::Neighbours IndexTree::NeighboursOf(std::string_view key, RowId row) {
+  TrimCache();
+  return NeighboursAt(PlaceOfEntry(key, row, nullptr));
+}
+
+bool IndexTree::InsertUnchecked(std::string_view key, RowId row) {
+  std::vector<PathStep>& path = path_;
+  const Place place = PlaceOfEntry(key, row, &path);
+  const PageNumber page = place.leaf;
   IndexPage* leaf = &Load(page);
-  size_t position = LowerBound(leaf->entries, key, row);
+  size_t position = place.position;
   if (position < leaf->entries.size() && leaf->entries[position].key == key &&
       leaf->entries[position].row == row) {
     throw Error(file_name_, "the row is already in the index", ErrorKind::Damaged);
@@ -385,8 +389,10 @@ void IndexTree::PropagateLastEntry(const std::vector<PathStep>& path, const Inde
 
 bool IndexTree::Overflows(const IndexPage& page) const {
   // The prefix only saves bytes, so the uncompressed size settles most cases cheaply.
-  if (EncodedEntriesSizeFromKeyBytes(page, 0) <= kIndexEntryCapacity) return false;
-  return EncodedEntriesSizeFromKeyBytes(page, CommonKeyPrefix(page.entries)) > kIndexEntryCapacity;
+  const size_t capacity = store_.format().index_entry_capacity();
+  if (EncodedEntriesSizeFromKeyBytes(page, 0) <= capacity) return false;
+  return EncodedEntriesSizeFromKeyBytes(page, CommonKeyPrefix(page.entries, MaxIndexPrefixLength(store_.format()))) >
+         capacity;
 }
 
 void IndexTree::NormalizeTail(PageNumber page) {
@@ -423,8 +429,8 @@ PageNumber IndexTree::NestRoot() {
   IndexPage fresh;
   fresh.leaf = false;
   fresh.owner = new_root.owner;
-  fresh.unknown_8 = new_root.unknown_8;
-  fresh.unknown_26 = new_root.unknown_26;
+  fresh.unknown_u32 = new_root.unknown_u32;
+  fresh.unknown_byte = new_root.unknown_byte;
   fresh.key_bytes = last.key.size();
   fresh.entries.push_back(IndexEntry{std::move(last.key), last.row, child});
   new_root = std::move(fresh);
@@ -524,7 +530,7 @@ void IndexTree::Clear() {
   empty.owner = tdef_page_;
   cache_.clear();
   recent_.fill({});
-  EncodeIndexPage(empty, store_.WritePage(root_).data());
+  EncodeIndexPage(empty, store_.WritePage(root_).data(), store_.format());
   cache_.emplace(root_, std::move(empty));
   for (PageNumber page : below) {
     // Like Jackcess, blank the page type so a freed page no longer looks like an index page.

@@ -1,4 +1,4 @@
-// One real index of a Jet 4 table as a B-tree of index pages (see index_page.h for the bytes).
+// One real index of a table (either version) as a B-tree of index pages (see index_page.h for the bytes).
 //
 // Shape kept on every page this class writes, as Access and Jackcess lay it out:
 // - the root page number never changes: a small index is a single leaf; when the root splits,
@@ -34,9 +34,10 @@
 namespace engine::jet {
 
 // Longest key accepted: two entries of this size still fit on one page, so a split always
-// leaves both halves within a page.
-inline constexpr size_t kMaxIndexKeySize =
-    kIndexEntryCapacity / 2 - kIndexRowPointerSize - kIndexChildPointerSize;
+// leaves both halves within a page (1800 bytes in Jet 4, 892 in Jet 3).
+inline constexpr size_t MaxIndexKeySize(const JetFormat& format) {
+  return format.index_entry_capacity() / 2 - kIndexRowPointerSize - kIndexChildPointerSize;
+}
 
 // Every page of the tree rooted at `root_page`, root first, found by following the child
 // pointers; nothing when the pointers do not make a tree of index pages of the table (a page
@@ -63,13 +64,15 @@ class IndexTree {
   // `around` is given, the entries beside the place are put there (from the same descent).
   std::vector<RowId> FindEqual(std::string_view key, Neighbours* around = nullptr);
   bool Contains(std::string_view key);
+  // The entries on either side of where the entry (key, row) goes or stands.
+  Neighbours NeighboursOf(std::string_view key, RowId row);
 
   // Every entry in index order, following the leaf chain.
   void ForEach(const std::function<void(std::string_view key, RowId row)>& visit);
 
   // Adds one entry. Returns true when no other entry had the same key bytes (the table's
   // unique-entry count then goes up by one). Throws engine::Error if the same key and row are
-  // already there, or the key is longer than kMaxIndexKeySize.
+  // already there, or the key is longer than MaxIndexKeySize.
   bool Insert(std::string_view key, RowId row);
 
   // Empties the index: the root becomes an empty leaf and every other page goes back
@@ -100,6 +103,8 @@ class IndexTree {
     size_t position = 0;
   };
   Place PlaceOf(std::string_view key);
+  // Where the entry (key, row) belongs; `path`, when given, gets the nodes passed.
+  Place PlaceOfEntry(std::string_view key, RowId row, std::vector<PathStep>* path);
   Neighbours NeighboursAt(Place place);
   // Calls `take` for each row with these key bytes, in order, until it returns false.
   void ScanEqual(std::string_view key, Place start, const std::function<bool(RowId)>& take);

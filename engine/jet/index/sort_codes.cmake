@@ -1,4 +1,4 @@
-# The text sort-code table of Jet indexes, generated at build time.
+# The text sort-code tables of Jet indexes, generated at build time.
 #
 # The code tables themselves (from Jackcess, Apache License 2.0) stay outside the project in
 # JET_SORT_CODES_DIR; a small host program, gen_sort_codes, turns them into a compact C++
@@ -6,9 +6,13 @@
 # engine/jet/CMakeLists.txt before the index library is created: appends to ENGINE_GENERATED_SOURCES.
 # The codes' meaning and the key they make: engine/jet/FORMAT.md, "Text index keys".
 
+# General (Legacy) of Jet 4 files, and Access 97's General of Jet 3 files (its codes stop at
+# U+00FF; a few units above take a code of a unit below through the mappings file).
 set(JET_SORT_CODE_FILES
   ${JET_SORT_CODES_DIR}/index_codes_genleg.txt
-  ${JET_SORT_CODES_DIR}/index_codes_ext_genleg.txt)
+  ${JET_SORT_CODES_DIR}/index_codes_ext_genleg.txt
+  ${JET_SORT_CODES_DIR}/index_codes_gen_97.txt
+  ${JET_SORT_CODES_DIR}/index_mappings_ext_gen_97.txt)
 foreach(sort_code_file ${JET_SORT_CODE_FILES})
   if(NOT EXISTS ${sort_code_file})
     message(FATAL_ERROR "Jet sort-code table missing: ${sort_code_file}\n"
@@ -23,7 +27,10 @@ set(JET_SORT_CODES_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/jet/sort_codes_generated.c
 add_custom_command(
   OUTPUT ${JET_SORT_CODES_SOURCE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/jet
-  COMMAND gen_sort_codes ${JET_SORT_CODES_SOURCE} GeneralLegacy ${JET_SORT_CODE_FILES}
+  COMMAND gen_sort_codes ${JET_SORT_CODES_SOURCE}
+          GeneralLegacy ${JET_SORT_CODES_DIR}/index_codes_genleg.txt ${JET_SORT_CODES_DIR}/index_codes_ext_genleg.txt
+          General97 ${JET_SORT_CODES_DIR}/index_codes_gen_97.txt
+          --mappings ${JET_SORT_CODES_DIR}/index_mappings_ext_gen_97.txt
   DEPENDS gen_sort_codes ${JET_SORT_CODE_FILES}
   COMMENT "Generating the Jet text sort-code table from ${JET_SORT_CODES_DIR}"
   VERBATIM)

@@ -1,4 +1,4 @@
-// Key bytes of non-text index columns, and whole entry keys of Jet 4 indexes.
+// Key bytes of non-text index columns, and whole entry keys of indexes of either version.
 //
 // Per column: flag 7F/80 (ascending/descending) then the value, or a lone 00/FF for Null.
 //   byte                 the byte
@@ -23,6 +23,7 @@
 
 #include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
+#include "engine/text/code_page.h"
 
 namespace engine::jet {
 namespace {
@@ -63,6 +64,8 @@ const char* TypeName(ColumnType type) {
 void Require(const Value& value, Value::Type kind, ColumnType type) {
   if (value.type() != kind) ThrowWrongKind(type);
 }
+
+bool IsText(ColumnType type) { return type == ColumnType::Text || type == ColumnType::Memo; }
 
 int64_t IntegerIn(const Value& value, ColumnType type, int64_t low, int64_t high) {
   Require(value, Value::Type::Integer, type);
@@ -274,7 +277,14 @@ void EncodeIndexKey(const TableDefinition& table, const RealIndex& index,
       throw Error("", "a record of table " + ToUtf8(table.name) + " lacks the values of some fields",
                   ErrorKind::InvalidValue);
     }
-    AppendColumnKey(table.columns[position], values_by_column_position[position], index_column.ascending, key);
+    const ColumnDefinition& column = table.columns[position];
+    const Value& value = values_by_column_position[position];
+    if (table.version == JetVersion::Jet3 && IsText(column.type) && !value.is_null()) {
+      Require(value, Value::Type::Text, column.type);
+      AppendTableTextKey(table, value.text(), index_column.ascending, key);
+      continue;
+    }
+    AppendColumnKey(column, value, index_column.ascending, key);
   }
 }
 
@@ -283,6 +293,23 @@ std::string EncodeIndexKey(const TableDefinition& table, const RealIndex& index,
   std::string key;
   EncodeIndexKey(table, index, values_by_column_position, &key);
   return key;
+}
+
+bool RowKeyInIndex(const TableDefinition& table, const RealIndex& index,
+                   const std::vector<Value>& values_by_column_position, std::string* key, bool* with_null) {
+  bool any_null = false, all_null = true;
+  for (const IndexColumn& index_column : index.columns) {
+    const int position = table.PositionOfNumber(index_column.column_number);
+    const bool null = position < 0 || static_cast<size_t>(position) >= values_by_column_position.size() ||
+                      values_by_column_position[static_cast<size_t>(position)].is_null();
+    any_null = any_null || null;
+    all_null = all_null && null;
+  }
+  if (with_null) *with_null = any_null;
+  key->clear();
+  if (all_null && index.ignore_nulls()) return false;
+  EncodeIndexKey(table, index, values_by_column_position, key);
+  return true;
 }
 
 bool HasKnownSortOrder(const ColumnDefinition& column) {
@@ -296,11 +323,25 @@ bool IndexSortOrdersKnown(const TableDefinition& table, const RealIndex& index) 
     if (position < 0) return false;
     const ColumnDefinition& column = table.columns[position];
     if (!HasKnownSortOrder(column)) return false;
-    // Jet 3 text keys use another code table, which the engine does not have.
-    const bool text = column.type == ColumnType::Text || column.type == ColumnType::Memo;
-    if (text && table.version != JetVersion::Jet4) return false;
+    // A Jet 3 key is made from the code page's bytes, so the engine must know them.
+    if (IsText(column.type) && table.version == JetVersion::Jet3 && UpperHalfOf(table.code_page) == nullptr) {
+      return false;
+    }
   }
   return true;
+}
+
+void AppendTableTextKey(const TableDefinition& table, std::u16string_view text, bool ascending, std::string* key) {
+  if (table.version != JetVersion::Jet3) {
+    AppendTextKey(text, ascending, key);
+    return;
+  }
+  const char16_t* upper_half = UpperHalfOf(table.code_page);
+  if (upper_half == nullptr) {
+    throw Error("", "texts of code page " + std::to_string(table.code_page) + " cannot be keyed in an index",
+                ErrorKind::UnsupportedFormat);
+  }
+  AppendJet3TextKey(text, upper_half, ascending, key);
 }
 
 }  // namespace engine::jet

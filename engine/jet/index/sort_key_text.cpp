@@ -1,4 +1,5 @@
-// Text keys in the General (Legacy) sort order of Jet 4 (LCID 0x0409, version 0).
+// Text keys in the General (Legacy) sort order of Jet 4 (LCID 0x0409, version 0), and in
+// Access 97's General order of Jet 3 files (at the end of this file).
 //
 // Bytes written after the flag byte:
 //   inline codes  one to four bytes per character that has them (case-folded letters,
@@ -26,11 +27,14 @@
 
 #include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
+#include "engine/text/code_page.h"
 
 namespace engine::jet {
 namespace generated {
 extern const uint8_t kGeneralLegacySortRuns[];
 extern const size_t kGeneralLegacySortRunsSize;
+extern const uint8_t kGeneral97SortRuns[];
+extern const size_t kGeneral97SortRunsSize;
 }  // namespace generated
 
 namespace {
@@ -54,6 +58,7 @@ enum Kind : uint8_t {
   kExtraModifier,   // P: no inline code; adds to the previous accent weight
   kInternationalZ,  // Z: inline code, optional weight, and a 2-bit code
   kIgnored,         // X: nothing at all
+  kSignificant,     // G: inline code; in Access 97's order, a letter that has accented forms
 };
 
 struct SortCode {
@@ -70,9 +75,8 @@ using SortTable = std::array<SortCode, 0x10000>;
 
 Kind KindOfLetter(uint8_t letter) {
   switch (letter) {
-    case 'S':
-    case 'G':  // "significant": only in other orders' tables; codes inline like S
-      return kSimple;
+    case 'S': return kSimple;
+    case 'G': return kSignificant;
     case 'I':
       return kInternational;
     case 'U':
@@ -107,11 +111,14 @@ SortCode SurrogateCode(uint32_t c) {
   return s;
 }
 
-// Expands the generated runs (layout described in tools/gen_sort_codes).
-std::unique_ptr<SortTable> ExpandTable(const uint8_t* runs, size_t size) {
+// Expands the generated runs (layout described in tools/gen_sort_codes). Units no run names
+// are ignored; `surrogate_codes`: surrogate halves get their computed codes instead.
+std::unique_ptr<SortTable> ExpandTable(const uint8_t* runs, size_t size, bool surrogate_codes) {
   auto table = std::make_unique<SortTable>();
   for (SortCode& code : *table) code.kind = kIgnored;
-  for (uint32_t c = 0xD800; c < 0xE000; ++c) (*table)[c] = SurrogateCode(c);
+  if (surrogate_codes) {
+    for (uint32_t c = 0xD800; c < 0xE000; ++c) (*table)[c] = SurrogateCode(c);
+  }
   size_t at = 0;
   // A fault of the program's own table, not of any file.
   auto broken = [] { throw Error("", "the built-in text sort table is damaged", ErrorKind::Other); };
@@ -146,7 +153,15 @@ std::unique_ptr<SortTable> ExpandTable(const uint8_t* runs, size_t size) {
 
 const SortTable& GeneralLegacyTable() {
   static const std::unique_ptr<SortTable> table =
-      ExpandTable(generated::kGeneralLegacySortRuns, generated::kGeneralLegacySortRunsSize);
+      ExpandTable(generated::kGeneralLegacySortRuns, generated::kGeneralLegacySortRunsSize, true);
+  return *table;
+}
+
+// Access 97: codes for U+0000..U+00FF and the few units above that the mappings give a code
+// of; every other unit, surrogates included, is ignored.
+const SortTable& General97Table() {
+  static const std::unique_ptr<SortTable> table =
+      ExpandTable(generated::kGeneral97SortRuns, generated::kGeneral97SortRunsSize, false);
   return *table;
 }
 
@@ -233,6 +248,7 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
     }
     switch (code.kind) {
       case kSimple:
+      case kSignificant:
       case kIgnored:
         break;
       case kInternational:
@@ -292,6 +308,62 @@ void AppendTextKey(std::u16string_view text, bool ascending, std::string* key) {
     body.Append(kEndOfKey);
   }
   key->append(reinterpret_cast<const char*>(body.bytes), body.length);
+}
+
+// Access 97's General order (Jet 3). The text is keyed as the row holds it: each unit
+// becomes its byte in the database's code page ('?' when there is none) and that byte's
+// character takes its code. After the flag byte:
+//   inline codes  as in Jet 4 (one or two bytes per character; ignored characters none)
+//   accents       only when an accented (I) character occurs: 4-bit nibbles, high nibble
+//                 first, between two 0 nibbles: for each accented character, a 2 for every
+//                 letter with accented forms (G) met since the previous accented one, then
+//                 the low nibble of its accent weight; an odd count leaves the last low nibble 0
+//   00            instead of the nibbles when there are none
+// (A byte the code page leaves undefined keys by its own value's line.)
+// No 01 separates the parts. A descending key is the ascending one inverted after the flag.
+void AppendJet3TextKey(std::u16string_view text, const char16_t* upper_half, bool ascending, std::string* key) {
+  constexpr uint8_t kNibblesBound = 0x0, kUnaccentedLetter = 0x2;
+  const SortTable& table = General97Table();
+  text = text.substr(0, std::min(text.size(), kMaxKeyChars));
+  while (!text.empty() && text.back() == u' ') text.remove_suffix(1);
+
+  key->push_back(static_cast<char>(ascending ? 0x7F : 0x80));
+  // Inline codes, then the nibbles: at most one per character and the two bounds.
+  uint8_t body[4 * kMaxKeyChars + 4 + (kMaxKeyChars + 3) / 2];
+  size_t length = 0;
+  uint8_t nibbles[kMaxKeyChars + 2];
+  size_t nibble_count = 0;
+  size_t letters_since_accent = 0;
+  for (char16_t unit : text) {
+    const uint8_t byte = SingleByteOf(upper_half, unit);
+    char16_t stored = byte < 0x80 ? char16_t{byte} : upper_half[byte - 0x80];
+    // A byte the code page leaves undefined (read as U+FFFD) takes the code of its own line,
+    // as Access 97 keys it.
+    if (stored == 0xFFFD) stored = byte;
+    const SortCode& code = table[stored];
+    std::memcpy(body + length, code.inline_bytes, sizeof code.inline_bytes);
+    length += code.inline_len;
+    if (code.kind == kSignificant) {
+      ++letters_since_accent;
+    } else if (code.kind == kInternational) {
+      if (nibble_count == 0) nibbles[nibble_count++] = kNibblesBound;
+      for (; letters_since_accent > 0; --letters_since_accent) nibbles[nibble_count++] = kUnaccentedLetter;
+      nibbles[nibble_count++] = code.extra[0] & 0x0F;
+    }
+  }
+  if (nibble_count == 0) {
+    body[length++] = kEndOfKey;
+  } else {
+    nibbles[nibble_count++] = kNibblesBound;
+    for (size_t i = 0; i < nibble_count; i += 2) {
+      const uint8_t low = i + 1 < nibble_count ? nibbles[i + 1] : 0;
+      body[length++] = static_cast<uint8_t>(nibbles[i] << 4 | low);
+    }
+  }
+  if (!ascending) {
+    for (size_t i = 0; i < length; ++i) body[i] = static_cast<uint8_t>(~body[i]);
+  }
+  key->append(reinterpret_cast<const char*>(body), length);
 }
 
 }  // namespace engine::jet

@@ -81,24 +81,24 @@ RowSlot ReadLiveRow(PageStore& store, RowId id, const RowSlot* near) {
   store.Damaged("moved rows point at each other in a loop");
 }
 
-CheckedSlots::CheckedSlots(const DataPage& page, size_t page_size) : page_(page), top_(page_size) {
-  if (!page.slot_table_fits() || page.slot_count() > kMaxRowsPerDataPage) {
-    sound_ = false;
-    return;
+std::optional<std::string> DataPage::SlotTableProblem() const {
+  const uint16_t slots = slot_count();
+  if (slots > kMaxRowsPerDataPage) {
+    return std::to_string(slots) + " rows, more than " + std::to_string(kMaxRowsPerDataPage);
   }
-  count_ = page.slot_count();
-}
-
-bool CheckedSlots::Next(SlotEntry& entry) {
-  if (!sound_ || next_ >= count_) return false;
-  entry = page_.slot(next_);
-  if (entry.start < page_.slot_table_end() || entry.start > top_) {
-    sound_ = false;
-    return false;
+  if (!slot_table_fits()) return "the slot table runs past the page";
+  size_t lowest = format_->page_size;
+  for (uint16_t i = 0; i < slots; ++i) {
+    const SlotEntry entry = slot(i);
+    if (entry.start > entry.end) return "row " + std::to_string(i) + " starts above the row before it";
+    if (entry.start < slot_table_end()) return "row " + std::to_string(i) + " overlaps the slot table";
+    lowest = entry.start;
   }
-  top_ = entry.start;
-  ++next_;
-  return true;
+  if (format_->version == JetVersion::Jet4 && free_space() != lowest - slot_table_end()) {
+    return "free space field " + std::to_string(free_space()) + ", rows leave " +
+           std::to_string(lowest - slot_table_end());
+  }
+  return std::nullopt;
 }
 
 CheckedDataPage CheckedDataPage::Check(PageStore& store, PageNumber page_number, uint32_t owner) {
@@ -106,11 +106,12 @@ CheckedDataPage CheckedDataPage::Check(PageStore& store, PageNumber page_number,
   PageRef bytes = store.ReadPage(page_number);
   const DataPage page(bytes.data(), kWritten);
   if (!page.owned_by(owner)) store.Damaged("page " + to_string(page_number) + " should hold rows of its table but does not");
-  CheckedSlots slots(page, kWritten.page_size);
-  for (SlotEntry entry; slots.Next(entry);) {
+  if (const std::optional<std::string> problem = page.SlotTableProblem()) {
+    store.Damaged("data page " + to_string(page_number) + ": " + *problem);
   }
-  if (!slots.sound()) store.Damaged("the slot table of data page " + to_string(page_number) + " is damaged");
-  return CheckedDataPage(store, page_number, std::move(bytes), slots.count(), slots.lowest_start());
+  const uint16_t slots = page.slot_count();
+  const size_t lowest_start = slots == 0 ? kWritten.page_size : page.slot(static_cast<uint16_t>(slots - 1)).start;
+  return CheckedDataPage(store, page_number, std::move(bytes), slots, lowest_start);
 }
 
 uint8_t* CheckedDataPage::Writable() {

@@ -1,5 +1,7 @@
 #include "engine/jet/page/data_page_writer.h"
 
+#include <utility>
+
 #include "engine/base/error.h"
 
 namespace engine::jet {
@@ -10,6 +12,10 @@ RowPlacer::RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner,
 
 std::optional<CheckedDataPage> RowPlacer::Usable(PageNumber page, size_t row_length) {
   if (page.is_none() || !store_.has_page(page)) return std::nullopt;
+  if (last_ && last_->page() == page && last_->current()) {
+    if (!last_->HasRoom(row_length)) return std::nullopt;
+    return std::exchange(last_, std::nullopt);
+  }
   // A page of someone else's is passed over (maps may keep bits for pages given back); one of
   // the owner's that does not check out stops the change.
   if (!DataPage(store_.ReadPage(page), store_.format()).owned_by(owner_)) return std::nullopt;
@@ -21,7 +27,7 @@ std::optional<CheckedDataPage> RowPlacer::Usable(PageNumber page, size_t row_len
 PageNumber RowPlacer::Candidate() {
   if (!free_map_.page.is_none()) {
     UsageMapEditor free_pages(store_, free_map_);
-    if (!hint_.is_none() && store_.has_page(hint_) && free_pages.Contains(hint_)) return hint_;
+    if (last_ && store_.has_page(last_->page()) && free_pages.Contains(last_->page())) return last_->page();
     // The last free page that the owner really owns (Access keeps free ⊆ owned).
     UsageMapEditor owned(store_, owned_map_);
     for (PageNumber page = free_pages.Highest();; page = free_pages.HighestBelow(page)) {
@@ -29,7 +35,7 @@ PageNumber RowPlacer::Candidate() {
       if (owned.Contains(page)) return page;
     }
   }
-  if (owned_map_.page.is_none()) return hint_;
+  if (owned_map_.page.is_none()) return last_ ? last_->page() : kNoPage;
   UsageMapEditor owned(store_, owned_map_);
   return owned.Highest();
 }
@@ -56,12 +62,13 @@ RowId RowPlacer::Place(std::string_view row) {
       break;
     }
     UsageMapEditor(store_, free_map_).Remove(page);
-    hint_ = kNoPage;
+    last_.reset();
     page = Candidate();
     usable = Usable(page, row.size());
   }
-  hint_ = page;
-  return RowId{page, usable->Append(row)};
+  const uint8_t slot = usable->Append(row);
+  last_ = std::move(usable);
+  return RowId{page, slot};
 }
 
 }  // namespace engine::jet

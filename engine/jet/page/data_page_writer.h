@@ -21,7 +21,8 @@ class RowPlacer {
  public:
   RowPlacer(PageStore& store, PageAllocator& allocator, uint32_t owner, RowId owned_map, RowId free_map);
   RowId Place(std::string_view row);
-  void ForgetHint() { hint_ = kNoPage; }
+  // Forgets the page used last (a rollback may have changed it, or a purge emptied it).
+  void ForgetHint() { last_.reset(); }
 
  private:
   PageNumber Candidate();
@@ -33,7 +34,10 @@ class RowPlacer {
   PageAllocator& allocator_;
   uint32_t owner_;  // the owner field: a TDEF page, or kLongValueOwner
   RowId owned_map_, free_map_;
-  PageNumber hint_;  // the page used last; checked again before every use
+  // The page used last, checked whole when it was chosen. While its bytes stay current and
+  // only Append changes it, the next rows go on it without another walk of its slots: a page
+  // is checked once, not once per row.
+  std::optional<CheckedDataPage> last_;
 };
 
 }  // namespace engine::jet

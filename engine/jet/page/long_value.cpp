@@ -30,6 +30,9 @@ void ReadLongValue(PageStore& store, const uint8_t* field, size_t field_size, st
   if (field_size < kLongValueHeaderSize) store.Damaged("a memo or OLE value is cut short");
   const LongValueHeader header = LongValueHeader::Decode(field);
   const size_t length = header.length;
+  // No value is longer than the file that holds it; a longer length was overwritten, and a
+  // chain whose rows overlap could otherwise gather up to a gigabyte from a small file.
+  if (length > uint64_t{store.page_count()} * store.page_size()) store.Damaged("a memo or OLE value is longer than the file");
 
   if (header.is_inline()) {
     if (length > field_size - kLongValueHeaderSize) store.Damaged("a memo or OLE value is longer than its row");

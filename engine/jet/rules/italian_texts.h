@@ -1,6 +1,6 @@
-// The reasons a table's rules give for refusing a record, in Italian: the user reads them as
-// they are (the archives layer shows a rule violation's reason unchanged), and they stand
-// beside the texts a database's own validation texts would give.
+// The reasons a table's rules and relationships give for refusing a record, in Italian: the
+// user reads them as they are (the archives layer shows a rule violation's reason unchanged),
+// and they stand beside the texts a database's own validation texts would give.
 #pragma once
 
 #include <string>
@@ -40,6 +40,15 @@ inline std::u16string ColumnRuleBrokenText(std::u16string_view column, std::u16s
 }
 inline std::u16string TableRuleBrokenText(std::u16string_view rule, std::u16string_view table) {
   return u"Il record non rispetta la regola " + std::u16string(rule) + u" " + TablePlaceText(table) + u".";
+}
+
+// A record that names a row its related table does not have (a relationship with
+// referential integrity): "Il valore «Giocattoli» del campo Categoria non è nella tabella
+// Categorie." Several columns are listed with their values in the same order.
+inline std::u16string RelatedRecordMissingText(std::u16string_view columns, std::u16string_view values,
+                                               std::u16string_view table) {
+  return u"Il valore «" + std::u16string(values) + u"» " + ColumnPlaceText(columns) + u" non è nella tabella " +
+         std::u16string(table) + u".";
 }
 
 }  // namespace engine::jet

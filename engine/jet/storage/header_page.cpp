@@ -175,31 +175,37 @@ size_t PageSizeNamedBy(const uint8_t* page) {
 
 uint64_t JournalMarkIn(const uint8_t* page) { return GetU64(page + kJournalMarkOffset); }
 
-void WriteJournalMark(int fd, uint64_t mark, const std::filesystem::path& database) {
-  uint8_t bytes[kJournalMarkSize];
+namespace {
+
+// The mark and the counter moved on, in one write (they are neighbours), then synced: a
+// reader must never find the file changed by us with the counter where it was. Returns 0, or
+// the errno of the failure.
+int WriteMarkAndCount(int fd, uint64_t mark) {
+  static_assert(kChangeCounterOffset == kJournalMarkOffset + kJournalMarkSize, "one write covers both");
+  uint8_t bytes[kJournalMarkSize + 8];
   PutU64(bytes, mark);
-  WriteAt(fd, bytes, sizeof bytes, kJournalMarkOffset, database, "cannot write the database");
-  if (fdatasync(fd) != 0) ThrowFileError(database, "cannot write the database", errno);
+  PutU64(bytes + kJournalMarkSize, ChangeCounterIn(fd) + 1);
+  const ssize_t written = pwrite(fd, bytes, sizeof bytes, kJournalMarkOffset);
+  if (written < 0) return errno;
+  if (written != static_cast<ssize_t>(sizeof bytes)) return EIO;
+  return fdatasync(fd) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+void WriteJournalMark(int fd, uint64_t mark, const std::filesystem::path& database) {
+  if (const int error = WriteMarkAndCount(fd, mark)) ThrowFileError(database, "cannot write the database", error);
 }
 
 void ClearJournalMark(int fd) {
-  const uint8_t zeros[kJournalMarkSize] = {};
-  if (pwrite(fd, zeros, sizeof zeros, kJournalMarkOffset) < 0) {
-    // Harmless if it stays: no journal carries it any more.
+  if (WriteMarkAndCount(fd, 0) != 0) {
+    // Harmless if the mark stays: no journal carries it any more.
   }
 }
 
 uint64_t ChangeCounterIn(int fd) {
   uint8_t bytes[8];
   return ReadAt(fd, bytes, sizeof bytes, kChangeCounterOffset) == FileRead::Data ? GetU64(bytes) : 0;
-}
-
-void CountChange(int fd) {
-  uint8_t bytes[8];
-  PutU64(bytes, ChangeCounterIn(fd) + 1);
-  if (pwrite(fd, bytes, sizeof bytes, kChangeCounterOffset) < 0) {
-    // Readers then go by the file's size and modification time alone.
-  }
 }
 
 }  // namespace engine::jet

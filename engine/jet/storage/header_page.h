@@ -7,9 +7,12 @@
 // masked region and the version string, well inside a Jet 3 page's 2 KB):
 //   0x400  u64 the mark of an open change: the random number its journal also carries
 //          (journal_format.h); written before the journal exists, zeroed once it is gone
-//   0x408  u64 the change counter, which every commit of ours moves on (0 in a file we never
-//          wrote): with the file's size and modification time it tells a reader coming
-//          back whether another program committed meanwhile
+//   0x408  u64 the change counter (0 in a file we never wrote), moved on by every write of
+//          ours to the file: with the mark when it is written and when it is zeroed, so at
+//          the start and at the end of each commit, of each long change that spilled, of
+//          each rollback that took its mark back and of each recovery. Together with the
+//          file's size and modification time it tells a reader coming back whether the file
+//          changed through us (start afresh) or behind our back (refuse)
 // Nothing else of page 0 is ever written to an existing file.
 // Layout: FORMAT.md, "Header page".
 #pragma once
@@ -57,18 +60,19 @@ inline constexpr size_t kChangeCounterOffset = kJournalMarkOffset + kJournalMark
 
 // The mark in a header page read whole (at least kHeaderBytesNeeded bytes).
 uint64_t JournalMarkIn(const uint8_t* page);
-// Writes the mark into the header page of `database` (open read-write as `fd`) and syncs it.
-// Throws engine::Error when it cannot be written.
+// Writes the mark into the header page of `database` (open read-write as `fd`) with the
+// change counter moved on, and syncs both. Throws engine::Error naming `database` when it
+// cannot be written. A journal's checksum of the header page is taken after this write, and
+// the counter does not move again until the journal is gone (ClearJournalMark): recovery
+// finds the page as the journal saw it.
 void WriteJournalMark(int fd, uint64_t mark, const std::filesystem::path& database);
-// Zeroes the mark, not synced: one that stays is harmless, as no journal carries it any more.
+// Zeroes the mark and moves the change counter on, synced, once the journal is gone. Never
+// throws: the change it ends is already whole, and a mark left behind is harmless, as no
+// journal carries it any more (readers then go by the file's size and modification time).
 void ClearJournalMark(int fd);
 
 // The database's change counter (0 when it cannot be read).
 uint64_t ChangeCounterIn(int fd);
-// Moves the change counter on once a commit is complete (under the commit lock, after the
-// journal is gone, so that a journal's checksum of the header page never counts it). Not
-// synced: after a crash the file's size and modification time still tell of the change.
-void CountChange(int fd);
 
 // RC4 keystream XORed into `data` (used for the header mask and for encrypted pages).
 void Rc4Apply(const uint8_t* key, size_t key_length, uint8_t* data, size_t length);

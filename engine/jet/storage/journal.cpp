@@ -61,14 +61,20 @@ bool ReadAll(int fd, uint8_t* data, size_t size, off_t offset) {
 
 }  // namespace
 
-Journal::Journal(std::filesystem::path database, int fd, size_t page_size, uint32_t committed_pages,
-                 DatabaseLock& lock)
-    : database_(std::move(database)), fd_(fd), page_size_(page_size), committed_pages_(committed_pages), lock_(lock) {
+Journal::Journal(std::filesystem::path database, std::filesystem::path name, int fd, size_t page_size,
+                 uint32_t committed_pages, DatabaseLock& lock)
+    : database_(std::move(database)),
+      name_(std::move(name)),
+      fd_(fd),
+      page_size_(page_size),
+      committed_pages_(committed_pages),
+      lock_(lock) {
   saved_.assign(committed_pages_, false);
 }
 
 Journal::~Journal() {
   if (journal_fd_ >= 0) close(journal_fd_);
+  if (holds_commit_lock_) lock_.EndCommit();
 }
 
 void Journal::Save(PageNumber page, const uint8_t* content) {
@@ -84,16 +90,16 @@ void Journal::Save(PageNumber page, const uint8_t* content) {
 
 void Journal::StartJournalFile() {
   struct stat info {};
-  if (fstat(fd_, &info) != 0) ThrowFileError(database_, "cannot read the database", errno);
+  if (fstat(fd_, &info) != 0) ThrowFileError(name_, "cannot read the database", errno);
   // The mark reaches the header page before the journal exists, so every complete journal
   // of ours finds its mark there.
   static thread_local std::mt19937_64 random{std::random_device{}()};
   do {
     mark_ = random();
   } while (mark_ == 0);
-  WriteJournalMark(fd_, mark_, database_);
+  WriteJournalMark(fd_, mark_, name_);
   std::vector<uint8_t> header_page(page_size_);
-  if (!ReadAll(fd_, header_page.data(), page_size_, 0)) ThrowFileError(database_, "cannot read the database", EIO);
+  if (!ReadAll(fd_, header_page.data(), page_size_, 0)) ThrowFileError(name_, "cannot read the database", EIO);
 
   const std::vector<uint8_t> header = EncodeJournalHeader({static_cast<uint32_t>(page_size_), committed_pages_,
                                                            static_cast<uint64_t>(info.st_size),
@@ -106,11 +112,11 @@ void Journal::StartJournalFile() {
   if (journal_fd_ < 0) {
     const int error = errno;
     ClearJournalMark(fd_);
-    ThrowFileError(database_, "cannot create the journal " + path.filename().string(), error);
+    ThrowFileError(name_, "cannot create the journal " + path.filename().string(), error);
   }
   journal_size_ = 0;
   try {
-    WriteAt(journal_fd_, header.data(), header.size(), 0, database_, "cannot write the journal");
+    WriteAt(journal_fd_, header.data(), header.size(), 0, name_, "cannot write the journal");
   } catch (...) {
     EndJournalFile();
     throw;
@@ -126,13 +132,13 @@ void Journal::AppendSaved() {
       AppendJournalRecord(batch, mark_, entry->first, entry->second.get(), page_size_);
       ++entry;
       if (batch.size() >= 64 * JournalRecordSize(page_size_) || entry == originals_.end()) {
-        WriteAt(journal_fd_, batch.data(), batch.size(), static_cast<off_t>(journal_size_), database_,
+        WriteAt(journal_fd_, batch.data(), batch.size(), static_cast<off_t>(journal_size_), name_,
                 "cannot write the journal");
         journal_size_ += batch.size();
         batch.clear();
       }
     }
-    SyncFile(journal_fd_, database_, "cannot write the journal");
+    SyncFile(journal_fd_, name_, "cannot write the journal");
   } catch (...) {
     if (first) EndJournalFile();
     throw;
@@ -162,14 +168,14 @@ void Journal::Spill() {
 
 void Journal::WritePages(const std::function<const uint8_t*(PageNumber)>& page_bytes, uint32_t page_count) {
   for (PageNumber page : changed_) {
-    WriteAt(fd_, page_bytes(page), page_size_, static_cast<off_t>(FileOffset(page, page_size_)), database_,
+    WriteAt(fd_, page_bytes(page), page_size_, static_cast<off_t>(FileOffset(page, page_size_)), name_,
              "cannot write the database");
   }
   if (page_count > committed_pages_) {
-    WritePageRun(fd_, page_bytes, committed_pages_, page_count - committed_pages_, page_size_, database_,
+    WritePageRun(fd_, page_bytes, committed_pages_, page_count - committed_pages_, page_size_, name_,
                  "cannot write the database");
   }
-  SyncFile(fd_, database_, "cannot write the database");
+  SyncFile(fd_, name_, "cannot write the database");
 }
 
 void Journal::EndJournalFile(bool clear_mark) {
@@ -180,7 +186,7 @@ void Journal::EndJournalFile(bool clear_mark) {
   const bool removed = unlink(JournalPathFor(database_).c_str()) == 0 || errno == ENOENT;
   const int error = errno;
   SyncFolderOf(database_);
-  if (!removed) ThrowFileError(database_, "cannot remove the journal", error);
+  if (!removed) ThrowFileError(name_, "cannot remove the journal", error);
   if (clear_mark) ClearJournalMark(fd_);
 }
 
@@ -217,13 +223,24 @@ void Journal::Commit(const std::function<const uint8_t*(PageNumber)>& page_bytes
       try {
         RecoverFromJournal(database_, fd_);
       } catch (const Error&) {
+        // The file is half written: readers elsewhere keep off it, and nothing here reads
+        // it, until the next open undoes the change from the journal.
+        needs_recovery_ = true;
+        holds_commit_lock_ = true;
       }
       throw;
     }
-    EndJournalFile();
-    CountChange(fd_);
+    try {
+      EndJournalFile();  // moves the change counter on, with the mark
+    } catch (const Error&) {
+      // The new pages are in the file, and the journal that undoes them stays: the next
+      // open does so; until then neither we nor readers elsewhere may take them for a commit.
+      needs_recovery_ = true;
+      holds_commit_lock_ = true;
+      throw;
+    }
   } catch (...) {
-    lock_.EndCommit();
+    if (!holds_commit_lock_) lock_.EndCommit();
     throw;
   }
   lock_.EndCommit();
@@ -232,14 +249,23 @@ void Journal::Commit(const std::function<const uint8_t*(PageNumber)>& page_bytes
 
 uint32_t Journal::Rollback(const std::function<uint8_t*(PageNumber)>& cached_page) {
   for (PageNumber page : changed_) {
+    if (needs_recovery_) break;  // nothing in memory is to be trusted any more
     auto original = originals_.find(page);
     if (original != originals_.end()) {
       std::memcpy(cached_page(page), original->second.get(), page_size_);
     } else if (!ReadAll(fd_, cached_page(page), page_size_, static_cast<off_t>(FileOffset(page, page_size_)))) {
       // (Moved to the journal file, the content is read back from the database, which
-      // nothing of the change has reached.)
-      std::memset(cached_page(page), 0, page_size_);
+      // nothing of the change has reached.) A page that cannot be read back is not guessed:
+      // the journal, which holds it too, stays for the next open.
+      needs_recovery_ = true;
     }
+  }
+  if (needs_recovery_) {
+    if (journal_fd_ >= 0) close(journal_fd_);
+    journal_fd_ = -1;
+    const uint32_t pages = committed_pages_;
+    Reset(pages);
+    return pages;
   }
   // The mark is cleared only when no reader elsewhere would see the file change; one left
   // behind is harmless, as no journal carries it any more.

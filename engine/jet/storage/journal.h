@@ -5,10 +5,12 @@
 // the moment of commit. A journal found on open means a commit was interrupted: recovery
 // (journal_recovery.h) writes its pages back and cuts the file to its old length.
 //
-// Writes, in this order: the change's random mark into the header page (header_page.h);
-// the journal's header and records (journal_format.h); the changed pages at page × page
-// size and the appended ones after them; then the journal is removed, the mark zeroed and
-// the header page's change counter moved on. Reads back, of the database, only the header
+// Writes, in this order: the change's random mark into the header page, the change counter
+// moved on with it (header_page.h); the journal's header and records (journal_format.h); the
+// changed pages at page × page size and the appended ones after them; then the journal is
+// removed and the mark zeroed, the counter moved on again. A rollback that ends a journal
+// zeroes the mark the same way, so that every change of ours to the file, even one that
+// leaves its pages as they were, tells readers elsewhere to start afresh. Reads back, of the database, only the header
 // page (for the journal's checksum of it) and, after a rollback, the committed bytes of
 // pages whose saved contents already went to the journal file.
 //
@@ -32,7 +34,10 @@ namespace engine::jet {
 
 class Journal {
  public:
-  Journal(std::filesystem::path database, int fd, size_t page_size, uint32_t committed_pages, DatabaseLock& lock);
+  // `database` is the real file, beside which the journal lies; `name` the file as the user
+  // named it (perhaps through a symbolic link), which errors name.
+  Journal(std::filesystem::path database, std::filesystem::path name, int fd, size_t page_size,
+          uint32_t committed_pages, DatabaseLock& lock);
   ~Journal();
 
   uint32_t committed_pages() const { return committed_pages_; }
@@ -61,6 +66,13 @@ class Journal {
   // `cached_page` and returns the page count to go back to.
   uint32_t Rollback(const std::function<uint8_t*(PageNumber)>& cached_page);
 
+  // True once the cached pages cannot be trusted: a rollback could not read back a page's
+  // committed content, a commit that failed half way could not undo what it wrote, or one
+  // that wrote everything could not remove its journal. The
+  // journal and its mark are then kept, for the next open to undo the change from them, and
+  // a commit that failed half way keeps the file from readers elsewhere until then.
+  bool needs_recovery() const { return needs_recovery_; }
+
  private:
   void Save(PageNumber page, const uint8_t* content);
   // Saved contents a long change keeps in memory before it spills them (4 MB of Jet 4 pages).
@@ -73,6 +85,7 @@ class Journal {
   void Reset(uint32_t committed_pages);
 
   std::filesystem::path database_;
+  std::filesystem::path name_;
   int fd_;
   size_t page_size_;
   uint32_t committed_pages_;
@@ -85,6 +98,8 @@ class Journal {
   int journal_fd_ = -1;             // the journal file while it exists
   uint64_t journal_size_ = 0;
   uint64_t mark_ = 0;
+  bool needs_recovery_ = false;
+  bool holds_commit_lock_ = false;  // kept after a commit that failed half way
 };
 
 }  // namespace engine::jet

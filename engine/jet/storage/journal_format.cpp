@@ -71,9 +71,14 @@ std::optional<JournalHeader> DecodeJournalHeader(const uint8_t* bytes) {
 }
 
 uint64_t HeaderPageChecksum(const uint8_t* page, size_t size) {
-  std::vector<uint8_t> copy(page, page + size);
-  std::memset(copy.data() + kJournalMarkOffset, 0, kJournalMarkSize);
-  return Fnv1a(copy.data(), copy.size());
+  // Summed in three parts, the mark's as zeros; a page too short to hold the mark (which no
+  // Jet page is) is summed as it stands.
+  if (size < kJournalMarkOffset + kJournalMarkSize) return Fnv1a(page, size);
+  constexpr uint8_t kNoMark[kJournalMarkSize] = {};
+  uint64_t hash = Fnv1a(page, kJournalMarkOffset);
+  hash = Fnv1a(kNoMark, sizeof kNoMark, hash);
+  const size_t after = kJournalMarkOffset + kJournalMarkSize;
+  return Fnv1a(page + after, size - after, hash);
 }
 
 void AppendJournalRecord(std::vector<uint8_t>& out, uint64_t mark, PageNumber page, const uint8_t* bytes,

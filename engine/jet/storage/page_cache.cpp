@@ -20,6 +20,17 @@ struct PageCache::Frame : PageFrame {
   std::unique_ptr<uint8_t[]> buffer;
 };
 
+std::optional<size_t> ParsePagesKept(std::string_view setting) {
+  if (setting.empty() || setting.size() > 8) return std::nullopt;  // 8 digits hold kMostPagesKept
+  size_t pages = 0;
+  for (char c : setting) {
+    if (c < '0' || c > '9') return std::nullopt;
+    pages = pages * 10 + static_cast<size_t>(c - '0');
+  }
+  if (pages > kMostPagesKept) return std::nullopt;
+  return pages;
+}
+
 PageCache::PageCache(size_t page_size, size_t clean_pages_kept)
     : page_size_(page_size), clean_pages_kept_(clean_pages_kept) {}
 

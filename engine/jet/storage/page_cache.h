@@ -11,11 +11,22 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "engine/jet/storage/page_store.h"
 
 namespace engine::jet {
+
+// The most unused pages a cache is told to keep: as many as the largest Jet file has (page
+// numbers are three bytes); any more could never be used.
+inline constexpr size_t kMostPagesKept = 0xFFFFFF;
+
+// The number of unused clean pages a setting's text asks to keep (ARCHIVI_PAGE_CACHE_PAGES,
+// see pager.h): a whole number from 0 to kMostPagesKept in plain digits, or nothing for any
+// other text (a sign, a space, a fraction, a number beyond it).
+std::optional<size_t> ParsePagesKept(std::string_view setting);
 
 class PageCache {
  public:

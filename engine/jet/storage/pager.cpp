@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <optional>
 
 #include "engine/base/bytes.h"
 #include "engine/base/error.h"
@@ -21,12 +24,21 @@ namespace engine::jet {
 
 namespace {
 
+// A setting that makes no sense (a negative number, a typing slip) leaves the cache as it
+// is by default, and says so once on the standard error, where the administrator who set it
+// looks: the program must still open its files, and a setting silently ignored would mislead.
 size_t CleanPagesKept(size_t by_default) {
   const char* setting = std::getenv("ARCHIVI_PAGE_CACHE_PAGES");
   if (!setting || !*setting) return by_default;
-  char* end = nullptr;
-  const unsigned long long pages = std::strtoull(setting, &end, 10);
-  return *end == '\0' ? static_cast<size_t>(pages) : by_default;
+  if (const std::optional<size_t> pages = ParsePagesKept(setting)) return *pages;
+  static std::once_flag said;
+  std::call_once(said, [&] {
+    std::fprintf(stderr,
+                 "ARCHIVI_PAGE_CACHE_PAGES=\"%s\" ignored: not a whole number of pages from 0 to %zu; the page "
+                 "cache keeps %zu\n",
+                 setting, kMostPagesKept, by_default);
+  });
+  return by_default;
 }
 
 }  // namespace
@@ -72,6 +84,9 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& given, OpenMode 
       try {
         JournalOutcome outcome = RecoverFromJournal(path, pager->fd_);
         if (outcome.kind == JournalOutcome::SetAside) pager->set_aside_journal_ = outcome.set_aside_as;
+      } catch (const Error& error) {
+        pager->lock_->EndCommit();
+        throw error.Within(pager->file_name_);  // the file as the user named it, not its real path
       } catch (...) {
         pager->lock_->EndCommit();
         throw;
@@ -92,7 +107,7 @@ std::unique_ptr<Pager> Pager::Open(const std::filesystem::path& given, OpenMode 
   pager->Start(static_cast<uint64_t>(info.st_size));
   if (mode == OpenMode::ReadWrite) {
     pager->journal_ =
-        std::make_unique<Journal>(path, pager->fd_, pager->page_size(), pager->page_count_, *pager->lock_);
+        std::make_unique<Journal>(path, given, pager->fd_, pager->page_size(), pager->page_count_, *pager->lock_);
   } else {
     pager->watch_for_changes_ = true;
     pager->path_ = path;
@@ -331,8 +346,17 @@ PageRef Pager::ReadAhead(uint32_t page) {
   return cache_.Add(page, std::move(buffers[0]), false);
 }
 
+void Pager::RefuseIfNeedsRecovery() const {
+  if (!needs_recovery_) return;
+  throw Error(file_name_,
+              "a failed change could not be undone in memory (the file could not be read back); the database "
+              "must be opened again, which undoes the change from its journal",
+              ErrorKind::Io);
+}
+
 PageRef Pager::ReadPage(PageNumber page) {
   const uint32_t index = page.value();
+  RefuseIfNeedsRecovery();
   if (index >= page_count_) {
     Damaged("page " + std::to_string(index) + " is past the end of the file");
   }
@@ -357,6 +381,7 @@ PageRef Pager::ReadPage(PageNumber page) {
 
 WritablePage Pager::WritePage(PageNumber page) {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  RefuseIfNeedsRecovery();
   if (header().encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
   if (page.is_none()) throw Error(file_name_, "the header page is never written", ErrorKind::Other);
   WritablePage writable(ReadPage(page));
@@ -367,6 +392,7 @@ WritablePage Pager::WritePage(PageNumber page) {
 
 PageNumber Pager::AppendPage() {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  RefuseIfNeedsRecovery();
   if (header().encoding_key != 0) throw Error(file_name_, "encrypted databases cannot be written", ErrorKind::Protected);
   if (page_count_ >= 0xFFFFFF) {
     throw Error(file_name_, "the database has reached Jet's size limit", ErrorKind::TooLarge);
@@ -380,6 +406,7 @@ PageNumber Pager::AppendPage() {
 
 void Pager::Commit() {
   if (!journal_) return;
+  RefuseIfNeedsRecovery();
   try {
     journal_->Commit([this](PageNumber page) { return static_cast<const uint8_t*>(cache_.bytes(page.value())); },
                      page_count_);
@@ -393,6 +420,7 @@ void Pager::Commit() {
 
 void Pager::BeginLongChange() {
   if (!journal_) throw Error(file_name_, "the database is open read-only", ErrorKind::ReadOnly);
+  RefuseIfNeedsRecovery();
   // Nothing is written until the final commit, which will wait for other programs' reads to
   // end: one under way now is waited for here, so that a change that could not be committed
   // is refused before it begins.
@@ -402,6 +430,7 @@ void Pager::BeginLongChange() {
 }
 
 void Pager::Spill() {
+  RefuseIfNeedsRecovery();
   if (journal_) journal_->Spill();
 }
 
@@ -412,6 +441,7 @@ void Pager::Rollback() {
   page_count_ = journal_->Rollback([this](PageNumber page) { return cache_.bytes(page.value()); });
   cache_.Resize(page_count_);
   cache_.MarkAllClean();
+  needs_recovery_ = journal_->needs_recovery();
 }
 
 }  // namespace engine::jet

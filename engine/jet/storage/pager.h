@@ -2,7 +2,8 @@
 // on open (header_page.h). Pages are read on demand with pread (a scan's a few at a time) into a cache
 // of bounded size (page_cache.h) and handed out by handle (PageRef); encrypted pages are
 // decrypted as they arrive. The cache keeps ARCHIVI_PAGE_CACHE_PAGES unused clean pages when
-// that variable is set, else kCleanPagesKept. Every write goes through here too, and through the journal
+// that variable is set to a whole number (ParsePagesKept), else kCleanPagesKept; any other
+// value is ignored, with one line on the standard error. Every write goes through here too, and through the journal
 // (journal.h); a journal an interrupted commit left is undone on open (journal_recovery.h).
 //
 // Files are never memory-mapped: another program may cut a source short or rewrite it while
@@ -58,6 +59,8 @@ class Pager final : public PageStore {
   // through the rollback journal (journal.h); Rollback forgets them. Pages appended since the
   // last commit leave with a rollback (a handle still held keeps its bytes, stale). Closing the pager commits, except
   // a long change, which it rolls back: only its own Commit ends it.
+  // A rollback that leaves the cached pages untrustworthy (Journal::needs_recovery) makes
+  // every later read and write fail with an error of kind Io, until the file is opened again.
   void Commit();
   void Rollback();
   bool has_uncommitted_changes() const { return journal_ && journal_->has_changes(); }
@@ -99,6 +102,7 @@ class Pager final : public PageStore {
   PageRef ReadAhead(uint32_t page);
   void RefuseIfChanged(uint32_t page) const;
   [[noreturn]] void Changed(uint32_t page) const;
+  void RefuseIfNeedsRecovery() const;
   // At the start of a read: starts afresh when another program changed the file.
   void CatchUp(const std::filesystem::path& path);
   void NoteFileState(const struct stat& info);
@@ -126,6 +130,7 @@ class Pager final : public PageStore {
   std::shared_ptr<DatabaseLock> lock_;  // files opened by path
   bool writing_ = false;                // holds lock_'s writer byte
   std::unique_ptr<Journal> journal_;    // set when open for writing
+  bool needs_recovery_ = false;         // see Rollback
   std::filesystem::path set_aside_journal_;
 };
 

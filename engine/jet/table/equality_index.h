@@ -1,6 +1,7 @@
-// Which index answers WHERE [column] = 'literal': a single-column index on a text column of a
-// Jet 4 table, in a sort order the engine can make keys for. The read-only lookup and the
-// writer's own lookup both go by this one rule, so that they agree on what an index finds.
+// Which index answers WHERE [column] = 'literal': a single-column index on a text column, in
+// a sort order the engine can make keys for (IndexSortOrdersKnown), in either version. The
+// read-only lookup and the writer's own lookup both go by this one rule, so that they agree
+// on what an index finds.
 #pragma once
 
 #include <optional>

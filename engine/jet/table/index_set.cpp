@@ -1,5 +1,7 @@
 #include "engine/jet/table/index_set.h"
 
+#include <algorithm>
+
 #include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/jet/table/index_column_names.h"
@@ -67,7 +69,7 @@ IndexKeys IndexSet::MakeKeys(const std::vector<Value>& values) {
     } catch (const Error& error) {
       FailOnTable(file_name_, table_, error.reason(), error.kind());
     }
-    if (key.size() > kMaxIndexKeySize) {
+    if (key.size() > MaxIndexKeySize(store_.format())) {
       FailOnTable(file_name_, table_, "a value is too long for the index on " + IndexColumnNames(table_, index),
                   ErrorKind::InvalidValue);
     }
@@ -84,6 +86,11 @@ IndexKeys IndexSet::MakeKeys(const std::vector<Value>& values) {
 }
 
 void IndexSet::Add(const IndexKeys& keys, RowId row, TdefCounters& counters) {
+  // Every index's entries beside the new ones first, so that a refusal leaves every tree as
+  // it was.
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    if (keys[i]) CheckAround(i, *keys[i], row);
+  }
   for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
     if (!keys[i]) continue;
     if (Tree(i).Insert(*keys[i], row)) counters.AddUniqueEntry(table_.real_indexes[i]);
@@ -93,7 +100,7 @@ void IndexSet::Add(const IndexKeys& keys, RowId row, TdefCounters& counters) {
 
 std::vector<RowId> IndexSet::FindEqual(size_t i, std::u16string_view literal, bool before_adding) {
   std::string key;
-  AppendTextKey(literal, table_.real_indexes[i].columns[0].ascending, &key);
+  AppendTableTextKey(table_, literal, table_.real_indexes[i].columns[0].ascending, &key);
   if (!before_adding) return Tree(i).FindEqual(key);
   IndexTree::Neighbours around;
   std::vector<RowId> rows = Tree(i).FindEqual(key, &around);
@@ -101,18 +108,71 @@ std::vector<RowId> IndexSet::FindEqual(size_t i, std::u16string_view literal, bo
   return rows;
 }
 
-// One damaged byte can change an entry's key without breaking the order, and the value it
-// stood for would then be added a second time; such an entry sits right beside the place
-// searched.
+// One damaged byte can change an entry's key, or the row it names, without breaking the
+// order: the value it stood for would then be added a second time. Such an entry sits right
+// beside the place searched or written, and is read back from its row as `archivi check`
+// does.
 void IndexSet::CheckNeighbours(size_t i, const IndexTree::Neighbours& around) {
   for (const std::optional<IndexEntry>* entry : {&around.below, &around.above}) {
-    if (*entry && !matching_.Matches(i, **entry)) {
-      FailOnTable(
-          file_name_, table_,
-          "an index entry does not match its row (index on " + IndexColumnNames(table_, table_.real_indexes[i]) + ")",
-          ErrorKind::Damaged);
-    }
+    if (*entry) CheckEntry(i, (*entry)->key.view(), (*entry)->row);
   }
+}
+
+std::optional<size_t> IndexSet::IndexOn(std::vector<int> positions) const {
+  std::sort(positions.begin(), positions.end());
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    if (!IndexSortOrdersKnown(table_, index)) continue;
+    std::vector<int> columns;
+    for (const IndexColumn& c : index.columns) columns.push_back(table_.PositionOfNumber(c.column_number));
+    std::sort(columns.begin(), columns.end());
+    if (columns == positions) return i;
+  }
+  return std::nullopt;
+}
+
+std::vector<RowId> IndexSet::FindKey(size_t i, const std::vector<Value>& values) {
+  std::string key;
+  try {
+    EncodeIndexKey(table_, table_.real_indexes[i], values, &key);
+  } catch (const Error&) {
+    return {};  // a value the column cannot hold is in no row
+  }
+  return Tree(i).FindEqual(key);
+}
+
+void IndexSet::AddAgain(const std::vector<Value>& values, RowId row) {
+  for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+    const RealIndex& index = table_.real_indexes[i];
+    bool all_null = true;
+    for (const IndexColumn& c : index.columns) {
+      const int position = table_.PositionOfNumber(c.column_number);
+      if (position >= 0 && !values[position].is_null()) all_null = false;
+    }
+    if (all_null && index.ignore_nulls()) continue;
+    std::string key;
+    EncodeIndexKey(table_, index, values, &key);
+    Tree(i).Insert(key, row);
+    matching_.Add(i, row);
+  }
+}
+
+// Readers that look a key up read every entry holding it, and one that names a damaged row
+// hides the rest, the new ones included: so the entries of a key are read back too, the first
+// time a new entry takes it (each row is read once, however many entries join it later).
+void IndexSet::CheckAround(size_t i, const std::string& key, RowId row) {
+  CheckNeighbours(i, Tree(i).NeighboursOf(key, row));
+  if (matching_.KeyReadBack(i, key)) return;
+  for (RowId other : Tree(i).FindEqual(key)) CheckEntry(i, key, other);
+  matching_.SetKeyReadBack(i, key);
+}
+
+void IndexSet::CheckEntry(size_t i, std::string_view key, RowId row) {
+  if (matching_.Matches(i, key, row)) return;
+  FailOnTable(
+      file_name_, table_,
+      "an index entry does not match its row (index on " + IndexColumnNames(table_, table_.real_indexes[i]) + ")",
+      ErrorKind::Damaged);
 }
 
 void IndexSet::Clear() {

@@ -40,7 +40,10 @@ class IndexSet {
   // The keys of a row with these converted values; throws engine::Error when an index
   // refuses the row.
   IndexKeys MakeKeys(const std::vector<Value>& values);
-  // The row's entries; a key new to its index adds to the index's unique-entry count.
+  // The row's entries; a key new to its index adds to the index's unique-entry count. The
+  // entries on either side of each new one, and the first time a key is added the entries
+  // already holding it, are read back from their rows first (throws "damaged", before any
+  // index changes, when one does not match or cannot be read).
   void Add(const IndexKeys& keys, RowId row, TdefCounters& counters);
 
   // The rows whose key in the index (see TextEqualityIndex) equals the literal's. `before_adding`: a value not
@@ -48,8 +51,19 @@ class IndexSet {
   // their rows first (throws "damaged" when one does not match).
   std::vector<RowId> FindEqual(size_t real_index, std::u16string_view literal, bool before_adding);
 
+  // The real index whose columns are exactly those at `positions` (in any order), when its
+  // keys can be made (see ReadOnlyReason of the writer); nothing otherwise.
+  std::optional<size_t> IndexOn(std::vector<int> positions) const;
+  // The rows whose key in that index is the one `values` (by column position) make, batched
+  // changes included; none when the values make no key.
+  std::vector<RowId> FindKey(size_t real_index, const std::vector<Value>& values);
+
   // DELETE *: the batched changes written, then every tree emptied.
   void Clear();
+  // After rows were deleted one by one, the trees are emptied (Clear) and every row that stays
+  // is entered again with its values (by column position; only the indexed ones are read).
+  // The unique-entry counts stay, as after DELETE *.
+  void AddAgain(const std::vector<Value>& values, RowId row);
   void Flush();
   void Forget();
 
@@ -59,6 +73,9 @@ class IndexSet {
   struct OpenIndex;
   IndexTree& Tree(size_t real_index);
   void CheckNeighbours(size_t real_index, const IndexTree::Neighbours& around);
+  void CheckAround(size_t real_index, const std::string& key, RowId row);
+  // Throws "damaged" when the entry's row does not make the entry's key.
+  void CheckEntry(size_t real_index, std::string_view key, RowId row);
 
   PageStore& store_;
   const TableDefinition& table_;

@@ -1,10 +1,13 @@
 // Per real index, the rows known to match their entries there: added by this writer, or read
-// back once from the row (an entry beside a place a lookup searched). One damaged byte can
-// change an entry's key without breaking the index's order; reading the row back catches it.
-// Forgotten with the cached pages, since a rollback may take rows away.
+// back once from the row (an entry beside a place a lookup searched or a new entry goes),
+// and the keys whose every entry was read back. One damaged byte can change an entry's key
+// without breaking the index's order; reading the row back catches it. Forgotten with the
+// cached pages, since a rollback may take rows away.
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/jet/format/table_definition.h"
@@ -22,8 +25,14 @@ class MatchingRows {
   MatchingRows(PageStore& store, const TableDefinition& table, const std::string& file_name);
 
   void Add(size_t real_index, RowId row) { known_[real_index].insert(row); }
-  // Whether the entry's key is the one its row's values make; reads the row when not known.
-  bool Matches(size_t real_index, const IndexEntry& entry);
+  // Whether `key` is the one the row's values make in the index; reads the row when not
+  // known. Throws "damaged" when the row cannot be read.
+  bool Matches(size_t real_index, std::string_view key, RowId row);
+  // Whether every entry holding the key was read back already; recorded once they all matched.
+  bool KeyReadBack(size_t real_index, const std::string& key) const {
+    return keys_read_back_[real_index].contains(key);
+  }
+  void SetKeyReadBack(size_t real_index, const std::string& key) { keys_read_back_[real_index].insert(key); }
   void Forget();
 
  private:
@@ -33,6 +42,7 @@ class MatchingRows {
   RowDecoder decoder_;
   std::vector<Value> values_;  // scratch: the indexed columns' values of a row read back
   std::vector<RowSet> known_;  // per real index
+  std::vector<std::unordered_set<std::string>> keys_read_back_;  // per real index
 };
 
 }  // namespace engine::jet

@@ -4,11 +4,12 @@
 #include <string>
 
 #include "engine/base/error.h"
-#include "engine/jet/page/data_page.h"
 #include "engine/jet/index/index_tree.h"
 #include "engine/jet/index/sort_key.h"
+#include "engine/jet/page/data_page.h"
 #include "engine/jet/row/table_scan.h"
 #include "engine/jet/table/equality_index.h"
+#include "engine/text/code_page.h"
 
 namespace engine::jet {
 namespace {
@@ -17,6 +18,13 @@ std::string TextKey(std::u16string_view text) {
   std::string key;
   AppendTextKey(text, true, &key);
   return key;
+}
+
+// Jet compares a table's texts in its database's order: a scan keys them as the table's
+// indexes would, so that it finds what a search through one finds. A Jet 3 code page the
+// engine has no table for keeps the Jet 4 order, as texts of such a file are read at all.
+bool KeysInTableOrder(const TableDefinition& table) {
+  return table.version != JetVersion::Jet3 || UpperHalfOf(table.code_page) != nullptr;
 }
 
 }  // namespace
@@ -39,7 +47,7 @@ std::vector<RowId> RowLookup::FindEqual(int position, std::u16string_view litera
 
 std::vector<RowId> RowLookup::FindWithIndex(const RealIndex& index, std::u16string_view literal) {
   std::string key;
-  AppendTextKey(literal, index.columns[0].ascending, &key);
+  AppendTableTextKey(table_, literal, index.columns[0].ascending, &key);
   auto& tree = trees_[index.root_page];
   if (!tree) {
     auto read_only = [this]() -> PageNumber {
@@ -60,7 +68,16 @@ std::vector<RowId> RowLookup::FindWithIndex(const RealIndex& index, std::u16stri
 }
 
 std::vector<RowId> RowLookup::FindByScan(int position, std::u16string_view literal) {
-  const std::string wanted = TextKey(literal);
+  const bool table_order = KeysInTableOrder(table_);
+  const auto key_of = [&](std::u16string_view text, std::string* key) {
+    if (table_order) {
+      AppendTableTextKey(table_, text, true, key);
+    } else {
+      AppendTextKey(text, true, key);
+    }
+  };
+  std::string wanted;
+  key_of(literal, &wanted);
   std::vector<RowId> found;
   std::string key;
   // The cracked row points into the slot's page: declared after the slot, it goes first, and
@@ -73,7 +90,7 @@ std::vector<RowId> RowLookup::FindByScan(int position, std::u16string_view liter
     const Value value = decoder_.Decode(cracked, position);
     if (value.is_null()) continue;
     key.clear();
-    AppendTextKey(value.type() == Value::Type::Text ? value.text() : value.ToText(locale_), true, &key);
+    key_of(value.type() == Value::Type::Text ? value.text() : value.ToText(locale_), &key);
     if (key == wanted) found.push_back(id);
   }
   return found;

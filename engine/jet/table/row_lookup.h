@@ -1,11 +1,11 @@
 // WHERE [column] = 'literal': the rows of a table whose column equals a text as Jet compares
-// texts in its General sort order: two texts are equal when their index keys are (letter
-// case and trailing spaces do not count). Values of other types compare by their text form
-// in the database's locale.
+// texts in the General sort order of the database's version: two texts are equal when their
+// index keys are (letter case and trailing spaces do not count). Values of other types
+// compare by their text form in the database's locale.
 //
 // With an index whose only column is the searched text column (any index, the primary key
 // included) the literal's key is looked up in the B-tree, O(log n); otherwise every row is
-// read. Jet 3 indexes use another key layout, so Jet 3 tables are always scanned.
+// read.
 // Rules: FORMAT.md, "Index trees" (finding a key) and "Text index keys".
 #pragma once
 

@@ -35,7 +35,7 @@ class RowStore {
   // was given.
   RowId Write(const std::vector<Value>& values, EncodedRow&& row);
 
-  // The page last written may have been rolled back.
+  // The page last written may have been rolled back, or emptied by a purge.
   void ForgetCachedPages() { placer_.ForgetHint(); }
 
  private:

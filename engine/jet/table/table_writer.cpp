@@ -5,6 +5,7 @@
 #include "engine/jet/page/usage_map.h"
 #include "engine/jet/table/equality_index.h"
 #include "engine/jet/table/index_column_names.h"
+#include "engine/jet/table/relationship_keeper.h"
 #include "engine/jet/table/table_error.h"
 
 namespace engine::jet {
@@ -70,6 +71,7 @@ TableWriter::PreparedRow TableWriter::Prepare(std::vector<Value> values) {
   CheckBeforeWriting();
   PreparedRow prepared;
   prepared.values = values_.Convert(std::move(values), counters_.last_autonumber(), &prepared.new_autonumber);
+  if (relationships_) relationships_->CheckNewRow(table_, prepared.values);
   prepared.row = rows_.Encode(prepared.values);
   prepared.keys = indexes_.MakeKeys(prepared.values);
   return prepared;
@@ -88,7 +90,14 @@ RowId TableWriter::Store(PreparedRow prepared) {
 void TableWriter::DeleteAll() {
   if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
   CheckBeforeWriting();
+  rows_.ForgetCachedPages();  // the purge empties the page new rows went to
   purge_.Run();
+}
+
+long TableWriter::DeleteRows(const RowSet& rows) {
+  if (auto reason = ReadOnlyReason()) Fail(*reason, ErrorKind::UnsupportedFormat);
+  CheckBeforeWriting();
+  return purge_.DeleteRows(rows);
 }
 
 void TableWriter::ForgetCachedPages() {
@@ -102,6 +111,15 @@ std::optional<std::vector<RowId>> TableWriter::FindEqual(int position, std::u16s
   if (!writes_this_format_) return indexes_.FindEqual(*index, literal, false);
   CheckBeforeWriting();  // a lookup here comes before a change
   return indexes_.FindEqual(*index, literal, true);
+}
+
+std::optional<std::vector<RowId>> TableWriter::FindKey(const std::vector<int>& positions,
+                                                      const std::vector<Value>& values) {
+  if (!writes_this_format_) return std::nullopt;  // older indexes are not read
+  const std::optional<size_t> index = indexes_.IndexOn(positions);
+  if (!index) return std::nullopt;
+  CheckBeforeWriting();
+  return indexes_.FindKey(*index, values);
 }
 
 }  // namespace engine::jet

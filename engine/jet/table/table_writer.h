@@ -6,7 +6,7 @@
 // with room, a long value's rows) are checked as they are met. Whatever does not check out
 // throws ErrorKind::Damaged before anything is written on its account.
 //
-// Every check (conversion, rules, lengths, Nulls in required indexes, duplicates in unique
+// Every check (conversion, rules, relationships, lengths, Nulls in required indexes, duplicates in unique
 // indexes, row size) happens in Prepare, before any page changes; Store then only writes:
 // the row and its long values, one entry in every real index, and the TDEF counters (row
 // count, last autonumber, unique-entry counts), which are read from the TDEF page each time,
@@ -36,6 +36,8 @@
 
 namespace engine::jet {
 
+class RelationshipKeeper;
+
 class TableWriter {
  public:
   // `file_name` labels errors; `rules` come from the table's properties.
@@ -62,15 +64,21 @@ class TableWriter {
   };
 
   // Converts the values (by column position; missing ones are Null) and checks the row:
-  // the table's rules, then the row's size and its index keys.
+  // the table's rules and relationships, then the row's size and its index keys.
   // Throws engine::Error; nothing is written.
   PreparedRow Prepare(std::vector<Value> values);
   // Writes a prepared row: data page, long values, index entries, TDEF counters.
   RowId Store(PreparedRow row);
   RowId AddRow(std::vector<Value> values) { return Store(Prepare(std::move(values))); }
 
-  // "DELETE * FROM" (see TablePurge).
+  // "DELETE * FROM" (see TablePurge), this table alone: relationships are the keeper's.
   void DeleteAll();
+  // These rows only (see TablePurge::DeleteRows); returns how many were deleted.
+  long DeleteRows(const RowSet& rows);
+
+  // The relationships every new row is checked against (see RelationshipKeeper); none
+  // until set. The keeper must outlive the writer.
+  void KeepRelationships(RelationshipKeeper* keeper) { relationships_ = keeper; }
 
   // Index changes are kept in memory between rows (batched, as Access does) and written to
   // the store by Flush, which must run before every commit. After the store rolls back the
@@ -81,6 +89,10 @@ class TableWriter {
   // WHERE [column] = literal through a single-column index on a text column, seeing the
   // batched index changes; nothing when no such index can answer (the caller scans then).
   std::optional<std::vector<RowId>> FindEqual(int position, std::u16string_view literal);
+  // The rows whose columns at `positions` hold `values` (by column position, converted),
+  // through an index on exactly those columns, seeing the batched changes; nothing when no
+  // such index can answer (the caller scans then).
+  std::optional<std::vector<RowId>> FindKey(const std::vector<int>& positions, const std::vector<Value>& values);
 
  private:
   void CheckBeforeWriting();
@@ -100,6 +112,7 @@ class TableWriter {
   RowStore rows_;          // the row's fields and size; data pages and long values
   IndexSet indexes_;       // keys and their refusals, trees, spare pages, lookups
   TablePurge purge_;       // DELETE *
+  RelationshipKeeper* relationships_ = nullptr;
 };
 
 }  // namespace engine::jet

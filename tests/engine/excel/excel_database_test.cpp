@@ -5,8 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "engine/base/error.h"
+#include "engine/excel/biff_records.h"
+#include "engine/excel/compound_file.h"
 #include "tests/engine/excel/excel_test_util.h"
+#include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 #include "tests/support/whole_record_reads.h"
 
@@ -394,6 +399,69 @@ TEST(ExcelErrors, DamagedWorkbookStreamsAreReportedAsDamaged) {
     dimensions.Text(d, 0, 0, u"Codice");
     dimensions.Text(d, 1, 0, u"A-1");
     EXPECT_EQ(OpenError(dimensions.File()).find("damaged") != std::string::npos, rows_end == 10) << int{rows_end};
+  }
+}
+
+// Where the first record of sheet `sheet` (by the sheet list's order) that `wanted` accepts
+// starts in the stream; the sheet's records only, not those of charts inside it.
+size_t RecordOfSheet(const testsupport::Bytes& stream, size_t sheet, const std::function<bool(uint16_t)>& wanted) {
+  engine::excel::RecordStream records(stream);
+  std::vector<uint32_t> sheet_starts;
+  while (records.Next() && records.type() != engine::excel::record::kEof) {
+    if (records.type() == engine::excel::record::kBoundSheet) sheet_starts.push_back(records.Reader().U32());
+  }
+  records.Seek(sheet_starts.at(sheet));
+  for (int depth = 0; records.Next();) {
+    if (records.type() == engine::excel::record::kBof) ++depth;
+    if (records.type() == engine::excel::record::kEof && --depth == 0) break;
+    if (depth == 1 && wanted(records.type())) return records.offset();
+  }
+  ADD_FAILURE() << "no such record in sheet " << sheet;
+  return 0;
+}
+
+bool IsNumberCell(uint16_t type) {
+  return type == engine::excel::record::kNumber || type == engine::excel::record::kRk;
+}
+
+// Damaged copies of a real workbook: the reader used to give a sheet's header alone, or rows
+// that are not there with a number read as Null, without a word. Each is refused as damaged.
+TEST(ExcelErrors, DamagedCopiesOfARealWorkbookAreRefused) {
+  REQUIRE_FIXTURES();
+  const testsupport::Bytes file = testsupport::ReadBytes(testsupport::Fixture("xls/readxl--types.xls"));
+  const testsupport::Bytes sound = *engine::excel::ReadTopLevelStream(file, {u"Workbook"});
+  constexpr size_t kTwentyRows = 2, kEightRows = 4;  // "smorgasbord" and "date_coercion"
+  constexpr size_t kLength = 2, kData = 4;            // a record's length and data, after its type
+  const struct {
+    const char* damage;
+    std::function<void(testsupport::Bytes&)> apply;
+  } cases[] = {
+      {"", [](testsupport::Bytes&) {}},
+      {"dimensions of length 0",
+       [](testsupport::Bytes& s) {
+         const size_t at = RecordOfSheet(s, kTwentyRows, [](uint16_t t) { return t == engine::excel::record::kDimensions; });
+         s[at + kLength] = s[at + kLength + 1] = 0;
+       }},
+      {"a number cell's row 256 further",
+       [](testsupport::Bytes& s) { ++s[RecordOfSheet(s, kEightRows, IsNumberCell) + kData + 1]; }},
+      {"a number cell's length 4 longer",
+       [](testsupport::Bytes& s) { s[RecordOfSheet(s, kEightRows, IsNumberCell) + kLength] += 4; }},
+      {"two sheets on the same records",
+       [](testsupport::Bytes& s) {
+         size_t first = 0;
+         engine::excel::RecordStream records(s);
+         while (records.Next() && records.type() != engine::excel::record::kEof) {
+           if (records.type() != engine::excel::record::kBoundSheet) continue;
+           if (first == 0) first = records.offset();
+           else std::copy_n(s.begin() + static_cast<long>(first + kData), 4, s.begin() + static_cast<long>(records.offset() + kData));
+         }
+       }},
+  };
+  for (const auto& c : cases) {
+    testsupport::Bytes stream = sound;
+    c.apply(stream);
+    const std::string error = OpenError(testsupport::WrapInCompoundFile(stream));
+    EXPECT_EQ(error.find("damaged") != std::string::npos, *c.damage != 0) << c.damage << ": " << error;
   }
 }
 

@@ -2,11 +2,15 @@
 // showing bytes, and making awkward key texts.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/jet/database/jet_database.h"
+#include "engine/jet/storage/header_page.h"
 #include "engine/value/value.h"
 #include "tests/support/fixtures.h"
 
@@ -28,6 +32,13 @@ inline long CountRows(engine::Database& database, const std::u16string& source) 
   if (records->RecordCount() == 0) return 0;
   records->MoveLast();
   return records->RecordCount();
+}
+
+// A file's bytes with the header page's change counter zeroed: a change of ours that was
+// undone leaves the file so, as every write of ours moves the counter on.
+inline std::vector<uint8_t> WithoutChangeCounter(std::vector<uint8_t> bytes) {
+  std::fill_n(bytes.begin() + engine::jet::kChangeCounterOffset, 8, uint8_t{0});
+  return bytes;
 }
 
 // Bytes as lower-case hexadecimal digits, two a byte.

@@ -49,4 +49,19 @@ TEST(CodePages, TablesReadEveryByteAsIconvDoes) {
   }
 }
 
+// Writing goes back the same way: each byte's character gives that byte, U+FFFD a byte the
+// page leaves undefined (so what was read is written back alike), anything else '?'.
+TEST(CodePages, EveryCharacterReadIsWrittenBackAsItsByte) {
+  for (const uint16_t code_page :
+       std::initializer_list<uint16_t>{874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
+    const char16_t* upper = engine::UpperHalfOf(code_page);
+    for (int byte = 0; byte <= 0xFF; ++byte) {
+      const char16_t unit = byte < 0x80 ? char16_t(byte) : upper[byte - 0x80];
+      const uint8_t back = engine::SingleByteOf(upper, unit);
+      EXPECT_TRUE(unit == u'\uFFFD' ? upper[back - 0x80] == unit : back == byte) << code_page << " " << byte;
+    }
+    EXPECT_EQ(engine::SingleByteOf(upper, u'\u4E00'), '?') << code_page;
+  }
+}
+
 }  // namespace

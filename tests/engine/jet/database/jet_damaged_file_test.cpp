@@ -11,6 +11,7 @@
 #include "engine/jet/format/byte_reader.h"
 #include "engine/jet/catalog/catalog.h"
 #include "engine/jet/page/data_page.h"
+#include "engine/jet/page/long_value.h"
 #include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/catalog/table_definition_reader.h"
@@ -212,6 +213,29 @@ TEST(DamagedLongValues, ChainThatPointsToItselfIsALoop) {
   const size_t row0 = lval_page * kPage4 + (engine::GetU16(bytes.data() + lval_page * kPage4 + 14) & 0x1FFF);
   PutU32(bytes, row0, (lval_page << 8) | 0);
   EXPECT_NE(ReadEverything(bytes).find("loop"), std::string::npos);
+}
+
+// A chain's rows may overlap on their pages, so that a chain through them gathers far more
+// bytes than the file holds: no length beyond the file is believed, however the chain runs.
+TEST(DamagedLongValues, ALengthBeyondTheFileIsDamage) {
+  REQUIRE_FIXTURES();
+  const auto bytes = testsupport::ReadBytes(testsupport::Fixture("jet/V2000/test2V2000.mdb"));
+  auto pager = engine::jet::Pager::FromBytes(bytes, "copy");
+  const engine::jet::LongValueHeader chain{0, 0, {engine::jet::PageNumber(0x35), 0}};  // as above
+  for (const uint64_t length : {uint64_t{1}, uint64_t{bytes.size()} + 1}) {
+    engine::jet::LongValueHeader header = chain;
+    header.length = static_cast<uint32_t>(length);
+    uint8_t field[engine::jet::kLongValueHeaderSize];
+    header.Encode(field);
+    std::vector<uint8_t> value;
+    try {
+      engine::jet::ReadLongValue(*pager, field, sizeof field, value);
+      EXPECT_EQ(value.size(), length);
+    } catch (const engine::Error& error) {
+      EXPECT_GT(length, bytes.size()) << error.reason();
+      EXPECT_NE(error.reason().find("longer than the file"), std::string::npos) << error.reason();
+    }
+  }
 }
 
 TEST(DamagedHeader, HeaderDecodingNamesVersionsAndCodePage) {

@@ -1,6 +1,6 @@
-// Finds the real indexes of a Jet 4 file by reading table definitions straight from the
-// pages, for index tests that should not depend on the table reader. Also reads usage maps
-// (inline and reference) as page sets.
+// Finds the real indexes of a Jet file (either version, through the offsets of JetFormat) by
+// reading table definitions straight from the pages, for index tests that should not depend on the table reader. Also
+// reads usage maps (inline and reference) as page sets.
 //
 // A table definition is a chain of type-0x02 pages; a chain's first page is one that no
 // other TDEF page names as its continuation and that the global usage map (page 1, row 0,
@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "engine/base/bytes.h"
-#include "engine/jet/storage/page_store.h"
+#include "engine/jet/format/format.h"
 #include "engine/jet/format/table_definition.h"
+#include "engine/jet/storage/page_store.h"
 
 namespace testsupport {
 
@@ -38,10 +39,11 @@ inline std::optional<std::vector<uint8_t>> ReadDataRow(engine::jet::PageStore& s
   if (at.page.is_none() || !store.has_page(at.page)) return std::nullopt;
   const uint8_t* page = store.ReadPage(at.page).data();
   if (page[0] != 0x01) return std::nullopt;
-  uint16_t slots = GetU16(page + 12);
+  const engine::jet::JetFormat& f = store.format();
+  uint16_t slots = GetU16(page + f.data_slot_count);
   if (at.row >= slots) return std::nullopt;
-  size_t start = GetU16(page + 14 + 2 * at.row) & 0x1FFF;
-  size_t end = at.row == 0 ? store.page_size() : (GetU16(page + 14 + 2 * (at.row - 1)) & 0x1FFF);
+  size_t start = GetU16(page + f.data_header_size + 2 * at.row) & 0x1FFF;
+  size_t end = at.row == 0 ? store.page_size() : (GetU16(page + f.data_header_size + 2 * (at.row - 1)) & 0x1FFF);
   if (start > end || end > store.page_size()) return std::nullopt;
   return std::vector<uint8_t>(page + start, page + end);
 }
@@ -71,7 +73,7 @@ inline std::set<uint32_t> UsageMapPages(engine::jet::PageStore& store, engine::j
   return pages;
 }
 
-// Every real index of every live table (system tables included), Jet 4 layout.
+// Every real index of every live table (system tables included).
 inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& store) {
   const std::set<uint32_t> free_pages = UsageMapPages(store, {PageNumber(1), 0});
   std::set<uint32_t> continuations;
@@ -80,6 +82,7 @@ inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& stor
     if (page[0] == 0x02 && page[1] == 0x01 && GetU32(page + 4) != 0) continuations.insert(GetU32(page + 4));
   }
   std::vector<FixtureIndex> found;
+  const engine::jet::JetFormat& f = store.format();
   for (uint32_t p = 1; p < store.page_count(); ++p) {
     const uint8_t* page = store.ReadPage(PageNumber(p)).data();
     if (page[0] != 0x02 || page[1] != 0x01 || continuations.count(p) || free_pages.count(p)) continue;
@@ -91,24 +94,25 @@ inline std::vector<FixtureIndex> FindFixtureIndexes(engine::jet::PageStore& stor
       next = GetU32(more + 4);
     }
     auto fits = [&](size_t offset, size_t size) { return offset + size <= tdef.size(); };
-    uint16_t columns = GetU16(tdef.data() + 45);
-    uint32_t real_indexes = GetU32(tdef.data() + 51);
+    uint16_t columns = GetU16(tdef.data() + f.tdef_column_count);
+    uint32_t real_indexes = GetU32(tdef.data() + f.tdef_real_index_count);
     if (real_indexes > 1000) continue;
-    size_t at = 63 + 12 * size_t{real_indexes} + 25 * size_t{columns};
+    size_t at = f.tdef_first_block + f.real_index_count_entry * size_t{real_indexes} +
+                f.column_descriptor_size * size_t{columns};
     bool ok = fits(at, 0);
     for (uint16_t c = 0; ok && c < columns; ++c) {
-      ok = fits(at, 2);
-      if (ok) at += 2 + GetU16(tdef.data() + at);
+      ok = fits(at, f.name_length_size);
+      if (ok) at += f.name_length_size + (f.name_length_size == 1 ? tdef[at] : GetU16(tdef.data() + at));
     }
-    if (!ok || !fits(at, 52 * size_t{real_indexes})) continue;
+    if (!ok || !fits(at, f.real_index_descriptor_size * size_t{real_indexes})) continue;
     for (uint32_t i = 0; i < real_indexes; ++i) {
-      const uint8_t* d = tdef.data() + at + 52 * i;
+      const uint8_t* d = tdef.data() + at + f.real_index_descriptor_size * i;
       FixtureIndex index;
       index.tdef_page = PageNumber(p);
       index.number = i;
-      index.usage_map = engine::jet::RowId::FromPacked(GetU32(d + 34));
-      index.root_page = PageNumber(GetU32(d + 38));
-      index.flags = d[46];
+      index.usage_map = engine::jet::RowId::FromPacked(GetU32(d + f.real_usage_map));
+      index.root_page = PageNumber(GetU32(d + f.real_root_page));
+      index.flags = d[f.real_flags];
       found.push_back(index);
     }
   }

@@ -16,12 +16,14 @@
 #include "engine/jet/storage/journal_format.h"
 #include "engine/jet/storage/journal_recovery.h"
 #include "engine/jet/storage/pager.h"
+#include "tests/engine/jet/jet_test_util.h"
 #include "tests/support/files.h"
 #include "tests/support/fixtures.h"
 
 namespace fs = std::filesystem;
 using testsupport::ReadBytes;
 using testsupport::WriteBytes;
+using testsupport::WithoutChangeCounter;
 using engine::jet::Pager;
 
 namespace {
@@ -90,13 +92,14 @@ TEST(JournalRecovery, InterruptedCommitIsUndoneOnTheNextOpen) {
   const fs::path file = dir.Copy(testsupport::Listini("listini-pieno.mdb"));
   const std::vector<uint8_t> original = ReadBytes(file);
   const Crash crash = CrashedChange(file);
-  ASSERT_EQ(ReadBytes(file), original) << "a rolled-back change leaves nothing, its mark included";
+  ASSERT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original))
+      << "a rolled-back change leaves nothing, its mark included";
   for (engine::OpenMode mode : {engine::OpenMode::ReadWrite, engine::OpenMode::ReadOnly}) {
     WriteBytes(file, HalfWritten(crash.database));
     WriteBytes(engine::jet::JournalPathFor(file), crash.journal);
     auto pager = Pager::Open(file, mode);
     EXPECT_EQ(pager->page_count(), original.size() / 4096);
-    EXPECT_EQ(ReadBytes(file), original);
+    EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original));
     EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
     EXPECT_TRUE(pager->set_aside_journal().empty());
   }
@@ -144,7 +147,11 @@ TEST(JournalRecovery, JournalCutShortOrDamagedIsAppliedUpToItsEndOrSetAside) {
       auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
       const bool set_aside = c.outcome == JournalOutcome::SetAside;
       // (An empty journal's mark stays in the header page, harmless with no journal to carry it.)
-      EXPECT_EQ(ReadBytes(file), c.outcome == JournalOutcome::RolledBack ? original : crash.database) << c.what;
+      if (c.outcome == JournalOutcome::RolledBack) {
+        EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original)) << c.what;
+      } else {
+        EXPECT_EQ(ReadBytes(file), crash.database) << c.what;
+      }
       EXPECT_FALSE(fs::exists(journal)) << c.what;
       EXPECT_EQ(pager->set_aside_journal().empty(), !set_aside) << c.what;
       if (set_aside) {
@@ -191,7 +198,7 @@ TEST(JournalRecovery, JournalThatCannotBeReadIsKeptAndLaterRestoresTheFile) {
     EXPECT_EQ(ReadBytes(file), half_written) << fault;
     EXPECT_EQ(ReadBytes(journal), crash.journal) << fault;
     Pager::Open(file, engine::OpenMode::ReadWrite);
-    EXPECT_EQ(ReadBytes(file), original) << fault;
+    EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original)) << fault;
     EXPECT_FALSE(fs::exists(journal)) << fault;
   }
 }
@@ -266,11 +273,12 @@ TEST(JournalRecovery, LongChangeIsOneCommit) {
   std::vector<uint8_t> after = ReadBytes(file);
   EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
   for (size_t at : {3 * 4096 + 100, 7 * 4096 + 101}) EXPECT_EQ(after[at], original[at] ^ 0xFF) << at;
-  // The header page as before, but for the change counter, moved on once.
-  const auto counter = after.begin() + engine::jet::kChangeCounterOffset;
-  EXPECT_EQ(engine::GetU64(&*counter), engine::GetU64(&original[engine::jet::kChangeCounterOffset]) + 1);
-  std::fill(counter, counter + 8, uint8_t{0});
-  EXPECT_TRUE(std::equal(original.begin(), original.begin() + 4096, after.begin())) << "header page as before";
+  // The header page as before, but for the change counter, moved on.
+  const size_t counter = engine::jet::kChangeCounterOffset;
+  EXPECT_GT(engine::GetU64(&after[counter]), engine::GetU64(&original[counter]));
+  const std::vector<uint8_t> before = WithoutChangeCounter(original);
+  after = WithoutChangeCounter(after);
+  EXPECT_TRUE(std::equal(before.begin(), before.begin() + 4096, after.begin())) << "header page as before";
 }
 
 TEST(JournalRecovery, LongChangeOverManyPagesSpillsWithoutBeingAsked) {
@@ -288,16 +296,20 @@ TEST(JournalRecovery, LongChangeOverManyPagesSpillsWithoutBeingAsked) {
   EXPECT_GE(fs::file_size(engine::jet::JournalPathFor(file)), 1000u * 4096u);
   pager->Rollback();
   EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
-  EXPECT_EQ(ReadBytes(file), grown);
+  EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(grown));
   EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(600)).data()[100], grown[600 * 4096 + 100]);
 }
 
+// The error names the file as the user gave it, here through a symbolic link (the installed
+// program's listini.mdb is one), not the real path behind it.
 TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {
   REQUIRE_FIXTURES();
   testsupport::TempDir dir;
   const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
+  const fs::path link = dir.path() / "collegamento.mdb";
+  fs::create_symlink(file, link);
   const std::vector<uint8_t> original = ReadBytes(file);
-  auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
+  auto pager = Pager::Open(link, engine::OpenMode::ReadWrite);
   pager->WritePage(engine::jet::PageNumber(4)).data()[100] ^= 0xFF;
   pager->AppendPage();
   // The journal cannot be created (a folder stands in its place): nothing may be written.
@@ -306,13 +318,41 @@ TEST(JournalRecovery, FailedCommitKeepsTheLastCommitAndSaysWhy) {
     pager->Commit();
     ADD_FAILURE() << "commit succeeded without a journal";
   } catch (const engine::Error& error) {
-    EXPECT_EQ(error.file(), file.string());
+    EXPECT_EQ(error.file(), link.string());
     EXPECT_NE(error.reason().find("journal"), std::string::npos) << error.reason();
   }
-  EXPECT_EQ(ReadBytes(file), original);
+  EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original));
   EXPECT_FALSE(pager->has_uncommitted_changes());  // the cache went back to the file's state
   EXPECT_EQ(pager->ReadPage(engine::jet::PageNumber(4)).data()[100], original[4 * 4096 + 100]);
   EXPECT_EQ(pager->page_count(), original.size() / 4096);
+}
+
+// A rollback puts back pages whose committed content went to the journal file by reading
+// them from the database. When that read fails (here: another program cut the file short),
+// no guess is kept: the pager refuses further use, and the next open undoes the change from
+// the journal, which holds the page too.
+TEST(JournalRecovery, ARollbackThatCannotReadAPageBackLeavesItToTheNextOpen) {
+  REQUIRE_FIXTURES();
+  testsupport::TempDir dir;
+  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
+  const std::vector<uint8_t> original = ReadBytes(file);
+  const engine::jet::PageNumber last(static_cast<uint32_t>(original.size() / 4096 - 1));
+  auto pager = Pager::Open(file, engine::OpenMode::ReadWrite);
+  pager->BeginLongChange();
+  pager->WritePage(last).data()[100] ^= 0xFF;
+  pager->Spill();
+  fs::resize_file(file, original.size() - 4096);
+  pager->Rollback();
+  try {
+    pager->ReadPage(engine::jet::PageNumber(3));
+    ADD_FAILURE() << "pages read after a rollback that could not restore them";
+  } catch (const engine::Error& error) {
+    EXPECT_EQ(error.kind(), engine::ErrorKind::Io) << error.what();
+  }
+  EXPECT_TRUE(fs::exists(engine::jet::JournalPathFor(file)));
+  pager.reset();
+  Pager::Open(file, engine::OpenMode::ReadWrite);
+  EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original));
 }
 
 TEST(JournalRecovery, ReadOnlyStoresRefuseWrites) {
@@ -352,5 +392,5 @@ TEST(JournalRecovery, TheJournalSitsBesideTheRealFileNotTheLink) {
   }
   Pager::Open(link, engine::OpenMode::ReadOnly);
   EXPECT_FALSE(fs::exists(engine::jet::JournalPathFor(file)));
-  EXPECT_EQ(ReadBytes(file), original);
+  EXPECT_EQ(WithoutChangeCounter(ReadBytes(file)), WithoutChangeCounter(original));
 }

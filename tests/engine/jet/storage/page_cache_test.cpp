@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -129,6 +130,23 @@ TEST(PageCache, MemoryStaysWithinTheBoundWhateverIsRead) {
   pager->Commit();
   held.clear();
   EXPECT_LE(pager->pages_in_memory(), 8u);
+}
+
+TEST(PageCache, OnlyAWholeNumberOfPagesIsTakenFromTheSetting) {
+  const struct {
+    const char* setting;
+    std::optional<size_t> pages;
+  } cases[] = {
+      {"0", 0},
+      {"2048", 2048},
+      {"16777215", engine::jet::kMostPagesKept},
+      {"-1", std::nullopt},  // once read as the largest number, keeping every page
+      {"16777216", std::nullopt},
+      {"+8", std::nullopt},
+      {" 8", std::nullopt},
+      {"8 pagine", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(engine::jet::ParsePagesKept(c.setting), c.pages) << c.setting;
 }
 
 }  // namespace
