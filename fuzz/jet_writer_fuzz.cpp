@@ -1,16 +1,18 @@
 // libFuzzer target for the Jet writer: the input's whole pages are a price list (damaged as
-// the fuzzer likes), the bytes after the last whole page a script of the import's operations
-// on its "Articoli" (or its first user table): look a code up and add it when it is missing,
-// empty the table, commit, roll back. The relationships in MSysRelationships are kept as the
+// the fuzzer likes; Access 97 or 2000, by the header's version byte, which sets the page
+// size), the bytes after the last whole page a script of the import's operations on its
+// "Articoli" (or its first user table): look a code up and add it when it is missing, empty
+// the table, commit, roll back. The relationships in MSysRelationships are kept as the
 // database keeps them: every added row checked, the purge keeping or cascading rows. The
-// pages live in a memory page store; a commit keeps
-// a copy of them and a rollback goes back to it, as the pager does with its journal. Damage
+// pages live in a memory page store; a commit keeps a copy of them and a rollback goes back
+// to it, as the pager does with its journal. Damage
 // must end in engine::Error, never in a crash, a hang or unbounded memory; and what the
 // script committed must not give `archivi check` more problems than the list it started from.
 //
-// Besides libFuzzer's own byte changes, the mutator damages the data pages as real damaged
-// lists were found damaged: bytes inside a row whose index entries stay, a free-space field
-// the rows do not leave, a slot's offset moved (down to the slot table, or anywhere).
+// Besides libFuzzer's own byte changes, the mutator damages the data pages of an Access 2000
+// list as real damaged lists were found damaged: bytes inside a row whose index entries stay,
+// a free-space field the rows do not leave, a slot's offset moved (down to the slot table, or
+// anywhere).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +30,7 @@
 #include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/check/checker.h"
 #include "engine/jet/page/data_page.h"
+#include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/memory_page_store.h"
 #include "engine/jet/table/relationship_keeper.h"
 #include "engine/jet/table/table_writer.h"
@@ -37,7 +40,8 @@ namespace {
 
 using namespace engine::jet;
 
-// Enough for a small price list with a few index levels, and quick to copy per commit.
+// Enough for a small price list with a few index levels, and quick to copy per commit (in
+// either page size).
 constexpr size_t kMostPages = 96;
 constexpr size_t kMostOperations = 64;
 
@@ -213,7 +217,8 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const size_t page_size = kJet4Format.page_size;
+  if (size < kHeaderBytesNeeded) return 0;
+  const size_t page_size = PageSizeNamedBy(data);
   const size_t pages = std::min(size / page_size, kMostPages);
   if (pages < 3) return 0;
   const uint8_t* script = data + pages * page_size;

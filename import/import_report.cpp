@@ -110,6 +110,7 @@ std::string ReportCsv(const ImportReport& report) {
       .Line({kReportWithoutCodeKey, Number(report.without_code)})
       .Line({kReportNotImportedKey, Number(report.not_imported)})
       .Line({kReportValuesNotWrittenKey, Number(report.values_not_written)})
+      .Line({kReportValuesChangedKey, Number(report.values_changed)})
       .Line({});
   const auto& h = kReportHeader;
   csv.Line({h[0], h[1], h[2], h[3], h[4], h[5]});
@@ -120,9 +121,10 @@ std::string ReportCsv(const ImportReport& report) {
   std::stable_sort(lines.begin(), lines.end(),
                    [](const ReportLine* a, const ReportLine* b) { return a->record.row < b->record.row; });
   for (const ReportLine* line : lines) {
-    const std::u16string outcome = line->unread > 0 ? ReportNotReadText(line->unread)
+    const std::u16string outcome = line->unread > 0     ? ReportNotReadText(line->unread)
                                    : line->not_imported ? std::u16string(kReportNotImported)
-                                                        : std::u16string(kReportValueNotWritten);
+                                   : line->value_changed ? std::u16string(kReportValueChanged)
+                                                         : std::u16string(kReportValueNotWritten);
     csv.Line({Number(line->record.row), line->record.code, outcome, line->reason.field, line->reason.value,
               line->reason.in_italian});
   }

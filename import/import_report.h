@@ -21,14 +21,15 @@ struct SourceRecord {
   std::u16string code;
 };
 
-// A line of the detail: a record not imported, a value an added article lacks, or the
-// records a stopped walk never read (`unread` of them from `record.row` on, one line for all:
-// nothing is known of each but its place).
+// A line of the detail: a record not imported, a value an added article lacks or keeps
+// changed, or the records a stopped walk never read (`unread` of them from `record.row` on,
+// one line for all: nothing is known of each but its place).
 struct ReportLine {
   SourceRecord record;
   bool not_imported = false;
   FailureReason reason;  // the field, the value and the Italian reason
   long unread = 0;
+  bool value_changed = false;
 };
 
 struct ImportReport {
@@ -43,7 +44,7 @@ struct ImportReport {
   long purge_kept = 0;
   std::u16string purge_kept_for, purge_cascaded;  // the tables, and the rows each lost
   std::vector<std::pair<std::u16string_view, std::u16string>> mapping;  // picker caption, source column
-  long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0;
+  long added = 0, already_present = 0, without_code = 0, not_imported = 0, values_not_written = 0, values_changed = 0;
   std::vector<ReportLine> lines;  // in any order; written in source order
 };
 

@@ -21,6 +21,7 @@ struct ImportResult {
   long without_code = 0;         // records whose code is Null, passed over
   long failed = 0;               // records not imported because a step failed
   long values_not_written = 0;   // values the added articles were stored without
+  long values_changed = 0;       // texts the added articles keep otherwise (Access 97 code pages)
   std::string first_failure;     // the reason of the first loss counted in the two above
   std::u16string first_failure_in_italian;  // the same, as the window tells it
   long first_failure_row = 0;    // where the source holds the record of that loss (0: none)

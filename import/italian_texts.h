@@ -138,6 +138,13 @@ inline constexpr std::array<std::u16string_view, 6> kReportHeader = {u"Riga",  u
                                                                      u"Campo", u"Valore",          u"Motivo"};
 inline constexpr std::u16string_view kReportNotImported = u"non importato";
 inline constexpr std::u16string_view kReportValueNotWritten = u"valore non scritto";
+inline constexpr std::u16string_view kReportValueChanged = u"valore cambiato";
+inline constexpr std::u16string_view kReportValuesChangedKey = u"Valori cambiati";
+// A text the price list stores otherwise (an Access 97 file keeps single bytes of its code
+// page, where a character it lacks becomes a similar one or "?"): `stored` is what it holds.
+inline std::u16string ChangedTextReason(std::u16string_view stored) {
+  return u"carattere non previsto dalla codifica del listino: scritto come «" + std::u16string(stored) + u"»";
+}
 // The outcome of the records a stopped walk never read, from the line's row on.
 inline std::u16string ReportNotReadText(long records) {
   return engine::FromUtf8(std::to_string(records)) + u" record non letti";

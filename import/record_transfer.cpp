@@ -4,7 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "engine/text/utf.h"
 #include "engine/value/value.h"
+#include "import/italian_texts.h"
 #include "import/text_rules.h"
 
 namespace import {
@@ -81,6 +83,28 @@ bool PassesUnchanged(const Slot& slot, std::u16string_view text) {
   return true;
 }
 
+// After a text was written: when the record keeps another text than the one written (an
+// Access 97 price list keeps its code page's characters only), the report says so, naming the
+// value as the source gave it.
+// Read outside the run's regime: a failed read here is no failure of the run's.
+void NoteChangedText(const Slot& slot, std::u16string_view written, std::u16string_view source_text,
+                     archives::DataBinding& destination, TransferLosses& losses) {
+  std::optional<engine::Value> kept;
+  try {
+    kept = destination.Recordset().GetValue(PositionOf(destination.Recordset(), slot));
+  } catch (const std::exception&) {
+    return;
+  }
+  if (kept->type() != engine::Value::Type::Text || kept->text() == written) return;
+  FailureReason reason;
+  reason.text =
+      "the price list's code page lacks some of its characters: stored as \"" + engine::ToUtf8(kept->text()) + "\"";
+  reason.in_italian = ChangedTextReason(kept->text());
+  reason.field = FieldOf(slot, destination);
+  reason.value = source_text;
+  losses.changed.push_back(std::move(reason));
+}
+
 engine::Value Treat(const Slot& slot, const engine::Value& value, std::u16string_view text_form) {
   switch (slot.treatment) {
     case Treatment::CleanCategory:
@@ -133,9 +157,21 @@ TransferLosses TransferRecord(const archives::FormControls& form, archives::Data
       const std::u16string& text = value->text();
       if (text.empty()) continue;
       if (PassesUnchanged(slot, text)) {
-        if (!steps.Run([&] { Write(destination.Recordset(), slot, std::move(*value)); })) lost(value->text());
-      } else if (!steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text)); })) {
-        lost(text);
+        // Moved into the record; a copy is kept only while the comparison after needs it.
+        const std::u16string written = text;
+        if (steps.Run([&] { Write(destination.Recordset(), slot, std::move(*value)); })) {
+          NoteChangedText(slot, written, written, destination, losses);
+        } else {
+          lost(value->text());
+        }
+      } else {
+        engine::Value treated = Treat(slot, *value, text);
+        const std::u16string written = treated.text();
+        if (steps.Run([&] { Write(destination.Recordset(), slot, std::move(treated)); })) {
+          NoteChangedText(slot, written, text, destination, losses);
+        } else {
+          lost(text);
+        }
       }
       continue;
     }
@@ -150,7 +186,14 @@ TransferLosses TransferRecord(const archives::FormControls& form, archives::Data
     }
     const std::u16string text_form = value->ToText(locale);
     if (text_form.empty()) continue;
-    if (!steps.Run([&] { Write(destination.Recordset(), slot, Treat(slot, *value, text_form)); })) lost(text_form);
+    engine::Value treated = Treat(slot, *value, text_form);
+    const std::optional<std::u16string> written =
+        treated.type() == engine::Value::Type::Text ? std::optional(treated.text()) : std::nullopt;
+    if (!steps.Run([&] { Write(destination.Recordset(), slot, std::move(treated)); })) {
+      lost(text_form);
+    } else if (written) {
+      NoteChangedText(slot, *written, text_form, destination, losses);
+    }
   }
   return losses;
 }

@@ -16,9 +16,11 @@ namespace import {
 inline constexpr int kCodePicker = 1;
 
 // The values a transfer could not write, which the record will be stored without, in slot
-// order: why each was lost, with the destination field and the source value.
+// order: why each was lost, with the destination field and the source value. Also the texts
+// the destination took but keeps otherwise (characters its code page lacks), with what it keeps.
 struct TransferLosses {
   std::vector<FailureReason> values;
+  std::vector<FailureReason> changed;
 };
 
 // Writes the slots into the record being added on `destination` (after AddNew), from the

@@ -43,6 +43,7 @@ ImportReport ReportOf(RunContext& run, const RunState& state, const std::filesys
   report.without_code = counts.without_code;
   report.not_imported = counts.failed;
   report.values_not_written = counts.values_not_written;
+  report.values_changed = counts.values_changed;
   if (state.tally) report.lines = state.tally->lines();
   return report;
 }

@@ -18,6 +18,7 @@ ImportResult ResultOf(const RunState& run) {
     result.added = run.tally->added();
     result.failed = run.tally->not_imported();
     result.values_not_written = run.tally->values_not_written();
+    result.values_changed = run.tally->values_changed();
     result.first_failure = TextWithPlace(run.tally->first_reason());
     result.first_failure_in_italian = ItalianWithPlace(run.tally->first_reason());
     result.first_failure_row = run.tally->first_reason_record().row;

@@ -45,6 +45,8 @@ void RunTally::Committed(long records) {
     ++added_;
     values_not_written_ += static_cast<long>(article.losses.values.size());
     for (const FailureReason& value : article.losses.values) lines_.push_back({article.record, false, value});
+    values_changed_ += static_cast<long>(article.losses.changed.size());
+    for (const FailureReason& value : article.losses.changed) lines_.push_back({article.record, false, value, 0, true});
     if (!article.losses.values.empty()) Reason({article.record, false, article.losses.values.front()}, article.event);
     waiting_.pop_front();
   }

@@ -38,13 +38,14 @@ class RunTally {
   long added() const { return added_; }
   long not_imported() const { return not_imported_; }
   long values_not_written() const { return values_not_written_; }
+  long values_changed() const { return values_changed_; }
   // The reason of the first loss that counts, records or values, in the order they happened
   // (values lost by an article count only once it is committed, but happened when it was
   // stored).
   const FailureReason& first_reason() const { return first_reason_.reason; }
   const SourceRecord& first_reason_record() const { return first_reason_.record; }
-  // One line per record not imported and per value not written, and one for the records
-  // never read: the counts are their sum.
+  // One line per record not imported, per value not written and per value changed, and one
+  // for the records never read: the counts are their sum.
   const std::vector<ReportLine>& lines() const { return lines_; }
 
  private:
@@ -66,6 +67,7 @@ class RunTally {
   long added_ = 0;
   long not_imported_ = 0;
   long values_not_written_ = 0;
+  long values_changed_ = 0;  // texts the added articles keep otherwise (not losses)
   ReportLine first_reason_;
   std::vector<ReportLine> lines_;
 };

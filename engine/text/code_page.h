@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,11 +19,22 @@ const char16_t* UpperHalfOf(uint16_t code_page);
 
 std::u16string DecodeSingleByte(const char16_t* upper_half, const uint8_t* bytes, size_t length);
 
-// The other way: the byte a single-byte code page stores for a UTF-16 unit, or '?' when it has
-// none (a unit it cannot hold, an unpaired surrogate). U+FFFD gives the first byte the code
-// page leaves undefined, when it has one, so that what was read is written back as read.
-// Jet 3 rows hold texts so, and their index keys are made from the same bytes.
+// The byte a single-byte code page holds for a UTF-16 unit, or '?' when it has none. U+FFFD
+// gives the first byte the code page leaves undefined, when it has one, so that a text read
+// from such a byte keys as that byte. Jet 3 index keys are made so; a new text is first made
+// what its code page holds (ReplacedInSingleByte), so its key and its row's bytes agree.
 uint8_t SingleByteOf(const char16_t* upper_half, char16_t unit);
+
+// Encodes `text` in the single-byte code page whose upper half UpperHalfOf gave (nullptr: a
+// code page without a table, so ASCII alone), as Windows converts when it is not told to
+// refuse: a character the code page holds becomes its byte; another its best fit, the Latin
+// letter without its accent or stroke ("ő" → "o", "ł" → "l") or a straight quote, hyphen or
+// space for a typographic one, when the code page lacks the character itself; else "?" (one
+// for a surrogate pair). Appends to `out`; false when any character was replaced.
+bool EncodeSingleByte(const char16_t* upper_half, std::u16string_view text, std::string& out);
+
+// The text as it reads back once encoded so; nothing when every character is kept.
+std::optional<std::u16string> ReplacedInSingleByte(const char16_t* upper_half, std::u16string_view text);
 
 // Decodes bytes of any code page a workbook may name, Excel's own numbers for Latin-1 and Mac
 // Roman included (1252 when iconv does not know it). Bytes without a character in it become

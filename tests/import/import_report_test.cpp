@@ -7,6 +7,7 @@
 
 #include "engine/jet/create/database_creator.h"
 #include "import/import_report.h"
+#include "import/italian_texts.h"
 #include "import/report_file.h"
 #include "tests/import/import_setup.h"
 #include "tests/import/real_files.h"
@@ -65,7 +66,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
   report.purged = true;
   report.mapping = {{import::kPickerCaptions[1], u"Codice"}, {import::kPickerCaptions[4], u"Prezzo €"}};
   report.added = 3, report.already_present = 2, report.without_code = 1, report.not_imported = 3;
-  report.values_not_written = 1;
+  report.values_not_written = 1, report.values_changed = 1;
   // Given out of order, as the run settles them; written in source order.
   report.lines = {
       {{7, u"CAFFÈ;1"}, false, {"", u"Il valore «dodici» non è un numero valido.", u"Prezzo", u"dodici", true}},
@@ -73,6 +74,7 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {{5, u""}, true, {"", u"Riga su\r\ndue righe.", u"", u"", false}},
       {{9, u"=HYPERLINK(\"x\")"}, true, {"", u"Codice troppo lungo.", u"Immagine", u"-cmd|' /C calc'!A0", false}},
       {{11, u"\t=1+1"}, true, {"", u"Codice troppo lungo.", u"Nome", u"\r@SUM(A1)", false}},
+      {{8, u"ΑΒΓ1"}, false, {"", import::ChangedTextReason(u"???1"), u"Codice Articolo", u"ΑΒΓ1", false}, 0, true},
       {{12, u""}, true, {"", u"Il listino è in uso.", u"", u"", false}, 1989},
   };
   testsupport::TempDir dir;
@@ -101,11 +103,14 @@ TEST(ImportReport, ASpreadsheetReaderFindsEveryFieldInItsColumn) {
       {"Senza codice", "1"},
       {"Non importati", "3"},
       {"Valori non scritti", "1"},
+      {"Valori cambiati", "1"},
       {},
       {"Riga", "Codice articolo", "Esito", "Campo", "Valore", "Motivo"},
       {"3", "ZUPPA \"ß\"", "non importato", "Prezzo", "-5,50", "Il prezzo non può essere negativo."},
       {"5", "", "non importato", "", "", "Riga su\r\ndue righe."},
       {"7", "CAFFÈ;1", "valore non scritto", "Prezzo", "dodici", "Il valore «dodici» non è un numero valido."},
+      {"8", "ΑΒΓ1", "valore cambiato", "Codice Articolo", "ΑΒΓ1",
+       "carattere non previsto dalla codifica del listino: scritto come «???1»"},
       {"9", "'=HYPERLINK(\"x\")", "non importato", "Immagine", "'-cmd|' /C calc'!A0", "Codice troppo lungo."},
       {"11", "'\t=1+1", "non importato", "Nome", "'\r@SUM(A1)", "Codice troppo lungo."},
       {"12", "", "1989 record non letti", "", "", "Il listino è in uso."},

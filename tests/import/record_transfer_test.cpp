@@ -3,6 +3,8 @@
 
 #include "import/italian_texts.h"
 #include "tests/import/import_setup.h"
+#include "tests/support/files.h"
+#include "tests/support/fixtures.h"
 
 namespace testsupport {
 namespace {
@@ -163,6 +165,29 @@ TEST_F(RecordTransfer, APickerNamingNoSourceColumnWritesNothing) {
   EXPECT_TRUE(rows[0][kPrezzo].is_null()) << "a default is written only for an empty picker";
   EXPECT_EQ(rows[0][kPrezzo2], Money(0));
   EXPECT_TRUE(rows[0][kImmagineAt].is_null());
+}
+
+// An Access 97 price list keeps its code page's characters: a code it stores otherwise is
+// added all the same, and the report lists it as changed, with what was stored. No warning:
+// nothing was lost.
+TEST_F(RecordTransfer, TextsTheCodePageCannotHoldAreReportedChanged) {
+  for (const char16_t* name : {u"Codice Articolo", u"Descrizione"}) {
+    setup.destination->table(u"Articoli").columns[setup.articoli().ColumnPosition(name)].code_page = 1252;
+  }
+  PickAll();
+  setup.AddSource({T(u"CAFFÈ-1"), T(u"Œuvre ß €")});
+  setup.AddSource({T(u"ΑΒΓ1"), T(u"Őrült")});
+  TempDir dir;
+  const import::ImportResult result = setup.Press(import::kImportKey, import::ReportPlace::File(dir.path() / "r.csv"));
+  EXPECT_EQ(result.added, 2);
+  EXPECT_EQ(result.values_changed, 2);
+  EXPECT_EQ(setup.window.MessageTexts().back(), import::kImportDone);
+  EXPECT_EQ(setup.StoredAt(kCodiceArticolo), (std::vector<Value>{T(u"CAFFÈ-1"), T(u"???1")}));
+  const std::string report = ReadText(dir.path() / "r.csv");
+  for (const char* line : {"2;ΑΒΓ1;valore cambiato;Codice Articolo;ΑΒΓ1;", "2;ΑΒΓ1;valore cambiato;Descrizione;Őrült;"}) {
+    EXPECT_NE(report.find(line), std::string::npos) << line << "\n" << report;
+  }
+  EXPECT_NE(report.find("«Orült»"), std::string::npos) << report;
 }
 
 }  // namespace

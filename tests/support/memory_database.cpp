@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "engine/text/case_fold.h"
+#include "engine/text/code_page.h"
 #include "engine/base/error.h"
 #include "engine/sql/sql.h"
 #include "engine/value/value.h"
@@ -221,6 +222,10 @@ engine::Value MemoryDatabase::Convert(const MemoryColumn& column, const engine::
       }
       if (text.empty() && !column.allow_empty_text) {
         throw refuse("an empty text is not allowed", engine::Refusal::WrongType);
+      }
+      if (column.code_page != 0) {
+        const char16_t* upper_half = engine::UpperHalfOf(column.code_page);
+        return engine::Value::Text(engine::ReplacedInSingleByte(upper_half, text).value_or(text));
       }
       return engine::Value::Text(text);
     case Type::Integer: {

@@ -22,6 +22,7 @@ struct MemoryColumn {
   size_t max_length = 0;    // text columns: the longest text accepted, 0 for no limit (memo)
   bool autonumber = false;  // integer columns: numbered 1, 2, ... when stored
   bool allow_empty_text = true;
+  uint16_t code_page = 0;  // text columns: kept in that single-byte code page, as an Access 97 file keeps them
 };
 
 struct MemoryTable {

@@ -75,7 +75,8 @@ TEST(ImportWithFieldProperties, DecimalSourceIntoThePriceListWithRules) {
                               " Il prezzo non può essere negativo (campo Prezzo, valore «-1.5»). " +
                               engine::ToUtf8(import::ReportDetailText(engine::FromUtf8(report.string())));
   EXPECT_EQ(output, engine::ToUtf8(import::kPurgeQuestion) + "\n" + closing +
-                        "\nadded: 252\nalready present: 25\nwithout code: 3\nfailed: 20\nvalues not written: 0\n");
+                        "\nadded: 252\nalready present: 25\nwithout code: 3\nfailed: 20\nvalues not written: 0\n"
+                        "values changed: 0\n");
 
   // The report, read by python3: the printed counts, and a line with its field and reason
   // for each refused record, D-0001 to D-0010 for their price, D-0011 to D-0020 for a

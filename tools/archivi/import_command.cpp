@@ -137,8 +137,10 @@ int ImportCommand(const Arguments& args) {
   const import::ImportResult result = import::RunImport(import::kImportKey, state, form, dialogs, report);
   state.DataDestinazione.Close();
 
-  std::printf("added: %ld\nalready present: %ld\nwithout code: %ld\nfailed: %ld\nvalues not written: %ld\n",
-              result.added, result.already_present, result.without_code, result.failed, result.values_not_written);
+  std::printf(
+      "added: %ld\nalready present: %ld\nwithout code: %ld\nfailed: %ld\nvalues not written: %ld\nvalues changed: %ld\n",
+      result.added, result.already_present, result.without_code, result.failed, result.values_not_written,
+      result.values_changed);
   // The messages above are the window's, in Italian; the engine's own words go to stderr.
   if (!result.first_failure.empty()) {
     std::string record;

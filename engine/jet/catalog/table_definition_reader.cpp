@@ -106,6 +106,8 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, P
     if (f.is_jet3()) {
       column.extra_flags = 0;
       column.sort_order = pager.header().sort_order;
+      column.code_page_text = true;
+      column.code_page = pager.header().code_page;
     } else {
       column.extra_flags = d[f.col_extra_flags];
       if (column.type == ColumnType::Text || column.type == ColumnType::Memo) {

@@ -88,7 +88,6 @@ class Checker {
 
   // Every page a map lists is used (global bit clear) and has one owner only.
   void Claim(const std::string& owner, const std::vector<PageNumber>& pages) {
-    if (pager_.format().version != JetVersion::Jet4) return;  // the writer's maps are Jet 4 only
     UsageMapEditor global(pager_, kGlobalUsageMap);
     const uint32_t claimant = OwnerNumber(owner);
     for (PageNumber page : pages) {
@@ -193,7 +192,7 @@ class Checker {
       for (size_t c = 0; c < table.columns.size(); ++c) {
         const ColumnDefinition& column = table.columns[c];
         if (column.is_autonumber() && values[c].type() == Value::Type::Integer &&
-            values[c].integer() > static_cast<int64_t>(table.autonumber) && table.version == JetVersion::Jet4) {
+            values[c].integer() > static_cast<int64_t>(table.autonumber)) {
           Problem(name + ", row " + RowName(row) + ": autonumber " + std::to_string(values[c].integer()) +
                   " is above the last one handed out (" + std::to_string(table.autonumber) + ")");
         }

@@ -16,6 +16,7 @@
 #include "engine/jet/row/text_form_conversion.h"
 #include "engine/jet/row/value_conversion.h"
 #include "engine/sql/sql.h"
+#include "engine/text/code_page.h"
 
 namespace engine::jet {
 
@@ -76,6 +77,12 @@ std::unique_ptr<Recordset> JetDatabase::OpenRecordset(std::u16string_view source
 
 std::vector<RowId> JetDatabase::FindEqual(const std::shared_ptr<const TableDefinition>& table, int position,
                                           std::u16string_view literal) {
+  // Jet 3 holds every text in the file's code page, a statement's literals too: a literal is
+  // compared as it would be stored, so a code stored with "?" for a Greek letter is found again.
+  std::optional<std::u16string> as_stored;
+  const ColumnDefinition& column = table->columns.at(static_cast<size_t>(position));
+  if (column.code_page_text) as_stored = ReplacedInSingleByte(UpperHalfOf(column.code_page), literal);
+  if (as_stored) literal = *as_stored;
   // While writing, index changes wait in the table writer (see TableWriter::Flush): it
   // answers lookups itself, and anything else reads the pages after a flush. The writer
   // checks the table before its first lookup, as before its first change; damage found

@@ -38,7 +38,7 @@ struct ColumnDefinition {
   uint16_t number = 0;           // its bit in the null mask; counts deleted columns
   uint16_t var_index = 0;        // slot in the variable-length offset table
   uint16_t fixed_offset = 0;     // offset in the fixed area (fixed columns)
-  uint16_t length = 0;           // bytes (text: 2 x characters; memo/OLE: 0)
+  uint16_t length = 0;           // bytes (text: characters x 2 in Jet 4, x 1 in Jet 3; memo/OLE: 0)
   uint8_t flags = 0;             // kColumn* flags
   uint8_t extra_flags = 0;       // kColumnCompressedUnicode
   uint16_t sort_order = 0x0409;  // text: LCID of the sort order
@@ -46,6 +46,10 @@ struct ColumnDefinition {
   uint8_t precision = 0, scale = 0;  // numeric
   // Long-value columns: their own usage maps (Jet 4; zero when absent).
   RowId lval_owned_map, lval_free_map;
+  // Jet 3 texts and memos are single bytes of the database's code page (header 0x3C, 0 read
+  // as 1252); Jet 4 ones UTF-16 (FORMAT.md, "Text").
+  bool code_page_text = false;
+  uint16_t code_page = 0;
 
   bool is_fixed() const { return flags & kColumnFixed; }
   bool is_autonumber() const { return flags & kColumnAutonumber; }

@@ -13,9 +13,6 @@ namespace {
 // are allowed for safety, more means a damaged file.
 constexpr int kMaxOverflowHops = 4;
 
-// The layout every written page has.
-const JetFormat& kWritten = kJet4Format;
-
 }  // namespace
 
 RowId DecodeRowPointer(const uint8_t* bytes) { return RowId::FromPacked(GetU32(bytes)); }
@@ -94,7 +91,7 @@ std::optional<std::string> DataPage::SlotTableProblem() const {
     if (entry.start < slot_table_end()) return "row " + std::to_string(i) + " overlaps the slot table";
     lowest = entry.start;
   }
-  if (format_->version == JetVersion::Jet4 && free_space() != lowest - slot_table_end()) {
+  if (free_space() != lowest - slot_table_end()) {
     return "free space field " + std::to_string(free_space()) + ", rows leave " +
            std::to_string(lowest - slot_table_end());
   }
@@ -102,15 +99,14 @@ std::optional<std::string> DataPage::SlotTableProblem() const {
 }
 
 CheckedDataPage CheckedDataPage::Check(PageStore& store, PageNumber page_number, uint32_t owner) {
-  if (store.format().version != JetVersion::Jet4) store.Damaged("only Access 2000-2003 pages are written");
   PageRef bytes = store.ReadPage(page_number);
-  const DataPage page(bytes.data(), kWritten);
+  const DataPage page(bytes.data(), store.format());
   if (!page.owned_by(owner)) store.Damaged("page " + to_string(page_number) + " should hold rows of its table but does not");
   if (const std::optional<std::string> problem = page.SlotTableProblem()) {
     store.Damaged("data page " + to_string(page_number) + ": " + *problem);
   }
   const uint16_t slots = page.slot_count();
-  const size_t lowest_start = slots == 0 ? kWritten.page_size : page.slot(static_cast<uint16_t>(slots - 1)).start;
+  const size_t lowest_start = slots == 0 ? store.page_size() : page.slot(static_cast<uint16_t>(slots - 1)).start;
   return CheckedDataPage(store, page_number, std::move(bytes), slots, lowest_start);
 }
 
@@ -126,20 +122,20 @@ uint8_t CheckedDataPage::Append(std::string_view row) {
   const size_t room_left = room() - row.size() - 2;
   uint8_t* page = Writable();
   std::memcpy(page + start, row.data(), row.size());
-  PutU16(page + kWritten.data_header_size + 2 * slot_count_, static_cast<uint16_t>(start));
-  PutU16(page + kWritten.data_slot_count, static_cast<uint16_t>(slot_count_ + 1));
+  PutU16(page + format_->data_header_size + 2 * slot_count_, static_cast<uint16_t>(start));
+  PutU16(page + format_->data_slot_count, static_cast<uint16_t>(slot_count_ + 1));
   PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(room_left));
   lowest_start_ = start;
   return static_cast<uint8_t>(slot_count_++);
 }
 
 void CheckedDataPage::Empty() {
-  EmptyDataPage(Writable(), kWritten.page_size);
+  EmptyDataPage(Writable(), format_->page_size);
   slot_count_ = 1;
-  lowest_start_ = kWritten.page_size;
+  lowest_start_ = format_->page_size;
 }
 
-void CheckedDataPage::DeleteRow(uint8_t slot) { DeleteRowOnPage(Writable(), slot); }
+void CheckedDataPage::DeleteRow(uint8_t slot) { DeleteRowOnPage(Writable(), format_->page_size, slot); }
 
 void InitDataPage(uint8_t* page, size_t page_size, uint32_t owner) {
   StartPage(page, page_size, kPageData);
@@ -177,15 +173,16 @@ uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row) {
 }
 
 void EmptyDataPage(uint8_t* page, size_t page_size) {
-  const size_t slots = kWritten.data_header_size;
+  const JetFormat& format = FormatOfPageSize(page_size);
+  const size_t slots = format.data_header_size;
   std::memset(page + slots, 0, page_size - slots);
-  PutU16(page + kWritten.data_slot_count, 1);
+  PutU16(page + format.data_slot_count, 1);
   PutU16(page + slots, static_cast<uint16_t>(page_size | kSlotDeleted | kSlotOverflow));
   PutU16(page + kDataPageFreeSpace, static_cast<uint16_t>(page_size - slots - 2));
 }
 
-void DeleteRowOnPage(uint8_t* page, uint8_t slot) {
-  uint8_t* entry = page + kWritten.data_header_size + 2 * slot;
+void DeleteRowOnPage(uint8_t* page, size_t page_size, uint8_t slot) {
+  uint8_t* entry = page + FormatOfPageSize(page_size).data_header_size + 2 * slot;
   PutU16(entry, static_cast<uint16_t>(GetU16(entry) | kSlotDeleted | kSlotOverflow));
 }
 

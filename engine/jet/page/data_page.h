@@ -32,11 +32,9 @@ inline constexpr uint16_t kSlotOverflow = 0x4000;
 inline constexpr uint16_t kSlotOffsetMask = 0x1FFF;
 // A row pointer keeps the slot in one byte, and Jet puts at most 255 rows on a page.
 inline constexpr size_t kMaxRowsPerDataPage = 255;
-// The longest table row a Jet 4 page takes (memo and OLE data live on their own pages).
-inline constexpr size_t kMaxRowSize = 4060;
-// The longest long-value (LVAL) row: Jet allows such a row 16 bytes more than a table row
-// (FORMAT.md, "Data pages", Limits). RowPlacer places both kinds, so this is its bound.
-inline constexpr size_t kMaxLongValueRowSize = kMaxRowSize + 16;  // 4076
+// The longest table row of a Jet 4 table, which is the only kind the table creator lays out;
+// the writers take each version's bounds from JetFormat (max_row_size, max_long_value_row_size).
+inline constexpr size_t kMaxRowSize = kJet4Format.max_row_size;
 inline constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL" as a little-endian u32
 
 // A row pointer as rows store it: the row byte, then the 3-byte page. A moved row points to
@@ -102,7 +100,7 @@ class DataPage {
   const JetFormat* format_;
 };
 
-// A Jet 4 data page the writer is about to use, checked whole when it is made: its type, its
+// A data page the writer is about to use, checked whole when it is made: its type, its
 // owner and its slot table (DataPage::SlotTableProblem, free-space field included). Made only
 // by Check, so no change can skip the checks; its changes go through the store (journalled
 // like every write) and keep the free-space field right. A caller may keep one across rows
@@ -120,10 +118,10 @@ class CheckedDataPage {
 
   uint16_t slot_count() const { return slot_count_; }
   // A slot, already checked; below slot_count().
-  SlotEntry slot(uint16_t i) const { return DataPage(bytes_.data(), kJet4Format).slot(i); }
+  SlotEntry slot(uint16_t i) const { return DataPage(bytes_.data(), *format_).slot(i); }
   const uint8_t* row_data(const SlotEntry& slot) const { return bytes_.data() + slot.start; }
   // Bytes between the slot table and the lowest row.
-  size_t room() const { return lowest_start_ - kJet4Format.data_header_size - 2u * slot_count_; }
+  size_t room() const { return lowest_start_ - format_->data_header_size - 2u * slot_count_; }
   // Whether a row of that length and its slot fit, within Jet's 255 rows a page.
   bool HasRoom(size_t row_length) const { return slot_count_ < kMaxRowsPerDataPage && row_length + 2 <= room(); }
 
@@ -135,10 +133,16 @@ class CheckedDataPage {
 
  private:
   CheckedDataPage(PageStore& store, PageNumber page, PageRef bytes, uint16_t slots, size_t lowest_start)
-      : store_(&store), page_(page), bytes_(std::move(bytes)), slot_count_(slots), lowest_start_(lowest_start) {}
+      : store_(&store),
+        format_(&store.format()),
+        page_(page),
+        bytes_(std::move(bytes)),
+        slot_count_(slots),
+        lowest_start_(lowest_start) {}
   uint8_t* Writable();
 
   PageStore* store_;
+  const JetFormat* format_;
   PageNumber page_;
   PageRef bytes_;
   uint16_t slot_count_;
@@ -187,6 +191,6 @@ uint8_t AppendRowToPage(uint8_t* page, size_t page_size, std::string_view row);
 // every data page of a table without looking at the slot count.
 void EmptyDataPage(uint8_t* page, size_t page_size);
 // Marks one row deleted (its bytes stay; the free space does not change).
-void DeleteRowOnPage(uint8_t* page, uint8_t slot);
+void DeleteRowOnPage(uint8_t* page, size_t page_size, uint8_t slot);
 
 }  // namespace engine::jet

@@ -50,7 +50,9 @@ PageNumber RowPlacer::NewPage() {
 }
 
 RowId RowPlacer::Place(std::string_view row) {
-  if (row.size() > kMaxLongValueRowSize) throw Error("", "a record part is too long for a page", ErrorKind::InvalidValue);
+  if (row.size() > store_.format().max_long_value_row_size) {
+    throw Error("", "a record part is too long for a page", ErrorKind::InvalidValue);
+  }
   PageNumber page = Candidate();
   // A candidate too full for the row leaves the free-space map, as Access does, and the next
   // one is tried (pages emptied by a DELETE are re-used this way); then a new page.

@@ -16,7 +16,8 @@ std::string Header(uint32_t length, uint32_t flags, RowId first) {
 }  // namespace
 
 LongValueWriter::LongValueWriter(PageStore& store, PageAllocator& allocator, const ColumnDefinition& column)
-    : placer_(store, allocator, kLongValueOwner, column.lval_owned_map, column.lval_free_map) {}
+    : format_(store.format()),
+      placer_(store, allocator, kLongValueOwner, column.lval_owned_map, column.lval_free_map) {}
 
 std::string LongValueWriter::Write(std::string_view data, bool may_inline) {
   if (data.size() > kLongValueLengthMask) {
@@ -26,15 +27,16 @@ std::string LongValueWriter::Write(std::string_view data, bool may_inline) {
   if (may_inline && data.size() <= kMaxInlineLongValue) {
     return Header(length, kLongValueInline, RowId{}) + std::string(data);
   }
-  if (data.size() <= kMaxSingleRowLongValue) {
+  if (data.size() <= MaxSingleRowLongValue(format_)) {
     return Header(length, kLongValueSingleRow, placer_.Place(data));
   }
   // A chain, written from its last chunk back so every row knows where the next one is.
-  const size_t chunks = (data.size() + kLongValueChunk - 1) / kLongValueChunk;
+  const size_t chunk_size = LongValueChunk(format_);
+  const size_t chunks = (data.size() + chunk_size - 1) / chunk_size;
   RowId next{};
   std::string row;
   for (size_t i = chunks; i-- > 0;) {
-    const std::string_view chunk = data.substr(i * kLongValueChunk, kLongValueChunk);
+    const std::string_view chunk = data.substr(i * chunk_size, chunk_size);
     row.assign(kLongValuePointerSize, '\0');
     EncodeRowPointer(next, reinterpret_cast<uint8_t*>(row.data()));
     row.append(chunk);
@@ -49,7 +51,7 @@ void FreeLongValue(PageStore& store, std::string_view field) {
   if (header.is_inline()) return;
   RowId at = header.first;
   // A chain never has more rows than the value has chunks; the bound also stops loops.
-  size_t remaining = header.length / kLongValueChunk + 2;
+  size_t remaining = header.length / LongValueChunk(store.format()) + 2;
   while (!at.page.is_none() && remaining-- > 0) {
     if (!store.has_page(at.page)) store.Damaged("a memo or OLE value points past the end of the file");
     CheckedDataPage page = CheckedDataPage::Check(store, at.page, kLongValueOwner);

@@ -1,5 +1,6 @@
 // Writing memo and OLE values (the bytes: long_value.h). A single LVAL row holds just the
-// data; a chain row is a pointer to the next row (0 at the end) and then up to 4072 bytes.
+// data; a chain row is a pointer to the next row (0 at the end) and then a chunk that fills
+// the longest LVAL row (4072 bytes in Jet 4, 2028 in Jet 3).
 // Layout: FORMAT.md, "Long values".
 #pragma once
 
@@ -12,8 +13,11 @@
 namespace engine::jet {
 
 inline constexpr size_t kMaxInlineLongValue = 64;
-inline constexpr size_t kMaxSingleRowLongValue = kMaxLongValueRowSize;  // the row is just the data
-inline constexpr size_t kLongValueChunk = kMaxLongValueRowSize - kLongValuePointerSize;  // 4072
+// A single LVAL row is just the data; a chain row gives the pointer's bytes to the chunk.
+constexpr size_t MaxSingleRowLongValue(const JetFormat& format) { return format.max_long_value_row_size; }
+constexpr size_t LongValueChunk(const JetFormat& format) {
+  return format.max_long_value_row_size - kLongValuePointerSize;
+}
 
 class LongValueWriter {
  public:
@@ -23,8 +27,11 @@ class LongValueWriter {
   // The field bytes for the row: a header with the data inline when `may_inline` and the
   // data is short, else a header pointing at LVAL rows written now.
   std::string Write(std::string_view data, bool may_inline);
+  // The page last written may have been rolled back.
+  void ForgetHint() { placer_.ForgetHint(); }
 
  private:
+  const JetFormat& format_;
   RowPlacer placer_;
 };
 

@@ -1,6 +1,5 @@
 #include "engine/jet/row/row_encoder.h"
 
-#include <algorithm>
 #include <bit>
 
 #include "engine/base/bytes.h"
@@ -11,11 +10,6 @@
 
 namespace engine::jet {
 namespace {
-
-// Jackcess's limits for compressed text, which Access reads back: at least 3 characters (a
-// shorter value gains nothing from the 2-byte header) and at most 1024.
-constexpr size_t kMinCompressedChars = 3;
-constexpr size_t kMaxCompressedChars = 1024;
 
 // A number's bytes as the file stores them, little-endian on any host.
 std::string Little16(uint16_t v) {
@@ -58,21 +52,6 @@ std::string EncodeFixedValue(const ColumnDefinition& column, const Value& value)
   // A descriptor may declare more bytes than the value needs; the rest stays zero.
   if (column.length > out.size()) out.resize(column.length, '\0');
   return out;
-}
-
-std::string EncodeText(const ColumnDefinition& column, std::u16string_view text) {
-  const bool compressible = column.compressed_unicode() && text.size() >= kMinCompressedChars &&
-                            text.size() <= kMaxCompressedChars &&
-                            std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x01 && c <= 0xFF; });
-  if (compressible) {
-    // Sized once and filled in place: every text of every new row passes here.
-    std::string out(text.size() + 2, '\0');
-    out[0] = '\xFF';
-    out[1] = '\xFE';
-    for (size_t i = 0; i < text.size(); ++i) out[i + 2] = static_cast<char>(text[i]);
-    return out;
-  }
-  return ToUtf16LittleEndian(text);
 }
 
 }  // namespace engine::jet

@@ -101,8 +101,56 @@ void CrackRow(const JetFormat& format, bool has_var_columns, const uint8_t* data
   }
 }
 
+namespace {
+
+// The Jet 4 trailer after the variable data: end of data and slot starts as u16 (slot 0's
+// nearest the count), the u16 slot count.
+void WriteJet4Offsets(std::string& row, const std::vector<size_t>& offsets, size_t mask, uint16_t var_columns) {
+  row.resize(row.size() + kJet4OffsetSize * (offsets.size() + 1) + mask, '\0');
+  const size_t size = row.size();
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(row.data());
+  PutU16(bytes + Jet4SlotCountAt(size, mask), var_columns);
+  for (size_t v = 0; v < offsets.size(); ++v) {
+    PutU16(bytes + Jet4OffsetAt(size, mask, v), static_cast<uint16_t>(std::min<size_t>(offsets[v], 0xFFFF)));
+  }
+}
+
+// The Jet 3 trailer: each offset's low byte, then one jump byte per 256 bytes of row (as
+// ReadJet3Offsets counts them, (L - 1) / 256), then the u8 slot count. Jump j names the first
+// slot whose offset reaches (j + 1) * 256; a jump byte the data never needs (the trailer pushed
+// L over a multiple of 256) is a filler, which readers drop, as they drop it here.
+void WriteJet3Offsets(std::string& row, const std::vector<size_t>& offsets, size_t mask, uint8_t var_columns) {
+  const size_t data_end = offsets.back();
+  const size_t fixed_part = data_end + offsets.size() + 1 + mask;  // without the jump bytes
+  size_t jumps = 0;
+  while ((fixed_part + jumps - 1) / 256 > jumps) ++jumps;
+  const size_t needed = data_end / 256;  // the multiples of 256 the offsets reach
+  // A reader drops at most one jump byte; a trailer so long that two are spare cannot be told.
+  if (needed + 1 < jumps) {
+    throw Error("", "a record of this table has too many columns for an Access 97 row", ErrorKind::InvalidValue);
+  }
+  row.resize(fixed_part + jumps, '\0');
+  const size_t size = row.size();
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(row.data());
+  bytes[size - mask - 1] = var_columns;
+  size_t slot = 0;
+  for (size_t j = 0; j < jumps; ++j) {
+    if (j >= needed) {
+      bytes[size - mask - 2 - j] = 0xFF;  // filler
+      continue;
+    }
+    while (offsets[slot] < (j + 1) * 256) ++slot;
+    bytes[size - mask - 2 - j] = static_cast<uint8_t>(slot);
+  }
+  const size_t first_offset = size - mask - 2 - jumps;
+  for (size_t i = 0; i < offsets.size(); ++i) bytes[first_offset - i] = static_cast<uint8_t>(offsets[i] & 0xFF);
+}
+
+}  // namespace
+
 std::string EncodeRow(const TableDefinition& table, const std::vector<EncodedField>& fields) {
-  const size_t fixed_start = kJet4Format.row_count_size;
+  const JetFormat& format = FormatOf(table.version);
+  const size_t fixed_start = format.row_count_size;
   size_t fixed_size = 0;
   std::vector<int> by_var_slot(table.var_columns, -1);
   for (size_t i = 0; i < table.columns.size(); ++i) {
@@ -114,44 +162,48 @@ std::string EncodeRow(const TableDefinition& table, const std::vector<EncodedFie
       by_var_slot[column.var_index] = static_cast<int>(i);
     }
   }
+  // A damaged definition could count more columns than a Jet 3 row's single bytes can.
+  if (format.is_jet3() && (table.max_columns > 0xFF || table.var_columns > 0xFF)) {
+    throw Error("", "the table counts more columns than an Access 97 row can hold", ErrorKind::Damaged);
+  }
   std::string row(fixed_start + fixed_size, '\0');
-  PutU16(reinterpret_cast<uint8_t*>(row.data()), table.max_columns);
+  if (format.is_jet3()) {
+    row[0] = static_cast<char>(table.max_columns);
+  } else {
+    PutU16(reinterpret_cast<uint8_t*>(row.data()), table.max_columns);
+  }
   for (size_t i = 0; i < table.columns.size(); ++i) {
     const ColumnDefinition& column = table.columns[i];
     if (!fields[i].present || !column.is_fixed() || column.type == ColumnType::Boolean) continue;
     std::memcpy(row.data() + fixed_start + column.fixed_offset, fields[i].bytes.data(),
                 std::min<size_t>(fields[i].bytes.size(), column.length));
   }
-  // offsets[v]: where slot v starts; offsets[n]: the end of the variable data.
-  std::vector<size_t> offsets;
+  const size_t mask = NullMaskSize(table.max_columns);
   if (table.var_columns > 0) {
-    offsets.resize(table.var_columns + 1u);
+    // offsets[v]: where slot v starts; offsets[n]: the end of the variable data.
+    std::vector<size_t> offsets(table.var_columns + 1u);
     for (size_t v = 0; v < table.var_columns; ++v) {
       offsets[v] = row.size();
       const int position = by_var_slot[v];
       if (position >= 0 && fields[position].present) row += fields[position].bytes;
     }
     offsets.back() = row.size();
-  }
-  const size_t mask = NullMaskSize(table.max_columns);
-  const size_t trailer = offsets.empty() ? 0 : kJet4OffsetSize * (offsets.size() + 1);
-  row.resize(row.size() + trailer + mask, '\0');
-  const size_t size = row.size();
-  uint8_t* bytes = reinterpret_cast<uint8_t*>(row.data());
-  if (!offsets.empty()) {
-    PutU16(bytes + Jet4SlotCountAt(size, mask), table.var_columns);
-    for (size_t v = 0; v < offsets.size(); ++v) {
-      PutU16(bytes + Jet4OffsetAt(size, mask, v), static_cast<uint16_t>(std::min<size_t>(offsets[v], 0xFFFF)));
+    if (format.is_jet3()) {
+      WriteJet3Offsets(row, offsets, mask, static_cast<uint8_t>(table.var_columns));
+    } else {
+      WriteJet4Offsets(row, offsets, mask, table.var_columns);
     }
+  } else {
+    row.resize(row.size() + mask, '\0');
   }
-  uint8_t* null_mask = bytes + size - mask;
+  uint8_t* null_mask = reinterpret_cast<uint8_t*>(row.data()) + row.size() - mask;
   for (size_t i = 0; i < table.columns.size(); ++i) {
     const uint16_t number = table.columns[i].number;
     if (fields[i].present && number < table.max_columns) null_mask[number >> 3] |= static_cast<uint8_t>(1u << (number & 7));
   }
-  if (size > kMaxRowSize) {
-    throw Error("", "the record is " + std::to_string(size) + " bytes long; a record holds at most " +
-                        std::to_string(kMaxRowSize) + " bytes apart from memo fields",
+  if (row.size() > format.max_row_size) {
+    throw Error("", "the record is " + std::to_string(row.size()) + " bytes long; a record holds at most " +
+                        std::to_string(format.max_row_size) + " bytes apart from memo fields",
                 ErrorKind::InvalidValue);
   }
   return row;

@@ -1,6 +1,7 @@
 // Jet text decoding: see text_codec.h for the byte layouts.
 #include "engine/jet/row/text_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/base/bytes.h"
@@ -89,6 +90,35 @@ std::u16string TextDecoder::Decode(const uint8_t* bytes, size_t length) const {
   std::u16string text;
   DecodeInto(bytes, length, text);
   return text;
+}
+
+namespace {
+
+// Jackcess's limits for compressed text, which Access reads back: at least 3 characters (a
+// shorter value gains nothing from the 2-byte header) and at most 1024.
+constexpr size_t kMinCompressedChars = 3;
+constexpr size_t kMaxCompressedChars = 1024;
+
+}  // namespace
+
+std::string EncodeText(const ColumnDefinition& column, std::u16string_view text) {
+  if (column.code_page_text) {
+    std::string out;
+    EncodeSingleByte(UpperHalfOf(column.code_page), text, out);
+    return out;
+  }
+  const bool compressible = column.compressed_unicode() && text.size() >= kMinCompressedChars &&
+                            text.size() <= kMaxCompressedChars &&
+                            std::all_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x01 && c <= 0xFF; });
+  if (compressible) {
+    // Sized once and filled in place: every text of every new row passes here.
+    std::string out(text.size() + 2, '\0');
+    out[0] = '\xFF';
+    out[1] = '\xFE';
+    for (size_t i = 0; i < text.size(); ++i) out[i + 2] = static_cast<char>(text[i]);
+    return out;
+  }
+  return ToUtf16LittleEndian(text);
 }
 
 }  // namespace engine::jet

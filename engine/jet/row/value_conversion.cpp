@@ -8,6 +8,7 @@
 
 #include "engine/base/error.h"
 #include "engine/jet/row/decimal_field.h"
+#include "engine/text/code_page.h"
 
 namespace engine::jet {
 namespace {
@@ -251,7 +252,18 @@ Value ToGuid(const ColumnDefinition& column, const Value& value) {
 
 // Characters a text or memo column holds.
 size_t TextLimit(const ColumnDefinition& column) {
-  return column.type == ColumnType::Text ? column.length / 2 : 0x3FFFFFFF / 2;
+  const size_t bytes_per_character = column.code_page_text ? 1 : 2;
+  return column.type == ColumnType::Text ? column.length / bytes_per_character : 0x3FFFFFFF / bytes_per_character;
+}
+
+// A text as its column will keep it: in a code page's bytes (Jet 3) each character the code
+// page lacks becomes its best fit or "?", as Jet stores it, so the record reads back what the
+// file will hold.
+void KeepAsStored(const ColumnDefinition& column, std::u16string& text) {
+  if (!column.code_page_text) return;
+  if (std::optional<std::u16string> stored = ReplacedInSingleByte(UpperHalfOf(column.code_page), text)) {
+    text = std::move(*stored);
+  }
 }
 
 Value Convert(const ColumnDefinition& column, const Value& value, const TextLocale& locale) {
@@ -266,6 +278,7 @@ Value Convert(const ColumnDefinition& column, const Value& value, const TextLoca
                "the text is " + std::to_string(text.size()) + " characters long, the column holds at most " +
                    std::to_string(limit));
       }
+      KeepAsStored(column, text);
       return Value::Text(std::move(text));
     }
     case ColumnType::Byte:
@@ -313,7 +326,8 @@ Value ConvertForColumn(const ColumnDefinition& column, const Value& value, const
 
 Value ConvertForColumn(const ColumnDefinition& column, Value&& value, const TextLocale& locale) {
   const bool text_column = column.type == ColumnType::Text || column.type == ColumnType::Memo;
-  if (text_column && value.type() == Value::Type::Text && value.text().size() <= TextLimit(column)) {
+  if (text_column && value.type() == Value::Type::Text && value.text().size() <= TextLimit(column) &&
+      (!column.code_page_text || !ReplacedInSingleByte(UpperHalfOf(column.code_page), value.text()))) {
     return std::move(value);
   }
   return ConvertForColumn(column, static_cast<const Value&>(value), locale);

@@ -1,7 +1,6 @@
 #include "engine/jet/table/row_store.h"
 
 #include "engine/base/error.h"
-#include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/table/table_error.h"
 
 namespace engine::jet {
@@ -11,7 +10,15 @@ RowStore::RowStore(PageStore& store, const TableDefinition& table, std::string f
       table_(table),
       file_name_(std::move(file_name)),
       allocator_(store),
-      placer_(store, allocator_, table.tdef_page.value(), table.owned_pages, table.free_space_pages) {}
+      placer_(store, allocator_, table.tdef_page.value(), table.owned_pages, table.free_space_pages),
+      long_values_(table.columns.size()) {}
+
+void RowStore::ForgetCachedPages() {
+  placer_.ForgetHint();
+  for (std::unique_ptr<LongValueWriter>& writer : long_values_) {
+    if (writer) writer->ForgetHint();
+  }
+}
 
 RowStore::EncodedRow RowStore::Encode(const std::vector<Value>& values) const {
   EncodedRow row;
@@ -53,8 +60,9 @@ std::string RowStore::WriteLongValue(size_t position, const Value& value, bool m
   } else {
     data.assign(value.binary().begin(), value.binary().end());
   }
-  LongValueWriter writer(store_, allocator_, column);
-  return writer.Write(data, may_inline);
+  std::unique_ptr<LongValueWriter>& writer = long_values_[position];
+  if (!writer) writer = std::make_unique<LongValueWriter>(store_, allocator_, column);
+  return writer->Write(data, may_inline);
 }
 
 RowId RowStore::Write(const std::vector<Value>& values, EncodedRow&& row) {
@@ -69,7 +77,7 @@ RowId RowStore::Write(const std::vector<Value>& values, EncodedRow&& row) {
     const size_t length = table_.columns[position].type == ColumnType::Memo
                               ? EncodeText(table_.columns[position], value.text()).size()
                               : value.binary().size();
-    const bool may_inline = length <= kMaxInlineLongValue && row_size + length <= kMaxRowSize;
+    const bool may_inline = length <= kMaxInlineLongValue && row_size + length <= store_.format().max_row_size;
     if (may_inline) row_size += length;
     fields[position].bytes = WriteLongValue(position, value, may_inline);
   }

@@ -5,11 +5,13 @@
 // Rules: FORMAT.md, "Data pages", "Rows" and "Long values".
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/jet/format/table_definition.h"
 #include "engine/jet/page/data_page_writer.h"
+#include "engine/jet/page/long_value_writer.h"
 #include "engine/jet/page/usage_map_writer.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/storage/page_store.h"
@@ -35,8 +37,8 @@ class RowStore {
   // was given.
   RowId Write(const std::vector<Value>& values, EncodedRow&& row);
 
-  // The page last written may have been rolled back, or emptied by a purge.
-  void ForgetCachedPages() { placer_.ForgetHint(); }
+  // The pages last written may have been rolled back, or emptied by a purge.
+  void ForgetCachedPages();
 
  private:
   std::string WriteLongValue(size_t position, const Value& value, bool may_inline);
@@ -46,6 +48,9 @@ class RowStore {
   std::string file_name_;
   PageAllocator allocator_;
   RowPlacer placer_;
+  // By column position, made on a long value's first write: each keeps the page it used last,
+  // the only place a column without its own usage maps (every Jet 3 one) finds room again.
+  std::vector<std::unique_ptr<LongValueWriter>> long_values_;
 };
 
 }  // namespace engine::jet

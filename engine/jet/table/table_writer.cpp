@@ -15,7 +15,7 @@ TableWriter::TableWriter(PageStore& store, TableDefinition table, TextLocale loc
     : store_(store),
       table_(std::move(table)),
       file_name_(std::move(file_name)),
-      writes_this_format_(store.format().version == JetVersion::Jet4 && table_.version == JetVersion::Jet4),
+      writes_this_format_(store.format().version == table_.version),
       counters_(store, table_),
       values_(table_, std::move(rules), std::move(locale), file_name_),
       rows_(store, table_, file_name_),
@@ -26,10 +26,25 @@ void TableWriter::Fail(const std::string& reason, ErrorKind kind) const {
   FailOnTable(file_name_, table_, reason, kind);
 }
 
+namespace {
+
+// Why the indexes of this table cannot be kept up to date, or nothing. The one place that
+// stops Access 97 tables with indexes until their index pages can be written: such a table
+// is only read, emptied neither.
+std::optional<std::string> IndexWritingRefusal(const TableDefinition& table) {
+  if (table.version == JetVersion::Jet3 && !table.real_indexes.empty()) {
+    return std::string("the table has indexes, which this program cannot yet keep up to date in an Access 97 database");
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<std::string> TableWriter::ReadOnlyReason() const {
   if (!writes_this_format_) {
-    return std::string("only Access 2000-2003 databases can be written");
+    return std::string("the table's definition is not in the database's own format");
   }
+  if (auto refusal = IndexWritingRefusal(table_)) return refusal;
   for (const ColumnDefinition& column : table_.columns) {
     switch (column.type) {
       case ColumnType::Complex:

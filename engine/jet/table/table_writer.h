@@ -1,4 +1,5 @@
-// Adding rows to a Jet 4 table and emptying it, with every index kept in step.
+// Adding rows to a table and emptying it, with every index kept in step (Access 97 tables:
+// those without indexes, see IndexWritingRefusal).
 //
 // Before its first change the writer checks what every change relies on: the definition's
 // pages and counters, every usage map of the table, and every index tree whole (the walk
@@ -101,9 +102,10 @@ class TableWriter {
   PageStore& store_;
   TableDefinition table_;  // the parts below read this one
   std::string file_name_;
-  // Only Jet 4 tables in Jet 4 files are written; decided once, when the writer is made.
-  // The refusal itself comes from ReadOnlyReason, when a row is added or the table emptied:
-  // a writer is also made to read a writable Jet 3 file (a new record's defaults, a lookup).
+  // A table whose definition is in the file's own version; decided once, when the writer is
+  // made. The refusal itself comes from ReadOnlyReason, when a row is added or the table
+  // emptied: a writer is also made to read a table it may not change (a new record's
+  // defaults, a lookup).
   bool writes_this_format_;
   bool checked_ = false;  // CheckBeforeWriting passed
 

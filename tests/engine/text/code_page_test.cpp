@@ -49,6 +49,7 @@ TEST(CodePages, TablesReadEveryByteAsIconvDoes) {
   }
 }
 
+<<<<<<< HEAD
 // Writing goes back the same way: each byte's character gives that byte, U+FFFD a byte the
 // page leaves undefined (so what was read is written back alike), anything else '?'.
 TEST(CodePages, EveryCharacterReadIsWrittenBackAsItsByte) {
@@ -61,6 +62,40 @@ TEST(CodePages, EveryCharacterReadIsWrittenBackAsItsByte) {
       EXPECT_TRUE(unit == u'\uFFFD' ? upper[back - 0x80] == unit : back == byte) << code_page << " " << byte;
     }
     EXPECT_EQ(engine::SingleByteOf(upper, u'\u4E00'), '?') << code_page;
+=======
+// Jet 3 texts written: a character the code page holds is its byte, every defined byte of a
+// table's code page coming back as itself; another is its best fit, else "?".
+TEST(CodePages, EncodingKeepsWhatTheCodePageHoldsAndFitsTheRest) {
+  struct Case {
+    uint16_t code_page;
+    std::u16string text;
+    std::string bytes;
+    bool exact;
+  };
+  const Case cases[] = {
+      {1252, u"Caffè € œß “x”", "Caff\xE8 \x80 \x9C\xDF \x93x\x94", true},
+      {1252, u"ő Ł α\u00A0", "o L ?\xA0", false},
+      {1250, u"ő Ł", "\xF5 \xA3", true},
+      {1253, u"α", "\xE1", true},
+      {1251, u"é–\u2019", "e\x96\x92", false},
+      {1252, u"\U0001F600x\uFFFD", "?x?", false},  // a surrogate pair is one character
+      {932, u"aé", "ae", false},                   // no table: ASCII alone
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    EXPECT_EQ(engine::EncodeSingleByte(engine::UpperHalfOf(c.code_page), c.text, out), c.exact) << c.code_page;
+    EXPECT_EQ(out, c.bytes) << c.code_page;
+  }
+  for (const uint16_t code_page :
+       std::initializer_list<uint16_t>{874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
+    const char16_t* upper_half = engine::UpperHalfOf(code_page);
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+      if (upper_half[byte - 0x80] == u'\uFFFD') continue;
+      std::string out;
+      EXPECT_TRUE(engine::EncodeSingleByte(upper_half, std::u16string(1, upper_half[byte - 0x80]), out));
+      EXPECT_EQ(out, std::string(1, static_cast<char>(byte))) << code_page << " " << byte;
+    }
+>>>>>>> jet3-rows
   }
 }
 

@@ -49,23 +49,27 @@ TEST(WriterUsageMap, InlineWindowMovesWhenEverythingStillFits) {
   EXPECT_EQ(map.Pages(), Pages({40, 90}));
 }
 
+// In both page sizes: a bitmap page covers 32,736 pages in Jet 4 and 16,352 in Jet 3.
 TEST(WriterUsageMap, InlineMapIsPromotedWhenPagesSpreadTooFar) {
-  TestPageStore store(8);
-  const RowId where = AddMapRow(store, 3, InlineMap(0, 8));
-  UsageMapEditor map(store, where, [&store] { return store.AppendPage(); });
-  map.Add(PageNumber(2));
-  map.Add(PageNumber(6));
-  map.Add(PageNumber(40000));  // second bitmap page of a reference map
-  EXPECT_TRUE(map.is_reference());
-  EXPECT_EQ(map.Pages(), Pages({2, 6, 40000}));
-  // Two bitmap pages were created, each with the 0x05 page header.
-  ASSERT_EQ(store.page_count(), 10u);
-  EXPECT_EQ(store.ReadPage(PageNumber(8)).data()[0], 0x05);
-  EXPECT_EQ(store.ReadPage(PageNumber(9)).data()[0], 0x05);
-  map.Remove(PageNumber(6));
-  EXPECT_EQ(map.HighestBelow(PageNumber(40000)), PageNumber(2));
-  map.Clear();
-  EXPECT_TRUE(map.Pages().empty());
+  for (const engine::jet::JetFormat* format : {&engine::jet::kJet4Format, &engine::jet::kJet3Format}) {
+    SCOPED_TRACE(format->page_size);
+    TestPageStore store(8, *format);
+    const RowId where = AddMapRow(store, 3, InlineMap(0, 8));
+    UsageMapEditor map(store, where, [&store] { return store.AppendPage(); });
+    map.Add(PageNumber(2));
+    map.Add(PageNumber(6));
+    map.Add(PageNumber(40000));  // the second bitmap page of a reference map, the third in Jet 3
+    EXPECT_TRUE(map.is_reference());
+    EXPECT_EQ(map.Pages(), Pages({2, 6, 40000}));
+    // Two bitmap pages were created, each with the 0x05 page header.
+    ASSERT_EQ(store.page_count(), 10u);
+    EXPECT_EQ(store.ReadPage(PageNumber(8)).data()[0], 0x05);
+    EXPECT_EQ(store.ReadPage(PageNumber(9)).data()[0], 0x05);
+    map.Remove(PageNumber(6));
+    EXPECT_EQ(map.HighestBelow(PageNumber(40000)), PageNumber(2));
+    map.Clear();
+    EXPECT_TRUE(map.Pages().empty());
+  }
 }
 
 TEST(WriterUsageMap, GlobalMapBitMeansFreeAndItsWindowSlides) {

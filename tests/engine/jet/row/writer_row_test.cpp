@@ -177,8 +177,9 @@ TEST(WriterRowEncoder, NullsBooleansAndTextForms) {
   EXPECT_EQ(Hex(EncodeText(text, u"abc")), "610062006300");
 }
 
-// The reader cracks what the writer builds: every field comes back with its bytes, whichever
-// fields are Null, including a row past 255 bytes and one without variable columns.
+// The reader cracks what the writer builds, in both versions: every field comes back with its
+// bytes, whichever fields are Null, including rows past 255 and 511 bytes (Jet 3's jump bytes),
+// one whose trailer alone crosses 256 (a filler jump byte), and one without variable columns.
 TEST(RowFrame, CrackReadsBackEveryFieldEncodeRowWrote) {
   ColumnDefinition amount = Column(ColumnType::Long, 0, 4), flag = Column(ColumnType::Boolean, 1);
   ColumnDefinition name = Column(ColumnType::Text, 2, 510, false), note = Column(ColumnType::Binary, 4, 510, false);
@@ -190,6 +191,8 @@ TEST(RowFrame, CrackReadsBackEveryFieldEncodeRowWrote) {
   TableDefinition fixed_only;
   fixed_only.max_columns = 2;
   fixed_only.columns = {amount, flag};
+  TableDefinition jet3_texts = with_texts, jet3_fixed_only = fixed_only;
+  jet3_texts.version = jet3_fixed_only.version = engine::jet::JetVersion::Jet3;
   struct Case {
     const TableDefinition* table;
     std::vector<EncodedField> fields;
@@ -199,14 +202,20 @@ TEST(RowFrame, CrackReadsBackEveryFieldEncodeRowWrote) {
       {&with_texts, {{false, std::string(4, '\0')}, {false, ""}, {false, ""}, {true, std::string(300, 'q')}}},
       {&with_texts, {{true, EncodeFixedValue(amount, Value::Integer(1))}, {true, ""}, {true, ""}, {false, ""}}},
       {&fixed_only, {{true, EncodeFixedValue(amount, Value::Integer(42))}, {false, ""}}},
+      {&jet3_texts, {{true, EncodeFixedValue(amount, Value::Integer(-7))}, {true, ""}, {true, "ab"}, {true, "xyz"}}},
+      {&jet3_texts,
+       {{false, std::string(4, '\0')}, {false, ""}, {true, std::string(300, 'p')}, {true, std::string(300, 'q')}}},
+      {&jet3_texts, {{true, std::string(4, '\1')}, {true, ""}, {true, "ab"}, {true, std::string(246, 'r')}}},
+      {&jet3_texts, {{true, std::string(4, '\1')}, {false, ""}, {true, std::string(600, 's')}, {false, ""}}},
+      {&jet3_fixed_only, {{true, EncodeFixedValue(amount, Value::Integer(42))}, {true, ""}}},
   };
   for (size_t c = 0; c < cases.size(); ++c) {
     SCOPED_TRACE(c);
     const TableDefinition& table = *cases[c].table;
     const std::string row = EncodeRow(table, cases[c].fields);
     CrackedRow cracked;
-    CrackRow(kJet4Format, table.var_columns != 0, reinterpret_cast<const uint8_t*>(row.data()), row.size(), cracked,
-             "t.mdb");
+    CrackRow(FormatOf(table.version), table.var_columns != 0, reinterpret_cast<const uint8_t*>(row.data()),
+             row.size(), cracked, "t.mdb");
     EXPECT_EQ(cracked.column_count, table.max_columns);
     for (size_t i = 0; i < table.columns.size(); ++i) {
       const ColumnDefinition& column = table.columns[i];
@@ -237,7 +246,7 @@ TEST(WriterDataPage, RowsStackDownwardsAndFreeSpaceStaysExact) {
   EXPECT_EQ(page[2] | (page[3] << 8), 3986 - (14 + 2 * 3));
   EXPECT_TRUE(DataPageHasRoom(page, 3986 - 20 - 2));
   EXPECT_FALSE(DataPageHasRoom(page, 3986 - 20 - 1));
-  DeleteRowOnPage(page, 1);
+  DeleteRowOnPage(page, 4096, 1);
   EXPECT_EQ(page[17] & 0xC0, 0xC0);
   EXPECT_EQ(page[16] | ((page[17] & 0x1F) << 8), 3996);  // the row's place stays
   EXPECT_EQ(page[12], 3);

@@ -1,7 +1,8 @@
 // Crash safety end to end: a child process adds rows with frequent commits and is killed
 // (SIGKILL) at random moments, many times over the same file. After every kill the file must
 // open, pass the integrity check, and hold exactly the rows K-0 .. K-(n-1) for some n no
-// smaller than the count the child last reported as committed.
+// smaller than the count the child last reported as committed. In an Access 2000 price list
+// and in an Access 97 table (2 KB pages, rows and texts in the Jet 3 layout).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -22,17 +23,23 @@ namespace {
 
 constexpr int kCommitEvery = 7;
 
-[[noreturn]] void WriteUntilKilled(const fs::path& file, int report_fd) {
+// A file, its table, and the columns the writer fills: the code, an awkward text, a long one.
+struct Target {
+  fs::path file;
+  std::u16string table, code, awkward, filler;
+};
+
+[[noreturn]] void WriteUntilKilled(const fs::path& file, const Target& target, int report_fd) {
   try {
     auto database = testsupport::OpenForWriting(file);
-    long next = testsupport::CountRows(*database, u"Articoli");
-    auto records = database->OpenRecordset(u"Articoli");
+    long next = testsupport::CountRows(*database, target.table);
+    auto records = database->OpenRecordset(target.table);
     for (int i = 0; i < 100000; ++i, ++next) {
       records->AddNew();
       const std::string code = "K-" + std::to_string(next);
-      records->SetValue(u"Codice Articolo", Value::Text(engine::FromUtf8(code)));
-      records->SetValue(u"Categoria", Value::Text(testsupport::AwkwardText(static_cast<int>(next), 50)));
-      records->SetValue(u"Descrizione Catalogo", Value::Text(std::u16string(30 + next % 20, u'd')));
+      records->SetValue(target.code, Value::Text(engine::FromUtf8(code)));
+      records->SetValue(target.awkward, Value::Text(testsupport::AwkwardText(static_cast<int>(next), 50)));
+      records->SetValue(target.filler, Value::Text(std::u16string(30 + next % 20, u'd')));
       records->Update();
       if ((i + 1) % kCommitEvery == 0) {
         database->Commit();
@@ -46,12 +53,12 @@ constexpr int kCommitEvery = 7;
   _exit(0);
 }
 
-}  // namespace
-
-TEST(JournalKill, KilledWritersNeverLoseCommittedRowsNorBreakTheFile) {
-  REQUIRE_FIXTURES();
+void KillWritersRepeatedly(const Target& target) {
+  SCOPED_TRACE(target.file.string());
   testsupport::TempDir dir;
-  const fs::path file = dir.Copy(testsupport::Listini("listini.mdb"));
+  const fs::path file = dir.Copy(target.file);
+  // Codes K-0 upwards follow the rows the table held.
+  const long before = testsupport::CountRows(*testsupport::OpenForReading(file), target.table);
   std::mt19937 random(20261207);
   long committed = 0;
   int journals_left = 0;
@@ -62,7 +69,7 @@ TEST(JournalKill, KilledWritersNeverLoseCommittedRowsNorBreakTheFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
       close(pipe_fds[0]);
-      WriteUntilKilled(file, pipe_fds[1]);
+      WriteUntilKilled(file, target, pipe_fds[1]);
     }
     close(pipe_fds[1]);
     usleep(static_cast<useconds_t>(2000 + random() % 45000));
@@ -81,17 +88,30 @@ TEST(JournalKill, KilledWritersNeverLoseCommittedRowsNorBreakTheFile) {
     // Opening rolls back any interrupted commit; then the file must be whole.
     ASSERT_EQ(testsupport::CheckProblems(file), "") << "after kill " << round;
     auto database = testsupport::OpenForReading(file);
-    auto records = database->OpenRecordset(u"Articoli");
+    auto records = database->OpenRecordset(target.table);
     std::set<std::string> codes;
     for (bool more = records->RecordCount() > 0; more; records->MoveNext(), more = !records->Eof()) {
       if (records->Eof()) break;
-      codes.insert(engine::ToUtf8(records->GetValue(u"Codice Articolo").text()));
+      const Value code = records->GetValue(target.code);
+      if (!code.is_null()) codes.insert(engine::ToUtf8(code.text()));
     }
-    const long rows = static_cast<long>(codes.size());
+    const long rows = testsupport::CountRows(*database, target.table) - before;
     ASSERT_GE(rows, committed) << "committed rows lost after kill " << round;
-    for (long i = 0; i < rows; ++i) ASSERT_TRUE(codes.count("K-" + std::to_string(i))) << "K-" << i << " missing";
+    for (long i = 0; i < rows; ++i)
+      ASSERT_TRUE(codes.count("K-" + std::to_string(before + i))) << "K-" << i << " missing";
     committed = rows;
   }
   EXPECT_GT(committed, 0);
   std::printf("%ld rows survived 60 kills; %d kills left a journal to roll back\n", committed, journals_left);
+}
+
+}  // namespace
+
+TEST(JournalKill, KilledWritersNeverLoseCommittedRowsNorBreakTheFile) {
+  REQUIRE_FIXTURES();
+  const Target targets[] = {
+      {testsupport::Listini("listini.mdb"), u"Articoli", u"Codice Articolo", u"Categoria", u"Descrizione Catalogo"},
+      {testsupport::Fixture("jet/V1997/queryTestV1997.mdb"), u"Table1", u"col1", u"col2", u"col3"},
+  };
+  for (const Target& target : targets) KillWritersRepeatedly(target);
 }

@@ -541,3 +541,91 @@ TEST(WriterTable, RepeatedPurgeAndImportReusesPagesInsteadOfGrowingTheFile) {
   auto database = OpenForReading(file);
   EXPECT_EQ(CountRows(*database, u"Articoli"), 2000);
 }
+
+// Access 97 files: awkward texts (stored in the file's code page, 1252: what it lacks becomes
+// its best fit or "?") and rows past 256 bytes (the jump bytes) into a table without indexes,
+// emptied and filled again; memos inline, on one LVAL row and chained, in a table whose second
+// column is made a memo column (type byte set in the copy, after its rows are deleted). A
+// table with indexes is refused whole, until Jet 3 index pages are written.
+TEST(WriterTable, Access97TablesWithoutIndexes) {
+  REQUIRE_FIXTURES();
+  TempDir dir;
+  const fs::path corpus = testsupport::FixturesDir() / "jet" / "V1997";
+  const fs::path texts = dir.Copy(corpus / "overflowTestV1997.mdb");
+  const std::vector<std::u16string> columns = {u"data1", u"data3", u"data4", u"data5", u"data6",
+                                                u"data7", u"data8", u"data9", u"data10"};
+  for (int round = 0; round < 2; ++round) {
+    {
+      auto database = OpenForWriting(texts);
+      if (round == 1) database->Execute(u"DELETE * From Table1;");
+      auto records = database->OpenRecordset(u"Table1");
+      for (int i = 0; i < 400; ++i) {
+        records->AddNew();
+        for (size_t c = 0; c < columns.size(); ++c) {
+          if ((i + c) % 4 != 3) records->SetValue(columns[c], Value::Text(AwkwardText(i * 9 + int(c), 50)));
+        }
+        records->SetValue(u"data10", Value::Text(u"œuvre ß € «ő» α"));
+        EXPECT_EQ(records->GetValue(u"data10"), Value::Text(u"œuvre ß € «o» ?"));  // as the file will hold it
+        records->Update();
+      }
+    }
+    EXPECT_EQ(CheckProblems(texts), "") << "round " << round;
+    ExpectOtherReadersAgree(texts, "Table1");
+    EXPECT_EQ(CountRows(*OpenForReading(texts), u"Table1"), round == 0 ? 407 : 400);
+    // A literal is looked up as it would be stored, as Jet 3 reads every text it is given.
+    EXPECT_EQ(CountRows(*OpenForReading(texts), u"Select * From Table1 where [data10]='œuvre ß € «ő» β'"), 400);
+  }
+
+  const fs::path memos = dir.Copy(corpus / "delTestV1997.mdb");
+  OpenForWriting(memos)->Execute(u"DELETE * From [Table];");
+  {
+    auto pager = engine::jet::Pager::Open(memos, engine::OpenMode::ReadOnly);
+    engine::jet::TextDecoder text(pager->format().version, pager->header().code_page, pager->file_name());
+    for (const auto& entry : engine::jet::ReadCatalog(*pager, text)) {
+      if (entry.name != u"Table") continue;
+      const auto table = engine::jet::ReadTableDefinition(*pager, text, entry.tdef_page, entry.name);
+      const auto& f = pager->format();
+      size_t b = 0;
+      while (table.columns.at(b).name != u"b") ++b;
+      const size_t descriptor = f.tdef_first_block + table.real_indexes.size() * f.real_index_count_entry +
+                                f.column_descriptor_size * b + f.col_type;
+      std::vector<uint8_t> bytes = ReadBytes(memos);
+      bytes[entry.tdef_page.value() * f.page_size + descriptor] = static_cast<uint8_t>(engine::jet::ColumnType::Memo);
+      pager.reset();
+      WriteBytes(memos, bytes);
+      break;
+    }
+  }
+  auto memo = [](int i) -> std::u16string {
+    switch (i % 4) {
+      case 0: return u"Caffè " + engine::FromUtf8(std::to_string(i));           // inline
+      case 1: return std::u16string(1500, static_cast<char16_t>(u'a' + i % 26));  // one LVAL row
+      case 2: return std::u16string(5000 + i, u'è');                            // a chain of rows
+      default: return u"";
+    }
+  };
+  for (int round = 0; round < 2; ++round) {
+    {
+      auto database = OpenForWriting(memos);
+      if (round == 1) database->Execute(u"DELETE * From [Table];");
+      auto records = database->OpenRecordset(u"Table");
+      for (int i = 0; i < 60; ++i) {
+        records->AddNew();
+        records->SetValue(u"a", Value::Text(AwkwardText(i, 50)));
+        records->SetValue(u"b", Value::Text(memo(i)));
+        records->Update();
+      }
+    }
+    EXPECT_EQ(CheckProblems(memos), "") << "round " << round;
+    ExpectOtherReadersAgree(memos, "Table");
+  }
+
+  const fs::path indexed = dir.Copy(corpus / "testV1997.mdb");
+  auto database = OpenForWriting(indexed);
+  try {
+    database->Execute(u"DELETE * From Table1;");
+    ADD_FAILURE() << "a Jet 3 table with indexes was emptied";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.what()).find("indexes"), std::string::npos) << error.what();
+  }
+}
