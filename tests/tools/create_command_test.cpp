@@ -71,7 +71,7 @@ TEST_F(CreateCommand, Access97ListiniReadsInOtherReadersAsTheAccess2000One) {
   const std::string made2000 = RunArchivi("create --format 2000 " + Quoted(access2000), &status);
   ASSERT_EQ(status, 0) << made2000;
   const std::string made97 = RunArchivi("create --format 97 " + Quoted(access97), &status);
-  if (status == 1 && made97.find("only Access 2000-2003 databases can be written") != std::string::npos) {
+  if (status == 1 && made97.find("cannot yet keep up to date in an Access 97 database") != std::string::npos) {
     EXPECT_FALSE(std::filesystem::exists(access97));
     GTEST_SKIP() << "the table writer does not write Access 97 rows yet";
   }

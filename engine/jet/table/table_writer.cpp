@@ -26,25 +26,10 @@ void TableWriter::Fail(const std::string& reason, ErrorKind kind) const {
   FailOnTable(file_name_, table_, reason, kind);
 }
 
-namespace {
-
-// Why the indexes of this table cannot be kept up to date, or nothing. The one place that
-// stops Access 97 tables with indexes until their index pages can be written: such a table
-// is only read, emptied neither.
-std::optional<std::string> IndexWritingRefusal(const TableDefinition& table) {
-  if (table.version == JetVersion::Jet3 && !table.real_indexes.empty()) {
-    return std::string("the table has indexes, which this program cannot yet keep up to date in an Access 97 database");
-  }
-  return std::nullopt;
-}
-
-}  // namespace
-
 std::optional<std::string> TableWriter::ReadOnlyReason() const {
   if (!writes_this_format_) {
     return std::string("the table's definition is not in the database's own format");
   }
-  if (auto refusal = IndexWritingRefusal(table_)) return refusal;
   for (const ColumnDefinition& column : table_.columns) {
     switch (column.type) {
       case ColumnType::Complex:

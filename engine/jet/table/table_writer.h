@@ -1,5 +1,5 @@
-// Adding rows to a table and emptying it, with every index kept in step (Access 97 tables:
-// those without indexes, see IndexWritingRefusal).
+// Adding rows to a table and emptying it, with every index kept in step, in Access 97 and
+// Access 2000 tables alike.
 //
 // Before its first change the writer checks what every change relies on: the definition's
 // pages and counters, every usage map of the table, and every index tree whole (the walk
