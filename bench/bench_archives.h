@@ -1,7 +1,8 @@
 // What the import benchmarks share: the shared fixtures folder, and the two archives of the
 // 100,000-record import written with our own engine into a temporary folder: the source
 // (table "Prodotti" of a copy of fonte.mdb, refilled) and a 100,000-article copy of
-// listini.mdb, which holds every even source code already and as many codes of its own.
+// listini.mdb, which holds every even source code already and as many codes of its own; and,
+// when asked, the same articles in an Access 97 price list the engine makes.
 #pragma once
 
 #include <unistd.h>
@@ -12,7 +13,9 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/base/error.h"
 #include "engine/database/database.h"
+#include "engine/jet/create/database_creator.h"
 #include "engine/open/open_database.h"
 
 namespace bench {
@@ -75,6 +78,21 @@ inline void FillArticle(engine::Recordset& r, int i) {
   r.SetValue(u"Codice Articolo", Value::Text(i % 2 == 0 ? Numbered("S-%06d", i) : Numbered("D-%06d", i)));
   r.SetValue(u"Descrizione", Value::Text(u"Articolo gia presente"));
   r.SetValue(u"Categoria", Value::Text(u"Listino"));
+}
+
+// Makes `file` an Access 97 price list holding `count` articles filled as FillArticle does.
+// Returns the reason when the engine cannot write one (empty when it is made).
+inline std::string MakeAccess97List(const fs::path& file, int count) {
+  std::error_code ignored;
+  fs::remove(file, ignored);
+  try {
+    engine::jet::CreateListiniDatabase(file, {0, engine::jet::JetVersion::Jet3});
+  } catch (const engine::Error& error) {
+    if (error.kind() != engine::ErrorKind::UnsupportedFormat) throw;
+    return error.what();
+  }
+  Refill(file, u"Articoli", count, FillArticle);
+  return "";
 }
 
 // The source column each picker takes: every slot is chosen, so each new article takes all

@@ -19,7 +19,7 @@ const Command kCommands[] = {
     {"tables", "tables FILE", archivi::TablesCommand},
     {"columns", "columns FILE TABLE", archivi::ColumnsCommand},
     {"dump", "dump FILE TABLE", archivi::DumpCommand},
-    {"create", "create FILE", archivi::CreateCommand},
+    {"create", "create [--format 97|2000] FILE", archivi::CreateCommand},
     {"check", "check FILE", archivi::CheckCommand},
     {"insert", "insert FILE TABLE < rows.tsv", archivi::InsertCommand},
     {"exec", "exec FILE \"DELETE * From T;\"", archivi::ExecCommand},

@@ -151,20 +151,18 @@ TableDefinition ReadTableDefinition(PageStore& pager, const TextDecoder& text, P
   }
   for (LogicalIndex& index : def.logical_indexes) index.name = ReadName(in, pos, f, text);
 
-  // Jet 4 (Access 2000 and later) lists each long-value column's own usage maps; older files
-  // simply end here.
-  if (!f.is_jet3()) {
-    const size_t definition_end = std::min<size_t>(in.U32(f.tdef_length, "table definition"), buffer.size());
-    while (pos + f.lval_map_entry_size <= definition_end) {
-      const uint16_t number = in.U16(pos, "long value maps");
-      if (number == kEndOfLongValueMaps) break;
-      const int position = def.PositionOfNumber(number);
-      if (position >= 0) {
-        def.columns[position].lval_owned_map = RowId::FromPacked(GetU32(buffer.data() + pos + 2));
-        def.columns[position].lval_free_map = RowId::FromPacked(GetU32(buffer.data() + pos + 6));
-      }
-      pos += f.lval_map_entry_size;
+  // Each long-value column's own usage maps follow (in the files of Access 97 too); older
+  // files simply end here.
+  const size_t definition_end = std::min<size_t>(in.U32(f.tdef_length, "table definition"), buffer.size());
+  while (pos + f.lval_map_entry_size <= definition_end) {
+    const uint16_t number = in.U16(pos, "long value maps");
+    if (number == kEndOfLongValueMaps) break;
+    const int position = def.PositionOfNumber(number);
+    if (position >= 0) {
+      def.columns[position].lval_owned_map = RowId::FromPacked(GetU32(buffer.data() + pos + 2));
+      def.columns[position].lval_free_map = RowId::FromPacked(GetU32(buffer.data() + pos + 6));
     }
+    pos += f.lval_map_entry_size;
   }
 
   std::stable_sort(def.columns.begin(), def.columns.end(),

@@ -1,4 +1,5 @@
-// A new Jet 4 database built page by page in memory: see database_creator.h for the pages.
+// A new Jet 4 or Jet 3 database built page by page in memory: see database_creator.h for the
+// pages.
 #include "engine/jet/create/database_creator.h"
 
 #include <fcntl.h>
@@ -9,11 +10,13 @@
 
 #include "engine/base/bytes.h"
 #include "engine/base/error.h"
-#include "engine/jet/storage/header_page.h"
+#include "engine/jet/catalog/table_definition_reader.h"
 #include "engine/jet/create/system_tables.h"
 #include "engine/jet/page/data_page.h"
 #include "engine/jet/page/usage_map.h"
 #include "engine/jet/page/usage_map_writer.h"
+#include "engine/jet/row/text_codec.h"
+#include "engine/jet/storage/header_page.h"
 
 namespace engine::jet {
 namespace {
@@ -22,13 +25,23 @@ namespace {
 constexpr uint32_t kGlobalMapPageOwner = 1;  // what Jet stores in the owner field of page 1
 
 // Page 1 of a file of `page_count` pages: those pages are used, the rest of the window free.
-void WriteGlobalMapPage(uint8_t* page, uint32_t page_count) {
-  InitDataPage(page, kJet4Format.page_size, kGlobalMapPageOwner);
-  uint8_t map[kMapRowSize];
-  StartInlineMap(map, sizeof map, 0);
-  for (uint32_t p = page_count; p < (kMapRowSize - kInlineMapHeader) * 8; ++p) SetMapBit(map + kInlineMapHeader, p, true);
-  AppendRowToPage(page, kJet4Format.page_size, std::string_view(reinterpret_cast<const char*>(map), sizeof map));
-  AppendRowToPage(page, kJet4Format.page_size, std::string(kMapRowSize, '\0'));
+void WriteGlobalMapPage(uint8_t* page, const JetFormat& format, uint32_t page_count) {
+  InitDataPage(page, format.page_size, kGlobalMapPageOwner);
+  std::string map(format.usage_map_row_size, '\0');
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(map.data());
+  StartInlineMap(bytes, map.size(), 0);
+  for (uint32_t p = page_count; p < (map.size() - kInlineMapHeader) * 8; ++p)
+    SetMapBit(bytes + kInlineMapHeader, p, true);
+  AppendRowToPage(page, format.page_size, map);
+  AppendRowToPage(page, format.page_size, std::string(map.size(), '\0'));
+}
+
+void WriteHeaderPage(uint8_t* page, JetVersion version, double creation_days) {
+  if (version == JetVersion::Jet3) {
+    EncodeJet3HeaderPage(page);
+  } else {
+    EncodeJet4HeaderPage(page, creation_days);
+  }
 }
 
 [[noreturn]] void ThrowIo(const std::string& file, const char* what) {
@@ -71,27 +84,32 @@ void DatabaseImage::Save(const std::filesystem::path& path) const {
 
 EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabaseOptions& options) {
   const double created = options.creation_days != 0 ? options.creation_days : JetNow();
-  EmptyDatabase result{DatabaseImage(file_name), {}};
+  const JetFormat& format = FormatOf(options.version);
+  EmptyDatabase result{DatabaseImage(file_name, format), {}};
   DatabaseImage& image = result.image;
-  EncodeJet4HeaderPage(image.WritePage(image.AppendPage()).data(), created);
+  WriteHeaderPage(image.WritePage(image.AppendPage()).data(), options.version, created);
   // Page 1, the global usage map: every later page free until the allocator hands it out.
-  WriteGlobalMapPage(image.WritePage(image.AppendPage()).data(), kGlobalUsageMap.page.value() + 1);
+  WriteGlobalMapPage(image.WritePage(image.AppendPage()).data(), format, kGlobalUsageMap.page.value() + 1);
   PageAllocator allocator(image);
   const PageSource new_page = [&allocator] { return allocator.Allocate(); };
 
   // TDEFs first, so that MSysObjects sits at page 2 where readers look for it.
   std::vector<TableDefinition> tables;
   std::vector<PageNumber> tdef_pages;
-  for (const TableSpec& spec : SystemTableSpecs()) {
-    tables.push_back(LayOutTable(spec));
+  for (const TableSpec& spec : SystemTableSpecs(options.version)) {
+    tables.push_back(LayOutTable(spec, format));
     tables.back().tdef_pages = {new_page()};
     tdef_pages.push_back(tables.back().tdef_pages.front());
   }
   UsageMapRows maps(image, new_page);
   for (TableDefinition& table : tables) WriteTableStorage(image, new_page, maps, table);
+  // The rows go in through the definitions as the reader reads them back, so that whatever it
+  // derives from the file (the code page of a Jet 3 text column) holds for the writer too.
+  const TextDecoder text(options.version, image.header().code_page, file_name);
+  for (TableDefinition& table : tables) table = ReadTableDefinition(image, text, table.tdef_page, table.name);
 
-  AddSystemRows(image, tables[0], InitialCatalogueRows(tdef_pages, created), file_name);
-  AddSystemRows(image, tables[1], InitialPermissionRows(tdef_pages), file_name);
+  AddSystemRows(image, tables[0], InitialCatalogueRows(tdef_pages, created, options.version), file_name);
+  AddSystemRows(image, tables[1], InitialPermissionRows(tdef_pages, options.version), file_name);
   result.catalogue = std::move(tables[0]);
   return result;
 }
@@ -169,6 +187,8 @@ TableSpec ArticoliTableSpec() {
   return spec;
 }
 
-void CreateListiniDatabase(const std::filesystem::path& path) { CreateDatabase(path, {ArticoliTableSpec()}); }
+void CreateListiniDatabase(const std::filesystem::path& path, const NewDatabaseOptions& options) {
+  CreateDatabase(path, {ArticoliTableSpec()}, options);
+}
 
 }  // namespace engine::jet

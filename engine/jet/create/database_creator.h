@@ -1,5 +1,5 @@
-// Creating a new, empty Jet 4 database (what Jet's CreateDatabase makes for Access 2000),
-// entirely in code. The file has 16 pages of 4096 bytes:
+// Creating a new, empty Jet 4 database (what Jet's CreateDatabase makes for Access 2000), or a
+// Jet 3 one (Access 97), entirely in code. The Jet 4 file has 16 pages of 4096 bytes:
 //   0      header page: "Standard Jet DB", version 1, the RC4-masked region (code page 1252,
 //          no encryption key, empty password masked by the creation date, General sort
 //          order 0x0409 version 0, creation date)
@@ -10,6 +10,8 @@
 //          three of MSysRelationships
 //   14, 15 the rows of MSysObjects (the Tables, Databases and Relationships containers,
 //          MSysDb, the four system tables) and of MSysACEs (their permissions)
+// A Jet 3 file has the same pages of 2048 bytes, in Jet 3 layout: a header page with the sort
+// order at 0x3A and no creation date, 133-byte usage maps, Jet 3 TDEFs, rows and index leaves.
 // Layout: FORMAT.md, "New databases and tables".
 #pragma once
 
@@ -19,23 +21,24 @@
 #include <string>
 #include <vector>
 
-#include "engine/jet/storage/memory_page_store.h"
 #include "engine/jet/create/table_creator.h"
 #include "engine/jet/format/table_definition.h"
+#include "engine/jet/storage/memory_page_store.h"
 
 namespace engine::jet {
 
 // A whole database held in memory as pages, to build a new file before it is written.
 class DatabaseImage : public MemoryPageStore {
  public:
-  explicit DatabaseImage(std::string file_name) : MemoryPageStore(std::move(file_name)) {}
+  DatabaseImage(std::string file_name, const JetFormat& format) : MemoryPageStore(std::move(file_name), format) {}
 
   // Writes the pages to `path` through a temporary file beside it, then renames it over.
   void Save(const std::filesystem::path& path) const;
 };
 
 struct NewDatabaseOptions {
-  double creation_days = 0;  // Jet date of creation; 0 = now
+  double creation_days = 0;               // Jet date of creation; 0 = now
+  JetVersion version = JetVersion::Jet4;  // Jet3: an Access 97 file
 };
 
 // A new database in memory, with the definition of its catalogue (MSysObjects) so that
@@ -49,7 +52,8 @@ EmptyDatabase BuildEmptyDatabase(const std::string& file_name, const NewDatabase
 
 // Creates `path` as a new database holding the given tables (none: an empty database).
 // Throws engine::Error when the file already exists (it is never overwritten), a table
-// description is impossible, or the file cannot be written.
+// description is impossible, the file cannot be written, or the table writer cannot yet write
+// rows of that version (UnsupportedFormat; nothing is written then).
 void CreateDatabase(const std::filesystem::path& path, const std::vector<TableSpec>& tables = {},
                     const NewDatabaseOptions& options = {});
 
@@ -60,6 +64,6 @@ void CreateDatabase(const std::filesystem::path& path, const std::vector<TableSp
 TableSpec ArticoliTableSpec();
 
 // The standard destination: a new database with the empty table "Articoli".
-void CreateListiniDatabase(const std::filesystem::path& path);
+void CreateListiniDatabase(const std::filesystem::path& path, const NewDatabaseOptions& options = {});
 
 }  // namespace engine::jet

@@ -16,6 +16,7 @@
 #include "engine/jet/index/index_page.h"
 #include "engine/jet/index/index_tree.h"
 #include "engine/text/case_fold.h"
+#include "engine/jet/storage/header_page.h"
 #include "engine/jet/storage/pager.h"
 #include "engine/jet/row/row_encoder.h"
 #include "engine/jet/index/sort_key.h"
@@ -35,7 +36,6 @@ namespace {
 constexpr size_t kMaxColumns = 255;
 constexpr size_t kMaxIndexColumns = 10;
 constexpr uint16_t kMaxTextChars = 255;
-constexpr uint16_t kMaxBinaryBytes = 510;  // Jet 4; system tables use the whole of it
 
 bool IsFixedType(ColumnType type) {
   switch (type) {
@@ -58,22 +58,38 @@ void WriteEmptyLeaf(PageStore& store, PageNumber page, PageNumber tdef_page) {
   EncodeIndexPage(leaf, store.WritePage(page).data(), store.format());
 }
 
+// A Jet 3 definition carries the database's code page and sort order, from its header page.
+TdefDatabaseSettings SettingsOf(PageStore& store) {
+  if (!store.format().is_jet3()) return {};
+  const HeaderPage header =
+      DecodeHeaderPage(store.ReadPage(PageNumber(0)).data(), store.page_size(), store.file_name());
+  return {header.code_page, header.sort_order};
+}
+
+std::vector<uint8_t> EncodeDefinition(PageStore& store, const TableDefinition& table) {
+  return EncodeTableDefinition(table, store.format(), SettingsOf(store));
+}
+
 void WriteDefinition(PageStore& store, const TableDefinition& table) {
-  const std::vector<uint8_t> encoded = EncodeTableDefinition(table);
+  const std::vector<uint8_t> encoded = EncodeDefinition(store, table);
   for (size_t i = 0; i < table.tdef_pages.size(); ++i) {
     const PageNumber next = i + 1 < table.tdef_pages.size() ? table.tdef_pages[i + 1] : kNoPage;
-    WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]).data());
+    WriteTableDefinitionPage(encoded, i, next, store.WritePage(table.tdef_pages[i]).data(), store.format());
   }
 }
 
+// Access 97 lists a table's logical indexes by name, letters compared without case.
+bool NameBefore(const LogicalIndex& a, const LogicalIndex& b) { return FoldCase(a.name) < FoldCase(b.name); }
+
 }  // namespace
 
-TableDefinition LayOutTable(const TableSpec& spec) {
+TableDefinition LayOutTable(const TableSpec& spec, const JetFormat& format) {
   if (spec.name.empty()) throw Error("", "a table needs a name", ErrorKind::InvalidValue);
   if (spec.columns.empty()) Impossible(spec, "it has no columns");
   if (spec.columns.size() > kMaxColumns) Impossible(spec, "it has more than 255 columns");
   TableDefinition table;
   table.name = spec.name;
+  table.version = format.version;
   table.table_type = spec.system ? kSystemTableType : kUserTableType;
   table.max_columns = static_cast<uint16_t>(spec.columns.size());
 
@@ -82,10 +98,12 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     const ColumnSpec& in = spec.columns[i];
     if (in.name.empty()) Impossible(spec, "a column has no name");
     for (size_t j = 0; j < i; ++j) {
-      if (SameName(spec.columns[j].name, in.name)) Impossible(spec, "two columns are named \"" + ToUtf8(in.name) + "\"");
+      if (SameName(spec.columns[j].name, in.name))
+        Impossible(spec, "two columns are named \"" + ToUtf8(in.name) + "\"");
     }
     if (in.type == ColumnType::Complex) Impossible(spec, "multi-value columns need Access 2007");
-    if (in.autonumber && in.type != ColumnType::Long) Impossible(spec, "only a long integer column can be an autonumber");
+    if (in.autonumber && in.type != ColumnType::Long)
+      Impossible(spec, "only a long integer column can be an autonumber");
     ColumnDefinition column;
     column.name = in.name;
     column.type = in.type;
@@ -101,21 +119,26 @@ TableDefinition LayOutTable(const TableSpec& spec) {
       }
     } else {
       if (in.type == ColumnType::Text) {
-        if (in.max_chars < 1 || in.max_chars > kMaxTextChars) Impossible(spec, "a text column holds 1 to 255 characters");
-        column.length = static_cast<uint16_t>(2 * in.max_chars);
+        if (in.max_chars < 1 || in.max_chars > kMaxTextChars)
+          Impossible(spec, "a text column holds 1 to 255 characters");
+        column.length = static_cast<uint16_t>(format.text_bytes_per_char * in.max_chars);
       } else if (in.type == ColumnType::Binary) {
-        if (in.max_chars < 1 || in.max_chars > kMaxBinaryBytes) Impossible(spec, "a binary column holds 1 to 510 bytes");
+        if (in.max_chars < 1 || in.max_chars > format.max_binary_length) {
+          Impossible(spec, "a binary column holds 1 to " + std::to_string(format.max_binary_length) + " bytes");
+        }
         column.length = in.max_chars;
       }
       column.var_index = var_index++;
     }
-    column.flags = in.flags_override != 0
-                       ? in.flags_override
-                       : static_cast<uint8_t>((fixed ? kColumnFixed : 0) | kColumnNullable | (in.autonumber ? kColumnAutonumber : 0));
-    if ((in.type == ColumnType::Text || in.type == ColumnType::Memo) && in.compressed_unicode) {
+    column.flags = in.flags_override != 0 ? in.flags_override
+                                          : static_cast<uint8_t>((fixed ? kColumnFixed : 0) | kColumnNullable |
+                                                                 (in.autonumber ? kColumnAutonumber : 0));
+    // Jet 3 texts are code-page bytes: nothing to compress.
+    if ((in.type == ColumnType::Text || in.type == ColumnType::Memo) && in.compressed_unicode && !format.is_jet3()) {
       column.extra_flags = kColumnCompressedUnicode;
     }
     if (in.type == ColumnType::Numeric) {
+      if (format.is_jet3()) Impossible(spec, "decimal columns need Access 2000");
       if (in.precision < 1 || in.precision > kMaxDecimalPrecision || in.scale > in.precision) {
         Impossible(spec, "a decimal column has a precision of 1 to " + std::to_string(kMaxDecimalPrecision) +
                              " digits and a scale no larger than it");
@@ -126,9 +149,11 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     table.columns.push_back(std::move(column));
   }
   table.var_columns = var_index;
-  // 2-byte column count, fixed area, and for every variable column at least its offset entry,
-  // then eod, count and null mask: this much is in every row.
-  if (2 + fixed_offset + 2 * var_index + 4 + (spec.columns.size() + 7) / 8 > kMaxRowSize) {
+  // Column count, fixed area, and for every variable column at least its offset entry, then
+  // eod, count and null mask (offsets and counts one byte wide in Jet 3): this much is in
+  // every row.
+  const size_t width = format.row_count_size;
+  if (width + fixed_offset + width * var_index + 2 * width + (spec.columns.size() + 7) / 8 > format.max_row_size) {
     Impossible(spec, "its fixed-size columns do not fit in a row");
   }
 
@@ -137,7 +162,8 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     const IndexSpec& in = spec.indexes[i];
     if (in.name.empty()) Impossible(spec, "an index has no name");
     for (size_t j = 0; j < i; ++j) {
-      if (SameName(spec.indexes[j].name, in.name)) Impossible(spec, "two indexes are named \"" + ToUtf8(in.name) + "\"");
+      if (SameName(spec.indexes[j].name, in.name))
+        Impossible(spec, "two indexes are named \"" + ToUtf8(in.name) + "\"");
     }
     if (in.columns.empty() || in.columns.size() > kMaxIndexColumns) {
       Impossible(spec, "the index \"" + ToUtf8(in.name) + "\" must have 1 to 10 columns");
@@ -146,12 +172,13 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     has_primary = has_primary || in.primary;
     RealIndex real;
     real.number = static_cast<uint32_t>(i);
-    real.count_offset = UniqueCountOffset(kJet4Format, i);
+    real.count_offset = UniqueCountOffset(format, i);
     for (const IndexColumnSpec& part : in.columns) {
       auto found = std::find_if(table.columns.begin(), table.columns.end(),
                                 [&](const ColumnDefinition& c) { return SameName(c.name, part.column); });
       if (found == table.columns.end()) {
-        Impossible(spec, "the index \"" + ToUtf8(in.name) + "\" names the missing column \"" + ToUtf8(part.column) + "\"");
+        Impossible(spec,
+                   "the index \"" + ToUtf8(in.name) + "\" names the missing column \"" + ToUtf8(part.column) + "\"");
       }
       if (!IsIndexableType(found->type) || found->type == ColumnType::Memo) {
         Impossible(spec, "the column \"" + ToUtf8(found->name) + "\" cannot be indexed");
@@ -160,7 +187,7 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     }
     // Access makes a primary key unique and required; system tables keep their own flags.
     const bool primary_rules = in.primary && !spec.system;
-    real.flags = static_cast<uint8_t>(kIndexAccess2000 | (in.unique || in.primary ? kIndexUnique : 0) |
+    real.flags = static_cast<uint8_t>(format.index_flags_always | (in.unique || in.primary ? kIndexUnique : 0) |
                                       (in.ignore_nulls ? kIndexIgnoreNulls : 0) |
                                       (in.required || primary_rules ? kIndexRequired : 0));
     table.real_indexes.push_back(std::move(real));
@@ -171,27 +198,28 @@ TableDefinition LayOutTable(const TableSpec& spec) {
     logical.kind = in.primary ? kLogicalPrimaryKey : 0;
     table.logical_indexes.push_back(std::move(logical));
   }
+  if (format.is_jet3()) std::stable_sort(table.logical_indexes.begin(), table.logical_indexes.end(), NameBefore);
   return table;
 }
 
 RowId UsageMapRows::Add(PageNumber first_page, bool include_first) {
-  uint8_t row[kMapRowSize];
+  std::string row(store_.format().usage_map_row_size, '\0');
+  uint8_t* bytes = reinterpret_cast<uint8_t*>(row.data());
   const uint32_t start = first_page.value() & ~7u;
-  StartInlineMap(row, sizeof row, start);
-  if (include_first) SetMapBit(row + kInlineMapHeader, first_page.value() - start, true);
-  if (page_.is_none() || !DataPageHasRoom(store_.ReadPage(page_).data(), sizeof row)) {
+  StartInlineMap(bytes, row.size(), start);
+  if (include_first) SetMapBit(bytes + kInlineMapHeader, first_page.value() - start, true);
+  if (page_.is_none() || !DataPageHasRoom(store_.ReadPage(page_).data(), row.size(), store_.page_size())) {
     page_ = new_page_();
     InitDataPage(store_.WritePage(page_).data(), store_.page_size(), 0);
   }
-  const uint8_t slot = AppendRowToPage(store_.WritePage(page_).data(), store_.page_size(),
-                                       std::string_view(reinterpret_cast<const char*>(row), sizeof row));
+  const uint8_t slot = AppendRowToPage(store_.WritePage(page_).data(), store_.page_size(), row);
   return {page_, slot};
 }
 
 void WriteTableStorage(PageStore& store, const PageSource& new_page, UsageMapRows& maps, TableDefinition& table) {
   if (table.tdef_pages.empty()) {
     // Pointers and page numbers do not change the definition's size, so the page count is known.
-    const size_t count = TableDefinitionPageCount(EncodeTableDefinition(table).size());
+    const size_t count = TableDefinitionPageCount(EncodeDefinition(store, table).size(), store.format());
     for (size_t i = 0; i < count; ++i) table.tdef_pages.push_back(new_page());
   }
   table.tdef_page = table.tdef_pages.front();
@@ -222,8 +250,6 @@ void AddSystemRows(PageStore& store, const TableDefinition& table, const std::ve
 
 std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, const std::u16string& name,
                                         PageNumber tdef_page, bool system, double now_days) {
-  // The creator's security id, as in the system objects of a new database.
-  static const BinaryData kOwner = {0x65, 0x89};
   std::vector<Value> row(msys_objects.columns.size());
   auto set = [&](const char16_t* column, Value value) {
     for (size_t i = 0; i < msys_objects.columns.size(); ++i) {
@@ -240,7 +266,8 @@ std::vector<Value> CatalogueRowForTable(const TableDefinition& msys_objects, con
   set(u"Type", Value::Integer(kObjectTypeTable));
   set(u"DateCreate", Value::DateTime({now_days}));
   set(u"DateUpdate", Value::DateTime({now_days}));
-  set(u"Owner", Value::Bytes(kOwner));
+  // The creator's security id, as in the system objects of a new database.
+  set(u"Owner", Value::Bytes(SecurityIdsOf(msys_objects.version).creator));
   set(u"Flags", Value::Integer(system ? static_cast<int32_t>(kSystemObjectFlag) : 0));
   return row;
 }
@@ -249,7 +276,7 @@ TableDefinition CreateTable(PageStore& store, const PageSource& new_page, const 
                             const TableSpec& spec, const std::string& file_name, double now_days) {
   TableDefinition table;
   try {
-    table = LayOutTable(spec);
+    table = LayOutTable(spec, store.format());
   } catch (const Error& error) {
     throw error.Within(file_name);
   }
@@ -271,11 +298,9 @@ TableDefinition CreateTable(PageStore& store, const PageSource& new_page, const 
 
 PageNumber CreateTable(const std::filesystem::path& file, const TableSpec& spec) {
   // Through the pager's rollback journal: the file changes only at Commit, all at once.
+  // A file the table writer cannot write yet refuses at the catalogue row, and rolls back.
   std::unique_ptr<Pager> pager = Pager::Open(file, OpenMode::ReadWrite);
-  if (pager->format().is_jet3()) {
-    throw Error(file.string(), "tables can only be added to Access 2000-2003 databases", ErrorKind::UnsupportedFormat);
-  }
-  const TextDecoder text(JetVersion::Jet4, pager->header().code_page, file.string());
+  const TextDecoder text(pager->format().version, pager->header().code_page, file.string());
   TableDefinition catalogue = ReadTableDefinition(*pager, text, kCatalogTdefPage, u"MSysObjects");
   PageAllocator allocator(*pager);
   const PageSource new_page = [&] { return allocator.Allocate(); };

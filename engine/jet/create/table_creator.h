@@ -1,10 +1,10 @@
-// Creating a table in a Jet 4 database, as Jet's CreateTableDef does: a description of the
-// columns and indexes becomes
+// Creating a table in a Jet 4 or Jet 3 database, as Jet's CreateTableDef does: a description
+// of the columns and indexes becomes
 //   - a table definition (TDEF, type 0x02 pages; bytes in tdef_encoder.h),
 //   - one data page (owner 0) holding the table's usage maps: owned pages, free-space pages,
-//     one per index, and an owned/free pair per memo or OLE column, each 69 bytes (inline:
-//     0x00, u32 first page, 64-byte bitmap),
-//   - an empty leaf page (type 0x04, free 3616) as the root of every index,
+//     one per index, and an owned/free pair per memo or OLE column, each 69 bytes in Jet 4
+//     and 133 in Jet 3 (inline: 0x00, u32 first page, bitmap),
+//   - an empty leaf page (type 0x04, free 3616; 1800 in Jet 3) as the root of every index,
 //   - its row in MSysObjects (a table object in the Tables container, Id = TDEF page), entered
 //     into MSysObjects' two indexes.
 // Layout: FORMAT.md, "New databases and tables".
@@ -16,8 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/jet/storage/page_store.h"
+#include "engine/jet/format/format.h"
 #include "engine/jet/format/table_definition.h"
+#include "engine/jet/storage/page_store.h"
 #include "engine/value/value.h"
 
 namespace engine::jet {
@@ -25,7 +26,7 @@ namespace engine::jet {
 struct ColumnSpec {
   std::u16string name;
   ColumnType type = ColumnType::Text;
-  uint16_t max_chars = 50;        // text: length in characters (1..255); binary: bytes (1..510)
+  uint16_t max_chars = 50;        // text: length in characters (1..255); binary: bytes (1..510; Jet 3 1..255)
   bool autonumber = false;        // long integer only
   bool compressed_unicode = true; // text and memo: Access's "Unicode compression"
   uint8_t precision = 18, scale = 0;  // decimal: digits in all (1..28), digits after the point
@@ -57,15 +58,17 @@ struct TableSpec {
 // new table, without pages yet (usage maps, roots and tdef_page stay 0). Throws engine::Error
 // for an impossible description: no columns, duplicate names, a text length outside 1..255,
 // an autonumber that is not a long integer, an index naming a missing column or an OLE or
-// memo column, more than 10 index columns, two primary keys, or rows that cannot fit a page.
-TableDefinition LayOutTable(const TableSpec& spec);
+// memo column, more than 10 index columns, two primary keys, rows that cannot fit a page, or
+// a decimal column in Jet 3. Laid out for the version of `format`.
+TableDefinition LayOutTable(const TableSpec& spec, const JetFormat& format = kJet4Format);
 
 // Hands out pages for a new table: each call gives a new zero-filled writable page that the
 // database's global usage map already counts as used.
 using PageSource = std::function<PageNumber()>;
 
-// Adds empty inline usage maps (69 bytes: 0x00, u32 first page, 64-byte bitmap) as rows of
-// map pages, data pages owned by no table; starts a new map page when one is full.
+// Adds empty inline usage maps (the size Access makes in the store's version: 0x00, u32 first
+// page, bitmap) as rows of map pages, data pages owned by no table; starts a new map page when
+// one is full.
 class UsageMapRows {
  public:
   UsageMapRows(PageStore& store, PageSource new_page) : store_(store), new_page_(std::move(new_page)) {}

@@ -50,11 +50,31 @@ struct JetFormat {
   // Logical index descriptor fields.
   size_t logical_number = 0, logical_real_index = 0, logical_kind = 0;
 
-  // Fields only Jet 4 has (0 in Jet 3): the constant 1625 in the table block, in every column
-  // and logical index descriptor; the table block's autonumbering flag; a column's position
-  // among the live columns; a logical index's related index; the long-value columns' maps.
-  size_t tdef_constant = 0, tdef_autonumber_flag = 0, col_constant = 0, col_position = 0,
-         logical_constant = 0, logical_related_index = 0, lval_map_entry_size = 0;
+  // Fields only Jet 4 has (has_magic_numbers false in Jet 3): the constant 1625 in the table
+  // block, in every column and logical index descriptor, 1923 in every real index descriptor;
+  // the table block's autonumbering flag.
+  bool has_magic_numbers = false;
+  size_t tdef_constant = 0, tdef_autonumber_flag = 0, col_constant = 0, logical_constant = 0;
+  // Fields of both: a column's position among the live columns; a logical index's related
+  // index and its two cascade bytes; the long-value columns' maps (Access 97 lists them too).
+  size_t col_position = 0, logical_related_index = 0, logical_cascade_updates = 0, logical_cascade_deletes = 0,
+         lval_map_entry_size = 0;
+  // Fields only Jet 3 has (0 in Jet 4): a column's code page, and a u16 that every column of
+  // the files Access 97 writes holds as 1, its meaning unknown.
+  size_t col_code_page = 0, col_jet3_one = 0;
+  // What Access writes into the cascade bytes of an index that is no relationship's.
+  uint8_t no_cascade = 0;
+  // Bytes 2-3 of every TDEF page: Jet 4 keeps the page's free space there, Jet 3 the letters
+  // "VC" (this u16; 0 in Jet 4).
+  uint16_t tdef_page_signature = 0;
+
+  // Sizes a writer of new objects needs: the inline usage maps Access makes (header and
+  // bitmap), bytes per text character, the longest binary column, the flags
+  // Access adds to every real index (0x80 from Access 2000 on).
+  size_t usage_map_row_size = 0;
+  size_t text_bytes_per_char = 0;
+  size_t max_binary_length = 0;
+  uint8_t index_flags_always = 0;
 
   // Index pages (after the type, free space and owner every version has): the previous,
   // next and child-tail page links, the prefix length (u8 in Jet 3, u16 in Jet 4), a byte
@@ -109,7 +129,7 @@ constexpr JetFormat MakeJetFormat(JetVersion version) {
   f.col_type = v(0, 0);
   f.col_number = v(1, 5);
   f.col_var_index = v(3, 7);
-  f.col_sort_order = v(7, 11);
+  f.col_sort_order = v(9, 11);
   f.col_precision = v(11, 11);
   f.col_scale = v(12, 12);
   f.col_flags = v(13, 15);
@@ -125,13 +145,25 @@ constexpr JetFormat MakeJetFormat(JetVersion version) {
   f.logical_real_index = v(4, 8);
   f.logical_kind = v(19, 23);
 
+  f.has_magic_numbers = !jet3;
   f.tdef_constant = v(0, 12);
   f.tdef_autonumber_flag = v(0, 24);
   f.col_constant = v(0, 1);
-  f.col_position = v(0, 9);
   f.logical_constant = v(0, 0);
-  f.logical_related_index = v(0, 13);
-  f.lval_map_entry_size = v(0, 10);
+  f.col_position = v(5, 9);
+  f.logical_related_index = v(9, 13);
+  f.logical_cascade_updates = v(17, 21);
+  f.logical_cascade_deletes = v(18, 22);
+  f.lval_map_entry_size = v(10, 10);
+  f.col_code_page = v(11, 0);
+  f.col_jet3_one = v(7, 0);
+  f.no_cascade = static_cast<uint8_t>(v(0x04, 0x00));
+  f.tdef_page_signature = static_cast<uint16_t>(v(0x4356, 0));  // "VC"
+
+  f.usage_map_row_size = v(5 + 128, 5 + 64);
+  f.text_bytes_per_char = v(1, 2);
+  f.max_binary_length = v(255, 510);
+  f.index_flags_always = static_cast<uint8_t>(v(0, kIndexAccess2000));
 
   f.index_prev = v(8, 12);
   f.index_next = v(12, 16);

@@ -22,6 +22,7 @@ namespace {
 constexpr char kEngineName[] = "Standard Jet DB";
 constexpr size_t kEngineNameOffset = 0x04;
 constexpr size_t kVersionOffset = 0x14;
+constexpr uint8_t kJet3Version = 0x00;
 constexpr uint8_t kJet4Version = 0x01;
 constexpr size_t kMaskedStart = 0x18;
 constexpr size_t kMaskedLengthJet3 = 126;
@@ -44,10 +45,25 @@ constexpr uint8_t kMaskedPrologue[] = {0x00, 0x01, 0x00, 0x00, 0x01, 0x01, 0x00,
 constexpr size_t kEngineVersionOffset = 0x98;
 constexpr uint8_t kEngineVersion[] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
 constexpr size_t kTrailerTableOffset = 0xE00;
+// What Access 97 writes into every new Jet 3 file and readers ignore: a u16 1 before the sort
+// order, a u16 at 0x56 (both masked), and the same table as Jet 4's at 0x600 (no engine
+// version after the region). Access moves bytes 0 and 2 of that table on as it uses a file.
+constexpr size_t kJet3Unknown38 = 0x38;
+constexpr uint16_t kJet3Unknown38Value = 1;
+constexpr size_t kJet3Unknown56 = 0x56;
+constexpr uint16_t kJet3Unknown56Value = 0x251E;
+constexpr size_t kJet3TrailerTableOffset = 0x600;
 constexpr uint16_t kCodePage1252 = 1252;
 constexpr uint16_t kGeneralSortOrder = 0x0409;  // LCID; the version byte after it stays 0 (Legacy)
 static_assert(kChangeCounterOffset + 8 <= kHeaderBytesNeeded, "the engine's fields lie inside a Jet 3 page");
 static_assert(kJournalMarkOffset > kEngineVersionOffset + 8, "the mark lies past the engine's version");
+
+// The bytes 01 01, then 01 at every odd offset from the table's fourth byte to the page end.
+void WriteTrailerTable(uint8_t* page, size_t offset, size_t page_size) {
+  page[offset] = 0x01;
+  page[offset + 1] = 0x01;
+  for (size_t i = offset + 3; i < page_size; i += 2) page[i] = 0x01;
+}
 
 }  // namespace
 
@@ -135,9 +151,22 @@ void EncodeJet4HeaderPage(uint8_t* page, double creation_days) {
   PutU64(page + kCreationDate, std::bit_cast<uint64_t>(creation_days));
   Rc4Apply(kHeaderMaskKey, sizeof kHeaderMaskKey, page + kMaskedStart, kMaskedLengthJet4);
   std::memcpy(page + kEngineVersionOffset, kEngineVersion, sizeof kEngineVersion);
-  page[kTrailerTableOffset] = 0x01;
-  page[kTrailerTableOffset + 1] = 0x01;
-  for (size_t i = kTrailerTableOffset + 3; i < page_size; i += 2) page[i] = 0x01;
+  WriteTrailerTable(page, kTrailerTableOffset, page_size);
+}
+
+void EncodeJet3HeaderPage(uint8_t* page) {
+  const size_t page_size = kJet3Format.page_size;
+  StartPage(page, page_size, kPageHeaderOrFreed);
+  std::memcpy(page + kEngineNameOffset, kEngineName, sizeof kEngineName - 1);
+  page[kVersionOffset] = kJet3Version;
+  std::memcpy(page + kMaskedStart, kMaskedPrologue, sizeof kMaskedPrologue);
+  PutU16(page + kJet3Unknown38, kJet3Unknown38Value);
+  PutU16(page + kSortOrderJet3, kGeneralSortOrder);
+  PutU16(page + kCodePage, kCodePage1252);
+  PutU16(page + kJet3Unknown56, kJet3Unknown56Value);
+  // The password stays zeros: Jet 3 masks it with the region's keystream only.
+  Rc4Apply(kHeaderMaskKey, sizeof kHeaderMaskKey, page + kMaskedStart, kMaskedLengthJet3);
+  WriteTrailerTable(page, kJet3TrailerTableOffset, page_size);
 }
 
 size_t PageSizeNamedBy(const uint8_t* page) {

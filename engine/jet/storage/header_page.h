@@ -45,6 +45,9 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
 // Writes the header page of a new Jet 4 database (a whole page): code page 1252, no
 // encryption key, an empty password, General sort order, the given creation date (Jet days).
 void EncodeJet4HeaderPage(uint8_t* page, double creation_days);
+// Writes the header page of a new Jet 3 (Access 97) database (a whole page): code page 1252,
+// General sort order, no encryption key, an empty password. Jet 3 keeps no creation date here.
+void EncodeJet3HeaderPage(uint8_t* page);
 
 // The page size the version byte at 0x14 names: 2048 for Jet 3, 4096 otherwise (without the
 // checks of DecodeHeaderPage).

@@ -6,11 +6,10 @@
 
 #include "engine/base/bytes.h"
 #include "engine/base/error.h"
+#include "engine/jet/catalog/tdef_encoder.h"
 #include "engine/jet/create/database_creator.h"
 #include "engine/jet/create/table_creator.h"
-#include "engine/jet/catalog/tdef_encoder.h"
 #include "engine/jet/page/usage_map_writer.h"
-#include "engine/base/bytes.h"
 #include "tests/engine/jet/create/create_test_support.h"
 
 namespace {
@@ -92,7 +91,7 @@ TEST_F(CreateTableTest, EveryColumnTypeAndIndexKindReadsBackAsLaidOut) {
     ADD_FAILURE() << "no column " << engine::ToUtf8(name);
     return read.columns.front();
   };
-  EXPECT_EQ(column(u"Id").flags, 0x07);          // fixed, updatable, autonumber
+  EXPECT_EQ(column(u"Id").flags, 0x07);  // fixed, updatable, autonumber
   EXPECT_EQ(column(u"Importo").flags, 0x03);
   EXPECT_EQ(column(u"Ultima").flags, 0x02);
   EXPECT_EQ(column(u"Ultima").extra_flags, 0x01);  // Unicode compression
@@ -106,7 +105,8 @@ TEST_F(CreateTableTest, EveryColumnTypeAndIndexKindReadsBackAsLaidOut) {
   EXPECT_EQ(column(u"Importo").fixed_offset, 7);
   EXPECT_EQ(read.var_columns, 5);
   std::map<std::u16string, uint8_t> flags;
-  for (const LogicalIndex& index : read.logical_indexes) flags[index.name] = read.real_indexes.at(index.real_index).flags;
+  for (const LogicalIndex& index : read.logical_indexes)
+    flags[index.name] = read.real_indexes.at(index.real_index).flags;
   EXPECT_EQ(flags[u"PrimaryKey"], 0x89);
   EXPECT_EQ(flags[u"Codice unico"], 0x81);
   EXPECT_EQ(flags[u"Quanti e quando"], 0x80);
@@ -122,9 +122,9 @@ TEST_F(CreateTableTest, EveryColumnTypeAndIndexKindReadsBackAsLaidOut) {
   int status = 0;
   const std::string schema = testsupport::RunCommand("mdb-schema '" + path.string() + "' mysql 2>&1", &status);
   ASSERT_EQ(status, 0) << schema;
-  for (const char* expected : {"`Quando`", "`Figura`", "`Riferimento`", "ADD PRIMARY KEY (`Id`)",
-                               "ADD UNIQUE INDEX `Codice unico` (`Codice`)",
-                               "`Quanti e quando` (`Quanti`, `Quando` DESC, `Ultima`)"}) {
+  for (const char* expected :
+       {"`Quando`", "`Figura`", "`Riferimento`", "ADD PRIMARY KEY (`Id`)", "ADD UNIQUE INDEX `Codice unico` (`Codice`)",
+        "`Quanti e quando` (`Quanti`, `Quando` DESC, `Ultima`)"}) {
     EXPECT_NE(schema.find(expected), std::string::npos) << expected << "\n" << schema;
   }
 }
@@ -140,7 +140,8 @@ TEST_F(CreateTableTest, ArticoliHasTheLayoutOfTheSharedListini) {
   ExpectSameColumns(made_table, shared_table);
   ExpectSameIndexes(made_table, shared_table);
   // Shown in the same order.
-  for (size_t i = 0; i < shared_table.columns.size(); ++i) EXPECT_EQ(made_table.columns[i].name, shared_table.columns[i].name);
+  for (size_t i = 0; i < shared_table.columns.size(); ++i)
+    EXPECT_EQ(made_table.columns[i].name, shared_table.columns[i].name);
   EXPECT_EQ(CheckDatabase(path), std::vector<std::string>{});
 }
 
@@ -213,7 +214,8 @@ TEST_F(CreateTableTest, TableAddedToAccessMadeFilesKeepsTheirTables) {
     OpenedDatabase after(path);
     const std::vector<CatalogEntry> catalog = after.Catalog();
     ASSERT_EQ(catalog.size(), tables_before + 1);
-    auto added = std::find_if(catalog.begin(), catalog.end(), [&](const CatalogEntry& e) { return e.name == spec.name; });
+    auto added =
+        std::find_if(catalog.begin(), catalog.end(), [&](const CatalogEntry& e) { return e.name == spec.name; });
     ASSERT_NE(added, catalog.end());
     EXPECT_EQ(added->tdef_page, tdef);
     EXPECT_FALSE(added->is_system);
@@ -243,17 +245,24 @@ TEST_F(CreateTableTest, ExistingNameIsRefusedWithoutTouchingTheFile) {
   EXPECT_EQ(ReadBytes(path), before);
 }
 
-TEST_F(CreateTableTest, Access97FilesAreRefused) {
+// Until the table writer writes Jet 3 rows, the catalogue row refuses and the file stays as it
+// was; once it does, the table reads back as laid out for Access 97.
+TEST_F(CreateTableTest, Access97FilesTakeATableInTheirOwnLayout) {
   REQUIRE_FIXTURES();
   const std::filesystem::path path = dir_.Copy(testsupport::FixturesDir() / "jet" / "V1997" / "testV1997.mdb");
   const std::vector<uint8_t> before = ReadBytes(path);
+  const TableSpec spec = engine::jet::ArticoliTableSpec();
   try {
-    engine::jet::CreateTable(path, EveryKindSpec());
-    ADD_FAILURE() << "a table was added to an Access 97 file";
+    engine::jet::CreateTable(path, spec);
   } catch (const engine::Error& error) {
     EXPECT_EQ(error.kind(), engine::ErrorKind::UnsupportedFormat) << error.what();
+    EXPECT_EQ(ReadBytes(path), before);
+    return;
   }
-  EXPECT_EQ(ReadBytes(path), before);
+  OpenedDatabase after(path);
+  const TableDefinition planned = engine::jet::LayOutTable(spec, engine::jet::kJet3Format);
+  ExpectSameColumns(after.Table(spec.name), planned);
+  ExpectSameIndexes(after.Table(spec.name), planned);
 }
 
 TEST(LayOutTable, RefusesImpossibleDescriptions) {
@@ -261,18 +270,48 @@ TEST(LayOutTable, RefusesImpossibleDescriptions) {
     const char* what;
     std::function<void(TableSpec&)> change;
     const char* reason;
+    const engine::jet::JetFormat* format = &engine::jet::kJet4Format;
   };
   const std::vector<Case> cases = {
-      {"no columns", [](TableSpec& s) { s.columns.clear(); s.indexes.clear(); }, "no columns"},
-      {"same name twice", [](TableSpec& s) { s.columns.push_back(ColumnSpec{u"CODICE", ColumnType::Long}); }, "two columns"},
+      {"no columns",
+       [](TableSpec& s) {
+         s.columns.clear();
+         s.indexes.clear();
+       },
+       "no columns"},
+      {"same name twice",
+       [](TableSpec& s) {
+         s.columns.push_back(ColumnSpec{u"CODICE", ColumnType::Long});
+       },
+       "two columns"},
       {"text of 0", [](TableSpec& s) { s.columns[1].max_chars = 0; }, "1 to 255"},
       {"text of 256", [](TableSpec& s) { s.columns[1].max_chars = 256; }, "1 to 255"},
       {"autonumber text", [](TableSpec& s) { s.columns[1].autonumber = true; }, "autonumber"},
       {"index on a missing column", [](TableSpec& s) { s.indexes[0].columns[0].column = u"Manca"; }, "missing column"},
       {"index on a memo", [](TableSpec& s) { s.indexes[0].columns[0].column = u"Note"; }, "cannot be indexed"},
-      {"eleven index columns", [](TableSpec& s) { s.indexes[0].columns.assign(11, {u"Id", true}); }, "1 to 10"},
+      {"eleven index columns",
+       [](TableSpec& s) {
+         s.indexes[0].columns.assign(11, {u"Id", true});
+       },
+       "1 to 10"},
       {"two primary keys", [](TableSpec& s) { s.indexes[1].primary = true; }, "two primary keys"},
       {"same index name twice", [](TableSpec& s) { s.indexes[1].name = u"primarykey"; }, "two indexes"},
+      {"decimal in Access 97",
+       [](TableSpec& s) {
+         s.columns.push_back({u"D", ColumnType::Numeric});
+       },
+       "need Access 2000", &engine::jet::kJet3Format},
+      {"binary of 256 in Access 97",
+       [](TableSpec& s) {
+         s.columns.push_back({u"B", ColumnType::Binary, 256});
+       },
+       "1 to 255", &engine::jet::kJet3Format},
+      {"fixed columns over 2 KB in Access 97",
+       [](TableSpec& s) {
+         for (int i = 0; i < 252; ++i)
+           s.columns.push_back({u"P" + engine::FromUtf8(std::to_string(i)), ColumnType::Money});
+       },
+       "do not fit in a row", &engine::jet::kJet3Format},
   };
   for (const Case& c : cases) {
     TableSpec spec;
@@ -283,10 +322,13 @@ TEST(LayOutTable, RefusesImpossibleDescriptions) {
     IndexSpec primary = Index(u"PrimaryKey", {{u"Id", true}});
     primary.primary = true;
     spec.indexes = {primary, Index(u"Codice", {{u"Codice", true}})};
-    ASSERT_NO_THROW(engine::jet::LayOutTable(spec)) << "the base description must be valid";
+    ASSERT_NO_THROW(engine::jet::LayOutTable(spec, *c.format)) << "the base description must be valid";
     c.change(spec);
+    if (c.format != &engine::jet::kJet4Format) {
+      ASSERT_NO_THROW(engine::jet::LayOutTable(spec)) << c.what << ": Access 2000 takes it";
+    }
     try {
-      engine::jet::LayOutTable(spec);
+      engine::jet::LayOutTable(spec, *c.format);
       ADD_FAILURE() << c.what << " accepted";
     } catch (const engine::Error& error) {
       EXPECT_NE(error.reason().find(c.reason), std::string::npos) << c.what << ": " << error.reason();
