@@ -43,6 +43,18 @@ std::vector<Relationship> RelationshipsOf(const fs::path& file) {
   return ReadRelationships(*pager, text, ReadCatalog(*pager, text));
 }
 
+// Access's own file in both versions: the same tables, rows and relationships.
+constexpr const char* kIndexTestFiles[] = {"jet/V2000/indexTestV2000.mdb", "jet/V1997/indexTestV1997.mdb"};
+
+template <typename Case, size_t N>
+std::vector<std::pair<Case, std::string>> EveryCaseInBothFiles(const Case (&cases)[N]) {
+  std::vector<std::pair<Case, std::string>> all;
+  for (const char* file : kIndexTestFiles) {
+    for (const Case& c : cases) all.emplace_back(c, file);
+  }
+  return all;
+}
+
 }  // namespace
 
 // Every column pair as mdb-export lists the rows: name, flags, place, and the two sides.
@@ -60,9 +72,8 @@ TEST(Relationships, ReadAsMdbtoolsReadsThemInJet3AndJet4) {
       }
     }
     int status = 0;
-    const std::string exported = RunCommand("mdb-export -H -Q -d '\t' " + Quoted(file) +
-                                                " MSysRelationships | cut -f1,2,4- | sort",
-                                            &status);
+    const std::string exported =
+        RunCommand("mdb-export -H -Q -d '\t' " + Quoted(file) + " MSysRelationships | cut -f1,2,4- | sort", &status);
     ASSERT_EQ(status, 0);
     std::sort(ours.begin(), ours.end());
     EXPECT_EQ(SplitLines(exported), ours);
@@ -87,10 +98,10 @@ TEST(Relationships, DeleteAllInAnAccessFileCascadesOrKeepsAsJet) {
        {u"10", u"11", u"13"}},
       {u"DELETE * From Table1;", 4, 0, {}, {}, {}, {u"0", u"1", u"2"}, {u"10", u"11", u"12", u"13"}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(engine::ToUtf8(c.statement));
+  for (const auto& [c, original] : EveryCaseInBothFiles(cases)) {
+    SCOPED_TRACE(engine::ToUtf8(c.statement) + " in " + original);
     TempDir dir;
-    const fs::path file = dir.Copy(Fixture("jet/V2000/indexTestV2000.mdb"));
+    const fs::path file = dir.Copy(Fixture(original));
     {
       auto database = OpenForWriting(file);
       const engine::StatementResult result = database->Execute(c.statement);
@@ -129,31 +140,34 @@ TEST(Relationships, ANewRowMustNameARowThatIsThere) {
       // A text converts to the number the referenced column holds, as Jet converts it.
       {Value::Text(u"1"), Value::Text(u"13"), ""},
   };
-  TempDir dir;
-  const fs::path file = dir.Copy(Fixture("jet/V2000/indexTestV2000.mdb"));
-  long accepted = 0;
-  {
-    auto database = OpenForWriting(file);
-    auto records = database->OpenRecordset(u"Table1");
-    int id = 100;
-    for (const Case& c : cases) {
-      records->AddNew();
-      records->SetValue(u"id", Value::Integer(id++));
-      records->SetValue(u"otherfk1", c.otherfk1);
-      records->SetValue(u"otherfk2", c.otherfk2);
-      try {
-        records->Update();
-        EXPECT_EQ(c.refusal, "") << "accepted";
-        ++accepted;
-      } catch (const engine::Error& error) {
-        EXPECT_EQ(error.reason(), c.refusal);
-        EXPECT_EQ(error.kind(), engine::ErrorKind::RuleViolation);
+  for (const char* original : kIndexTestFiles) {
+    SCOPED_TRACE(original);
+    TempDir dir;
+    const fs::path file = dir.Copy(Fixture(original));
+    long accepted = 0;
+    {
+      auto database = OpenForWriting(file);
+      auto records = database->OpenRecordset(u"Table1");
+      int id = 100;
+      for (const Case& c : cases) {
+        records->AddNew();
+        records->SetValue(u"id", Value::Integer(id++));
+        records->SetValue(u"otherfk1", c.otherfk1);
+        records->SetValue(u"otherfk2", c.otherfk2);
+        try {
+          records->Update();
+          EXPECT_EQ(c.refusal, "") << "accepted";
+          ++accepted;
+        } catch (const engine::Error& error) {
+          EXPECT_EQ(error.reason(), c.refusal);
+          EXPECT_EQ(error.kind(), engine::ErrorKind::RuleViolation);
+        }
       }
     }
+    EXPECT_EQ(CheckProblems(file), "");
+    auto database = OpenForReading(file);
+    EXPECT_EQ(CountRows(*database, u"Table1"), 4 + accepted);
   }
-  EXPECT_EQ(CheckProblems(file), "");
-  auto database = OpenForReading(file);
-  EXPECT_EQ(CountRows(*database, u"Table1"), 4 + accepted);
 }
 
 // Articoli.Categoria names Categorie.Nome; Ordini.IdArticolo names Articoli.IdArticolo,
@@ -186,8 +200,12 @@ TEST(Relationships, APriceListWithCategoriesAndOrders) {
                        {{u"PrimaryKey", {{u"IdOrdine"}}, true}, {u"IdArticolo", {{u"IdArticolo"}}}}});
     CreateTable(file, {u"Righe", {{u"IdOrdine", ColumnType::Long}}, {{u"IdOrdine", {{u"IdOrdine"}}}}});
     CreateRelationship(file, {u"CategorieArticoli", 0, u"Articoli", {u"Categoria"}, u"Categorie", {u"Nome"}});
-    CreateRelationship(file, {u"ArticoliOrdini", c.orders_cascade ? kRelationCascadeDeletes : 0u, u"Ordini",
-                              {u"IdArticolo"}, u"Articoli", {u"IdArticolo"}});
+    CreateRelationship(file, {u"ArticoliOrdini",
+                              c.orders_cascade ? kRelationCascadeDeletes : 0u,
+                              u"Ordini",
+                              {u"IdArticolo"},
+                              u"Articoli",
+                              {u"IdArticolo"}});
     CreateRelationship(file, {u"OrdiniRighe", 0, u"Righe", {u"IdOrdine"}, u"Ordini", {u"IdOrdine"}});
     {
       auto database = OpenForWriting(file);
