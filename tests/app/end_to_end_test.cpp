@@ -16,6 +16,7 @@
 #include "app/form1.h"
 #include "archives/handlers.h"
 #include "engine/database/database.h"
+#include "engine/jet/create/database_creator.h"
 #include "engine/jet/index/sort_key.h"
 #include "engine/open/open_database.h"
 #include "import/text_rules.h"
@@ -103,43 +104,64 @@ class EndToEndTest : public ::testing::Test {
   fs::path price_list_;
 };
 
+// The shop's price list as it was made: the full Access 2000 list, or a new Access 97 one.
 TEST_F(EndToEndTest, FromADatabaseWithThePurgeAnsweredYes) {
   const fs::path source = testsupport::Listini("fonte.mdb");
-  testsupport::ModalWatchdog watchdog;
-  testsupport::ScriptedDialogs dialogs;
-  {
-    app::Form1 window(engine::TextLocale::Italian(), &dialogs);
-    archives::StartupBinding(window.state(), dialogs, folder_.path().u16string());
-    ASSERT_TRUE(dialogs.messages.empty()) << Printable(dialogs.messages[0].text);
-    window.show();
+  for (const bool access97 : {false, true}) {
+    SCOPED_TRACE(access97 ? "Access 97" : "Access 2000");
+    testsupport::TempDir folder;
+    const fs::path price_list = folder.path() / "listini.mdb";
+    if (access97) {
+      // A few articles of its own, so that the purge is offered and has something to delete.
+      engine::jet::CreateListiniDatabase(price_list, {.version = engine::jet::JetVersion::Jet3});
+      auto database =
+          engine::OpenDatabase(price_list, u"Access 2000;", engine::OpenMode::ReadWrite, engine::TextLocale::Italian());
+      auto articles = database->OpenRecordset(u"Articoli");
+      for (const char16_t* code : {u"VECCHIO-1", u"VECCHIO-2", u"VECCHIO-3"}) {
+        articles->AddNew();
+        articles->SetValue(u"Codice Articolo", engine::Value::Text(code));
+        articles->Update();
+      }
+      database->Close();
+    } else {
+      fs::copy_file(price_list_, price_list);
+    }
+    testsupport::ModalWatchdog watchdog;
+    testsupport::ScriptedDialogs dialogs;
+    {
+      app::Form1 window(engine::TextLocale::Italian(), &dialogs);
+      archives::StartupBinding(window.state(), dialogs, folder.path().u16string());
+      ASSERT_TRUE(dialogs.messages.empty()) << Printable(dialogs.messages[0].text);
+      window.show();
 
-    dialogs.files_to_choose = {source.u16string()};
-    Press(window, "Toolbar1_Sfoglia");
-    ChooseTable(window, u"Prodotti");
-    ChooseColumn(window, 1, u"Codice");
-    ChooseColumn(window, 0, u"Categoria");
-    ChooseColumn(window, 2, u"Nome");
-    ChooseColumn(window, 4, u"Prezzo");
-    ChooseColumn(window, 6, u"Immagine");
-    dialogs.answers = {archives::kAnswerYes};
-    Press(window, "Toolbar4_Importa");
+      dialogs.files_to_choose = {source.u16string()};
+      Press(window, "Toolbar1_Sfoglia");
+      ChooseTable(window, u"Prodotti");
+      ChooseColumn(window, 1, u"Codice");
+      ChooseColumn(window, 0, u"Categoria");
+      ChooseColumn(window, 2, u"Nome");
+      ChooseColumn(window, 4, u"Prezzo");
+      ChooseColumn(window, 6, u"Immagine");
+      dialogs.answers = {archives::kAnswerYes};
+      Press(window, "Toolbar4_Importa");
 
-    ASSERT_EQ(dialogs.messages.size(), 3u);
-    EXPECT_EQ(dialogs.messages[0].style, archives::MessageStyle::YesNo);
-    EXPECT_EQ(dialogs.messages[1].text, u"Cancellazione record effettuata.");
-    EXPECT_EQ(dialogs.messages[2].text, u"Importazione eseguita.") << Printable(dialogs.messages[2].text);
-    EXPECT_EQ(window.findChild<QProgressBar*>("ProgressBar1")->value(), 100);
+      ASSERT_EQ(dialogs.messages.size(), 3u) << Printable(dialogs.messages.back().text);
+      EXPECT_EQ(dialogs.messages[0].style, archives::MessageStyle::YesNo);
+      EXPECT_EQ(dialogs.messages[1].text, u"Cancellazione record effettuata.");
+      EXPECT_EQ(dialogs.messages[2].text, u"Importazione eseguita.") << Printable(dialogs.messages[2].text);
+      EXPECT_EQ(window.findChild<QProgressBar*>("ProgressBar1")->value(), 100);
+    }
+    EXPECT_TRUE(watchdog.seen().empty());
+    EXPECT_EQ(ArticleCount(price_list),
+              static_cast<long>(ExpectedNewArticles(source, u"Access 2000;", u"Prodotti", u"Codice")));
+    ExpectSoundFile(price_list);
+    // A clean run says nothing of its report, and still leaves it beside the price list.
+    std::vector<fs::path> reports;
+    for (const auto& entry : fs::directory_iterator(folder.path() / "Importazioni")) reports.push_back(entry.path());
+    ASSERT_EQ(reports.size(), 1u);
+    const std::string added = "Articoli aggiunti;" + std::to_string(ArticleCount(price_list)) + "\r\n";
+    EXPECT_NE(testsupport::ReadText(reports[0]).find(added), std::string::npos) << reports[0];
   }
-  EXPECT_TRUE(watchdog.seen().empty());
-  EXPECT_EQ(ArticleCount(price_list_),
-            static_cast<long>(ExpectedNewArticles(source, u"Access 2000;", u"Prodotti", u"Codice")));
-  ExpectSoundFile(price_list_);
-  // A clean run says nothing of its report, and still leaves it beside the price list.
-  std::vector<fs::path> reports;
-  for (const auto& entry : fs::directory_iterator(folder_.path() / "Importazioni")) reports.push_back(entry.path());
-  ASSERT_EQ(reports.size(), 1u);
-  const std::string added = "Articoli aggiunti;" + std::to_string(ArticleCount(price_list_)) + "\r\n";
-  EXPECT_NE(testsupport::ReadText(reports[0]).find(added), std::string::npos) << reports[0];
 }
 
 TEST_F(EndToEndTest, FromAWorkbookWithTheRealDialogsKeepingTheArticles) {
