@@ -9,10 +9,9 @@
 // must end in engine::Error, never in a crash, a hang or unbounded memory; and what the
 // script committed must not give `archivi check` more problems than the list it started from.
 //
-// Besides libFuzzer's own byte changes, the mutator damages the data pages of an Access 2000
-// list as real damaged lists were found damaged: bytes inside a row whose index entries stay,
-// a free-space field the rows do not leave, a slot's offset moved (down to the slot table, or
-// anywhere).
+// Besides libFuzzer's own byte changes, the mutator damages the data pages as real damaged
+// lists were found damaged: bytes inside a row whose index entries stay, a free-space field
+// the rows do not leave, a slot's offset moved (down to the slot table, or anywhere).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -159,26 +158,31 @@ void NoWorseThanAtStart(const std::vector<uint8_t>& start, const std::vector<uin
   __builtin_trap();
 }
 
+// The layout the input's header names, as the target reads it.
+const JetFormat& FormatOfInput(const uint8_t* data, size_t size) {
+  return size >= kHeaderBytesNeeded && PageSizeNamedBy(data) == kJet3Format.page_size ? kJet3Format : kJet4Format;
+}
+
 // The whole data pages (type 0x01) of the input.
-std::vector<uint8_t*> DataPages(uint8_t* data, size_t size) {
+std::vector<uint8_t*> DataPages(uint8_t* data, size_t size, const JetFormat& format) {
   std::vector<uint8_t*> pages;
-  for (size_t at = 0; at + kJet4Format.page_size <= size && pages.size() < kMostPages; at += kJet4Format.page_size) {
+  for (size_t at = 0; at + format.page_size <= size && pages.size() < kMostPages; at += format.page_size) {
     if (data[at] == kPageData && data[at + 1] == 0x01) pages.push_back(data + at);
   }
   return pages;
 }
 
 // One damage of the kinds found on the pages new rows go to; false when the page has no rows.
-bool DamageDataPage(uint8_t* page, std::minstd_rand& rng) {
-  const DataPage view(page, kJet4Format);
+bool DamageDataPage(uint8_t* page, const JetFormat& format, std::minstd_rand& rng) {
+  const DataPage view(page, format);
   const uint16_t slots = view.slot_count();
   if (slots == 0 || !view.slot_table_fits()) return false;
   const uint16_t slot = static_cast<uint16_t>(rng() % slots);
-  uint8_t* entry = page + kJet4Format.data_header_size + 2 * slot;
+  uint8_t* entry = page + format.data_header_size + 2 * slot;
   switch (rng() % 4) {
     case 0: {  // bytes inside a row
       const SlotEntry bounds = view.slot(slot);
-      if (!bounds.fits(view.slot_table_end()) || bounds.end > kJet4Format.page_size || bounds.start == bounds.end) {
+      if (!bounds.fits(view.slot_table_end()) || bounds.end > format.page_size || bounds.start == bounds.end) {
         return false;
       }
       for (unsigned n = 1 + rng() % 3; n > 0; --n) {
@@ -190,7 +194,7 @@ bool DamageDataPage(uint8_t* page, std::minstd_rand& rng) {
       engine::PutU16(page + kDataPageFreeSpace, rng() % 2 ? 0xFFFF : static_cast<uint16_t>(rng()));
       return true;
     case 2: {  // the last row stretched down to a few bytes above the slot table
-      entry = page + kJet4Format.data_header_size + 2 * (slots - 1);
+      entry = page + format.data_header_size + 2 * (slots - 1);
       const uint16_t flags = engine::GetU16(entry) & (kSlotDeleted | kSlotOverflow);
       engine::PutU16(entry, static_cast<uint16_t>(flags | (view.slot_table_end() + rng() % 8)));
       return true;
@@ -208,9 +212,10 @@ extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t max_size);
 extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max_size, unsigned int seed) {
   std::minstd_rand rng(seed);
   if (rng() % 2 == 0) {
-    const std::vector<uint8_t*> pages = DataPages(data, size);
+    const JetFormat& format = FormatOfInput(data, size);
+    const std::vector<uint8_t*> pages = DataPages(data, size, format);
     for (int tries = 0; !pages.empty() && tries < 4; ++tries) {
-      if (DamageDataPage(pages[rng() % pages.size()], rng)) return size;
+      if (DamageDataPage(pages[rng() % pages.size()], format, rng)) return size;
     }
   }
   return LLVMFuzzerMutate(data, size, max_size);
