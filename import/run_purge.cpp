@@ -1,7 +1,6 @@
 #include "import/run_purge.h"
 
 #include <filesystem>
-#include <optional>
 #include <system_error>
 
 #include "import/destination_queries.h"
@@ -30,18 +29,6 @@ bool PurgeWanted(RunContext& run) {
   return answer == archives::kAnswerYes;
 }
 
-// The articles "Articoli" holds now, as the purge probe counts them; nothing when it cannot.
-std::optional<long> ArticleCount(RunContext& run) {
-  return run.steps.Get([&] {
-    run.destination.RecordSource = kPurgeProbe;
-    run.destination.Refresh();
-    engine::Recordset& articles = run.destination.Recordset();
-    if (articles.Eof()) return 0L;
-    articles.MoveLast();
-    return articles.RecordCount();
-  });
-}
-
 }  // namespace
 
 bool OfferPurge(RunContext& run, RunState& state) {
@@ -61,9 +48,8 @@ bool OfferPurge(RunContext& run, RunState& state) {
     state.stop_failure = run.steps.last_reason();
     return false;
   }
-  // Counted before and after, inside the change that no other program can write: the report
-  // says how many articles the purge deleted, which need not be all (other data may hold some).
-  const std::optional<long> before = ArticleCount(run);
+  // The statement's result says how many articles it deleted, which need not be all (rows of
+  // other tables may keep some), and what went with them.
   if (!run.steps.Run([&] { state.purge_result = run.destination.Database().Execute(kPurgeStatement); })) {
     state.stop = run.DestinationDamaged() ? StopReason::DestinationDamaged : StopReason::PurgeFailed;
     state.stop_failure = run.steps.last_reason();
@@ -71,8 +57,6 @@ bool OfferPurge(RunContext& run, RunState& state) {
     return false;
   }
   state.purged = true;
-  const std::optional<long> after = ArticleCount(run);
-  if (before && after) state.purge_deleted = *before - *after;
   run.Show(PurgeDoneText(state.purge_result), archives::MessageStyle::Information);
   return true;
 }

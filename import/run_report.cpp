@@ -26,7 +26,7 @@ ImportReport ReportOf(RunContext& run, const RunState& state, const std::filesys
   report.purged = state.purged;
   report.purge_undone = state.PurgeUndone();
   // The report's counts say what the price list holds after the run: an undone purge deleted none.
-  if (state.purge_deleted) report.deleted = state.PurgeUndone() ? 0 : *state.purge_deleted;
+  if (state.purged) report.deleted = state.PurgeUndone() ? 0 : state.purge_result.deleted;
   // An undone purge kept and took nothing.
   if (!state.PurgeUndone()) {
     report.purge_kept = state.purge_result.kept;

@@ -47,9 +47,8 @@ struct RunState {
 
   // What the price list was given and kept.
   bool purged = false;            // "Articoli" emptied, in the change the final commit ends
-  std::optional<long> purge_deleted;  // the articles it deleted, when they could be counted
-  // What the price list's relationships made of the purge: articles kept because other
-  // tables' rows name them, rows of other tables deleted with the articles.
+  // What the purge did: the articles it deleted, those kept because other tables' rows name
+  // them, and the rows of other tables deleted with the articles.
   engine::StatementResult purge_result;
   std::optional<RunTally> tally;  // from the start of the walk: articles added, records and values lost
   std::optional<FailureReason> commit_failure;  // the final commit failed, undoing the purge too
