@@ -65,16 +65,6 @@ std::u16string DecodeSingleByte(const char16_t* upper_half, const uint8_t* bytes
   return text;
 }
 
-uint8_t SingleByteOf(const char16_t* upper_half, char16_t unit) {
-  if (unit < 0x80) return static_cast<uint8_t>(unit);
-  // U+FFFD, which the bytes the code page leaves undefined read as, finds the first of them:
-  // a text read from such a byte is written back as one (in 1252 they all sort alike).
-  for (size_t i = 0; i < 128; ++i) {
-    if (upper_half[i] == unit) return static_cast<uint8_t>(0x80 + i);
-  }
-  return '?';
-}
-
 std::u16string DecodeCodePage(std::string_view bytes, uint16_t code_page) {
   switch (code_page) {
     case 32769:  // "Latin-1" as BIFF5 writes it

@@ -100,6 +100,19 @@ bool EncodeSingleByte(const char16_t* upper_half, std::u16string_view text, std:
   return exact;
 }
 
+uint8_t SingleByteOf(const char16_t* upper_half, char16_t unit) {
+  uint8_t byte = 0;
+  if (ByteOf(upper_half, unit, &byte)) return byte;
+  // U+FFFD, which the bytes the code page leaves undefined read as, finds the first of them:
+  // a text read from such a byte keys as one (in 1252 they all sort alike).
+  if (unit == 0xFFFD && upper_half != nullptr) {
+    for (int i = 0; i < 0x80; ++i) {
+      if (upper_half[i] == unit) return static_cast<uint8_t>(0x80 + i);
+    }
+  }
+  return kUnknown;
+}
+
 std::optional<std::u16string> ReplacedInSingleByte(const char16_t* upper_half, std::u16string_view text) {
   // The common case, a text the code page holds whole, costs one pass and no copy.
   uint8_t byte = 0;
