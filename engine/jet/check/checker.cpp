@@ -178,7 +178,7 @@ class Checker {
     for (const RealIndex& index : table.real_indexes) {
       expected.push_back({&index, IndexSortOrdersKnown(table, index), {}, {}});
     }
-    RowReader reader(pager_, table, text_);
+    RowValuesReader reader(pager_, table, text_);
     std::vector<Value> values;
     std::string key;
     for (RowId row : rows) {
@@ -228,27 +228,6 @@ class Checker {
     bool known;  // every key could be computed; false when the sort order is not ours
     EntryDigest digest;
     RowPlaceBits with_null;
-  };
-
-  // Reads a live row's values into a buffer reused from row to row. The cracked row points
-  // into the last row's page, whose handle the reader keeps until the next row.
-  class RowReader {
-   public:
-    RowReader(PageStore& pager, const TableDefinition& table, const TextDecoder& text)
-        : pager_(pager), table_(table), decoder_(pager, table, text) {}
-    void Read(RowId row, std::vector<Value>& values) {
-      slot_ = ReadLiveRow(pager_, row);
-      decoder_.Crack(slot_.data, slot_.size, cracked_);
-      values.resize(table_.columns.size());
-      for (size_t c = 0; c < table_.columns.size(); ++c) values[c] = decoder_.Decode(cracked_, static_cast<int>(c));
-    }
-
-   private:
-    PageStore& pager_;
-    const TableDefinition& table_;
-    RowDecoder decoder_;
-    RowSlot slot_;
-    CrackedRow cracked_;
   };
 
   void AddExpectedEntry(const std::string& table_name, const TableDefinition& table, RowId row,
@@ -316,7 +295,7 @@ class Checker {
   void NameDifferences(const std::string& name, const TableDefinition& table, const RealIndex& index,
                        const std::vector<RowId>& rows) {
     std::vector<std::pair<std::string, RowId>> expected;
-    RowReader reader(pager_, table, text_);
+    RowValuesReader reader(pager_, table, text_);
     std::vector<Value> values;
     std::string key;
     for (RowId row : rows) {

@@ -27,4 +27,11 @@ uint32_t CountedRows(PageStore& store, const TableDefinition& table) {
   return GetU32(store.ReadPage(table.tdef_page).data() + store.format().tdef_row_count);
 }
 
+void RowValuesReader::Read(RowId row, std::vector<Value>& values) {
+  slot_ = ReadLiveRow(pager_, row);
+  decoder_.Crack(slot_.data, slot_.size, cracked_);
+  values.resize(table_.columns.size());
+  for (size_t c = 0; c < table_.columns.size(); ++c) values[c] = decoder_.Decode(cracked_, static_cast<int>(c));
+}
+
 }  // namespace engine::jet

@@ -7,8 +7,11 @@
 
 #include <vector>
 
-#include "engine/jet/storage/page_store.h"
 #include "engine/jet/format/table_definition.h"
+#include "engine/jet/page/data_page.h"
+#include "engine/jet/row/row_decoder.h"
+#include "engine/jet/storage/page_store.h"
+#include "engine/value/value.h"
 
 namespace engine::jet {
 
@@ -18,5 +21,22 @@ std::vector<RowId> ListLiveRows(PageStore& pager, const TableDefinition& table);
 // it up to date as it adds and deletes rows). A scan that lists another number met damaged
 // pages, or pages that do not belong where they are.
 uint32_t CountedRows(PageStore& pager, const TableDefinition& table);
+
+// Reads live rows of one table whole, each column decoded. The last row's page is held until
+// the next Read, as its cracked row points into it.
+class RowValuesReader {
+ public:
+  RowValuesReader(PageStore& pager, const TableDefinition& table, const TextDecoder& text)
+      : pager_(pager), table_(table), decoder_(pager, table, text) {}
+
+  void Read(RowId row, std::vector<Value>& values);
+
+ private:
+  PageStore& pager_;
+  const TableDefinition& table_;
+  RowDecoder decoder_;
+  RowSlot slot_;
+  CrackedRow cracked_;
+};
 
 }  // namespace engine::jet

@@ -4,8 +4,6 @@
 
 #include "engine/base/error.h"
 #include "engine/jet/index/sort_key.h"
-#include "engine/jet/page/data_page.h"
-#include "engine/jet/row/row_decoder.h"
 #include "engine/jet/row/table_scan.h"
 #include "engine/jet/row/value_conversion.h"
 #include "engine/jet/rules/italian_texts.h"
@@ -77,13 +75,8 @@ std::optional<std::string> RelationshipKeeper::KeyOf(const Resolved& link, const
 }
 
 std::vector<Value> RelationshipKeeper::ReadRow(const TableDefinition& table, RowId row) {
-  RowDecoder decoder(store_, table, text_);
-  CrackedRow cracked;
-  // The cracked row points into the slot's page: neither outlives this block.
-  const RowSlot slot = ReadLiveRow(store_, row);
-  decoder.Crack(slot.data, slot.size, cracked);
-  std::vector<Value> values(table.columns.size());
-  for (size_t i = 0; i < table.columns.size(); ++i) values[i] = decoder.Decode(cracked, static_cast<int>(i));
+  std::vector<Value> values;
+  RowValuesReader(store_, table, text_).Read(row, values);
   return values;
 }
 
