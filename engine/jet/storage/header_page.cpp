@@ -136,12 +136,22 @@ HeaderPage DecodeHeaderPage(const uint8_t* page, size_t size, const std::string&
   return header;
 }
 
-void EncodeJet4HeaderPage(uint8_t* page, double creation_days) {
-  const size_t page_size = kJet4Format.page_size;
+namespace {
+
+// What both versions' header pages start with: the page type, the engine's name, the
+// version byte and the start of the masked region.
+void StartHeaderPage(uint8_t* page, size_t page_size, uint8_t version) {
   StartPage(page, page_size, kPageHeaderOrFreed);
   std::memcpy(page + kEngineNameOffset, kEngineName, sizeof kEngineName - 1);
-  page[kVersionOffset] = kJet4Version;
+  page[kVersionOffset] = version;
   std::memcpy(page + kMaskedStart, kMaskedPrologue, sizeof kMaskedPrologue);
+}
+
+}  // namespace
+
+void EncodeJet4HeaderPage(uint8_t* page, double creation_days) {
+  const size_t page_size = kJet4Format.page_size;
+  StartHeaderPage(page, page_size, kJet4Version);
   PutU16(page + kCodePage, kCodePage1252);
   // An empty password, masked by the creation date's whole days as Jet does.
   const uint32_t day_mask = static_cast<uint32_t>(static_cast<int32_t>(creation_days));
@@ -156,10 +166,7 @@ void EncodeJet4HeaderPage(uint8_t* page, double creation_days) {
 
 void EncodeJet3HeaderPage(uint8_t* page) {
   const size_t page_size = kJet3Format.page_size;
-  StartPage(page, page_size, kPageHeaderOrFreed);
-  std::memcpy(page + kEngineNameOffset, kEngineName, sizeof kEngineName - 1);
-  page[kVersionOffset] = kJet3Version;
-  std::memcpy(page + kMaskedStart, kMaskedPrologue, sizeof kMaskedPrologue);
+  StartHeaderPage(page, page_size, kJet3Version);
   PutU16(page + kJet3Unknown38, kJet3Unknown38Value);
   PutU16(page + kSortOrderJet3, kGeneralSortOrder);
   PutU16(page + kCodePage, kCodePage1252);
